@@ -1,0 +1,136 @@
+#include "platform/Path.h"
+
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+#include <unistd.h>
+
+namespace vorlane::path {
+namespace {
+
+bool IsLeadByte(unsigned char byte, Rules rules)
+{
+    return rules == Rules::Windows && ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC));
+}
+
+bool IsFolderDelimiter(char c, Rules rules)
+{
+    return rules == Rules::Windows ? (c == '\\' || c == ':') : c == '/';
+}
+
+// Position of the last character start whose byte is in `delimiters`, or npos. Scanning goes forward
+// character by character so that a trailing byte of a double-byte character is never matched.
+size_t LastDelimiter(std::string_view path, Rules rules, bool dot)
+{
+    size_t found = std::string_view::npos;
+    for (size_t i = 0; i < path.size(); ++i) {
+        const char c = path[i];
+        if (IsFolderDelimiter(c, rules) || (dot && c == '.'))
+            found = i;
+        if (IsLeadByte(static_cast<unsigned char>(c), rules) && i + 1 < path.size())
+            ++i;
+    }
+    return found;
+}
+
+std::string& ProgramFolderOverride()
+{
+    static std::string folder;
+    return folder;
+}
+
+} // namespace
+
+char Separator(Rules rules)
+{
+    return rules == Rules::Windows ? '\\' : '/';
+}
+
+std::string ExtractFileName(std::string_view path, Rules rules)
+{
+    const size_t at = LastDelimiter(path, rules, false);
+    return std::string(at == std::string_view::npos ? path : path.substr(at + 1));
+}
+
+std::string ExtractFilePath(std::string_view path, Rules rules)
+{
+    const size_t at = LastDelimiter(path, rules, false);
+    return at == std::string_view::npos ? std::string() : std::string(path.substr(0, at + 1));
+}
+
+std::string ExtractFileDir(std::string_view path, Rules rules)
+{
+    size_t at = LastDelimiter(path, rules, false);
+    if (at == std::string_view::npos)
+        return {};
+    // Drop the trailing separator unless it ends a root ("C:\", "/").
+    if (at > 0 && path[at] == Separator(rules)) {
+        const size_t before = LastDelimiter(path.substr(0, at), rules, false);
+        if (before != at - 1)
+            return std::string(path.substr(0, at));
+    }
+    return std::string(path.substr(0, at + 1));
+}
+
+std::string ExtractFileExt(std::string_view path, Rules rules)
+{
+    const size_t at = LastDelimiter(path, rules, true);
+    if (at == std::string_view::npos || path[at] != '.')
+        return {};
+    return std::string(path.substr(at));
+}
+
+std::string ChangeFileExt(std::string_view path, std::string_view extension, Rules rules)
+{
+    const size_t at = LastDelimiter(path, rules, true);
+    std::string result(at == std::string_view::npos || path[at] != '.' ? path : path.substr(0, at));
+    result.append(extension);
+    return result;
+}
+
+std::string AsciiLowerCase(std::string_view text)
+{
+    std::string result(text);
+    for (char& c : result)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return result;
+}
+
+std::string ExecutableFolder()
+{
+    char buffer[PATH_MAX];
+    const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (length <= 0)
+        return "./";
+    return ExtractFilePath(std::string_view(buffer, static_cast<size_t>(length)));
+}
+
+std::string ProgramFolder()
+{
+    if (!ProgramFolderOverride().empty())
+        return ProgramFolderOverride();
+    const std::string executable = ExecutableFolder();
+    if (::access(executable.c_str(), W_OK) == 0)
+        return executable;
+
+    std::string data;
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg)
+        data = xdg;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        data = std::string(home) + "/.local/share";
+    else
+        return executable;
+    data += "/vorlane/";
+    std::error_code ignored;
+    std::filesystem::create_directories(data, ignored);
+    return data;
+}
+
+void SetProgramFolderForTesting(const std::string& folder)
+{
+    ProgramFolderOverride() = folder;
+}
+
+} // namespace vorlane::path

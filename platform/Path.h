@@ -1,0 +1,46 @@
+// Taking paths apart, by characters of the code page, under this platform's rules or the Windows ones.
+//
+// Galleries made on Windows hold Windows paths in Shift_JIS, where the second byte of a double-byte
+// character may be 0x5C ("\"); the Windows rules never take such a byte for a delimiter.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vorlane::path {
+
+enum class Rules {
+    Native,  // "/" separates folders; UTF-8, so every byte below 0x80 is a character of its own
+    Windows, // "\" separates folders, ":" ends a drive; Shift_JIS lead bytes 0x81-0x9F and 0xE0-0xFC
+};
+
+// The folder separator of a rule set: "/" or "\".
+char Separator(Rules rules = Rules::Native);
+
+// The file-name part: everything after the last separator (or drive colon).
+std::string ExtractFileName(std::string_view path, Rules rules = Rules::Native);
+// The folder part with its trailing separator ("C:\V\a.b" -> "C:\V\"; "a.b" -> "").
+std::string ExtractFilePath(std::string_view path, Rules rules = Rules::Native);
+// The folder part without the trailing separator, keeping a root ("C:\V\a" -> "C:\V", "C:\a" -> "C:\",
+// "/a" -> "/").
+std::string ExtractFileDir(std::string_view path, Rules rules = Rules::Native);
+// The extension, dot included, from the last "." after the last separator; empty when there is none.
+std::string ExtractFileExt(std::string_view path, Rules rules = Rules::Native);
+// The path with its extension replaced (or, without one, with `extension` appended).
+std::string ChangeFileExt(std::string_view path, std::string_view extension, Rules rules = Rules::Native);
+// ASCII letters lower-cased; other bytes unchanged (only ASCII letters matter for extension tests).
+std::string AsciiLowerCase(std::string_view text);
+
+// The folder of the running executable, with a trailing separator.
+std::string ExecutableFolder();
+
+// The folder the program keeps its galleries and "Temp.bmp" in, with a trailing separator: the
+// executable's folder when it is writable (a build folder, a portable copy), otherwise the per-user
+// data folder $XDG_DATA_HOME/vorlane/ (or ~/.local/share/vorlane/), created on first use, since an
+// installed program's folder is not writable.
+std::string ProgramFolder();
+
+// Tests point the program folder elsewhere; an empty text restores the rule above.
+void SetProgramFolderForTesting(const std::string& folder);
+
+} // namespace vorlane::path

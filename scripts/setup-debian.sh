@@ -1,0 +1,26 @@
+#!/bin/bash
+# Installs what building, running and testing Vorlane needs on Debian 12; does nothing when all is there.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libjpeg62-turbo-dev libx11-dev libglib2.0-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xauth x11-utils x11-apps imagemagick dbus libglib2.0-bin desktop-file-utils
+  fonts-ipafont-gothic
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; fi
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,13 @@
+#!/bin/bash
+# Installs what is missing, builds everything and runs every test.
+#   scripts/test.sh [build-folder] [extra cmake arguments...]
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${1:-$root/build}"
+shift || true
+
+"$root/scripts/setup-debian.sh"
+cmake -S "$root" -B "$build" -G Ninja -DVORLANE_WERROR=ON "$@"
+cmake --build "$build"
+cd "$build"
+ctest --output-on-failure -j2 --timeout 600

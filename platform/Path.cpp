@@ -128,6 +128,20 @@ std::string ProgramFolder()
     return data;
 }
 
+std::string SettingsFolder()
+{
+    std::string folder;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
+        folder = xdg;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        folder = std::string(home) + "/.config";
+    else
+        folder = ".";
+    if (folder.back() != '/')
+        folder += '/';
+    return folder;
+}
+
 void SetProgramFolderForTesting(const std::string& folder)
 {
     ProgramFolderOverride() = folder;

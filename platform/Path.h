@@ -40,6 +40,10 @@ std::string ExecutableFolder();
 // installed program's folder is not writable.
 std::string ProgramFolder();
 
+// The one shared folder of the settings file "Vorlane.ini" and the desktop settings store, with a trailing
+// separator: $XDG_CONFIG_HOME, or ~/.config when that is unset.
+std::string SettingsFolder();
+
 // Tests point the program folder elsewhere; an empty text restores the rule above.
 void SetProgramFolderForTesting(const std::string& folder);
 

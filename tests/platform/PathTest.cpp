@@ -91,3 +91,16 @@ TEST(ProgramFolder, OverrideAndWritableFolder)
     // The build folder is writable, so the executable's own folder is used.
     EXPECT_EQ(ProgramFolder(), ExecutableFolder());
 }
+
+TEST(SettingsFolder, FollowsXdgConfigHome)
+{
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    const std::string saved = old ? old : "";
+    setenv("XDG_CONFIG_HOME", "/tmp/cfg", 1);
+    EXPECT_EQ(SettingsFolder(), "/tmp/cfg/");
+    unsetenv("XDG_CONFIG_HOME");
+    setenv("HOME", "/home/someone", 1);
+    EXPECT_EQ(SettingsFolder(), "/home/someone/.config/");
+    if (old)
+        setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+}

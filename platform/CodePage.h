@@ -1,0 +1,18 @@
+// Conversion between this platform's text (UTF-8) and the Shift_JIS code page (932) that Windows
+// peers read and write.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vorlane::codepage {
+
+// The text in Shift_JIS, or nothing when it holds a character that code page 932 cannot express
+// (or bytes that are not UTF-8). An empty text converts to an empty text.
+std::optional<std::string> Utf8ToShiftJis(std::string_view utf8);
+
+// The text in UTF-8, or nothing when the bytes are not valid Shift_JIS.
+std::optional<std::string> ShiftJisToUtf8(std::string_view shiftJis);
+
+} // namespace vorlane::codepage

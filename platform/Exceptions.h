@@ -31,6 +31,7 @@ class ERangeError : public Exception { using Exception::Exception; };
 
 // Registry and profile access.
 class ERegistryException : public Exception { using Exception::Exception; };
+class EIniFileException : public Exception { using Exception::Exception; };
 
 // The socket client (English messages).
 class ESockError : public Exception { using Exception::Exception; };
@@ -52,6 +53,7 @@ inline constexpr const char* ListIndexError = "リストのインデックスが
 inline constexpr const char* ImageListInvalidIndex = "不正なインデックスがイメージ リストに渡されました";
 inline constexpr const char* ImageListReadError = "ストリームからの ImageList データの読み込みに失敗しました";
 inline constexpr const char* ImageListWriteError = "ストリームへの ImageList データの書き込みに失敗しました";
+inline constexpr const char* IniFileWriteError = "%s に書き込めません";
 } // namespace msg
 
 } // namespace vorlane

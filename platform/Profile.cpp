@@ -1,0 +1,237 @@
+#include "platform/Profile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "platform/Exceptions.h"
+#include "platform/Path.h"
+
+namespace vorlane {
+namespace {
+
+std::string_view Trim(std::string_view text)
+{
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!text.empty() && blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && blank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+bool SameName(std::string_view a, std::string_view b)
+{
+    return path::AsciiLowerCase(Trim(a)) == path::AsciiLowerCase(Trim(b));
+}
+
+// A line break inside a name or a value would start a line of its own (a forged key or section), so
+// everything from the first one on is dropped; reading it back could not have seen more anyway.
+std::string_view OneLine(std::string_view text)
+{
+    return text.substr(0, text.find_first_of("\r\n"));
+}
+
+struct Line {
+    std::string text;  // without the line end
+    std::string end;   // "\n", "\r\n" or "" for an unterminated last line
+};
+
+std::vector<Line> SplitLines(const std::string& content)
+{
+    std::vector<Line> lines;
+    size_t at = 0;
+    while (at < content.size()) {
+        const size_t newline = content.find('\n', at);
+        Line line;
+        if (newline == std::string::npos) {
+            line.text = content.substr(at);
+            at = content.size();
+        } else {
+            line.text = content.substr(at, newline - at);
+            line.end = "\n";
+            at = newline + 1;
+        }
+        if (!line.text.empty() && line.text.back() == '\r') {
+            line.text.pop_back();
+            line.end = "\r" + line.end;
+        }
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+// The section name of a header line "[name]", or false for any other line.
+bool SectionHeader(std::string_view line, std::string_view& name)
+{
+    line = Trim(line);
+    if (line.empty() || line.front() != '[')
+        return false;
+    const size_t close = line.find(']');
+    name = line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1);
+    return true;
+}
+
+// The key and value of "key=value"; false for a line without "=" or a comment.
+bool KeyLine(std::string_view line, std::string_view& key, std::string_view& value)
+{
+    const std::string_view trimmed = Trim(line);
+    if (trimmed.empty() || trimmed.front() == ';')
+        return false;
+    const size_t equals = line.find('=');
+    if (equals == std::string_view::npos)
+        return false;
+    key = Trim(line.substr(0, equals));
+    value = Trim(line.substr(equals + 1));
+    return true;
+}
+
+bool ReadWholeFile(const std::string& file, std::string& content)
+{
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return false;
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    content = buffer.str();
+    return true;
+}
+
+// Replaces `file` only once the new content is complete: a temporary file in the same folder, renamed
+// over the old one, so a failed write leaves the old settings as they were.
+bool ReplaceFile(const std::string& file, const std::string& content)
+{
+    std::string temporary = file + ".XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0)
+        return false;
+    struct stat old {};
+    const mode_t mode = ::stat(file.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+    bool ok = ::fchmod(fd, mode) == 0;
+    size_t written = 0;
+    while (ok && written < content.size()) {
+        const ssize_t n = ::write(fd, content.data() + written, content.size() - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n > 0;
+        if (ok)
+            written += static_cast<size_t>(n);
+    }
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && std::rename(temporary.c_str(), file.c_str()) == 0;
+    if (!ok)
+        ::unlink(temporary.c_str());
+    return ok;
+}
+
+} // namespace
+
+std::string ProfileFilePath(const std::string& file)
+{
+    if (file.find('/') != std::string::npos)
+        return file;
+    return path::SettingsFolder() + file;
+}
+
+std::string GetPrivateProfileString(std::string_view section, std::string_view key,
+                                    std::string_view defaultValue, const std::string& file)
+{
+    std::string result(Trim(defaultValue));
+    std::string content;
+    if (ReadWholeFile(ProfileFilePath(file), content)) {
+        bool inSection = false;
+        for (const Line& line : SplitLines(content)) {
+            std::string_view name;
+            std::string_view lineKey;
+            std::string_view value;
+            if (SectionHeader(line.text, name)) {
+                if (inSection)
+                    break; // only the first section of that name counts
+                inSection = SameName(name, section);
+            } else if (inSection && KeyLine(line.text, lineKey, value) && SameName(lineKey, key)) {
+                result.assign(value);
+                break;
+            }
+        }
+    }
+    if (result.size() > ProfileValueLimit)
+        result.resize(ProfileValueLimit);
+    return result;
+}
+
+bool WritePrivateProfileString(std::string_view section, std::string_view key, std::string_view value,
+                               const std::string& file)
+{
+    section = Trim(OneLine(section));
+    key = Trim(OneLine(key));
+    value = OneLine(value);
+    const std::string target = ProfileFilePath(file);
+
+    std::string content;
+    ReadWholeFile(target, content);
+    std::vector<Line> lines = SplitLines(content);
+    // New lines follow the file's own line ends.
+    const std::string newline = !lines.empty() && !lines.front().end.empty() ? lines.front().end : "\n";
+    const std::string entry = std::string(key) + "=" + std::string(value);
+
+    size_t sectionAt = lines.size();
+    for (size_t i = 0; i < lines.size(); ++i) {
+        std::string_view name;
+        if (SectionHeader(lines[i].text, name) && SameName(name, section)) {
+            sectionAt = i;
+            break;
+        }
+    }
+
+    if (sectionAt == lines.size()) {
+        if (!lines.empty() && lines.back().end.empty())
+            lines.back().end = newline;
+        lines.push_back({"[" + std::string(section) + "]", newline});
+        lines.push_back({entry, newline});
+    } else {
+        size_t lastContent = sectionAt;
+        bool replaced = false;
+        for (size_t i = sectionAt + 1; i < lines.size(); ++i) {
+            std::string_view name;
+            std::string_view lineKey;
+            std::string_view lineValue;
+            if (SectionHeader(lines[i].text, name))
+                break;
+            if (KeyLine(lines[i].text, lineKey, lineValue) && SameName(lineKey, key)) {
+                lines[i].text = entry;
+                replaced = true;
+                break;
+            }
+            if (!Trim(lines[i].text).empty())
+                lastContent = i;
+        }
+        if (!replaced) {
+            if (lines[lastContent].end.empty())
+                lines[lastContent].end = newline;
+            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(lastContent + 1), Line{entry, newline});
+        }
+    }
+
+    std::string output;
+    for (const Line& line : lines)
+        output += line.text + line.end;
+    return ReplaceFile(target, output);
+}
+
+std::string TIniFile::ReadString(std::string_view section, std::string_view key, std::string_view defaultValue) const
+{
+    return GetPrivateProfileString(section, key, defaultValue, fileName_);
+}
+
+void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value)
+{
+    if (!WritePrivateProfileString(section, key, value, fileName_))
+        throw EIniFileException(Format(msg::IniFileWriteError, fileName_.c_str()));
+}
+
+} // namespace vorlane

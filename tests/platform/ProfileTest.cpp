@@ -1,0 +1,110 @@
+#include "platform/Profile.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "platform/Exceptions.h"
+
+namespace vorlane {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ProfileTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder_ = fs::temp_directory_path() / ("vorlane-profile-" + std::to_string(::getpid()) + "-" +
+                                               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+        ::setenv("XDG_CONFIG_HOME", folder_.c_str(), 1);
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+
+    void WriteIni(const std::string& content) { std::ofstream(folder_ / "Vorlane.ini", std::ios::binary) << content; }
+    std::string ReadIni() const
+    {
+        std::ifstream in(folder_ / "Vorlane.ini", std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    fs::path folder_;
+};
+
+TEST_F(ProfileTest, ReadsNamesInAnyLetterCaseWithBlanksTrimmed)
+{
+    WriteIni("[other]\r\nManager=wrong\r\n[ INITIAL ]\r\n  manager =  /g/画集  \r\nSaver=Default\r\n");
+    TIniFile ini("Vorlane.ini");
+    EXPECT_EQ(ini.ReadString("Initial", "Manager", "x"), "/g/画集");
+    EXPECT_EQ(ini.ReadString("initial", "SAVER", "x"), "Default");
+    EXPECT_EQ(ini.ReadString("Initial", "Missing", "fallback"), "fallback");
+    EXPECT_EQ(ini.ReadString("Nowhere", "Manager", "fallback"), "fallback");
+}
+
+TEST_F(ProfileTest, MissingFileGivesDefault)
+{
+    EXPECT_EQ(TIniFile("Vorlane.ini").ReadString("Initial", "Manager", "/p/画集"), "/p/画集");
+}
+
+TEST_F(ProfileTest, LongValuesAreCutAt2047Bytes)
+{
+    const std::string longValue(5000, 'a');
+    WriteIni("[Initial]\nManager=" + longValue + "\n");
+    TIniFile ini("Vorlane.ini");
+    EXPECT_EQ(ini.ReadString("Initial", "Manager", ""), std::string(2047, 'a'));
+    EXPECT_EQ(ini.ReadString("Initial", "Other", longValue), std::string(2047, 'a'));
+}
+
+TEST_F(ProfileTest, WriteCreatesFileSectionAndKey)
+{
+    TIniFile ini("Vorlane.ini");
+    ini.WriteString("Initial", "Manager", "/p/画集");
+    EXPECT_EQ(ReadIni(), "[Initial]\nManager=/p/画集\n");
+    ini.WriteString("Initial", "Saver", "Default");
+    EXPECT_EQ(ReadIni(), "[Initial]\nManager=/p/画集\nSaver=Default\n");
+}
+
+TEST_F(ProfileTest, WriteKeepsEveryOtherLine)
+{
+    WriteIni("; settings\r\n[Other]\r\nManager=keep\r\n\r\n[initial]\r\nSAVER=old\r\n; note\r\n\r\n[Last]\r\nx=1");
+    TIniFile ini("Vorlane.ini");
+    ini.WriteString("Initial", "Saver", "Default");
+    ini.WriteString("Initial", "Manager", "/g/a");
+    ini.WriteString("New", "k", "v");
+    EXPECT_EQ(ReadIni(), "; settings\r\n[Other]\r\nManager=keep\r\n\r\n[initial]\r\nSaver=Default\r\n; note\r\n"
+                         "Manager=/g/a\r\n\r\n[Last]\r\nx=1\r\n[New]\r\nk=v\r\n");
+}
+
+TEST_F(ProfileTest, LineBreaksInValuesCannotForgeKeys)
+{
+    TIniFile ini("Vorlane.ini");
+    ini.WriteString("Initial", "Manager", "/g/a\nSaver=forged");
+    EXPECT_EQ(ini.ReadString("Initial", "Manager", ""), "/g/a");
+    EXPECT_EQ(ini.ReadString("Initial", "Saver", "none"), "none");
+}
+
+TEST_F(ProfileTest, UnwritableFolderRaisesWriteError)
+{
+    WriteIni("[Initial]\nManager=/g/a\n");
+    // A folder below a plain file cannot be created, not even by the superuser.
+    ::setenv("XDG_CONFIG_HOME", (folder_ / "Vorlane.ini" / "sub").c_str(), 1);
+    TIniFile ini("Vorlane.ini");
+    try {
+        ini.WriteString("Initial", "Saver", "Default");
+        FAIL() << "no error";
+    } catch (const EIniFileException& error) {
+        EXPECT_STREQ(error.what(), "Vorlane.ini に書き込めません");
+    }
+    ::setenv("XDG_CONFIG_HOME", folder_.c_str(), 1);
+    EXPECT_EQ(ReadIni(), "[Initial]\nManager=/g/a\n");
+}
+
+} // namespace
+} // namespace vorlane

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/Exceptions.h"
+
 namespace vorlane {
 namespace {
 
@@ -11,7 +13,22 @@ std::vector<TComponent*>& LiveComponents()
     return live;
 }
 
+char AsciiLower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
+
 } // namespace
+
+bool SameName(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (AsciiLower(a[i]) != AsciiLower(b[i]))
+            return false;
+    return true;
+}
 
 TComponent::TComponent(TComponent* owner)
 {
@@ -68,6 +85,22 @@ std::vector<PublishedProperty> TComponent::PublishedProperties()
     properties.push_back(std::move(tag));
 
     return properties;
+}
+
+std::string TComponent::UniqueName(const std::string& name) const
+{
+    if (name.empty())
+        return name;
+    const auto taken = [this](const std::string& candidate) {
+        for (const TComponent* other : LiveComponents())
+            if (other != this && SameName(other->name_, candidate))
+                return true;
+        return false;
+    };
+    std::string result = name;
+    for (int i = 1; taken(result); ++i)
+        result = Format("%s_%d", name.c_str(), i);
+    return result;
 }
 
 void TComponent::WriteExtraRecords(ComponentWriter&) {}

@@ -6,6 +6,8 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vorlane {
@@ -32,6 +34,9 @@ struct PublishedProperty {
     bool stored = true;                    // "Name" travels in the stream header, not as a record
     std::optional<int32_t> defaultValue;   // Integer/Enumeration/Boolean; none = no declared default
     std::vector<std::string> identifiers;  // Enumeration: the identifier of each ordinal value
+    // Integer: named constants (a colour's "clNone", say), written as an identifier when the value has
+    // one and read from an identifier.
+    std::vector<std::pair<std::string, int32_t>> constants;
 
     std::function<int32_t()> getInteger;               // Integer, Enumeration (ordinal), Boolean (0/1)
     std::function<void(int32_t)> setInteger;
@@ -41,6 +46,9 @@ struct PublishedProperty {
 
     bool Writable() const { return setInteger || setString || list; }
 };
+
+// Property and record names compare with ASCII letters taken without regard to case.
+bool SameName(std::string_view a, std::string_view b);
 
 class TComponent {
 public:
@@ -65,19 +73,26 @@ public:
     virtual std::vector<PublishedProperty> PublishedProperties();
 
     // Records beyond the published properties ("Left"/"Top" of a placed component, "Bitmap" of an
-    // image list). The reader offers a record here when no property bears its name.
+    // image list). The reader offers a record here when no property bears its name; an override reads
+    // exactly one value and returns true for a name it owns (compared with SameName), false otherwise.
+    // The stream itself writes and reads "Left" and "Top" (before these) for every component.
     virtual void WriteExtraRecords(ComponentWriter& writer);
     virtual bool ReadExtraRecord(const std::string& name, ComponentReader& reader);
 
     // Design position, written as "Left"/"Top" only when not zero.
     int32_t DesignLeft() const { return designLeft_; }
     int32_t DesignTop() const { return designTop_; }
+    void SetDesignLeft(int32_t left) { designLeft_ = left; }
+    void SetDesignTop(int32_t top) { designTop_ = top; }
 
     // The end-of-loading step, run once the stored settings have been applied.
     virtual void Loaded() {}
 
     // Every component alive in the process, for the reader's unique-name rule.
     static const std::vector<TComponent*>& AllComponents();
+    // `name` when no other live component bears it (letter case ignored), otherwise the first free
+    // "%s_%d" with 1, 2, ...; an empty name stays empty.
+    std::string UniqueName(const std::string& name) const;
 
     // Creates a component owned by `owner` (freed with it).
     template <class T, class... Args>

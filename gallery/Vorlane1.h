@@ -1,0 +1,117 @@
+// The gallery component: the current gallery's picture list, a parallel list of 32x32 thumbnails, the
+// main window's last position and size, and two path settings. It fills the list view and reads and
+// writes its own gallery file (two component streams: this component's, then its image list's).
+//
+// Invariant kept by every operation: Images() holds one image more than FileNames() has entries; image
+// 0 is the placeholder and entry i's thumbnail is image i+1; after RefreshView list item i shows entry i
+// with image i+1.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Component.h"
+#include "platform/StringList.h"
+
+namespace vorlane {
+
+class GalleryView;
+class TImageList;
+
+class TVorlane : public TComponent {
+public:
+    explicit TVorlane(TComponent* owner = nullptr);
+    ~TVorlane() override;
+    std::string ClassName() const override { return "TVorlane"; }
+
+    // Published, in this order after the inherited Name and Tag: FileNames, FormTop, FormLeft,
+    // FormWidth, FormHeight, InitialDir, ManagerName, IniManagerName.
+    std::vector<PublishedProperty> PublishedProperties() override;
+
+    const TStringList& FileNames() const { return *fileNames_; }
+    void SetFileNames(const TStringList& names) { fileNames_->Assign(names); } // copies the entries
+    TImageList& Images() { return *images_; }
+    const TImageList& Images() const { return *images_; }
+
+    // The list view; not owned. Without one, RefreshView does nothing and nothing is selected.
+    GalleryView* View() const { return view_; }
+    void SetView(GalleryView* view) { view_ = view; }
+
+    // Path of the current gallery; the gallery file is this path with its extension replaced by ".gsk".
+    // Starts as the program folder followed by "画集".
+    const std::string& ManagerName() const { return managerName_; }
+    void SetManagerName(const std::string& name) { managerName_ = name; }
+    const std::string& IniManagerName() const { return iniManagerName_; }
+    void SetIniManagerName(const std::string& name) { iniManagerName_ = name; }
+    const std::string& InitialDir() const { return initialDir_; }
+    void SetInitialDir(const std::string& folder) { initialDir_ = folder; }
+
+    // The main window's geometry at the last close (0, 0, 600, 400 at first).
+    int32_t FormTop() const { return formTop_; }
+    int32_t FormLeft() const { return formLeft_; }
+    int32_t FormWidth() const { return formWidth_; }
+    int32_t FormHeight() const { return formHeight_; }
+    void SetFormTop(int32_t value) { formTop_ = value; }
+    void SetFormLeft(int32_t value) { formLeft_ = value; }
+    void SetFormWidth(int32_t value) { formWidth_ = value; }
+    void SetFormHeight(int32_t value) { formHeight_ = value; }
+
+    // Bits per pixel of the display the thumbnails are made for (24 unless the application sets the
+    // screen's); it chooses the stretch mode and, at 8 or fewer, the JPEG colour reduction.
+    int DisplayBitsPerPixel() const { return displayBitsPerPixel_; }
+    void SetDisplayBitsPerPixel(int bitsPerPixel) { displayBitsPerPixel_ = bitsPerPixel; }
+
+    // ManagerName with its extension replaced by ".gsk" (appended when it has none).
+    std::string GalleryFileName() const;
+    // A list item's caption: the file name without folder and without extension ("a.b.jpg" -> "a.b").
+    static std::string Caption(const std::string& fileName);
+
+    // Images becomes a copy of `defaults` (the placeholder list). Called once, before anything else.
+    void SetDefaultImages(const TImageList& defaults);
+
+    // Reads the gallery file, when one exists, into this component and Images, then refreshes the view.
+    // Values read before an error stay applied. Errors: EFOpenError, EReadError.
+    void LoadGallery();
+    // Writes this component and Images into the gallery file. The new content goes to a temporary file
+    // in the same folder, is flushed to the disk and then renamed over the old file, so a failed save
+    // leaves the old gallery exactly as it was. Errors: EFCreateError, EWriteError.
+    void SaveGallery();
+
+    // Appends each file in order (AddImage), then refreshes once. Stops at the first file whose
+    // thumbnail cannot be made: those before it stay added, the view is not refreshed.
+    void AddImages(const std::vector<std::string>& fileNames);
+    // Appends the name and its thumbnail together (a missing file gets the placeholder). On an error
+    // (EFOpenError, EInvalidGraphic, EJPEG) nothing changes.
+    void AddImage(const std::string& fileName);
+
+    // Rebuilds the view's items from FileNames.
+    void RefreshView();
+    // The entry of the view's selected item; empty when nothing is selected.
+    std::string GetSelectedFileName() const;
+    // Removes entry i and image i+1; no refresh.
+    void DeleteImage(int index);
+    // Removes the selected entry and refreshes; nothing at all without a selection.
+    void DeleteSelected();
+    // Removes every entry and thumbnail (the placeholder stays), then refreshes.
+    void ClearImages();
+    // Moves the selected entry to just before the drop-target entry, then refreshes; nothing at all
+    // without a selection or a drop target.
+    void MoveSelected();
+
+private:
+    std::unique_ptr<TStringList> fileNames_;
+    std::unique_ptr<TImageList> images_;  // freed before fileNames_
+    GalleryView* view_ = nullptr;
+    std::string managerName_;
+    std::string iniManagerName_;
+    int32_t formTop_ = 0;
+    int32_t formLeft_ = 0;
+    int32_t formWidth_ = 600;
+    int32_t formHeight_ = 400;
+    std::string initialDir_;
+    int displayBitsPerPixel_ = 24;
+};
+
+} // namespace vorlane

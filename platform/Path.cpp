@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace vorlane::path {
@@ -32,6 +33,35 @@ size_t LastDelimiter(std::string_view path, Rules rules, bool dot)
             ++i;
     }
     return found;
+}
+
+// Whether a file can really be created in `folder`. access(W_OK) answers for the permission bits only
+// and says yes to root everywhere; creating (and removing) a file also meets read-only mounts,
+// immutable folders and whatever else the file system refuses.
+bool CanCreateFileIn(const std::string& folder)
+{
+    static unsigned probeCount = 0;
+    const std::string probe = folder + ".vorlane-write-probe-" + std::to_string(::getpid()) + "-" +
+                              std::to_string(++probeCount);
+    const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return true;
+}
+
+// The folders packages install programs into. Root can write there, but galleries and "Temp.bmp" of an
+// installed program belong in the user's data folder all the same.
+bool IsSystemProgramFolder(const std::string& folder)
+{
+    static constexpr const char* SystemFolders[] = {"/usr/bin/", "/usr/sbin/", "/usr/local/bin/",
+                                                    "/usr/local/sbin/", "/usr/games/", "/usr/local/games/",
+                                                    "/bin/", "/sbin/"};
+    for (const char* system : SystemFolders)
+        if (folder == system)
+            return true;
+    return false;
 }
 
 std::string& ProgramFolderOverride()
@@ -112,7 +142,7 @@ std::string ProgramFolder()
     if (!ProgramFolderOverride().empty())
         return ProgramFolderOverride();
     const std::string executable = ExecutableFolder();
-    if (::access(executable.c_str(), W_OK) == 0)
+    if (!IsSystemProgramFolder(executable) && CanCreateFileIn(executable))
         return executable;
 
     std::string data;

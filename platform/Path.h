@@ -35,7 +35,8 @@ std::string AsciiLowerCase(std::string_view text);
 std::string ExecutableFolder();
 
 // The folder the program keeps its galleries and "Temp.bmp" in, with a trailing separator: the
-// executable's folder when it is writable (a build folder, a portable copy), otherwise the per-user
+// executable's folder when a file can be created there (a build folder, a portable copy) and it is not a
+// system program folder such as /usr/bin/ (root can write there), otherwise the per-user
 // data folder $XDG_DATA_HOME/vorlane/ (or ~/.local/share/vorlane/), created on first use, since an
 // installed program's folder is not writable.
 std::string ProgramFolder();

@@ -1,0 +1,54 @@
+#include "gallery/Thumbnail.h"
+
+#include <sys/stat.h>
+
+#include "gallery/BmpFile.h"
+#include "gallery/ImageList.h"
+#include "gallery/JpegDecoder.h"
+#include "gallery/JpegThumbnail.h"
+#include "gallery/Stretch.h"
+#include "platform/Path.h"
+
+namespace vorlane {
+namespace {
+
+constexpr Rgb White = MakeRgb(255, 255, 255);
+
+// A folder is no picture file; anything else that is there counts as one (and fails if it cannot be read).
+bool PictureFileExists(const std::string& file)
+{
+    struct stat status {};
+    return ::stat(file.c_str(), &status) == 0 && !S_ISDIR(status.st_mode);
+}
+
+} // namespace
+
+Bitmap MakeThumbnail(const std::string& file, const TImageList& images, int displayBitsPerPixel)
+{
+    if (!PictureFileExists(file)) {
+        Bitmap thumbnail(ThumbnailSize, ThumbnailSize, ThumbnailBitsPerPixel);
+        thumbnail.Fill(White);
+        if (images.Count() > 0)
+            images.Draw(thumbnail, 0, 0, 0);
+        return thumbnail;
+    }
+
+    if (path::AsciiLowerCase(path::ExtractFileExt(file)) == ".bmp") {
+        const Bitmap picture = ReadBmpFile(file);
+        if (picture.Empty()) {
+            // Nothing to draw: the thumbnail stays as it was made, white.
+            Bitmap thumbnail(ThumbnailSize, ThumbnailSize, ThumbnailBitsPerPixel);
+            thumbnail.Fill(White);
+            return thumbnail;
+        }
+        return Stretch(picture, ThumbnailSize, ThumbnailSize,
+                       ChooseStretchMode(displayBitsPerPixel, picture.BitsPerPixel()));
+    }
+
+    // Every other file is taken as JPEG, decoded as it streams from the file.
+    const auto stream = OpenPictureFile(file);
+    JpegDecoder decoder(stream.get());
+    return StretchJpeg(decoder, ThumbnailSize, ThumbnailSize, displayBitsPerPixel);
+}
+
+} // namespace vorlane

@@ -1,0 +1,81 @@
+// Non-blocking IPv4 stream sockets whose events arrive as messages to a window, and host lookups whose
+// completion arrives the same way. Error codes are the Windows Sockets numbers that the socket client's
+// message table uses, mapped from errno.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+#include "platform/MessageWindow.h"
+
+struct sockaddr_in;
+
+namespace vorlane {
+
+// Socket notice events (low 16 bits of lParam; the error code is in the high 16 bits).
+inline constexpr uint16_t FD_READ = 1;
+inline constexpr uint16_t FD_WRITE = 2;
+inline constexpr uint16_t FD_OOB = 4;
+inline constexpr uint16_t FD_ACCEPT = 8;
+inline constexpr uint16_t FD_CONNECT = 16;
+inline constexpr uint16_t FD_CLOSE = 32;
+
+// Error codes used by callers.
+inline constexpr int WSAEWOULDBLOCK = 10035;
+inline constexpr int WSAEALREADY = 10037;
+inline constexpr int WSAENOTCONN = 10057;
+inline constexpr int WSAHOST_NOT_FOUND = 11001;
+
+inline constexpr int InvalidSocket = -1;
+
+// lParam of a notice: event in the low word, error code in the high word.
+inline intptr_t MakeNoticeParam(uint16_t event, uint16_t error)
+{
+    return static_cast<intptr_t>((static_cast<uint32_t>(error) << 16) | event);
+}
+inline uint16_t NoticeEvent(intptr_t lParam) { return static_cast<uint16_t>(lParam & 0xFFFF); }
+inline uint16_t NoticeError(intptr_t lParam) { return static_cast<uint16_t>((lParam >> 16) & 0xFFFF); }
+
+// The Windows Sockets number of an errno value (0 for 0; EINPROGRESS counts as WSAEWOULDBLOCK).
+int SocketErrorFromErrno(int error);
+// The code of the last failed call below, on this thread.
+int LastSocketError();
+
+// A new stream socket (IPPROTO_TCP when `tcp`, else protocol 0), or InvalidSocket.
+int SocketOpen(bool tcp);
+
+// Makes the socket non-blocking and delivers `message` to `window` for the events asked for
+// (FD_READ, FD_ACCEPT, FD_CONNECT, FD_CLOSE; FD_OOB is accepted and never reported). As with
+// Windows Sockets, FD_READ and FD_ACCEPT are reported once and re-armed by the next SocketRecv or
+// SocketAccept, and FD_CLOSE once per connection. Notices queued for a socket are dropped when it
+// is closed. 0 on success, -1 on failure.
+int AsyncSelect(int socket, WindowHandle window, uint32_t message, uint32_t events);
+
+// connect(); a connection that cannot complete at once fails with WSAEWOULDBLOCK and its outcome
+// comes as an FD_CONNECT notice.
+int SocketConnect(int socket, const sockaddr_in& address);
+// send() without SIGPIPE.
+ssize_t SocketSend(int socket, const void* data, size_t length);
+// recv(); flags may hold MSG_PEEK. Re-arms FD_READ.
+ssize_t SocketRecv(int socket, void* data, size_t length, int flags);
+// accept(); the peer's address goes to `peer` when not null. Re-arms FD_ACCEPT.
+int SocketAccept(int socket, sockaddr_in* peer);
+// Stops the notices of the socket and closes it. 0 or -1.
+int SocketClose(int socket);
+
+// A resolved host: its IPv4 addresses in network byte order, as the lookup gave them.
+struct HostEntry {
+    std::vector<std::array<uint8_t, 4>> addresses;
+};
+
+// Looks `name` up without blocking the caller. When the lookup ends, `entry` receives the result and
+// `window` receives `message` with wParam 1 and lParam = MakeNoticeParam(0, error), error being 0 or
+// 11001..11004. If the window is gone by then, nothing is written and nothing is delivered; `entry`
+// must live as long as the window.
+void AsyncGetHostByName(WindowHandle window, uint32_t message, const std::string& name, HostEntry* entry);
+
+} // namespace vorlane

@@ -1,0 +1,194 @@
+#include "platform/EventLoop.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QThread>
+#include <QTimerEvent>
+
+#include <cstdio>
+#include <mutex>
+
+#include "platform/EventDispatcher.h"
+
+namespace vorlane {
+namespace detail {
+namespace {
+
+const QEvent::Type PostedMessageType = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+struct PostedMessage : QEvent {
+    PostedMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam,
+                  std::function<bool()> beforeDelivery)
+        : QEvent(PostedMessageType), window(window), message(message), wParam(wParam), lParam(lParam),
+          beforeDelivery(std::move(beforeDelivery))
+    {
+    }
+    WindowHandle window;
+    uint32_t message;
+    uintptr_t wParam;
+    intptr_t lParam;
+    std::function<bool()> beforeDelivery;
+};
+
+// Timers can only be had on the thread the dispatcher lives on, with an event loop there.
+bool TimersAvailable(const QObject& dispatcher)
+{
+    return QCoreApplication::instance() != nullptr && dispatcher.thread() == QThread::currentThread();
+}
+
+} // namespace
+
+EventDispatcher& EventDispatcher::Instance()
+{
+    static EventDispatcher* dispatcher = new EventDispatcher;
+    return *dispatcher;
+}
+
+void EventDispatcher::Post(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam,
+                           std::function<bool()> beforeDelivery)
+{
+    QCoreApplication::postEvent(this,
+                                new PostedMessage(window, message, wParam, lParam, std::move(beforeDelivery)));
+}
+
+bool EventDispatcher::event(QEvent* event)
+{
+    if (event->type() != PostedMessageType)
+        return QObject::event(event);
+    auto* posted = static_cast<PostedMessage*>(event);
+    try {
+        if (!posted->beforeDelivery || posted->beforeDelivery())
+            SendMessage(posted->window, posted->message, posted->wParam, posted->lParam);
+    } catch (...) {
+        HandleException(std::current_exception());
+    }
+    return true;
+}
+
+bool EventDispatcher::SetTimer(WindowHandle window, uint32_t id, uint32_t intervalMs)
+{
+    KillTimer(window, id);
+    if (intervalMs == 0 || intervalMs > static_cast<uint32_t>(INT32_MAX) || !IsWindow(window) ||
+        !TimersAvailable(*this))
+        return false;
+    const int qtId = startTimer(static_cast<int>(intervalMs), Qt::PreciseTimer);
+    if (qtId == 0)
+        return false;
+    timers_[qtId] = {window, id};
+    timerIds_[{window, id}] = qtId;
+    return true;
+}
+
+void EventDispatcher::KillTimer(WindowHandle window, uint32_t id)
+{
+    auto it = timerIds_.find({window, id});
+    if (it == timerIds_.end())
+        return;
+    killTimer(it->second);
+    timers_.erase(it->second);
+    timerIds_.erase(it);
+}
+
+int EventDispatcher::StartWakeTimer(int milliseconds)
+{
+    if (!TimersAvailable(*this))
+        return 0;
+    return startTimer(milliseconds < 0 ? 0 : milliseconds, Qt::PreciseTimer);
+}
+
+void EventDispatcher::StopWakeTimer(int id)
+{
+    if (id != 0)
+        killTimer(id);
+}
+
+void EventDispatcher::timerEvent(QTimerEvent* event)
+{
+    auto it = timers_.find(event->timerId());
+    if (it == timers_.end())
+        return; // a wake-up: its only job was to end a wait
+    const auto [window, id] = it->second;
+    if (!IsWindow(window)) {
+        KillTimer(window, id);
+        return;
+    }
+    try {
+        SendMessage(window, WM_TIMER, id, 0);
+    } catch (...) {
+        HandleException(std::current_exception());
+    }
+}
+
+} // namespace detail
+
+namespace {
+
+std::mutex& HandlerMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+ExceptionHandler& CentralHandler()
+{
+    static ExceptionHandler handler;
+    return handler;
+}
+
+} // namespace
+
+void ProcessMessages()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void WaitForEvents(int maxMilliseconds)
+{
+    auto& dispatcher = detail::EventDispatcher::Instance();
+    const int wake = dispatcher.StartWakeTimer(maxMilliseconds);
+    if (wake == 0) {
+        // No event loop on this thread: nothing can arrive, so only the bound is left to honour.
+        QThread::msleep(static_cast<unsigned long>(maxMilliseconds < 0 ? 0 : maxMilliseconds));
+        return;
+    }
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    dispatcher.StopWakeTimer(wake);
+}
+
+bool SetTimer(WindowHandle window, uint32_t id, uint32_t intervalMs)
+{
+    return detail::EventDispatcher::Instance().SetTimer(window, id, intervalMs);
+}
+
+void KillTimer(WindowHandle window, uint32_t id)
+{
+    detail::EventDispatcher::Instance().KillTimer(window, id);
+}
+
+void SetExceptionHandler(ExceptionHandler handler)
+{
+    std::lock_guard lock(HandlerMutex());
+    CentralHandler() = std::move(handler);
+}
+
+void HandleException(std::exception_ptr error) noexcept
+{
+    ExceptionHandler handler;
+    {
+        std::lock_guard lock(HandlerMutex());
+        handler = CentralHandler();
+    }
+    try {
+        if (handler) {
+            handler(error);
+            return;
+        }
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "unknown exception\n");
+    }
+}
+
+} // namespace vorlane

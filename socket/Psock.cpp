@@ -1,0 +1,436 @@
+// TPowersock: start-up, host resolution, connecting, closing, time-outs, status texts, error texts and
+// the dispatch of socket notices. The transfer operations are in PsockTransfer.cpp.
+#include "socket/Psock.h"
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <cstring>
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+
+#include "platform/EventLoop.h"
+#include "platform/Exceptions.h"
+#include "socket/SocketErrors.h"
+#include "socket/Wait.h"
+
+namespace vorlane {
+namespace {
+
+constexpr uint32_t AllEvents = FD_READ | FD_OOB | FD_ACCEPT | FD_CONNECT | FD_CLOSE; // 61
+constexpr size_t MaxHostLength = DataBufferSize - 1;
+
+// Components alive that have started the socket layer; only the window thread touches it.
+int socketUsers = 0;
+
+std::vector<std::string> StartupInfo()
+{
+    rlimit files{};
+    rlim_t maxSockets = 0;
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0)
+        maxSockets = files.rlim_cur == RLIM_INFINITY || files.rlim_cur > 0xFFFF ? 0xFFFF : files.rlim_cur;
+    return {
+        "Version= 1.1",
+        "High Version= 2.2",
+        "Description= POSIX sockets on the Qt event loop",
+        "System= Running",
+        "Max Sockets= " + std::to_string(maxSockets),
+        "Max Udp pack size= 65507",
+    };
+}
+
+PublishedProperty IntegerProperty(const char* name, std::optional<int32_t> defaultValue, int32_t& field)
+{
+    PublishedProperty property;
+    property.name = name;
+    property.kind = PropertyKind::Integer;
+    property.defaultValue = defaultValue;
+    property.getInteger = [&field] { return field; };
+    property.setInteger = [&field](int32_t value) { field = value; };
+    return property;
+}
+
+} // namespace
+
+TPowersock::TPowersock(TComponent* owner) : TComponent(owner)
+{
+    socketWindow_ = AllocateWindow([this](uint32_t message, uintptr_t wParam, intptr_t lParam) -> intptr_t {
+        if (message >= SocketNotice)
+            HandleSocketMessage(message, wParam, lParam);
+        return 0;
+    });
+    hostEntry_ = std::make_unique<HostEntry>();
+    try {
+        timer_ = new TThreadTimer(this);
+        timer_->SetEnabled(false);
+        timer_->SetOnTimer([this](TComponent* sender) { TimerTriggered(sender); });
+        timeOut_ = 0;
+        winsockInfo_.clear();
+        canceled_ = destroying_ = connected_ = false;
+        InitializeWinsock();
+    } catch (...) {
+        // The base destructor frees the timer; the window must not outlive the object it calls.
+        DestroyWindow(socketWindow_);
+        socketWindow_ = 0;
+        throw;
+    }
+}
+
+TPowersock::~TPowersock()
+{
+    beingDestroyed_ = true;
+    try {
+        Abort();
+        winsockInfo_.clear();
+        delete timer_; // leaves the owned list as it goes
+        timer_ = nullptr;
+        hostEntry_.reset();
+        DestroyWindow(socketWindow_);
+        socketWindow_ = 0;
+        destroying_ = true;
+        RequestCloseSocket();
+    } catch (...) {
+        // A destructor cannot fail; what is left goes with the base destruction.
+    }
+    if (startedSockets_)
+        --socketUsers;
+}
+
+int TPowersock::SocketUsers()
+{
+    return socketUsers;
+}
+
+int TPowersock::Descriptor() const
+{
+    return socketHandle_ == NoSocket ? -1 : socketHandle_;
+}
+
+uint16_t TPowersock::FitHandle(int descriptor)
+{
+    if (descriptor < 0)
+        return NoSocket;
+    if (descriptor >= NoSocket) {
+        SocketClose(descriptor);
+        throw ERangeError(RangeCheckError);
+    }
+    return static_cast<uint16_t>(descriptor);
+}
+
+bool TPowersock::OpenSocket(bool firstSocket)
+{
+    socketHandle_ = FitHandle(SocketOpen(firstSocket));
+    if (socketHandle_ == NoSocket)
+        return false;
+    if (firstSocket) {
+        // Closing the first socket resets the connection at once and drops unsent data.
+        linger option{};
+        option.l_onoff = 1;
+        option.l_linger = 0;
+        setsockopt(socketHandle_, SOL_SOCKET, SO_LINGER, &option, sizeof option);
+    }
+    AsyncSelect(socketHandle_, socketWindow_, SocketNotice, AllEvents);
+    return true;
+}
+
+void TPowersock::InitializeWinsock()
+{
+    StatusMessage(8, "Initializing Winsock");
+    ++socketUsers;
+    startedSockets_ = true;
+    if (socketUsers == 1)
+        winsockInfo_ = StartupInfo();
+    try {
+        if (!OpenSocket(true)) {
+            std::string message;
+            CheckSocketError(WSAEWOULDBLOCK, message);
+            throw ESockError(message);
+        }
+    } catch (...) {
+        --socketUsers;
+        startedSockets_ = false;
+        throw ESockError("Initializaton of windows sockets failed");
+    }
+}
+
+std::vector<PublishedProperty> TPowersock::PublishedProperties()
+{
+    auto properties = TComponent::PublishedProperties();
+
+    PublishedProperty host;
+    host.name = "Host";
+    host.kind = PropertyKind::String;
+    host.getString = [this] { return host_; };
+    host.setString = [this](const std::string& value) { host_ = value; };
+    properties.push_back(std::move(host));
+
+    properties.push_back(IntegerProperty("Port", std::nullopt, port_));
+    properties.push_back(IntegerProperty("TimeOut", std::nullopt, timeOut_));
+    properties.push_back(IntegerProperty("ReportLevel", 1, reportLevel_));
+
+    // Events travel as the names of their handlers; binding a name to code is the owner's business.
+    const std::pair<const char*, std::function<bool()>> events[] = {
+        {"OnDisconnect", [this] { return bool(OnDisconnect); }},
+        {"OnConnect", [this] { return bool(OnConnect); }},
+        {"OnInvalidHost", [this] { return bool(OnInvalidHost); }},
+        {"OnHostResolved", [this] { return bool(OnHostResolved); }},
+        {"OnStatus", [this] { return bool(OnStatus); }},
+        {"OnConnectionFailed", [this] { return bool(OnConnectionFailed); }},
+    };
+    for (const auto& [name, assigned] : events) {
+        PublishedProperty event;
+        event.name = name;
+        event.kind = PropertyKind::Event;
+        const std::string key = name;
+        event.getString = [this, key, assigned] {
+            auto it = eventNames_.find(key);
+            return assigned() && it != eventNames_.end() ? it->second : std::string();
+        };
+        event.setString = [this, key](const std::string& value) { eventNames_[key] = value; };
+        properties.push_back(std::move(event));
+    }
+    return properties;
+}
+
+void TPowersock::StatusMessage(uint8_t level, const std::string& text)
+{
+    if (level > reportLevel_)
+        return;
+    status_ = text;
+    if (beingDestroyed_ || !OnStatus)
+        return;
+    try {
+        OnStatus(this, status_);
+    } catch (...) {
+        // A status handler cannot stop the operation that reports.
+    }
+}
+
+void TPowersock::ResolveHost()
+{
+    StatusMessage(8, "Resolve Host");
+    // The name is handed over zero-terminated, so it ends at a zero byte and at the buffer's size.
+    const size_t length = std::min(host_.size(), MaxHostLength);
+    std::memcpy(dataBuffer_.data(), host_.data(), length);
+    dataBuffer_[length] = 0;
+    const char* name = reinterpret_cast<const char*>(dataBuffer_.data());
+    const in_addr_t address = inet_addr(name);
+    if (address != INADDR_NONE) {
+        remoteAddress_ = address;
+        return;
+    }
+
+    remoteAddress_ = 0;
+    TimerOn();
+    lookupDone_ = false;
+    AsyncGetHostByName(socketWindow_, LookupDoneNotice, name, hostEntry_.get());
+    do {
+        WaitForEvents(ShortWaitMs);
+    } while (!lookupDone_ && !timedOut_ && !canceled_);
+    TimerOff();
+
+    if (timedOut_)
+        throw ESockError("Host Lookup Timed Out");
+    if (canceled_)
+        throw ESockError("Host Lookup Canceled");
+    if (!succeeded_ || hostEntry_->addresses.empty())
+        throw ESockError("Host Lookup Failed");
+    std::memcpy(&remoteAddress_, hostEntry_->addresses.front().data(), 4);
+    if (OnHostResolved)
+        OnHostResolved(this);
+}
+
+void TPowersock::Connect()
+{
+    StatusMessage(8, "Connecting");
+    canceled_ = false;
+    if (connected_)
+        throw ESockError("Already connected");
+
+    for (int tries = 0;; ++tries) {
+        try {
+            ResolveHost();
+        } catch (const ESockError& e) {
+            if (e.Message() == "Host Lookup Timed Out" || e.Message() == "Host Lookup Canceled")
+                throw;
+            // A failed lookup leaves the address at 0, which the handler below may repair.
+        }
+        if (remoteAddress_ != 0)
+            break;
+        if (tries > 0 || !OnInvalidHost)
+            throw ESockError("Null Remote Address");
+        bool handled = false;
+        OnInvalidHost(handled);
+        if (!handled)
+            throw ESockError("Null Remote Address");
+    }
+
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port_ & 0xFFFF));
+    address.sin_addr.s_addr = remoteAddress_;
+
+    lookupDone_ = false;
+    succeeded_ = true;
+    if (SocketConnect(Descriptor(), address) != 0) {
+        std::string message;
+        CheckSocketError(WSAEWOULDBLOCK, message);
+    }
+    TimerOn();
+    do {
+        WaitForEvents(ShortWaitMs);
+    } while (!connected_ && !timedOut_ && !canceled_ && succeeded_);
+    TimerOff();
+
+    if (!timedOut_ && !canceled_ && succeeded_)
+        return; // OnConnect has come with the connect notice
+    if (OnConnectionFailed)
+        OnConnectionFailed(this);
+    if (timedOut_)
+        throw ESockError("Connection Timed out");
+    if (canceled_)
+        throw ESockError("Connection Canceled");
+    throw ESockError("Connection Failed");
+}
+
+void TPowersock::Disconnect()
+{
+    StatusMessage(8, "Disconnecting");
+    RequestCloseSocket();
+}
+
+void TPowersock::RequestCloseSocket()
+{
+    StatusMessage(4, "Request Close Socket");
+    connected_ = false;
+    if (socketHandle_ == NoSocket)
+        return;
+    const int closed = SocketClose(socketHandle_);
+    // The descriptor is gone either way; keeping its number could close someone else's later.
+    socketHandle_ = NoSocket;
+    if (closed != 0) {
+        std::string message;
+        CheckSocketError(WSAEWOULDBLOCK, message);
+        return;
+    }
+    if (!destroying_ && !beingDestroyed_ && OnDisconnect)
+        OnDisconnect(this);
+    if (!destroying_)
+        OpenSocket(false); // no linger option: this one closes gracefully
+}
+
+void TPowersock::Cancel()
+{
+    StatusMessage(8, "Canceling");
+    canceled_ = true;
+}
+
+void TPowersock::Abort()
+{
+    StatusMessage(8, "Abort");
+    Cancel();
+}
+
+void TPowersock::TimerOn()
+{
+    StatusMessage(8, "Timer On");
+    timedOut_ = false;
+    if (timeOut_ < 0)
+        throw ERangeError(RangeCheckError);
+    timer_->SetInterval(static_cast<uint32_t>(timeOut_));
+    timer_->SetEnabled(true);
+}
+
+void TPowersock::TimerOff()
+{
+    StatusMessage(8, "Timer Off");
+    timer_->SetEnabled(false);
+}
+
+void TPowersock::TimerTriggered(TComponent*)
+{
+    StatusMessage(8, "Timer Triggered");
+    TimerOff();
+    timedOut_ = true;
+    lookupDone_ = true;
+    Abort();
+}
+
+void TPowersock::CheckSocketError(uint16_t tolerated, std::string& message)
+{
+    const int code = LastSocketError();
+    lastError_ = code;
+    if (code != tolerated && code > 10000) {
+        message.clear();
+        LookupErrorMessage(static_cast<uint16_t>(code), message);
+        if (OnError)
+            OnError(this, static_cast<uint16_t>(code), message);
+        throw ESockError(message);
+    }
+    message.clear();
+}
+
+void TPowersock::LookupErrorMessage(uint16_t code, std::string& text)
+{
+    StatusMessage(8, "Looking Up Error Message" + text);
+    text.clear();
+    if (code == 0)
+        return;
+    if (const char* entry = SocketErrorText(code))
+        text = std::to_string(code) + ":" + entry;
+    else
+        text = "Unknown Error No. " + std::to_string(code);
+}
+
+bool TPowersock::DataAvailable()
+{
+    StatusMessage(8, "Data Available");
+    uint8_t byte = 0;
+    return SocketRecv(Descriptor(), &byte, 1, MSG_PEEK) >= 1;
+}
+
+void TPowersock::HandleSocketMessage(uint32_t message, uintptr_t, intptr_t lParam)
+{
+    try {
+        // The socket a notice names is not looked at: the layer drops notices of closed sockets.
+        succeeded_ = NoticeError(lParam) == 0;
+        if (message == SocketNotice) {
+            switch (NoticeEvent(lParam)) {
+            case FD_READ:
+                if (OnRead) {
+                    try {
+                        OnRead(this);
+                    } catch (...) {
+                    }
+                }
+                break;
+            case FD_ACCEPT:
+                connected_ = true;
+                acceptNoticed_ = true;
+                if (OnAccept)
+                    OnAccept(this);
+                break;
+            case FD_CONNECT:
+                if (succeeded_) {
+                    connected_ = true;
+                    if (OnConnect)
+                        OnConnect(this);
+                }
+                break;
+            case FD_CLOSE:
+                // With data still unread the reader meets the end of the data itself.
+                if (!DataAvailable())
+                    RequestCloseSocket();
+                break;
+            default:
+                break;
+            }
+        } else if (message == LookupDoneNotice) {
+            lookupDone_ = true;
+        }
+    } catch (...) {
+        // A notice handler has no caller to report to.
+    }
+}
+
+} // namespace vorlane

@@ -74,8 +74,10 @@ public:
 
 private:
     void ReadRecord(TComponent& root);
-    void ReadPropertyValue(TComponent& root, const PublishedProperty& property);
-    void ReadStringListRecords(std::vector<std::string>& list);
+    void ReadRecordValue(TComponent& root, const std::string& path);
+    void ReadPropertyValue(const PublishedProperty& property);
+    void SkipValue(int depth);
+    void SkipBytes(uint64_t count);
     void ReadPrefix();
     void FillBuffer();
     uint32_t ReadU32();

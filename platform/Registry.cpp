@@ -1,0 +1,400 @@
+#include "platform/Registry.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+#include <unistd.h>
+
+#include "platform/Path.h"
+
+// The store file is text, one line each:
+//   Vorlane registry 1          the header, always the first line
+//   [Control Panel\Desktop]     a key (its full path); "[]" is the root
+//   1:TileWallPaper=1%00        a value of the key above: type number, name, data
+// Names and data keep their bytes, except that control bytes, DEL, "%", "=", "[" and "]" are written as
+// "%XX", so any data (binary included) fits on one line and strings stay readable. Lines that do not
+// parse are skipped; a file without the header is not ours and is neither read nor replaced.
+
+namespace vorlane::registry {
+namespace {
+
+constexpr std::string_view Header = "Vorlane registry 1";
+// A registry of desktop settings is small; a larger file is taken as damaged rather than loaded.
+constexpr std::uintmax_t MaxStoreBytes = 16u << 20;
+
+struct StoredValue {
+    std::string name;
+    Value value;
+};
+
+struct StoredKey {
+    std::string path;
+    std::vector<StoredValue> values;
+};
+
+struct Store {
+    std::vector<StoredKey> keys; // keys[0] is the root
+};
+
+bool SameName(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && path::AsciiLowerCase(a) == path::AsciiLowerCase(b);
+}
+
+bool NeedsEscape(unsigned char c)
+{
+    return c < 0x20 || c == 0x7F || c == '%' || c == '=' || c == '[' || c == ']';
+}
+
+void Escape(std::string& out, std::span<const uint8_t> bytes)
+{
+    static constexpr char Hex[] = "0123456789ABCDEF";
+    for (const uint8_t c : bytes) {
+        if (NeedsEscape(c)) {
+            out += '%';
+            out += Hex[c >> 4];
+            out += Hex[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+}
+
+void Escape(std::string& out, std::string_view text)
+{
+    Escape(out, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+}
+
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+std::optional<std::vector<uint8_t>> Unescape(std::string_view text)
+{
+    std::vector<uint8_t> bytes;
+    bytes.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            bytes.push_back(static_cast<uint8_t>(text[i]));
+            continue;
+        }
+        if (i + 2 >= text.size())
+            return std::nullopt;
+        const int high = HexDigit(text[i + 1]);
+        const int low = HexDigit(text[i + 2]);
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        bytes.push_back(static_cast<uint8_t>(high * 16 + low));
+        i += 2;
+    }
+    return bytes;
+}
+
+std::optional<std::string> UnescapeText(std::string_view text)
+{
+    auto bytes = Unescape(text);
+    if (!bytes)
+        return std::nullopt;
+    return std::string(bytes->begin(), bytes->end());
+}
+
+StoredKey* FindKey(Store& store, std::string_view keyPath)
+{
+    for (auto& key : store.keys)
+        if (SameName(key.path, keyPath))
+            return &key;
+    return nullptr;
+}
+
+StoredValue* FindValue(StoredKey& key, std::string_view name)
+{
+    for (auto& value : key.values)
+        if (SameName(value.name, name))
+            return &value;
+    return nullptr;
+}
+
+// Adds a key and every missing level above it; returns the key.
+StoredKey& AddKey(Store& store, const std::string& keyPath)
+{
+    if (StoredKey* existing = FindKey(store, keyPath))
+        return *existing;
+    const size_t cut = keyPath.rfind('\\');
+    if (cut != std::string::npos)
+        AddKey(store, keyPath.substr(0, cut));
+    store.keys.push_back(StoredKey{keyPath, {}});
+    return store.keys.back();
+}
+
+void ParseValueLine(StoredKey& key, std::string_view line)
+{
+    const size_t colon = line.find(':');
+    const size_t equals = line.find('=', colon == std::string_view::npos ? 0 : colon);
+    if (colon == 0 || colon == std::string_view::npos || equals == std::string_view::npos || colon > 10)
+        return;
+    uint32_t type = 0;
+    for (size_t i = 0; i < colon; ++i) {
+        if (line[i] < '0' || line[i] > '9')
+            return;
+        const uint64_t next = uint64_t(type) * 10 + uint32_t(line[i] - '0');
+        if (next > UINT32_MAX)
+            return;
+        type = static_cast<uint32_t>(next);
+    }
+    auto name = UnescapeText(line.substr(colon + 1, equals - colon - 1));
+    auto data = Unescape(line.substr(equals + 1));
+    if (!name || !data)
+        return;
+    if (StoredValue* existing = FindValue(key, *name))
+        existing->value = Value{type, std::move(*data)};
+    else
+        key.values.push_back(StoredValue{std::move(*name), Value{type, std::move(*data)}});
+}
+
+Status Parse(const std::string& text, Store& store)
+{
+    store.keys.assign(1, StoredKey{});
+    if (text.empty())
+        return Status::Ok;
+    std::string_view rest(text);
+    bool first = true;
+    size_t current = 0; // index into store.keys: values follow the last key line
+    while (!rest.empty()) {
+        const size_t end = rest.find('\n');
+        std::string_view line = rest.substr(0, end);
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (first) {
+            if (line != Header)
+                return Status::Failed;
+            first = false;
+            continue;
+        }
+        if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
+            auto keyPath = UnescapeText(line.substr(1, line.size() - 2));
+            if (!keyPath) {
+                current = SIZE_MAX; // values of an unreadable key are skipped with it
+                continue;
+            }
+            StoredKey& key = AddKey(store, *keyPath);
+            current = static_cast<size_t>(&key - store.keys.data());
+        } else if (current != SIZE_MAX && !line.empty()) {
+            ParseValueLine(store.keys[current], line);
+        }
+    }
+    return Status::Ok;
+}
+
+Status Load(Store& store)
+{
+    const std::string file = StorePath();
+    std::error_code error;
+    const auto status = std::filesystem::status(file, error);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        store.keys.assign(1, StoredKey{});
+        return Status::Ok;
+    }
+    if (error || status.type() != std::filesystem::file_type::regular)
+        return Status::Failed;
+    const auto size = std::filesystem::file_size(file, error);
+    if (error || size > MaxStoreBytes)
+        return Status::Failed;
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return Status::Failed;
+    std::ostringstream contents;
+    contents << in.rdbuf();
+    if (in.bad() || contents.str().size() > MaxStoreBytes)
+        return Status::Failed;
+    return Parse(contents.str(), store);
+}
+
+std::string Serialize(const Store& store)
+{
+    std::string text(Header);
+    text += '\n';
+    for (const auto& key : store.keys) {
+        if (key.path.empty() && key.values.empty())
+            continue;
+        text += '[';
+        Escape(text, key.path);
+        text += "]\n";
+        for (const auto& value : key.values) {
+            text += std::to_string(value.value.type);
+            text += ':';
+            Escape(text, value.name);
+            text += '=';
+            Escape(text, value.value.data);
+            text += '\n';
+        }
+    }
+    return text;
+}
+
+// Writes the whole store beside the old file and renames it over, so a reader never sees half a store.
+bool Save(const Store& store)
+{
+    const std::string file = StorePath();
+    std::error_code ignored;
+    std::filesystem::create_directories(path::SettingsFolder(), ignored);
+    std::string temporary = file + ".XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0)
+        return false;
+    const std::string text = Serialize(store);
+    size_t written = 0;
+    bool ok = true;
+    while (ok && written < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n > 0;
+        if (ok)
+            written += static_cast<size_t>(n);
+    }
+    ok = ok && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && std::rename(temporary.c_str(), file.c_str()) == 0;
+    if (!ok)
+        ::unlink(temporary.c_str());
+    return ok;
+}
+
+// The levels of a subkey path; empty levels (doubled or outer "\") are dropped.
+std::vector<std::string> Levels(std::string_view subKey)
+{
+    std::vector<std::string> levels;
+    while (!subKey.empty()) {
+        const size_t cut = subKey.find('\\');
+        const std::string_view level = subKey.substr(0, cut);
+        if (!level.empty())
+            levels.emplace_back(level);
+        subKey = cut == std::string_view::npos ? std::string_view() : subKey.substr(cut + 1);
+    }
+    return levels;
+}
+
+std::string Join(const Key& parent, std::string_view subKey)
+{
+    std::string result = parent.path;
+    for (const auto& level : Levels(subKey)) {
+        if (!result.empty())
+            result += '\\';
+        result += level;
+    }
+    return result;
+}
+
+} // namespace
+
+std::string StorePath()
+{
+    return path::SettingsFolder() + "Vorlane.registry";
+}
+
+std::optional<Key> CreateKey(const Key& parent, std::string_view subKey)
+{
+    Store store;
+    if (Load(store) != Status::Ok)
+        return std::nullopt;
+    if (!parent.path.empty() && !FindKey(store, parent.path))
+        return std::nullopt;
+    const std::string wanted = Join(parent, subKey);
+    if (const StoredKey* existing = FindKey(store, wanted))
+        return Key{existing->path};
+    AddKey(store, wanted);
+    if (!Save(store))
+        return std::nullopt;
+    return Key{wanted};
+}
+
+std::optional<Key> OpenKey(const Key& parent, std::string_view subKey)
+{
+    Store store;
+    if (Load(store) != Status::Ok)
+        return std::nullopt;
+    if (const StoredKey* existing = FindKey(store, Join(parent, subKey)))
+        return Key{existing->path};
+    return std::nullopt;
+}
+
+Status QueryValueInfo(const Key& key, std::string_view name, uint32_t& type, size_t& size)
+{
+    Value value;
+    const Status status = QueryValue(key, name, SIZE_MAX, value);
+    if (status == Status::Ok) {
+        type = value.type;
+        size = value.data.size();
+    }
+    return status;
+}
+
+Status QueryValue(const Key& key, std::string_view name, size_t capacity, Value& value)
+{
+    Store store;
+    if (const Status loaded = Load(store); loaded != Status::Ok)
+        return loaded;
+    StoredKey* stored = FindKey(store, key.path);
+    if (!stored)
+        return Status::NotFound;
+    const StoredValue* found = FindValue(*stored, name);
+    if (!found)
+        return Status::NotFound;
+    if (found->value.data.size() > capacity)
+        return Status::Failed;
+    value = found->value;
+    return Status::Ok;
+}
+
+Status SetValue(const Key& key, std::string_view name, uint32_t type, std::span<const uint8_t> data)
+{
+    Store store;
+    if (const Status loaded = Load(store); loaded != Status::Ok)
+        return loaded;
+    StoredKey* stored = FindKey(store, key.path);
+    if (!stored)
+        return Status::NotFound;
+    Value value{type, std::vector<uint8_t>(data.begin(), data.end())};
+    if (StoredValue* existing = FindValue(*stored, name))
+        existing->value = std::move(value);
+    else
+        stored->values.push_back(StoredValue{std::string(name), std::move(value)});
+    return Save(store) ? Status::Ok : Status::Failed;
+}
+
+std::vector<uint8_t> StringData(std::string_view text)
+{
+    std::vector<uint8_t> data(text.begin(), text.end());
+    data.push_back(0);
+    return data;
+}
+
+Status DeleteValue(const Key& key, std::string_view name)
+{
+    Store store;
+    if (const Status loaded = Load(store); loaded != Status::Ok)
+        return loaded;
+    StoredKey* stored = FindKey(store, key.path);
+    if (!stored)
+        return Status::NotFound;
+    const auto at = std::find_if(stored->values.begin(), stored->values.end(),
+                                 [&](const StoredValue& v) { return SameName(v.name, name); });
+    if (at == stored->values.end())
+        return Status::NotFound;
+    stored->values.erase(at);
+    return Save(store) ? Status::Ok : Status::Failed;
+}
+
+} // namespace vorlane::registry

@@ -1,0 +1,72 @@
+// The current user's registry: keys named by paths ("Control Panel\Desktop"), each holding typed values.
+//
+// It lives in one file of our own, "Vorlane.registry" in the settings folder. Every call reads the file
+// afresh, and every change is written at once and replaces the file atomically, so other processes (and
+// the desktop layer) always see a complete store. Key and value names match without regard to ASCII
+// letter case, as on Windows; "\" separates the levels of a key path.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vorlane {
+
+// Value types, with the numbers the Windows registry gives them.
+inline constexpr uint32_t REG_NONE = 0;
+inline constexpr uint32_t REG_SZ = 1;
+inline constexpr uint32_t REG_EXPAND_SZ = 2;
+inline constexpr uint32_t REG_BINARY = 3;
+inline constexpr uint32_t REG_DWORD = 4;
+inline constexpr uint32_t REG_MULTI_SZ = 7;
+inline constexpr uint32_t REG_QWORD = 11;
+
+namespace registry {
+
+// An open key: the full path of a key that existed when it was opened or created. The empty path is the
+// current user's root, which always exists.
+struct Key {
+    std::string path;
+};
+
+inline const Key Root{};
+
+struct Value {
+    uint32_t type = REG_NONE;
+    std::vector<uint8_t> data; // a string's data counts its terminating NUL
+};
+
+enum class Status {
+    Ok,
+    NotFound, // the key or the value does not exist
+    Failed,   // the store could not be read or written, or the data did not fit
+};
+
+// The store's file: SettingsFolder() + "Vorlane.registry".
+std::string StorePath();
+
+// Opens `subKey` under `parent`, creating every missing level (RegCreateKeyEx). Nothing when the store
+// cannot be read or written.
+std::optional<Key> CreateKey(const Key& parent, std::string_view subKey);
+// Opens an existing key (RegOpenKeyEx).
+std::optional<Key> OpenKey(const Key& parent, std::string_view subKey);
+
+// A value's type and size (RegQueryValueEx without a buffer).
+Status QueryValueInfo(const Key& key, std::string_view name, uint32_t& type, size_t& size);
+// A value's type and data, when its data are at most `capacity` bytes (RegQueryValueEx with a buffer of
+// that size): a larger value fails, as a too-small buffer does.
+Status QueryValue(const Key& key, std::string_view name, size_t capacity, Value& value);
+
+// Stores a value, creating or replacing it (RegSetValueEx). The key must exist.
+Status SetValue(const Key& key, std::string_view name, uint32_t type, std::span<const uint8_t> data);
+// A string value's data: the text and its terminating NUL.
+std::vector<uint8_t> StringData(std::string_view text);
+
+// Removes a value (RegDeleteValue).
+Status DeleteValue(const Key& key, std::string_view name);
+
+} // namespace registry
+} // namespace vorlane

@@ -1,0 +1,249 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/Exceptions.h"
+#include "tests/platform/FileSizeLimit.h"
+#include "platform/Registry.h"
+#include "platform/RegistryIniFile.h"
+
+namespace vorlane {
+namespace {
+
+namespace fs = std::filesystem;
+using registry::Status;
+
+class RegistryTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "vorlane-registry-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        folder_ = pattern;
+        UseSettingsFolder(folder_);
+    }
+    void TearDown() override
+    {
+        ::unsetenv("XDG_CONFIG_HOME");
+        fs::remove_all(folder_);
+    }
+    static void UseSettingsFolder(const fs::path& folder) { ::setenv("XDG_CONFIG_HOME", folder.c_str(), 1); }
+    // A settings folder that cannot exist: its parent is a file.
+    void MakeStoreUnwritable()
+    {
+        std::ofstream(folder_ / "file") << "x";
+        UseSettingsFolder(folder_ / "file" / "sub");
+    }
+    static std::string StoreText()
+    {
+        std::ifstream in(registry::StorePath(), std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    static registry::Key Desktop() { return *registry::CreateKey(registry::Root, "Control Panel\\Desktop"); }
+    static void Set(std::string_view name, uint32_t type, std::string_view data)
+    {
+        ASSERT_EQ(registry::SetValue(Desktop(), name, type,
+                                     std::span(reinterpret_cast<const uint8_t*>(data.data()), data.size())),
+                  Status::Ok);
+    }
+
+    fs::path folder_;
+};
+
+TEST_F(RegistryTest, ValuesKeepTheirTypeAndEveryByte)
+{
+    const std::string awkward("a\0b\n%=[]\r\x7f\xe3\x81\x82 end ", 17);
+    Set("Binary", REG_BINARY, awkward);
+    Set("Text", REG_SZ, std::string("C:\\壁紙\\a b.bmp\0", 20));
+    Set("Empty", REG_SZ, "");
+    Set("Number", REG_DWORD, std::string("\x01\x00\x00\x00", 4));
+
+    const registry::Key key = *registry::OpenKey(registry::Root, "control panel\\DESKTOP");
+    registry::Value value;
+    ASSERT_EQ(registry::QueryValue(key, "binary", SIZE_MAX, value), Status::Ok);
+    EXPECT_EQ(value.type, REG_BINARY);
+    EXPECT_EQ(std::string(value.data.begin(), value.data.end()), awkward);
+    ASSERT_EQ(registry::QueryValue(key, "Text", SIZE_MAX, value), Status::Ok);
+    EXPECT_EQ(std::string(value.data.begin(), value.data.end()), std::string("C:\\壁紙\\a b.bmp\0", 20));
+    uint32_t type = 0;
+    size_t size = 99;
+    ASSERT_EQ(registry::QueryValueInfo(key, "Empty", type, size), Status::Ok);
+    EXPECT_EQ(type, REG_SZ);
+    EXPECT_EQ(size, 0u);
+    ASSERT_EQ(registry::QueryValueInfo(key, "Number", type, size), Status::Ok);
+    EXPECT_EQ(type, REG_DWORD);
+    EXPECT_EQ(size, 4u);
+    EXPECT_EQ(registry::QueryValue(key, "Number", 3, value), Status::Failed); // buffer too small
+    EXPECT_EQ(registry::QueryValueInfo(key, "Missing", type, size), Status::NotFound);
+
+    // Replacing keeps one value; deleting removes it.
+    Set("TEXT", REG_EXPAND_SZ, "x");
+    ASSERT_EQ(registry::QueryValue(key, "Text", SIZE_MAX, value), Status::Ok);
+    EXPECT_EQ(value.type, REG_EXPAND_SZ);
+    EXPECT_EQ(registry::DeleteValue(key, "text"), Status::Ok);
+    EXPECT_EQ(registry::QueryValueInfo(key, "Text", type, size), Status::NotFound);
+
+    const std::string text = StoreText();
+    EXPECT_EQ(text.rfind("Vorlane registry 1\n", 0), 0u);
+    EXPECT_NE(text.find("[Control Panel\\Desktop]\n"), std::string::npos);
+    EXPECT_NE(text.find("4:Number=%01%00%00%00\n"), std::string::npos);
+    for (const auto& entry : fs::directory_iterator(folder_))
+        EXPECT_EQ(entry.path().filename(), "Vorlane.registry"); // no temporary file left behind
+}
+
+TEST_F(RegistryTest, KeysExistOnlyOnceCreatedWithEveryLevel)
+{
+    EXPECT_FALSE(registry::OpenKey(registry::Root, "Control Panel"));
+    const auto desktop = registry::CreateKey(registry::Root, "Control Panel\\Desktop");
+    ASSERT_TRUE(desktop);
+    EXPECT_EQ(desktop->path, "Control Panel\\Desktop");
+    const auto panel = registry::OpenKey(registry::Root, "Control Panel");
+    ASSERT_TRUE(panel);
+    EXPECT_EQ(registry::OpenKey(*panel, "desktop")->path, "Control Panel\\Desktop");
+    EXPECT_FALSE(registry::OpenKey(*panel, "Colors"));
+    // Creating an existing key keeps its spelling and values.
+    Set("Wallpaper", REG_SZ, std::string("a\0", 2));
+    EXPECT_EQ(registry::CreateKey(*panel, "DESKTOP")->path, "Control Panel\\Desktop");
+    uint32_t type = 0;
+    size_t size = 0;
+    EXPECT_EQ(registry::QueryValueInfo(*desktop, "Wallpaper", type, size), Status::Ok);
+    // A key removed from the store behind an open handle no longer takes values.
+    fs::remove(registry::StorePath());
+    EXPECT_EQ(registry::SetValue(*desktop, "Wallpaper", REG_SZ, registry::StringData("b")), Status::NotFound);
+}
+
+TEST_F(RegistryTest, AStoreThatCannotBeWrittenFailsEveryChange)
+{
+    MakeStoreUnwritable();
+    EXPECT_FALSE(registry::CreateKey(registry::Root, "Control Panel"));
+    EXPECT_FALSE(registry::OpenKey(registry::Root, "Control Panel"));
+    EXPECT_EQ(registry::SetValue(registry::Root, "x", REG_SZ, registry::StringData("1")), Status::Failed);
+}
+
+TEST_F(RegistryTest, ForeignFileIsNeitherReadNorReplaced)
+{
+    std::ofstream(registry::StorePath()) << "[Control Panel\\Desktop]\n1:Wallpaper=a%00\n";
+    const std::string before = StoreText();
+    EXPECT_FALSE(registry::OpenKey(registry::Root, "Control Panel\\Desktop"));
+    EXPECT_FALSE(registry::CreateKey(registry::Root, "Control Panel"));
+    EXPECT_EQ(StoreText(), before);
+}
+
+TEST_F(RegistryTest, DamagedLinesAreSkippedAndTheRestIsRead)
+{
+    std::ofstream(registry::StorePath()) << "Vorlane registry 1\r\n"
+                                            "[Control Panel\\Desktop]\r\n"
+                                            "1:Bad=%zz\n"
+                                            "x:Worse=1\n"
+                                            "no value line\n"
+                                            "1:Wallpaper=/p.bmp%00\n"
+                                            "[Broken%]\n"
+                                            "1:Lost=1%00\n";
+    const auto key = registry::OpenKey(registry::Root, "Control Panel\\Desktop");
+    ASSERT_TRUE(key);
+    registry::Value value;
+    ASSERT_EQ(registry::QueryValue(*key, "Wallpaper", SIZE_MAX, value), Status::Ok);
+    EXPECT_EQ(std::string(value.data.begin(), value.data.end()), std::string("/p.bmp\0", 7));
+    EXPECT_EQ(registry::QueryValue(*key, "Bad", SIZE_MAX, value), Status::NotFound);
+    EXPECT_EQ(registry::QueryValue(*key, "Lost", SIZE_MAX, value), Status::NotFound);
+}
+
+TEST_F(RegistryTest, IniReadsStringsOfStringTypesOnly)
+{
+    Set("Plain", REG_SZ, std::string("C:\\a.bmp\0", 9));
+    Set("Expand", REG_EXPAND_SZ, std::string("x\0ignored\0", 10));
+    Set("Unterminated", REG_SZ, "abc");
+    Set("Empty", REG_DWORD, "");
+    Set("Number", REG_DWORD, std::string("\x01\x00\x00\x00", 4));
+    TRegIniFile ini("Control Panel");
+    ASSERT_TRUE(ini.HasKey());
+    EXPECT_EQ(ini.ReadString("Desktop", "Plain", "d"), "C:\\a.bmp");
+    EXPECT_EQ(ini.ReadString("Desktop", "Expand", "d"), "x");
+    EXPECT_EQ(ini.ReadString("Desktop", "Unterminated", "d"), "abc");
+    EXPECT_EQ(ini.ReadString("Desktop", "Empty", "d"), ""); // size 0: empty whatever its type
+    EXPECT_EQ(ini.ReadString("Desktop", "Missing", "d"), "d");
+    EXPECT_EQ(ini.ReadString("Colors", "Plain", "d"), "d");
+    try {
+        ini.ReadString("Desktop", "Number", "d");
+        FAIL() << "a REG_DWORD value was read as a string";
+    } catch (const ERegistryException& e) {
+        EXPECT_EQ(e.Message(), "'Number' のデータ型が不正です");
+    }
+}
+
+TEST_F(RegistryTest, IniBooleansParseDecimalAndDollarHexadecimal)
+{
+    TRegIniFile ini("Control Panel");
+    const std::pair<const char*, bool> cases[] = {
+        {"2", true}, {"$1F", true}, {"-1", true}, {" 1", true}, {"0", false}, {"$0", false},
+        {"word", false}, {"1 ", false}, {"$", false}, {"", false}, {"0x1", false},
+    };
+    for (const auto& [text, expected] : cases) {
+        Set("TileWallPaper", REG_SZ, std::string(text) + '\0');
+        EXPECT_EQ(ini.ReadBool("Desktop", "TileWallPaper", false), expected) << '"' << text << '"';
+    }
+    Set("TileWallPaper", REG_SZ, std::string("word\0", 5));
+    EXPECT_TRUE(ini.ReadBool("Desktop", "TileWallPaper", true)); // not a number: the default
+    EXPECT_TRUE(ini.ReadBool("Desktop", "Missing", true));
+
+    EXPECT_EQ(ParseRegistryInteger("$FFFFFFFF"), -1);
+    EXPECT_EQ(ParseRegistryInteger("-2147483648"), INT32_MIN);
+    EXPECT_EQ(ParseRegistryInteger("2147483648"), std::nullopt);
+    EXPECT_EQ(ParseRegistryInteger("$100000000"), std::nullopt);
+    EXPECT_EQ(ParseRegistryInteger("-$10"), -16);
+}
+
+TEST_F(RegistryTest, IniWritesStringsWithTheirNul)
+{
+    TRegIniFile ini("Control Panel");
+    ini.WriteBool("Desktop", "TileWallPaper", true);
+    ini.WriteInteger("Desktop", "Count", -5);
+    registry::Value value;
+    ASSERT_EQ(registry::QueryValue(Desktop(), "TileWallPaper", SIZE_MAX, value), Status::Ok);
+    EXPECT_EQ(value.type, REG_SZ);
+    EXPECT_EQ(value.data, (std::vector<uint8_t>{'1', 0}));
+    EXPECT_EQ(ini.ReadInteger("Desktop", "Count", 0), -5);
+}
+
+TEST_F(RegistryTest, IniWriteFailuresNameTheKeyOrTheValue)
+{
+    {
+        TRegIniFile ini("Control Panel");
+        ASSERT_TRUE(registry::CreateKey(registry::Root, "Control Panel\\Desktop"));
+        MakeStoreUnwritable();
+        // The store is now elsewhere and empty: the section cannot be created there.
+        try {
+            ini.WriteBool("Desktop", "TileWallPaper", true);
+            FAIL();
+        } catch (const ERegistryException& e) {
+            EXPECT_EQ(e.Message(), "キー Desktop の作成に失敗しました");
+        }
+    }
+    UseSettingsFolder(folder_);
+    TRegIniFile ini("Control Panel");
+    {
+        // The section exists, so only the value's write needs the disk, and the disk is full.
+        const FileSizeLimit full(fs::file_size(registry::StorePath()));
+        try {
+            ini.WriteBool("Desktop", "TileWallPaper", true);
+            FAIL();
+        } catch (const ERegistryException& e) {
+            EXPECT_EQ(e.Message(), "'TileWallPaper' の設定に失敗しました");
+        }
+    }
+    EXPECT_FALSE(ini.ReadBool("Desktop", "TileWallPaper", false));
+
+    MakeStoreUnwritable();
+    TRegIniFile keyless("Control Panel");
+    EXPECT_FALSE(keyless.HasKey());
+    EXPECT_EQ(keyless.ReadString("Desktop", "Wallpaper", "d"), "d");
+    EXPECT_THROW(keyless.WriteBool("Desktop", "TileWallPaper", true), ERegistryException);
+}
+
+} // namespace
+} // namespace vorlane

@@ -1,0 +1,103 @@
+// The session's desktop: the registry records the settings, the X11 root window and GNOME show them.
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "gallery/BmpFile.h"
+#include "platform/Registry.h"
+#include "platform/RegistryIniFile.h"
+#include "wallpaper/CWallPaper.h"
+#include "wallpaper/Desktop.h"
+#include "wallpaper/DesktopGnome.h"
+#include "wallpaper/DesktopX11.h"
+
+namespace vorlane {
+namespace {
+
+constexpr const char* DesktopKey = "Control Panel\\Desktop";
+
+bool RecordWallpaper(const std::string& path)
+{
+    const auto key = registry::CreateKey(registry::Root, DesktopKey);
+    return key && registry::SetValue(*key, "Wallpaper", REG_SZ, registry::StringData(path)) == registry::Status::Ok;
+}
+
+// A recorded string value; nothing when it is missing or not a string.
+std::optional<std::string> RecordedString(const char* name)
+{
+    const auto key = registry::OpenKey(registry::Root, DesktopKey);
+    registry::Value value;
+    if (!key || registry::QueryValue(*key, name, SIZE_MAX, value) != registry::Status::Ok ||
+        (value.type != REG_SZ && value.type != REG_EXPAND_SZ))
+        return std::nullopt;
+    std::string text(value.data.begin(), value.data.end());
+    if (const size_t nul = text.find('\0'); nul != std::string::npos)
+        text.resize(nul);
+    return text;
+}
+
+bool RecordedTiling()
+{
+    const auto text = RecordedString("TileWallPaper");
+    return text && ParseRegistryInteger(*text).value_or(0) != 0;
+}
+
+bool HasX11Display()
+{
+    const char* display = std::getenv("DISPLAY");
+    return display && *display;
+}
+
+bool ApplyWallpaper(const std::string& path, bool tile)
+{
+    const bool x11 = HasX11Display();
+    const bool gnome = GnomeBackgroundAvailable();
+    if (path.empty() || path == NoWallPaperText) {
+        const bool cleared = x11 && ClearX11RootWallpaper();
+        return (gnome && SetGnomeBackground("", tile)) || cleared;
+    }
+    if (!x11 && !gnome)
+        return false;
+    // A file that is not a readable bitmap leaves the desktop as it is.
+    Bitmap picture;
+    try {
+        picture = ReadBmpFile(path);
+    } catch (const std::exception&) {
+        return false;
+    }
+    const bool shown = x11 && SetX11RootWallpaper(picture, tile);
+    return (gnome && SetGnomeBackground(path, tile)) || shown;
+}
+
+class SessionDesktop final : public Desktop {
+public:
+    bool SystemParametersInfo(uint32_t action, uint32_t, const char* param, uint32_t winIni) override
+    {
+        if (action != SPI_SETDESKWALLPAPER || !param)
+            return false;
+        const std::string path(param);
+        const bool recorded = !(winIni & SPIF_UPDATEINIFILE) || RecordWallpaper(path);
+        return ApplyWallpaper(path, RecordedTiling()) && recorded;
+    }
+
+    void BroadcastSettingChange(const char* section) override
+    {
+        // The desktop answers a "Desktop" change by drawing its recorded wallpaper again; with none
+        // recorded it leaves the screen alone.
+        if (!section || std::strcmp(section, "Desktop") != 0)
+            return;
+        if (const auto path = RecordedString("Wallpaper"))
+            ApplyWallpaper(*path, RecordedTiling());
+    }
+};
+
+} // namespace
+
+Desktop& SystemDesktop()
+{
+    static SessionDesktop desktop;
+    return desktop;
+}
+
+} // namespace vorlane

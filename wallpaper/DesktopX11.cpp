@@ -1,0 +1,277 @@
+#include "wallpaper/DesktopX11.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace vorlane {
+namespace {
+
+// Xlib reports protocol errors to one process-wide handler whose default ends the process. While this
+// code talks to the server it counts them instead (a stale pixmap id given to XKillClient, a pixmap too
+// large for the server) and judges the outcome itself.
+int g_errorCount = 0;
+
+int CountError(Display*, XErrorEvent*)
+{
+    ++g_errorCount;
+    return 0;
+}
+
+class Connection {
+public:
+    Connection() : display_(XOpenDisplay(nullptr))
+    {
+        if (display_) {
+            previous_ = XSetErrorHandler(CountError);
+            g_errorCount = 0;
+        }
+    }
+    ~Connection()
+    {
+        if (display_) {
+            XCloseDisplay(display_); // syncs first, so late errors are still counted
+            XSetErrorHandler(previous_);
+        }
+    }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    Display* get() const { return display_; }
+    explicit operator bool() const { return display_ != nullptr; }
+    // Waits for the server to have handled every request; true when none failed since the last check.
+    bool Succeeded()
+    {
+        XSync(display_, False);
+        const bool ok = g_errorCount == 0;
+        g_errorCount = 0;
+        return ok;
+    }
+
+private:
+    Display* display_;
+    XErrorHandler previous_ = nullptr;
+};
+
+struct ImageDeleter {
+    void operator()(XImage* image) const { XDestroyImage(image); } // frees the pixel data too
+};
+
+// How a 0xRRGGBB colour becomes a pixel value of the visual.
+class PixelPacker {
+public:
+    explicit PixelPacker(const Visual* visual)
+        : red_(visual->red_mask), green_(visual->green_mask), blue_(visual->blue_mask)
+    {
+    }
+    bool IsPlain32(const XImage* image) const
+    {
+        return image->bits_per_pixel == 32 && red_.mask == 0xFF0000 && green_.mask == 0xFF00 &&
+               blue_.mask == 0xFF && image->byte_order == (std::endian::native == std::endian::little ? LSBFirst : MSBFirst);
+    }
+    unsigned long Pack(Rgb colour) const
+    {
+        return red_.Place(RedOf(colour)) | green_.Place(GreenOf(colour)) | blue_.Place(BlueOf(colour));
+    }
+
+private:
+    struct Channel {
+        explicit Channel(unsigned long m) : mask(m)
+        {
+            if (mask != 0) {
+                shift = std::countr_zero(mask);
+                bits = std::popcount(mask);
+            }
+        }
+        unsigned long Place(uint8_t value) const
+        {
+            if (bits == 0)
+                return 0;
+            const unsigned long scaled = bits >= 8 ? (unsigned long)value << (bits - 8) : value >> (8 - bits);
+            return (scaled << shift) & mask;
+        }
+        unsigned long mask;
+        int shift = 0;
+        int bits = 0;
+    };
+    Channel red_, green_, blue_;
+};
+
+// Columns [x0, x1) of the picture's row y as 0xRRGGBB.
+void ConvertRow(const Bitmap& picture, const std::array<Rgb, 256>& palette, int y, int x0, int x1, Rgb* out)
+{
+    const uint8_t* row = picture.Row(y);
+    switch (picture.BitsPerPixel()) {
+    case 24:
+        for (int x = x0; x < x1; ++x, ++out) {
+            const uint8_t* p = row + size_t(x) * 3;
+            *out = MakeRgb(p[2], p[1], p[0]);
+        }
+        break;
+    case 32:
+        for (int x = x0; x < x1; ++x, ++out) {
+            const uint8_t* p = row + size_t(x) * 4;
+            *out = MakeRgb(p[2], p[1], p[0]);
+        }
+        break;
+    case 8:
+        for (int x = x0; x < x1; ++x, ++out)
+            *out = palette[row[x]];
+        break;
+    default:
+        for (int x = x0; x < x1; ++x, ++out)
+            *out = picture.PixelRgb(x, y);
+        break;
+    }
+}
+
+// Fills the root-sized image: the picture centred on black, or repeated from the top-left corner.
+void Compose(const Bitmap& picture, bool tile, XImage* image, const PixelPacker& packer)
+{
+    const int width = image->width;
+    const int height = image->height;
+    const int w = picture.Width();
+    const int h = picture.Height();
+    std::array<Rgb, 256> palette{}; // entries past the colour table's end are black
+    for (size_t i = 0; i < std::min<size_t>(256, picture.Palette().size()); ++i) {
+        const RgbQuad& q = picture.Palette()[i];
+        palette[i] = MakeRgb(q.red, q.green, q.blue);
+    }
+
+    std::vector<Rgb> line(size_t(width), 0);
+    std::vector<Rgb> source(tile ? size_t(w) : 0);
+    const int left = (width - w) / 2;
+    const int top = (height - h) / 2;
+    const bool plain = packer.IsPlain32(image);
+    for (int y = 0; y < height; ++y) {
+        std::fill(line.begin(), line.end(), 0);
+        if (picture.Empty()) {
+            // nothing to draw: black
+        } else if (tile) {
+            ConvertRow(picture, palette, y % h, 0, w, source.data());
+            for (int x = 0; x < width; x += w)
+                std::copy_n(source.begin(), std::min(w, width - x), line.begin() + x);
+        } else if (y - top >= 0 && y - top < h) {
+            const int x0 = std::max(0, left);
+            const int x1 = std::min(width, left + w);
+            if (x0 < x1)
+                ConvertRow(picture, palette, y - top, x0 - left, x1 - left, line.data() + x0);
+        }
+        if (plain) {
+            auto* out = reinterpret_cast<uint32_t*>(image->data + size_t(y) * size_t(image->bytes_per_line));
+            std::copy(line.begin(), line.end(), out);
+        } else {
+            for (int x = 0; x < width; ++x)
+                XPutPixel(image, x, y, packer.Pack(line[size_t(x)]));
+        }
+    }
+}
+
+Pixmap ReadPixmapProperty(Display* display, Window root, Atom property)
+{
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    Pixmap pixmap = None;
+    if (XGetWindowProperty(display, root, property, 0, 1, False, AnyPropertyType, &type, &format, &count, &after,
+                           &data) == Success &&
+        type == XA_PIXMAP && format == 32 && count == 1 && data)
+        pixmap = *reinterpret_cast<const Pixmap*>(data); // format 32 comes back as longs
+    if (data)
+        XFree(data);
+    return pixmap;
+}
+
+// The convention of root-pixmap setters: when both properties name the same pixmap, its creator kept it
+// alive only for the desktop (RetainPermanent), and freeing it is the next setter's job.
+void FreePreviousPixmap(Display* display, Window root, Atom rootPixmap, Atom esetrootPixmap, Pixmap keep)
+{
+    const Pixmap previous = ReadPixmapProperty(display, root, rootPixmap);
+    if (previous != None && previous != keep && previous == ReadPixmapProperty(display, root, esetrootPixmap))
+        XKillClient(display, previous);
+}
+
+} // namespace
+
+bool SetX11RootWallpaper(const Bitmap& picture, bool tile)
+{
+    Connection connection;
+    if (!connection)
+        return false;
+    Display* display = connection.get();
+    const int screen = DefaultScreen(display);
+    const Window root = RootWindow(display, screen);
+    Visual* visual = DefaultVisual(display, screen);
+    if (visual->c_class != TrueColor && visual->c_class != DirectColor)
+        return false;
+    const int width = DisplayWidth(display, screen);
+    const int height = DisplayHeight(display, screen);
+    const int depth = DefaultDepth(display, screen);
+
+    std::unique_ptr<XImage, ImageDeleter> image(
+        XCreateImage(display, visual, unsigned(depth), ZPixmap, 0, nullptr, unsigned(width), unsigned(height), 32, 0));
+    if (!image)
+        return false;
+    image->data = static_cast<char*>(std::malloc(size_t(image->bytes_per_line) * size_t(height)));
+    if (!image->data)
+        return false;
+    Compose(picture, tile, image.get(), PixelPacker(visual));
+
+    const Pixmap pixmap = XCreatePixmap(display, root, unsigned(width), unsigned(height), unsigned(depth));
+    GC gc = XCreateGC(display, pixmap, 0, nullptr);
+    XPutImage(display, pixmap, gc, image.get(), 0, 0, 0, 0, unsigned(width), unsigned(height));
+    XFreeGC(display, gc);
+    image.reset();
+    if (!connection.Succeeded()) {
+        XFreePixmap(display, pixmap);
+        return false;
+    }
+
+    const Atom rootPixmap = XInternAtom(display, "_XROOTPMAP_ID", False);
+    const Atom esetrootPixmap = XInternAtom(display, "ESETROOT_PMAP_ID", False);
+    XGrabServer(display);
+    FreePreviousPixmap(display, root, rootPixmap, esetrootPixmap, pixmap);
+    XChangeProperty(display, root, rootPixmap, XA_PIXMAP, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&pixmap), 1);
+    XChangeProperty(display, root, esetrootPixmap, XA_PIXMAP, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&pixmap), 1);
+    XSetWindowBackgroundPixmap(display, root, pixmap);
+    XClearWindow(display, root);
+    XUngrabServer(display);
+    // The pixmap must outlive this connection: the root and every reader of the properties use it.
+    XSetCloseDownMode(display, RetainPermanent);
+    connection.Succeeded(); // a stale previous pixmap makes XKillClient fail harmlessly
+    return true;
+}
+
+bool ClearX11RootWallpaper()
+{
+    Connection connection;
+    if (!connection)
+        return false;
+    Display* display = connection.get();
+    const int screen = DefaultScreen(display);
+    const Window root = RootWindow(display, screen);
+    const Atom rootPixmap = XInternAtom(display, "_XROOTPMAP_ID", False);
+    const Atom esetrootPixmap = XInternAtom(display, "ESETROOT_PMAP_ID", False);
+    XGrabServer(display);
+    FreePreviousPixmap(display, root, rootPixmap, esetrootPixmap, None);
+    XDeleteProperty(display, root, rootPixmap);
+    XDeleteProperty(display, root, esetrootPixmap);
+    XSetWindowBackground(display, root, BlackPixel(display, screen));
+    XClearWindow(display, root);
+    XUngrabServer(display);
+    connection.Succeeded();
+    return true;
+}
+
+} // namespace vorlane

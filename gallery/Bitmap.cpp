@@ -1,5 +1,7 @@
 #include "gallery/Bitmap.h"
 
+#include <cstring>
+
 #include "platform/Exceptions.h"
 
 namespace vorlane {
@@ -129,9 +131,85 @@ void Bitmap::SetPixelRgb(int x, int y, Rgb colour)
 
 void Bitmap::Fill(Rgb colour)
 {
-    for (int y = 0; y < height_; ++y)
+    if (bitsPerPixel_ < 16 || Empty())
+        return;
+    for (int x = 0; x < width_; ++x)
+        SetPixelRgb(x, 0, colour);
+    for (int y = 1; y < height_; ++y)
+        std::memcpy(Row(y), Row(0), stride_);
+}
+
+void Bitmap::RowRgb(int y, Rgb* out) const
+{
+    const uint8_t* row = Row(y);
+    switch (bitsPerPixel_) {
+    case 16:
+        for (int x = 0; x < width_; ++x) {
+            const uint32_t v = uint32_t(row[2 * x] | (row[2 * x + 1] << 8));
+            const uint32_t r = (v >> 10) & 31, g = (v >> 5) & 31, b = v & 31;
+            out[x] = MakeRgb(uint8_t((r << 3) | (r >> 2)), uint8_t((g << 3) | (g >> 2)), uint8_t((b << 3) | (b >> 2)));
+        }
+        break;
+    case 24:
+        for (int x = 0; x < width_; ++x, row += 3)
+            out[x] = MakeRgb(row[2], row[1], row[0]);
+        break;
+    case 32:
+        for (int x = 0; x < width_; ++x, row += 4)
+            out[x] = MakeRgb(row[2], row[1], row[0]);
+        break;
+    default:
         for (int x = 0; x < width_; ++x)
-            SetPixelRgb(x, y, colour);
+            out[x] = PixelRgb(x, y);
+        break;
+    }
+}
+
+void Bitmap::SetRowRgb(int y, const Rgb* colours)
+{
+    uint8_t* row = Row(y);
+    switch (bitsPerPixel_) {
+    case 16:
+        for (int x = 0; x < width_; ++x) {
+            const Rgb c = colours[x];
+            const uint32_t v = (uint32_t(RedOf(c) >> 3) << 10) | (uint32_t(GreenOf(c) >> 3) << 5) | uint32_t(BlueOf(c) >> 3);
+            row[2 * x] = uint8_t(v);
+            row[2 * x + 1] = uint8_t(v >> 8);
+        }
+        break;
+    case 24:
+        for (int x = 0; x < width_; ++x, row += 3) {
+            row[0] = BlueOf(colours[x]);
+            row[1] = GreenOf(colours[x]);
+            row[2] = RedOf(colours[x]);
+        }
+        break;
+    case 32:
+        for (int x = 0; x < width_; ++x, row += 4) {
+            row[0] = BlueOf(colours[x]);
+            row[1] = GreenOf(colours[x]);
+            row[2] = RedOf(colours[x]);
+            row[3] = 0;
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+Bitmap Bitmap::ConvertedTo(int bitsPerPixel) const
+{
+    if (bitsPerPixel != 16 && bitsPerPixel != 24 && bitsPerPixel != 32)
+        throw EInvalidGraphic(msg::InvalidGraphic);
+    if (bitsPerPixel == bitsPerPixel_)
+        return *this;
+    Bitmap result(width_, height_, bitsPerPixel);
+    std::vector<Rgb> colours(static_cast<size_t>(width_));
+    for (int y = 0; y < height_; ++y) {
+        RowRgb(y, colours.data());
+        result.SetRowRgb(y, colours.data());
+    }
+    return result;
 }
 
 } // namespace vorlane

@@ -65,6 +65,14 @@ public:
     void SetPixelRgb(int x, int y, Rgb colour);
 
     void Fill(Rgb colour); // direct-colour depths only
+
+    // A copy held at 16, 24 or 32 bits per pixel, converted row by row (colour-table depths through
+    // their table). Throws EInvalidGraphic for another target depth.
+    Bitmap ConvertedTo(int bitsPerPixel) const;
+    // The colours of row y, one per pixel, into `out` (Width() entries).
+    void RowRgb(int y, Rgb* out) const;
+    // Stores Width() colours into row y at 16, 24 or 32 bits per pixel.
+    void SetRowRgb(int y, const Rgb* colours);
     friend bool operator==(const Bitmap&, const Bitmap&) = default;
 
 private:

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "gallery/Bitmap.h"
@@ -12,55 +13,95 @@
 
 namespace vorlane {
 
+// Colour values of the BkColor and BlendColor properties: no colour, and the list's default one.
+inline constexpr int32_t clNone = 0x1FFFFFFF;
+inline constexpr int32_t clDefault = 0x20000000;
+
 class TImageList : public TComponent {
 public:
     // Images are held at this depth unless told otherwise; thumbnails are made at 24 bits per pixel.
     static constexpr int DefaultBitsPerPixel = 24;
     static constexpr int DefaultAllocBy = 4; // growth step of the capacity
+    // Four images side by side must still make a bitmap (Bitmap::MaxSide).
+    static constexpr int MaxImageSide = Bitmap::MaxSide / 4;
+
+    enum TDrawingStyle : int32_t { dsFocus = 0, dsSelected = 1, dsNormal = 2, dsTransparent = 3 };
+    enum TImageType : int32_t { itImage = 0, itMask = 1 };
 
     explicit TImageList(TComponent* owner = nullptr, int width = 16, int height = 16);
     std::string ClassName() const override { return "TImageList"; }
 
-    int Width() const;
-    int Height() const;
-    void SetSize(int width, int height); // empties the list when the size changes
-    int BitsPerPixel() const;            // 16, 24 or 32
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    // Empties the list when the size changes. Sides of 1 to MaxImageSide; otherwise EInvalidGraphic
+    // "ビットマップイメージが不正です".
+    void SetSize(int width, int height);
+    int BitsPerPixel() const { return bitsPerPixel_; } // 16, 24 or 32
+    // Converts the images held; another depth gives EInvalidGraphic.
     void SetBitsPerPixel(int bitsPerPixel);
 
-    int Count() const;
-    int Capacity() const; // room for images before the next growth step (a multiple of AllocBy, >= Count)
+    int Count() const { return int(images_.size()); }
+    // Room for images before the next growth step (>= Count); grows by AllocBy when full.
+    int Capacity() const { return capacity_; }
+    void SetCapacity(int capacity); // never below Count
+    int AllocBy() const { return allocBy_; }
 
-    // Adds an image (converted to the list's size check and depth) with a mask: a 1-bit bitmap of the
-    // same size where 1 = transparent; no mask = fully opaque. Returns its index.
+    // Adds an image with a mask: a 1-bit bitmap of the same size where a white pixel (colour 1 of a
+    // black-and-white table) is transparent; no mask = fully opaque. The image is converted to the list's
+    // depth and made black under transparent pixels. An image or mask of another size than the list's,
+    // or a mask that is not 1-bit, gives EInvalidGraphic. Returns the new image's index.
     int Add(const Bitmap& image, const Bitmap* mask = nullptr);
     // Inserts before `index` (0..Count); EInvalidOperation "不正なインデックスがイメージ リストに渡されました" otherwise.
     void Insert(int index, const Bitmap& image, const Bitmap* mask = nullptr);
     void Delete(int index);
     void Clear();
-    // Becomes a copy of `other`: images, masks, size and depth.
+    // Becomes a copy of `other`: images, masks, size, depth and capacity.
     void Assign(const TImageList& other);
 
     // Image `index` at the list's depth, and its mask (1 = transparent).
     const Bitmap& Image(int index) const;
     const Bitmap& Mask(int index) const;
     // Draws image `index` onto `target` at (x, y) through its mask: transparent pixels leave the target.
+    // Pixels outside the target are clipped.
     void Draw(Bitmap& target, int x, int y, int index) const;
 
     // The image-list data of all images (the "Bitmap" record's value), and its reverse.
     std::vector<uint8_t> WriteData() const;
     void ReadData(std::span<const uint8_t> data);
 
+    int32_t BkColor() const { return bkColor_; }
+    void SetBkColor(int32_t colour) { bkColor_ = colour; }
+
     std::vector<PublishedProperty> PublishedProperties() override;
-    void WriteExtraRecords(ComponentWriter& writer) override;
-    bool ReadExtraRecord(const std::string& name, ComponentReader& reader) override;
 
 private:
+    friend void ReadImageListData(std::span<const uint8_t> data, TImageList& list);
+
+    void CheckIndex(int index, int count) const;
+    // Replaces the whole content; the images and masks are already in the list's form.
+    void Adopt(int width, int height, int bitsPerPixel, int capacity, std::vector<Bitmap> images,
+               std::vector<Bitmap> masks);
+
     int width_;
     int height_;
     int bitsPerPixel_ = DefaultBitsPerPixel;
     int capacity_ = 0;
+    int allocBy_ = DefaultAllocBy;
+    int32_t blendColor_ = clNone;
+    int32_t bkColor_ = clNone;
+    int32_t drawingStyle_ = dsNormal;
+    int32_t imageType_ = itImage;
+    bool masked_ = true;
+    bool shareImages_ = false;
+    std::string onChange_;
     std::vector<Bitmap> images_;
     std::vector<Bitmap> masks_;
 };
+
+// A transparency mask in the list's form: 1 bit per pixel, black-and-white table, 1 = transparent.
+// Any depth is accepted: a pixel is transparent when its colour is light.
+Bitmap NormalizedMask(const Bitmap& mask);
+// Makes `image` black wherever `mask` (in the list's form, same size) marks a pixel transparent.
+void BlackenTransparent(Bitmap& image, const Bitmap& mask);
 
 } // namespace vorlane

@@ -42,6 +42,16 @@ uint32_t NearestIndex(const std::vector<RgbQuad>& palette, Rgb colour)
     return best;
 }
 
+// The named colours a colour property may hold in a stream (0x00BBGGRR values).
+std::vector<std::pair<std::string, int32_t>> ColourConstants()
+{
+    return {{"clBlack", 0x000000},  {"clMaroon", 0x000080}, {"clGreen", 0x008000},   {"clOlive", 0x008080},
+            {"clNavy", 0x800000},   {"clPurple", 0x800080}, {"clTeal", 0x808000},    {"clGray", 0x808080},
+            {"clSilver", 0xC0C0C0}, {"clRed", 0x0000FF},    {"clLime", 0x00FF00},    {"clYellow", 0x00FFFF},
+            {"clBlue", 0xFF0000},   {"clFuchsia", 0xFF00FF}, {"clAqua", 0xFFFF00},   {"clWhite", 0xFFFFFF},
+            {"clNone", clNone},     {"clDefault", clDefault}};
+}
+
 } // namespace
 
 Bitmap NormalizedMask(const Bitmap& mask)
@@ -259,11 +269,12 @@ std::vector<PublishedProperty> TImageList::PublishedProperties()
 {
     std::vector<PublishedProperty> properties = TComponent::PublishedProperties();
 
-    auto integer = [&](const char* name, std::optional<int32_t> defaultValue, int32_t* field) {
+    auto colour = [&](const char* name, int32_t* field) {
         PublishedProperty p;
         p.name = name;
         p.kind = PropertyKind::Integer;
-        p.defaultValue = defaultValue;
+        p.defaultValue = clNone;
+        p.constants = ColourConstants();
         p.getInteger = [field] { return *field; };
         p.setInteger = [field](int32_t value) { *field = value; };
         properties.push_back(std::move(p));
@@ -289,8 +300,8 @@ std::vector<PublishedProperty> TImageList::PublishedProperties()
         properties.push_back(std::move(p));
     };
 
-    integer("BlendColor", clNone, &blendColor_);
-    integer("BkColor", clNone, &bkColor_);
+    colour("BlendColor", &blendColor_);
+    colour("BkColor", &bkColor_);
     {
         PublishedProperty p;
         p.name = "AllocBy";

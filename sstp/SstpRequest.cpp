@@ -1,5 +1,9 @@
 #include "sstp/SstpRequest.h"
 
+#include "platform/CodePage.h"
+
+#include <optional>
+
 namespace vorlane::sstp {
 
 std::vector<std::string> SplitLines(std::string_view text)
@@ -34,6 +38,27 @@ std::string OptionText(TSstpOptions options)
         text += "nodescript";
     }
     return text;
+}
+
+void EncodeForCharSet(RequestParts& parts)
+{
+    if (parts.charSet != "Shift_JIS")
+        return;
+    std::optional<std::string> sender = codepage::Utf8ToShiftJis(parts.sender);
+    bool expressible = sender.has_value();
+    std::vector<std::string> lines;
+    for (size_t i = 0; expressible && i < parts.scriptLines.size(); ++i) {
+        std::optional<std::string> line = codepage::Utf8ToShiftJis(parts.scriptLines[i]);
+        expressible = line.has_value();
+        if (expressible)
+            lines.push_back(std::move(*line));
+    }
+    if (!expressible) {
+        parts.charSet = "UTF-8";
+        return;
+    }
+    parts.sender = std::move(*sender);
+    parts.scriptLines = std::move(lines);
 }
 
 std::vector<std::string> ComposeRequest(const RequestParts& parts)

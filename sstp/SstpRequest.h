@@ -28,6 +28,12 @@ struct RequestParts {
     uint32_t replyWindow = 0;             // the sender's own reply window, named for direct delivery
 };
 
+// Puts the sender and the script lines into the request's char set. Text on this platform is UTF-8; a
+// mascot reads "Shift_JIS" requests as code page 932, so they are converted, and when some character has
+// no Shift_JIS form the request goes unconverted with char set "UTF-8" instead of arriving garbled.
+// Any other char set is taken to be the text's own and nothing changes.
+void EncodeForCharSet(RequestParts& parts);
+
 // The request lines in order, without line ends; the last is the empty line. The HWnd line names
 // `wnd` when it is not 0, whatever the method, and otherwise `replyWindow` for direct delivery only.
 std::vector<std::string> ComposeRequest(const RequestParts& parts);
@@ -47,7 +53,7 @@ TSstpResult CodeToResult(int32_t code);
 inline constexpr uint16_t FinalResults = 0x069F;
 constexpr bool IsFinalResult(TSstpResult result)
 {
-    return result >= srOk && result <= srOther && ((FinalResults >> result) & 1u);
+    return result <= srOther && ((FinalResults >> result) & 1u);
 }
 
 } // namespace vorlane::sstp

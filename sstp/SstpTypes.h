@@ -35,13 +35,14 @@ private:
     uint8_t bits_ = 0;
 };
 
-enum TSstpMethod : int32_t {
+// Held as one byte; a value other than the two methods delivers nothing.
+enum TSstpMethod : uint8_t {
     smTcpIp = 0,      // one TCP connection per request to Host:Port
     smDirectSstp = 1, // a copy-data message to TargetHWnd, the reply coming back the same way
 };
 
-// The outcome of a delivery, from the reply's status code.
-enum TSstpResult : int32_t {
+// The outcome of a delivery, from the reply's status code; one byte.
+enum TSstpResult : uint8_t {
     srOk = 0,                  // 200
     srNoContent = 1,           // 204
     srBreak = 2,               // 210

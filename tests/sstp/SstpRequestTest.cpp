@@ -81,6 +81,35 @@ TEST(SstpComposeRequest, NothingIsEscaped)
     EXPECT_EQ(request[3], "Script: Option: notranslate");
 }
 
+TEST(SstpEncodeForCharSet, ShiftJisWhenEveryCharacterFits)
+{
+    RequestParts parts;
+    parts.sender = "Vorlane";
+    parts.scriptLines = {"壁紙を表.jpgに設定しました", "ソ"};
+    EncodeForCharSet(parts);
+    EXPECT_EQ(parts.charSet, "Shift_JIS");
+    EXPECT_EQ(parts.sender, "Vorlane");
+    EXPECT_EQ(parts.scriptLines[0], "\x95\xC7\x8E\x86\x82\xF0\x95\x5C.jpg\x82\xC9\x90\xDD\x92\xE8\x82\xB5"
+                                    "\x82\xDC\x82\xB5\x82\xBD");
+    EXPECT_EQ(parts.scriptLines[1], "\x83\x5C");
+}
+
+TEST(SstpEncodeForCharSet, Utf8WhenACharacterHasNoShiftJisForm)
+{
+    RequestParts parts;
+    parts.sender = "Vorlane";
+    parts.scriptLines = {"表", "\xE2\x82\xAC.jpg"}; // the euro sign
+    EncodeForCharSet(parts);
+    EXPECT_EQ(parts.charSet, "UTF-8");
+    EXPECT_THAT(parts.scriptLines, ElementsAre("表", "\xE2\x82\xAC.jpg"));
+    EXPECT_EQ(ComposeRequest(parts)[2], "CharSet: UTF-8");
+
+    parts.charSet = "EUC-JP"; // a char set of the caller's own: nothing is touched
+    EncodeForCharSet(parts);
+    EXPECT_EQ(parts.charSet, "EUC-JP");
+    EXPECT_EQ(parts.scriptLines[0], "表");
+}
+
 TEST(SstpJoinLines, EachLineEndsInCrLf)
 {
     EXPECT_EQ(JoinLines({"SEND SSTP/1.0", "Option: ", ""}), "SEND SSTP/1.0\r\nOption: \r\n\r\n");

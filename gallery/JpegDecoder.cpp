@@ -1,5 +1,6 @@
 #include "gallery/JpegDecoder.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstddef>
 
@@ -10,6 +11,8 @@
 // jpeglib.h needs size_t and FILE declared first.
 #include <jerror.h>
 #include <jpeglib.h>
+// The inverse DCT's method table, for DecodeOnlyColumns.
+#include <jpegint.h>
 
 #include "platform/Exceptions.h"
 
@@ -22,6 +25,10 @@ struct JpegSession {
     jpeg_progress_mgr progress{};
     std::jmp_buf jump{};
     bool quantised = false;
+    // DecodeOnlyColumns: libjpeg's own inverse DCT per component, and which block columns need it.
+    inverse_DCT_method_ptr inverseDct[MAX_COMPONENTS]{};
+    const uint8_t* neededBlocks[MAX_COMPONENTS]{};
+    JDIMENSION blockColumns[MAX_COMPONENTS]{};
 };
 
 namespace {
@@ -45,6 +52,16 @@ void LimitScans(j_common_ptr common)
         common->err->msg_code = JERR_BAD_PROGRESSION;
         common->err->error_exit(common);
     }
+}
+
+void SelectiveInverseDct(j_decompress_ptr info, jpeg_component_info* component, JCOEFPTR coefficients,
+                         JSAMPARRAY output, JDIMENSION outputColumn)
+{
+    const Session* s = static_cast<const Session*>(info->client_data);
+    const int c = component->component_index;
+    const JDIMENSION block = outputColumn / JDIMENSION(component->DCT_scaled_size);
+    if (block >= s->blockColumns[c] || s->neededBlocks[c][block] != 0)
+        s->inverseDct[c](info, component, coefficients, output, outputColumn);
 }
 
 // The one place that catches libjpeg's errors, as libjpeg's own example does: setjmp here, then the step,
@@ -165,6 +182,38 @@ void JpegDecoder::ReadRow(uint8_t* row)
         JSAMPROW rows[1] = {static_cast<JSAMPROW>(r)};
         jpeg_read_scanlines(&s->info, rows, 1);
     }, row));
+}
+
+void JpegDecoder::DecodeOnlyColumns(const std::vector<int>& columns)
+{
+    Session* s = session_.get();
+    jpeg_decompress_struct& info = s->info;
+    if (s->quantised || info.idct == nullptr)
+        return;
+    std::vector<size_t> offsets;
+    size_t total = 0;
+    for (int c = 0; c < info.num_components; ++c) {
+        offsets.push_back(total);
+        total += info.comp_info[c].width_in_blocks;
+    }
+    neededBlocks_.assign(total, 0);
+    for (int c = 0; c < info.num_components; ++c) {
+        const jpeg_component_info& component = info.comp_info[c];
+        const int64_t samples = component.downsampled_width;
+        for (const int x : columns) {
+            // The component's sample under x, and its neighbours, which upsampling may blend in.
+            const int64_t sample = int64_t(x) * component.h_samp_factor / info.max_h_samp_factor;
+            for (int64_t i = std::max<int64_t>(0, sample - 1); i <= std::min(samples - 1, sample + 1); ++i) {
+                const size_t block = size_t(i / component.DCT_scaled_size);
+                if (block < component.width_in_blocks)
+                    neededBlocks_[offsets[size_t(c)] + block] = 1;
+            }
+        }
+        s->neededBlocks[c] = neededBlocks_.data() + offsets[size_t(c)];
+        s->blockColumns[c] = component.width_in_blocks;
+        s->inverseDct[c] = info.idct->inverse_DCT[c];
+        info.idct->inverse_DCT[c] = SelectiveInverseDct;
+    }
 }
 
 void JpegDecoder::SkipRows(int count)

@@ -18,6 +18,8 @@ Bitmap StretchJpeg(JpegDecoder& decoder, int width, int height, int displayBitsP
     StretchAccumulator accumulator(sourceWidth, sourceHeight, width, height,
                                    ChooseStretchMode(displayBitsPerPixel, decoder.BitsPerPixel()));
     std::vector<uint8_t> row(size_t(sourceWidth) * size_t(decoder.BitsPerPixel() / 8));
+    if (decoder.CanSkipRows())
+        decoder.DecodeOnlyColumns(accumulator.NeededColumns());
 
     const auto colourAt = [&](int x) -> Rgb {
         if (indexed) {

@@ -75,6 +75,16 @@ int StretchAccumulator::NextNeededRow(int y) const
     return std::max(y, next->first);
 }
 
+std::vector<int> StretchAccumulator::NeededColumns() const
+{
+    if (mode_ == StretchMode::ColorOnColor)
+        return columns_;
+    std::vector<int> all(static_cast<size_t>(sourceWidth_));
+    for (int x = 0; x < sourceWidth_; ++x)
+        all[size_t(x)] = x;
+    return all;
+}
+
 void StretchAccumulator::Combine(Cell& cell, Rgb colour) const
 {
     switch (mode_) {

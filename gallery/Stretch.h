@@ -43,6 +43,8 @@ public:
     // height when none is left).
     bool NeedsRow(int y) const;
     int NextNeededRow(int y) const;
+    // The source columns colour-on-colour keeps (ascending); every column in the other modes.
+    std::vector<int> NeededColumns() const;
 
     // Adds source row y. `colourAt(x)` gives the colour of source pixel x; it is asked only for the
     // columns the mode needs. Rows may come in any order; rows not needed are ignored.

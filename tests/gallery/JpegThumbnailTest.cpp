@@ -1,0 +1,162 @@
+// The streamed JPEG stretch against an independent reference: the full-size decode, then nearest-pixel
+// sampling (or averaging) written out here on its own.
+#include "gallery/JpegThumbnail.h"
+
+#include <gtest/gtest.h>
+
+#include <jerror.h>
+
+#include "gallery/Jpeg.h"
+#include "gallery/JpegDecoder.h"
+#include "platform/Exceptions.h"
+#include "tests/gallery/JpegEncode.h"
+
+namespace vorlane {
+namespace {
+
+// Colour-on-colour: the source pixel under the centre of each target pixel.
+Bitmap ReferenceNearest(const Bitmap& full, int width, int height)
+{
+    Bitmap result(width, height, 24);
+    for (int ty = 0; ty < height; ++ty) {
+        const double centreY = (ty + 0.5) * full.Height() / height;
+        for (int tx = 0; tx < width; ++tx) {
+            const double centreX = (tx + 0.5) * full.Width() / width;
+            result.SetPixelRgb(tx, ty, full.PixelRgb(int(centreX), int(centreY)));
+        }
+    }
+    return result;
+}
+
+// Halftone: the rounded mean of every source pixel the target pixel's area touches.
+Bitmap ReferenceAverage(const Bitmap& full, int width, int height)
+{
+    Bitmap result(width, height, 24);
+    const auto touched = [](int t, int n, int m, int& first, int& last) {
+        first = t * n / m;
+        last = std::max(first + 1, ((t + 1) * n + m - 1) / m);
+    };
+    for (int ty = 0; ty < height; ++ty) {
+        int y0, y1;
+        touched(ty, full.Height(), height, y0, y1);
+        for (int tx = 0; tx < width; ++tx) {
+            int x0, x1;
+            touched(tx, full.Width(), width, x0, x1);
+            uint64_t r = 0, g = 0, b = 0, n = 0;
+            for (int y = y0; y < y1; ++y)
+                for (int x = x0; x < x1; ++x) {
+                    const Rgb c = full.PixelRgb(x, y);
+                    r += RedOf(c), g += GreenOf(c), b += BlueOf(c), ++n;
+                }
+            result.SetPixelRgb(tx, ty, MakeRgb(uint8_t((r + n / 2) / n), uint8_t((g + n / 2) / n), uint8_t((b + n / 2) / n)));
+        }
+    }
+    return result;
+}
+
+Bitmap Streamed(const std::vector<uint8_t>& jpeg, int display, int size = 32)
+{
+    JpegDecoder decoder(jpeg);
+    return StretchJpeg(decoder, size, size, display);
+}
+
+Bitmap Reference(const std::vector<uint8_t>& jpeg, int display, int size = 32)
+{
+    const Bitmap full = DecodeJpeg(jpeg, display);
+    const bool halftone = display <= 8 && display < full.BitsPerPixel();
+    return halftone ? ReferenceAverage(full, size, size) : ReferenceNearest(full, size, size);
+}
+
+struct Case {
+    const char* name;
+    int width;
+    int height;
+    test::JpegEncodeOptions options;
+};
+
+const Case Cases[] = {
+    {"420", 640, 480, {}},
+    {"420 odd size", 1001, 777, {}},
+    {"444", 513, 389, {.horizontalSampling = 1, .verticalSampling = 1}},
+    {"422", 700, 301, {.horizontalSampling = 2, .verticalSampling = 1}},
+    {"440", 301, 700, {.horizontalSampling = 1, .verticalSampling = 2}},
+    {"progressive 420", 800, 600, {.progressive = true}},
+    {"progressive 444 odd", 333, 999, {.horizontalSampling = 1, .verticalSampling = 1, .progressive = true}},
+    {"greyscale", 517, 403, {.greyscale = true}},
+    {"greyscale progressive", 250, 640, {.greyscale = true, .progressive = true}},
+    {"restart markers", 900, 650, {.restartInterval = 3}},
+    {"restart markers progressive", 500, 650, {.progressive = true, .restartInterval = 7}},
+    {"low quality", 1280, 96, {.quality = 20}},
+    {"tall thin", 33, 2000, {}},
+    {"wide flat", 2000, 33, {}},
+    {"smaller than the thumbnail", 8, 8, {}},
+    {"odd small", 13, 47, {.horizontalSampling = 1, .verticalSampling = 2}},
+    {"one pixel", 1, 1, {}},
+    {"one row", 500, 1, {}},
+    {"320x32", 320, 32, {.horizontalSampling = 1, .verticalSampling = 1}},
+};
+
+TEST(StretchJpeg, EqualsFullDecodeThenSamplingForEveryLayoutAndDisplay)
+{
+    uint32_t seed = 10;
+    for (const Case& c : Cases) {
+        const std::vector<uint8_t> jpeg = test::EncodeJpeg(test::TestPicture(c.width, c.height, seed++), c.options);
+        for (const int display : {32, 24, 16, 8, 4, 1}) {
+            SCOPED_TRACE(std::string(c.name) + ", display " + std::to_string(display));
+            EXPECT_EQ(Streamed(jpeg, display), Reference(jpeg, display));
+        }
+    }
+}
+
+TEST(StretchJpeg, EqualsFullDecodeForOtherTargetSizes)
+{
+    const std::vector<uint8_t> jpeg = test::EncodeJpeg(test::TestPicture(300, 300, 3));
+    for (const int size : {1, 7, 31, 33, 150, 299, 300, 301, 600}) {
+        SCOPED_TRACE(size);
+        EXPECT_EQ(Streamed(jpeg, 24, size), Reference(jpeg, 24, size));
+    }
+}
+
+TEST(StretchJpeg, DamagedFilesGiveWhatTheFullDecodeGives)
+{
+    for (const bool progressive : {false, true}) {
+        const std::vector<uint8_t> whole = test::EncodeJpeg(test::TestPicture(640, 480, 9), {.progressive = progressive});
+        for (const size_t keep : {whole.size() / 5, whole.size() / 2, whole.size() - 3}) {
+            SCOPED_TRACE(keep);
+            const std::vector<uint8_t> cut(whole.begin(), whole.begin() + std::ptrdiff_t(keep));
+            EXPECT_EQ(Streamed(cut, 24), Reference(cut, 24));
+        }
+        // Bytes flipped in the middle of the entropy-coded data.
+        std::vector<uint8_t> flipped = whole;
+        for (size_t i = whole.size() / 2; i < whole.size() / 2 + 40; i += 3)
+            flipped[i] ^= 0x5A;
+        std::string streamedError, fullError;
+        Bitmap streamed, full;
+        try { streamed = Streamed(flipped, 24); } catch (const EJPEG& e) { streamedError = e.Message(); }
+        try { full = Reference(flipped, 24); } catch (const EJPEG& e) { fullError = e.Message(); }
+        EXPECT_EQ(streamedError, fullError);
+        EXPECT_EQ(streamed, full);
+    }
+}
+
+TEST(StretchJpeg, ProgressivePicturesCutAfterEachScanMatchTheSmoothedFullDecode)
+{
+    // Cut before a scan, the later coefficients are missing and libjpeg's block smoothing fills them in
+    // from neighbouring blocks, rows above and below the ones kept included.
+    for (const bool colour : {true, false}) {
+        const std::vector<uint8_t> whole = test::EncodeJpeg(test::TestPicture(480, 640, 12),
+                                                            {.greyscale = !colour, .progressive = true});
+        int scans = 0;
+        for (size_t i = 0; i + 1 < whole.size(); ++i) {
+            if (whole[i] != 0xFF || whole[i + 1] != 0xDA || scans++ == 0)
+                continue;
+            SCOPED_TRACE("cut before scan " + std::to_string(scans));
+            const std::vector<uint8_t> cut(whole.begin(), whole.begin() + std::ptrdiff_t(i));
+            EXPECT_EQ(Streamed(cut, 24), Reference(cut, 24));
+        }
+        EXPECT_GE(scans, colour ? 10 : 6);
+    }
+}
+
+} // namespace
+} // namespace vorlane

@@ -1,5 +1,6 @@
 #include "tests/gallery/JpegEncode.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -88,6 +89,44 @@ Bitmap TestPicture(int width, int height, uint32_t seed)
         }
     }
     return picture;
+}
+
+Bitmap ReferenceNearest(const Bitmap& full, int width, int height)
+{
+    Bitmap result(width, height, 24);
+    for (int ty = 0; ty < height; ++ty) {
+        const double centreY = (ty + 0.5) * full.Height() / height;
+        for (int tx = 0; tx < width; ++tx) {
+            const double centreX = (tx + 0.5) * full.Width() / width;
+            result.SetPixelRgb(tx, ty, full.PixelRgb(int(centreX), int(centreY)));
+        }
+    }
+    return result;
+}
+
+Bitmap ReferenceAverage(const Bitmap& full, int width, int height)
+{
+    Bitmap result(width, height, 24);
+    const auto touched = [](int t, int n, int m, int& first, int& last) {
+        first = t * n / m;
+        last = std::max(first + 1, ((t + 1) * n + m - 1) / m);
+    };
+    for (int ty = 0; ty < height; ++ty) {
+        int y0, y1;
+        touched(ty, full.Height(), height, y0, y1);
+        for (int tx = 0; tx < width; ++tx) {
+            int x0, x1;
+            touched(tx, full.Width(), width, x0, x1);
+            uint64_t r = 0, g = 0, b = 0, n = 0;
+            for (int y = y0; y < y1; ++y)
+                for (int x = x0; x < x1; ++x) {
+                    const Rgb c = full.PixelRgb(x, y);
+                    r += RedOf(c), g += GreenOf(c), b += BlueOf(c), ++n;
+                }
+            result.SetPixelRgb(tx, ty, MakeRgb(uint8_t((r + n / 2) / n), uint8_t((g + n / 2) / n), uint8_t((b + n / 2) / n)));
+        }
+    }
+    return result;
 }
 
 } // namespace vorlane::test

@@ -1,4 +1,5 @@
-// Test support: JPEG files made with libjpeg's compressor, and pictures worth compressing.
+// Test support: JPEG files made with libjpeg's compressor, pictures worth compressing, and reference
+// stretches to check thumbnails against.
 #pragma once
 
 #include <cstdint>
@@ -23,5 +24,11 @@ std::vector<uint8_t> EncodeJpeg(const Bitmap& picture, const JpegEncodeOptions& 
 
 // A 24-bit picture with smooth gradients, sharp edges and noise, different for every seed.
 Bitmap TestPicture(int width, int height, uint32_t seed);
+
+// Stretches written apart from the program's, as references: colour-on-colour takes the source pixel
+// under the centre of each target pixel; halftone the rounded mean of every source pixel the target
+// pixel's area touches. 24-bit results.
+Bitmap ReferenceNearest(const Bitmap& full, int width, int height);
+Bitmap ReferenceAverage(const Bitmap& full, int width, int height);
 
 } // namespace vorlane::test

@@ -119,6 +119,17 @@ void OnWritable(Watch& watch)
     socklen_t length = sizeof error;
     if (getsockopt(watch.socket, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
         error = errno;
+    if (error == ECONNRESET || error == EPIPE) {
+        // The handshake completed and the peer reset the connection before the outcome was read:
+        // connected, then closed, as the notices would have told it one after the other.
+        if (watch.events & FD_CONNECT)
+            PostNotice(watch, FD_CONNECT, 0);
+        watch.closeReported = true;
+        if (watch.events & FD_CLOSE)
+            PostNotice(watch, FD_CLOSE, static_cast<uint16_t>(SocketErrorFromErrno(error)));
+        UpdateReadable(watch);
+        return;
+    }
     watch.connected = error == 0;
     if (watch.events & FD_CONNECT)
         PostNotice(watch, FD_CONNECT, static_cast<uint16_t>(SocketErrorFromErrno(error)));

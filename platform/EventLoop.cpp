@@ -40,7 +40,14 @@ bool TimersAvailable(const QObject& dispatcher)
 
 EventDispatcher& EventDispatcher::Instance()
 {
-    static EventDispatcher* dispatcher = new EventDispatcher;
+    static EventDispatcher* dispatcher = [] {
+        auto* made = new EventDispatcher;
+        // Messages and ticks belong to the thread that runs the application's event loop, whichever
+        // thread happens to ask first.
+        if (QCoreApplication* application = QCoreApplication::instance())
+            made->moveToThread(application->thread());
+        return made;
+    }();
     return *dispatcher;
 }
 

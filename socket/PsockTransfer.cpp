@@ -140,8 +140,12 @@ void TPowersock::ReadLn(std::string& line)
             line.resize(taken);
         } else {
             lastError_ = LastSocketError();
-            if (lastError_ == WSAENOTCONN)
-                break; // closed and replaced: the bytes taken so far are the line
+            if (lastError_ == WSAENOTCONN) {
+                // The close notice found nothing unread and replaced the socket: the end of the data,
+                // seen one notice earlier, so it reads as the end of the data does.
+                line.clear();
+                return;
+            }
             std::string message;
             CheckSocketError(WSAEWOULDBLOCK, message);
         }
@@ -152,8 +156,10 @@ void TPowersock::ReadLn(std::string& line)
         canceled_ = false;
         throw EAbortError("Socket readln aborted");
     }
-    line.resize(lineEnd ? lineLength : taken);
-    while (lineEnd && taken < lineLength) {
+    if (!lineEnd)
+        return; // the line fills DataBuffer: it goes back as it stands
+    line.resize(lineLength);
+    while (taken < lineLength) {
         const ssize_t got = SocketRecv(Descriptor(), line.data() + taken, lineLength - taken, 0);
         if (got <= 0) {
             line.resize(taken); // the peeked bytes can only vanish with the connection

@@ -1,0 +1,272 @@
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <csignal>
+#include <netinet/in.h>
+#include <string>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "platform/EventLoop.h"
+#include "platform/Exceptions.h"
+#include "socket/Psock.h"
+#include "tests/socket/SocketTestSupport.h"
+
+namespace vorlane {
+namespace {
+
+using test::TestPeer;
+
+// Every byte value, line ends of all kinds and a zero byte, repeated past one receive's size.
+std::string MixedReply()
+{
+    std::string block;
+    for (int i = 0; i < 256; ++i)
+        block.push_back(static_cast<char>(i));
+    block += "SSTP/1.4 200 OK\r\nline\rcr\nlf\r\n\r\n";
+    std::string reply;
+    while (reply.size() < 200000)
+        reply += block;
+    return reply;
+}
+
+class PsockTransfer : public ::testing::Test, protected test::WithApplication {
+protected:
+
+    void ConnectTo(TestPeer& peer, int timeOut = 5000)
+    {
+        sock.SetHost("127.0.0.1");
+        sock.SetPort(peer.Port());
+        sock.SetTimeOut(timeOut);
+        sock.Connect();
+    }
+
+    TPowersock sock;
+};
+
+TEST_F(PsockTransfer, CaptureUntilClosedReturnsEveryByteUnchanged)
+{
+    const std::string reply = MixedReply();
+    TestPeer peer([&](int client, TestPeer& p) {
+        p.ReceiveUntil(client, "\r\n\r\n");
+        TestPeer::SendAll(client, reply);
+    });
+    ConnectTo(peer);
+    int packets = 0;
+    sock.OnPacketReceived = [&](TComponent*) { ++packets; };
+    sock.Writeln("SEND SSTP/1.4");
+    sock.Writeln("");
+    std::string text;
+    sock.CaptureString(text, -1);
+    EXPECT_EQ(text.size(), reply.size());
+    EXPECT_TRUE(text == reply);
+    EXPECT_EQ(sock.BytesReceived(), static_cast<int64_t>(reply.size()));
+    EXPECT_GE(packets, 1);
+    EXPECT_FALSE(sock.Timer()->Running());
+    EXPECT_EQ(peer.Received(), "SEND SSTP/1.4\r\n\r\n");
+}
+
+TEST_F(PsockTransfer, CaptureOfAPeerThatStaysOpenIsAbortedByTheTimeOutWhileBytesKeepComing)
+{
+    TestPeer peer([](int client, TestPeer& p) {
+        TestPeer::SendAll(client, "SSTP/1.4 200 OK\r\n");
+        while (!p.WaitForStop(20))
+            TestPeer::SendAll(client, "x");
+    });
+    ConnectTo(peer, 300);
+    std::string text;
+    try {
+        sock.CaptureString(text, -1);
+        ADD_FAILURE() << "the capture must end at the time-out";
+    } catch (const EAbortError& e) {
+        EXPECT_EQ(e.Message(), "Socket capture aborted");
+    }
+    EXPECT_EQ(text.rfind("SSTP/1.4 200 OK\r\nx", 0), 0u); // what came before the abort stays
+    EXPECT_GT(text.size(), 18u);
+    EXPECT_FALSE(sock.Canceled());
+    EXPECT_FALSE(sock.Timer()->Running());
+}
+
+TEST_F(PsockTransfer, CaptureWithACountTakesWholeChunks)
+{
+    TestPeer peer([](int client, TestPeer& p) {
+        TestPeer::SendAll(client, "123456789012345");
+        p.WaitForStop(60000);
+    });
+    ConnectTo(peer);
+    std::string text = "old";
+    sock.CaptureString(text, 0);
+    EXPECT_EQ(text, "");
+    sock.CaptureString(text, -2);
+    EXPECT_EQ(text, "");
+    sock.CaptureString(text, 10);
+    EXPECT_EQ(text, "123456789012345");
+}
+
+TEST_F(PsockTransfer, CaptureLimitKeepsTheStartAndStillReadsToTheEnd)
+{
+    TestPeer peer([](int client, TestPeer&) { TestPeer::SendAll(client, std::string(5000, 'a') + "end"); });
+    ConnectTo(peer);
+    sock.SetCaptureLimit(1000);
+    std::string text;
+    sock.CaptureString(text, -1);
+    EXPECT_EQ(text, std::string(1000, 'a'));
+    EXPECT_EQ(sock.BytesReceived(), 5003);
+}
+
+TEST_F(PsockTransfer, ReadLnTakesOneLineAndLeavesTheRest)
+{
+    TestPeer peer([](int client, TestPeer& p) {
+        TestPeer::SendAll(client, "first line\r\nsecond");
+        p.WaitForStop(60000);
+    });
+    ConnectTo(peer);
+    std::string line;
+    sock.ReadLn(line);
+    EXPECT_EQ(line, "first line\r\n");
+    std::string rest;
+    sock.CaptureString(rest, 6);
+    EXPECT_EQ(rest, "second");
+}
+
+TEST_F(PsockTransfer, ReadLnAssemblesALineThatArrivesInParts)
+{
+    TestPeer peer([](int client, TestPeer& p) {
+        TestPeer::SendAll(client, "par");
+        p.ReceiveUntil(client, "go\r\n"); // the second part only after the reader has taken the first
+        TestPeer::SendAll(client, "ts\n");
+        p.WaitForStop(60000);
+    });
+    ConnectTo(peer);
+    sock.OnRead = [&](TComponent*) { sock.Writeln("go"); sock.OnRead = nullptr; };
+    std::string line;
+    sock.ReadLn(line);
+    EXPECT_EQ(line, "parts\n");
+}
+
+TEST_F(PsockTransfer, ReadLnAtTheEndOfTheDataGivesAnEmptyLine)
+{
+    TestPeer peer([](int client, TestPeer&) { TestPeer::SendAll(client, "no line end"); });
+    ConnectTo(peer);
+    std::string line = "old";
+    sock.ReadLn(line);
+    EXPECT_EQ(line, "");
+    EXPECT_FALSE(sock.Timer()->Running());
+}
+
+TEST_F(PsockTransfer, ReadLnIsAbortedByTheTimeOut)
+{
+    TestPeer peer([](int, TestPeer& p) { p.WaitForStop(60000); });
+    ConnectTo(peer, 100);
+    std::string line;
+    try {
+        sock.ReadLn(line);
+        ADD_FAILURE() << "ReadLn must end at the time-out";
+    } catch (const EAbortError& e) {
+        EXPECT_EQ(e.Message(), "Socket readln aborted");
+    }
+    EXPECT_FALSE(sock.Canceled());
+}
+
+TEST_F(PsockTransfer, TransactionReadsTheReplyNumber)
+{
+    TestPeer peer([](int client, TestPeer& p) {
+        p.ReceiveUntil(client, "ONE\r\n");
+        TestPeer::SendAll(client, "210 Break\r\n");
+        p.ReceiveUntil(client, "TWO\r\n");
+        TestPeer::SendAll(client, "OK 200\r\n");
+        p.ReceiveUntil(client, "THREE\r\n");
+        TestPeer::SendAll(client, "99999 too big\r\n");
+        p.WaitForStop(60000);
+    });
+    ConnectTo(peer);
+    std::string reply;
+    sock.Transaction("ONE", reply);
+    EXPECT_EQ(reply, "210 Break\r\n");
+    EXPECT_EQ(sock.LastReply(), reply);
+    EXPECT_EQ(sock.ReplyNumber(), 210);
+    sock.Transaction("TWO", reply);
+    EXPECT_EQ(reply, "OK 200\r\n");
+    EXPECT_EQ(sock.ReplyNumber(), 0);
+    EXPECT_THROW(sock.Transaction("THREE", reply), ERangeError);
+}
+
+TEST_F(PsockTransfer, WritelnLimitsAndZeroBytes)
+{
+    TestPeer peer([](int client, TestPeer& p) {
+        p.ReceiveUntil(client, "before\r\n");
+        p.WaitForStop(60000);
+    });
+    ConnectTo(peer);
+    sock.Writeln(std::string(65533, 'w')); // 65,535 bytes with CR LF
+    EXPECT_THROW(sock.Writeln(std::string(65534, 'x')), ERangeError);
+    EXPECT_THROW(sock.Write(std::string(65536, 'x')), ERangeError);
+    EXPECT_FALSE(sock.Timer()->Running());
+    sock.Write(std::string("before\0after", 12));
+    sock.Writeln("");
+    ASSERT_TRUE(test::WaitUntil([&] { return peer.Received().size() >= 65543; }));
+    const std::string received = peer.Received();
+    EXPECT_EQ(received.size(), 65543u);
+    EXPECT_TRUE(received == std::string(65533, 'w') + "\r\nbefore\r\n") << received.substr(65530);
+}
+
+TEST_F(PsockTransfer, WritingToAClosedPeerRaisesInsteadOfEndingTheProcess)
+{
+    TestPeer peer([](int client, TestPeer& p) {
+        p.ReceiveUntil(client, "\n");
+        linger reset{1, 0}; // close with a reset
+        setsockopt(client, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    });
+    ConnectTo(peer);
+    sock.Writeln("hello");
+    ASSERT_TRUE(test::WaitUntil([&] { return peer.Sessions() == 1; }));
+    bool raised = false;
+    for (int i = 0; i < 100 && !raised; ++i) {
+        try {
+            sock.Writeln("anyone there?");
+            ProcessMessages();
+        } catch (const ESockError&) {
+            raised = true;
+        }
+    }
+    EXPECT_TRUE(raised);
+}
+
+TEST_F(PsockTransfer, AcceptTakesAPendingConnection)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(sock.SocketHandle(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(sock.SocketHandle(), 1), 0);
+    getsockname(sock.SocketHandle(), reinterpret_cast<sockaddr*>(&address), &length);
+    const int client = test::ConnectBlocking(ntohs(address.sin_port));
+    const uint16_t accepted = sock.Accept();
+    EXPECT_NE(accepted, NoSocket);
+    EXPECT_NE(accepted, sock.SocketHandle());
+    EXPECT_TRUE(sock.Connected());
+    EXPECT_EQ(sock.RemoteAddress(), htonl(INADDR_LOOPBACK));
+    SocketClose(accepted);
+    close(client);
+}
+
+TEST_F(PsockTransfer, AcceptEndsWithCancel)
+{
+    TThreadTimer canceller;
+    canceller.SetInterval(20);
+    canceller.SetOnTimer([&](TComponent*) { sock.Cancel(); });
+    EXPECT_THROW(
+        {
+            try {
+                sock.Accept();
+            } catch (const ESockError& e) {
+                EXPECT_EQ(e.Message(), "Accepting Canceled");
+                throw;
+            }
+        },
+        ESockError);
+}
+
+} // namespace
+} // namespace vorlane

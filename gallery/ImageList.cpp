@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "gallery/ComponentReader.h"
 #include "gallery/ImageListData.h"
 #include "platform/Exceptions.h"
 
@@ -50,6 +51,14 @@ std::vector<std::pair<std::string, int32_t>> ColourConstants()
             {"clSilver", 0xC0C0C0}, {"clRed", 0x0000FF},    {"clLime", 0x00FF00},    {"clYellow", 0x00FFFF},
             {"clBlue", 0xFF0000},   {"clFuchsia", 0xFF00FF}, {"clAqua", 0xFFFF00},   {"clWhite", 0xFFFFFF},
             {"clNone", clNone},     {"clDefault", clDefault}};
+}
+
+// A stored "Width" or "Height" that no image list can have is a bad property value.
+int StoredSide(int32_t value)
+{
+    if (value < 1 || value > TImageList::MaxImageSide)
+        throw EReadError(msg::InvalidPropertyValue);
+    return value;
 }
 
 } // namespace
@@ -318,7 +327,7 @@ std::vector<PublishedProperty> TImageList::PublishedProperties()
         p.kind = PropertyKind::Integer;
         p.defaultValue = 16;
         p.getInteger = [this] { return height_; };
-        p.setInteger = [this](int32_t value) { SetSize(width_, value); };
+        p.setInteger = [this](int32_t value) { SetSize(width_, StoredSide(value)); };
         properties.push_back(std::move(p));
     }
     enumeration("ImageType", itImage, {"itImage", "itMask"}, &imageType_);
@@ -338,7 +347,7 @@ std::vector<PublishedProperty> TImageList::PublishedProperties()
         p.kind = PropertyKind::Integer;
         p.defaultValue = 16;
         p.getInteger = [this] { return width_; };
-        p.setInteger = [this](int32_t value) { SetSize(value, height_); };
+        p.setInteger = [this](int32_t value) { SetSize(StoredSide(value), height_); };
         properties.push_back(std::move(p));
     }
     return properties;

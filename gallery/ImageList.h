@@ -73,6 +73,9 @@ public:
     void SetBkColor(int32_t colour) { bkColor_ = colour; }
 
     std::vector<PublishedProperty> PublishedProperties() override;
+    // The "Bitmap" record: the image-list data, written when the list holds at least one image.
+    void WriteExtraRecords(ComponentWriter& writer) override;
+    bool ReadExtraRecord(const std::string& name, ComponentReader& reader) override;
 
 private:
     friend void ReadImageListData(std::span<const uint8_t> data, TImageList& list);

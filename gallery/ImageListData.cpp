@@ -91,7 +91,8 @@ bool MaskCovers(const Bitmap& mask, int across, int width, int height, int count
 std::vector<uint8_t> WriteImageListData(const TImageList& list)
 {
     const int count = list.Count();
-    const int capacity = std::max({list.Capacity(), count, list.AllocBy(), 1});
+    // Any capacity not below the count fits the layout; one past the 16-bit field is written as its largest.
+    const int capacity = std::max(count, std::min({std::max({list.Capacity(), list.AllocBy(), 1}), MaxCount}));
     const int width = list.Width(), height = list.Height(), depth = list.BitsPerPixel();
     const int tileRows = (capacity + TilesAcross - 1) / TilesAcross;
     if (count > MaxCount || capacity > MaxCount || int64_t(tileRows) * height > Bitmap::MaxSide)

@@ -4,4 +4,5 @@ target_sources(vorlane_gallery PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/BmpWriter.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ImageList.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ImageListData.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ImageListRecord.cpp
 )

@@ -198,12 +198,7 @@ TSstpResult TFastSstp::DeliverByTcp(const std::vector<std::string>& request)
     try {
         WriteRequestAndReadReply(request);
     } catch (const ESockError&) {
-        Disconnect();
-    } catch (...) {
-        // A line too long to send leaves a request half written: never let the next one follow it on
-        // the same connection.
-        Disconnect();
-        throw;
+        Disconnect(); // and once more below: a socket error costs the connection either way
     }
     TakeStatusFromReply();
     const TSstpResult result = sstp::CodeToResult(statusCode_);

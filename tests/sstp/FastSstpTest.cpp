@@ -125,6 +125,7 @@ TEST_F(FastSstpTest, ReplyStatusComesFromTheFirstLineOnly)
         {"SSTP/1.0 Hello\r\nSSTP/1.0 200 OK\r\n", NoStatusCode, srOther},
         {"SSTP/1.0 409 Conflict", 409, srConflict}, // no line end before the close
         {"", NoStatusCode, srOther},
+        {"SSTP/1.4 504 Not Local IP\r\n" + std::string(200000, 'y'), 504, srNotLocalIp}, // kept in part
     };
     for (const Case& c : cases) {
         int afterConnection = 0;
@@ -135,6 +136,7 @@ TEST_F(FastSstpTest, ReplyStatusComesFromTheFirstLineOnly)
         EXPECT_EQ(result, c.result) << c.reply;
         EXPECT_EQ(sstp_->LastResult(), c.result) << c.reply;
         EXPECT_EQ(afterConnection, 1) << c.reply;
+        EXPECT_EQ(sstp_->ReplyText(), c.reply.substr(0, MaxReplyBytes));
         EXPECT_FALSE(sstp_->Connected());
     }
 }

@@ -71,29 +71,6 @@ TEST(SstpComposeRequest, HWndLineRules)
     EXPECT_EQ(Compose({"x"}, {}, 0xFFFFFFFFu, smTcpIp)[5], "HWnd: 4294967295");
 }
 
-TEST(SstpComposeRequest, NothingIsEscaped)
-{
-    RequestParts parts;
-    parts.sender = "Evil\r\nScript: injected";
-    parts.scriptLines = {"Option: notranslate"};
-    const Lines request = ComposeRequest(parts);
-    EXPECT_EQ(request[1], "Sender: Evil\r\nScript: injected");
-    EXPECT_EQ(request[3], "Script: Option: notranslate");
-}
-
-TEST(SstpEncodeForCharSet, ShiftJisWhenEveryCharacterFits)
-{
-    RequestParts parts;
-    parts.sender = "Vorlane";
-    parts.scriptLines = {"壁紙を表.jpgに設定しました", "ソ"};
-    EncodeForCharSet(parts);
-    EXPECT_EQ(parts.charSet, "Shift_JIS");
-    EXPECT_EQ(parts.sender, "Vorlane");
-    EXPECT_EQ(parts.scriptLines[0], "\x95\xC7\x8E\x86\x82\xF0\x95\x5C.jpg\x82\xC9\x90\xDD\x92\xE8\x82\xB5"
-                                    "\x82\xDC\x82\xB5\x82\xBD");
-    EXPECT_EQ(parts.scriptLines[1], "\x83\x5C");
-}
-
 TEST(SstpEncodeForCharSet, Utf8WhenACharacterHasNoShiftJisForm)
 {
     RequestParts parts;

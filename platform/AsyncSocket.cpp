@@ -312,11 +312,13 @@ int SocketClose(int socket)
     return 0;
 }
 
-void AsyncGetHostByName(WindowHandle window, uint32_t message, const std::string& name, HostEntry* entry)
+uint32_t AsyncGetHostByName(WindowHandle window, uint32_t message, const std::string& name, HostEntry* entry)
 {
+    static uint32_t lastTask = 0;
+    const uint32_t task = ++lastTask == 0 ? ++lastTask : lastTask;
     auto& dispatcher = detail::EventDispatcher::Instance(); // made here, on the loop thread
     // getaddrinfo blocks, so it runs on a helper thread; only the posted result touches the caller.
-    std::thread([&dispatcher, window, message, name, entry] {
+    std::thread([&dispatcher, window, message, name, entry, task] {
         addrinfo hints{};
         hints.ai_family = AF_INET;
         hints.ai_socktype = SOCK_STREAM;
@@ -344,13 +346,14 @@ void AsyncGetHostByName(WindowHandle window, uint32_t message, const std::string
         uint16_t error = LookupError(status);
         if (error == 0 && result->addresses.empty())
             error = 11004;
-        dispatcher.Post(window, message, 1, MakeNoticeParam(0, error), [window, entry, result] {
+        dispatcher.Post(window, message, task, MakeNoticeParam(0, error), [window, entry, result] {
             if (!IsWindow(window))
                 return false;
             *entry = *result;
             return true;
         });
     }).detach();
+    return task;
 }
 
 } // namespace vorlane

@@ -223,7 +223,7 @@ void TPowersock::ResolveHost()
     remoteAddress_ = 0;
     TimerOn();
     lookupDone_ = false;
-    AsyncGetHostByName(socketWindow_, LookupDoneNotice, name, hostEntry_.get());
+    lookupTask_ = AsyncGetHostByName(socketWindow_, LookupDoneNotice, name, hostEntry_.get());
     do {
         WaitForEvents(ShortWaitMs);
     } while (!lookupDone_ && !timedOut_ && !canceled_);
@@ -389,8 +389,12 @@ bool TPowersock::DataAvailable()
     return SocketRecv(Descriptor(), &byte, 1, MSG_PEEK) >= 1;
 }
 
-void TPowersock::HandleSocketMessage(uint32_t message, uintptr_t, intptr_t lParam)
+void TPowersock::HandleSocketMessage(uint32_t message, uintptr_t wParam, intptr_t lParam)
 {
+    // A lookup abandoned by a time-out or cancel still ends some time; its notice must neither end a
+    // later lookup's wait with the wrong address nor fail a connect wait.
+    if (message == LookupDoneNotice && wParam != lookupTask_)
+        return;
     try {
         // The socket a notice names is not looked at: the layer drops notices of closed sockets.
         succeeded_ = NoticeError(lParam) == 0;

@@ -150,6 +150,7 @@ private:
     bool startedSockets_ = false;
     bool beingDestroyed_ = false; // from the first step of the destructor: no status text goes out
     bool acceptNoticed_ = false;  // an accept notice came since the last Accept
+    uint32_t lookupTask_ = 0;     // the lookup whose end ResolveHost waits for
 
     std::string lastReply_;
     int16_t replyNumber_ = 0;

@@ -232,6 +232,38 @@ TEST_F(PsockTransfer, WritingToAClosedPeerRaisesInsteadOfEndingTheProcess)
     EXPECT_TRUE(raised);
 }
 
+TEST_F(PsockTransfer, ExchangesAndTimesOutInsideATimerTick)
+{
+    // The resend timer delivers from its tick: the capture's own notices and time-out must still come.
+    TestPeer peer([](int client, TestPeer& p) {
+        p.ReceiveUntil(client, "\r\n\r\n");
+        TestPeer::SendAll(client, "SSTP/1.4 200 OK\r\n");
+        p.WaitForStop(60000);
+    });
+    sock.SetHost("127.0.0.1");
+    sock.SetPort(peer.Port());
+    sock.SetTimeOut(200);
+    std::string text;
+    std::string outcome;
+    TThreadTimer tick;
+    tick.SetInterval(5);
+    tick.SetOnTimer([&](TComponent*) {
+        tick.SetEnabled(false);
+        sock.Connect();
+        sock.Writeln("SEND SSTP/1.4");
+        sock.Writeln("");
+        try {
+            sock.CaptureString(text, -1);
+            outcome = "ended";
+        } catch (const EAbortError& e) {
+            outcome = e.Message();
+        }
+    });
+    ASSERT_TRUE(test::WaitUntil([&] { return !outcome.empty(); }));
+    EXPECT_EQ(outcome, "Socket capture aborted");
+    EXPECT_EQ(text, "SSTP/1.4 200 OK\r\n");
+}
+
 TEST_F(PsockTransfer, AcceptTakesAPendingConnection)
 {
     sockaddr_in address{};

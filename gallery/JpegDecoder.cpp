@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstddef>
+#include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -59,9 +60,15 @@ void SelectiveInverseDct(j_decompress_ptr info, jpeg_component_info* component, 
 {
     const Session* s = static_cast<const Session*>(info->client_data);
     const int c = component->component_index;
-    const JDIMENSION block = outputColumn / JDIMENSION(component->DCT_scaled_size);
-    if (block >= s->blockColumns[c] || s->neededBlocks[c][block] != 0)
+    const JDIMENSION size = JDIMENSION(component->DCT_scaled_size);
+    const JDIMENSION block = outputColumn / size;
+    if (block >= s->blockColumns[c] || s->neededBlocks[c][block] != 0) {
         s->inverseDct[c](info, component, coefficients, output, outputColumn);
+        return;
+    }
+    // A block no kept column depends on: black, cheaper than transforming it and never left undefined.
+    for (JDIMENSION row = 0; row < size; ++row)
+        std::memset(output[row] + outputColumn, 0, size);
 }
 
 // The one place that catches libjpeg's errors, as libjpeg's own example does: setjmp here, then the step,

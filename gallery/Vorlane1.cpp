@@ -135,17 +135,40 @@ void TVorlane::LoadGallery()
     if (::stat(fileName.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return; // no gallery file yet: nothing changes, no refresh
     TFileStream file(fileName, TFileStream::Mode::OpenRead);
-    // Each reader gives back what it fetched past its stream's end, so the second starts right after
-    // the first.
-    {
-        ComponentReader reader(file);
-        reader.ReadComponent(*this);
+    try {
+        // Each reader gives back what it fetched past its stream's end, so the second starts right
+        // after the first.
+        {
+            ComponentReader reader(file);
+            reader.ReadComponent(*this);
+        }
+        {
+            ComponentReader reader(file);
+            reader.ReadComponent(*images_);
+        }
+    } catch (...) {
+        RestoreInvariant();
+        throw;
     }
-    {
-        ComponentReader reader(file);
-        reader.ReadComponent(*images_);
-    }
+    RestoreInvariant();
     RefreshView();
+}
+
+// A file whose image list does not match its names (damaged, cut short after stream 1, or a gallery
+// without entries loaded into one that has some) would leave indices that every later operation trips
+// over; missing thumbnails become the placeholder over white and surplus ones are dropped.
+void TVorlane::RestoreInvariant()
+{
+    const int wanted = fileNames_->Count() + 1;
+    while (images_->Count() > wanted)
+        images_->Delete(images_->Count() - 1);
+    while (images_->Count() < wanted) {
+        Bitmap thumbnail(images_->Width(), images_->Height(), images_->BitsPerPixel());
+        thumbnail.Fill(MakeRgb(255, 255, 255));
+        if (images_->Count() > 0)
+            images_->Draw(thumbnail, 0, 0, 0);
+        images_->Add(thumbnail);
+    }
 }
 
 void TVorlane::SaveGallery()

@@ -72,7 +72,9 @@ public:
     void SetDefaultImages(const TImageList& defaults);
 
     // Reads the gallery file, when one exists, into this component and Images, then refreshes the view.
-    // Values read before an error stay applied. Errors: EFOpenError, EReadError.
+    // Values read before an error stay applied. A file whose thumbnails do not match its names gets
+    // placeholder thumbnails (or loses the surplus) so the invariant holds. Errors: EFOpenError,
+    // EReadError.
     void LoadGallery();
     // Writes this component and Images into the gallery file. The new content goes to a temporary file
     // in the same folder, is flushed to the disk and then renamed over the old file, so a failed save
@@ -101,6 +103,8 @@ public:
     void MoveSelected();
 
 private:
+    void RestoreInvariant();
+
     std::unique_ptr<TStringList> fileNames_;
     std::unique_ptr<TImageList> images_;  // freed before fileNames_
     GalleryView* view_ = nullptr;

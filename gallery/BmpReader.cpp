@@ -174,6 +174,8 @@ void ReadPalette(ByteReader& in, const Header& h, Bitmap& bitmap)
     // Core files whose pixels start before a full table hold only the entries that fit.
     if (h.paletteEntrySize == 3 && h.offBits > h.paletteStart)
         count = std::min<size_t>(count, (h.offBits - h.paletteStart) / 3);
+    if (count == 0)
+        return; // no table at all: the picture keeps a black one of full length
     in.Seek(h.paletteStart);
     auto bytes = in.ReadBytes(count * size_t(h.paletteEntrySize));
     auto& palette = bitmap.Palette();
@@ -276,57 +278,112 @@ size_t ReadRunLength(std::span<const uint8_t> src, const Header& h, Bitmap& bitm
     return p;
 }
 
-Bitmap Parse(std::span<const uint8_t> data, size_t* consumed)
+// What the header says about the pixel data, checked against the data present.
+struct Layout {
+    Header h;
+    bool bitFields = false;
+    bool convert = false;  // bit fields outside the fixed layouts
+    bool runLength = false;
+    int depth = 0;         // of the picture read
+    size_t fileStride = 0;
+    std::span<const uint8_t> pixels;
+};
+
+Layout ReadLayout(std::span<const uint8_t> data, ByteReader& in)
 {
-    ByteReader in(data);
-    const Header h = ReadHeader(in);
+    Layout l;
+    l.h = ReadHeader(in);
+    const Header& h = l.h;
     if (h.offBits < in.Position() || h.offBits > data.size())
         Invalid();
 
     // Bit fields other than 5-5-5 at 16 bits are widened to 24 bits; any at 32 bits become B, G, R, 0.
-    const bool bitFields = h.compression == BiBitFields || h.compression == BiAlphaBitFields;
+    l.bitFields = h.compression == BiBitFields || h.compression == BiAlphaBitFields;
     const bool plain555 = h.bitsPerPixel == 16 && h.masks[0] == 0x7C00 && h.masks[1] == 0x03E0 && h.masks[2] == 0x001F;
     const bool plain888 = h.bitsPerPixel == 32 && h.masks[0] == 0xFF0000 && h.masks[1] == 0xFF00 && h.masks[2] == 0xFF;
-    const bool convert = bitFields && !plain555 && !plain888;
-    const int depth = convert && h.bitsPerPixel == 16 ? 24 : h.bitsPerPixel;
-    if (convert) // validate the masks before allocating
+    l.convert = l.bitFields && !plain555 && !plain888;
+    l.depth = l.convert && h.bitsPerPixel == 16 ? 24 : h.bitsPerPixel;
+    if (l.convert) // validate the masks before allocating
         (void)Channel(h.masks[0]), (void)Channel(h.masks[1]), (void)Channel(h.masks[2]);
 
-    const size_t fileStride = Bitmap::StrideFor(h.width, h.bitsPerPixel);
-    const size_t outStride = Bitmap::StrideFor(h.width, depth);
-    if (fileStride == 0 || outStride > Bitmap::MaxBytes / size_t(h.height))
+    l.fileStride = Bitmap::StrideFor(h.width, h.bitsPerPixel);
+    if (l.fileStride == 0)
         Invalid();
     const size_t available = data.size() - h.offBits;
-    const bool runLength = h.compression == BiRle8 || h.compression == BiRle4;
-    std::span<const uint8_t> pixels;
-    if (runLength) {
+    l.runLength = h.compression == BiRle8 || h.compression == BiRle4;
+    if (l.runLength) {
         if (h.sizeImage > available)
             Invalid();
-        pixels = data.subspan(h.offBits, h.sizeImage != 0 ? h.sizeImage : available);
-        if (uint64_t(h.width) * uint64_t(h.height) > (uint64_t(pixels.size()) + 1) * MaxRlePixelsPerByte)
+        l.pixels = data.subspan(h.offBits, h.sizeImage != 0 ? h.sizeImage : available);
+        if (uint64_t(h.width) * uint64_t(h.height) > (uint64_t(l.pixels.size()) + 1) * MaxRlePixelsPerByte)
             Invalid();
     } else {
-        if (fileStride > available / size_t(h.height))
+        if (l.fileStride > available / size_t(h.height))
             Invalid();
-        pixels = data.subspan(h.offBits, fileStride * size_t(h.height));
+        l.pixels = data.subspan(h.offBits, l.fileStride * size_t(h.height));
     }
+    return l;
+}
 
-    Bitmap bitmap(h.width, h.height, depth);
+Bitmap Parse(std::span<const uint8_t> data, size_t* consumed)
+{
+    ByteReader in(data);
+    const Layout l = ReadLayout(data, in);
+    const Header& h = l.h;
+    const size_t outStride = Bitmap::StrideFor(h.width, l.depth);
+    if (h.height > Bitmap::MaxSide || outStride > Bitmap::MaxBytes / size_t(h.height))
+        Invalid();
+
+    Bitmap bitmap(h.width, h.height, l.depth);
     ReadPalette(in, h, bitmap);
-    size_t used = pixels.size();
-    if (runLength) {
-        const size_t decoded = ReadRunLength(pixels, h, bitmap);
+    size_t used = l.pixels.size();
+    if (l.runLength) {
+        const size_t decoded = ReadRunLength(l.pixels, h, bitmap);
         if (h.sizeImage == 0)
             used = decoded;
-    } else if (convert) {
-        ReadBitFields(pixels, fileStride, h, bitmap);
+    } else if (l.convert) {
+        ReadBitFields(l.pixels, l.fileStride, h, bitmap);
     } else {
-        ReadUncompressed(pixels, h, bitmap);
+        ReadUncompressed(l.pixels, h, bitmap);
     }
     if (consumed)
         *consumed = h.offBits + used;
     return bitmap;
 }
+
+bool View(std::span<const uint8_t> data, BmpRowsView& view)
+{
+    ByteReader in(data);
+    const Layout l = ReadLayout(data, in);
+    if (l.runLength || l.convert)
+        return false;
+    const Header& h = l.h;
+    view.width = h.width;
+    view.height = h.height;
+    view.bitsPerPixel = h.bitsPerPixel;
+    // The colour table goes through a one-row picture, which reads it as ReadBmp would.
+    Bitmap tableHolder(1, 1, h.bitsPerPixel);
+    ReadPalette(in, h, tableHolder);
+    view.palette = std::move(tableHolder.Palette());
+    const ptrdiff_t stride = ptrdiff_t(l.fileStride);
+    view.top = h.topDown ? l.pixels.data() : l.pixels.data() + (h.height - 1) * stride;
+    view.step = h.topDown ? stride : -stride;
+    view.fileBytes = h.offBits + l.pixels.size();
+    return true;
+}
+
+} // namespace
+
+bool ViewBmpRows(std::span<const uint8_t> data, BmpRowsView& view)
+{
+    try {
+        return View(data, view);
+    } catch (const EReadError&) { // the data ended inside the file
+        Invalid();
+    }
+}
+
+namespace {
 
 class FileDescriptor {
 public:

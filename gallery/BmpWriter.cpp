@@ -22,8 +22,8 @@ void WriteBmpHeaders(ByteWriter& out, int width, int height, int bitsPerPixel, s
                      BmpSizeField sizeField)
 {
     const size_t stride = Bitmap::StrideFor(width, bitsPerPixel);
-    if (width <= 0 || height <= 0 || height > Bitmap::MaxSide || stride == 0 ||
-        stride > Bitmap::MaxBytes / size_t(height))
+    // Taller than a Bitmap is allowed: image-list data writes all of a list's images as one picture.
+    if (width <= 0 || height <= 0 || stride == 0 || stride > Bitmap::MaxBytes / size_t(height))
         throw EInvalidGraphic(msg::InvalidGraphic);
     const size_t full = bitsPerPixel <= 8 ? size_t(1) << bitsPerPixel : 0;
     // A bitmap without a table still needs one in the file; it is written full and black.

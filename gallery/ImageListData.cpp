@@ -44,46 +44,153 @@ void CopyBits(uint8_t* dst, size_t dstBit, const uint8_t* src, size_t srcBit, si
     }
 }
 
-// Cuts `count` tiles of width x height out of `picture` and `maskPicture` (either in the list's
-// form), left to right, then top to bottom.
-void CutTiles(const Bitmap& picture, const Bitmap* maskPicture, int width, int height, int count,
+// A bitmap file inside image-list data. Plain files are used where they lie, whatever their height (a
+// list of 10,000 images is one picture of 80,000 rows); other forms are decoded first.
+struct Picture {
+    BmpRowsView view;
+    Bitmap decoded;          // holds the rows when the file had to be decoded
+    bool lightZero = false;  // masks: which of the two colours is light (transparent)
+    bool lightOne = true;
+
+    Picture() = default;
+    // Moving keeps the view valid: `decoded`'s row buffer moves along with it.
+    Picture(Picture&&) = default;
+    Picture& operator=(Picture&&) = default;
+    Picture(const Picture&) = delete;
+};
+
+bool Light(const RgbQuad& q)
+{
+    return int(q.red) + q.green + q.blue >= 384;
+}
+
+Picture ReadPicture(std::span<const uint8_t> data, bool asMask)
+{
+    Picture p;
+    if (!ViewBmpRows(data, p.view) || (asMask && p.view.bitsPerPixel != 1)) {
+        size_t consumed = 0;
+        p.decoded = ReadBmp(data, &consumed);
+        if (asMask)
+            p.decoded = NormalizedMask(p.decoded);
+        p.view.width = p.decoded.Width();
+        p.view.height = p.decoded.Height();
+        p.view.bitsPerPixel = p.decoded.BitsPerPixel();
+        p.view.palette = p.decoded.Palette();
+        p.view.top = p.decoded.Row(0);
+        p.view.step = ptrdiff_t(p.decoded.Stride());
+        p.view.fileBytes = consumed;
+    }
+    if (asMask) {
+        p.lightZero = !p.view.palette.empty() && Light(p.view.palette[0]);
+        p.lightOne = p.view.palette.size() > 1 && Light(p.view.palette[1]);
+    }
+    return p;
+}
+
+uint32_t IndexAt(const uint8_t* row, int x, int bitsPerPixel)
+{
+    switch (bitsPerPixel) {
+    case 1:
+        return (row[x >> 3] >> (7 - (x & 7))) & 1u;
+    case 4:
+        return (x & 1) ? (row[x >> 1] & 0x0Fu) : (row[x >> 1] >> 4);
+    default:
+        return row[x];
+    }
+}
+
+// The image in the tile at (left, top), at `out`'s depth: the picture's own (16, 24 or 32) or, for a
+// colour-table picture, the list's.
+void CutImage(const Picture& picture, int left, int top, Bitmap& out, std::vector<Rgb>& colours)
+{
+    const int depth = picture.view.bitsPerPixel;
+    const int width = out.Width();
+    for (int y = 0; y < out.Height(); ++y) {
+        const uint8_t* src = picture.view.Row(top + y);
+        uint8_t* dst = out.Row(y);
+        if (depth == out.BitsPerPixel()) {
+            std::memcpy(dst, src + size_t(left) * size_t(depth / 8), size_t(width) * size_t(depth / 8));
+            // The fixed layouts keep bit 15 (16 bits) and the fourth byte (32 bits) zero.
+            if (depth == 16)
+                for (int x = 0; x < width; ++x)
+                    dst[2 * x + 1] &= 0x7F;
+            else if (depth == 32)
+                for (int x = 0; x < width; ++x)
+                    dst[4 * x + 3] = 0;
+            continue;
+        }
+        const auto& palette = picture.view.palette;
+        for (int x = 0; x < width; ++x) {
+            const uint32_t index = IndexAt(src, left + x, depth);
+            colours[size_t(x)] = index < palette.size()
+                                     ? MakeRgb(palette[index].red, palette[index].green, palette[index].blue)
+                                     : 0;
+        }
+        out.SetRowRgb(y, colours.data());
+    }
+}
+
+// The mask in the tile at (left, top), 1 = transparent.
+void CutMask(const Picture& picture, int left, int top, Bitmap& out)
+{
+    const int width = out.Width();
+    const size_t used = (size_t(width) + 7) / 8;
+    const uint8_t tail = width % 8 ? uint8_t(0xFF << (8 - width % 8)) : 0xFF;
+    for (int y = 0; y < out.Height(); ++y) {
+        uint8_t* dst = out.Row(y);
+        CopyBits(dst, 0, picture.view.Row(top + y), size_t(left), size_t(width));
+        if (picture.lightOne && !picture.lightZero)
+            continue;
+        for (size_t i = 0; i < used; ++i) {
+            const uint8_t bits = picture.lightOne ? 0xFF : picture.lightZero ? uint8_t(~dst[i]) : 0;
+            dst[i] = uint8_t(picture.lightOne && picture.lightZero ? 0xFF : bits) & (i + 1 == used ? tail : 0xFF);
+        }
+    }
+}
+
+// Cuts `count` tiles of width x height out of the pictures, left to right, then top to bottom.
+void CutTiles(const Picture& picture, const Picture* mask, int width, int height, int depth, int count,
               std::vector<Bitmap>& images, std::vector<Bitmap>& masks)
 {
-    const int across = picture.Width() / width;
-    const size_t rowBytes = size_t(width) * size_t(picture.BitsPerPixel() / 8);
+    const int across = picture.view.width / width;
+    std::vector<Rgb> colours(static_cast<size_t>(width));
     images.reserve(size_t(count));
     masks.reserve(size_t(count));
     for (int k = 0; k < count; ++k) {
         const int left = (k % across) * width;
         const int top = (k / across) * height;
-        Bitmap image(width, height, picture.BitsPerPixel());
-        Bitmap mask(width, height, 1);
-        mask.Palette() = {RgbQuad{0, 0, 0, 0}, RgbQuad{255, 255, 255, 0}};
-        for (int y = 0; y < height; ++y) {
-            std::memcpy(image.Row(y), picture.Row(top + y) + size_t(left) * size_t(picture.BitsPerPixel() / 8), rowBytes);
-            if (maskPicture)
-                CopyBits(mask.Row(y), 0, maskPicture->Row(top + y), size_t(left), size_t(width));
+        Bitmap image(width, height, depth);
+        Bitmap bits(width, height, 1);
+        bits.Palette() = {RgbQuad{0, 0, 0, 0}, RgbQuad{255, 255, 255, 0}};
+        CutImage(picture, left, top, image, colours);
+        if (mask) {
+            CutMask(*mask, left, top, bits);
+            BlackenTransparent(image, bits);
         }
-        if (maskPicture)
-            BlackenTransparent(image, mask);
         images.push_back(std::move(image));
-        masks.push_back(std::move(mask));
+        masks.push_back(std::move(bits));
     }
 }
 
-// The depth the rebuilt list holds: the data's own when the list can hold it, else the list's.
-int HeldDepth(const Bitmap& picture, int listDepth)
+// The number of whole tiles in a picture.
+int64_t Tiles(const Picture& picture, int width, int height)
 {
-    return picture.BitsPerPixel() >= 16 ? picture.BitsPerPixel() : listDepth;
+    return int64_t(picture.view.width / width) * (picture.view.height / height);
+}
+
+// The depth the rebuilt list holds: the data's own when the list can hold it, else the list's.
+int HeldDepth(const Picture& picture, int listDepth)
+{
+    return picture.view.bitsPerPixel >= 16 ? picture.view.bitsPerPixel : listDepth;
 }
 
 // Whether the mask picture holds the tiles of the first `count` images.
-bool MaskCovers(const Bitmap& mask, int across, int width, int height, int count)
+bool MaskCovers(const Picture& mask, int across, int width, int height, int count)
 {
     if (count == 0)
         return true;
     const int64_t rows = (int64_t(count) + across - 1) / across;
-    return int64_t(mask.Width()) >= int64_t(std::min(count, across)) * width && int64_t(mask.Height()) >= rows * height;
+    return int64_t(mask.view.width) >= int64_t(std::min(count, across)) * width && int64_t(mask.view.height) >= rows * height;
 }
 
 } // namespace
@@ -95,7 +202,7 @@ std::vector<uint8_t> WriteImageListData(const TImageList& list)
     const int capacity = std::max(count, std::min({std::max({list.Capacity(), list.AllocBy(), 1}), MaxCount}));
     const int width = list.Width(), height = list.Height(), depth = list.BitsPerPixel();
     const int tileRows = (capacity + TilesAcross - 1) / TilesAcross;
-    if (count > MaxCount || capacity > MaxCount || int64_t(tileRows) * height > Bitmap::MaxSide)
+    if (count > MaxCount || capacity > MaxCount || int64_t(tileRows) * height > INT32_MAX)
         WriteFailed();
     const int pictureWidth = TilesAcross * width;
     const int pictureHeight = tileRows * height;
@@ -155,10 +262,10 @@ std::vector<uint8_t> WriteImageListData(const TImageList& list)
 void ReadImageListData(std::span<const uint8_t> data, TImageList& list)
 {
     list.Clear();
-    ByteReader peek(data);
     const bool current = [&] {
         if (data.size() < 8)
             return true; // too short for either layout: reported as unreadable data
+        ByteReader peek(data);
         const uint32_t first = peek.ReadU32(), second = peek.ReadU32();
         return first != second && data[0] == 'I' && data[1] == 'L';
     }();
@@ -180,25 +287,21 @@ void ReadImageListData(std::span<const uint8_t> data, TImageList& list)
                 height > TImageList::MaxImageSide)
                 throw EReadError(msg::ImageListReadError);
 
-            auto rest = data.subspan(in.Position());
-            size_t imageBytes = 0;
-            Bitmap picture = ReadBmp(rest, &imageBytes);
-            // Check that the tiles are there before cutting anything out.
-            const int64_t tiles = int64_t(picture.Width() / width) * (picture.Height() / height);
-            if (tiles < count)
+            const auto files = data.subspan(in.Position());
+            const Picture picture = ReadPicture(files, false);
+            // The tiles must be there before anything is cut out.
+            if (Tiles(picture, width, height) < count)
                 throw EReadError(msg::ImageListReadError);
-            const int depth = HeldDepth(picture, list.BitsPerPixel());
-            if (picture.BitsPerPixel() != depth)
-                picture = picture.ConvertedTo(depth);
-            Bitmap mask;
             const bool withMask = (flags & FlagMask) != 0;
+            Picture mask;
             if (withMask) {
-                mask = NormalizedMask(ReadBmp(rest.subspan(imageBytes)));
-                if (!MaskCovers(mask, picture.Width() / width, width, height, count))
+                mask = ReadPicture(files.subspan(picture.view.fileBytes), true);
+                if (!MaskCovers(mask, picture.view.width / width, width, height, count))
                     throw EReadError(msg::ImageListReadError);
             }
+            const int depth = HeldDepth(picture, list.BitsPerPixel());
             std::vector<Bitmap> images, masks;
-            CutTiles(picture, withMask ? &mask : nullptr, width, height, count, images, masks);
+            CutTiles(picture, withMask ? &mask : nullptr, width, height, depth, count, images, masks);
             list.Adopt(width, height, depth, capacity, std::move(images), std::move(masks));
             list.SetBkColor(background == NoColour ? clNone : int32_t(background & 0xFFFFFF));
         } catch (const Exception&) {
@@ -216,21 +319,21 @@ void ReadImageListData(std::span<const uint8_t> data, TImageList& list)
         const int32_t count = in.ReadI32();
         if (imageBytes > in.Remaining())
             throw EInvalidGraphic(msg::InvalidGraphic);
-        Bitmap picture = ReadBmp(data.subspan(8, imageBytes));
-        Bitmap mask = NormalizedMask(ReadBmp(data.subspan(8 + size_t(imageBytes))));
+        const Picture picture = ReadPicture(data.subspan(8, imageBytes), false);
+        const Picture mask = ReadPicture(data.subspan(8 + size_t(imageBytes)), true);
         const int width = list.Width(), height = list.Height();
-        const int across = picture.Width() / width;
-        const int64_t tiles = int64_t(across) * (picture.Height() / height);
-        const int taken = int(std::clamp<int64_t>(count, 0, tiles));
+        const int across = picture.view.width / width;
+        const int64_t wanted = std::clamp<int64_t>(count, 0, Tiles(picture, width, height));
+        if (wanted > MaxCount) // more images than any list holds
+            throw EInvalidGraphic(msg::InvalidGraphic);
+        const int taken = int(wanted);
         if (!MaskCovers(mask, across, width, height, taken))
             throw EInvalidGraphic(msg::InvalidGraphic);
         const int depth = HeldDepth(picture, list.BitsPerPixel());
-        if (picture.BitsPerPixel() != depth)
-            picture = picture.ConvertedTo(depth);
         std::vector<Bitmap> images, masks;
-        CutTiles(picture, &mask, width, height, taken, images, masks);
+        CutTiles(picture, &mask, width, height, depth, taken, images, masks);
         const int step = std::max(list.AllocBy(), 1);
-        list.Adopt(width, height, depth, (taken + step - 1) / step * step, std::move(images), std::move(masks));
+        list.Adopt(width, height, depth, int((int64_t(taken) + step - 1) / step * step), std::move(images), std::move(masks));
     } catch (const EReadError&) {
         list.Clear();
         throw EInvalidGraphic(msg::InvalidGraphic);

@@ -204,6 +204,24 @@ TEST(ImageListData, OddImageSizesKeepTheirMaskBits)
     }
 }
 
+TEST(ImageListData, ListsTallerThanABitmapRoundTrip)
+{
+    // 14,000 images of 1 x 20 make a picture of 70,000 rows, more than a Bitmap holds.
+    TImageList list(nullptr, 1, 20);
+    list.SetBitsPerPixel(16);
+    Bitmap image(1, 20, 16);
+    for (int k = 0; k < 14000; ++k) {
+        image.SetPixelValue(0, k % 20, uint32_t(k & 0x7FFF));
+        list.Add(image);
+    }
+    const Bytes data = list.WriteData();
+    TImageList back;
+    back.ReadData(data);
+    ASSERT_EQ(back.Count(), 14000);
+    EXPECT_EQ(back.Image(13999), list.Image(13999));
+    EXPECT_EQ(back.Image(7777), list.Image(7777));
+}
+
 // Image-list data around any bitmap files: the current layout's header, then the files.
 Bytes CurrentLayout(int16_t count, int width, int height, const Bytes& imageFile, const Bytes& maskFile, uint16_t flags = 0x10FF)
 {

@@ -80,6 +80,8 @@ public:
     virtual void Transaction(const std::string& command, std::string& reply);
     // count -1: until the peer closes. See SetCaptureLimit for how much of it is kept.
     void CaptureString(std::string& text, int32_t count);
+    // Takes a pending connection of the (listening) socket; the new socket reports to this component's
+    // window and belongs to the caller, who closes it with SocketClose.
     virtual uint16_t Accept();
 
     // Keeps at most `limit` bytes of what CaptureString receives; further bytes are read and dropped,

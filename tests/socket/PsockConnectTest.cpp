@@ -149,6 +149,9 @@ TEST_F(PsockConnect, ListenerThatNeverAcceptsTimesOutAndTheNextSendIsAborted)
         EXPECT_EQ(e.Message(), "Socket send aborted");
     }
     EXPECT_FALSE(sock.Canceled());
+
+    // The abandoned attempt is still pending on the socket.
+    EXPECT_EQ(SockErrorOf([&] { sock.Connect(); }), "10037:Operation already in progress");
     close(filler);
 }
 

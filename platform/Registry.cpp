@@ -162,11 +162,11 @@ void ParseValueLine(StoredKey& key, std::string_view line)
         key.values.push_back(StoredValue{std::move(*name), Value{type, std::move(*data)}});
 }
 
-Status Parse(const std::string& text, Store& store)
+Result Parse(const std::string& text, Store& store)
 {
     store.keys.assign(1, StoredKey{});
     if (text.empty())
-        return Status::Ok;
+        return Result::Ok;
     std::string_view rest(text);
     bool first = true;
     size_t current = 0; // index into store.keys: values follow the last key line
@@ -178,7 +178,7 @@ Status Parse(const std::string& text, Store& store)
             line.remove_suffix(1);
         if (first) {
             if (line != Header)
-                return Status::Failed;
+                return Result::Failed;
             first = false;
             continue;
         }
@@ -194,30 +194,30 @@ Status Parse(const std::string& text, Store& store)
             ParseValueLine(store.keys[current], line);
         }
     }
-    return Status::Ok;
+    return Result::Ok;
 }
 
-Status Load(Store& store)
+Result Load(Store& store)
 {
     const std::string file = StorePath();
     std::error_code error;
     const auto status = std::filesystem::status(file, error);
     if (status.type() == std::filesystem::file_type::not_found) {
         store.keys.assign(1, StoredKey{});
-        return Status::Ok;
+        return Result::Ok;
     }
     if (error || status.type() != std::filesystem::file_type::regular)
-        return Status::Failed;
+        return Result::Failed;
     const auto size = std::filesystem::file_size(file, error);
     if (error || size > MaxStoreBytes)
-        return Status::Failed;
+        return Result::Failed;
     std::ifstream in(file, std::ios::binary);
     if (!in)
-        return Status::Failed;
+        return Result::Failed;
     std::ostringstream contents;
     contents << in.rdbuf();
     if (in.bad() || contents.str().size() > MaxStoreBytes)
-        return Status::Failed;
+        return Result::Failed;
     return Parse(contents.str(), store);
 }
 
@@ -307,7 +307,7 @@ std::string StorePath()
 std::optional<Key> CreateKey(const Key& parent, std::string_view subKey)
 {
     Store store;
-    if (Load(store) != Status::Ok)
+    if (Load(store) != Result::Ok)
         return std::nullopt;
     if (!parent.path.empty() && !FindKey(store, parent.path))
         return std::nullopt;
@@ -323,55 +323,55 @@ std::optional<Key> CreateKey(const Key& parent, std::string_view subKey)
 std::optional<Key> OpenKey(const Key& parent, std::string_view subKey)
 {
     Store store;
-    if (Load(store) != Status::Ok)
+    if (Load(store) != Result::Ok)
         return std::nullopt;
     if (const StoredKey* existing = FindKey(store, Join(parent, subKey)))
         return Key{existing->path};
     return std::nullopt;
 }
 
-Status QueryValueInfo(const Key& key, std::string_view name, uint32_t& type, size_t& size)
+Result QueryValueInfo(const Key& key, std::string_view name, uint32_t& type, size_t& size)
 {
     Value value;
-    const Status status = QueryValue(key, name, SIZE_MAX, value);
-    if (status == Status::Ok) {
+    const Result status = QueryValue(key, name, SIZE_MAX, value);
+    if (status == Result::Ok) {
         type = value.type;
         size = value.data.size();
     }
     return status;
 }
 
-Status QueryValue(const Key& key, std::string_view name, size_t capacity, Value& value)
+Result QueryValue(const Key& key, std::string_view name, size_t capacity, Value& value)
 {
     Store store;
-    if (const Status loaded = Load(store); loaded != Status::Ok)
+    if (const Result loaded = Load(store); loaded != Result::Ok)
         return loaded;
     StoredKey* stored = FindKey(store, key.path);
     if (!stored)
-        return Status::NotFound;
+        return Result::NotFound;
     const StoredValue* found = FindValue(*stored, name);
     if (!found)
-        return Status::NotFound;
+        return Result::NotFound;
     if (found->value.data.size() > capacity)
-        return Status::Failed;
+        return Result::Failed;
     value = found->value;
-    return Status::Ok;
+    return Result::Ok;
 }
 
-Status SetValue(const Key& key, std::string_view name, uint32_t type, std::span<const uint8_t> data)
+Result SetValue(const Key& key, std::string_view name, uint32_t type, std::span<const uint8_t> data)
 {
     Store store;
-    if (const Status loaded = Load(store); loaded != Status::Ok)
+    if (const Result loaded = Load(store); loaded != Result::Ok)
         return loaded;
     StoredKey* stored = FindKey(store, key.path);
     if (!stored)
-        return Status::NotFound;
+        return Result::NotFound;
     Value value{type, std::vector<uint8_t>(data.begin(), data.end())};
     if (StoredValue* existing = FindValue(*stored, name))
         existing->value = std::move(value);
     else
         stored->values.push_back(StoredValue{std::string(name), std::move(value)});
-    return Save(store) ? Status::Ok : Status::Failed;
+    return Save(store) ? Result::Ok : Result::Failed;
 }
 
 std::vector<uint8_t> StringData(std::string_view text)
@@ -381,20 +381,20 @@ std::vector<uint8_t> StringData(std::string_view text)
     return data;
 }
 
-Status DeleteValue(const Key& key, std::string_view name)
+Result DeleteValue(const Key& key, std::string_view name)
 {
     Store store;
-    if (const Status loaded = Load(store); loaded != Status::Ok)
+    if (const Result loaded = Load(store); loaded != Result::Ok)
         return loaded;
     StoredKey* stored = FindKey(store, key.path);
     if (!stored)
-        return Status::NotFound;
+        return Result::NotFound;
     const auto at = std::find_if(stored->values.begin(), stored->values.end(),
                                  [&](const StoredValue& v) { return SameName(v.name, name); });
     if (at == stored->values.end())
-        return Status::NotFound;
+        return Result::NotFound;
     stored->values.erase(at);
-    return Save(store) ? Status::Ok : Status::Failed;
+    return Save(store) ? Result::Ok : Result::Failed;
 }
 
 } // namespace vorlane::registry

@@ -39,7 +39,8 @@ struct Value {
     std::vector<uint8_t> data; // a string's data counts its terminating NUL
 };
 
-enum class Status {
+// (Not "Status": Xlib defines that name as a macro.)
+enum class Result {
     Ok,
     NotFound, // the key or the value does not exist
     Failed,   // the store could not be read or written, or the data did not fit
@@ -55,18 +56,18 @@ std::optional<Key> CreateKey(const Key& parent, std::string_view subKey);
 std::optional<Key> OpenKey(const Key& parent, std::string_view subKey);
 
 // A value's type and size (RegQueryValueEx without a buffer).
-Status QueryValueInfo(const Key& key, std::string_view name, uint32_t& type, size_t& size);
+Result QueryValueInfo(const Key& key, std::string_view name, uint32_t& type, size_t& size);
 // A value's type and data, when its data are at most `capacity` bytes (RegQueryValueEx with a buffer of
 // that size): a larger value fails, as a too-small buffer does.
-Status QueryValue(const Key& key, std::string_view name, size_t capacity, Value& value);
+Result QueryValue(const Key& key, std::string_view name, size_t capacity, Value& value);
 
 // Stores a value, creating or replacing it (RegSetValueEx). The key must exist.
-Status SetValue(const Key& key, std::string_view name, uint32_t type, std::span<const uint8_t> data);
+Result SetValue(const Key& key, std::string_view name, uint32_t type, std::span<const uint8_t> data);
 // A string value's data: the text and its terminating NUL.
 std::vector<uint8_t> StringData(std::string_view text);
 
 // Removes a value (RegDeleteValue).
-Status DeleteValue(const Key& key, std::string_view name);
+Result DeleteValue(const Key& key, std::string_view name);
 
 } // namespace registry
 } // namespace vorlane

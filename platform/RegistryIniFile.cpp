@@ -26,14 +26,14 @@ std::string TRegIniFile::ReadString(const std::string& section, const std::strin
         return def;
     uint32_t type = REG_NONE;
     size_t size = 0;
-    if (registry::QueryValueInfo(*key, ident, type, size) != registry::Status::Ok)
+    if (registry::QueryValueInfo(*key, ident, type, size) != registry::Result::Ok)
         return def;
     if (size == 0)
         return {};
     // The data are read into a buffer of the size just reported; a value that grew or vanished in between
     // is a failed read.
     registry::Value value;
-    if (registry::QueryValue(*key, ident, size, value) != registry::Status::Ok)
+    if (registry::QueryValue(*key, ident, size, value) != registry::Result::Ok)
         throw ERegistryException(Format(ReadFailed, ident.c_str()));
     if (value.type != REG_SZ && value.type != REG_EXPAND_SZ)
         throw ERegistryException(Format(DataTypeError, ident.c_str()));
@@ -64,7 +64,7 @@ void TRegIniFile::WriteString(const std::string& section, const std::string& ide
     const auto key = registry::OpenKey(*currentKey_, section);
     if (!key)
         return;
-    if (registry::SetValue(*key, ident, REG_SZ, registry::StringData(value)) != registry::Status::Ok)
+    if (registry::SetValue(*key, ident, REG_SZ, registry::StringData(value)) != registry::Result::Ok)
         throw ERegistryException(Format(WriteFailed, ident.c_str()));
 }
 

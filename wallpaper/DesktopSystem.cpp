@@ -20,7 +20,7 @@ constexpr const char* DesktopKey = "Control Panel\\Desktop";
 bool RecordWallpaper(const std::string& path)
 {
     const auto key = registry::CreateKey(registry::Root, DesktopKey);
-    return key && registry::SetValue(*key, "Wallpaper", REG_SZ, registry::StringData(path)) == registry::Status::Ok;
+    return key && registry::SetValue(*key, "Wallpaper", REG_SZ, registry::StringData(path)) == registry::Result::Ok;
 }
 
 // A recorded string value; nothing when it is missing or not a string.
@@ -28,7 +28,7 @@ std::optional<std::string> RecordedString(const char* name)
 {
     const auto key = registry::OpenKey(registry::Root, DesktopKey);
     registry::Value value;
-    if (!key || registry::QueryValue(*key, name, SIZE_MAX, value) != registry::Status::Ok ||
+    if (!key || registry::QueryValue(*key, name, SIZE_MAX, value) != registry::Result::Ok ||
         (value.type != REG_SZ && value.type != REG_EXPAND_SZ))
         return std::nullopt;
     std::string text(value.data.begin(), value.data.end());

@@ -14,7 +14,7 @@ namespace vorlane {
 namespace {
 
 namespace fs = std::filesystem;
-using registry::Status;
+using registry::Result;
 
 class RegistryTest : public ::testing::Test {
 protected:
@@ -49,7 +49,7 @@ protected:
     {
         ASSERT_EQ(registry::SetValue(Desktop(), name, type,
                                      std::span(reinterpret_cast<const uint8_t*>(data.data()), data.size())),
-                  Status::Ok);
+                  Result::Ok);
     }
 
     fs::path folder_;
@@ -65,28 +65,28 @@ TEST_F(RegistryTest, ValuesKeepTheirTypeAndEveryByte)
 
     const registry::Key key = *registry::OpenKey(registry::Root, "control panel\\DESKTOP");
     registry::Value value;
-    ASSERT_EQ(registry::QueryValue(key, "binary", SIZE_MAX, value), Status::Ok);
+    ASSERT_EQ(registry::QueryValue(key, "binary", SIZE_MAX, value), Result::Ok);
     EXPECT_EQ(value.type, REG_BINARY);
     EXPECT_EQ(std::string(value.data.begin(), value.data.end()), awkward);
-    ASSERT_EQ(registry::QueryValue(key, "Text", SIZE_MAX, value), Status::Ok);
+    ASSERT_EQ(registry::QueryValue(key, "Text", SIZE_MAX, value), Result::Ok);
     EXPECT_EQ(std::string(value.data.begin(), value.data.end()), std::string("C:\\壁紙\\a b.bmp\0", 20));
     uint32_t type = 0;
     size_t size = 99;
-    ASSERT_EQ(registry::QueryValueInfo(key, "Empty", type, size), Status::Ok);
+    ASSERT_EQ(registry::QueryValueInfo(key, "Empty", type, size), Result::Ok);
     EXPECT_EQ(type, REG_SZ);
     EXPECT_EQ(size, 0u);
-    ASSERT_EQ(registry::QueryValueInfo(key, "Number", type, size), Status::Ok);
+    ASSERT_EQ(registry::QueryValueInfo(key, "Number", type, size), Result::Ok);
     EXPECT_EQ(type, REG_DWORD);
     EXPECT_EQ(size, 4u);
-    EXPECT_EQ(registry::QueryValue(key, "Number", 3, value), Status::Failed); // buffer too small
-    EXPECT_EQ(registry::QueryValueInfo(key, "Missing", type, size), Status::NotFound);
+    EXPECT_EQ(registry::QueryValue(key, "Number", 3, value), Result::Failed); // buffer too small
+    EXPECT_EQ(registry::QueryValueInfo(key, "Missing", type, size), Result::NotFound);
 
     // Replacing keeps one value; deleting removes it.
     Set("TEXT", REG_EXPAND_SZ, "x");
-    ASSERT_EQ(registry::QueryValue(key, "Text", SIZE_MAX, value), Status::Ok);
+    ASSERT_EQ(registry::QueryValue(key, "Text", SIZE_MAX, value), Result::Ok);
     EXPECT_EQ(value.type, REG_EXPAND_SZ);
-    EXPECT_EQ(registry::DeleteValue(key, "text"), Status::Ok);
-    EXPECT_EQ(registry::QueryValueInfo(key, "Text", type, size), Status::NotFound);
+    EXPECT_EQ(registry::DeleteValue(key, "text"), Result::Ok);
+    EXPECT_EQ(registry::QueryValueInfo(key, "Text", type, size), Result::NotFound);
 
     const std::string text = StoreText();
     EXPECT_EQ(text.rfind("Vorlane registry 1\n", 0), 0u);
@@ -111,10 +111,10 @@ TEST_F(RegistryTest, KeysExistOnlyOnceCreatedWithEveryLevel)
     EXPECT_EQ(registry::CreateKey(*panel, "DESKTOP")->path, "Control Panel\\Desktop");
     uint32_t type = 0;
     size_t size = 0;
-    EXPECT_EQ(registry::QueryValueInfo(*desktop, "Wallpaper", type, size), Status::Ok);
+    EXPECT_EQ(registry::QueryValueInfo(*desktop, "Wallpaper", type, size), Result::Ok);
     // A key removed from the store behind an open handle no longer takes values.
     fs::remove(registry::StorePath());
-    EXPECT_EQ(registry::SetValue(*desktop, "Wallpaper", REG_SZ, registry::StringData("b")), Status::NotFound);
+    EXPECT_EQ(registry::SetValue(*desktop, "Wallpaper", REG_SZ, registry::StringData("b")), Result::NotFound);
 }
 
 TEST_F(RegistryTest, AStoreThatCannotBeWrittenFailsEveryChange)
@@ -122,7 +122,7 @@ TEST_F(RegistryTest, AStoreThatCannotBeWrittenFailsEveryChange)
     MakeStoreUnwritable();
     EXPECT_FALSE(registry::CreateKey(registry::Root, "Control Panel"));
     EXPECT_FALSE(registry::OpenKey(registry::Root, "Control Panel"));
-    EXPECT_EQ(registry::SetValue(registry::Root, "x", REG_SZ, registry::StringData("1")), Status::Failed);
+    EXPECT_EQ(registry::SetValue(registry::Root, "x", REG_SZ, registry::StringData("1")), Result::Failed);
 }
 
 TEST_F(RegistryTest, ForeignFileIsNeitherReadNorReplaced)
@@ -147,10 +147,10 @@ TEST_F(RegistryTest, DamagedLinesAreSkippedAndTheRestIsRead)
     const auto key = registry::OpenKey(registry::Root, "Control Panel\\Desktop");
     ASSERT_TRUE(key);
     registry::Value value;
-    ASSERT_EQ(registry::QueryValue(*key, "Wallpaper", SIZE_MAX, value), Status::Ok);
+    ASSERT_EQ(registry::QueryValue(*key, "Wallpaper", SIZE_MAX, value), Result::Ok);
     EXPECT_EQ(std::string(value.data.begin(), value.data.end()), std::string("/p.bmp\0", 7));
-    EXPECT_EQ(registry::QueryValue(*key, "Bad", SIZE_MAX, value), Status::NotFound);
-    EXPECT_EQ(registry::QueryValue(*key, "Lost", SIZE_MAX, value), Status::NotFound);
+    EXPECT_EQ(registry::QueryValue(*key, "Bad", SIZE_MAX, value), Result::NotFound);
+    EXPECT_EQ(registry::QueryValue(*key, "Lost", SIZE_MAX, value), Result::NotFound);
 }
 
 TEST_F(RegistryTest, IniReadsStringsOfStringTypesOnly)
@@ -204,7 +204,7 @@ TEST_F(RegistryTest, IniWritesStringsWithTheirNul)
     ini.WriteBool("Desktop", "TileWallPaper", true);
     ini.WriteInteger("Desktop", "Count", -5);
     registry::Value value;
-    ASSERT_EQ(registry::QueryValue(Desktop(), "TileWallPaper", SIZE_MAX, value), Status::Ok);
+    ASSERT_EQ(registry::QueryValue(Desktop(), "TileWallPaper", SIZE_MAX, value), Result::Ok);
     EXPECT_EQ(value.type, REG_SZ);
     EXPECT_EQ(value.data, (std::vector<uint8_t>{'1', 0}));
     EXPECT_EQ(ini.ReadInteger("Desktop", "Count", 0), -5);

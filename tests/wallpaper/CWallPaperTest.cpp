@@ -1,0 +1,198 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/Exceptions.h"
+#include "tests/platform/FileSizeLimit.h"
+#include "tests/wallpaper/Sandbox.h"
+#include "wallpaper/CWallPaper.h"
+
+namespace vorlane {
+namespace {
+
+// Records every desktop call as a line of text.
+class RecordingDesktop : public Desktop {
+public:
+    bool SystemParametersInfo(uint32_t action, uint32_t uiParam, const char* param, uint32_t winIni) override
+    {
+        calls.push_back("spi " + std::to_string(action) + " " + std::to_string(uiParam) + " [" + param + "] " +
+                        std::to_string(winIni));
+        return true;
+    }
+    void BroadcastSettingChange(const char* section) override
+    {
+        calls.push_back(std::string("broadcast [") + section + "]");
+    }
+    std::vector<std::string> calls;
+};
+
+class WallPaperTest : public test::Sandbox {
+protected:
+    RecordingDesktop desktop;
+};
+
+TEST_F(WallPaperTest, MissingSettingsMeanCentredWithoutWallpaper)
+{
+    TWallPaper wallpaper(nullptr, desktop);
+    EXPECT_FALSE(wallpaper.Tile());
+    EXPECT_EQ(wallpaper.WallPaperFile(), "（なし）");
+    EXPECT_TRUE(wallpaper.NoWallPaper());
+    EXPECT_TRUE(desktop.calls.empty());
+    EXPECT_TRUE(registry::OpenKey(registry::Root, "Control Panel")); // created with the component
+
+    // Without a wallpaper, tiling is recorded and announced, nothing is drawn.
+    wallpaper.SetTile(true);
+    EXPECT_EQ(DesktopString("TileWallPaper"), "1");
+    EXPECT_EQ(desktop.calls, std::vector<std::string>{"broadcast [Desktop]"});
+}
+
+TEST_F(WallPaperTest, SetTileToTheCurrentValueWritesAndCallsNothing)
+{
+    TWallPaper wallpaper(nullptr, desktop);
+    wallpaper.SetTile(false);
+    EXPECT_TRUE(desktop.calls.empty());
+    EXPECT_EQ(DesktopString("TileWallPaper"), "<missing>");
+
+    wallpaper.SetTile(true);
+    StoreDesktopString("TileWallPaper", "changed elsewhere");
+    wallpaper.SetTile(true);
+    EXPECT_EQ(DesktopString("TileWallPaper"), "changed elsewhere");
+    EXPECT_EQ(desktop.calls.size(), 1u);
+
+    wallpaper.SetTile(false);
+    EXPECT_EQ(DesktopString("TileWallPaper"), "0");
+    EXPECT_EQ(desktop.calls.size(), 2u);
+}
+
+TEST_F(WallPaperTest, EmptyWallpaperIsAPathAndIsDrawnAgain)
+{
+    StoreDesktopString("Wallpaper", "");
+    TWallPaper wallpaper(nullptr, desktop);
+    EXPECT_EQ(wallpaper.WallPaperFile(), "");
+    EXPECT_FALSE(wallpaper.NoWallPaper());
+    wallpaper.SetTile(true);
+    EXPECT_EQ(desktop.calls, std::vector<std::string>{"spi 20 0 [] 3"});
+}
+
+TEST_F(WallPaperTest, LongWallpaperIsCutTo255Bytes)
+{
+    const std::string longPath = "/" + std::string(299, 'p');
+    StoreDesktopString("Wallpaper", longPath);
+    TWallPaper wallpaper(nullptr, desktop);
+    EXPECT_EQ(wallpaper.WallPaperFile(), longPath.substr(0, 255));
+    wallpaper.SetTile(true);
+    EXPECT_EQ(desktop.calls, std::vector<std::string>{"spi 20 0 [" + longPath.substr(0, 255) + "] 3"});
+
+    desktop.calls.clear();
+    wallpaper.SetWallPaper(longPath + "x");
+    EXPECT_EQ(wallpaper.WallPaperFile(), longPath.substr(0, 255));
+    EXPECT_EQ(desktop.calls, std::vector<std::string>{"spi 20 0 [" + longPath.substr(0, 255) + "] 3"});
+}
+
+TEST_F(WallPaperTest, TileWallPaperIsAnIntegerText)
+{
+    const std::pair<const char*, bool> cases[] = {{"2", true}, {"$1F", true}, {"0", false}, {"tiled", false}};
+    for (const auto& [text, tiled] : cases) {
+        StoreDesktopString("TileWallPaper", text);
+        TWallPaper wallpaper(nullptr, desktop);
+        EXPECT_EQ(wallpaper.Tile(), tiled) << text;
+    }
+    StoreDesktopValue("TileWallPaper", REG_EXPAND_SZ, std::string("1\0", 2));
+    EXPECT_TRUE(TWallPaper(nullptr, desktop).Tile());
+}
+
+TEST_F(WallPaperTest, ValueOfAnotherTypeFailsCreation)
+{
+    StoreDesktopValue("TileWallPaper", REG_DWORD, std::string("\x01\x00\x00\x00", 4));
+    try {
+        TWallPaper wallpaper(nullptr, desktop);
+        FAIL() << "created despite a REG_DWORD TileWallPaper";
+    } catch (const ERegistryException& e) {
+        EXPECT_EQ(e.Message(), "'TileWallPaper' のデータ型が不正です");
+    }
+    StoreDesktopString("TileWallPaper", "1");
+    StoreDesktopValue("Wallpaper", REG_BINARY, "/a.bmp");
+    try {
+        TWallPaper wallpaper(nullptr, desktop);
+        FAIL() << "created despite a REG_BINARY Wallpaper";
+    } catch (const ERegistryException& e) {
+        EXPECT_EQ(e.Message(), "'Wallpaper' のデータ型が不正です");
+    }
+}
+
+TEST_F(WallPaperTest, SetWallPaperCallsTheDesktopAndLeavesTilingAlone)
+{
+    StoreDesktopString("TileWallPaper", "1");
+    TWallPaper wallpaper(nullptr, desktop);
+    wallpaper.SetWallPaper("/pictures/海.bmp");
+    EXPECT_EQ(wallpaper.WallPaperFile(), "/pictures/海.bmp");
+    EXPECT_FALSE(wallpaper.NoWallPaper());
+    EXPECT_TRUE(wallpaper.Tile());
+    EXPECT_EQ(desktop.calls, std::vector<std::string>{"spi 20 0 [/pictures/海.bmp] 3"});
+
+    // A later tiling change draws that file again instead of only announcing.
+    wallpaper.SetTile(false);
+    EXPECT_EQ(desktop.calls.back(), "spi 20 0 [/pictures/海.bmp] 3");
+    EXPECT_EQ(DesktopString("TileWallPaper"), "0");
+}
+
+TEST_F(WallPaperTest, NoWallPaperIsTheFullWidthTextExactly)
+{
+    StoreDesktopString("Wallpaper", "/a.bmp");
+    TWallPaper wallpaper(nullptr, desktop);
+    EXPECT_FALSE(wallpaper.NoWallPaper());
+    wallpaper.SetWallPaper("(なし)"); // ASCII parentheses: an ordinary file name
+    EXPECT_FALSE(wallpaper.NoWallPaper());
+    wallpaper.SetWallPaper("（なし）");
+    EXPECT_TRUE(wallpaper.NoWallPaper());
+    desktop.calls.clear();
+    wallpaper.SetTile(true);
+    EXPECT_EQ(desktop.calls, std::vector<std::string>{"broadcast [Desktop]"});
+}
+
+TEST_F(WallPaperTest, UnwritableStoreFailsSetTileAfterTileChanged)
+{
+    StoreDesktopString("Wallpaper", "/a.bmp");
+    TWallPaper wallpaper(nullptr, desktop);
+    {
+        const FileSizeLimit full(std::filesystem::file_size(registry::StorePath()));
+        try {
+            wallpaper.SetTile(true);
+            FAIL() << "the write went through";
+        } catch (const ERegistryException& e) {
+            EXPECT_EQ(e.Message(), "'TileWallPaper' の設定に失敗しました");
+        }
+    }
+    EXPECT_TRUE(wallpaper.Tile());
+    EXPECT_TRUE(desktop.calls.empty());
+    EXPECT_EQ(DesktopString("TileWallPaper"), "<missing>");
+}
+
+TEST_F(WallPaperTest, WithoutAStoreTheComponentStillWorksButCannotRecordTiling)
+{
+    std::ofstream(File("file")) << "x";
+    ::setenv("XDG_CONFIG_HOME", File("file/sub").c_str(), 1);
+    TWallPaper wallpaper(nullptr, desktop);
+    EXPECT_FALSE(wallpaper.RegIni().HasKey());
+    EXPECT_TRUE(wallpaper.NoWallPaper());
+    try {
+        wallpaper.SetTile(true);
+        FAIL();
+    } catch (const ERegistryException& e) {
+        EXPECT_EQ(e.Message(), "キー Desktop の作成に失敗しました");
+    }
+    EXPECT_TRUE(desktop.calls.empty());
+}
+
+TEST_F(WallPaperTest, OwnerFreesTheComponent)
+{
+    TComponent owner;
+    auto* wallpaper = TComponent::Create<TWallPaper>(&owner, desktop);
+    EXPECT_EQ(owner.Components(), std::vector<TComponent*>{wallpaper});
+    EXPECT_EQ(wallpaper->ClassName(), "TWallPaper");
+}
+
+} // namespace
+} // namespace vorlane

@@ -1,0 +1,116 @@
+// GNOME's background settings, on a session bus of the test's own with GSettings kept in memory.
+#include <gtest/gtest.h>
+
+#include <gio/gio.h>
+
+#include <fstream>
+#include <memory>
+
+#include "gallery/BmpFile.h"
+#include "tests/wallpaper/Sandbox.h"
+#include "tests/wallpaper/ServerProcess.h"
+#include "wallpaper/CWallPaper.h"
+#include "wallpaper/DesktopGnome.h"
+
+namespace vorlane {
+namespace {
+
+bool SchemaInstalled()
+{
+    GSettingsSchemaSource* source = g_settings_schema_source_get_default();
+    GSettingsSchema* schema = source ? g_settings_schema_source_lookup(source, "org.gnome.desktop.background", TRUE) : nullptr;
+    if (schema)
+        g_settings_schema_unref(schema);
+    return schema != nullptr;
+}
+
+class GnomeDesktopTest : public test::Sandbox {
+protected:
+    void SetUp() override
+    {
+        Sandbox::SetUp();
+        ::unsetenv("DISPLAY");
+        ::unsetenv("XDG_RUNTIME_DIR");
+        ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        ::setenv("GSETTINGS_BACKEND", "memory", 1);
+        if (!SchemaInstalled())
+            GTEST_SKIP() << "the schema org.gnome.desktop.background is not installed";
+        if (!test::ServerProcess::Installed("dbus-daemon"))
+            GTEST_SKIP() << "dbus-daemon is not installed: no session bus for GNOME's settings";
+        EXPECT_FALSE(GnomeBackgroundAvailable()); // no bus yet
+        bus_ = std::make_unique<test::ServerProcess>(
+            std::vector<std::string>{"dbus-daemon", "--session", "--nofork", "--print-address={fd}"});
+        ASSERT_TRUE(bus_->Ready()) << "dbus-daemon did not report an address";
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", bus_->Line().c_str(), 1);
+        settings_ = g_settings_new("org.gnome.desktop.background");
+    }
+    void TearDown() override
+    {
+        if (settings_)
+            g_object_unref(settings_);
+        ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        bus_.reset();
+        Sandbox::TearDown();
+    }
+
+    std::string Get(const char* key)
+    {
+        gchar* value = g_settings_get_string(settings_, key);
+        std::string text = value;
+        g_free(value);
+        return text;
+    }
+    static std::string PathOfUri(const std::string& uri)
+    {
+        GFile* file = g_file_new_for_uri(uri.c_str());
+        gchar* path = g_file_get_path(file);
+        std::string text = path ? path : "";
+        g_free(path);
+        g_object_unref(file);
+        return text;
+    }
+
+    std::unique_ptr<test::ServerProcess> bus_;
+    GSettings* settings_ = nullptr;
+};
+
+TEST_F(GnomeDesktopTest, PictureAndPlacementAreSet)
+{
+    ASSERT_TRUE(GnomeBackgroundAvailable());
+    const std::string file = File("壁 紙.bmp");
+    ASSERT_TRUE(SetGnomeBackground(file, false));
+    const std::string uri = Get("picture-uri");
+    EXPECT_EQ(uri.rfind("file:///", 0), 0u);
+    EXPECT_EQ(PathOfUri(uri), file);
+    EXPECT_EQ(Get("picture-uri-dark"), uri);
+    EXPECT_EQ(Get("picture-options"), "centered");
+
+    // The same file again (a rewritten "Temp.bmp") must still look like a change to the desktop.
+    ASSERT_TRUE(SetGnomeBackground(file, true));
+    EXPECT_NE(Get("picture-uri"), uri);
+    EXPECT_EQ(PathOfUri(Get("picture-uri")), file);
+    EXPECT_EQ(Get("picture-uri-dark"), Get("picture-uri"));
+    EXPECT_EQ(Get("picture-options"), "wallpaper");
+    ASSERT_TRUE(SetGnomeBackground(file, true));
+    EXPECT_EQ(Get("picture-uri"), uri);
+
+    ASSERT_TRUE(SetGnomeBackground("", true));
+    EXPECT_EQ(Get("picture-options"), "none");
+}
+
+TEST_F(GnomeDesktopTest, TheComponentReachesGnomeThroughTheDesktopCall)
+{
+    const std::string file = File("a.bmp");
+    const auto bytes = WriteBmp(Bitmap(4, 4, 24));
+    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    TWallPaper wallpaper(nullptr);
+    wallpaper.SetWallPaper(file);
+    EXPECT_EQ(PathOfUri(Get("picture-uri")), file);
+    EXPECT_EQ(Get("picture-options"), "centered");
+    wallpaper.SetTile(true);
+    EXPECT_EQ(Get("picture-options"), "wallpaper");
+    EXPECT_EQ(DesktopString("Wallpaper"), file);
+}
+
+} // namespace
+} // namespace vorlane

@@ -1,0 +1,226 @@
+// The desktop on a real X server: what the root window shows and how the root pixmap is shared.
+#include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <fstream>
+#include <functional>
+#include <memory>
+
+#include "gallery/BmpFile.h"
+#include "tests/wallpaper/Sandbox.h"
+#include "tests/wallpaper/ServerProcess.h"
+#include "wallpaper/CWallPaper.h"
+
+namespace vorlane {
+namespace {
+
+constexpr int RootWidth = 320;
+constexpr int RootHeight = 240;
+
+// A picture without black pixels, different at every position.
+Bitmap Pattern(int width, int height, int bitsPerPixel)
+{
+    Bitmap picture(width, height, bitsPerPixel);
+    if (bitsPerPixel == 8) {
+        for (int i = 0; i < 256; ++i)
+            picture.Palette()[size_t(i)] = RgbQuad{uint8_t(255 - i), uint8_t(i), uint8_t(60 + i % 190), 0};
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                picture.SetPixelValue(x, y, uint32_t((x * 7 + y * 13) % 256));
+    } else {
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                picture.SetPixelRgb(x, y, MakeRgb(uint8_t(40 + x * 4), uint8_t(30 + y * 7), uint8_t(200 - x)));
+    }
+    return picture;
+}
+
+bool g_xError = false;
+int NoteError(Display*, XErrorEvent*)
+{
+    g_xError = true;
+    return 0;
+}
+
+class X11DesktopTest : public test::Sandbox {
+protected:
+    void SetUp() override
+    {
+        Sandbox::SetUp();
+        if (!test::ServerProcess::Installed("Xvfb"))
+            GTEST_SKIP() << "Xvfb is not installed: the X11 root window cannot be tested here";
+        xvfb_ = std::make_unique<test::Xvfb>();
+        ASSERT_TRUE(xvfb_->Running()) << "Xvfb did not report a display";
+        ::setenv("DISPLAY", xvfb_->Display().c_str(), 1);
+        // Only the root window is under test: no session bus, so GNOME's settings stay untouched.
+        ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        ::unsetenv("XDG_RUNTIME_DIR");
+        display_ = XOpenDisplay(nullptr);
+        ASSERT_NE(display_, nullptr);
+        previousHandler_ = XSetErrorHandler(NoteError);
+    }
+    void TearDown() override
+    {
+        if (display_) {
+            XCloseDisplay(display_);
+            XSetErrorHandler(previousHandler_);
+        }
+        xvfb_.reset();
+        ::unsetenv("DISPLAY");
+        Sandbox::TearDown();
+    }
+
+    std::string SaveBmp(const std::string& name, const Bitmap& picture)
+    {
+        const std::string file = File(name);
+        const auto bytes = WriteBmp(picture);
+        std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        return file;
+    }
+
+    Window Root() const { return DefaultRootWindow(display_); }
+
+    Pixmap PixmapProperty(const char* name)
+    {
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        Pixmap pixmap = None;
+        if (XGetWindowProperty(display_, Root(), XInternAtom(display_, name, False), 0, 1, False, AnyPropertyType,
+                               &type, &format, &count, &after, &data) == Success &&
+            data && type == XA_PIXMAP && format == 32 && count == 1)
+            pixmap = *reinterpret_cast<Pixmap*>(data);
+        if (data)
+            XFree(data);
+        return pixmap;
+    }
+
+    bool PixmapAlive(Pixmap pixmap)
+    {
+        XSync(display_, False);
+        g_xError = false;
+        Window root;
+        int x, y;
+        unsigned width, height, border, depth;
+        XGetGeometry(display_, pixmap, &root, &x, &y, &width, &height, &border, &depth);
+        XSync(display_, False);
+        return !g_xError;
+    }
+
+    // The root pixmap both properties name; fails the test unless they agree on a live one.
+    Pixmap PublishedPixmap()
+    {
+        const Pixmap pixmap = PixmapProperty("_XROOTPMAP_ID");
+        EXPECT_NE(pixmap, Pixmap(None));
+        EXPECT_EQ(PixmapProperty("ESETROOT_PMAP_ID"), pixmap);
+        EXPECT_TRUE(PixmapAlive(pixmap));
+        return pixmap;
+    }
+
+    // Counts the pixels of `drawable` that differ from expected(x, y).
+    int Mismatches(Drawable drawable, const std::function<Rgb(int, int)>& expected)
+    {
+        XImage* image = XGetImage(display_, drawable, 0, 0, RootWidth, RootHeight, AllPlanes, ZPixmap);
+        if (!image)
+            return -1;
+        int wrong = 0;
+        for (int y = 0; y < RootHeight; ++y)
+            for (int x = 0; x < RootWidth; ++x)
+                if ((XGetPixel(image, x, y) & 0xFFFFFF) != expected(x, y))
+                    ++wrong;
+        XDestroyImage(image);
+        return wrong;
+    }
+
+    static std::function<Rgb(int, int)> Centred(const Bitmap& picture)
+    {
+        const int left = (RootWidth - picture.Width()) / 2;
+        const int top = (RootHeight - picture.Height()) / 2;
+        return [&picture, left, top](int x, int y) {
+            const int px = x - left, py = y - top;
+            return px >= 0 && py >= 0 && px < picture.Width() && py < picture.Height() ? picture.PixelRgb(px, py)
+                                                                                       : Rgb(0);
+        };
+    }
+    static std::function<Rgb(int, int)> Tiled(const Bitmap& picture)
+    {
+        return [&picture](int x, int y) { return picture.PixelRgb(x % picture.Width(), y % picture.Height()); };
+    }
+
+    std::unique_ptr<test::Xvfb> xvfb_;
+    Display* display_ = nullptr;
+    XErrorHandler previousHandler_ = nullptr;
+};
+
+TEST_F(X11DesktopTest, CentredThenTiledFromTheTopLeft)
+{
+    const Bitmap picture = Pattern(50, 30, 24);
+    const std::string file = SaveBmp("a.bmp", picture);
+    TWallPaper wallpaper(nullptr);
+    wallpaper.SetWallPaper(file);
+    EXPECT_EQ(DesktopString("Wallpaper"), file);
+    const Pixmap centred = PublishedPixmap();
+    EXPECT_EQ(Mismatches(Root(), Centred(picture)), 0);
+    EXPECT_EQ(Mismatches(centred, Centred(picture)), 0);
+
+    wallpaper.SetTile(true);
+    const Pixmap tiled = PublishedPixmap();
+    EXPECT_EQ(Mismatches(Root(), Tiled(picture)), 0);
+    EXPECT_EQ(Mismatches(tiled, Tiled(picture)), 0);
+    EXPECT_FALSE(PixmapAlive(centred));
+}
+
+TEST_F(X11DesktopTest, SecondWallpaperFreesTheFirstPixmap)
+{
+    const Bitmap first = Pattern(50, 30, 24);
+    const Bitmap second = Pattern(400, 300, 8); // larger than the screen: its middle shows
+    TWallPaper wallpaper(nullptr);
+    wallpaper.SetWallPaper(SaveBmp("first.bmp", first));
+    const Pixmap before = PublishedPixmap();
+    wallpaper.SetWallPaper(SaveBmp("second.bmp", second));
+    const Pixmap after = PublishedPixmap();
+    EXPECT_NE(after, before);
+    EXPECT_FALSE(PixmapAlive(before));
+    EXPECT_EQ(Mismatches(Root(), [&](int x, int y) { return second.PixelRgb(x + 40, y + 30); }), 0);
+}
+
+TEST_F(X11DesktopTest, UnreadableFileIsRecordedButLeavesTheScreen)
+{
+    const Bitmap picture = Pattern(50, 30, 24);
+    TWallPaper wallpaper(nullptr);
+    wallpaper.SetWallPaper(SaveBmp("a.bmp", picture));
+    const Pixmap shown = PublishedPixmap();
+    wallpaper.SetWallPaper(File("missing.bmp"));
+    EXPECT_EQ(DesktopString("Wallpaper"), File("missing.bmp"));
+    EXPECT_EQ(PublishedPixmap(), shown);
+    EXPECT_EQ(Mismatches(Root(), Centred(picture)), 0);
+}
+
+TEST_F(X11DesktopTest, NoWallpaperLeavesABlackRoot)
+{
+    TWallPaper wallpaper(nullptr);
+    wallpaper.SetWallPaper(SaveBmp("a.bmp", Pattern(50, 30, 24)));
+    const Pixmap shown = PublishedPixmap();
+    wallpaper.SetWallPaper("（なし）");
+    EXPECT_EQ(PixmapProperty("_XROOTPMAP_ID"), Pixmap(None));
+    EXPECT_EQ(PixmapProperty("ESETROOT_PMAP_ID"), Pixmap(None));
+    EXPECT_FALSE(PixmapAlive(shown));
+    EXPECT_EQ(Mismatches(Root(), [](int, int) { return Rgb(0); }), 0);
+}
+
+TEST_F(X11DesktopTest, DesktopBroadcastDrawsTheRecordedWallpaperWithRecordedTiling)
+{
+    const Bitmap picture = Pattern(50, 30, 24);
+    StoreDesktopString("Wallpaper", SaveBmp("a.bmp", picture));
+    StoreDesktopString("TileWallPaper", "1");
+    SystemDesktop().BroadcastSettingChange("Desktop");
+    PublishedPixmap();
+    EXPECT_EQ(Mismatches(Root(), Tiled(picture)), 0);
+}
+
+} // namespace
+} // namespace vorlane

@@ -1,0 +1,45 @@
+// Test support: a server program started for one test (Xvfb, a D-Bus session bus) that tells on a pipe
+// when it is ready, and is stopped at the end.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace vorlane::test {
+
+class ServerProcess {
+public:
+    // Runs `argv`, where "{fd}" in an argument is replaced by the number of a pipe's writing end, and waits
+    // (at most 20 s) for the first line the program writes there. Ready() is false when the program is
+    // not installed or wrote nothing.
+    explicit ServerProcess(std::vector<std::string> argv);
+    ~ServerProcess();
+    ServerProcess(const ServerProcess&) = delete;
+    ServerProcess& operator=(const ServerProcess&) = delete;
+
+    bool Ready() const { return !line_.empty(); }
+    // The line without its newline: Xvfb's display number, the bus's address.
+    const std::string& Line() const { return line_; }
+
+    static bool Installed(const std::string& program);
+
+private:
+    pid_t pid_ = -1;
+    std::string line_;
+};
+
+// An X server of 320x240 pixels at 24 bits, kept alive after its last client leaves (-noreset: the
+// root's background survives). Display() is ":N", or empty when it could not be started.
+class Xvfb {
+public:
+    Xvfb();
+    bool Running() const { return server_.Ready(); }
+    std::string Display() const { return ":" + server_.Line(); }
+
+private:
+    ServerProcess server_;
+};
+
+} // namespace vorlane::test

@@ -1,0 +1,212 @@
+// The file handed to the desktop: bitmaps as they are, JPEG pictures as "Temp.bmp".
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include <jpeglib.h>
+
+#include "gallery/BmpFile.h"
+#include "platform/ByteCursor.h"
+#include "platform/Exceptions.h"
+#include "tests/gallery/JpegEncode.h"
+#include "tests/platform/FileSizeLimit.h"
+#include "tests/wallpaper/Sandbox.h"
+#include "wallpaper/WallpaperFile.h"
+
+namespace vorlane {
+namespace {
+
+namespace fs = std::filesystem;
+
+// libjpeg driven directly, with the settings the program promises: full size, accurate DCT, block
+// smoothing, RGB or at most 236 colours.
+struct Decoded {
+    int width = 0;
+    int height = 0;
+    int colours = 0; // 0 when not quantised
+    std::vector<Rgb> pixels;
+};
+
+Decoded ReferenceDecode(const std::vector<uint8_t>& jpeg, bool quantise)
+{
+    jpeg_decompress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
+    jpeg_read_header(&info, TRUE);
+    info.dct_method = JDCT_ISLOW;
+    info.do_block_smoothing = TRUE;
+    if (quantise) {
+        info.quantize_colors = TRUE;
+        info.desired_number_of_colors = 236;
+    } else {
+        info.out_color_space = JCS_RGB;
+    }
+    jpeg_start_decompress(&info);
+    Decoded result;
+    result.width = int(info.output_width);
+    result.height = int(info.output_height);
+    result.colours = quantise ? info.actual_number_of_colors : 0;
+    std::vector<JSAMPLE> row(size_t(info.output_width) * size_t(info.output_components));
+    while (info.output_scanline < info.output_height) {
+        JSAMPROW rows[] = {row.data()};
+        jpeg_read_scanlines(&info, rows, 1);
+        for (int x = 0; x < result.width; ++x) {
+            if (quantise) {
+                const int index = row[size_t(x)];
+                const auto channel = [&](int c) { return info.colormap[info.out_color_components == 1 ? 0 : c][index]; };
+                result.pixels.push_back(MakeRgb(channel(0), channel(1), channel(2)));
+            } else {
+                result.pixels.push_back(MakeRgb(row[size_t(x) * 3], row[size_t(x) * 3 + 1], row[size_t(x) * 3 + 2]));
+            }
+        }
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    return result;
+}
+
+std::vector<uint8_t> ReadAll(const std::string& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteAll(const std::string& file, const std::vector<uint8_t>& bytes)
+{
+    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+class WallpaperFileTest : public test::Sandbox {
+protected:
+    std::string Temp() const { return path::ProgramFolder() + "Temp.bmp"; }
+
+    // Converts a JPEG of the test picture and checks "Temp.bmp" against libjpeg's own decode.
+    void ExpectConvertedLikeLibjpeg(const std::string& name, bool greyscale, int displayBits)
+    {
+        const auto jpeg = test::EncodeJpeg(test::TestPicture(37, 23, 5), {.greyscale = greyscale});
+        WriteAll(File(name), jpeg);
+        ASSERT_EQ(PrepareWallpaperFile(File(name), displayBits), Temp());
+
+        const auto bytes = ReadAll(Temp());
+        ByteReader header(bytes);
+        EXPECT_EQ(header.ReadString(2), "BM");
+        EXPECT_EQ(header.ReadU32(), bytes.size()); // file size
+        header.Seek(18);
+        EXPECT_EQ(header.ReadI32(), 37);
+        EXPECT_EQ(header.ReadI32(), 23); // positive: bottom-up
+        header.Skip(2);
+        const bool quantised = greyscale || displayBits <= 8;
+        EXPECT_EQ(header.ReadU16(), quantised ? 8 : 24);
+        EXPECT_EQ(header.ReadU32(), 0u); // uncompressed
+        const size_t stride = quantised ? 40 : 112; // 37 or 111 bytes, padded to 4
+        const size_t palette = quantised ? 4 * size_t(ReferenceDecode(jpeg, true).colours) : 0;
+        EXPECT_LE(palette, 4u * 236);
+        EXPECT_EQ(bytes.size(), 54 + palette + stride * 23);
+
+        const Bitmap written = ReadBmpFile(Temp());
+        const Decoded expected = ReferenceDecode(jpeg, quantised);
+        ASSERT_EQ(written.Width(), expected.width);
+        ASSERT_EQ(written.Height(), expected.height);
+        int wrong = 0;
+        for (int y = 0; y < expected.height; ++y)
+            for (int x = 0; x < expected.width; ++x)
+                wrong += written.PixelRgb(x, y) != expected.pixels[size_t(y) * size_t(expected.width) + size_t(x)];
+        EXPECT_EQ(wrong, 0);
+    }
+};
+
+TEST_F(WallpaperFileTest, BitmapsAreUsedAsTheyAre)
+{
+    EXPECT_EQ(PrepareWallpaperFile("/p/Sea.BMP", 24), "/p/Sea.BMP");
+    EXPECT_EQ(PrepareWallpaperFile("/p/sea.bmp", 24), "/p/sea.bmp"); // not looked at: it need not exist
+    EXPECT_EQ(PrepareWallpaperFile("/p.d/sea.Bmp", 8), "/p.d/sea.Bmp");
+    const std::string longBitmap = "/" + std::string(300, 'b') + ".bmp";
+    EXPECT_EQ(PrepareWallpaperFile(longBitmap, 24), longBitmap.substr(0, 255));
+    EXPECT_FALSE(fs::exists(Temp()));
+}
+
+TEST_F(WallpaperFileTest, ColourJpegBecomes24BitTempBmp)
+{
+    ExpectConvertedLikeLibjpeg("a.jpg", false, 24);
+}
+
+TEST_F(WallpaperFileTest, GreyscaleJpegBecomesPalettedTempBmp)
+{
+    ExpectConvertedLikeLibjpeg("grey.jpeg", true, 24);
+}
+
+TEST_F(WallpaperFileTest, EightBitDisplayQuantisesColourToo)
+{
+    ExpectConvertedLikeLibjpeg("a.jpe", false, 8);
+}
+
+TEST_F(WallpaperFileTest, AnyOtherNameIsTakenForJpeg)
+{
+    WriteAll(File("noextension"), test::EncodeJpeg(test::TestPicture(8, 8, 1)));
+    EXPECT_EQ(PrepareWallpaperFile(File("noextension"), 24), Temp());
+    WriteAll(File("picture.gif"), {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0});
+    try {
+        PrepareWallpaperFile(File("picture.gif"), 24);
+        FAIL() << "a GIF was converted";
+    } catch (const EJPEG& e) {
+        EXPECT_EQ(e.Message().rfind("JPEG エラー #", 0), 0u) << e.Message();
+    }
+}
+
+TEST_F(WallpaperFileTest, FailuresLeaveTheOldTempBmp)
+{
+    WriteAll(Temp(), {'o', 'l', 'd'});
+    try {
+        PrepareWallpaperFile(File("missing.jpg"), 24);
+        FAIL();
+    } catch (const EFOpenError& e) {
+        EXPECT_EQ(e.Message(), "ファイル " + File("missing.jpg") + " は開けません");
+    }
+    auto jpeg = test::EncodeJpeg(test::TestPicture(64, 64, 2));
+    const uint8_t startOfFrame[] = {0xFF, 0xC0};
+    const auto frame = std::search(jpeg.begin(), jpeg.end(), std::begin(startOfFrame), std::end(startOfFrame));
+    ASSERT_NE(frame, jpeg.end());
+    frame[4] = 13; // a sample precision no decoder here takes: a fatal error, unlike a short file
+    WriteAll(File("damaged.jpg"), jpeg);
+    EXPECT_THROW(PrepareWallpaperFile(File("damaged.jpg"), 24), EJPEG);
+
+    WriteAll(File("good.jpg"), test::EncodeJpeg(test::TestPicture(64, 64, 2)));
+    {
+        const FileSizeLimit diskFull(100); // the new file cannot be written completely
+        EXPECT_THROW(PrepareWallpaperFile(File("good.jpg"), 24), EWriteError);
+    }
+    EXPECT_EQ(ReadAll(Temp()), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    for (const auto& entry : fs::directory_iterator(path::ProgramFolder()))
+        EXPECT_EQ(entry.path().filename(), "Temp.bmp"); // no temporary file left behind
+}
+
+TEST_F(WallpaperFileTest, MissingProgramFolderCannotTakeTempBmp)
+{
+    WriteAll(File("a.jpg"), test::EncodeJpeg(test::TestPicture(8, 8, 1)));
+    path::SetProgramFolderForTesting(File("gone") + "/");
+    try {
+        PrepareWallpaperFile(File("a.jpg"), 24);
+        FAIL();
+    } catch (const EFCreateError& e) {
+        EXPECT_EQ(e.Message(), "ファイル " + File("gone") + "/Temp.bmp を作成できません");
+    }
+}
+
+TEST_F(WallpaperFileTest, LongTempPathIsCutButTheFileIsWhole)
+{
+    const std::string deep = File(std::string(200, 'd')) + "/" + std::string(60, 'e') + "/";
+    fs::create_directories(deep);
+    path::SetProgramFolderForTesting(deep);
+    WriteAll(File("a.jpg"), test::EncodeJpeg(test::TestPicture(8, 8, 1)));
+    const std::string result = PrepareWallpaperFile(File("a.jpg"), 24);
+    EXPECT_EQ(result, (deep + "Temp.bmp").substr(0, 255));
+    EXPECT_EQ(ReadBmpFile(deep + "Temp.bmp").Width(), 8);
+}
+
+} // namespace
+} // namespace vorlane

@@ -69,8 +69,9 @@ Bitmap NormalizedMask(const Bitmap& mask)
     result.Palette() = {RgbQuad{0, 0, 0, 0}, RgbQuad{255, 255, 255, 0}};
     if (mask.BitsPerPixel() == 1) {
         const auto& palette = mask.Palette();
-        const bool light0 = !palette.empty() && Light(palette[0]);
-        const bool light1 = palette.size() > 1 && Light(palette[1]);
+        // Bit 1 is transparent unless the table says colour 0 is the light one: a table of two equal
+        // colours (a fresh 1-bit picture's, say) leaves the bits as they are.
+        const bool inverted = !palette.empty() && Light(palette[0]) && !(palette.size() > 1 && Light(palette[1]));
         const size_t usedBytes = (size_t(mask.Width()) + 7) / 8;
         const int tailBits = mask.Width() % 8;
         const uint8_t lastMask = tailBits ? uint8_t(0xFF << (8 - tailBits)) : 0xFF;
@@ -78,9 +79,7 @@ Bitmap NormalizedMask(const Bitmap& mask)
             const uint8_t* src = mask.Row(y);
             uint8_t* dst = result.Row(y);
             for (size_t i = 0; i < usedBytes; ++i) {
-                uint8_t b = light1 ? src[i] : 0;         // set bits that are light
-                if (light0)
-                    b |= uint8_t(~src[i]);               // clear bits that are light
+                const uint8_t b = inverted ? uint8_t(~src[i]) : src[i];
                 dst[i] = i + 1 == usedBytes ? uint8_t(b & lastMask) : b;
             }
         }

@@ -46,8 +46,9 @@ public:
     void SetCapacity(int capacity); // never below Count
     int AllocBy() const { return allocBy_; }
 
-    // Adds an image with a mask: a 1-bit bitmap of the same size where a white pixel (colour 1 of a
-    // black-and-white table) is transparent; no mask = fully opaque. The image is converted to the list's
+    // Adds an image with a mask: a 1-bit bitmap of the same size where bit 1 marks a transparent pixel
+    // (unless its colour table makes colour 0 the light one: then the light pixels are the transparent
+    // ones); no mask = fully opaque. The image is converted to the list's
     // depth and made black under transparent pixels. An image or mask of another size than the list's,
     // or a mask that is not 1-bit, gives EInvalidGraphic. Returns the new image's index.
     int Add(const Bitmap& image, const Bitmap* mask = nullptr);
@@ -102,7 +103,8 @@ private:
 };
 
 // A transparency mask in the list's form: 1 bit per pixel, black-and-white table, 1 = transparent.
-// Any depth is accepted: a pixel is transparent when its colour is light.
+// Any depth is accepted: a pixel is transparent when its colour is light; at 1 bit, bit 1 unless the
+// table makes colour 0 the light one.
 Bitmap NormalizedMask(const Bitmap& mask);
 // Makes `image` black wherever `mask` (in the list's form, same size) marks a pixel transparent.
 void BlackenTransparent(Bitmap& image, const Bitmap& mask);

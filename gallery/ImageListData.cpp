@@ -49,8 +49,7 @@ void CopyBits(uint8_t* dst, size_t dstBit, const uint8_t* src, size_t srcBit, si
 struct Picture {
     BmpRowsView view;
     Bitmap decoded;          // holds the rows when the file had to be decoded
-    bool lightZero = false;  // masks: which of the two colours is light (transparent)
-    bool lightOne = true;
+    bool inverted = false;   // masks: colour 0 is the light (transparent) one
 
     Picture() = default;
     // Moving keeps the view valid: `decoded`'s row buffer moves along with it.
@@ -81,8 +80,8 @@ Picture ReadPicture(std::span<const uint8_t> data, bool asMask)
         p.view.fileBytes = consumed;
     }
     if (asMask) {
-        p.lightZero = !p.view.palette.empty() && Light(p.view.palette[0]);
-        p.lightOne = p.view.palette.size() > 1 && Light(p.view.palette[1]);
+        const auto& palette = p.view.palette;
+        p.inverted = !palette.empty() && Light(palette[0]) && !(palette.size() > 1 && Light(palette[1]));
     }
     return p;
 }
@@ -139,12 +138,10 @@ void CutMask(const Picture& picture, int left, int top, Bitmap& out)
     for (int y = 0; y < out.Height(); ++y) {
         uint8_t* dst = out.Row(y);
         CopyBits(dst, 0, picture.view.Row(top + y), size_t(left), size_t(width));
-        if (picture.lightOne && !picture.lightZero)
+        if (!picture.inverted)
             continue;
-        for (size_t i = 0; i < used; ++i) {
-            const uint8_t bits = picture.lightOne ? 0xFF : picture.lightZero ? uint8_t(~dst[i]) : 0;
-            dst[i] = uint8_t(picture.lightOne && picture.lightZero ? 0xFF : bits) & (i + 1 == used ? tail : 0xFF);
-        }
+        for (size_t i = 0; i < used; ++i)
+            dst[i] = uint8_t(~dst[i]) & (i + 1 == used ? tail : 0xFF);
     }
 }
 

@@ -134,9 +134,15 @@ TEST(ImageList, TransparentPixelsAreHeldBlack)
     EXPECT_EQ(list.Mask(1).PixelValue(0, 0), 0u);
     EXPECT_EQ(list.Mask(1).PixelValue(31, 0), 1u);
     EXPECT_EQ(list.Mask(1).Row(0)[4], 0); // padding stays clear
+    // A fresh 1-bit picture (two black table entries): its set bits are the transparent ones.
+    Bitmap plain(32, 32, 1);
+    plain.SetPixelValue(3, 4, 1);
+    list.Add(Solid(MakeRgb(1, 2, 3)), &plain);
+    EXPECT_EQ(list.Mask(2).PixelValue(3, 4), 1u);
+    EXPECT_EQ(list.Mask(2).PixelValue(4, 4), 0u);
     // No mask: opaque.
     list.Add(Solid(MakeRgb(1, 2, 3)));
-    EXPECT_EQ(list.Mask(2).PixelValue(0, 0), 0u);
+    EXPECT_EQ(list.Mask(3).PixelValue(0, 0), 0u);
 }
 
 TEST(ImageList, DrawGoesThroughTheMask)

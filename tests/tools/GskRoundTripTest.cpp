@@ -1,0 +1,319 @@
+// vorlane-gsk as users run it: the program is started on gallery files in a scratch folder, and what it
+// leaves is read back through the gallery component itself.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <jpeglib.h>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+#include "gallery/BmpFile.h"
+#include "gallery/ImageList.h"
+#include "gallery/Vorlane1.h"
+#include "tools/vorlane-gsk/Placeholder.h"
+
+extern char** environ;
+
+using namespace vorlane;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadText(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<uint8_t> ReadBytes(const fs::path& file)
+{
+    const std::string text = ReadText(file);
+    return std::vector<uint8_t>(text.begin(), text.end());
+}
+
+void WriteBytes(const fs::path& file, const std::vector<uint8_t>& bytes)
+{
+    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+// A small colour JPEG, encoded with libjpeg's defaults.
+std::vector<uint8_t> EncodeJpeg(int width, int height)
+{
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr jerr{};
+    cinfo.err = jpeg_std_error(&jerr);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = JDIMENSION(width);
+    cinfo.image_height = JDIMENSION(height);
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<uint8_t> row(size_t(width) * 3);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        for (int x = 0; x < width; ++x) {
+            row[size_t(x) * 3] = uint8_t(x * 255 / width);
+            row[size_t(x) * 3 + 1] = uint8_t(cinfo.next_scanline * 255 / cinfo.image_height);
+            row[size_t(x) * 3 + 2] = 96;
+        }
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&cinfo, rows, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    std::vector<uint8_t> result(buffer, buffer + size);
+    jpeg_destroy_compress(&cinfo);
+    std::free(buffer);
+    return result;
+}
+
+Bitmap TestBitmap(int width, int height)
+{
+    Bitmap bitmap(width, height, 24);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            bitmap.SetPixelRgb(x, y, MakeRgb(uint8_t(x * 6), uint8_t(200 - y * 5), uint8_t((x + y) * 3)));
+    return bitmap;
+}
+
+class GskRoundTrip : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "vorlane-gsk-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+        bmp_ = (dir_ / "a.bmp").string();
+        jpg_ = (dir_ / "b.jpg").string();
+        missing_ = (dir_ / "gone.jpg").string();
+        gallery_ = (dir_ / "g.gsk").string();
+        WriteBytes(bmp_, WriteBmp(TestBitmap(40, 30)));
+        WriteBytes(jpg_, EncodeJpeg(64, 48));
+    }
+    void TearDown() override
+    {
+        std::error_code ignored;
+        fs::remove_all(dir_, ignored);
+    }
+
+    // Runs vorlane-gsk with `arguments`, from the scratch folder, capturing both outputs.
+    Result Run(const std::vector<std::string>& arguments)
+    {
+        const std::string outFile = (dir_ / "stdout.txt").string(), errFile = (dir_ / "stderr.txt").string();
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addchdir_np(&actions, dir_.c_str());
+        std::vector<std::string> all = {VORLANE_GSK};
+        all.insert(all.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (std::string& a : all)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        Result result;
+        pid_t pid = 0;
+        const int spawned = posix_spawn(&pid, VORLANE_GSK, &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (spawned != 0)
+            return result;
+        int status = 0;
+        if (waitpid(pid, &status, 0) == pid && WIFEXITED(status))
+            result.status = WEXITSTATUS(status);
+        result.out = ReadText(outFile);
+        result.err = ReadText(errFile);
+        return result;
+    }
+
+    // The gallery as the program would load it.
+    std::unique_ptr<TVorlane> Load(const std::string& file)
+    {
+        auto gallery = std::make_unique<TVorlane>();
+        gallery->SetManagerName(file);
+        gallery->LoadGallery();
+        return gallery;
+    }
+
+    fs::path dir_;
+    std::string bmp_, jpg_, missing_, gallery_;
+};
+
+std::string JsonEntries(const std::vector<std::string>& names)
+{
+    std::string text = "\"entries\":[";
+    for (size_t i = 0; i < names.size(); ++i)
+        text += (i ? ",\"" : "\"") + names[i] + "\"";
+    return text + "]";
+}
+
+TEST_F(GskRoundTrip, AddMoveRemoveShowCheckKeepsAValidExactFile)
+{
+    Result add = Run({"add", "g.gsk", "a.bmp", "b.jpg", "gone.jpg"});
+    ASSERT_EQ(add.status, 0) << add.err;
+
+    // Relative operands are stored as absolute paths; the new gallery is named after its file.
+    Result shown = Run({"show", "--json", "g.gsk"});
+    ASSERT_EQ(shown.status, 0) << shown.err;
+    EXPECT_NE(shown.out.find(JsonEntries({bmp_, jpg_, missing_})), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("\"managerName\":\"" + gallery_ + "\""), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("\"initialDir\":\"" + dir_.string() + "\""), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find(R"("formLeft":0,"formTop":0,"formWidth":600,"formHeight":400)"), std::string::npos);
+    EXPECT_NE(shown.out.find(R"("images":{"count":4,"width":32,"height":32,"bitsPerPixel":)"), std::string::npos);
+
+    // The drag rule: entry 0 dropped on entry 2 ends just before it.
+    ASSERT_EQ(Run({"move", "g.gsk", "0", "2"}).status, 0);
+    EXPECT_NE(Run({"show", "--json", "g.gsk"}).out.find(JsonEntries({jpg_, bmp_, missing_})), std::string::npos);
+    ASSERT_EQ(Run({"move", "g.gsk", "2", "0"}).status, 0);
+    EXPECT_NE(Run({"show", "--json", "g.gsk"}).out.find(JsonEntries({missing_, jpg_, bmp_})), std::string::npos);
+    ASSERT_EQ(Run({"remove", "g.gsk", "0"}).status, 0);
+
+    Result check = Run({"check", "g.gsk"});
+    EXPECT_EQ(check.status, 0) << check.err;
+    EXPECT_NE(check.out.find("ok (2 entries, 3 images)"), std::string::npos) << check.out;
+
+    // Exact: the file is byte for byte what the gallery component writes for the same gallery built in
+    // this process (same placeholder, same pictures, same names).
+    const std::vector<uint8_t> written = ReadBytes(gallery_);
+    {
+        TVorlane expected;
+        TImageList defaults(nullptr, 32, 32);
+        const Bitmap image = gsk::PlaceholderImage(), mask = gsk::PlaceholderMask();
+        defaults.Add(image, &mask);
+        expected.SetDefaultImages(defaults);
+        expected.SetManagerName(gallery_);
+        expected.AddImage(jpg_);
+        expected.AddImage(bmp_);
+        expected.SetInitialDir(dir_.string());
+        expected.SaveGallery(); // over the tool's file, which is kept in `written`
+    }
+    EXPECT_EQ(ReadBytes(gallery_), written);
+
+    const auto loaded = Load(gallery_);
+    EXPECT_EQ(loaded->FileNames().Items(), (std::vector<std::string>{jpg_, bmp_}));
+    EXPECT_EQ(loaded->Images().Count(), 3);
+}
+
+TEST_F(GskRoundTrip, ShowListsEntriesAndGeometryAsText)
+{
+    ASSERT_EQ(Run({"add", "g.gsk", "b.jpg", "a.bmp"}).status, 0);
+    Result shown = Run({"show", "g.gsk"});
+    ASSERT_EQ(shown.status, 0);
+    EXPECT_NE(shown.out.find("   0  " + jpg_ + "\n   1  " + bmp_ + "\n"), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("left 0, top 0, width 600, height 400"), std::string::npos);
+    EXPECT_NE(shown.out.find("3 of 32x32"), std::string::npos);
+}
+
+TEST_F(GskRoundTrip, ThumbsWritesAllImagesSideBySide)
+{
+    ASSERT_EQ(Run({"add", "g.gsk", "a.bmp", "b.jpg"}).status, 0);
+    ASSERT_EQ(Run({"thumbs", "g.gsk", "sheet.png"}).status, 0);
+    const std::vector<uint8_t> png = ReadBytes(dir_ / "sheet.png");
+    ASSERT_GT(png.size(), 24u);
+    EXPECT_EQ(std::string(png.begin() + 12, png.begin() + 16), "IHDR");
+    EXPECT_EQ((png[16] << 24) | (png[17] << 16) | (png[18] << 8) | png[19], 3 * 32) << "placeholder and two";
+    EXPECT_EQ((png[20] << 24) | (png[21] << 16) | (png[22] << 8) | png[23], 32);
+}
+
+TEST_F(GskRoundTrip, FailuresLeaveTheFileAsItWas)
+{
+    ASSERT_EQ(Run({"add", "g.gsk", "a.bmp"}).status, 0);
+    const std::vector<uint8_t> before = ReadBytes(gallery_);
+
+    Result range = Run({"remove", "g.gsk", "5"});
+    EXPECT_EQ(range.status, 1);
+    EXPECT_NE(range.err.find("リストのインデックスが範囲を超えています (5)"), std::string::npos) << range.err;
+
+    // A picture that is not a JPEG: the error names it, and no picture of the command is added.
+    WriteBytes(dir_ / "text.jpg", {'n', 'o', 't', ' ', 'a', ' ', 'j', 'p', 'e', 'g'});
+    Result bad = Run({"add", "g.gsk", "b.jpg", "text.jpg"});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.err.find((dir_ / "text.jpg").string() + ": JPEG エラー #"), std::string::npos) << bad.err;
+
+    EXPECT_EQ(Run({"move", "g.gsk", "0", "x"}).status, 2);
+    EXPECT_EQ(ReadBytes(gallery_), before);
+
+    Result missing = Run({"show", "nothere.gsk"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("ファイル " + (dir_ / "nothere.gsk").string() + " は開けません"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir_ / "nothere.gsk"));
+
+    Result notGallery = Run({"add", "list.txt", "a.bmp"});
+    EXPECT_EQ(notGallery.status, 2);
+    EXPECT_FALSE(fs::exists(dir_ / "list.txt")) << "nor list.gsk";
+    EXPECT_FALSE(fs::exists(dir_ / "list.gsk"));
+}
+
+TEST_F(GskRoundTrip, CheckReportsDamageWithTheProgramsMessage)
+{
+    ASSERT_EQ(Run({"add", "g.gsk", "a.bmp", "b.jpg"}).status, 0);
+    const std::vector<uint8_t> whole = ReadBytes(gallery_);
+
+    std::vector<uint8_t> cut(whole.begin(), whole.begin() + long(whole.size() - 100));
+    WriteBytes(gallery_, cut);
+    Result truncated = Run({"check", "g.gsk"});
+    EXPECT_EQ(truncated.status, 1);
+    EXPECT_NE(truncated.err.find("ストリームからの読み込みエラー"), std::string::npos) << truncated.err;
+
+    std::vector<uint8_t> signature = whole;
+    signature[3] = 'X';
+    WriteBytes(gallery_, signature);
+    Result wrong = Run({"check", "g.gsk"});
+    EXPECT_EQ(wrong.status, 1);
+    EXPECT_NE(wrong.err.find("不正なストリーム フォーマット"), std::string::npos) << wrong.err;
+
+    // The program would load this one; only a strict reading notices the bytes after the image list.
+    std::vector<uint8_t> longer = whole;
+    longer.push_back(0);
+    WriteBytes(gallery_, longer);
+    Result trailing = Run({"check", "g.gsk"});
+    EXPECT_EQ(trailing.status, 1);
+    EXPECT_NE(trailing.err.find("1 bytes after the image list"), std::string::npos) << trailing.err;
+}
+
+TEST_F(GskRoundTrip, EditingACopiedGalleryWritesTheCopyAndNamesItThere)
+{
+    ASSERT_EQ(Run({"add", "g.gsk", "a.bmp"}).status, 0);
+    const std::vector<uint8_t> original = ReadBytes(gallery_);
+    fs::create_directory(dir_ / "copy");
+    fs::copy_file(gallery_, dir_ / "copy" / "c.gsk");
+
+    Result add = Run({"add", "copy/c.gsk", "b.jpg"});
+    ASSERT_EQ(add.status, 0) << add.err;
+    EXPECT_NE(add.err.find("note: ManagerName"), std::string::npos);
+    EXPECT_EQ(ReadBytes(gallery_), original) << "the gallery the copy came from is not touched";
+    const auto copy = Load((dir_ / "copy" / "c.gsk").string());
+    EXPECT_EQ(copy->ManagerName(), (dir_ / "copy" / "c.gsk").string());
+    EXPECT_EQ(copy->FileNames().Count(), 2);
+}
+
+TEST_F(GskRoundTrip, HelpAndUsage)
+{
+    Result help = Run({"--help"});
+    EXPECT_EQ(help.status, 0);
+    for (const char* command : {"show", "add", "remove", "move", "thumbs", "check"})
+        EXPECT_NE(help.out.find(command), std::string::npos);
+    Result own = Run({"move", "--help"});
+    EXPECT_EQ(own.status, 0);
+    EXPECT_NE(own.out.find("just before"), std::string::npos);
+    Result none = Run({});
+    EXPECT_EQ(none.status, 2);
+    EXPECT_NE(none.err.find("--help"), std::string::npos);
+    EXPECT_TRUE(none.out.empty());
+}
+
+} // namespace

@@ -1,0 +1,303 @@
+#include "tools/vorlane-gsk/Commands.h"
+
+#include <charconv>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "gallery/ComponentReader.h"
+#include "gallery/ImageList.h"
+#include "gallery/Stream.h"
+#include "gallery/Thumbnail.h"
+#include "gallery/View.h"
+#include "gallery/Vorlane1.h"
+#include "platform/Exceptions.h"
+#include "platform/Path.h"
+#include "tools/vorlane-gsk/Json.h"
+#include "tools/vorlane-gsk/Placeholder.h"
+#include "tools/vorlane-gsk/Png.h"
+#include "tools/vorlane-gsk/Text.h"
+
+namespace vorlane::gsk {
+namespace fs = std::filesystem;
+namespace {
+
+// The tool shows no list; the view only tells the gallery which entry is "selected" and which one it
+// is "dropped on", so that removing and moving go through the gallery's own operations.
+class SelectionView : public GalleryView {
+public:
+    void BeginUpdate() override {}
+    void EndUpdate() override {}
+    void Clear() override {}
+    void SetLargeImages(TImageList*) override {}
+    void AddItem(const std::string&, int) override {}
+    std::optional<int> SelectedIndex() const override { return selected; }
+    std::optional<int> DropTargetIndex() const override { return dropTarget; }
+
+    std::optional<int> selected;
+    std::optional<int> dropTarget;
+};
+
+// A picture or gallery operand as an absolute path; the gallery stores the paths it is given, and a
+// relative one would mean something else to the program, whose working folder is not ours.
+std::string AbsolutePath(const std::string& operand)
+{
+    return fs::absolute(fs::path(operand)).lexically_normal().string();
+}
+
+// The gallery file operand. The gallery always works on "ManagerName with the extension .gsk", so a
+// FILE with another extension would make it read or write a different file than the one named.
+std::string GalleryOperand(const std::string& operand)
+{
+    const std::string file = AbsolutePath(operand);
+    if (path::ChangeFileExt(file, ".gsk") != file)
+        throw UsageError("'" + operand + "' is not a gallery file name: it must end in \".gsk\"");
+    return file;
+}
+
+void UsePlaceholder(TVorlane& gallery)
+{
+    TImageList defaults(nullptr, ThumbnailSize, ThumbnailSize);
+    const Bitmap image = PlaceholderImage();
+    const Bitmap mask = PlaceholderMask();
+    defaults.Add(image, &mask);
+    gallery.SetDefaultImages(defaults);
+}
+
+// Reads an existing gallery file the way the program's load command does.
+void LoadExisting(TVorlane& gallery, const std::string& file)
+{
+    if (!fs::is_regular_file(file))
+        throw EFOpenError(Format(msg::FOpenError, file.c_str()));
+    UsePlaceholder(gallery);
+    gallery.SetManagerName(file);
+    gallery.LoadGallery();
+}
+
+bool SameFile(const std::string& a, const std::string& b)
+{
+    if (a == b)
+        return true;
+    std::error_code error;
+    return fs::equivalent(a, b, error);
+}
+
+// Saves into `file`. The gallery saves under its ManagerName, which the file itself stores: a gallery that
+// was copied or moved still names its old place. Editing this file must not write that other one, so
+// ManagerName then becomes this file's path, which is also where the program will save it from now on.
+void SaveTo(TVorlane& gallery, const std::string& file)
+{
+    if (!SameFile(gallery.GalleryFileName(), file)) {
+        std::fprintf(stderr, "%s: note: ManagerName was \"%s\"; it is now \"%s\", the file being edited\n",
+                     ToolName, DisplayText(gallery.ManagerName()).c_str(), file.c_str());
+        gallery.SetManagerName(file);
+    }
+    gallery.SaveGallery();
+}
+
+// An entry index operand, counted from 0.
+int IndexOperand(const std::string& operand, const TVorlane& gallery)
+{
+    int value = 0;
+    const char* end = operand.data() + operand.size();
+    const auto [stop, error] = std::from_chars(operand.data(), end, value);
+    if (error != std::errc() || stop != end || operand.empty())
+        throw UsageError("'" + operand + "' is not an entry index (a whole number from 0)");
+    if (value < 0 || value >= gallery.FileNames().Count())
+        throw EStringListError(Format(msg::ListIndexError, value));
+    return value;
+}
+
+void Show(const Invocation& invocation, std::FILE* out)
+{
+    const std::string file = GalleryOperand(invocation.operands[0]);
+    TVorlane gallery;
+    LoadExisting(gallery, file);
+    const TImageList& images = gallery.Images();
+    const TStringList& names = gallery.FileNames();
+
+    if (invocation.json) {
+        JsonWriter json;
+        json.BeginObject();
+        json.Key("file"), json.String(file);
+        json.Key("managerName"), json.String(gallery.ManagerName());
+        json.Key("initialDir"), json.String(gallery.InitialDir());
+        json.Key("iniManagerName"), json.String(gallery.IniManagerName());
+        json.Key("formLeft"), json.Number(gallery.FormLeft());
+        json.Key("formTop"), json.Number(gallery.FormTop());
+        json.Key("formWidth"), json.Number(gallery.FormWidth());
+        json.Key("formHeight"), json.Number(gallery.FormHeight());
+        json.Key("images");
+        json.BeginObject();
+        json.Key("count"), json.Number(images.Count());
+        json.Key("width"), json.Number(images.Width());
+        json.Key("height"), json.Number(images.Height());
+        json.Key("bitsPerPixel"), json.Number(images.BitsPerPixel());
+        json.EndObject();
+        json.Key("entries");
+        json.BeginArray();
+        for (const std::string& name : names.Items())
+            json.String(name);
+        json.EndArray();
+        json.EndObject();
+        std::fprintf(out, "%s\n", json.Text().c_str());
+        return;
+    }
+
+    std::fprintf(out, "File:           %s\n", DisplayText(file).c_str());
+    std::fprintf(out, "ManagerName:    %s\n", DisplayText(gallery.ManagerName()).c_str());
+    std::fprintf(out, "InitialDir:     %s\n", DisplayText(gallery.InitialDir()).c_str());
+    if (!gallery.IniManagerName().empty())
+        std::fprintf(out, "IniManagerName: %s\n", DisplayText(gallery.IniManagerName()).c_str());
+    std::fprintf(out, "Window:         left %d, top %d, width %d, height %d\n", int(gallery.FormLeft()),
+                 int(gallery.FormTop()), int(gallery.FormWidth()), int(gallery.FormHeight()));
+    std::fprintf(out, "Images:         %d of %dx%d, %d bits per pixel (the placeholder and one per entry)\n",
+                 images.Count(), images.Width(), images.Height(), images.BitsPerPixel());
+    std::fprintf(out, "Entries:        %d\n", names.Count());
+    for (int i = 0; i < names.Count(); ++i)
+        std::fprintf(out, "%4d  %s\n", i, DisplayText(names[i]).c_str());
+}
+
+void Add(const Invocation& invocation, std::FILE* out)
+{
+    const std::string file = GalleryOperand(invocation.operands[0]);
+    TVorlane gallery;
+    const bool exists = fs::exists(file);
+    if (exists) {
+        LoadExisting(gallery, file);
+    } else {
+        UsePlaceholder(gallery);
+        gallery.SetManagerName(file);
+    }
+
+    std::vector<std::string> pictures;
+    for (size_t i = 1; i < invocation.operands.size(); ++i)
+        pictures.push_back(AbsolutePath(invocation.operands[i]));
+    // One by one rather than AddImages, to name the picture that fails. Nothing is saved then, so the
+    // file stays as it was.
+    for (const std::string& picture : pictures) {
+        try {
+            gallery.AddImage(picture);
+        } catch (const Exception& error) {
+            throw Exception(picture + ": " + error.Message());
+        }
+    }
+    gallery.RefreshView();
+    // As the window's add command: the folder of the first picture, without its trailing separator.
+    gallery.SetInitialDir(path::ExtractFileDir(pictures.front()));
+    SaveTo(gallery, file);
+    std::fprintf(out, "%s: %zu added, %d entries%s\n", DisplayText(file).c_str(), pictures.size(),
+                 gallery.FileNames().Count(), exists ? "" : " (new gallery)");
+}
+
+void Remove(const Invocation& invocation, std::FILE* out)
+{
+    const std::string file = GalleryOperand(invocation.operands[0]);
+    TVorlane gallery;
+    LoadExisting(gallery, file);
+    SelectionView view;
+    gallery.SetView(&view);
+    view.selected = IndexOperand(invocation.operands[1], gallery);
+    const std::string removed = gallery.GetSelectedFileName();
+    gallery.DeleteSelected();
+    gallery.SetView(nullptr);
+    SaveTo(gallery, file);
+    std::fprintf(out, "%s: removed %d %s, %d entries left\n", DisplayText(file).c_str(), *view.selected,
+                 DisplayText(removed).c_str(), gallery.FileNames().Count());
+}
+
+void Move(const Invocation& invocation, std::FILE* out)
+{
+    const std::string file = GalleryOperand(invocation.operands[0]);
+    TVorlane gallery;
+    LoadExisting(gallery, file);
+    SelectionView view;
+    gallery.SetView(&view);
+    view.selected = IndexOperand(invocation.operands[1], gallery);
+    view.dropTarget = IndexOperand(invocation.operands[2], gallery);
+    gallery.MoveSelected();
+    gallery.SetView(nullptr);
+    SaveTo(gallery, file);
+    const int from = *view.selected, to = *view.dropTarget;
+    const int landed = to > from ? to - 1 : to;
+    std::fprintf(out, "%s: entry %d is now entry %d\n", DisplayText(file).c_str(), from, landed);
+}
+
+void Thumbs(const Invocation& invocation, std::FILE* out)
+{
+    const std::string file = GalleryOperand(invocation.operands[0]);
+    TVorlane gallery;
+    LoadExisting(gallery, file);
+    const TImageList& images = gallery.Images();
+
+    RgbaPicture sheet;
+    sheet.width = images.Width() * images.Count();
+    sheet.height = images.Height();
+    sheet.pixels.assign(size_t(sheet.width) * size_t(sheet.height) * 4, 0);
+    for (int i = 0; i < images.Count(); ++i) {
+        const Bitmap& image = images.Image(i);
+        const Bitmap& mask = images.Mask(i);
+        for (int y = 0; y < images.Height(); ++y)
+            for (int x = 0; x < images.Width(); ++x) {
+                const Rgb colour = image.PixelRgb(x, y);
+                const bool clear = !mask.Empty() && mask.PixelValue(x, y) != 0;
+                uint8_t* pixel = sheet.pixels.data() + (size_t(y) * size_t(sheet.width) + size_t(i * images.Width() + x)) * 4;
+                pixel[0] = RedOf(colour);
+                pixel[1] = GreenOf(colour);
+                pixel[2] = BlueOf(colour);
+                pixel[3] = clear ? 0 : 255;
+            }
+    }
+    WriteFileBytes(invocation.operands[1], EncodePng(sheet));
+    std::fprintf(out, "%s: %d images, %dx%d\n", DisplayText(invocation.operands[1]).c_str(), images.Count(),
+                 sheet.width, sheet.height);
+}
+
+void Check(const Invocation& invocation, std::FILE* out)
+{
+    const std::string file = GalleryOperand(invocation.operands[0]);
+    TVorlane gallery;
+    LoadExisting(gallery, file);
+
+    // The program's load stops after the image list and never looks further; a whole file ends there.
+    // This second reading starts without a placeholder, so the counts below are the file's own.
+    TVorlane again;
+    TFileStream stream(file, TFileStream::Mode::OpenRead);
+    { ComponentReader(stream).ReadComponent(again); }
+    { ComponentReader(stream).ReadComponent(again.Images()); }
+    if (const int64_t rest = stream.Remaining(); rest > 0)
+        throw Exception(DisplayText(file) + ": " + std::to_string(rest) + " bytes after the image list");
+
+    const int entries = again.FileNames().Count();
+    const TImageList& images = again.Images();
+    if (images.Width() != ThumbnailSize || images.Height() != ThumbnailSize)
+        throw Exception(DisplayText(file) + ": the images are " + std::to_string(images.Width()) + "x" +
+                        std::to_string(images.Height()) + ", not 32x32");
+    if (images.Count() != entries + 1)
+        throw Exception(DisplayText(file) + ": " + std::to_string(entries) + " entries but " +
+                        std::to_string(images.Count()) + " images (the placeholder and one per entry expected)");
+    std::fprintf(out, "%s: ok (%d entries, %d images)\n", DisplayText(file).c_str(), entries, images.Count());
+}
+
+} // namespace
+
+void RunCommand(const Invocation& invocation, std::FILE* out)
+{
+    const std::string& command = invocation.command;
+    if (command == "show")
+        Show(invocation, out);
+    else if (command == "add")
+        Add(invocation, out);
+    else if (command == "remove")
+        Remove(invocation, out);
+    else if (command == "move")
+        Move(invocation, out);
+    else if (command == "thumbs")
+        Thumbs(invocation, out);
+    else if (command == "check")
+        Check(invocation, out);
+    else
+        throw UsageError("unknown command '" + command + "'");
+}
+
+} // namespace vorlane::gsk

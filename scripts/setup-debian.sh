@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils x11-apps imagemagick dbus libglib2.0-bin desktop-file-utils
   fonts-ipafont-gothic
+  zlib1g-dev
 )
 
 missing=()

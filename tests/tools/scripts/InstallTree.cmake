@@ -15,9 +15,9 @@ if(NOT result EQUAL 0)
 endif()
 
 set(failures "")
-macro(fail text)
-  string(APPEND failures "  ${text}\n")
-endmacro()
+function(fail text)
+  set(failures "${failures}  ${text}\n" PARENT_SCOPE)
+endfunction()
 
 set(programs vorlane-gsk)
 if(HAVE_PROGRAM)

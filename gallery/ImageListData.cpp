@@ -299,7 +299,10 @@ void ReadImageListData(std::span<const uint8_t> data, TImageList& list)
             const int depth = HeldDepth(picture, list.BitsPerPixel());
             std::vector<Bitmap> images, masks;
             CutTiles(picture, withMask ? &mask : nullptr, width, height, depth, count, images, masks);
-            list.Adopt(width, height, depth, capacity, std::move(images), std::move(masks));
+            // The capacity is taken as far as the picture has room for it: a header claiming more would
+            // make the next write far larger than the data read.
+            const int room = int(std::min<int64_t>(capacity, Tiles(picture, width, height)));
+            list.Adopt(width, height, depth, room, std::move(images), std::move(masks));
             list.SetBkColor(background == NoColour ? clNone : int32_t(background & 0xFFFFFF));
         } catch (const Exception&) {
             list.Clear();

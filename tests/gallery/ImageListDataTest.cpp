@@ -280,6 +280,19 @@ TEST(ImageListData, WithoutTheMaskFlagImagesAreOpaque)
     EXPECT_EQ(list.Image(2).PixelRgb(1, 1), MakeRgb(7, 7, 7));
 }
 
+TEST(ImageListData, CapacityIsBoundByThePicture)
+{
+    // One tile row of 2 x 2 tiles, a header claiming room for 1029 images of them.
+    Bytes data = CurrentLayout(1, 2, 2, WriteBmp(Bitmap(8, 2, 24)), WriteBmp(BlackAndWhite(8, 2)));
+    data[6] = 0x05;
+    data[7] = 0x04;
+    TImageList list;
+    list.ReadData(data);
+    EXPECT_EQ(list.Count(), 1);
+    EXPECT_EQ(list.Capacity(), 4);
+    EXPECT_EQ(list.WriteData().size(), data.size());
+}
+
 TEST(ImageListData, UnreadableDataLeavesTheListEmpty)
 {
     TImageList list(nullptr, 32, 32);

@@ -30,6 +30,12 @@ struct JpegSession {
     inverse_DCT_method_ptr inverseDct[MAX_COMPONENTS]{};
     const uint8_t* neededBlocks[MAX_COMPONENTS]{};
     JDIMENSION blockColumns[MAX_COMPONENTS]{};
+    // In a single interleaved scan also libjpeg's entropy decoder, which MCU columns hold such blocks,
+    // and the column of the next MCU it decodes (it decodes each MCU once, in order).
+    boolean (*decodeMcu)(j_decompress_ptr, JBLOCKROW*) = nullptr;
+    const uint8_t* neededMcus = nullptr;
+    JDIMENSION mcusPerRow = 0;
+    JDIMENSION nextMcuColumn = 0;
 };
 
 namespace {
@@ -67,8 +73,26 @@ void SelectiveInverseDct(j_decompress_ptr info, jpeg_component_info* component, 
         return;
     }
     // A block no kept column depends on: black, cheaper than transforming it and never left undefined.
-    for (JDIMENSION row = 0; row < size; ++row)
-        std::memset(output[row] + outputColumn, 0, size);
+    static constexpr JSAMPLE Black[DCTSIZE] = {};
+    if (size == DCTSIZE) {
+        for (int row = 0; row < DCTSIZE; ++row)
+            std::memcpy(output[row] + outputColumn, Black, DCTSIZE);
+    } else {
+        for (JDIMENSION row = 0; row < size; ++row)
+            std::memset(output[row] + outputColumn, 0, size);
+    }
+}
+
+// An MCU none of whose blocks is needed is decoded as a skipped one is: its coefficients are read past,
+// not stored.
+boolean SelectiveDecodeMcu(j_decompress_ptr info, JBLOCKROW* blocks)
+{
+    Session* s = static_cast<Session*>(info->client_data);
+    const JDIMENSION column = s->nextMcuColumn;
+    const boolean decoded = s->decodeMcu(info, s->neededMcus[column] != 0 ? blocks : nullptr);
+    if (decoded)
+        s->nextMcuColumn = column + 1 == s->mcusPerRow ? 0 : column + 1;
+    return decoded;
 }
 
 // The one place that catches libjpeg's errors, as libjpeg's own example does: setjmp here, then the step,
@@ -221,6 +245,29 @@ void JpegDecoder::DecodeOnlyColumns(const std::vector<int>& columns)
         s->inverseDct[c] = info.idct->inverse_DCT[c];
         info.idct->inverse_DCT[c] = SelectiveInverseDct;
     }
+
+    // A single scan holding every component is decoded an MCU at a time as rows are read or skipped,
+    // and nothing of it has been decoded yet; several scans were all decoded by Start().
+    if (jpeg_has_multiple_scans(&info) || info.comps_in_scan != info.num_components || info.entropy == nullptr ||
+        info.MCUs_per_row == 0)
+        return;
+    neededMcus_.assign(info.MCUs_per_row, 0);
+    for (JDIMENSION column = 0; column < info.MCUs_per_row; ++column) {
+        for (int i = 0; i < info.comps_in_scan; ++i) {
+            const jpeg_component_info& component = *info.cur_comp_info[i];
+            const int c = component.component_index;
+            for (int b = 0; b < component.MCU_width; ++b) {
+                const JDIMENSION block = column * JDIMENSION(component.MCU_width) + JDIMENSION(b);
+                if (block < component.width_in_blocks && s->neededBlocks[c][block] != 0)
+                    neededMcus_[column] = 1;
+            }
+        }
+    }
+    s->neededMcus = neededMcus_.data();
+    s->mcusPerRow = info.MCUs_per_row;
+    s->nextMcuColumn = 0;
+    s->decodeMcu = info.entropy->decode_mcu;
+    info.entropy->decode_mcu = SelectiveDecodeMcu;
 }
 
 void JpegDecoder::SkipRows(int count)

@@ -50,9 +50,10 @@ public:
     std::vector<RgbQuad> Palette() const;
     // The next output row: Width() * BitsPerPixel() / 8 bytes.
     void ReadRow(uint8_t* row);
-    // From now on only the output columns listed (ascending) need be right: libjpeg leaves out the
-    // inverse DCT of every block none of them depends on. CanSkipRows() only, after Start(); other
-    // columns of the rows read hold anything.
+    // From now on only the output columns listed need be right: libjpeg leaves out the inverse DCT of
+    // every block none of them depends on, and in a single-scan picture reads past such blocks' data as
+    // it does for skipped rows. CanSkipRows() only, after Start(); other columns of the rows read come
+    // out black or anything.
     void DecodeOnlyColumns(const std::vector<int>& columns);
     // Skips `count` rows (CanSkipRows() only).
     void SkipRows(int count);
@@ -64,6 +65,7 @@ private:
     void Check(bool succeeded) const;
     std::unique_ptr<JpegSession> session_;
     std::vector<uint8_t> neededBlocks_; // per component, one flag per block column
+    std::vector<uint8_t> neededMcus_;   // one flag per MCU column
 };
 
 // Opens a picture file for reading: EFOpenError "ファイル %s は開けません" when it cannot be opened or is

@@ -22,9 +22,9 @@
 
 #include <jpeglib.h>
 
+#include "gallery/ImageList.h"
 #include "gallery/Jpeg.h"
-#include "gallery/JpegDecoder.h"
-#include "gallery/JpegThumbnail.h"
+#include "gallery/Thumbnail.h"
 #include "tests/gallery/JpegEncode.h"
 
 namespace vorlane {
@@ -64,9 +64,8 @@ std::string WriteJpeg(const std::string& name, int width, int height, uint32_t s
 
 Bitmap Thumbnail(const std::string& path)
 {
-    const auto file = OpenPictureFile(path);
-    JpegDecoder decoder(file.get());
-    return StretchJpeg(decoder, 32, 32, 24);
+    static const TImageList images(nullptr, ThumbnailSize, ThumbnailSize);
+    return MakeThumbnail(path, images, 24);
 }
 
 // Entropy decoding only: every row skipped (all but the last at once, which libjpeg decodes through;

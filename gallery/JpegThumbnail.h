@@ -1,10 +1,9 @@
-// The stretched picture of a JPEG, decoded as it streams: only the rows the stretch takes are kept (and,
-// where libjpeg gives the same rows either way, only those rows are decompressed), so memory follows the
-// picture's width, not its area. The result equals DecodeJpeg followed by Stretch, pixel for pixel, and
-// the errors are the same.
+// The stretched picture of a JPEG, decoded as it streams: only the rows the stretch takes are kept, so
+// memory follows the picture's width, not its area. Where libjpeg gives the same pixels either way (24-bit
+// output, where no dithering carries from pixel to pixel) the other rows are skipped and only the blocks
+// the kept columns depend on are transformed. The result equals DecodeJpeg followed by Stretch, pixel for
+// pixel, and the errors are the same.
 #pragma once
-
-#include <cstdio>
 
 #include "gallery/Bitmap.h"
 

@@ -99,6 +99,23 @@ TEST(StretchJpeg, DamagedFilesGiveWhatTheFullDecodeGives)
     }
 }
 
+TEST(StretchJpeg, LargeHeaderWithLittleDataGivesLibjpegsGreyWithoutTheWholePicture)
+{
+    // 20,000 x 12,000 is within the limits, but the data end after the first rows: the full decode would
+    // hold 720 MB of grey; the thumbnail holds a row.
+    std::vector<uint8_t> jpeg = test::EncodeJpeg(test::TestPicture(64, 64, 2));
+    for (size_t i = 0; i + 8 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {
+            jpeg[i + 5] = uint8_t(12000 >> 8), jpeg[i + 6] = uint8_t(12000 & 0xFF);
+            jpeg[i + 7] = uint8_t(20000 >> 8), jpeg[i + 8] = uint8_t(20000 & 0xFF);
+            break;
+        }
+    const Bitmap thumbnail = Streamed(jpeg, 24);
+    for (int y = 1; y < 32; ++y)
+        for (int x = 0; x < 32; ++x)
+            ASSERT_EQ(thumbnail.PixelRgb(x, y), MakeRgb(128, 128, 128)) << x << "," << y;
+}
+
 TEST(StretchJpeg, ProgressivePicturesCutAfterEachScanMatchTheSmoothedFullDecode)
 {
     // Cut before a scan, the later coefficients are missing and libjpeg's block smoothing fills them in

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/Exceptions.h"
-
 namespace vorlane {
 namespace {
 
@@ -15,19 +13,6 @@ Bitmap Coordinates(int width, int height)
         for (int x = 0; x < width; ++x)
             picture.SetPixelRgb(x, y, MakeRgb(uint8_t(x), uint8_t(y), 7));
     return picture;
-}
-
-TEST(Stretch, ModeFollowsTheSurfaceAndPictureDepths)
-{
-    EXPECT_EQ(ChooseStretchMode(24, 24), StretchMode::ColorOnColor);
-    EXPECT_EQ(ChooseStretchMode(16, 8), StretchMode::ColorOnColor);
-    EXPECT_EQ(ChooseStretchMode(8, 8), StretchMode::ColorOnColor);
-    EXPECT_EQ(ChooseStretchMode(8, 24), StretchMode::Halftone);
-    EXPECT_EQ(ChooseStretchMode(4, 8), StretchMode::Halftone);
-    EXPECT_EQ(ChooseStretchMode(24, 1), StretchMode::BlackOnWhite);
-    EXPECT_EQ(ChooseStretchMode(8, 1), StretchMode::BlackOnWhite);
-    EXPECT_EQ(ChooseStretchMode(1, 1), StretchMode::BlackOnWhite);
-    EXPECT_EQ(ChooseStretchMode(1, 4), StretchMode::Halftone);
 }
 
 TEST(Stretch, ColourOnColourKeepsEveryTenthColumnOf320)
@@ -107,12 +92,6 @@ TEST(Stretch, HalftoneAveragesTheCoveredPixels)
     // Enlarging by a whole factor repeats pixels, as the other modes do.
     EXPECT_EQ(Stretch(Coordinates(8, 8), 32, 32, StretchMode::Halftone),
               Stretch(Coordinates(8, 8), 32, 32, StretchMode::ColorOnColor));
-}
-
-TEST(Stretch, EmptyPicturesAndTargetsAreRefused)
-{
-    EXPECT_THROW(Stretch(Bitmap(), 32, 32, StretchMode::ColorOnColor), EInvalidGraphic);
-    EXPECT_THROW(Stretch(Coordinates(4, 4), 0, 32, StretchMode::ColorOnColor), EInvalidGraphic);
 }
 
 } // namespace

@@ -83,8 +83,8 @@ ServerProcess::~ServerProcess()
     }
 }
 
-Xvfb::Xvfb()
-    : server_({"Xvfb", "-displayfd", "{fd}", "-screen", "0", "320x240x24", "-noreset", "-nolisten", "tcp"})
+Xvfb::Xvfb(const std::string& screen)
+    : server_({"Xvfb", "-displayfd", "{fd}", "-screen", "0", screen, "-noreset", "-nolisten", "tcp"})
 {
 }
 

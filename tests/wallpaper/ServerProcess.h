@@ -30,11 +30,12 @@ private:
     std::string line_;
 };
 
-// An X server of 320x240 pixels at 24 bits, kept alive after its last client leaves (-noreset: the
-// root's background survives). Display() is ":N", or empty when it could not be started.
+// An X server, 320x240 pixels at 24 bits unless told otherwise, kept alive after its last client leaves
+// (-noreset: the root's background survives). Display() is ":N"; Running() is false when it could not be
+// started.
 class Xvfb {
 public:
-    Xvfb();
+    explicit Xvfb(const std::string& screen = "320x240x24");
     bool Running() const { return server_.Ready(); }
     std::string Display() const { return ":" + server_.Line(); }
 

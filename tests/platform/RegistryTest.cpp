@@ -15,6 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using registry::Result;
+using namespace std::string_literals;
 
 class RegistryTest : public ::testing::Test {
 protected:
@@ -57,9 +58,9 @@ protected:
 
 TEST_F(RegistryTest, ValuesKeepTheirTypeAndEveryByte)
 {
-    const std::string awkward("a\0b\n%=[]\r\x7f\xe3\x81\x82 end ", 17);
+    const std::string awkward = "a\0b\n%=[]\r\x7f\xe3\x81\x82 end "s;
     Set("Binary", REG_BINARY, awkward);
-    Set("Text", REG_SZ, std::string("C:\\壁紙\\a b.bmp\0", 20));
+    Set("Text", REG_SZ, "C:\\壁紙\\a b.bmp\0"s);
     Set("Empty", REG_SZ, "");
     Set("Number", REG_DWORD, std::string("\x01\x00\x00\x00", 4));
 
@@ -69,7 +70,7 @@ TEST_F(RegistryTest, ValuesKeepTheirTypeAndEveryByte)
     EXPECT_EQ(value.type, REG_BINARY);
     EXPECT_EQ(std::string(value.data.begin(), value.data.end()), awkward);
     ASSERT_EQ(registry::QueryValue(key, "Text", SIZE_MAX, value), Result::Ok);
-    EXPECT_EQ(std::string(value.data.begin(), value.data.end()), std::string("C:\\壁紙\\a b.bmp\0", 20));
+    EXPECT_EQ(std::string(value.data.begin(), value.data.end()), "C:\\壁紙\\a b.bmp\0"s);
     uint32_t type = 0;
     size_t size = 99;
     ASSERT_EQ(registry::QueryValueInfo(key, "Empty", type, size), Result::Ok);

@@ -1,0 +1,16 @@
+// The application object: a Qt application whose event delivery hands any exception that escapes an
+// event handler to the central handler (an error box), after which the event loop goes on.
+#pragma once
+
+#include <QApplication>
+
+namespace vorlane {
+
+class TApplication : public QApplication {
+public:
+    TApplication(int& argc, char** argv);
+    ~TApplication() override;
+    bool notify(QObject* receiver, QEvent* event) override;
+};
+
+} // namespace vorlane

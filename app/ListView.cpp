@@ -1,0 +1,260 @@
+#include "app/ListView.h"
+
+#include <vector>
+
+#include <QAbstractListModel>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QIcon>
+#include <QImage>
+#include <QMimeData>
+#include <QPixmap>
+
+#include "app/Pictures.h"
+#include "gallery/ImageList.h"
+
+namespace vorlane {
+namespace {
+
+const QString ItemMimeType = QStringLiteral("application/x-vorlane-gallery-item");
+
+} // namespace
+
+class GalleryItemModel final : public QAbstractListModel {
+public:
+    struct Item {
+        QString caption;
+        int imageIndex;
+    };
+
+    int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : int(items.size()); }
+
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (!index.isValid() || index.row() >= int(items.size()))
+            return {};
+        const Item& item = items[size_t(index.row())];
+        switch (role) {
+        case Qt::DisplayRole:
+            return item.caption;
+        case Qt::DecorationRole:
+            return Icon(item.imageIndex);
+        case Qt::BackgroundRole:
+            if (dropTarget && *dropTarget == index.row())
+                return QVariant::fromValue(highlight);
+            return {};
+        default:
+            return {};
+        }
+    }
+
+    Qt::ItemFlags flags(const QModelIndex& index) const override
+    {
+        if (!index.isValid())
+            return Qt::NoItemFlags;
+        return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled;
+    }
+
+    QStringList mimeTypes() const override { return {ItemMimeType}; }
+    QMimeData* mimeData(const QModelIndexList& indexes) const override
+    {
+        auto* data = new QMimeData;
+        data->setData(ItemMimeType, QByteArray::number(indexes.isEmpty() ? -1 : indexes.front().row()));
+        return data;
+    }
+    Qt::DropActions supportedDragActions() const override { return Qt::CopyAction | Qt::MoveAction; }
+    Qt::DropActions supportedDropActions() const override { return Qt::CopyAction | Qt::MoveAction; }
+
+    void ForgetIcons() { icons.clear(); }
+    void BeginReset() { beginResetModel(); }
+    void EndReset() { endResetModel(); }
+
+    void SetDropTarget(std::optional<int> row)
+    {
+        if (row == dropTarget)
+            return;
+        const std::optional<int> old = dropTarget;
+        dropTarget = row;
+        for (const std::optional<int>& changed : {old, row})
+            if (changed && *changed < rowCount())
+                emit dataChanged(index(*changed), index(*changed), {Qt::BackgroundRole});
+    }
+
+    std::vector<Item> items;
+    TImageList* images = nullptr;
+    std::optional<int> dropTarget;
+    QBrush highlight;
+
+private:
+    QVariant Icon(int imageIndex) const
+    {
+        if (!images || imageIndex < 0 || imageIndex >= images->Count())
+            return {};
+        if (size_t(imageIndex) >= icons.size())
+            icons.resize(size_t(images->Count()));
+        QIcon& icon = icons[size_t(imageIndex)];
+        if (icon.isNull())
+            icon = QIcon(QPixmap::fromImage(ImageListPicture(*images, imageIndex)));
+        return icon;
+    }
+
+    mutable std::vector<QIcon> icons; // one per image of `images`, made when first painted
+};
+
+TListView::TListView(QWidget* parent) : QListView(parent), model_(std::make_unique<GalleryItemModel>())
+{
+    model_->highlight = palette().brush(QPalette::Highlight);
+    setModel(model_.get());
+    setViewMode(QListView::IconMode);
+    setIconSize(QSize(32, 32));
+    setGridSize(QSize(76, 66));
+    setMovement(QListView::Static);
+    setResizeMode(QListView::Adjust);
+    setWrapping(true);
+    setWordWrap(true);
+    setUniformItemSizes(true);
+    setLayoutMode(QListView::Batched);
+    setBatchSize(500);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    setDropIndicatorShown(false);
+    setDragDropMode(QAbstractItemView::DragDrop);
+    setDefaultDropAction(Qt::CopyAction);
+}
+
+TListView::~TListView()
+{
+    setModel(nullptr);
+}
+
+void TListView::BeginUpdate()
+{
+    if (updateDepth_++ == 0)
+        model_->BeginReset();
+}
+
+void TListView::EndUpdate()
+{
+    if (updateDepth_ > 0 && --updateDepth_ == 0)
+        model_->EndReset();
+}
+
+void TListView::Clear()
+{
+    BeginUpdate();
+    model_->items.clear();
+    model_->ForgetIcons(); // the images may have changed since they were drawn
+    EndUpdate();
+}
+
+void TListView::SetLargeImages(TImageList* images)
+{
+    BeginUpdate();
+    model_->images = images;
+    model_->ForgetIcons();
+    EndUpdate();
+}
+
+void TListView::AddItem(const std::string& caption, int imageIndex)
+{
+    BeginUpdate();
+    model_->items.push_back({QString::fromStdString(caption), imageIndex});
+    EndUpdate();
+}
+
+std::optional<int> TListView::SelectedIndex() const
+{
+    const QModelIndexList selected = selectionModel()->selectedIndexes();
+    if (selected.isEmpty())
+        return std::nullopt;
+    return selected.front().row();
+}
+
+std::optional<int> TListView::DropTargetIndex() const
+{
+    return dropTarget_;
+}
+
+int TListView::Count() const
+{
+    return int(model_->items.size());
+}
+
+std::string TListView::Caption(int index) const
+{
+    return model_->items.at(size_t(index)).caption.toStdString();
+}
+
+int TListView::ImageIndex(int index) const
+{
+    return model_->items.at(size_t(index)).imageIndex;
+}
+
+void TListView::Select(std::optional<int> index)
+{
+    if (index && *index >= 0 && *index < Count())
+        setCurrentIndex(model_->index(*index));
+    else
+        clearSelection();
+}
+
+void TListView::DropOn(std::optional<int> target)
+{
+    dropTarget_ = target;
+    model_->SetDropTarget(std::nullopt);
+    if (OnDragDrop)
+        OnDragDrop();
+    dropTarget_.reset();
+}
+
+bool TListView::OwnDrag(const QDropEvent* event) const
+{
+    return event->source() == this && event->mimeData()->hasFormat(ItemMimeType);
+}
+
+void TListView::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!OwnDrag(event)) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+void TListView::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (!OwnDrag(event)) {
+        event->ignore();
+        return;
+    }
+    QListView::dragMoveEvent(event); // scrolls near the edges
+    const QModelIndex under = indexAt(event->position().toPoint());
+    model_->SetDropTarget(under.isValid() ? std::optional<int>(under.row()) : std::nullopt);
+    // A copy, so that Qt removes nothing from the list once the drag is over.
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+void TListView::dragLeaveEvent(QDragLeaveEvent* event)
+{
+    model_->SetDropTarget(std::nullopt);
+    QListView::dragLeaveEvent(event);
+}
+
+void TListView::dropEvent(QDropEvent* event)
+{
+    if (!OwnDrag(event)) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    const QModelIndex under = indexAt(event->position().toPoint());
+    DropOn(under.isValid() ? std::optional<int>(under.row()) : std::nullopt);
+}
+
+} // namespace vorlane

@@ -1,0 +1,36 @@
+// The program Vorlane16: the application object, the main window and the gallery-name dialog, then the
+// event loop until the main window closes.
+#include <exception>
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include "app/Application.h"
+#include "app/ErrorReport.h"
+#include "app/GskFormUnit.h"
+#include "app/MaonFormUnit.h"
+#include "app/QtDialogs.h"
+
+int main(int argc, char** argv)
+{
+    using namespace vorlane;
+    TApplication application(argc, argv);
+    QtDialogRunner dialogs;
+    try {
+        MainForm = new TMainForm(dialogs);
+        GskForm = new TGskForm;
+    } catch (const std::exception& error) {
+        // Nothing of the program can run without its windows.
+        QMessageBox box(QMessageBox::Critical, QString::fromUtf8(StartupErrorTitle),
+                        QString::fromStdString(StartupErrorText(error)), QMessageBox::Ok);
+        box.exec();
+        return 1;
+    }
+    MainForm->show();
+    const int code = application.exec();
+    delete MainForm;
+    MainForm = nullptr;
+    delete GskForm;
+    GskForm = nullptr;
+    return code;
+}

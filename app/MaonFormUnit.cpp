@@ -1,0 +1,320 @@
+#include "app/MaonFormUnit.h"
+
+#include <algorithm>
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QShowEvent>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "app/Appearance.h"
+#include "app/ErrorReport.h"
+#include "app/GskFormUnit.h"
+#include "app/ListView.h"
+#include "app/Pictures.h"
+#include "gallery/ImageList.h"
+#include "gallery/Vorlane1.h"
+#include "platform/Path.h"
+#include "platform/Profile.h"
+
+namespace vorlane {
+
+TMainForm* MainForm = nullptr;
+
+namespace {
+
+constexpr const char* IniFileName = "Vorlane.ini";
+constexpr const char* IniSection = "Initial";
+constexpr const char* DefaultGalleryName = "画集";
+
+// A stored width or height is applied as it is, but no bigger than this: a damaged gallery file must not
+// make the window ask for gigabytes of backing store.
+constexpr int MaxWindowSide = 8192;
+
+std::string EditText(const TGskForm& form)
+{
+    return form.GskEdit->text().toStdString();
+}
+
+} // namespace
+
+TMainForm::TMainForm(DialogRunner& dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(dialogs)
+{
+    setWindowTitle(QStringLiteral("Quorvel Vorlane  Ver1.6"));
+    setFont(WindowFont());
+    setContextMenuPolicy(Qt::NoContextMenu); // no pop-up menu anywhere
+    move(296, 105);
+    resize(510, 401);
+
+    CreateToolBar();
+
+    ListView = new TListView(this);
+    ListView->OnDragDrop = [this] { RunCommand([this] { ListViewDragDrop(); }); };
+    setCentralWidget(ListView);
+    setTabOrder(ListView, ListView);
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setFixedHeight(19);
+    setStatusBar(StatusBar1);
+
+    DefaultImageList = new TImageList(this, 32, 32);
+    DefaultImageList->SetName("DefaultImageList");
+    AddPicture(*DefaultImageList, PlaceholderPicture);
+
+    ButtonImageList = new TImageList(this, 32, 32);
+    ButtonImageList->SetName("ButtonImageList");
+    for (int i = 0; i < 5; ++i)
+        AddPicture(*ButtonImageList, ButtonPicture(i));
+    OpenImageButton->setIcon(ImageListIcon(*ButtonImageList, 0));
+    WallButton->setIcon(ImageListIcon(*ButtonImageList, 1));
+    ToolButton1->setIcon(ImageListIcon(*ButtonImageList, 2));
+    ToolButton2->setIcon(ImageListIcon(*ButtonImageList, 3));
+
+    OpenImage.Filter = "ﾋﾞｯﾄﾏｯﾌﾟ (*.bmp)|*.bmp|JPEG(*.jpg)|*jpg";
+    OpenImage.FilterIndex = 1;
+    OpenImage.AllowMultiSelect = true;
+    OpenImage.FileMustExist = true;
+    OpenImage.Sizable = false;
+    OpenImage.PicturePreview = true;
+
+    Opengsk.Filter = "画集|*.gsk";
+    Opengsk.Sizable = true;
+
+    CreateMenus();
+
+    RunCommand([this] { FormCreate(); });
+}
+
+TMainForm::~TMainForm()
+{
+    RunCommand([this] { FormDestroy(); });
+    if (Gallery)
+        Gallery->SetView(nullptr);
+    ListView->SetLargeImages(nullptr);
+    Gallery.reset();
+}
+
+void TMainForm::CreateToolBar()
+{
+    ToolBar1 = new QToolBar(this);
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+    ToolBar1->setIconSize(QSize(32, 32));
+    ToolBar1->setContentsMargins(0, 0, 0, 0);
+    ToolBar1->setFixedHeight(55);
+    addToolBar(Qt::TopToolBarArea, ToolBar1);
+
+    const auto button = [this](const char* caption, const char* hint, bool showHint, void (TMainForm::*handler)()) {
+        auto* b = new QToolButton(ToolBar1);
+        b->setText(QString::fromUtf8(caption));
+        b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        b->setIconSize(QSize(32, 32));
+        b->setFixedSize(55, 51);
+        b->setAutoRaise(true);
+        // The hint is kept with the button; it shows as a tool tip only where the layout lets it.
+        b->setProperty("Hint", QString::fromUtf8(hint));
+        if (showHint)
+            b->setToolTip(QString::fromUtf8(hint));
+        if (handler)
+            connect(b, &QToolButton::clicked, this, [this, handler] { RunCommand([this, handler] { (this->*handler)(); }); });
+        ToolBar1->addWidget(b);
+        return b;
+    };
+    OpenImageButton = button("画像読込", "画像を読み込む(複数可)", true, &TMainForm::OpenImageButtonClick);
+    WallButton = button("壁紙", "壁紙にする", true, nullptr);
+    ToolButton1 = button("削除", "画像削除", true, &TMainForm::ToolButton1Click);
+    ToolButton2 = button("画集読込", "画集を読み込む", false, &TMainForm::ToolButton2Click);
+}
+
+void TMainForm::CreateMenus()
+{
+    MainMenu1 = menuBar();
+    const auto item = [this](QMenu* menu, const char* caption, void (TMainForm::*handler)()) {
+        QAction* action = menu->addAction(QString::fromUtf8(caption));
+        if (handler)
+            connect(action, &QAction::triggered, this, [this, handler] { RunCommand([this, handler] { (this->*handler)(); }); });
+        return action;
+    };
+    F1 = MainMenu1->addMenu(QStringLiteral("ファイル(&F)"));
+    N1 = item(F1, "新規画集(&N)", &TMainForm::N1Click);
+    L1 = item(F1, "画集読込(&L)", &TMainForm::L1Click);
+    R1 = item(F1, "画集の名前を変える(&R)", &TMainForm::R1Click);
+    G1 = item(F1, "画像読込(&G)", &TMainForm::G1Click);
+    D1 = item(F1, "画像削除(&D)", &TMainForm::D1Click);
+
+    KabeW1 = MainMenu1->addMenu(QStringLiteral("壁紙(&W)"));
+    X1 = item(KabeW1, "壁紙に設定(&X)", nullptr);
+    N2 = KabeW1->addSeparator();
+    CentC = item(KabeW1, "画像を中央に(&C)", nullptr);
+    TileV = item(KabeW1, "画像を並べて(&V)", nullptr);
+    CentC->setCheckable(true);
+    TileV->setCheckable(true);
+
+    s1 = MainMenu1->addMenu(QStringLiteral("ｽｸﾘｰﾝｾｰﾊﾞ(&S)"));
+    A1 = item(s1, "画集の設定(&A)", &TMainForm::A1Click);
+    B1 = item(s1, "画集の解除(&B)", &TMainForm::B1Click);
+}
+
+void TMainForm::FormCreate()
+{
+    Gallery = std::make_unique<TVorlane>();
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        Gallery->SetDisplayBitsPerPixel(screen->depth());
+    IniFile = std::make_unique<TIniFile>(IniFileName);
+    StartManagerName = IniFile->ReadString(IniSection, "Manager", path::ProgramFolder() + DefaultGalleryName);
+}
+
+void TMainForm::FormShow()
+{
+    Gallery->SetDefaultImages(*DefaultImageList);
+    Gallery->SetView(ListView);
+    Gallery->SetManagerName(StartManagerName);
+    LoadGallery();
+    move(x(), Gallery->FormTop());
+    move(Gallery->FormLeft(), y());
+    resize(std::min(Gallery->FormWidth(), MaxWindowSide), height());
+    resize(width(), std::min(Gallery->FormHeight(), MaxWindowSide));
+    OpenImage.InitialDir = Gallery->InitialDir();
+    UpdateCaption();
+}
+
+void TMainForm::FormClose()
+{
+    Gallery->SetFormTop(y());
+    Gallery->SetFormLeft(x());
+    Gallery->SetFormWidth(width());
+    Gallery->SetFormHeight(height());
+    SaveGallery();
+}
+
+void TMainForm::FormDestroy()
+{
+    IniFile->WriteString(IniSection, "Manager", Gallery->ManagerName());
+}
+
+void TMainForm::UpdateCaption()
+{
+    setWindowTitle(QString::fromStdString(CaptionPrefix + path::ExtractFileName(Gallery->ManagerName())));
+}
+
+void TMainForm::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!shown_) {
+        shown_ = true;
+        RunCommand([this] { FormShow(); });
+    }
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    try {
+        FormClose();
+        event->accept();
+    } catch (...) {
+        // The gallery could not be saved: say why and stay open, so that a later close tries again.
+        event->ignore();
+        HandleCurrentException();
+    }
+}
+
+void TMainForm::LoadGallery()
+{
+    const std::string file = Gallery->GalleryFileName();
+    try {
+        Gallery->LoadGallery();
+    } catch (...) {
+        damaged_.LoadFailed(file);
+        throw;
+    }
+}
+
+void TMainForm::SaveGallery()
+{
+    damaged_.BeforeSave(Gallery->GalleryFileName());
+    Gallery->SaveGallery();
+}
+
+void TMainForm::OpenImageButtonClick()
+{
+    if (!dialogs_.Execute(OpenImage))
+        return;
+    Gallery->AddImages(OpenImage.Files);
+    Gallery->SetInitialDir(path::ExtractFileDir(OpenImage.FileName));
+}
+
+void TMainForm::G1Click()
+{
+    OpenImageButtonClick();
+}
+
+void TMainForm::ToolButton1Click()
+{
+    Gallery->DeleteSelected();
+}
+
+void TMainForm::D1Click()
+{
+    ToolButton1Click();
+}
+
+void TMainForm::ToolButton2Click()
+{
+    Opengsk.InitialDir = path::ProgramFolder();
+    if (!dialogs_.Execute(Opengsk))
+        return;
+    SaveGallery();
+    Gallery->ClearImages();
+    Gallery->SetManagerName(Opengsk.FileName);
+    LoadGallery();
+    OpenImage.InitialDir = Gallery->InitialDir();
+    UpdateCaption();
+}
+
+void TMainForm::L1Click()
+{
+    ToolButton2Click();
+}
+
+void TMainForm::N1Click()
+{
+    if (dialogs_.ShowModal(*GskForm) != mrOk)
+        return;
+    SaveGallery();
+    Gallery->ClearImages();
+    Gallery->SetManagerName(path::ProgramFolder() + EditText(*GskForm));
+    LoadGallery();
+    UpdateCaption();
+}
+
+void TMainForm::R1Click()
+{
+    if (dialogs_.ShowModal(*GskForm) != mrOk)
+        return;
+    Gallery->SetManagerName(path::ProgramFolder() + EditText(*GskForm));
+    UpdateCaption();
+}
+
+void TMainForm::A1Click()
+{
+    IniFile->WriteString(IniSection, "Saver", Gallery->ManagerName());
+}
+
+void TMainForm::B1Click()
+{
+    IniFile->WriteString(IniSection, "Saver", "Default");
+}
+
+void TMainForm::ListViewDragDrop()
+{
+    Gallery->MoveSelected();
+}
+
+} // namespace vorlane

@@ -1,0 +1,114 @@
+// The main window: tool bar, large-icon list, status bar, menus, the two open dialogs and the non-visual
+// components, with the handlers the layout binds. Handlers stay short: the gallery, the wallpaper and
+// the SSTP components do the work.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include <QMainWindow>
+
+#include "app/DamagedGallery.h"
+#include "app/Dialogs.h"
+#include "platform/Component.h"
+
+class QAction;
+class QMenu;
+class QMenuBar;
+class QStatusBar;
+class QToolBar;
+class QToolButton;
+
+namespace vorlane {
+
+class TImageList;
+class TIniFile;
+class TListView;
+class TVorlane;
+
+// The fixed part of the caption; the gallery's file name follows it.
+inline constexpr const char* CaptionPrefix = "Quorvel Vorlane  Ver1.6 ";
+
+class TMainForm : public QMainWindow, public TComponent {
+public:
+    // Creates the components in layout order, then runs FormCreate. Dialogs are shown through `dialogs`.
+    explicit TMainForm(DialogRunner& dialogs, QWidget* parent = nullptr);
+    // Runs FormDestroy; the components go with the window.
+    ~TMainForm() override;
+    std::string ClassName() const override { return "TMainForm"; }
+
+    // The layout, in creation order.
+    QToolBar* ToolBar1;
+    QToolButton* OpenImageButton;
+    QToolButton* WallButton;
+    QToolButton* ToolButton1;
+    QToolButton* ToolButton2;
+    TListView* ListView;
+    QStatusBar* StatusBar1;
+    TImageList* DefaultImageList;
+    TImageList* ButtonImageList;
+    TOpenDialog OpenImage;
+    TOpenDialog Opengsk;
+    QMenuBar* MainMenu1;
+    QMenu* F1;
+    QAction* N1;
+    QAction* L1;
+    QAction* R1;
+    QAction* G1;
+    QAction* D1;
+    QMenu* KabeW1;
+    QAction* X1;
+    QAction* N2;
+    QAction* CentC;
+    QAction* TileV;
+    QMenu* s1;
+    QAction* A1;
+    QAction* B1;
+
+    // Life of the window.
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    void FormDestroy();
+    void UpdateCaption();
+
+    // Gallery commands.
+    void OpenImageButtonClick();
+    void G1Click();
+    void ToolButton1Click();
+    void D1Click();
+    void ToolButton2Click();
+    void L1Click();
+    void N1Click();
+    void R1Click();
+    void A1Click();
+    void B1Click();
+    void ListViewDragDrop();
+
+    // The gallery as it stands (for tests and benchmarks).
+    const TVorlane& CurrentGallery() const { return *Gallery; }
+    const DamagedGalleryGuard& DamagedGallery() const { return damaged_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateToolBar();
+    void CreateMenus();
+    // The gallery's load and save, with the damaged-file guard around them.
+    void LoadGallery();
+    void SaveGallery();
+
+    DialogRunner& dialogs_;
+    std::unique_ptr<TVorlane> Gallery;
+    std::unique_ptr<TIniFile> IniFile;
+    std::string StartManagerName;
+    bool shown_ = false;
+    DamagedGalleryGuard damaged_;
+};
+
+// The application's main window.
+extern TMainForm* MainForm;
+
+} // namespace vorlane

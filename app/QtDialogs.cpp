@@ -1,0 +1,68 @@
+#include "app/QtDialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QGridLayout>
+
+#include "app/GskFormUnit.h"
+#include "app/PicturePreview.h"
+
+namespace vorlane {
+
+QStringList QtNameFilters(const std::string& filter)
+{
+    const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        filters << parts[i] + QStringLiteral(" (") + patterns + QLatin1Char(')');
+    }
+    return filters;
+}
+
+bool QtDialogRunner::Execute(TOpenDialog& settings)
+{
+    QFileDialog dialog(parent_ ? parent_ : QApplication::activeWindow(), QStringLiteral("開く"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(settings.AllowMultiSelect ? QFileDialog::ExistingFiles
+                       : settings.FileMustExist  ? QFileDialog::ExistingFile
+                                                 : QFileDialog::AnyFile);
+    const QStringList filters = QtNameFilters(settings.Filter);
+    dialog.setNameFilters(filters);
+    if (settings.FilterIndex >= 1 && settings.FilterIndex <= filters.size())
+        dialog.selectNameFilter(filters[settings.FilterIndex - 1]);
+    if (!settings.InitialDir.empty())
+        dialog.setDirectory(QString::fromStdString(settings.InitialDir));
+
+    if (settings.PicturePreview) {
+        auto* panel = new PicturePreviewPanel(&dialog);
+        panel->setFixedWidth(180);
+        if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
+            grid->addWidget(panel, 0, grid->columnCount(), grid->rowCount(), 1);
+        QObject::connect(&dialog, &QFileDialog::currentChanged, panel,
+                         [panel](const QString& path) { panel->ShowFile(path); });
+    }
+    if (!settings.Sizable) {
+        dialog.setSizeGripEnabled(false);
+        dialog.setFixedSize(dialog.sizeHint());
+    }
+
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    settings.Files.clear();
+    for (const QString& file : dialog.selectedFiles())
+        settings.Files.push_back(file.toStdString());
+    settings.FileName = settings.Files.empty() ? std::string() : settings.Files.front();
+    settings.FilterIndex = int(filters.indexOf(dialog.selectedNameFilter())) + 1;
+    return !settings.Files.empty();
+}
+
+int QtDialogRunner::ShowModal(TGskForm& form)
+{
+    return form.exec();
+}
+
+} // namespace vorlane

@@ -1,0 +1,156 @@
+// Start-up to the first shown window with a 10,000-picture gallery, and RefreshView of 10,000 entries
+// into the main window's list, each against a floor measured in the same run: start-up with an empty
+// gallery, and the same refresh into a plain in-memory view.
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include <QApplication>
+#include <QMainWindow>
+
+#include <benchmark/benchmark.h>
+
+#include "app/Dialogs.h"
+#include "app/ErrorReport.h"
+#include "app/ListView.h"
+#include "app/MaonFormUnit.h"
+#include "app/Pictures.h"
+#include "gallery/ImageList.h"
+#include "gallery/View.h"
+#include "gallery/Vorlane1.h"
+#include "platform/Path.h"
+#include "platform/Profile.h"
+
+namespace fs = std::filesystem;
+using namespace vorlane;
+
+namespace {
+
+constexpr int Pictures = 10000;
+
+struct NoDialogs final : DialogRunner {
+    bool Execute(TOpenDialog&) override { return false; }
+    int ShowModal(TGskForm&) override { return mrCancel; }
+};
+
+class MemoryView final : public GalleryView {
+public:
+    void BeginUpdate() override {}
+    void EndUpdate() override {}
+    void Clear() override { items.clear(); }
+    void SetLargeImages(TImageList*) override {}
+    void AddItem(const std::string& caption, int imageIndex) override { items.emplace_back(caption, imageIndex); }
+    std::optional<int> SelectedIndex() const override { return std::nullopt; }
+    std::optional<int> DropTargetIndex() const override { return std::nullopt; }
+    std::vector<std::pair<std::string, int>> items;
+};
+
+fs::path Root()
+{
+    static const fs::path root = [] {
+        const fs::path folder = fs::temp_directory_path() / ("vorlane-bench-app-" + std::to_string(::getpid()));
+        fs::create_directories(folder / "config");
+        ::setenv("XDG_CONFIG_HOME", (folder / "config").c_str(), 1);
+        path::SetProgramFolderForTesting(folder.string() + "/");
+        return folder;
+    }();
+    return root;
+}
+
+// A gallery of `count` pictures (missing files, so each has the placeholder as its thumbnail).
+std::string MakeGallery(int count)
+{
+    const std::string name = (Root() / ("g" + std::to_string(count))).string();
+    if (!fs::exists(name + ".gsk")) {
+        TImageList defaults(nullptr, 32, 32);
+        AddPicture(defaults, PlaceholderPicture);
+        TVorlane gallery;
+        gallery.SetDefaultImages(defaults);
+        gallery.SetManagerName(name);
+        for (int i = 0; i < count; ++i)
+            gallery.AddImage((Root() / "pictures" / ("picture" + std::to_string(i) + ".jpg")).string());
+        gallery.SaveGallery();
+    }
+    return name;
+}
+
+void StartUp(benchmark::State& state, int count)
+{
+    const std::string name = MakeGallery(count);
+    NoDialogs dialogs;
+    for (auto _ : state) {
+        TIniFile("Vorlane.ini").WriteString("Initial", "Manager", name);
+        auto* form = new TMainForm(dialogs);
+        form->show();
+        QCoreApplication::processEvents(); // lays out and paints the first frame
+        state.PauseTiming();
+        delete form;
+        state.ResumeTiming();
+    }
+}
+
+void BM_StartUpEmptyGallery(benchmark::State& state) { StartUp(state, 0); }
+void BM_StartUp10000Pictures(benchmark::State& state) { StartUp(state, Pictures); }
+
+TVorlane& LoadedGallery()
+{
+    static TVorlane* gallery = [] {
+        static TImageList defaults(nullptr, 32, 32);
+        AddPicture(defaults, PlaceholderPicture);
+        auto* g = new TVorlane;
+        g->SetDefaultImages(defaults);
+        g->SetManagerName(MakeGallery(Pictures));
+        g->LoadGallery();
+        return g;
+    }();
+    return *gallery;
+}
+
+void BM_RefreshViewFloorMemoryView(benchmark::State& state)
+{
+    TVorlane& gallery = LoadedGallery();
+    MemoryView view;
+    gallery.SetView(&view);
+    for (auto _ : state)
+        gallery.RefreshView();
+    gallery.SetView(nullptr);
+}
+
+void BM_RefreshView10000ListView(benchmark::State& state)
+{
+    TVorlane& gallery = LoadedGallery();
+    QMainWindow window;
+    auto* list = new TListView(&window);
+    window.setCentralWidget(list);
+    window.resize(600, 400);
+    window.show();
+    gallery.SetView(list);
+    for (auto _ : state) {
+        gallery.RefreshView();
+        QCoreApplication::processEvents(); // the list's layout and first paint of the new items
+    }
+    gallery.SetView(nullptr);
+}
+
+} // namespace
+
+BENCHMARK(BM_StartUpEmptyGallery)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_StartUp10000Pictures)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_RefreshViewFloorMemoryView)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RefreshView10000ListView)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv)
+{
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication application(argc, argv);
+    SetErrorPresenter([](const std::string& title, const std::string& text) {
+        std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
+    });
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    fs::remove_all(Root());
+    return 0;
+}

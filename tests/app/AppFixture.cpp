@@ -1,0 +1,104 @@
+#include "tests/app/AppFixture.h"
+
+#include <cstdlib>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QLineEdit>
+
+#include "app/ErrorReport.h"
+#include "app/GskFormUnit.h"
+#include "platform/Path.h"
+
+namespace vorlane::test {
+
+namespace fs = std::filesystem;
+
+bool ScriptedDialogs::Execute(TOpenDialog& dialog)
+{
+    shown.push_back(dialog);
+    if (files.empty())
+        ADD_FAILURE() << "a file dialog was not expected";
+    if (files.empty() || !files.front()) {
+        if (!files.empty())
+            files.pop_front();
+        return false;
+    }
+    dialog.Files = *files.front();
+    dialog.FileName = dialog.Files.empty() ? std::string() : dialog.Files.front();
+    files.pop_front();
+    return true;
+}
+
+int ScriptedDialogs::ShowModal(TGskForm& form)
+{
+    if (names.empty()) {
+        ADD_FAILURE() << "the name dialog was not expected";
+        return mrCancel;
+    }
+    const std::optional<std::string> name = names.front();
+    names.pop_front();
+    if (!name)
+        return mrCancel;
+    form.GskEdit->setText(QString::fromStdString(*name));
+    return mrOk;
+}
+
+void AppTest::SetUp()
+{
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    root_ = fs::temp_directory_path() /
+            ("vorlane-app-" + std::to_string(::getpid()) + "-" + info->test_suite_name() + "-" + info->name());
+    fs::remove_all(root_);
+    program_ = root_ / "program";
+    config_ = root_ / "config";
+    fs::create_directories(program_);
+    fs::create_directories(config_);
+    ::setenv("XDG_CONFIG_HOME", config_.c_str(), 1);
+    path::SetProgramFolderForTesting(Program());
+    SetErrorPresenter([this](const std::string&, const std::string& text) { errors_.push_back(text); });
+    GskForm = new TGskForm;
+}
+
+void AppTest::TearDown()
+{
+    delete GskForm;
+    GskForm = nullptr;
+    SetErrorPresenter({});
+    path::SetProgramFolderForTesting({});
+    fs::remove_all(root_);
+}
+
+void AppTest::WriteIni(const std::string& content) const
+{
+    WriteFile(IniPath(), content);
+}
+
+std::string AppTest::ReadIni() const
+{
+    return ReadFile(IniPath());
+}
+
+std::string AppTest::ReadFile(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void AppTest::WriteFile(const fs::path& file, const std::string& content)
+{
+    std::ofstream(file, std::ios::binary) << content;
+}
+
+} // namespace vorlane::test
+
+// Widgets need the application object before any test runs.
+int main(int argc, char** argv)
+{
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,50 @@
+// What the window tests share: a program folder and a settings folder of their own, dialogs that answer
+// from a script, and error boxes that are recorded instead of shown.
+#pragma once
+
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/Dialogs.h"
+
+namespace vorlane::test {
+
+class ScriptedDialogs final : public DialogRunner {
+public:
+    // Next answers: files chosen (none = Cancel) and names typed (none = Cancel).
+    std::deque<std::optional<std::vector<std::string>>> files;
+    std::deque<std::optional<std::string>> names;
+    std::vector<TOpenDialog> shown; // the settings each file dialog was shown with
+
+    bool Execute(TOpenDialog& dialog) override;
+    int ShowModal(TGskForm& form) override;
+};
+
+class AppTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    std::string Program() const { return program_.string() + "/"; }
+    std::filesystem::path ProgramPath(const std::string& name) const { return program_ / name; }
+    std::filesystem::path IniPath() const { return config_ / "Vorlane.ini"; }
+    void WriteIni(const std::string& content) const;
+    std::string ReadIni() const;
+    static std::string ReadFile(const std::filesystem::path& file);
+    static void WriteFile(const std::filesystem::path& file, const std::string& content);
+
+    std::filesystem::path root_;
+    std::filesystem::path program_;
+    std::filesystem::path config_;
+    std::vector<std::string> errors_; // texts of the error boxes, in order
+    ScriptedDialogs dialogs_;
+};
+
+} // namespace vorlane::test

@@ -1,0 +1,345 @@
+// The main window's life and its gallery commands, driven through the real handlers on the offscreen
+// platform.
+#include <filesystem>
+#include <memory>
+
+#include <QLineEdit>
+
+#include "app/GskFormUnit.h"
+#include "app/ListView.h"
+#include "app/MaonFormUnit.h"
+#include "gallery/ImageList.h"
+#include "gallery/Vorlane1.h"
+#include "tests/app/AppFixture.h"
+
+namespace vorlane::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class MainFormTest : public AppTest {
+protected:
+    // Creates the window and shows it (FormCreate, then FormShow).
+    void Start()
+    {
+        form_ = std::make_unique<TMainForm>(dialogs_);
+        form_->show();
+    }
+    // Closes the window as the user does; true when it closed. A closed window is destroyed.
+    bool Close()
+    {
+        const bool closed = form_->close();
+        if (closed)
+            form_.reset();
+        return closed;
+    }
+    std::string Caption() const { return form_->windowTitle().toStdString(); }
+    std::vector<std::string> Captions() const
+    {
+        std::vector<std::string> captions;
+        for (int i = 0; i < form_->ListView->Count(); ++i)
+            captions.push_back(form_->ListView->Caption(i));
+        return captions;
+    }
+    const TVorlane& Gallery() const { return form_->CurrentGallery(); }
+    // Adds pictures through the add command; missing files get the placeholder.
+    void AddPictures(const std::vector<std::string>& files)
+    {
+        dialogs_.files.push_back(files);
+        form_->OpenImageButtonClick();
+    }
+    std::string Picture(const std::string& name) const { return (root_ / "pictures" / name).string(); }
+
+    std::unique_ptr<TMainForm> form_;
+};
+
+const std::string Prefix = "Quorvel Vorlane  Ver1.6 ";
+
+TEST_F(MainFormTest, FirstStartShowsEmptyDefaultGalleryAndSavesItOnExit)
+{
+    Start();
+    EXPECT_EQ(form_->ListView->Count(), 0);
+    EXPECT_EQ(form_->x(), 0);
+    EXPECT_EQ(form_->y(), 0);
+    EXPECT_EQ(form_->width(), 600);
+    EXPECT_EQ(form_->height(), 400);
+    EXPECT_EQ(Caption(), Prefix + "画集");
+    EXPECT_EQ(form_->OpenImage.InitialDir, "");
+    ASSERT_TRUE(Close());
+    EXPECT_TRUE(fs::exists(ProgramPath("画集.gsk")));
+    EXPECT_EQ(ReadIni(), "[Initial]\nManager=" + Program() + "画集\n");
+    EXPECT_TRUE(errors_.empty());
+}
+
+TEST_F(MainFormTest, StoredGalleryComesBackWithItsGeometryAndName)
+{
+    Start();
+    AddPictures({Picture("a.jpg"), Picture("b.c.bmp")});
+    form_->move(30, 40);
+    form_->resize(500, 300);
+    ASSERT_TRUE(Close());
+
+    // "Manager" may name the file with its extension; the name kept in the file is the one shown.
+    WriteIni("[Initial]\nManager=" + Program() + "画集.gsk\nSaver=" + Program() + "other\n");
+    Start();
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"a", "b.c"}));
+    EXPECT_EQ(Caption(), Prefix + "画集");
+    EXPECT_EQ(form_->x(), 30);
+    EXPECT_EQ(form_->y(), 40);
+    EXPECT_EQ(form_->width(), 500);
+    EXPECT_EQ(form_->height(), 300);
+    EXPECT_EQ(form_->OpenImage.InitialDir, (root_ / "pictures").string());
+    ASSERT_TRUE(Close());
+    EXPECT_EQ(ReadIni(), "[Initial]\nManager=" + Program() + "画集\nSaver=" + Program() + "other\n");
+}
+
+TEST_F(MainFormTest, MissingGalleryStartsEmptyUnderItsNameAndIsCreatedOnExit)
+{
+    WriteIni("[Initial]\nManager=" + Program() + "missing\n");
+    Start();
+    EXPECT_EQ(form_->ListView->Count(), 0);
+    EXPECT_EQ(Caption(), Prefix + "missing");
+    ASSERT_TRUE(Close());
+    EXPECT_TRUE(fs::exists(ProgramPath("missing.gsk")));
+}
+
+TEST_F(MainFormTest, EmptyManagerMeansGalleryFileInCurrentFolder)
+{
+    WriteIni("[Initial]\nManager=\n");
+    const fs::path before = fs::current_path();
+    fs::current_path(root_);
+    Start();
+    EXPECT_EQ(Caption(), Prefix);
+    const bool closed = Close();
+    fs::current_path(before);
+    ASSERT_TRUE(closed);
+    EXPECT_TRUE(fs::exists(root_ / ".gsk"));
+    EXPECT_EQ(ReadIni(), "[Initial]\nManager=\n");
+}
+
+TEST_F(MainFormTest, AddPicturesAppendsInOrderAndRemembersTheFolder)
+{
+    Start();
+    AddPictures({Picture("x.jpg"), Picture("y.bmp"), Picture("x.jpg")});
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"x", "y", "x"}));
+    EXPECT_EQ(Gallery().InitialDir(), (root_ / "pictures").string());
+    EXPECT_EQ(form_->OpenImage.InitialDir, ""); // takes effect at the next load
+    ASSERT_EQ(dialogs_.shown.size(), 1u);
+    EXPECT_EQ(dialogs_.shown[0].Filter, "ﾋﾞｯﾄﾏｯﾌﾟ (*.bmp)|*.bmp|JPEG(*.jpg)|*jpg");
+    EXPECT_TRUE(dialogs_.shown[0].AllowMultiSelect);
+    EXPECT_TRUE(dialogs_.shown[0].FileMustExist);
+
+    dialogs_.files.push_back(std::nullopt); // Cancel
+    form_->G1Click();
+    EXPECT_EQ(form_->ListView->Count(), 3);
+}
+
+TEST_F(MainFormTest, DamagedPictureEndsAddAfterTheOnesBefore)
+{
+    fs::create_directories(root_ / "pictures");
+    WriteFile(root_ / "pictures" / "bad.jpg", "not a JPEG at all");
+    Start();
+    AddPictures({Picture("first.jpg"), Picture("bad.jpg"), Picture("last.jpg")});
+    ASSERT_EQ(errors_.size(), 1u);
+    EXPECT_EQ(errors_[0].rfind("JPEG エラー #", 0), 0u) << errors_[0];
+    EXPECT_EQ(Gallery().FileNames().Count(), 1);
+    EXPECT_EQ(form_->ListView->Count(), 0); // no refresh after the error
+    EXPECT_EQ(Gallery().InitialDir(), "");
+}
+
+TEST_F(MainFormTest, DeleteRemovesOnlyTheSelectedPicture)
+{
+    Start();
+    AddPictures({Picture("a.jpg"), Picture("b.jpg"), Picture("c.jpg")});
+    form_->ToolButton1Click(); // nothing selected
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"a", "b", "c"}));
+    form_->ListView->Select(1);
+    form_->D1Click();
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"a", "c"}));
+    EXPECT_EQ(Gallery().Images().Count(), 3);
+}
+
+TEST_F(MainFormTest, DroppingAnItemMovesItBeforeTheTarget)
+{
+    Start();
+    AddPictures({Picture("A.jpg"), Picture("B.jpg"), Picture("C.jpg"), Picture("D.jpg")});
+    form_->ListView->Select(0);
+    form_->ListView->DropOn(3);
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"B", "C", "A", "D"}));
+    form_->ListView->Select(2);
+    form_->ListView->DropOn(2); // onto itself
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"B", "C", "A", "D"}));
+    form_->ListView->Select(3);
+    form_->ListView->DropOn(0);
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"D", "B", "C", "A"}));
+    form_->ListView->Select(1);
+    form_->ListView->DropOn(std::nullopt); // outside any item
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"D", "B", "C", "A"}));
+    EXPECT_EQ(form_->ListView->DropTargetIndex(), std::nullopt);
+    EXPECT_TRUE(errors_.empty());
+}
+
+TEST_F(MainFormTest, LoadSavesTheCurrentGalleryThenShowsTheChosenOne)
+{
+    Start();
+    AddPictures({Picture("a.jpg")});
+    // A name that does not exist: saved under the old name, the list empties, the caption shows it.
+    dialogs_.files.push_back(std::vector<std::string>{Program() + "typed.gsk"});
+    form_->ToolButton2Click();
+    EXPECT_EQ(dialogs_.shown.back().InitialDir, Program());
+    EXPECT_EQ(dialogs_.shown.back().Filter, "画集|*.gsk");
+    EXPECT_TRUE(fs::exists(ProgramPath("画集.gsk")));
+    EXPECT_EQ(form_->ListView->Count(), 0);
+    EXPECT_EQ(Caption(), Prefix + "typed.gsk");
+
+    // Back to the first: its entries, its stored name and its picture folder.
+    dialogs_.files.push_back(std::vector<std::string>{Program() + "画集.gsk"});
+    form_->L1Click();
+    EXPECT_TRUE(fs::exists(ProgramPath("typed.gsk")));
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"a"}));
+    EXPECT_EQ(Caption(), Prefix + "画集");
+    EXPECT_EQ(form_->OpenImage.InitialDir, (root_ / "pictures").string());
+
+    // Cancel saves nothing.
+    fs::remove(ProgramPath("typed.gsk"));
+    dialogs_.files.push_back(std::nullopt);
+    form_->ToolButton2Click();
+    EXPECT_FALSE(fs::exists(ProgramPath("typed.gsk")));
+}
+
+TEST_F(MainFormTest, LoadingACopiedGalleryShowsTheNameStoredInIt)
+{
+    Start();
+    AddPictures({Picture("a.jpg")});
+    ASSERT_TRUE(Close());
+    fs::create_directories(root_ / "elsewhere");
+    fs::copy_file(ProgramPath("画集.gsk"), root_ / "elsewhere" / "copy.gsk");
+    Start();
+    dialogs_.files.push_back(std::vector<std::string>{(root_ / "elsewhere" / "copy.gsk").string()});
+    form_->ToolButton2Click();
+    EXPECT_EQ(Caption(), Prefix + "画集");
+    EXPECT_EQ(Gallery().ManagerName(), Program() + "画集");
+}
+
+TEST_F(MainFormTest, NewGallerySavesClearsAndOpensTheNamedOne)
+{
+    Start();
+    AddPictures({Picture("a.jpg"), Picture("b.jpg")});
+    dialogs_.names.push_back("二つ目");
+    form_->N1Click();
+    EXPECT_TRUE(fs::exists(ProgramPath("画集.gsk")));
+    EXPECT_EQ(form_->ListView->Count(), 0);
+    EXPECT_EQ(Caption(), Prefix + "二つ目");
+    EXPECT_EQ(Gallery().InitialDir(), (root_ / "pictures").string()); // kept: nothing was loaded
+
+    // The dialog keeps its text; a new gallery with the current name brings the same entries back.
+    AddPictures({Picture("c.jpg")});
+    dialogs_.names.push_back(GskForm->GskEdit->text().toStdString());
+    form_->N1Click();
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"c"}));
+
+    // An existing name opens that gallery.
+    dialogs_.names.push_back("画集");
+    form_->N1Click();
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"a", "b"}));
+
+    dialogs_.names.push_back(std::nullopt);
+    form_->N1Click();
+    EXPECT_EQ(Caption(), Prefix + "画集");
+}
+
+TEST_F(MainFormTest, RenameChangesOnlyTheNameUntilTheNextSave)
+{
+    Start();
+    AddPictures({Picture("a.jpg")});
+    ASSERT_TRUE(Close());
+    const std::string oldFile = ReadFile(ProgramPath("画集.gsk"));
+    Start();
+    AddPictures({Picture("b.jpg")});
+    dialogs_.names.push_back("新しい名前");
+    form_->R1Click();
+    EXPECT_EQ(Caption(), Prefix + "新しい名前");
+    EXPECT_FALSE(fs::exists(ProgramPath("新しい名前.gsk")));
+
+    // Loading another gallery saves under the new name; the old file stays as it was.
+    dialogs_.files.push_back(std::vector<std::string>{Program() + "other.gsk"});
+    form_->ToolButton2Click();
+    EXPECT_TRUE(fs::exists(ProgramPath("新しい名前.gsk")));
+    EXPECT_EQ(ReadFile(ProgramPath("画集.gsk")), oldFile);
+
+    // An empty name is the program folder itself: nothing after the fixed text.
+    dialogs_.names.push_back("");
+    form_->R1Click();
+    EXPECT_EQ(Caption(), Prefix);
+    EXPECT_EQ(Gallery().ManagerName(), Program());
+    ASSERT_TRUE(Close());
+    EXPECT_TRUE(fs::exists(ProgramPath(".gsk")));
+}
+
+TEST_F(MainFormTest, ScreenSaverCommandsWriteSaverAtOnce)
+{
+    WriteIni("; kept\n[Initial]\nManager=" + Program() + "g\n");
+    Start();
+    form_->A1Click();
+    EXPECT_EQ(ReadIni(), "; kept\n[Initial]\nManager=" + Program() + "g\nSaver=" + Program() + "g\n");
+    EXPECT_FALSE(fs::exists(ProgramPath("g.gsk")));
+    form_->B1Click();
+    EXPECT_EQ(ReadIni(), "; kept\n[Initial]\nManager=" + Program() + "g\nSaver=Default\n");
+}
+
+TEST_F(MainFormTest, FailedSaveAtCloseKeepsTheWindowOpen)
+{
+    Start();
+    AddPictures({Picture("a.jpg")});
+    dialogs_.names.push_back("no/such/folder/g");
+    form_->R1Click();
+    EXPECT_FALSE(Close());
+    EXPECT_TRUE(form_->isVisible());
+    ASSERT_EQ(errors_.size(), 1u);
+    EXPECT_EQ(errors_[0].rfind("ファイル ", 0), 0u) << errors_[0];
+
+    dialogs_.names.push_back("g");
+    form_->R1Click();
+    ASSERT_TRUE(Close());
+    EXPECT_TRUE(fs::exists(ProgramPath("g.gsk")));
+}
+
+TEST_F(MainFormTest, DamagedGalleryIsShownAsAnErrorAndNeverOverwritten)
+{
+    // A gallery stream whose first record is cut short.
+    const std::string damaged = std::string("TPF0\x08TVorlane") + '\0' + "\x05" + "Broken";
+    WriteFile(ProgramPath("画集.gsk"), damaged);
+    WriteFile(ProgramPath("画集.gsk.bak"), "an older backup");
+    Start();
+    ASSERT_EQ(errors_.size(), 1u);
+    // The rest of the first showing is skipped: the layout's caption and position stay.
+    EXPECT_EQ(Caption(), "Quorvel Vorlane  Ver1.6");
+    EXPECT_EQ(form_->x(), 296);
+    AddPictures({Picture("new.jpg")});
+    ASSERT_TRUE(Close());
+    EXPECT_EQ(ReadFile(ProgramPath("画集.gsk.bak")), "an older backup");
+    EXPECT_EQ(ReadFile(ProgramPath("画集.gsk.bak2")), damaged);
+    EXPECT_NE(ReadFile(ProgramPath("画集.gsk")), damaged);
+
+    // The gallery saved in its place loads again.
+    errors_.clear();
+    Start();
+    EXPECT_TRUE(errors_.empty());
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"new"}));
+}
+
+TEST_F(MainFormTest, GalleryFileNotAStreamIsKeptWhenAnotherIsLoaded)
+{
+    WriteFile(ProgramPath("bad.gsk"), "garbage");
+    Start();
+    dialogs_.files.push_back(std::vector<std::string>{Program() + "bad.gsk"});
+    form_->ToolButton2Click();
+    ASSERT_EQ(errors_.size(), 1u);
+    EXPECT_EQ(errors_[0], "不正なストリーム フォーマット.");
+    dialogs_.files.push_back(std::vector<std::string>{Program() + "画集.gsk"});
+    form_->ToolButton2Click();
+    EXPECT_EQ(ReadFile(ProgramPath("bad.gsk.bak")), "garbage");
+}
+
+} // namespace
+} // namespace vorlane::test

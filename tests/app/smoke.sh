@@ -1,0 +1,42 @@
+#!/bin/bash
+# Starts the real Vorlane16 on a virtual X display with an empty program folder and settings folder,
+# waits for its window, checks the title, closes it as a window manager would, and checks the gallery
+# file and the settings file it leaves.
+#   smoke.sh PATH-TO-Vorlane16 PATH-TO-x-close-window
+set -euo pipefail
+program="$1"
+closer="$2"
+work="$(mktemp -d)"
+xvfb_pid=""
+cleanup() {
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+mkdir -p "$work/program" "$work/config" "$work/home"
+cp "$program" "$work/program/Vorlane16"
+
+# Xvfb names its display on the descriptor once it accepts connections.
+mkfifo "$work/displayfd"
+Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1024x768x24 3>"$work/displayfd" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+read -r -t 30 number <"$work/displayfd" || { echo "Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
+export DISPLAY=":$number"
+
+prefix="Quorvel Vorlane  Ver1.6 "
+"$closer" "$prefix" 60 >"$work/title" &
+closer_pid=$!
+status=0
+env -u WAYLAND_DISPLAY HOME="$work/home" XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb \
+  timeout 60 "$work/program/Vorlane16" || status=$?
+wait "$closer_pid" || { echo "the window was not found"; exit 1; }
+[ "$status" -eq 0 ] || { echo "Vorlane16 ended with status $status"; exit 1; }
+
+title="$(cat "$work/title")"
+[ "$title" = "${prefix}画集" ] || { echo "unexpected title: '$title'"; exit 1; }
+gallery="$work/program/画集.gsk"
+[ -f "$gallery" ] || { echo "no gallery file"; ls -la "$work/program"; exit 1; }
+[ "$(head -c 4 "$gallery")" = "TPF0" ] || { echo "the gallery file is not a component stream"; exit 1; }
+expected="$(printf '[Initial]\nManager=%s\n' "$work/program/画集")"
+[ "$(cat "$work/config/Vorlane.ini")" = "$expected" ] || { echo "unexpected Vorlane.ini:"; cat "$work/config/Vorlane.ini"; exit 1; }
+echo "ok: $title"

@@ -1,9 +1,12 @@
 // The main window's life and its gallery commands, driven through the real handlers on the offscreen
-// platform.
+// platform: commands are given as the user gives them, by their buttons and menu items, so an error
+// reaches the error box as it would.
 #include <filesystem>
 #include <memory>
 
+#include <QAction>
 #include <QLineEdit>
+#include <QToolButton>
 
 #include "app/GskFormUnit.h"
 #include "app/ListView.h"
@@ -19,6 +22,11 @@ namespace fs = std::filesystem;
 
 class MainFormTest : public AppTest {
 protected:
+    void TearDown() override
+    {
+        form_.reset();
+        AppTest::TearDown();
+    }
     // Creates the window and shows it (FormCreate, then FormShow).
     void Start()
     {
@@ -46,7 +54,7 @@ protected:
     void AddPictures(const std::vector<std::string>& files)
     {
         dialogs_.files.push_back(files);
-        form_->OpenImageButtonClick();
+        form_->OpenImageButton->click();
     }
     std::string Picture(const std::string& name) const { return (root_ / "pictures" / name).string(); }
 
@@ -130,7 +138,7 @@ TEST_F(MainFormTest, AddPicturesAppendsInOrderAndRemembersTheFolder)
     EXPECT_TRUE(dialogs_.shown[0].FileMustExist);
 
     dialogs_.files.push_back(std::nullopt); // Cancel
-    form_->G1Click();
+    form_->G1->trigger();
     EXPECT_EQ(form_->ListView->Count(), 3);
 }
 
@@ -151,10 +159,10 @@ TEST_F(MainFormTest, DeleteRemovesOnlyTheSelectedPicture)
 {
     Start();
     AddPictures({Picture("a.jpg"), Picture("b.jpg"), Picture("c.jpg")});
-    form_->ToolButton1Click(); // nothing selected
+    form_->ToolButton1->click(); // nothing selected
     EXPECT_EQ(Captions(), (std::vector<std::string>{"a", "b", "c"}));
     form_->ListView->Select(1);
-    form_->D1Click();
+    form_->D1->trigger();
     EXPECT_EQ(Captions(), (std::vector<std::string>{"a", "c"}));
     EXPECT_EQ(Gallery().Images().Count(), 3);
 }
@@ -185,7 +193,7 @@ TEST_F(MainFormTest, LoadSavesTheCurrentGalleryThenShowsTheChosenOne)
     AddPictures({Picture("a.jpg")});
     // A name that does not exist: saved under the old name, the list empties, the caption shows it.
     dialogs_.files.push_back(std::vector<std::string>{Program() + "typed.gsk"});
-    form_->ToolButton2Click();
+    form_->ToolButton2->click();
     EXPECT_EQ(dialogs_.shown.back().InitialDir, Program());
     EXPECT_EQ(dialogs_.shown.back().Filter, "画集|*.gsk");
     EXPECT_TRUE(fs::exists(ProgramPath("画集.gsk")));
@@ -194,7 +202,7 @@ TEST_F(MainFormTest, LoadSavesTheCurrentGalleryThenShowsTheChosenOne)
 
     // Back to the first: its entries, its stored name and its picture folder.
     dialogs_.files.push_back(std::vector<std::string>{Program() + "画集.gsk"});
-    form_->L1Click();
+    form_->L1->trigger();
     EXPECT_TRUE(fs::exists(ProgramPath("typed.gsk")));
     EXPECT_EQ(Captions(), (std::vector<std::string>{"a"}));
     EXPECT_EQ(Caption(), Prefix + "画集");
@@ -203,7 +211,7 @@ TEST_F(MainFormTest, LoadSavesTheCurrentGalleryThenShowsTheChosenOne)
     // Cancel saves nothing.
     fs::remove(ProgramPath("typed.gsk"));
     dialogs_.files.push_back(std::nullopt);
-    form_->ToolButton2Click();
+    form_->ToolButton2->click();
     EXPECT_FALSE(fs::exists(ProgramPath("typed.gsk")));
 }
 
@@ -216,7 +224,7 @@ TEST_F(MainFormTest, LoadingACopiedGalleryShowsTheNameStoredInIt)
     fs::copy_file(ProgramPath("画集.gsk"), root_ / "elsewhere" / "copy.gsk");
     Start();
     dialogs_.files.push_back(std::vector<std::string>{(root_ / "elsewhere" / "copy.gsk").string()});
-    form_->ToolButton2Click();
+    form_->ToolButton2->click();
     EXPECT_EQ(Caption(), Prefix + "画集");
     EXPECT_EQ(Gallery().ManagerName(), Program() + "画集");
 }
@@ -226,7 +234,7 @@ TEST_F(MainFormTest, NewGallerySavesClearsAndOpensTheNamedOne)
     Start();
     AddPictures({Picture("a.jpg"), Picture("b.jpg")});
     dialogs_.names.push_back("二つ目");
-    form_->N1Click();
+    form_->N1->trigger();
     EXPECT_TRUE(fs::exists(ProgramPath("画集.gsk")));
     EXPECT_EQ(form_->ListView->Count(), 0);
     EXPECT_EQ(Caption(), Prefix + "二つ目");
@@ -235,16 +243,16 @@ TEST_F(MainFormTest, NewGallerySavesClearsAndOpensTheNamedOne)
     // The dialog keeps its text; a new gallery with the current name brings the same entries back.
     AddPictures({Picture("c.jpg")});
     dialogs_.names.push_back(GskForm->GskEdit->text().toStdString());
-    form_->N1Click();
+    form_->N1->trigger();
     EXPECT_EQ(Captions(), (std::vector<std::string>{"c"}));
 
     // An existing name opens that gallery.
     dialogs_.names.push_back("画集");
-    form_->N1Click();
+    form_->N1->trigger();
     EXPECT_EQ(Captions(), (std::vector<std::string>{"a", "b"}));
 
     dialogs_.names.push_back(std::nullopt);
-    form_->N1Click();
+    form_->N1->trigger();
     EXPECT_EQ(Caption(), Prefix + "画集");
 }
 
@@ -257,19 +265,19 @@ TEST_F(MainFormTest, RenameChangesOnlyTheNameUntilTheNextSave)
     Start();
     AddPictures({Picture("b.jpg")});
     dialogs_.names.push_back("新しい名前");
-    form_->R1Click();
+    form_->R1->trigger();
     EXPECT_EQ(Caption(), Prefix + "新しい名前");
     EXPECT_FALSE(fs::exists(ProgramPath("新しい名前.gsk")));
 
     // Loading another gallery saves under the new name; the old file stays as it was.
     dialogs_.files.push_back(std::vector<std::string>{Program() + "other.gsk"});
-    form_->ToolButton2Click();
+    form_->ToolButton2->click();
     EXPECT_TRUE(fs::exists(ProgramPath("新しい名前.gsk")));
     EXPECT_EQ(ReadFile(ProgramPath("画集.gsk")), oldFile);
 
     // An empty name is the program folder itself: nothing after the fixed text.
     dialogs_.names.push_back("");
-    form_->R1Click();
+    form_->R1->trigger();
     EXPECT_EQ(Caption(), Prefix);
     EXPECT_EQ(Gallery().ManagerName(), Program());
     ASSERT_TRUE(Close());
@@ -280,10 +288,10 @@ TEST_F(MainFormTest, ScreenSaverCommandsWriteSaverAtOnce)
 {
     WriteIni("; kept\n[Initial]\nManager=" + Program() + "g\n");
     Start();
-    form_->A1Click();
+    form_->A1->trigger();
     EXPECT_EQ(ReadIni(), "; kept\n[Initial]\nManager=" + Program() + "g\nSaver=" + Program() + "g\n");
     EXPECT_FALSE(fs::exists(ProgramPath("g.gsk")));
-    form_->B1Click();
+    form_->B1->trigger();
     EXPECT_EQ(ReadIni(), "; kept\n[Initial]\nManager=" + Program() + "g\nSaver=Default\n");
 }
 
@@ -292,14 +300,14 @@ TEST_F(MainFormTest, FailedSaveAtCloseKeepsTheWindowOpen)
     Start();
     AddPictures({Picture("a.jpg")});
     dialogs_.names.push_back("no/such/folder/g");
-    form_->R1Click();
+    form_->R1->trigger();
     EXPECT_FALSE(Close());
     EXPECT_TRUE(form_->isVisible());
     ASSERT_EQ(errors_.size(), 1u);
     EXPECT_EQ(errors_[0].rfind("ファイル ", 0), 0u) << errors_[0];
 
     dialogs_.names.push_back("g");
-    form_->R1Click();
+    form_->R1->trigger();
     ASSERT_TRUE(Close());
     EXPECT_TRUE(fs::exists(ProgramPath("g.gsk")));
 }
@@ -333,11 +341,11 @@ TEST_F(MainFormTest, GalleryFileNotAStreamIsKeptWhenAnotherIsLoaded)
     WriteFile(ProgramPath("bad.gsk"), "garbage");
     Start();
     dialogs_.files.push_back(std::vector<std::string>{Program() + "bad.gsk"});
-    form_->ToolButton2Click();
+    form_->ToolButton2->click();
     ASSERT_EQ(errors_.size(), 1u);
     EXPECT_EQ(errors_[0], "不正なストリーム フォーマット.");
     dialogs_.files.push_back(std::vector<std::string>{Program() + "画集.gsk"});
-    form_->ToolButton2Click();
+    form_->ToolButton2->click();
     EXPECT_EQ(ReadFile(ProgramPath("bad.gsk.bak")), "garbage");
 }
 

@@ -3,7 +3,9 @@
 // It lives in one file of our own, "Vorlane.registry" in the settings folder. Every call reads the file
 // afresh, and every change is written at once and replaces the file atomically, so other processes (and
 // the desktop layer) always see a complete store. Key and value names match without regard to ASCII
-// letter case, as on Windows; "\" separates the levels of a key path.
+// letter case, as on Windows; "\" separates the levels of a key path. A change reads, modifies and
+// replaces the whole file without a lock: two processes changing values at the same moment can lose one
+// of the changes, never the file.
 #pragma once
 
 #include <cstdint>

@@ -9,6 +9,7 @@ packages=(
   xvfb xauth x11-utils x11-apps imagemagick dbus libglib2.0-bin desktop-file-utils
   fonts-ipafont-gothic
   zlib1g-dev
+  gsettings-desktop-schemas
 )
 
 missing=()

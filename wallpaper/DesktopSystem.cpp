@@ -23,7 +23,33 @@ bool RecordWallpaper(const std::string& path)
     return key && registry::SetValue(*key, "Wallpaper", REG_SZ, registry::StringData(path)) == registry::Result::Ok;
 }
 
-// A recorded string value; nothing when it is missing or not a string.
+// "%NAME%" replaced by the environment variable's value; a name that is not set stays as it is.
+std::string ExpandEnvironmentStrings(const std::string& text)
+{
+    std::string result;
+    size_t at = 0;
+    for (;;) {
+        const size_t open = text.find('%', at);
+        const size_t close = open == std::string::npos ? open : text.find('%', open + 1);
+        if (close == std::string::npos)
+            break;
+        const std::string name = text.substr(open + 1, close - open - 1);
+        const char* value = name.empty() ? nullptr : std::getenv(name.c_str());
+        result.append(text, at, open - at);
+        if (value) {
+            result += value;
+            at = close + 1;
+        } else {
+            result.append(text, open, close - open); // the closing "%" may open the next name
+            at = close;
+        }
+    }
+    result.append(text, at);
+    return result;
+}
+
+// A recorded string value, an expandable one with its variables expanded; nothing when it is missing
+// or not a string.
 std::optional<std::string> RecordedString(const char* name)
 {
     const auto key = registry::OpenKey(registry::Root, DesktopKey);
@@ -34,7 +60,7 @@ std::optional<std::string> RecordedString(const char* name)
     std::string text(value.data.begin(), value.data.end());
     if (const size_t nul = text.find('\0'); nul != std::string::npos)
         text.resize(nul);
-    return text;
+    return value.type == REG_EXPAND_SZ ? ExpandEnvironmentStrings(text) : text;
 }
 
 bool RecordedTiling()

@@ -186,13 +186,5 @@ TEST_F(WallPaperTest, WithoutAStoreTheComponentStillWorksButCannotRecordTiling)
     EXPECT_TRUE(desktop.calls.empty());
 }
 
-TEST_F(WallPaperTest, OwnerFreesTheComponent)
-{
-    TComponent owner;
-    auto* wallpaper = TComponent::Create<TWallPaper>(&owner, desktop);
-    EXPECT_EQ(owner.Components(), std::vector<TComponent*>{wallpaper});
-    EXPECT_EQ(wallpaper->ClassName(), "TWallPaper");
-}
-
 } // namespace
 } // namespace vorlane

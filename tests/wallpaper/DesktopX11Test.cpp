@@ -17,6 +17,8 @@
 namespace vorlane {
 namespace {
 
+using namespace std::string_literals;
+
 constexpr int RootWidth = 320;
 constexpr int RootHeight = 240;
 
@@ -215,7 +217,9 @@ TEST_F(X11DesktopTest, NoWallpaperLeavesABlackRoot)
 TEST_F(X11DesktopTest, DesktopBroadcastDrawsTheRecordedWallpaperWithRecordedTiling)
 {
     const Bitmap picture = Pattern(50, 30, 24);
-    StoreDesktopString("Wallpaper", SaveBmp("a.bmp", picture));
+    SaveBmp("a.bmp", picture);
+    ::setenv("VORLANE_PICTURES", folder_.c_str(), 1);
+    StoreDesktopValue("Wallpaper", REG_EXPAND_SZ, "%VORLANE_PICTURES%/a.bmp"s + '\0');
     StoreDesktopString("TileWallPaper", "1");
     SystemDesktop().BroadcastSettingChange("Desktop");
     PublishedPixmap();

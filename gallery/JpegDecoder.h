@@ -36,7 +36,7 @@ public:
 
     // Reads the header and chooses the output: 24-bit (B, G, R bytes), or colour-table indices (at most
     // 236 colours) for a greyscale picture or a display of 8 bits per pixel or fewer. A picture larger
-    // than a Bitmap may be fails here, before anything is decompressed.
+    // than a Bitmap may hold fails here, before anything is decompressed.
     void ReadHeader(int displayBitsPerPixel);
     int Width() const;
     int Height() const;

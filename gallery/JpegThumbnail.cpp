@@ -31,7 +31,9 @@ Bitmap StretchJpeg(JpegDecoder& decoder, int width, int height, int displayBitsP
         const uint8_t* p = row.data() + 3 * size_t(x);
         return MakeRgb(p[2], p[1], p[0]);
     };
-    // Moves to row `target`, skipping when libjpeg allows it and reading otherwise.
+    // Moves to row `target`, skipping when libjpeg allows it and reading otherwise. Every skip is followed
+    // by a read: a skip that ends inside a row of blocks leaves that row's data for the next read to
+    // decode, and libjpeg (2.1) passes over it unread if another skip comes first.
     const auto advanceTo = [&](int target) {
         if (decoder.CanSkipRows() && target > decoder.NextRow())
             decoder.SkipRows(target - decoder.NextRow());

@@ -121,6 +121,10 @@ void RunAgainstFloor(benchmark::State& state, const std::vector<std::string>& fi
     state.counters["thumb_ms"] = bestThumb * 1e3;
     state.counters["floor_ms"] = bestFloor * 1e3;
     state.counters["ratio"] = bestThumb / bestFloor;
+    double bytes = 0;
+    for (const auto& f : files)
+        bytes += double(std::filesystem::file_size(f));
+    state.counters["files_MiB"] = bytes / (1 << 20);
 }
 
 void BM_Thumbnail12MP(benchmark::State& state) { RunAgainstFloor(state, {File12}); }

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 #include <system_error>
+#include <unordered_map>
 #include <unistd.h>
 
 #include "platform/Path.h"
@@ -23,8 +24,11 @@ namespace vorlane::registry {
 namespace {
 
 constexpr std::string_view Header = "Vorlane registry 1";
-// A registry of desktop settings is small; a larger file is taken as damaged rather than loaded.
-constexpr std::uintmax_t MaxStoreBytes = 16u << 20;
+// A registry of desktop settings is small. A larger file is taken as damaged rather than loaded, and
+// the limits on keys keep a damaged or hostile file from costing much time or memory.
+constexpr std::uintmax_t MaxStoreBytes = 1u << 20;
+constexpr size_t MaxKeyPath = 1024;
+constexpr size_t MaxKeys = 16384;
 
 struct StoredValue {
     std::string name;
@@ -34,15 +38,17 @@ struct StoredValue {
 struct StoredKey {
     std::string path;
     std::vector<StoredValue> values;
+    std::unordered_map<std::string, size_t> index; // lower-cased name -> position in values
 };
 
 struct Store {
-    std::vector<StoredKey> keys; // keys[0] is the root
+    std::vector<StoredKey> keys{StoredKey{}};                  // keys[0] is the root
+    std::unordered_map<std::string, size_t> index{{"", 0}};   // lower-cased path -> position in keys
 };
 
-bool SameName(std::string_view a, std::string_view b)
+std::string Folded(std::string_view name)
 {
-    return a.size() == b.size() && path::AsciiLowerCase(a) == path::AsciiLowerCase(b);
+    return path::AsciiLowerCase(name);
 }
 
 bool NeedsEscape(unsigned char c)
@@ -111,30 +117,45 @@ std::optional<std::string> UnescapeText(std::string_view text)
 
 StoredKey* FindKey(Store& store, std::string_view keyPath)
 {
-    for (auto& key : store.keys)
-        if (SameName(key.path, keyPath))
-            return &key;
-    return nullptr;
+    const auto found = store.index.find(Folded(keyPath));
+    return found == store.index.end() ? nullptr : &store.keys[found->second];
 }
 
 StoredValue* FindValue(StoredKey& key, std::string_view name)
 {
-    for (auto& value : key.values)
-        if (SameName(value.name, name))
-            return &value;
-    return nullptr;
+    const auto found = key.index.find(Folded(name));
+    return found == key.index.end() ? nullptr : &key.values[found->second];
 }
 
-// Adds a key and every missing level above it; returns the key.
-StoredKey& AddKey(Store& store, const std::string& keyPath)
+void PutValue(StoredKey& key, std::string_view name, Value value)
+{
+    if (StoredValue* existing = FindValue(key, name)) {
+        existing->value = std::move(value);
+        return;
+    }
+    key.values.push_back(StoredValue{std::string(name), std::move(value)});
+    key.index.emplace(Folded(name), key.values.size() - 1);
+}
+
+// Adds a key and every missing level above it, top down; nothing when the limits forbid it.
+StoredKey* AddKey(Store& store, const std::string& keyPath)
 {
     if (StoredKey* existing = FindKey(store, keyPath))
-        return *existing;
-    const size_t cut = keyPath.rfind('\\');
-    if (cut != std::string::npos)
-        AddKey(store, keyPath.substr(0, cut));
-    store.keys.push_back(StoredKey{keyPath, {}});
-    return store.keys.back();
+        return existing;
+    if (keyPath.size() > MaxKeyPath)
+        return nullptr;
+    for (size_t end = keyPath.find('\\');; end = keyPath.find('\\', end + 1)) {
+        const std::string level = keyPath.substr(0, end);
+        if (!FindKey(store, level)) {
+            if (store.keys.size() >= MaxKeys)
+                return nullptr;
+            store.keys.push_back(StoredKey{level, {}, {}});
+            store.index.emplace(Folded(level), store.keys.size() - 1);
+        }
+        if (end == std::string::npos)
+            break;
+    }
+    return &store.keys.back();
 }
 
 void ParseValueLine(StoredKey& key, std::string_view line)
@@ -156,15 +177,12 @@ void ParseValueLine(StoredKey& key, std::string_view line)
     auto data = Unescape(line.substr(equals + 1));
     if (!name || !data)
         return;
-    if (StoredValue* existing = FindValue(key, *name))
-        existing->value = Value{type, std::move(*data)};
-    else
-        key.values.push_back(StoredValue{std::move(*name), Value{type, std::move(*data)}});
+    PutValue(key, *name, Value{type, std::move(*data)});
 }
 
 Result Parse(const std::string& text, Store& store)
 {
-    store.keys.assign(1, StoredKey{});
+    store = Store{};
     if (text.empty())
         return Result::Ok;
     std::string_view rest(text);
@@ -188,8 +206,8 @@ Result Parse(const std::string& text, Store& store)
                 current = SIZE_MAX; // values of an unreadable key are skipped with it
                 continue;
             }
-            StoredKey& key = AddKey(store, *keyPath);
-            current = static_cast<size_t>(&key - store.keys.data());
+            const StoredKey* key = AddKey(store, *keyPath);
+            current = key ? static_cast<size_t>(key - store.keys.data()) : SIZE_MAX;
         } else if (current != SIZE_MAX && !line.empty()) {
             ParseValueLine(store.keys[current], line);
         }
@@ -203,7 +221,7 @@ Result Load(Store& store)
     std::error_code error;
     const auto status = std::filesystem::status(file, error);
     if (status.type() == std::filesystem::file_type::not_found) {
-        store.keys.assign(1, StoredKey{});
+        store = Store{};
         return Result::Ok;
     }
     if (error || status.type() != std::filesystem::file_type::regular)
@@ -314,8 +332,7 @@ std::optional<Key> CreateKey(const Key& parent, std::string_view subKey)
     const std::string wanted = Join(parent, subKey);
     if (const StoredKey* existing = FindKey(store, wanted))
         return Key{existing->path};
-    AddKey(store, wanted);
-    if (!Save(store))
+    if (!AddKey(store, wanted) || !Save(store))
         return std::nullopt;
     return Key{wanted};
 }
@@ -366,11 +383,7 @@ Result SetValue(const Key& key, std::string_view name, uint32_t type, std::span<
     StoredKey* stored = FindKey(store, key.path);
     if (!stored)
         return Result::NotFound;
-    Value value{type, std::vector<uint8_t>(data.begin(), data.end())};
-    if (StoredValue* existing = FindValue(*stored, name))
-        existing->value = std::move(value);
-    else
-        stored->values.push_back(StoredValue{std::string(name), std::move(value)});
+    PutValue(*stored, name, Value{type, std::vector<uint8_t>(data.begin(), data.end())});
     return Save(store) ? Result::Ok : Result::Failed;
 }
 
@@ -389,11 +402,13 @@ Result DeleteValue(const Key& key, std::string_view name)
     StoredKey* stored = FindKey(store, key.path);
     if (!stored)
         return Result::NotFound;
-    const auto at = std::find_if(stored->values.begin(), stored->values.end(),
-                                 [&](const StoredValue& v) { return SameName(v.name, name); });
-    if (at == stored->values.end())
+    const StoredValue* found = FindValue(*stored, name);
+    if (!found)
         return Result::NotFound;
-    stored->values.erase(at);
+    stored->values.erase(stored->values.begin() + (found - stored->values.data()));
+    stored->index.clear();
+    for (size_t i = 0; i < stored->values.size(); ++i)
+        stored->index.emplace(Folded(stored->values[i].name), i);
     return Save(store) ? Result::Ok : Result::Failed;
 }
 

@@ -154,6 +154,21 @@ TEST_F(RegistryTest, DamagedLinesAreSkippedAndTheRestIsRead)
     EXPECT_EQ(registry::QueryValue(*key, "Lost", SIZE_MAX, value), Result::NotFound);
 }
 
+TEST_F(RegistryTest, OversizedKeysAndStoresAreRefused)
+{
+    std::string deep;
+    for (int i = 0; i < 600; ++i)
+        deep += "k\\";
+    std::ofstream(registry::StorePath()) << "Vorlane registry 1\n[" << deep << "]\n1:Lost=1%00\n"
+                                         << "[Control Panel\\Desktop]\n1:Wallpaper=x%00\n";
+    EXPECT_FALSE(registry::OpenKey(registry::Root, "k"));
+    EXPECT_TRUE(registry::OpenKey(registry::Root, "Control Panel\\Desktop"));
+    EXPECT_FALSE(registry::CreateKey(registry::Root, deep));
+
+    std::ofstream(registry::StorePath(), std::ios::app) << "0:Padding=" << std::string(1 << 20, 'p') << "\n";
+    EXPECT_FALSE(registry::OpenKey(registry::Root, "Control Panel\\Desktop"));
+}
+
 TEST_F(RegistryTest, IniReadsStringsOfStringTypesOnly)
 {
     Set("Plain", REG_SZ, std::string("C:\\a.bmp\0", 9));

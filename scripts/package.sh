@@ -32,6 +32,7 @@ expected=(
   usr/share/icons/hicolor/scalable/apps/vorlane.svg
   usr/share/man/man1/vorlane-gsk.1.gz
   usr/share/doc/vorlane/README.md
+  usr/share/doc/vorlane/docs/screenshot.png
 )
 for size in 16 24 32 48 64 128 256; do
   expected+=("usr/share/icons/hicolor/${size}x${size}/apps/vorlane.png")

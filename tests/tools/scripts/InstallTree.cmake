@@ -115,6 +115,10 @@ else()
   endif()
 endif()
 
+if(EXISTS ${SOURCE_DIR}/docs/screenshot.png AND NOT EXISTS ${PREFIX}/share/doc/vorlane/docs/screenshot.png)
+  fail("the README's screenshot is not installed beside it")
+endif()
+
 if(failures)
   message(FATAL_ERROR "The installed tree under ${PREFIX} is not complete:\n${failures}")
 endif()

@@ -14,4 +14,14 @@ endif()
 add_test(NAME install_tree COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR}
   -DPREFIX=${CMAKE_CURRENT_BINARY_DIR}/install-tree -DSOURCE_DIR=${CMAKE_SOURCE_DIR}
   -DHAVE_PROGRAM=${_vorlane_have_program} -P ${CMAKE_CURRENT_LIST_DIR}/scripts/InstallTree.cmake)
-set_tests_properties(install_tree PROPERTIES TIMEOUT 300)
+# Both install tests write the build's install manifest.
+set_tests_properties(install_tree PROPERTIES TIMEOUT 300 RESOURCE_LOCK vorlane_install)
+
+# The installed program, run from an unwritable folder on a virtual display, takes its default gallery
+# from the per-user data folder.
+find_program(VORLANE_XVFB Xvfb)
+if(TARGET Vorlane16 AND VORLANE_XVFB)
+  add_test(NAME installed_program_data_folder COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/scripts/InstalledProgram.sh
+    ${CMAKE_BINARY_DIR} ${CMAKE_CURRENT_BINARY_DIR}/installed-program $<TARGET_FILE:vorlane-gsk>)
+  set_tests_properties(installed_program_data_folder PROPERTIES TIMEOUT 300 RESOURCE_LOCK vorlane_install)
+endif()

@@ -1,0 +1,73 @@
+#!/bin/bash
+# The installed program in an unwritable folder finds its default gallery in the per-user data folder.
+#   InstalledProgram.sh BUILD_DIR SCRATCH VORLANE_GSK
+# The build is installed under SCRATCH/prefix, whose bin/ is made read-only; a gallery prepared in
+# $XDG_DATA_HOME/vorlane/画集.gsk names itself 見本.gsk, so the window's caption shows 見本.gsk only when
+# the program loaded that file. Root ignores permission bits, so as root the program runs as "nobody".
+set -euo pipefail
+build="$1"
+scratch="$2"
+gsk="$3"
+
+xvfb_pid=""
+app_pid=""
+cleanup() {
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  chmod -R u+w "$scratch" 2>/dev/null || true
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+rm -rf "$scratch"
+mkdir -p "$scratch/home/data" "$scratch/home/config" "$scratch/sample"
+chmod 755 "$scratch"
+cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
+chmod 555 "$scratch/prefix/bin"
+
+# The gallery, made elsewhere and copied in as the default gallery, so it keeps its own name.
+"$gsk" add "$scratch/sample/見本.gsk" "$scratch/sample/none.jpg" >/dev/null
+mkdir -p "$scratch/home/data/vorlane"
+cp "$scratch/sample/見本.gsk" "$scratch/home/data/vorlane/画集.gsk"
+
+run_as=()
+if [ "$(id -u)" -eq 0 ]; then
+  command -v setpriv >/dev/null || { echo "running as root without setpriv"; exit 1; }
+  chown -R 65534:65534 "$scratch/home"
+  run_as=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+fi
+
+display_number=150
+while [ -e "/tmp/.X11-unix/X$display_number" ] || [ -e "/tmp/.X$display_number-lock" ]; do
+  display_number=$((display_number + 1))
+done
+export DISPLAY=":$display_number"
+Xvfb "$DISPLAY" -screen 0 800x600x24 -noreset -nolisten tcp -ac >/dev/null 2>&1 &
+xvfb_pid=$!
+deadline=$((SECONDS + 30))
+until xdpyinfo >/dev/null 2>&1; do
+  [ "$SECONDS" -lt "$deadline" ] || { echo "Xvfb did not start"; exit 1; }
+  sleep 0.1
+done
+
+env -i DISPLAY="$DISPLAY" HOME="$scratch/home" XDG_DATA_HOME="$scratch/home/data" \
+  XDG_CONFIG_HOME="$scratch/home/config" "${run_as[@]}" "$scratch/prefix/bin/Vorlane16" &
+app_pid=$!
+
+deadline=$((SECONDS + 60))
+until xwininfo -root -children | grep -q '見本\.gsk'; do
+  if ! kill -0 "$app_pid" 2>/dev/null; then echo "Vorlane16 ended early"; exit 1; fi
+  if [ "$SECONDS" -ge "$deadline" ]; then
+    echo "no window shows the gallery 見本.gsk; windows:"
+    xwininfo -root -children
+    exit 1
+  fi
+  sleep 0.1
+done
+
+if [ -n "$(find "$scratch/prefix/bin" -mindepth 1 ! -name Vorlane16 ! -name vorlane-gsk)" ]; then
+  echo "files appeared in the program folder:"
+  ls -la "$scratch/prefix/bin"
+  exit 1
+fi
+echo "The installed Vorlane16 loaded its default gallery from \$XDG_DATA_HOME/vorlane/"

@@ -147,7 +147,7 @@ void Compose(const Bitmap& picture, bool tile, XImage* image, const PixelPacker&
     }
 
     std::vector<Rgb> line(size_t(width), 0);
-    std::vector<Rgb> source(tile ? size_t(w) : 0);
+    std::vector<Rgb> source(tile ? size_t(std::min(w, width)) : 0);
     const int left = (width - w) / 2;
     const int top = (height - h) / 2;
     const bool plain = packer.IsPlain32(image);
@@ -156,7 +156,8 @@ void Compose(const Bitmap& picture, bool tile, XImage* image, const PixelPacker&
         if (picture.Empty()) {
             // nothing to draw: black
         } else if (tile) {
-            ConvertRow(picture, palette, y % h, 0, w, source.data());
+            // Only the columns the screen shows of a picture wider than the screen are converted.
+            ConvertRow(picture, palette, y % h, 0, std::min(w, width), source.data());
             for (int x = 0; x < width; x += w)
                 std::copy_n(source.begin(), std::min(w, width - x), line.begin() + x);
         } else if (y - top >= 0 && y - top < h) {

@@ -188,6 +188,8 @@ TEST_F(X11DesktopTest, SecondWallpaperFreesTheFirstPixmap)
     EXPECT_NE(after, before);
     EXPECT_FALSE(PixmapAlive(before));
     EXPECT_EQ(Mismatches(Root(), [&](int x, int y) { return second.PixelRgb(x + 40, y + 30); }), 0);
+    wallpaper.SetTile(true); // tiled, a picture larger than the screen shows its top-left part
+    EXPECT_EQ(Mismatches(Root(), Tiled(second)), 0);
 }
 
 TEST_F(X11DesktopTest, UnreadableFileIsRecordedButLeavesTheScreen)

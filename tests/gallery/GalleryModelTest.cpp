@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "gallery/BmpFile.h"
+#include "gallery/ComponentReader.h"
 #include "gallery/ComponentWriter.h"
 #include "gallery/ImageList.h"
 #include "gallery/Stream.h"
@@ -219,6 +220,38 @@ TEST_F(GalleryModel, StreamOneOfTheWorkedExampleIsExactly136Bytes)
     ComponentWriter(empty).WriteComponent(gallery);
     EXPECT_EQ(empty.Bytes().size(), 136u - 18 - 14 - 10);
     EXPECT_EQ(empty.Bytes()[14], 0x08); // "FormLeft"
+}
+
+// A gallery file kept from an earlier build: reading it and writing it again gives the same bytes.
+TEST_F(GalleryModel, StoredGalleryFileReadsAndWritesBackUnchanged)
+{
+    const Bytes file = ReadFile(std::string(VORLANE_TEST_DATA) + "/gallery/three_entries.gsk");
+    ASSERT_FALSE(file.empty());
+    TVorlane gallery;
+    TMemoryStream in(file);
+    {
+        ComponentReader reader(in);
+        reader.ReadComponent(gallery);
+    }
+    {
+        ComponentReader reader(in);
+        reader.ReadComponent(gallery.Images());
+    }
+    EXPECT_EQ(in.Position(), int64_t(file.size()));
+    ASSERT_EQ(gallery.FileNames().Count(), 3);
+    EXPECT_EQ(gallery.FileNames()[1].size(), 323u); // a long (0C) string
+    EXPECT_EQ(gallery.FormTop(), -8);
+    EXPECT_EQ(gallery.FormLeft(), 70000);
+    EXPECT_EQ(gallery.FormWidth(), 200);
+    EXPECT_EQ(gallery.FormHeight(), 400); // written as NoDefault, so not stored
+    EXPECT_EQ(gallery.InitialDir(), "C:\\P");
+    EXPECT_EQ(gallery.IniManagerName(), "ini");
+    EXPECT_EQ(gallery.Images().Count(), 4);
+    gallery.SetFormHeight(NoDefault); // as it was when written
+    TMemoryStream out;
+    ComponentWriter(out).WriteComponent(gallery);
+    ComponentWriter(out).WriteComponent(gallery.Images());
+    EXPECT_EQ(out.Bytes(), file);
 }
 
 TEST_F(GalleryModel, GalleryFileAndCaptionRules)

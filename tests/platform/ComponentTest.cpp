@@ -76,17 +76,6 @@ TEST(Component, NamesCompareIgnoringAsciiCaseOnly)
     EXPECT_FALSE(SameName("\xC3\xA9", "\xC3\x89")); // non-ASCII bytes compare exactly
 }
 
-TEST(Component, PublishesNameUnstoredAndTagWithDefaultZero)
-{
-    TComponent component;
-    const auto properties = component.PublishedProperties();
-    ASSERT_EQ(properties.size(), 2u);
-    EXPECT_EQ(properties[0].name, "Name");
-    EXPECT_FALSE(properties[0].stored);
-    EXPECT_EQ(properties[1].name, "Tag");
-    EXPECT_EQ(properties[1].defaultValue, 0);
-}
-
 TEST(StringList, KeepsOrderAndDuplicates)
 {
     TStringList list;

@@ -1,0 +1,289 @@
+// Loading and saving gallery files, loads that fail part-way, and saves that fail without losing the
+// previous file.
+#include "tests/gallery/GalleryFixture.h"
+
+namespace vorlane::test {
+namespace {
+
+TEST_F(GalleryModel, SaveAndLoadRoundTrip)
+{
+    TVorlane saved;
+    Prepare(saved, "AB");
+    const std::string longName = dir + std::string(300, 'L') + ".jpg"; // a 0C string
+    saved.SetFileNames(TStringList{saved.FileNames()[0], saved.FileNames()[1]});
+    saved.AddImage(longName);
+    saved.SetFormTop(-8);
+    saved.SetFormLeft(-70000);
+    saved.SetFormWidth(65536);
+    saved.SetFormHeight(INT32_MAX);
+    saved.SetInitialDir(dir + "ソ表能");
+    saved.SetIniManagerName("ini");
+    saved.SaveGallery();
+    const Bytes file = ReadFile(dir + "画集.gsk");
+
+    TVorlane loaded;
+    MemoryView otherView;
+    loaded.SetView(&otherView);
+    loaded.SetFormTop(123);
+    loaded.LoadGallery();
+    EXPECT_EQ(loaded.FileNames(), saved.FileNames());
+    EXPECT_EQ(loaded.FormTop(), -8);
+    EXPECT_EQ(loaded.FormLeft(), -70000);
+    EXPECT_EQ(loaded.FormWidth(), 65536);
+    EXPECT_EQ(loaded.FormHeight(), INT32_MAX);
+    EXPECT_EQ(loaded.InitialDir(), dir + "ソ表能");
+    EXPECT_EQ(loaded.IniManagerName(), "ini");
+    ASSERT_EQ(loaded.Images().Count(), 4);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(loaded.Images().Image(i), saved.Images().Image(i)) << i;
+    EXPECT_EQ(otherView.items.size(), 3u);
+    EXPECT_EQ(otherView.refreshes, 1);
+    // Saving what was loaded gives the same bytes.
+    loaded.SaveGallery();
+    EXPECT_EQ(ReadFile(dir + "画集.gsk"), file);
+    for (const auto& entry : fs::directory_iterator(dir))
+        EXPECT_FALSE(entry.path().filename().string().ends_with(".tmp")) << entry.path();
+}
+
+TEST_F(GalleryModel, UnstoredGeometryKeepsTheLoadingGallerysValue)
+{
+    TVorlane saved;
+    saved.SetDefaultImages(defaults);
+    saved.SetFormTop(NoDefault);
+    saved.SaveGallery();
+    TVorlane loaded;
+    loaded.SetFormTop(77);
+    loaded.LoadGallery();
+    EXPECT_EQ(loaded.FormTop(), 77);
+}
+
+TEST_F(GalleryModel, EmptyGalleryLoadsIntoAnEmptiedOne)
+{
+    TVorlane empty;
+    empty.SetDefaultImages(defaults);
+    empty.SetManagerName(dir + "empty");
+    empty.SaveGallery();
+
+    TVorlane gallery;
+    Prepare(gallery, "AB");
+    gallery.ClearImages();
+    gallery.SetManagerName(dir + "empty");
+    gallery.LoadGallery();
+    EXPECT_EQ(gallery.FileNames().Count(), 0);
+    ASSERT_EQ(gallery.Images().Count(), 1);
+    EXPECT_EQ(gallery.Images().Image(0), defaults.Image(0));
+    EXPECT_TRUE(view.items.empty());
+}
+
+TEST_F(GalleryModel, LoadMatchesThumbnailsToNames)
+{
+    TVorlane empty;
+    empty.SetDefaultImages(defaults);
+    empty.SetManagerName(dir + "empty");
+    empty.SaveGallery();
+
+    // Not emptied first: the names stay, the image list is the file's placeholder alone.
+    TVorlane gallery;
+    Prepare(gallery, "AB");
+    gallery.SetManagerName(dir + "empty");
+    gallery.LoadGallery();
+    ASSERT_EQ(gallery.FileNames().Count(), 2);
+    ASSERT_EQ(gallery.Images().Count(), 3);
+    EXPECT_EQ(gallery.Images().Image(2).PixelRgb(0, 0), MakeRgb(255, 255, 255));
+    EXPECT_EQ(gallery.Images().Image(2).PixelRgb(20, 20), MakeRgb(0, 0, 255));
+    EXPECT_EQ(view.items.size(), 2u);
+    gallery.ClearImages();
+    EXPECT_EQ(gallery.Images().Count(), 1);
+
+    // Stream 1 read, stream 2 missing: names replaced, thumbnails made to match.
+    TVorlane three;
+    Prepare(three, "ABC");
+    three.SaveGallery();
+    Bytes file = ReadFile(three.GalleryFileName());
+    const Bytes stream2 = {'T', 'P', 'F', '0'};
+    const auto at = std::search(file.begin() + 4, file.end(), stream2.begin(), stream2.end());
+    WriteFile(dir + "half.gsk", Bytes(file.begin(), at));
+    gallery.SetManagerName(dir + "half");
+    EXPECT_THROW(gallery.LoadGallery(), EReadError);
+    EXPECT_EQ(gallery.FileNames().Count(), 3);
+    EXPECT_EQ(gallery.Images().Count(), 4);
+}
+
+TEST_F(GalleryModel, UnreadableFileIsAnOpenError)
+{
+    TVorlane gallery;
+    gallery.SetDefaultImages(defaults);
+    gallery.SaveGallery();
+    ASSERT_EQ(::chmod(gallery.GalleryFileName().c_str(), 0), 0);
+    ASSERT_EQ(::chmod(dir.c_str(), 0755), 0);
+    const int code = InChild([&] {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            return 3;
+        try {
+            gallery.LoadGallery();
+        } catch (const EFOpenError& error) {
+            return std::string(error.what()) == "ファイル " + gallery.GalleryFileName() + " は開けません" ? 0 : 2;
+        }
+        return 1;
+    });
+    EXPECT_EQ(code, 0);
+}
+
+TEST_F(GalleryModel, FileOpenedUnderANewPathKeepsTheStoredManagerName)
+{
+    TVorlane saved;
+    saved.SetDefaultImages(defaults);
+    saved.SetManagerName(dir + "old");
+    saved.SaveGallery();
+    fs::rename(dir + "old.gsk", dir + "new.gsk");
+    TVorlane loaded;
+    loaded.SetManagerName(dir + "new.gsk");
+    loaded.LoadGallery();
+    EXPECT_EQ(loaded.ManagerName(), dir + "old");
+    EXPECT_EQ(loaded.GalleryFileName(), dir + "old.gsk");
+}
+
+TEST_F(GalleryModel, LoadThatFailsPartWayKeepsWhatWasRead)
+{
+    TVorlane saved;
+    Prepare(saved, "AB");
+    saved.SetFormTop(5);
+    saved.SaveGallery();
+    Bytes file = ReadFile(dir + "画集.gsk");
+
+    // Cut inside stream 2's image data: stream 1 is applied, the images stay.
+    WriteFile(dir + "cut.gsk", Bytes(file.begin(), file.end() - 100));
+    TVorlane gallery;
+    gallery.SetDefaultImages(defaults);
+    gallery.SetView(&view);
+    gallery.SetManagerName(dir + "cut");
+    const int refreshes = view.refreshes;
+    try {
+        gallery.LoadGallery();
+        FAIL() << "no error";
+    } catch (const EReadError& error) {
+        EXPECT_STREQ(error.what(), "TImageList.Bitmap の読み込み中のエラー : ストリームからの読み込みエラー");
+    }
+    EXPECT_EQ(gallery.FileNames(), saved.FileNames());
+    EXPECT_EQ(gallery.FormTop(), 5);
+    EXPECT_EQ(gallery.ManagerName(), dir + "画集");
+    // The old image list stays (the placeholder alone), with placeholders for the names read.
+    ASSERT_EQ(gallery.Images().Count(), 3);
+    EXPECT_EQ(gallery.Images().Image(1).PixelRgb(0, 0), MakeRgb(255, 255, 255));
+    EXPECT_EQ(view.refreshes, refreshes);
+
+    // A record the gallery does not have, after FormTop.
+    TMemoryStream stream;
+    {
+        ComponentWriter writer(stream);
+        const std::string head = "TPF0\x08TVorlane";
+        writer.Write(head.data(), head.size());
+        writer.WriteByte(0);
+        writer.WriteRecordName("FormTop");
+        writer.WriteInteger(-1);
+        writer.WriteRecordName("Foo");
+        writer.WriteInteger(1);
+        writer.FlushBuffer();
+    }
+    WriteFile(dir + "foo.gsk", stream.Bytes());
+    gallery.SetManagerName(dir + "foo");
+    try {
+        gallery.LoadGallery();
+        FAIL() << "no error";
+    } catch (const EReadError& error) {
+        EXPECT_STREQ(error.what(), "TVorlane.Foo の読み込み中のエラー : プロパティが存在しません");
+    }
+    EXPECT_EQ(gallery.FormTop(), -1);
+
+    WriteFile(dir + "junk.gsk", Bytes{'J', 'U', 'N', 'K'});
+    gallery.SetManagerName(dir + "junk");
+    EXPECT_THROW(
+        {
+            try {
+                gallery.LoadGallery();
+            } catch (const EReadError& error) {
+                EXPECT_STREQ(error.what(), "不正なストリーム フォーマット");
+                throw;
+            }
+        },
+        EReadError);
+}
+
+TEST_F(GalleryModel, SaveKeepsTheOldFileWhenTheDiskFillsUp)
+{
+    TVorlane gallery;
+    Prepare(gallery, "A");
+    gallery.SaveGallery();
+    const Bytes old = ReadFile(gallery.GalleryFileName());
+    gallery.AddImages({Picture('B'), Picture('C'), Picture('D'), Picture('E')});
+    const auto entries = FolderEntries(dir);
+
+    // Limits that stop the new file inside stream 2, at a block edge and inside stream 1.
+    for (rlim_t limit : {rlim_t(12000), rlim_t(4096), rlim_t(100)}) {
+        const int code = InChild([&] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit cap{limit, limit};
+            ::setrlimit(RLIMIT_FSIZE, &cap);
+            try {
+                gallery.SaveGallery();
+            } catch (const EWriteError& error) {
+                return std::string(error.what()) == "ストリームへの書き込みエラー" ? 0 : 2;
+            }
+            return 1;
+        });
+        EXPECT_EQ(code, 0) << limit;
+        EXPECT_EQ(ReadFile(gallery.GalleryFileName()), old);
+    }
+    EXPECT_EQ(FolderEntries(dir), entries); // no temporary file left behind
+}
+
+TEST_F(GalleryModel, SaveKeepsTheOldFileInAReadOnlyFolder)
+{
+    TVorlane gallery;
+    Prepare(gallery, "A");
+    gallery.SaveGallery();
+    const Bytes old = ReadFile(gallery.GalleryFileName());
+    gallery.AddImages({Picture('B')});
+    const auto entries = FolderEntries(dir);
+    ASSERT_EQ(::chmod(dir.c_str(), 0555), 0);
+    const int code = InChild([&] {
+        // Permissions do not bind root: save as an ordinary user there.
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            return 3;
+        try {
+            gallery.SaveGallery();
+        } catch (const EFCreateError& error) {
+            return std::string(error.what()) == "ファイル " + gallery.GalleryFileName() + " を作成できません" ? 0 : 2;
+        }
+        return 1;
+    });
+    ::chmod(dir.c_str(), 0700);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(ReadFile(gallery.GalleryFileName()), old);
+    EXPECT_EQ(FolderEntries(dir), entries);
+}
+
+TEST_F(GalleryModel, SaveReplacesTheFileBehindALinkAndKeepsItsMode)
+{
+    TVorlane gallery;
+    Prepare(gallery, "A");
+    fs::create_directory(dir + "real");
+    gallery.SetManagerName(dir + "real/g");
+    gallery.SaveGallery();
+    ASSERT_EQ(::chmod((dir + "real/g.gsk").c_str(), 0640), 0);
+    fs::create_symlink(dir + "real/g.gsk", dir + "link.gsk");
+    gallery.SetManagerName(dir + "link");
+    gallery.AddImages({Picture('B')});
+    gallery.SaveGallery();
+    EXPECT_TRUE(fs::is_symlink(dir + "link.gsk"));
+    struct stat st {};
+    ASSERT_EQ(::stat((dir + "real/g.gsk").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    TVorlane loaded;
+    loaded.SetManagerName(dir + "real/g");
+    loaded.LoadGallery();
+    EXPECT_EQ(loaded.FileNames().Count(), 2);
+}
+
+} // namespace
+} // namespace vorlane::test

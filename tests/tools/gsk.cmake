@@ -22,6 +22,6 @@ set_tests_properties(install_tree PROPERTIES TIMEOUT 300 RESOURCE_LOCK vorlane_i
 find_program(VORLANE_XVFB Xvfb)
 if(TARGET Vorlane16 AND VORLANE_XVFB)
   add_test(NAME installed_program_data_folder COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/scripts/InstalledProgram.sh
-    ${CMAKE_BINARY_DIR} ${CMAKE_CURRENT_BINARY_DIR}/installed-program $<TARGET_FILE:vorlane-gsk>)
+    ${CMAKE_BINARY_DIR} $<TARGET_FILE:vorlane-gsk>)
   set_tests_properties(installed_program_data_folder PROPERTIES TIMEOUT 300 RESOURCE_LOCK vorlane_install)
 endif()

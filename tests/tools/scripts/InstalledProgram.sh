@@ -1,13 +1,15 @@
 #!/bin/bash
 # The installed program in an unwritable folder finds its default gallery in the per-user data folder.
-#   InstalledProgram.sh BUILD_DIR SCRATCH VORLANE_GSK
-# The build is installed under SCRATCH/prefix, whose bin/ is made read-only; a gallery prepared in
-# $XDG_DATA_HOME/vorlane/画集.gsk names itself 見本.gsk, so the window's caption shows 見本.gsk only when
-# the program loaded that file. Root ignores permission bits, so as root the program runs as "nobody".
+#   InstalledProgram.sh BUILD_DIR VORLANE_GSK
+# The build is installed into a scratch folder's prefix/, whose bin/ is made read-only. The scratch folder
+# is in the temporary folder, since the unprivileged user must reach it (a build folder under /root is
+# out of its reach). A gallery prepared as $XDG_DATA_HOME/vorlane/画集.gsk names itself 見本.gsk, so the
+# window's caption shows 見本.gsk only when the program loaded that file. Root ignores permission bits,
+# so as root the program runs as "nobody".
 set -euo pipefail
 build="$1"
-scratch="$2"
-gsk="$3"
+gsk="$2"
+scratch="$(mktemp -d "${TMPDIR:-/tmp}/vorlane-installed-XXXXXX")"
 
 xvfb_pid=""
 app_pid=""
@@ -19,7 +21,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-rm -rf "$scratch"
 mkdir -p "$scratch/home/data" "$scratch/home/config" "$scratch/sample"
 chmod 755 "$scratch"
 cmake --install "$build" --prefix "$scratch/prefix" >/dev/null

@@ -58,10 +58,10 @@ std::string SaveTarget(const std::string& path)
 int CreateTemporary(const std::string& target, std::string& temporary)
 {
     static unsigned counter = 0;
+    // Named apart from the gallery's own name, so that a name near the length limit still saves.
     const std::string folder = path::ExtractFilePath(target);
-    const std::string name = path::ExtractFileName(target);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary = folder + "." + name + Format(".%d-%u.tmp", int(::getpid()), counter++);
+        temporary = folder + Format(".vorlane-save-%d-%u.tmp", int(::getpid()), counter++);
         const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST)
             return fd;

@@ -45,6 +45,19 @@ TEST_F(GalleryModel, SaveAndLoadRoundTrip)
         EXPECT_FALSE(entry.path().filename().string().ends_with(".tmp")) << entry.path();
 }
 
+TEST_F(GalleryModel, SavesAGalleryWhoseNameIsAtTheLengthLimit)
+{
+    TVorlane gallery;
+    Prepare(gallery, "A");
+    gallery.SetManagerName(dir + std::string(251, 'n')); // with ".gsk": 255 bytes
+    gallery.SaveGallery();
+    gallery.SaveGallery();
+    TVorlane loaded;
+    loaded.SetManagerName(gallery.ManagerName());
+    loaded.LoadGallery();
+    EXPECT_EQ(loaded.FileNames(), gallery.FileNames());
+}
+
 TEST_F(GalleryModel, UnstoredGeometryKeepsTheLoadingGallerysValue)
 {
     TVorlane saved;

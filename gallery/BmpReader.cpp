@@ -420,9 +420,11 @@ Bitmap ReadBmpFile(const std::string& path)
     if (file.Get() < 0 || ::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode))
         throw cannotOpen();
     // No valid bitmap is larger than its headers, a full colour table and MaxBytes of pixels; the rest
-    // of a longer file is never looked at.
-    const size_t limit = Bitmap::MaxBytes + 4096;
-    std::vector<uint8_t> bytes(std::min<size_t>(size_t(info.st_size), limit));
+    // of a longer file is never looked at. A file that does not start as a bitmap is refused after its
+    // first block, however large it is.
+    const size_t limit = std::min<size_t>(size_t(info.st_size), Bitmap::MaxBytes + 4096);
+    constexpr size_t FirstBlock = 65536;
+    std::vector<uint8_t> bytes(std::min(limit, FirstBlock));
     size_t filled = 0;
     while (filled < bytes.size()) {
         const ssize_t n = ::read(file.Get(), bytes.data() + filled, bytes.size() - filled);
@@ -433,6 +435,11 @@ Bitmap ReadBmpFile(const std::string& path)
         if (n == 0)
             break;
         filled += size_t(n);
+        if (filled == bytes.size() && bytes.size() < limit) {
+            if (bytes[0] != 'B' || bytes[1] != 'M')
+                Invalid();
+            bytes.resize(limit);
+        }
     }
     bytes.resize(filled);
     return ReadBmp(bytes);

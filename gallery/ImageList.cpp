@@ -205,6 +205,13 @@ void TImageList::Assign(const TImageList& other)
     height_ = other.height_;
     bitsPerPixel_ = other.bitsPerPixel_;
     capacity_ = other.capacity_;
+    allocBy_ = other.allocBy_;
+    blendColor_ = other.blendColor_;
+    bkColor_ = other.bkColor_;
+    drawingStyle_ = other.drawingStyle_;
+    imageType_ = other.imageType_;
+    masked_ = other.masked_;
+    shareImages_ = other.shareImages_;
     images_ = other.images_;
     masks_ = other.masks_;
 }

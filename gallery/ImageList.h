@@ -56,7 +56,8 @@ public:
     void Insert(int index, const Bitmap& image, const Bitmap* mask = nullptr);
     void Delete(int index);
     void Clear();
-    // Becomes a copy of `other`: images, masks, size, depth and capacity.
+    // Becomes a copy of `other`: images, masks, size, depth, capacity and the published settings (not
+    // the name, the tag or the OnChange handler).
     void Assign(const TImageList& other);
 
     // Image `index` at the list's depth, and its mask (1 = transparent).

@@ -328,6 +328,17 @@ TEST_F(BmpFileOnDisk, ReadsAFileAndRefusesWhatCannotBeOpened)
         }
     }
 
+    // Larger than the first block read: the rest follows; a large file that is no bitmap fails early.
+    Bitmap large(200, 200, 24);
+    large.SetPixelRgb(199, 0, MakeRgb(1, 2, 3));
+    const auto largePath = folder_ / "large.bmp";
+    const Bytes largeFile = WriteBmp(large);
+    std::ofstream(largePath, std::ios::binary).write(reinterpret_cast<const char*>(largeFile.data()), std::streamsize(largeFile.size()));
+    EXPECT_EQ(ReadBmpFile(largePath.string()), large);
+    const auto zeros = folder_ / "zeros.bmp";
+    std::ofstream(zeros, std::ios::binary) << std::string(300000, '\0');
+    EXPECT_THROW(ReadBmpFile(zeros.string()), EInvalidGraphic);
+
     const auto damaged = folder_ / "damaged.bmp";
     std::ofstream(damaged, std::ios::binary) << "BM not a bitmap";
     EXPECT_THROW(ReadBmpFile(damaged.string()), EInvalidGraphic);

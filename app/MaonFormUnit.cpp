@@ -23,6 +23,10 @@
 #include "gallery/Vorlane1.h"
 #include "platform/Path.h"
 #include "platform/Profile.h"
+#include "sstp/FastSstp.h"
+#include "sstp/WallpaperAnnouncement.h"
+#include "wallpaper/CWallPaper.h"
+#include "wallpaper/WallpaperFile.h"
 
 namespace vorlane {
 
@@ -45,7 +49,7 @@ std::string EditText(const TGskForm& form)
 
 } // namespace
 
-TMainForm::TMainForm(DialogRunner& dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(dialogs)
+TMainForm::TMainForm(DialogRunner& dialogs, Desktop& desktop, QWidget* parent) : QMainWindow(parent), dialogs_(dialogs)
 {
     setWindowTitle(QStringLiteral("Quorvel Vorlane  Ver1.6"));
     setFont(WindowFont());
@@ -84,10 +88,15 @@ TMainForm::TMainForm(DialogRunner& dialogs, QWidget* parent) : QMainWindow(paren
     OpenImage.Sizable = false;
     OpenImage.PicturePreview = true;
 
+    WallPaper = new TWallPaper(this, desktop);
+    WallPaper->SetName("WallPaper");
+
     Opengsk.Filter = "画集|*.gsk";
     Opengsk.Sizable = true;
 
     CreateMenus();
+
+    FastSstp = CreateMainWindowFastSstp(this);
 
     RunCommand([this] { FormCreate(); });
 }
@@ -128,7 +137,7 @@ void TMainForm::CreateToolBar()
         return b;
     };
     OpenImageButton = button("画像読込", "画像を読み込む(複数可)", true, &TMainForm::OpenImageButtonClick);
-    WallButton = button("壁紙", "壁紙にする", true, nullptr);
+    WallButton = button("壁紙", "壁紙にする", true, &TMainForm::WallButtonClick);
     ToolButton1 = button("削除", "画像削除", true, &TMainForm::ToolButton1Click);
     ToolButton2 = button("画集読込", "画集を読み込む", false, &TMainForm::ToolButton2Click);
 }
@@ -150,10 +159,11 @@ void TMainForm::CreateMenus()
     D1 = item(F1, "画像削除(&D)", &TMainForm::D1Click);
 
     KabeW1 = MainMenu1->addMenu(QStringLiteral("壁紙(&W)"));
-    X1 = item(KabeW1, "壁紙に設定(&X)", nullptr);
+    connect(KabeW1, &QMenu::aboutToShow, this, [this] { RunCommand([this] { KabeW1Click(); }); });
+    X1 = item(KabeW1, "壁紙に設定(&X)", &TMainForm::X1Click);
     N2 = KabeW1->addSeparator();
-    CentC = item(KabeW1, "画像を中央に(&C)", nullptr);
-    TileV = item(KabeW1, "画像を並べて(&V)", nullptr);
+    CentC = item(KabeW1, "画像を中央に(&C)", &TMainForm::CentCClick);
+    TileV = item(KabeW1, "画像を並べて(&V)", &TMainForm::TileVClick);
     CentC->setCheckable(true);
     TileV->setCheckable(true);
 
@@ -315,6 +325,36 @@ void TMainForm::B1Click()
 void TMainForm::ListViewDragDrop()
 {
     Gallery->MoveSelected();
+}
+
+void TMainForm::WallButtonClick()
+{
+    if (!ListView->SelectedIndex())
+        return;
+    const std::string picture = Gallery->GetSelectedFileName();
+    WallPaper->SetWallPaper(PrepareWallpaperFile(picture, Gallery->DisplayBitsPerPixel()));
+    AnnounceWallpaper(*FastSstp, picture);
+}
+
+void TMainForm::X1Click()
+{
+    WallButtonClick();
+}
+
+void TMainForm::KabeW1Click()
+{
+    TileV->setChecked(WallPaper->Tile());
+    CentC->setChecked(!WallPaper->Tile());
+}
+
+void TMainForm::CentCClick()
+{
+    WallPaper->SetTile(false);
+}
+
+void TMainForm::TileVClick()
+{
+    WallPaper->SetTile(true);
 }
 
 } // namespace vorlane

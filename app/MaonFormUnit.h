@@ -11,6 +11,7 @@
 #include "app/DamagedGallery.h"
 #include "app/Dialogs.h"
 #include "platform/Component.h"
+#include "wallpaper/Desktop.h"
 
 class QAction;
 class QMenu;
@@ -21,18 +22,21 @@ class QToolButton;
 
 namespace vorlane {
 
+class TFastSstp;
 class TImageList;
 class TIniFile;
 class TListView;
 class TVorlane;
+class TWallPaper;
 
 // The fixed part of the caption; the gallery's file name follows it.
 inline constexpr const char* CaptionPrefix = "Quorvel Vorlane  Ver1.6 ";
 
 class TMainForm : public QMainWindow, public TComponent {
 public:
-    // Creates the components in layout order, then runs FormCreate. Dialogs are shown through `dialogs`.
-    explicit TMainForm(DialogRunner& dialogs, QWidget* parent = nullptr);
+    // Creates the components in layout order, then runs FormCreate. Dialogs are shown through `dialogs`;
+    // the wallpaper component talks to `desktop`. Errors of the components' creation pass to the caller.
+    explicit TMainForm(DialogRunner& dialogs, Desktop& desktop = SystemDesktop(), QWidget* parent = nullptr);
     // Runs FormDestroy; the components go with the window.
     ~TMainForm() override;
     std::string ClassName() const override { return "TMainForm"; }
@@ -48,6 +52,7 @@ public:
     TImageList* DefaultImageList;
     TImageList* ButtonImageList;
     TOpenDialog OpenImage;
+    TWallPaper* WallPaper;
     TOpenDialog Opengsk;
     QMenuBar* MainMenu1;
     QMenu* F1;
@@ -64,6 +69,7 @@ public:
     QMenu* s1;
     QAction* A1;
     QAction* B1;
+    TFastSstp* FastSstp;
 
     // Life of the window.
     void FormCreate();
@@ -84,6 +90,13 @@ public:
     void A1Click();
     void B1Click();
     void ListViewDragDrop();
+
+    // Wallpaper commands.
+    void WallButtonClick();
+    void X1Click();
+    void KabeW1Click();
+    void CentCClick();
+    void TileVClick();
 
     // The gallery as it stands (for tests and benchmarks).
     const TVorlane& CurrentGallery() const { return *Gallery; }

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "app/Dialogs.h"
+#include "wallpaper/Desktop.h"
 
 namespace vorlane::test {
 
@@ -25,6 +26,20 @@ public:
 
     bool Execute(TOpenDialog& dialog) override;
     int ShowModal(TGskForm& form) override;
+};
+
+// A desktop that only records what it is asked to do.
+class RecordingDesktop final : public Desktop {
+public:
+    bool SystemParametersInfo(uint32_t action, uint32_t, const char* param, uint32_t) override
+    {
+        wallpapers.push_back(action == SPI_SETDESKWALLPAPER && param ? param : "?");
+        return true;
+    }
+    void BroadcastSettingChange(const char* section) override { broadcasts.push_back(section); }
+
+    std::vector<std::string> wallpapers;
+    std::vector<std::string> broadcasts;
 };
 
 class AppTest : public ::testing::Test {
@@ -45,6 +60,7 @@ protected:
     std::filesystem::path config_;
     std::vector<std::string> errors_; // texts of the error boxes, in order
     ScriptedDialogs dialogs_;
+    RecordingDesktop desktop_;
 };
 
 } // namespace vorlane::test

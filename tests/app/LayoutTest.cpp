@@ -26,7 +26,7 @@ using LayoutTest = AppTest;
 
 TEST_F(LayoutTest, ToolBarButtonsCarryCaptionsImagesAndHints)
 {
-    TMainForm form(dialogs_);
+    TMainForm form(dialogs_, desktop_);
     struct Expected {
         QToolButton* button;
         const char* caption;
@@ -54,7 +54,7 @@ TEST_F(LayoutTest, ToolBarButtonsCarryCaptionsImagesAndHints)
 
 TEST_F(LayoutTest, MenusHaveAccessKeysAndNoShortcuts)
 {
-    TMainForm form(dialogs_);
+    TMainForm form(dialogs_, desktop_);
     const QList<QAction*> menus = form.MainMenu1->actions();
     ASSERT_EQ(menus.size(), 3);
     EXPECT_EQ(menus[0]->text(), QStringLiteral("ファイル(&F)"));
@@ -96,7 +96,7 @@ TEST_F(LayoutTest, NameDialogKeepsItsTextAndAnswersEnterAndEscape)
 
 TEST_F(LayoutTest, PlaceholderIsOneMaskedImageWith92ClearPixels)
 {
-    TMainForm form(dialogs_);
+    TMainForm form(dialogs_, desktop_);
     ASSERT_EQ(form.DefaultImageList->Count(), 1);
     EXPECT_EQ(form.DefaultImageList->Width(), 32);
     const Bitmap& mask = form.DefaultImageList->Mask(0);

@@ -30,7 +30,7 @@ protected:
     // Creates the window and shows it (FormCreate, then FormShow).
     void Start()
     {
-        form_ = std::make_unique<TMainForm>(dialogs_);
+        form_ = std::make_unique<TMainForm>(dialogs_, desktop_);
         form_->show();
     }
     // Closes the window as the user does; true when it closed. A closed window is destroyed.

@@ -49,6 +49,7 @@ inline constexpr const char* WriteError = "ストリームへの書き込みエ�
 inline constexpr const char* InvalidStreamFormat = "不正なストリーム フォーマット";
 inline constexpr const char* InvalidGraphic = "ビットマップイメージが不正です";
 inline constexpr const char* JpegError = "JPEG エラー #%d";
+inline constexpr const char* RangeError = "範囲チェックエラー"; // a value outside its type's range
 inline constexpr const char* ListIndexError = "リストのインデックスが範囲を超えています (%d)";
 inline constexpr const char* ImageListInvalidIndex = "不正なインデックスがイメージ リストに渡されました";
 inline constexpr const char* ImageListReadError = "ストリームからの ImageList データの読み込みに失敗しました";

@@ -17,7 +17,6 @@
 namespace vorlane {
 namespace {
 
-constexpr uint32_t AllEvents = FD_READ | FD_OOB | FD_ACCEPT | FD_CONNECT | FD_CLOSE; // 61
 constexpr size_t MaxHostLength = DataBufferSize - 1;
 
 // Components alive that have started the socket layer; only the window thread touches it.
@@ -112,7 +111,7 @@ uint16_t TPowersock::FitHandle(int descriptor)
         return NoSocket;
     if (descriptor >= NoSocket) {
         SocketClose(descriptor);
-        throw ERangeError(RangeCheckError);
+        throw ERangeError(msg::RangeError);
     }
     return static_cast<uint16_t>(descriptor);
 }
@@ -129,7 +128,7 @@ bool TPowersock::OpenSocket(bool firstSocket)
         option.l_linger = 0;
         setsockopt(socketHandle_, SOL_SOCKET, SO_LINGER, &option, sizeof option);
     }
-    AsyncSelect(socketHandle_, socketWindow_, SocketNotice, AllEvents);
+    AsyncSelect(socketHandle_, socketWindow_, SocketNotice, NoticeEvents);
     return true;
 }
 
@@ -336,7 +335,7 @@ void TPowersock::TimerOn()
     StatusMessage(8, "Timer On");
     timedOut_ = false;
     if (timeOut_ < 0)
-        throw ERangeError(RangeCheckError);
+        throw ERangeError(msg::RangeError);
     timer_->SetInterval(static_cast<uint32_t>(timeOut_));
     timer_->SetEnabled(true);
 }

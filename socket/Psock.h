@@ -121,6 +121,9 @@ public:
     void RequestCloseSocket();
 
 private:
+    // The events every socket of the component reports: read, out-of-band, accept, connect, close (61).
+    static constexpr uint32_t NoticeEvents = FD_READ | FD_OOB | FD_ACCEPT | FD_CONNECT | FD_CLOSE;
+
     void InitializeWinsock();
     bool OpenSocket(bool firstSocket);
     int Descriptor() const;

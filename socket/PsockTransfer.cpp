@@ -14,7 +14,6 @@
 namespace vorlane {
 namespace {
 
-constexpr uint32_t AllEvents = FD_READ | FD_OOB | FD_ACCEPT | FD_CONNECT | FD_CLOSE;
 constexpr size_t MaxSendLength = 65535;
 
 // Disarms the time-out timer however the operation ends.
@@ -57,7 +56,7 @@ void TPowersock::SendBuffer(const uint8_t* buffer, uint16_t length)
         if (total == 0) {
             total = strnlen(reinterpret_cast<const char*>(buffer), MaxSendLength + 1);
             if (total > MaxSendLength)
-                throw ERangeError(RangeCheckError);
+                throw ERangeError(msg::RangeError);
         }
         // The loop handles no messages, so the timer cannot end it; a peer that stops reading would
         // otherwise hold the window thread for good. Waiting for room is bounded by TimeOut instead.
@@ -186,7 +185,7 @@ void TPowersock::Transaction(const std::string& command, std::string& reply)
             const int64_t value = std::stoll(lastReply_.substr(0, digits));
             const int32_t number = value > INT32_MAX ? 0 : static_cast<int32_t>(value);
             if (number < INT16_MIN || number > INT16_MAX)
-                throw ERangeError(RangeCheckError);
+                throw ERangeError(msg::RangeError);
             replyNumber_ = static_cast<int16_t>(number);
         }
     }
@@ -232,7 +231,7 @@ uint16_t TPowersock::Accept()
 {
     StatusMessage(4, "Accepting");
     // Ask again for notices: the socket may have started listening since it was registered.
-    AsyncSelect(Descriptor(), socketWindow_, SocketNotice, AllEvents);
+    AsyncSelect(Descriptor(), socketWindow_, SocketNotice, NoticeEvents);
     // An accept notice ends the wait too; without it a pending connection would wait for ever.
     while (!lookupDone_ && !canceled_ && !acceptNoticed_)
         WaitForEvents(ShortWaitMs);
@@ -249,7 +248,7 @@ uint16_t TPowersock::Accept()
         return NoSocket;
     }
     const uint16_t handle = FitHandle(accepted);
-    AsyncSelect(handle, socketWindow_, SocketNotice, AllEvents);
+    AsyncSelect(handle, socketWindow_, SocketNotice, NoticeEvents);
     remoteAddress_ = peer.sin_addr.s_addr;
     return handle;
 }

@@ -1,4 +1,4 @@
-// Private to the socket client: how long one turn of a wait loop may block and the range error text.
+// Private to the socket client: how long one turn of a wait loop may block.
 #pragma once
 
 namespace vorlane {
@@ -8,7 +8,5 @@ inline constexpr int ShortWaitMs = 2;
 // The read loops wait for the next notice, tick or other event; the bound only caps a turn should an
 // event be missed, it never ends a read.
 inline constexpr int IdleWaitMs = 100;
-
-inline constexpr const char* RangeCheckError = "範囲チェックエラー";
 
 } // namespace vorlane

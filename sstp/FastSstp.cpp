@@ -8,11 +8,6 @@
 #include <exception>
 
 namespace vorlane {
-namespace {
-// The runtime's text for a value outside its type's range.
-constexpr const char* RangeCheckError = "範囲チェックエラー";
-} // namespace
-
 namespace detail {
 FastSstpState::~FastSstpState()
 {
@@ -115,7 +110,7 @@ void TFastSstp::Loaded()
 void TFastSstp::SetInterval(int32_t interval)
 {
     if (interval < 0)
-        throw ERangeError(RangeCheckError); // a timer period is unsigned
+        throw ERangeError(msg::RangeError); // a timer period is unsigned
     interval_ = interval;
     resendTimer_->SetInterval(static_cast<uint32_t>(interval));
 }

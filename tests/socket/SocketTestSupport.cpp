@@ -109,28 +109,23 @@ void TestPeer::Run()
 
 void TestPeer::ReceiveUntil(int client, const std::string& marker)
 {
-    char chunk[4096];
-    for (;;) {
-        {
-            std::lock_guard lock(mutex_);
-            if (received_.find(marker) != std::string::npos)
-                return;
-        }
-        const ssize_t n = recv(client, chunk, sizeof chunk, 0);
-        if (n <= 0)
-            return;
-        {
-            std::lock_guard lock(mutex_);
-            received_.append(chunk, static_cast<size_t>(n));
-        }
-        WakeLoop();
-    }
+    Receive(client, &marker);
 }
 
 void TestPeer::ReceiveAll(int client)
 {
+    Receive(client, nullptr);
+}
+
+void TestPeer::Receive(int client, const std::string* marker)
+{
     char chunk[4096];
     for (;;) {
+        {
+            std::lock_guard lock(mutex_);
+            if (marker && received_.find(*marker) != std::string::npos)
+                return;
+        }
         const ssize_t n = recv(client, chunk, sizeof chunk, 0);
         if (n <= 0)
             return;

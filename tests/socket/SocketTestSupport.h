@@ -51,6 +51,8 @@ public:
 
 private:
     void Run();
+    // Receives until `marker` (when not null) has arrived or the connection ends.
+    void Receive(int client, const std::string* marker);
 
     int listener_ = -1;
     uint16_t port_ = 0;

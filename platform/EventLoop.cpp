@@ -75,10 +75,11 @@ bool EventDispatcher::event(QEvent* event)
 bool EventDispatcher::SetTimer(WindowHandle window, uint32_t id, uint32_t intervalMs)
 {
     KillTimer(window, id);
-    if (intervalMs == 0 || intervalMs > static_cast<uint32_t>(INT32_MAX) || !IsWindow(window) ||
-        !TimersAvailable(*this))
+    if (intervalMs == 0 || !IsWindow(window) || !TimersAvailable(*this))
         return false;
-    const int qtId = startTimer(static_cast<int>(intervalMs), Qt::PreciseTimer);
+    // A window timer asked for a longer period gets the longest it has rather than none at all.
+    const int period = intervalMs > static_cast<uint32_t>(INT32_MAX) ? INT32_MAX : static_cast<int>(intervalMs);
+    const int qtId = startTimer(period, Qt::PreciseTimer);
     if (qtId == 0)
         return false;
     timers_[qtId] = {window, id};

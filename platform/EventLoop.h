@@ -18,8 +18,9 @@ void ProcessMessages();
 void WaitForEvents(int maxMilliseconds);
 
 // Window timers: every `intervalMs` milliseconds `window` receives WM_TIMER with wParam = id, until
-// KillTimer. Setting a timer that exists restarts it with the new interval. False when no timer can
-// be had (no event loop on this thread, or an interval of 0).
+// KillTimer. Setting a timer that exists restarts it with the new interval; an interval above
+// 2147483647 ms runs with that longest period. False when no timer can be had (no event loop on this
+// thread, or an interval of 0).
 bool SetTimer(WindowHandle window, uint32_t id, uint32_t intervalMs);
 // Stops the timer; a timer that does not run is no error.
 void KillTimer(WindowHandle window, uint32_t id);

@@ -39,6 +39,11 @@ TEST_F(ThreadTimer, RunsOnlyWithEnabledIntervalAndOnTimer)
 
     timer.SetOnTimer(nullptr);
     EXPECT_FALSE(timer.Running());
+
+    // The whole unsigned range is a period: the longest ones run with the longest the platform has.
+    timer.SetOnTimer([](TComponent*) {});
+    EXPECT_NO_THROW(timer.SetInterval(0xFFFFFFFFu));
+    EXPECT_TRUE(timer.Running());
 }
 
 TEST_F(ThreadTimer, IntervalZeroStopsAndANewIntervalStartsAgain)

@@ -317,6 +317,8 @@ uint32_t AsyncGetHostByName(WindowHandle window, uint32_t message, const std::st
     static uint32_t lastTask = 0;
     const uint32_t task = ++lastTask == 0 ? ++lastTask : lastTask;
     auto& dispatcher = detail::EventDispatcher::Instance(); // made here, on the loop thread
+    // An abandoned lookup may end after a later one on the same entry; its result must not replace that.
+    entry->task = task;
     // getaddrinfo blocks, so it runs on a helper thread; only the posted result touches the caller.
     std::thread([&dispatcher, window, message, name, entry, task] {
         addrinfo hints{};
@@ -325,6 +327,7 @@ uint32_t AsyncGetHostByName(WindowHandle window, uint32_t message, const std::st
         addrinfo* list = nullptr;
         const int status = getaddrinfo(name.c_str(), nullptr, &hints, &list);
         auto result = std::make_shared<HostEntry>();
+        result->task = task;
         // At most what a 1,024-byte host entry could list.
         constexpr size_t MaxAddresses = 64;
         for (addrinfo* a = status == 0 ? list : nullptr; a && result->addresses.size() < MaxAddresses;
@@ -349,7 +352,8 @@ uint32_t AsyncGetHostByName(WindowHandle window, uint32_t message, const std::st
         dispatcher.Post(window, message, task, MakeNoticeParam(0, error), [window, entry, result] {
             if (!IsWindow(window))
                 return false;
-            *entry = *result;
+            if (entry->task == result->task)
+                *entry = *result;
             return true;
         });
     }).detach();

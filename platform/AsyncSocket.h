@@ -70,12 +70,14 @@ int SocketClose(int socket);
 // A resolved host: its IPv4 addresses in network byte order, as the lookup gave them.
 struct HostEntry {
     std::vector<std::array<uint8_t, 4>> addresses;
+    uint32_t task = 0; // the lookup whose result the entry takes
 };
 
 // Looks `name` up without blocking the caller and returns the lookup's task number (never 0). When the
-// lookup ends, `entry` receives the result and `window` receives `message` with wParam = the task
-// number and lParam = MakeNoticeParam(0, error), error being 0 or 11001..11004. If the window is gone
-// by then, nothing is written and nothing is delivered; `entry` must live as long as the window.
+// lookup ends, `entry` receives the result, unless a later lookup has been started on the same entry
+// since, and `window` receives `message` with wParam = the task number and lParam =
+// MakeNoticeParam(0, error), error being 0 or 11001..11004. If the window is gone by then, nothing is
+// written and nothing is delivered; `entry` must live as long as the window.
 uint32_t AsyncGetHostByName(WindowHandle window, uint32_t message, const std::string& name, HostEntry* entry);
 
 } // namespace vorlane

@@ -4,6 +4,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/AsyncSocket.h"
 #include "platform/EventLoop.h"
 #include "platform/MessageWindow.h"
 #include "tests/socket/SocketTestSupport.h"
@@ -128,6 +129,34 @@ TEST_F(EventLayer, Timer_CannotBeHadOnAThreadWithoutTheLoop)
     bool started = true;
     std::thread([&] { started = SetTimer(window, 1, 10); }).join();
     EXPECT_FALSE(started);
+    DestroyWindow(window);
+}
+
+TEST_F(EventLayer, HostLookup_AnEntryTakesOnlyTheLatestLookupsResult)
+{
+    // A lookup abandoned by a time-out still ends, possibly after the next one on the same entry.
+    HostEntry entry;
+    uint32_t first = 0;
+    bool firstEnded = false;
+    bool secondEnded = false;
+    std::vector<std::array<uint8_t, 4>> whenTheFirstEnded;
+    const WindowHandle window = AllocateWindow([&](uint32_t, uintptr_t task, intptr_t lParam) {
+        EXPECT_EQ(NoticeError(lParam), 0);
+        if (task == first) {
+            firstEnded = true;
+            whenTheFirstEnded = entry.addresses;
+        } else {
+            secondEnded = true;
+        }
+        return intptr_t{0};
+    });
+    first = AsyncGetHostByName(window, 1126, "127.0.0.3", &entry);
+    const uint32_t second = AsyncGetHostByName(window, 1126, "127.0.0.4", &entry);
+    EXPECT_NE(first, second);
+    ASSERT_TRUE(test::WaitUntil([&] { return firstEnded && secondEnded; }));
+    const std::vector<std::array<uint8_t, 4>> latest{{127, 0, 0, 4}};
+    EXPECT_TRUE(whenTheFirstEnded.empty() || whenTheFirstEnded == latest);
+    EXPECT_EQ(entry.addresses, latest);
     DestroyWindow(window);
 }
 

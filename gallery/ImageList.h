@@ -47,10 +47,10 @@ public:
     int AllocBy() const { return allocBy_; }
 
     // Adds an image with a mask: a 1-bit bitmap of the same size where bit 1 marks a transparent pixel
-    // (unless its colour table makes colour 0 the light one: then the light pixels are the transparent
-    // ones); no mask = fully opaque. The image is converted to the list's
-    // depth and made black under transparent pixels. An image or mask of another size than the list's,
-    // or a mask that is not 1-bit, gives EInvalidGraphic. Returns the new image's index.
+    // (unless its colour table makes colour 0 the light one: then the light pixels are transparent);
+    // no mask = fully opaque. The image is converted to the list's depth and made black under its
+    // transparent pixels. An image or mask of another size than the list's, or a mask that is not
+    // 1-bit, gives EInvalidGraphic. Returns the new image's index.
     int Add(const Bitmap& image, const Bitmap* mask = nullptr);
     // Inserts before `index` (0..Count); EInvalidOperation "不正なインデックスがイメージ リストに渡されました" otherwise.
     void Insert(int index, const Bitmap& image, const Bitmap* mask = nullptr);

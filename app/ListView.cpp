@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QMimeData>
 #include <QPixmap>
+#include <QStyledItemDelegate>
 
 #include "app/Pictures.h"
 #include "gallery/ImageList.h"
@@ -17,6 +18,16 @@ namespace vorlane {
 namespace {
 
 const QString ItemMimeType = QStringLiteral("application/x-vorlane-gallery-item");
+
+// Every item takes one grid cell less a small gap, so a caption gets the whole cell's width (two lines)
+// whatever the first item's caption is, and the list needs no text measuring to lay out its items.
+const QSize GridCell(76, 66);
+
+class CellDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override { return GridCell - QSize(4, 2); }
+};
 
 } // namespace
 
@@ -107,7 +118,8 @@ TListView::TListView(QWidget* parent) : QListView(parent), model_(std::make_uniq
     setModel(model_.get());
     setViewMode(QListView::IconMode);
     setIconSize(QSize(32, 32));
-    setGridSize(QSize(76, 66));
+    setGridSize(GridCell);
+    setItemDelegate(new CellDelegate(this));
     setMovement(QListView::Static);
     setResizeMode(QListView::Adjust);
     setWrapping(true);

@@ -88,6 +88,7 @@ void PreviewWindow::paintEvent(QPaintEvent*)
 
 PicturePreviewPanel::PicturePreviewPanel(QWidget* parent) : QWidget(parent)
 {
+    setObjectName(QStringLiteral("PicturePreviewPanel"));
     SizeLabel = new QLabel(QStringLiteral("画像:"), this);
     PreviewButton = new QToolButton(this);
     PreviewButton->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));

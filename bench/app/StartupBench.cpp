@@ -1,6 +1,8 @@
-// Start-up to the first shown window with a 10,000-picture gallery, and RefreshView of 10,000 entries
-// into the main window's list, each against a floor measured in the same run: start-up with an empty
-// gallery, and the same refresh into a plain in-memory view.
+// Start-up to the first shown window with a 10,000-picture gallery (goal 0.5 s), and RefreshView of
+// 10,000 entries into the main window's list (goal 100 ms), each against a floor measured in the same
+// run: start-up with an empty gallery, and the same refresh into a plain in-memory view. The counters
+// give the floor and the ratio to it.
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -76,23 +78,44 @@ std::string MakeGallery(int count)
     return name;
 }
 
-void StartUp(benchmark::State& state, int count)
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::duration d)
 {
-    const std::string name = MakeGallery(count);
-    NoDialogs dialogs;
-    for (auto _ : state) {
-        TIniFile("Vorlane.ini").WriteString("Initial", "Manager", name);
-        auto* form = new TMainForm(dialogs);
-        form->show();
-        QCoreApplication::processEvents(); // lays out and paints the first frame
-        state.PauseTiming();
-        delete form;
-        state.ResumeTiming();
-    }
+    return std::chrono::duration<double>(d).count();
 }
 
-void BM_StartUpEmptyGallery(benchmark::State& state) { StartUp(state, 0); }
-void BM_StartUp10000Pictures(benchmark::State& state) { StartUp(state, Pictures); }
+// From the window's creation to its first frame: creation (FormCreate), showing (FormShow with the
+// gallery's load) and the first layout and paint.
+double StartUp(const std::string& gallery)
+{
+    static NoDialogs dialogs;
+    TIniFile("Vorlane.ini").WriteString("Initial", "Manager", gallery);
+    const Clock::time_point begin = Clock::now();
+    auto* form = new TMainForm(dialogs);
+    form->show();
+    QCoreApplication::processEvents();
+    const double seconds = Seconds(Clock::now() - begin);
+    delete form;
+    return seconds;
+}
+
+// Goal: 0.5 s. Floor: the same start with an empty gallery.
+void BM_StartUp10000Pictures(benchmark::State& state)
+{
+    const std::string empty = MakeGallery(0);
+    const std::string full = MakeGallery(Pictures);
+    double floor = 0;
+    double measured = 0;
+    for (auto _ : state) {
+        floor += StartUp(empty);
+        const double seconds = StartUp(full);
+        measured += seconds;
+        state.SetIterationTime(seconds);
+    }
+    state.counters["floor_ms"] = 1000 * floor / double(state.iterations());
+    state.counters["ratio"] = measured / floor;
+}
 
 TVorlane& LoadedGallery()
 {
@@ -108,38 +131,41 @@ TVorlane& LoadedGallery()
     return *gallery;
 }
 
-void BM_RefreshViewFloorMemoryView(benchmark::State& state)
+// Goal: 100 ms. Floor: the same refresh into a plain in-memory view.
+void BM_RefreshView10000(benchmark::State& state)
 {
     TVorlane& gallery = LoadedGallery();
-    MemoryView view;
-    gallery.SetView(&view);
-    for (auto _ : state)
-        gallery.RefreshView();
-    gallery.SetView(nullptr);
-}
-
-void BM_RefreshView10000ListView(benchmark::State& state)
-{
-    TVorlane& gallery = LoadedGallery();
+    MemoryView memory;
     QMainWindow window;
     auto* list = new TListView(&window);
     window.setCentralWidget(list);
     window.resize(600, 400);
     window.show();
-    gallery.SetView(list);
+    double floor = 0;
+    double measured = 0;
     for (auto _ : state) {
+        gallery.SetView(&memory);
+        Clock::time_point begin = Clock::now();
         gallery.RefreshView();
-        QCoreApplication::processEvents(); // the list's layout and first paint of the new items
+        floor += Seconds(Clock::now() - begin);
+
+        gallery.SetView(list);
+        begin = Clock::now();
+        gallery.RefreshView();
+        QCoreApplication::processEvents(); // the list's layout and the first paint of the new items
+        const double seconds = Seconds(Clock::now() - begin);
+        measured += seconds;
+        state.SetIterationTime(seconds);
     }
     gallery.SetView(nullptr);
+    state.counters["floor_ms"] = 1000 * floor / double(state.iterations());
+    state.counters["ratio"] = measured / floor;
 }
 
 } // namespace
 
-BENCHMARK(BM_StartUpEmptyGallery)->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_StartUp10000Pictures)->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_RefreshViewFloorMemoryView)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_RefreshView10000ListView)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StartUp10000Pictures)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_RefreshView10000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(50);
 
 int main(int argc, char** argv)
 {

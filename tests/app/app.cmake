@@ -4,6 +4,7 @@ vorlane_add_test(test_app
     ${CMAKE_CURRENT_LIST_DIR}/AppFixture.cpp
     ${CMAKE_CURRENT_LIST_DIR}/LayoutTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MainFormTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/PictureDialogTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/WallpaperCommandTest.cpp
   LIBS vorlane_app Qt6::Test)
 

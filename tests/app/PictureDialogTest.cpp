@@ -1,0 +1,96 @@
+// The picture dialog as the program shows it: Qt's file dialog with the preview panel at its right.
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QImage>
+#include <QLabel>
+#include <QTimer>
+#include <QToolButton>
+
+#include "app/PicturePreview.h"
+#include "app/QtDialogs.h"
+#include "tests/app/AppFixture.h"
+
+namespace vorlane::test {
+namespace {
+
+using PictureDialogTest = AppTest;
+
+TEST_F(PictureDialogTest, PreviewPanelShowsSizeAndChoosesFiles)
+{
+    const QString bitmap = QString::fromStdString(ProgramPath("flower.bmp").string());
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    ASSERT_TRUE(picture.save(bitmap, "BMP"));
+    WriteFile(ProgramPath("notes.bmp"), "no picture");
+
+    TOpenDialog settings;
+    settings.Filter = "ﾋﾞｯﾄﾏｯﾌﾟ (*.bmp)|*.bmp|JPEG(*.jpg)|*jpg";
+    settings.InitialDir = Program();
+    settings.AllowMultiSelect = true;
+    settings.FileMustExist = true;
+    settings.Sizable = false;
+    settings.PicturePreview = true;
+
+    QStringList filtersShown;
+    QString labelForPicture;
+    QString labelForNoPicture;
+    bool previewEnabled = false;
+    bool previewDisabledWithoutPicture = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        // The panel has no meta-object of its own, so it is found by its name.
+        auto* panel = static_cast<PicturePreviewPanel*>(dialog->findChild<QWidget*>(QStringLiteral("PicturePreviewPanel")));
+        ASSERT_NE(panel, nullptr);
+        if (auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo")))
+            for (int i = 0; i < types->count(); ++i)
+                filtersShown << types->itemText(i);
+        panel->ShowFile(QString::fromStdString(ProgramPath("notes.bmp").string()));
+        labelForNoPicture = panel->SizeLabel->text();
+        previewDisabledWithoutPicture = !panel->PreviewButton->isEnabled();
+        panel->ShowFile(bitmap);
+        labelForPicture = panel->SizeLabel->text();
+        previewEnabled = panel->PreviewButton->isEnabled();
+        dialog->selectFile(bitmap);
+        static_cast<QDialog*>(dialog)->accept(); // the file dialog's own accept: checks the choice
+    });
+    QtDialogRunner runner;
+    ASSERT_TRUE(runner.Execute(settings));
+    EXPECT_EQ(settings.Files, std::vector<std::string>{bitmap.toStdString()});
+    EXPECT_EQ(settings.FileName, bitmap.toStdString());
+    EXPECT_EQ(filtersShown, (QStringList{"ﾋﾞｯﾄﾏｯﾌﾟ (*.bmp)", "JPEG(*.jpg)"}));
+    EXPECT_EQ(labelForPicture, QStringLiteral(" (40x30)"));
+    EXPECT_TRUE(previewEnabled);
+    EXPECT_EQ(labelForNoPicture, QStringLiteral("画像:"));
+    EXPECT_TRUE(previewDisabledWithoutPicture);
+}
+
+TEST_F(PictureDialogTest, PreviewWindowShowsThePictureInAFivePixelBorder)
+{
+    QImage picture(120, 80, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    PreviewWindow window(picture, nullptr);
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("プレビュー"));
+    EXPECT_EQ(window.size(), QSize(130, 90));
+    EXPECT_TRUE(window.windowFlags() & Qt::Tool);
+    const QImage shot = window.grab().toImage();
+    EXPECT_EQ(QColor(shot.pixel(5, 5)), QColor(Qt::red));
+    EXPECT_NE(QColor(shot.pixel(2, 2)), QColor(Qt::red));
+}
+
+TEST_F(PictureDialogTest, OnlyBitmapsAndJpegPicturesPreview)
+{
+    QImage picture(8, 8, QImage::Format_RGB32);
+    picture.fill(Qt::green);
+    const QString jpeg = QString::fromStdString(ProgramPath("p.JPG").string());
+    ASSERT_TRUE(picture.save(jpeg, "JPEG"));
+    const QString gif = QString::fromStdString(ProgramPath("p.png").string());
+    ASSERT_TRUE(picture.save(gif, "PNG"));
+    EXPECT_EQ(LoadPreviewPicture(jpeg).size(), QSize(8, 8));
+    EXPECT_TRUE(LoadPreviewPicture(gif).isNull());
+    EXPECT_TRUE(LoadPreviewPicture(QString::fromStdString(ProgramPath("none.bmp").string())).isNull());
+}
+
+} // namespace
+} // namespace vorlane::test

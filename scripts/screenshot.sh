@@ -31,7 +31,7 @@ export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" HOME="$work"
 
 # Five pictures drawn here, so the screenshot needs nothing from outside.
 cd "$work/pictures"
-convert -size 320x240 gradient:'#ff8a3d'-'#3b1c5a' -fill '#ffd27a' -draw 'circle 160,170 160,130' 夕日.jpg
+convert -size 320x240 gradient:'#ff8a3d'-'#3b1c5a' -fill '#ffd27a' -draw 'circle 160,170 160,130' 夕焼け.jpg
 convert -size 320x240 gradient:'#8fd3ff'-'#0b4f8a' -fill '#ffffff' -draw 'rectangle 0,180 320,186' 海.jpg
 convert -size 320x240 xc:'#d8f0d0' -fill '#2f7a3a' -draw 'polygon 20,230 90,60 160,230' \
   -draw 'polygon 140,230 210,40 290,230' BMP3:森.bmp
@@ -39,7 +39,7 @@ convert -size 320x240 gradient:'#eaf4ff'-'#a9c4e0' -fill '#6d7f94' -draw 'polygo
   -fill white -draw 'polygon 120,70 95,110 145,110' 雪山.jpg
 convert -size 320x240 xc:'#fff6e8' -fill '#e0457b' -draw 'circle 160,110 160,60' -fill '#ffd23f' \
   -draw 'circle 160,110 160,90' -fill '#3a8f3a' -draw 'rectangle 156,160 164,240' 花.jpg
-"$build/tools/vorlane-gsk" add "$work/program/画集.gsk" 夕日.jpg 海.jpg 森.bmp 雪山.jpg 花.jpg >/dev/null
+"$build/tools/vorlane-gsk" add "$work/program/画集.gsk" 夕焼け.jpg 海.jpg 森.bmp 雪山.jpg 花.jpg >/dev/null
 
 # A display of its own; -noreset keeps it as it is between clients.
 display_number=99

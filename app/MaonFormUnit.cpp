@@ -127,6 +127,7 @@ void TMainForm::CreateToolBar()
         b->setIconSize(QSize(32, 32));
         b->setFixedSize(55, 51);
         b->setAutoRaise(true);
+        b->setFocusPolicy(Qt::NoFocus); // tool buttons take no focus; the list is the first stop
         // The hint is kept with the button; it shows as a tool tip only where the layout lets it.
         b->setProperty("Hint", QString::fromUtf8(hint));
         if (showHint)
@@ -206,6 +207,8 @@ void TMainForm::FormClose()
 
 void TMainForm::FormDestroy()
 {
+    if (!IniFile || !Gallery)
+        return; // FormCreate did not get that far
     IniFile->WriteString(IniSection, "Manager", Gallery->ManagerName());
 }
 

@@ -11,6 +11,7 @@
 
 #include "platform/EventLoop.h"
 #include "platform/Exceptions.h"
+#include "socket/FireEvent.h"
 #include "socket/SocketErrors.h"
 #include "socket/Wait.h"
 
@@ -77,6 +78,7 @@ TPowersock::TPowersock(TComponent* owner) : TComponent(owner)
 
 TPowersock::~TPowersock()
 {
+    lifetime_.reset();
     beingDestroyed_ = true;
     try {
         Abort();
@@ -199,7 +201,7 @@ void TPowersock::StatusMessage(uint8_t level, const std::string& text)
     if (beingDestroyed_ || !OnStatus)
         return;
     try {
-        OnStatus(this, status_);
+        FireEvent(OnStatus, this, status_);
     } catch (...) {
         // A status handler cannot stop the operation that reports.
     }
@@ -223,8 +225,10 @@ void TPowersock::ResolveHost()
     TimerOn();
     lookupDone_ = false;
     lookupTask_ = AsyncGetHostByName(socketWindow_, LookupDoneNotice, name, hostEntry_.get());
+    const auto lifetime = Lifetime();
     do {
         WaitForEvents(ShortWaitMs);
+        LeaveIfFreed<ESockError>(lifetime, "Host Lookup Canceled");
     } while (!lookupDone_ && !timedOut_ && !canceled_);
     TimerOff();
 
@@ -236,7 +240,7 @@ void TPowersock::ResolveHost()
         throw ESockError("Host Lookup Failed");
     std::memcpy(&remoteAddress_, hostEntry_->addresses.front().data(), 4);
     if (OnHostResolved)
-        OnHostResolved(this);
+        FireEvent(OnHostResolved, this);
 }
 
 void TPowersock::Connect()
@@ -246,20 +250,23 @@ void TPowersock::Connect()
     if (connected_)
         throw ESockError("Already connected");
 
+    const auto lifetime = Lifetime();
     for (int tries = 0;; ++tries) {
         try {
-            ResolveHost();
+            ResolveHost(); // OnHostResolved may free the component
         } catch (const ESockError& e) {
             if (e.Message() == "Host Lookup Timed Out" || e.Message() == "Host Lookup Canceled")
                 throw;
             // A failed lookup leaves the address at 0, which the handler below may repair.
         }
+        LeaveIfFreed<ESockError>(lifetime, "Connection Canceled");
         if (remoteAddress_ != 0)
             break;
         if (tries > 0 || !OnInvalidHost)
             throw ESockError("Null Remote Address");
         bool handled = false;
-        OnInvalidHost(handled);
+        FireEvent(OnInvalidHost, handled);
+        LeaveIfFreed<ESockError>(lifetime, "Connection Canceled");
         if (!handled)
             throw ESockError("Null Remote Address");
     }
@@ -278,18 +285,21 @@ void TPowersock::Connect()
     TimerOn();
     do {
         WaitForEvents(ShortWaitMs);
+        LeaveIfFreed<ESockError>(lifetime, "Connection Canceled");
     } while (!connected_ && !timedOut_ && !canceled_ && succeeded_);
     TimerOff();
 
     if (!timedOut_ && !canceled_ && succeeded_)
         return; // OnConnect has come with the connect notice
-    if (OnConnectionFailed)
-        OnConnectionFailed(this);
-    if (timedOut_)
-        throw ESockError("Connection Timed out");
-    if (canceled_)
-        throw ESockError("Connection Canceled");
-    throw ESockError("Connection Failed");
+    const auto failure = [this] {
+        return timedOut_ ? "Connection Timed out" : canceled_ ? "Connection Canceled" : "Connection Failed";
+    };
+    if (OnConnectionFailed) {
+        const char* before = failure();
+        FireEvent(OnConnectionFailed, this);
+        LeaveIfFreed<ESockError>(lifetime, before); // a handler that freed the component hears what happened
+    }
+    throw ESockError(failure());
 }
 
 void TPowersock::Disconnect()
@@ -312,8 +322,12 @@ void TPowersock::RequestCloseSocket()
         CheckSocketError(WSAEWOULDBLOCK, message);
         return;
     }
-    if (!destroying_ && !beingDestroyed_ && OnDisconnect)
-        OnDisconnect(this);
+    if (!destroying_ && !beingDestroyed_ && OnDisconnect) {
+        const auto lifetime = Lifetime();
+        FireEvent(OnDisconnect, this);
+        if (lifetime.expired())
+            return; // the handler freed the component: there is nothing left to open a socket for
+    }
     if (!destroying_)
         OpenSocket(false); // no linger option: this one closes gracefully
 }
@@ -363,7 +377,7 @@ void TPowersock::CheckSocketError(uint16_t tolerated, std::string& message)
         message.clear();
         LookupErrorMessage(static_cast<uint16_t>(code), message);
         if (OnError)
-            OnError(this, static_cast<uint16_t>(code), message);
+            FireEvent(OnError, this, static_cast<uint16_t>(code), message);
         throw ESockError(message);
     }
     message.clear();
@@ -402,7 +416,7 @@ void TPowersock::HandleSocketMessage(uint32_t message, uintptr_t wParam, intptr_
             case FD_READ:
                 if (OnRead) {
                     try {
-                        OnRead(this);
+                        FireEvent(OnRead, this);
                     } catch (...) {
                     }
                 }
@@ -411,13 +425,13 @@ void TPowersock::HandleSocketMessage(uint32_t message, uintptr_t wParam, intptr_
                 connected_ = true;
                 acceptNoticed_ = true;
                 if (OnAccept)
-                    OnAccept(this);
+                    FireEvent(OnAccept, this);
                 break;
             case FD_CONNECT:
                 if (succeeded_) {
                     connected_ = true;
                     if (OnConnect)
-                        OnConnect(this);
+                        FireEvent(OnConnect, this);
                 }
                 break;
             case FD_CLOSE:

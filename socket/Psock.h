@@ -108,6 +108,11 @@ public:
     // Components that have started the socket layer and are still alive.
     static int SocketUsers();
 
+    // Expires when the component is destroyed. Event handlers (OnStatus excepted: status texts come
+    // from everywhere) and the commands that run inside a wait may free the component; code that goes
+    // on after them checks this first, and a wait so interrupted ends as a cancel does.
+    std::weak_ptr<const void> Lifetime() const { return lifetime_; }
+
     // Operations the transfer code, derived components and tests use.
     void StatusMessage(uint8_t level, const std::string& text);
     void TimerOn();
@@ -131,6 +136,7 @@ private:
     // and raises ERangeError.
     static uint16_t FitHandle(int descriptor);
 
+    std::shared_ptr<const int> lifetime_ = std::make_shared<const int>(0);
     std::string host_;
     int32_t port_ = 0;
     int32_t timeOut_ = 0;

@@ -8,6 +8,7 @@
 
 #include "platform/EventLoop.h"
 #include "platform/Exceptions.h"
+#include "socket/FireEvent.h"
 #include "socket/Psock.h"
 #include "socket/Wait.h"
 
@@ -16,12 +17,14 @@ namespace {
 
 constexpr size_t MaxSendLength = 65535;
 
-// Disarms the time-out timer however the operation ends.
+// Disarms the time-out timer however the operation ends, unless the component itself has gone.
 class TimerGuard {
 public:
-    explicit TimerGuard(TPowersock& socket) : socket_(socket) {}
+    explicit TimerGuard(TPowersock& socket) : socket_(socket), lifetime_(socket.Lifetime()) {}
     ~TimerGuard()
     {
+        if (lifetime_.expired())
+            return;
         try {
             socket_.TimerOff();
         } catch (...) {
@@ -32,6 +35,7 @@ public:
 
 private:
     TPowersock& socket_;
+    std::weak_ptr<const void> lifetime_;
 };
 
 // A turn of a read loop: after a receive that found nothing, sleep until the next event (a socket
@@ -115,6 +119,7 @@ void TPowersock::ReadLn(std::string& line)
     size_t taken = 0;
     TimerOn();
     TimerGuard guard(*this);
+    const auto lifetime = Lifetime();
     bool lineEnd = false;
     size_t lineLength = 0;
     do {
@@ -149,6 +154,7 @@ void TPowersock::ReadLn(std::string& line)
             CheckSocketError(WSAEWOULDBLOCK, message);
         }
         NextTurn(n < 0);
+        LeaveIfFreed<EAbortError>(lifetime, "Socket readln aborted");
     } while (!canceled_);
 
     if (canceled_) {
@@ -199,6 +205,7 @@ void TPowersock::CaptureString(std::string& text, int32_t count)
     bytesReceived_ = 0;
     TimerOn();
     TimerGuard guard(*this);
+    const auto lifetime = Lifetime();
     while (!canceled_ && (count == -1 || bytesReceived_ < count)) {
         const ssize_t n = SocketRecv(Descriptor(), dataBuffer_.data(), ReceiveSize, 0);
         if (n == 0)
@@ -209,8 +216,10 @@ void TPowersock::CaptureString(std::string& text, int32_t count)
                 keep = text.size() >= captureLimit_ ? 0 : std::min(keep, captureLimit_ - text.size());
             text.append(reinterpret_cast<const char*>(dataBuffer_.data()), keep);
             bytesReceived_ += n;
-            if (OnPacketReceived)
-                OnPacketReceived(this);
+            if (OnPacketReceived) {
+                FireEvent(OnPacketReceived, this);
+                LeaveIfFreed<EAbortError>(lifetime, "Socket capture aborted");
+            }
             TimerOn(); // the timer runs on with the same interval: TimeOut bounds the whole capture
         } else {
             lastError_ = LastSocketError();
@@ -220,6 +229,7 @@ void TPowersock::CaptureString(std::string& text, int32_t count)
             CheckSocketError(WSAEWOULDBLOCK, message);
         }
         NextTurn(n < 0);
+        LeaveIfFreed<EAbortError>(lifetime, "Socket capture aborted");
     }
     if (canceled_) {
         canceled_ = false;
@@ -233,8 +243,11 @@ uint16_t TPowersock::Accept()
     // Ask again for notices: the socket may have started listening since it was registered.
     AsyncSelect(Descriptor(), socketWindow_, SocketNotice, NoticeEvents);
     // An accept notice ends the wait too; without it a pending connection would wait for ever.
-    while (!lookupDone_ && !canceled_ && !acceptNoticed_)
+    const auto lifetime = Lifetime();
+    while (!lookupDone_ && !canceled_ && !acceptNoticed_) {
         WaitForEvents(ShortWaitMs);
+        LeaveIfFreed<ESockError>(lifetime, "Accepting Canceled");
+    }
     acceptNoticed_ = false;
     if (canceled_)
         throw ESockError("Accepting Canceled");

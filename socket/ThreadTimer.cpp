@@ -2,6 +2,7 @@
 
 #include "platform/EventLoop.h"
 #include "platform/Exceptions.h"
+#include "socket/FireEvent.h"
 
 namespace vorlane {
 namespace {
@@ -61,8 +62,7 @@ void TThreadTimer::RestartTimer()
 
 void TThreadTimer::Timer()
 {
-    if (onTimer_)
-        onTimer_(this);
+    FireEvent(onTimer_, this);
 }
 
 intptr_t TThreadTimer::WindowProc(uint32_t message, uintptr_t, intptr_t)

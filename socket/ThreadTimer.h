@@ -35,7 +35,8 @@ public:
     WindowHandle Window() const { return window_; }
 
 protected:
-    // One tick: fires OnTimer. An exception from it goes to the central exception handler.
+    // One tick: fires OnTimer, which may free the timer. An exception from it goes to the central
+    // exception handler.
     virtual void Timer();
 
 private:

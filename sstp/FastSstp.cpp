@@ -1,6 +1,7 @@
 #include "sstp/FastSstp.h"
 
 #include "platform/Exceptions.h"
+#include "socket/FireEvent.h"
 #include "sstp/SstpRequest.h"
 
 #include <algorithm>
@@ -104,7 +105,7 @@ void TFastSstp::Loaded()
     resendTimer_->SetInterval(static_cast<uint32_t>(interval_));
     resendTimer_->SetEnabled(true); // whatever Sleep says; ticks look at Sleep themselves
     if (OnResendCountChange)
-        OnResendCountChange(this);
+        FireEvent(OnResendCountChange, this);
 }
 
 void TFastSstp::SetInterval(int32_t interval)
@@ -140,8 +141,9 @@ TSstpResult TFastSstp::SendScriptList(const std::vector<std::string>& lines, TSs
     parts.method = sstpMethod_;
     parts.replyWindow = hiddenWindow_;
     sstp::EncodeForCharSet(parts);
-    Transmit(sstp::ComposeRequest(parts));
-    return LastResult();
+    const auto lifetime = Lifetime();
+    const TSstpResult result = Transmit(sstp::ComposeRequest(parts));
+    return lifetime.expired() ? result : LastResult();
 }
 
 TSstpResult TFastSstp::LastResult() const
@@ -162,6 +164,9 @@ TSstpResult TFastSstp::Transmit(const std::vector<std::string>& request)
     if (busy_)
         return srOther; // the delivery in progress restores the timer when it ends
     busy_ = true;
+    // Handlers, and commands run while the delivery waits, may free the component: past any of them
+    // nothing of it is touched once it has gone.
+    const auto lifetime = Lifetime();
     TSstpResult result = srOther;
     try {
         switch (sstpMethod_) {
@@ -169,14 +174,20 @@ TSstpResult TFastSstp::Transmit(const std::vector<std::string>& request)
         case smDirectSstp: result = DeliverDirect(request); break;
         default: result = srOther; break;
         }
+        if (lifetime.expired())
+            return result;
         resendTimer_->SetEnabled(!sleep_);
         if (OnAfterConnection) {
-            OnAfterConnection(this);
+            FireEvent(OnAfterConnection, this);
+            if (lifetime.expired())
+                return result;
             // A request the handler made was refused and stopped the timer; this delivery is the one
             // that ends now, so it starts the timer again rather than leave the queue stalled.
             resendTimer_->SetEnabled(!sleep_);
         }
     } catch (...) {
+        if (lifetime.expired())
+            throw;
         busy_ = false;
         resendTimer_->SetEnabled(!sleep_);
         throw;
@@ -190,10 +201,15 @@ TSstpResult TFastSstp::DeliverByTcp(const std::vector<std::string>& request)
     // A failed Connect leaves the socket as the client leaves it: no Disconnect on that path.
     if (!Connected())
         Connect();
+    const auto lifetime = Lifetime();
     try {
         WriteRequestAndReadReply(request);
     } catch (const ESockError&) {
+        if (lifetime.expired())
+            throw; // freed while the reply was awaited: the capture's abort goes on to the caller
         Disconnect(); // and once more below: a socket error costs the connection either way
+        if (lifetime.expired())
+            return srOther;
     }
     TakeStatusFromReply();
     const TSstpResult result = sstp::CodeToResult(statusCode_);
@@ -243,7 +259,10 @@ TSstpResult TFastSstp::DeliverDirect(const std::vector<std::string>& request)
         return srOther;
     const std::string text = sstp::JoinLines(request);
     copyDataReply_.clear(); // a reply that came after an earlier send returned is never used
+    const auto lifetime = Lifetime();
     SendCopyData(targetHWnd_, hiddenWindow_, SstpCopyDataId, text);
+    if (lifetime.expired())
+        return srOther; // the target's handler freed the component
     replyLines_ = sstp::SplitLines(copyDataReply_);
     TakeStatusFromReply();
     return sstp::CodeToResult(statusCode_);
@@ -268,7 +287,7 @@ void TFastSstp::AddResend(int32_t id, const std::string& script, TSstpOptions op
 {
     resendQueue_.push_back(std::make_unique<TSstpResendItem>(TSstpResendItem{id, script, options}));
     if (OnResendCountChange)
-        OnResendCountChange(this);
+        FireEvent(OnResendCountChange, this);
 }
 
 void TFastSstp::ResendTick(TComponent*)
@@ -277,23 +296,40 @@ void TFastSstp::ResendTick(TComponent*)
         return;
     resendTimer_->SetEnabled(false);
     // The head stays in the queue while it is tried; the pointer stays valid whatever the handlers add.
+    // Any handler, or a command run during the delivery, may free the component and the queue with it.
+    const auto lifetime = Lifetime();
     TSstpResendItem* item = resendQueue_.front().get();
-    if (OnResendTrying)
-        OnResendTrying(this, item->ID, item->Script);
-    const TSstpResult result = SendScript(item->Script, item->Options);
+    const int32_t id = item->ID;
+    const std::string script = item->Script; // the handlers' copy: one of them may free the item
+    if (OnResendTrying) {
+        FireEvent(OnResendTrying, this, id, script);
+        if (lifetime.expired())
+            return;
+    }
+    const TSstpResult result = SendScript(script, item->Options);
+    if (lifetime.expired())
+        return;
     if (sstp::IsFinalResult(result)) {
-        if (OnResendEnd)
-            OnResendEnd(this, item->ID, item->Script);
+        if (OnResendEnd) {
+            FireEvent(OnResendEnd, this, id, script);
+            if (lifetime.expired())
+                return;
+        }
         auto queued = std::find_if(resendQueue_.begin(), resendQueue_.end(),
                                    [item](const auto& entry) { return entry.get() == item; });
         if (queued != resendQueue_.end()) {
             std::unique_ptr<TSstpResendItem> finished = std::move(*queued); // freed after the event
             resendQueue_.erase(queued);
-            if (OnResendCountChange)
-                OnResendCountChange(this);
+            if (OnResendCountChange) {
+                FireEvent(OnResendCountChange, this);
+                if (lifetime.expired())
+                    return;
+            }
         }
     } else if (OnResendResend) {
-        OnResendResend(this, item->ID, item->Script);
+        FireEvent(OnResendResend, this, id, script);
+        if (lifetime.expired())
+            return;
     }
     resendTimer_->SetEnabled(true);
 }

@@ -234,6 +234,62 @@ TEST_F(PsockConnect, PeerClosingWithNothingUnreadDisconnects)
     EXPECT_NE(sock.SocketHandle(), NoSocket);
 }
 
+// A handler, or a command run inside a wait, may free the component: nothing of it may be touched
+// afterwards (the sanitizer build sees it), and a wait it interrupted ends as a cancel.
+TEST_F(PsockConnect, FreedByItsOwnHandlersOrInsideItsWaits)
+{
+    {
+        TestPeer peer([](int, TestPeer&) {}); // accepts and closes: the close notice fires OnDisconnect
+        auto* sock = new TPowersock;
+        sock->SetHost("127.0.0.1");
+        sock->SetPort(peer.Port());
+        sock->SetTimeOut(5000);
+        bool freed = false;
+        sock->OnDisconnect = [&](TComponent* sender) {
+            delete sender;
+            freed = true;
+        };
+        sock->Connect();
+        ASSERT_TRUE(test::WaitUntil([&] { return freed; }));
+    }
+    {
+        TestPeer peer(nullptr, 0);
+        const int filler = test::ConnectBlocking(peer.Port()); // the connect wait lasts
+        auto* sock = new TPowersock;
+        sock->SetHost("127.0.0.1");
+        sock->SetPort(peer.Port());
+        sock->SetTimeOut(0);
+        TThreadTimer command;
+        command.SetInterval(20);
+        command.SetOnTimer([&](TComponent*) {
+            command.SetEnabled(false);
+            delete sock;
+        });
+        EXPECT_EQ(SockErrorOf([&] { sock->Connect(); }), "Connection Canceled");
+        close(filler);
+    }
+    {
+        TestPeer peer(nullptr, 0);
+        const int filler = test::ConnectBlocking(peer.Port());
+        auto* sock = new TPowersock;
+        sock->SetHost("127.0.0.1");
+        sock->SetPort(peer.Port());
+        sock->SetTimeOut(100);
+        sock->OnConnectionFailed = [](TComponent* sender) { delete sender; };
+        EXPECT_EQ(SockErrorOf([&] { sock->Connect(); }), "Connection Timed out");
+        close(filler);
+    }
+    {
+        TestPeer peer(HoldOpen());
+        auto* sock = new TPowersock;
+        sock->SetHost("127.0.0.1");
+        sock->SetPort(peer.Port());
+        sock->SetTimeOut(5000);
+        sock->OnConnect = [](TComponent* sender) { delete sender; };
+        EXPECT_EQ(SockErrorOf([&] { sock->Connect(); }), "Connection Canceled");
+    }
+}
+
 TEST_F(PsockConnect, ComponentsShareTheStartUp)
 {
     const int before = TPowersock::SocketUsers();

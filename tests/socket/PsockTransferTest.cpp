@@ -264,6 +264,50 @@ TEST_F(PsockTransfer, ExchangesAndTimesOutInsideATimerTick)
     EXPECT_EQ(text, "SSTP/1.4 200 OK\r\n");
 }
 
+TEST_F(PsockTransfer, FreedInsideAReadEndsItAsAnAbort)
+{
+    TestPeer peer([](int client, TestPeer& p) {
+        TestPeer::SendAll(client, "no line end");
+        p.WaitForStop(60000);
+    });
+    TestPeer::Session session = [](int, TestPeer& p) { p.WaitForStop(60000); };
+    for (const bool capture : {true, false}) {
+        TestPeer open(session);
+        auto* other = new TPowersock;
+        other->SetHost("127.0.0.1");
+        other->SetPort(open.Port());
+        other->SetTimeOut(0);
+        other->Connect();
+        TThreadTimer command;
+        command.SetInterval(20);
+        command.SetOnTimer([&](TComponent*) {
+            command.SetEnabled(false);
+            delete other;
+        });
+        std::string text;
+        try {
+            if (capture)
+                other->CaptureString(text, -1);
+            else
+                other->ReadLn(text);
+            ADD_FAILURE() << "the read must end when its component goes";
+        } catch (const EAbortError& e) {
+            EXPECT_EQ(e.Message(), capture ? "Socket capture aborted" : "Socket readln aborted");
+        }
+    }
+
+    // A packet handler that frees the component ends the capture the same way.
+    auto* freedByHandler = new TPowersock;
+    freedByHandler->SetHost("127.0.0.1");
+    freedByHandler->SetPort(peer.Port());
+    freedByHandler->SetTimeOut(5000);
+    freedByHandler->Connect();
+    freedByHandler->OnPacketReceived = [](TComponent* sender) { delete sender; };
+    std::string text;
+    EXPECT_THROW(freedByHandler->CaptureString(text, -1), EAbortError);
+    EXPECT_EQ(text, "no line end");
+}
+
 TEST_F(PsockTransfer, AcceptTakesAPendingConnection)
 {
     sockaddr_in address{};

@@ -112,6 +112,16 @@ TEST_F(ThreadTimer, NoTimerWhereNoTimerCanBeHad)
 
 TEST_F(ThreadTimer, OwnedTimerGoesWithItsOwnerAndStopsForGood)
 {
+    // A handler may free the timer that runs it.
+    bool freed = false;
+    auto* self = new TThreadTimer;
+    self->SetInterval(5);
+    self->SetOnTimer([&freed, keep = std::string(64, 'k')](TComponent* sender) {
+        delete sender;
+        freed = !keep.empty(); // the handler's own state outlives the timer for the rest of the call
+    });
+    ASSERT_TRUE(test::WaitUntil([&] { return freed; }));
+
     int ticks = 0;
     {
         TComponent owner;

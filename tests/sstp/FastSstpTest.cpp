@@ -221,6 +221,55 @@ TEST_F(FastSstpTest, NestedRequestDuringTheWaitIsRefusedUnsent)
     EXPECT_EQ(sstp_->StatusCode(), 200);
 }
 
+// A handler, or a command run while a delivery waits, may free the component; nothing of it may be
+// touched afterwards (the sanitizer build sees it).
+TEST_F(FastSstpTest, FreedByItsHandlersOrWhileADeliveryWaits)
+{
+    auto make = [](int32_t port) {
+        auto* sstp = new TFastSstp;
+        ApplyMainWindowSettings(*sstp);
+        sstp->SetPort(port);
+        sstp->SetTimeOut(5000);
+        return sstp;
+    };
+    {
+        SstpTestServer server({Reply("SSTP/1.4 200 OK\r\n")});
+        TFastSstp* sstp = make(server.Port());
+        sstp->OnAfterConnection = [](TComponent* sender) { delete sender; };
+        EXPECT_EQ(sstp->SendScript("x", {}), srOk);
+        EXPECT_TRUE(server.WaitForConnections(1));
+    }
+    {
+        SstpTestServer server({Reply("SSTP/1.4 200 OK\r\n", PeerBehaviour::ReplyAndStayOpen)});
+        TFastSstp* sstp = make(server.Port());
+        bool freed = false;
+        QTimer::singleShot(50, [&] { // the main window goes while the announcement waits for the close
+            delete sstp;
+            freed = true;
+        });
+        AnnounceWallpaper(*sstp, "/pictures/a.jpg");
+        EXPECT_TRUE(freed);
+        EXPECT_TRUE(server.WaitForConnections(1));
+    }
+    {
+        SstpTestServer server({Reply("SSTP/1.4 200 OK\r\n"), Reply("SSTP/1.4 409 Conflict\r\n")});
+        for (const bool final : {true, false}) {
+            TFastSstp* sstp = make(server.Port());
+            int events = 0;
+            auto freeIt = [&](TComponent* sender, int32_t, const std::string&) {
+                ++events;
+                delete sender;
+            };
+            sstp->OnResendEnd = freeIt;
+            sstp->OnResendResend = freeIt;
+            sstp->AddResend(1, "x", {});
+            sstp->ResendTick(sstp);
+            EXPECT_EQ(events, 1) << final;
+        }
+        EXPECT_TRUE(server.WaitForConnections(2));
+    }
+}
+
 TEST_F(FastSstpTest, ResendQueueKeepsAScriptUntilAFinalAnswer)
 {
     SstpTestServer server({{PeerBehaviour::CloseAtOnce, ""}, Reply("SSTP/1.4 409 Conflict\r\n"),

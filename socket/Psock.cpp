@@ -169,28 +169,27 @@ std::vector<PublishedProperty> TPowersock::PublishedProperties()
     properties.push_back(IntegerProperty("TimeOut", std::nullopt, timeOut_));
     properties.push_back(IntegerProperty("ReportLevel", 1, reportLevel_));
 
-    // Events travel as the names of their handlers; binding a name to code is the owner's business.
-    const std::pair<const char*, std::function<bool()>> events[] = {
-        {"OnDisconnect", [this] { return bool(OnDisconnect); }},
-        {"OnConnect", [this] { return bool(OnConnect); }},
-        {"OnInvalidHost", [this] { return bool(OnInvalidHost); }},
-        {"OnHostResolved", [this] { return bool(OnHostResolved); }},
-        {"OnStatus", [this] { return bool(OnStatus); }},
-        {"OnConnectionFailed", [this] { return bool(OnConnectionFailed); }},
-    };
-    for (const auto& [name, assigned] : events) {
-        PublishedProperty event;
-        event.name = name;
-        event.kind = PropertyKind::Event;
-        const std::string key = name;
-        event.getString = [this, key, assigned] {
-            auto it = eventNames_.find(key);
-            return assigned() && it != eventNames_.end() ? it->second : std::string();
-        };
-        event.setString = [this, key](const std::string& value) { eventNames_[key] = value; };
-        properties.push_back(std::move(event));
-    }
+    properties.push_back(EventProperty("OnDisconnect", [this] { return bool(OnDisconnect); }));
+    properties.push_back(EventProperty("OnConnect", [this] { return bool(OnConnect); }));
+    properties.push_back(EventProperty("OnInvalidHost", [this] { return bool(OnInvalidHost); }));
+    properties.push_back(EventProperty("OnHostResolved", [this] { return bool(OnHostResolved); }));
+    properties.push_back(EventProperty("OnStatus", [this] { return bool(OnStatus); }));
+    properties.push_back(EventProperty("OnConnectionFailed", [this] { return bool(OnConnectionFailed); }));
     return properties;
+}
+
+PublishedProperty TPowersock::EventProperty(const std::string& name, std::function<bool()> assigned)
+{
+    // Events travel as the names of their handlers; binding a name to code is the owner's business.
+    PublishedProperty event;
+    event.name = name;
+    event.kind = PropertyKind::Event;
+    event.getString = [this, name, assigned = std::move(assigned)] {
+        auto it = eventNames_.find(name);
+        return assigned() && it != eventNames_.end() ? it->second : std::string();
+    };
+    event.setString = [this, name](const std::string& value) { eventNames_[name] = value; };
+    return event;
 }
 
 void TPowersock::StatusMessage(uint8_t level, const std::string& text)

@@ -113,6 +113,10 @@ public:
     // on after them checks this first, and a wait so interrupted ends as a cancel does.
     std::weak_ptr<const void> Lifetime() const { return lifetime_; }
 
+    // A published event for the property table: it travels as the name of its handler, written while
+    // `assigned` holds.
+    PublishedProperty EventProperty(const std::string& name, std::function<bool()> assigned);
+
     // Operations the transfer code, derived components and tests use.
     void StatusMessage(uint8_t level, const std::string& text);
     void TimerOn();

@@ -83,19 +83,11 @@ std::vector<PublishedProperty> TFastSstp::PublishedProperties()
     target.setInteger = [this](int32_t value) { SetTargetHWnd(static_cast<WindowHandle>(value)); };
     properties.push_back(std::move(target));
 
-    // Handlers are bound in code; a stream only carries their names.
-    for (const char* name :
-         {"OnResendTrying", "OnResendEnd", "OnResendResend", "OnResendCountChange", "OnAfterConnection"}) {
-        PublishedProperty event;
-        event.name = name;
-        event.kind = PropertyKind::Event;
-        event.getString = [this, name] {
-            auto found = eventNames_.find(name);
-            return found == eventNames_.end() ? std::string() : found->second;
-        };
-        event.setString = [this, name](const std::string& value) { eventNames_[name] = value; };
-        properties.push_back(std::move(event));
-    }
+    properties.push_back(EventProperty("OnResendTrying", [this] { return bool(OnResendTrying); }));
+    properties.push_back(EventProperty("OnResendEnd", [this] { return bool(OnResendEnd); }));
+    properties.push_back(EventProperty("OnResendResend", [this] { return bool(OnResendResend); }));
+    properties.push_back(EventProperty("OnResendCountChange", [this] { return bool(OnResendCountChange); }));
+    properties.push_back(EventProperty("OnAfterConnection", [this] { return bool(OnAfterConnection); }));
     return properties;
 }
 

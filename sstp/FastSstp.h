@@ -9,7 +9,6 @@
 
 #include <cstdint>
 #include <deque>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -135,7 +134,6 @@ private:
     std::string copyDataReply_;
     bool busy_ = false;
     TThreadTimer* resendTimer_ = nullptr; // owned as a child component
-    std::map<std::string, std::string> eventNames_; // handler names read from or written to a stream
 };
 
 } // namespace vorlane

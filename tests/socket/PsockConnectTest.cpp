@@ -452,6 +452,12 @@ TEST_F(PsockConnect, PublishedPropertiesInOrderWithTheirDefaults)
     EXPECT_EQ(properties[5].defaultValue, 1);
     EXPECT_EQ(properties[5].getInteger(), 0);
     EXPECT_FALSE(properties[3].defaultValue.has_value());
+
+    // An event travels as its handler's name, and only while a handler is bound.
+    properties[7].setString("SockConnect");
+    EXPECT_EQ(properties[7].getString(), "");
+    sock.OnConnect = [](TComponent*) {};
+    EXPECT_EQ(properties[7].getString(), "SockConnect");
 }
 
 } // namespace

@@ -360,6 +360,11 @@ TEST(FastSstpProperties, ConstructionDefaultsAndPublishedTable)
         }
     }
     ASSERT_GE(names.size(), 10u);
+    PublishedProperty afterConnection = sstp.PublishedProperties().back();
+    afterConnection.setString("SstpAfterConnection");
+    EXPECT_EQ(afterConnection.getString(), ""); // written only while a handler is bound
+    sstp.OnAfterConnection = [](TComponent*) {};
+    EXPECT_EQ(afterConnection.getString(), "SstpAfterConnection");
     EXPECT_THAT(std::vector<std::string>(names.end() - 10, names.end()),
                 ElementsAre("SstpSender", "Interval", "Sleep", "SstpMethod", "TargetHWnd", "OnResendTrying",
                             "OnResendEnd", "OnResendResend", "OnResendCountChange", "OnAfterConnection"));

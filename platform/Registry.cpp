@@ -8,9 +8,12 @@
 #include <sstream>
 #include <system_error>
 #include <unordered_map>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include "platform/Path.h"
+#include "platform/ReplacedFile.h"
 
 // The store file is text, one line each:
 //   Vorlane registry 1          the header, always the first line
@@ -264,31 +267,35 @@ std::string Serialize(const Store& store)
 // Writes the whole store beside the old file and renames it over, so a reader never sees half a store.
 bool Save(const Store& store)
 {
-    const std::string file = StorePath();
-    std::error_code ignored;
-    std::filesystem::create_directories(path::SettingsFolder(), ignored);
-    std::string temporary = file + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
-        return false;
     const std::string text = Serialize(store);
-    size_t written = 0;
-    bool ok = true;
-    while (ok && written < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        if (ok)
-            written += static_cast<size_t>(n);
-    }
-    ok = ok && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && std::rename(temporary.c_str(), file.c_str()) == 0;
-    if (!ok)
-        ::unlink(temporary.c_str());
-    return ok;
+    ReplacedFile file(StorePath(), 0600);
+    return file.Write(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size())) && file.Commit(true);
 }
+
+// Changes of the store exclude each other, across processes: each reads, modifies and replaces the whole
+// file, and two at once would lose one of the changes. Readers need no lock, as the file is replaced
+// whole. Without a lock file (a folder that cannot be written) the change fails at Save anyway.
+class ChangeLock {
+public:
+    ChangeLock()
+    {
+        std::error_code ignored;
+        std::filesystem::create_directories(path::SettingsFolder(), ignored);
+        fd_ = ::open((StorePath() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        while (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    ~ChangeLock()
+    {
+        if (fd_ >= 0)
+            ::close(fd_); // releases the lock
+    }
+    ChangeLock(const ChangeLock&) = delete;
+    ChangeLock& operator=(const ChangeLock&) = delete;
+
+private:
+    int fd_ = -1;
+};
 
 // The levels of a subkey path; empty levels (doubled or outer "\") are dropped.
 std::vector<std::string> Levels(std::string_view subKey)
@@ -315,6 +322,15 @@ std::string Join(const Key& parent, std::string_view subKey)
     return result;
 }
 
+// Loads the store and finds `key` in it: Ok with the key, NotFound, or Failed.
+Result LoadKey(Store& store, const Key& key, StoredKey*& found)
+{
+    if (const Result loaded = Load(store); loaded != Result::Ok)
+        return loaded;
+    found = FindKey(store, key.path);
+    return found ? Result::Ok : Result::NotFound;
+}
+
 } // namespace
 
 std::string StorePath()
@@ -324,6 +340,7 @@ std::string StorePath()
 
 std::optional<Key> CreateKey(const Key& parent, std::string_view subKey)
 {
+    const ChangeLock lock;
     Store store;
     if (Load(store) != Result::Ok)
         return std::nullopt;
@@ -361,11 +378,9 @@ Result QueryValueInfo(const Key& key, std::string_view name, uint32_t& type, siz
 Result QueryValue(const Key& key, std::string_view name, size_t capacity, Value& value)
 {
     Store store;
-    if (const Result loaded = Load(store); loaded != Result::Ok)
-        return loaded;
-    StoredKey* stored = FindKey(store, key.path);
-    if (!stored)
-        return Result::NotFound;
+    StoredKey* stored = nullptr;
+    if (const Result status = LoadKey(store, key, stored); status != Result::Ok)
+        return status;
     const StoredValue* found = FindValue(*stored, name);
     if (!found)
         return Result::NotFound;
@@ -377,12 +392,11 @@ Result QueryValue(const Key& key, std::string_view name, size_t capacity, Value&
 
 Result SetValue(const Key& key, std::string_view name, uint32_t type, std::span<const uint8_t> data)
 {
+    const ChangeLock lock;
     Store store;
-    if (const Result loaded = Load(store); loaded != Result::Ok)
-        return loaded;
-    StoredKey* stored = FindKey(store, key.path);
-    if (!stored)
-        return Result::NotFound;
+    StoredKey* stored = nullptr;
+    if (const Result status = LoadKey(store, key, stored); status != Result::Ok)
+        return status;
     PutValue(*stored, name, Value{type, std::vector<uint8_t>(data.begin(), data.end())});
     return Save(store) ? Result::Ok : Result::Failed;
 }
@@ -396,12 +410,11 @@ std::vector<uint8_t> StringData(std::string_view text)
 
 Result DeleteValue(const Key& key, std::string_view name)
 {
+    const ChangeLock lock;
     Store store;
-    if (const Result loaded = Load(store); loaded != Result::Ok)
-        return loaded;
-    StoredKey* stored = FindKey(store, key.path);
-    if (!stored)
-        return Result::NotFound;
+    StoredKey* stored = nullptr;
+    if (const Result status = LoadKey(store, key, stored); status != Result::Ok)
+        return status;
     const StoredValue* found = FindValue(*stored, name);
     if (!found)
         return Result::NotFound;

@@ -4,8 +4,8 @@
 // afresh, and every change is written at once and replaces the file atomically, so other processes (and
 // the desktop layer) always see a complete store. Key and value names match without regard to ASCII
 // letter case, as on Windows; "\" separates the levels of a key path. A change reads, modifies and
-// replaces the whole file without a lock: two processes changing values at the same moment can lose one
-// of the changes, never the file.
+// replaces the whole file under a lock ("Vorlane.registry.lock"), so changes made by several processes
+// at once are all kept.
 #pragma once
 
 #include <cstdint>

@@ -2,4 +2,5 @@
 target_sources(vorlane_platform PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/Registry.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RegistryIniFile.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ReplacedFile.cpp
 )

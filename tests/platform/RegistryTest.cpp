@@ -5,6 +5,9 @@
 #include <fstream>
 #include <sstream>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "platform/Exceptions.h"
 #include "tests/platform/FileSizeLimit.h"
 #include "platform/Registry.h"
@@ -93,8 +96,43 @@ TEST_F(RegistryTest, ValuesKeepTheirTypeAndEveryByte)
     EXPECT_EQ(text.rfind("Vorlane registry 1\n", 0), 0u);
     EXPECT_NE(text.find("[Control Panel\\Desktop]\n"), std::string::npos);
     EXPECT_NE(text.find("4:Number=%01%00%00%00\n"), std::string::npos);
-    for (const auto& entry : fs::directory_iterator(folder_))
-        EXPECT_EQ(entry.path().filename(), "Vorlane.registry"); // no temporary file left behind
+    for (const auto& entry : fs::directory_iterator(folder_)) // no temporary file left behind
+        EXPECT_TRUE(entry.path().filename() == "Vorlane.registry" || entry.path().filename() == "Vorlane.registry.lock")
+            << entry.path();
+}
+
+TEST_F(RegistryTest, ChangesOfSeveralProcessesAtOnceAreAllKept)
+{
+    // Each process replaces the whole store per change; without excluding each other they would
+    // overwrite each other's values.
+    constexpr int Changes = 30;
+    const registry::Key key = Desktop();
+    const auto setValues = [&](const char* prefix) {
+        for (int i = 0; i < Changes; ++i) {
+            const auto data = registry::StringData(std::to_string(i));
+            if (registry::SetValue(key, prefix + std::to_string(i), REG_SZ, data) != Result::Ok)
+                return false;
+        }
+        return true;
+    };
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+        ::_exit(setValues("child") ? 0 : 1);
+    const bool parentOk = setValues("parent");
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(parentOk);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    int missing = 0;
+    for (const char* prefix : {"parent", "child"}) {
+        for (int i = 0; i < Changes; ++i) {
+            uint32_t type = 0;
+            size_t size = 0;
+            missing += registry::QueryValueInfo(key, prefix + std::to_string(i), type, size) != Result::Ok;
+        }
+    }
+    EXPECT_EQ(missing, 0);
 }
 
 TEST_F(RegistryTest, KeysExistOnlyOnceCreatedWithEveryLevel)

@@ -1,10 +1,19 @@
 // The session's desktop: the registry records the settings, the X11 root window and GNOME show them.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "gallery/BmpFile.h"
+#include "platform/Exceptions.h"
 #include "platform/Registry.h"
 #include "platform/RegistryIniFile.h"
 #include "wallpaper/CWallPaper.h"
@@ -75,6 +84,61 @@ bool HasX11Display()
     return display && *display;
 }
 
+struct Descriptor {
+    int fd;
+    ~Descriptor()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+// A bitmap file's rows, viewed where they lie in the file's bytes when it is stored uncompressed (the
+// usual case, "Temp.bmp" included), or decoded when it is stored in another form.
+class BitmapRows {
+public:
+    // EFOpenError when the file cannot be read, EInvalidGraphic when it is not a valid bitmap.
+    explicit BitmapRows(const std::string& path)
+    {
+        const auto cannotOpen = [&] { return EFOpenError(Format(msg::FOpenError, path.c_str())); };
+        const Descriptor file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
+        const int fd = file.fd;
+        if (fd < 0)
+            throw cannotOpen();
+        struct stat info {};
+        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+            throw cannotOpen();
+        // No valid bitmap is larger than its headers, a colour table and the largest picture's pixels.
+        const size_t size = std::min<size_t>(size_t(info.st_size), Bitmap::MaxBytes + 4096);
+        bytes_ = std::make_unique_for_overwrite<uint8_t[]>(size);
+        size_t filled = 0;
+        while (filled < size) {
+            const ssize_t n = ::read(fd, bytes_.get() + filled, size - filled);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                throw cannotOpen();
+            if (n == 0)
+                break;
+            filled += size_t(n);
+        }
+        const std::span<const uint8_t> data(bytes_.get(), filled);
+        if (ViewBmpRows(data, view_))
+            return;
+        bytes_.reset();
+        decoded_ = ReadBmp(data);
+        view_ = BmpRowsView{decoded_.Width(), decoded_.Height(), decoded_.BitsPerPixel(), decoded_.Palette(),
+                            decoded_.Row(0), ptrdiff_t(decoded_.Stride()), 0};
+    }
+
+    const BmpRowsView& View() const { return view_; }
+
+private:
+    std::unique_ptr<uint8_t[]> bytes_;
+    Bitmap decoded_;
+    BmpRowsView view_;
+};
+
 bool ApplyWallpaper(const std::string& path, bool tile)
 {
     const bool x11 = HasX11Display();
@@ -86,13 +150,13 @@ bool ApplyWallpaper(const std::string& path, bool tile)
     if (!x11 && !gnome)
         return false;
     // A file that is not a readable bitmap leaves the desktop as it is.
-    Bitmap picture;
+    std::optional<BitmapRows> picture;
     try {
-        picture = ReadBmpFile(path);
+        picture.emplace(path);
     } catch (const std::exception&) {
         return false;
     }
-    const bool shown = x11 && SetX11RootWallpaper(picture, tile);
+    const bool shown = x11 && SetX11RootWallpaper(picture->View(), tile);
     return (gnome && SetGnomeBackground(path, tile)) || shown;
 }
 

@@ -105,71 +105,91 @@ private:
     Channel red_, green_, blue_;
 };
 
-// Columns [x0, x1) of the picture's row y as 0xRRGGBB.
-void ConvertRow(const Bitmap& picture, const std::array<Rgb, 256>& palette, int y, int x0, int x1, Rgb* out)
+// Columns [x0, x1) of the picture's row y as 0xRRGGBB, through `palette` at 8 bits per pixel or fewer.
+void ConvertRow(const BmpRowsView& picture, const std::array<Rgb, 256>& palette, int y, int x0, int x1, Rgb* out)
 {
     const uint8_t* row = picture.Row(y);
-    switch (picture.BitsPerPixel()) {
-    case 24:
-        for (int x = x0; x < x1; ++x, ++out) {
-            const uint8_t* p = row + size_t(x) * 3;
-            *out = MakeRgb(p[2], p[1], p[0]);
-        }
+    switch (picture.bitsPerPixel) {
+    case 1:
+        for (int x = x0; x < x1; ++x)
+            *out++ = palette[(row[x >> 3] >> (7 - (x & 7))) & 1];
         break;
-    case 32:
-        for (int x = x0; x < x1; ++x, ++out) {
-            const uint8_t* p = row + size_t(x) * 4;
-            *out = MakeRgb(p[2], p[1], p[0]);
-        }
+    case 4:
+        for (int x = x0; x < x1; ++x)
+            *out++ = palette[(x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4)];
         break;
     case 8:
-        for (int x = x0; x < x1; ++x, ++out)
-            *out = palette[row[x]];
+        for (int x = x0; x < x1; ++x)
+            *out++ = palette[row[x]];
+        break;
+    case 16:
+        // 5-5-5 (bit 15 unused): each channel widened by repeating its top bits, so white stays white.
+        for (int x = x0; x < x1; ++x) {
+            const unsigned v = unsigned(row[2 * x] | (row[2 * x + 1] << 8));
+            const unsigned r = (v >> 10) & 31, g = (v >> 5) & 31, b = v & 31;
+            *out++ = MakeRgb(uint8_t((r << 3) | (r >> 2)), uint8_t((g << 3) | (g >> 2)), uint8_t((b << 3) | (b >> 2)));
+        }
+        break;
+    case 24:
+        for (const uint8_t* p = row + size_t(x0) * 3; p < row + size_t(x1) * 3; p += 3)
+            *out++ = MakeRgb(p[2], p[1], p[0]);
+        break;
+    case 32:
+        for (const uint8_t* p = row + size_t(x0) * 4; p < row + size_t(x1) * 4; p += 4)
+            *out++ = MakeRgb(p[2], p[1], p[0]);
         break;
     default:
-        for (int x = x0; x < x1; ++x, ++out)
-            *out = picture.PixelRgb(x, y);
+        std::fill(out, out + (x1 - x0), Rgb(0));
         break;
     }
 }
 
-// Fills the root-sized image: the picture centred on black, or repeated from the top-left corner.
-void Compose(const Bitmap& picture, bool tile, XImage* image, const PixelPacker& packer)
+// Fills the root-sized image: the picture centred on black, or repeated from the top-left corner. On the
+// common 32-bit visual the rows are converted straight into the image and a tiled row below the first
+// band is a copy of the row one picture higher; other visuals go through a row of colours.
+void Compose(const BmpRowsView& picture, bool tile, XImage* image, const PixelPacker& packer)
 {
     const int width = image->width;
     const int height = image->height;
-    const int w = picture.Width();
-    const int h = picture.Height();
+    const int w = picture.width;
+    const int h = picture.height;
     std::array<Rgb, 256> palette{}; // entries past the colour table's end are black
-    for (size_t i = 0; i < std::min<size_t>(256, picture.Palette().size()); ++i) {
-        const RgbQuad& q = picture.Palette()[i];
+    for (size_t i = 0; i < std::min<size_t>(256, picture.palette.size()); ++i) {
+        const RgbQuad& q = picture.palette[i];
         palette[i] = MakeRgb(q.red, q.green, q.blue);
     }
 
-    std::vector<Rgb> line(size_t(width), 0);
-    std::vector<Rgb> source(tile ? size_t(std::min(w, width)) : 0);
+    const bool plain = packer.IsPlain32(image);
+    std::vector<Rgb> line(plain ? 0 : size_t(width));
+    const auto imageRow = [&](int y) {
+        return reinterpret_cast<Rgb*>(image->data + size_t(y) * size_t(image->bytes_per_line));
+    };
+    const bool empty = w <= 0 || h <= 0;
     const int left = (width - w) / 2;
     const int top = (height - h) / 2;
-    const bool plain = packer.IsPlain32(image);
+    const int x0 = std::max(0, left);
+    const int x1 = std::min(width, left + w);
     for (int y = 0; y < height; ++y) {
-        std::fill(line.begin(), line.end(), 0);
-        if (picture.Empty()) {
-            // nothing to draw: black
+        Rgb* out = plain ? imageRow(y) : line.data();
+        if (empty) {
+            std::fill(out, out + width, Rgb(0));
         } else if (tile) {
+            if (plain && y >= h) {
+                std::copy_n(imageRow(y - h), width, out);
+                continue;
+            }
             // Only the columns the screen shows of a picture wider than the screen are converted.
-            ConvertRow(picture, palette, y % h, 0, std::min(w, width), source.data());
-            for (int x = 0; x < width; x += w)
-                std::copy_n(source.begin(), std::min(w, width - x), line.begin() + x);
-        } else if (y - top >= 0 && y - top < h) {
-            const int x0 = std::max(0, left);
-            const int x1 = std::min(width, left + w);
-            if (x0 < x1)
-                ConvertRow(picture, palette, y - top, x0 - left, x1 - left, line.data() + x0);
-        }
-        if (plain) {
-            auto* out = reinterpret_cast<uint32_t*>(image->data + size_t(y) * size_t(image->bytes_per_line));
-            std::copy(line.begin(), line.end(), out);
+            ConvertRow(picture, palette, y % h, 0, std::min(w, width), out);
+            for (int x = w; x < width; x += w)
+                std::copy_n(out, std::min(w, width - x), out + x);
+        } else if (y - top >= 0 && y - top < h && x0 < x1) {
+            std::fill(out, out + x0, Rgb(0));
+            ConvertRow(picture, palette, y - top, x0 - left, x1 - left, out + x0);
+            std::fill(out + x1, out + width, Rgb(0));
         } else {
+            std::fill(out, out + width, Rgb(0));
+        }
+        if (!plain) {
             for (int x = 0; x < width; ++x)
                 XPutPixel(image, x, y, packer.Pack(line[size_t(x)]));
         }
@@ -203,7 +223,7 @@ void FreePreviousPixmap(Display* display, Window root, Atom rootPixmap, Atom ese
 
 } // namespace
 
-bool SetX11RootWallpaper(const Bitmap& picture, bool tile)
+bool SetX11RootWallpaper(const BmpRowsView& picture, bool tile)
 {
     Connection connection;
     if (!connection)

@@ -3,15 +3,15 @@
 // programs read), also set as the root's background. The display is the one DISPLAY names.
 #pragma once
 
-#include "gallery/Bitmap.h"
+#include "gallery/BmpFile.h"
 
 namespace vorlane {
 
-// Draws `picture` centred on black (cut at the edges when it is larger) or tiled from the top-left
-// corner into a new pixmap and publishes it. The previous setter's pixmap is freed when both properties
+// Draws the picture `picture` views centred on black (cut at the edges when it is larger) or tiled from
+// the top-left corner into a new pixmap and publishes it. The previous setter's pixmap is freed when both properties
 // named it, and the new one outlives this connection. False when there is no display, its visual is not
 // a true-colour one, or the server refused.
-bool SetX11RootWallpaper(const Bitmap& picture, bool tile);
+bool SetX11RootWallpaper(const BmpRowsView& picture, bool tile);
 
 // Removes the wallpaper: the root shows black, the properties are removed and a previous setter's
 // pixmap is freed. False when there is no display.

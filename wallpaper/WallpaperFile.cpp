@@ -1,48 +1,46 @@
 #include "wallpaper/WallpaperFile.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
+#include <algorithm>
 #include <vector>
 
 #include "gallery/BmpFile.h"
 #include "gallery/Jpeg.h"
 #include "platform/Exceptions.h"
 #include "platform/Path.h"
+#include "platform/ReplacedFile.h"
 #include "wallpaper/CWallPaper.h"
 
 namespace vorlane {
 namespace {
 
-// Writes the file beside the old one and renames it over, so the desktop never finds half a picture.
-void ReplaceFile(const std::string& target, const std::vector<uint8_t>& bytes)
+// Writes the picture as an uncompressed bitmap file beside the old one and renames it over, so the
+// desktop never finds half a picture. The rows go out bottom-up through a small buffer, as WriteBmp
+// would lay them out, without holding a second copy of the whole picture.
+void ReplaceWithBmp(const std::string& target, const Bitmap& picture)
 {
-    std::string temporary = target + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
+    ByteWriter headers;
+    WriteBmpHeaders(headers, picture.Width(), picture.Height(), picture.BitsPerPixel(), picture.Palette(),
+                    BmpSizeField::FileSize);
+    ReplacedFile file(target, 0644); // a wallpaper is an ordinary file, not a private one
+    if (!file.Open())
         throw EFCreateError(Format(msg::FCreateError, target.c_str()));
-    ::fchmod(fd, 0644); // a wallpaper is an ordinary file, not a private one
-    size_t written = 0;
-    bool ok = true;
-    while (ok && written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        if (ok)
-            written += static_cast<size_t>(n);
+    constexpr size_t BufferBytes = size_t(1) << 20;
+    const size_t stride = picture.Stride();
+    std::vector<uint8_t> buffer;
+    buffer.reserve(std::max(BufferBytes, stride));
+    bool ok = file.Write(headers.Bytes());
+    for (int y = picture.Height() - 1; ok && y >= 0; --y) {
+        if (buffer.size() + stride > buffer.capacity()) {
+            ok = file.Write(buffer);
+            buffer.clear();
+        }
+        buffer.insert(buffer.end(), picture.Row(y), picture.Row(y) + stride);
     }
-    ok = ::close(fd) == 0 && ok;
-    if (!ok) {
-        ::unlink(temporary.c_str());
+    ok = ok && file.Write(buffer);
+    if (!ok)
         throw EWriteError(msg::WriteError);
-    }
-    if (std::rename(temporary.c_str(), target.c_str()) != 0) {
-        ::unlink(temporary.c_str());
+    if (!file.Commit(false))
         throw EFCreateError(Format(msg::FCreateError, target.c_str()));
-    }
 }
 
 } // namespace
@@ -59,7 +57,7 @@ std::string PrepareWallpaperFile(const std::string& picture, int displayBitsPerP
     const std::string target = TempWallpaperPath();
     {
         const Bitmap decoded = DecodeJpegFile(picture, displayBitsPerPixel);
-        ReplaceFile(target, WriteBmp(decoded));
+        ReplaceWithBmp(target, decoded);
     }
     return ShortWallPaperPath(target);
 }

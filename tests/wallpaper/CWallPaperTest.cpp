@@ -12,20 +12,24 @@
 namespace vorlane {
 namespace {
 
-// Records every desktop call as a line of text.
+// Records every desktop call as a line of text, and what "TileWallPaper" held when it came: the desktop
+// draws with the recorded tiling, so it must already be written.
 class RecordingDesktop : public Desktop {
 public:
     bool SystemParametersInfo(uint32_t action, uint32_t uiParam, const char* param, uint32_t winIni) override
     {
         calls.push_back("spi " + std::to_string(action) + " " + std::to_string(uiParam) + " [" + param + "] " +
                         std::to_string(winIni));
+        tilingSeen.push_back(test::Sandbox::DesktopString("TileWallPaper"));
         return true;
     }
     void BroadcastSettingChange(const char* section) override
     {
         calls.push_back(std::string("broadcast [") + section + "]");
+        tilingSeen.push_back(test::Sandbox::DesktopString("TileWallPaper"));
     }
     std::vector<std::string> calls;
+    std::vector<std::string> tilingSeen;
 };
 
 class WallPaperTest : public test::Sandbox {
@@ -64,6 +68,8 @@ TEST_F(WallPaperTest, SetTileToTheCurrentValueWritesAndCallsNothing)
     wallpaper.SetTile(false);
     EXPECT_EQ(DesktopString("TileWallPaper"), "0");
     EXPECT_EQ(desktop.calls.size(), 2u);
+    // Each call came after the new value was recorded.
+    EXPECT_EQ(desktop.tilingSeen, (std::vector<std::string>{"1", "0"}));
 }
 
 TEST_F(WallPaperTest, EmptyWallpaperIsAPathAndIsDrawnAgain)

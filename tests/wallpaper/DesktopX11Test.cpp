@@ -22,16 +22,17 @@ using namespace std::string_literals;
 constexpr int RootWidth = 320;
 constexpr int RootHeight = 240;
 
-// A picture without black pixels, different at every position.
+// A picture without black pixels, different at every position (as far as the depth allows).
 Bitmap Pattern(int width, int height, int bitsPerPixel)
 {
     Bitmap picture(width, height, bitsPerPixel);
-    if (bitsPerPixel == 8) {
-        for (int i = 0; i < 256; ++i)
-            picture.Palette()[size_t(i)] = RgbQuad{uint8_t(255 - i), uint8_t(i), uint8_t(60 + i % 190), 0};
+    if (bitsPerPixel <= 8) {
+        const int colours = 1 << bitsPerPixel;
+        for (int i = 0; i < colours; ++i)
+            picture.Palette()[size_t(i)] = RgbQuad{uint8_t(255 - i), uint8_t(i * 13), uint8_t(60 + i % 190), 0};
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x)
-                picture.SetPixelValue(x, y, uint32_t((x * 7 + y * 13) % 256));
+                picture.SetPixelValue(x, y, uint32_t((x * 7 + y * 13) % colours));
     } else {
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x)
@@ -174,6 +175,28 @@ TEST_F(X11DesktopTest, CentredThenTiledFromTheTopLeft)
     EXPECT_EQ(Mismatches(Root(), Tiled(picture)), 0);
     EXPECT_EQ(Mismatches(tiled, Tiled(picture)), 0);
     EXPECT_FALSE(PixmapAlive(centred));
+}
+
+TEST_F(X11DesktopTest, EveryDepthAndOddSizeIsDrawnWithItsColoursInPlace)
+{
+    // Odd differences to the screen's size, smaller and larger, at every depth a bitmap file can have.
+    TWallPaper wallpaper(nullptr);
+    for (const int bits : {1, 4, 8, 16, 24, 32}) {
+        for (const auto& [width, height] : {std::pair{51, 29}, std::pair{331, 247}}) {
+            const Bitmap picture = Pattern(width, height, bits);
+            const std::string name = std::to_string(bits) + "-" + std::to_string(width) + ".bmp";
+            wallpaper.SetWallPaper(SaveBmp(name, picture));
+            EXPECT_EQ(Mismatches(Root(), Centred(picture)), 0) << name << " centred";
+            wallpaper.SetTile(true);
+            EXPECT_EQ(Mismatches(Root(), Tiled(picture)), 0) << name << " tiled";
+            wallpaper.SetTile(false);
+        }
+    }
+    // A colour table shorter than the depth's: indices past its end are black, as in the picture.
+    Bitmap shortTable = Pattern(40, 20, 8);
+    shortTable.Palette().resize(100);
+    wallpaper.SetWallPaper(SaveBmp("short.bmp", shortTable));
+    EXPECT_EQ(Mismatches(Root(), Centred(shortTable)), 0);
 }
 
 TEST_F(X11DesktopTest, SecondWallpaperFreesTheFirstPixmap)

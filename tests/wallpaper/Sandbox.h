@@ -34,6 +34,8 @@ protected:
 
     std::string File(const std::string& name) const { return (folder_ / name).string(); }
 
+public:
+
     // A value under "Control Panel\Desktop", as another program would have stored it.
     static void StoreDesktopValue(const std::string& name, uint32_t type, const std::string& data)
     {
@@ -58,6 +60,7 @@ protected:
         return text.substr(0, text.find('\0'));
     }
 
+protected:
     std::filesystem::path folder_;
 };
 

@@ -9,6 +9,7 @@
 #include <jpeglib.h>
 
 #include "gallery/BmpFile.h"
+#include "gallery/Jpeg.h"
 #include "platform/ByteCursor.h"
 #include "platform/Exceptions.h"
 #include "tests/gallery/JpegEncode.h"
@@ -107,6 +108,9 @@ protected:
         const size_t palette = quantised ? 4 * size_t(ReferenceDecode(jpeg, true).colours) : 0;
         EXPECT_LE(palette, 4u * 236);
         EXPECT_EQ(bytes.size(), 54 + palette + stride * 23);
+
+        // Laid out exactly as the bitmap writer lays out the decoded picture.
+        EXPECT_EQ(bytes, WriteBmp(DecodeJpegFile(File(name), displayBits)));
 
         const Bitmap written = ReadBmpFile(Temp());
         const Decoded expected = ReferenceDecode(jpeg, quantised);

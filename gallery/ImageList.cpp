@@ -63,15 +63,18 @@ int StoredSide(int32_t value)
 
 } // namespace
 
+bool MaskTableInverted(const std::vector<RgbQuad>& palette)
+{
+    // A table of two equal colours (a fresh 1-bit picture's, say) leaves the bits as they are.
+    return !palette.empty() && Light(palette[0]) && !(palette.size() > 1 && Light(palette[1]));
+}
+
 Bitmap NormalizedMask(const Bitmap& mask)
 {
     Bitmap result(mask.Width(), mask.Height(), 1);
     result.Palette() = {RgbQuad{0, 0, 0, 0}, RgbQuad{255, 255, 255, 0}};
     if (mask.BitsPerPixel() == 1) {
-        const auto& palette = mask.Palette();
-        // Bit 1 is transparent unless the table says colour 0 is the light one: a table of two equal
-        // colours (a fresh 1-bit picture's, say) leaves the bits as they are.
-        const bool inverted = !palette.empty() && Light(palette[0]) && !(palette.size() > 1 && Light(palette[1]));
+        const bool inverted = MaskTableInverted(mask.Palette());
         const size_t usedBytes = (size_t(mask.Width()) + 7) / 8;
         const int tailBits = mask.Width() % 8;
         const uint8_t lastMask = tailBits ? uint8_t(0xFF << (8 - tailBits)) : 0xFF;

@@ -107,6 +107,8 @@ private:
 // Any depth is accepted: a pixel is transparent when its colour is light; at 1 bit, bit 1 unless the
 // table makes colour 0 the light one.
 Bitmap NormalizedMask(const Bitmap& mask);
+// Whether a 1-bit mask's colour table makes colour 0 the light one: then bit 0 marks transparent pixels.
+bool MaskTableInverted(const std::vector<RgbQuad>& palette);
 // Makes `image` black wherever `mask` (in the list's form, same size) marks a pixel transparent.
 void BlackenTransparent(Bitmap& image, const Bitmap& mask);
 

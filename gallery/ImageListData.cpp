@@ -19,6 +19,9 @@ constexpr int TilesAcross = 4;
 constexpr uint16_t WrittenFlags = 0x10FF;
 constexpr uint16_t FlagMask = 0x0001;
 constexpr uint32_t NoColour = 0xFFFFFFFF;
+// Written as every list of this program has it, whatever AllocBy a stream gave the list: readers keep
+// their own growth step.
+constexpr int16_t WrittenGrowthStep = 4;
 constexpr int MaxCount = 32767; // count and capacity are signed 16-bit fields
 
 [[noreturn]] void WriteFailed()
@@ -58,11 +61,6 @@ struct Picture {
     Picture(const Picture&) = delete;
 };
 
-bool Light(const RgbQuad& q)
-{
-    return int(q.red) + q.green + q.blue >= 384;
-}
-
 Picture ReadPicture(std::span<const uint8_t> data, bool asMask)
 {
     Picture p;
@@ -79,10 +77,8 @@ Picture ReadPicture(std::span<const uint8_t> data, bool asMask)
         p.view.step = ptrdiff_t(p.decoded.Stride());
         p.view.fileBytes = consumed;
     }
-    if (asMask) {
-        const auto& palette = p.view.palette;
-        p.inverted = !palette.empty() && Light(palette[0]) && !(palette.size() > 1 && Light(palette[1]));
-    }
+    if (asMask)
+        p.inverted = MaskTableInverted(p.view.palette);
     return p;
 }
 
@@ -145,11 +141,10 @@ void CutMask(const Picture& picture, int left, int top, Bitmap& out)
     }
 }
 
-// Cuts `count` tiles of width x height out of the pictures, left to right, then top to bottom.
-void CutTiles(const Picture& picture, const Picture* mask, int width, int height, int depth, int count,
+// Cuts `count` tiles of width x height out of the pictures, `across` to a tile row, tile rows from the top.
+void CutTiles(const Picture& picture, const Picture* mask, int across, int width, int height, int depth, int count,
               std::vector<Bitmap>& images, std::vector<Bitmap>& masks)
 {
-    const int across = picture.view.width / width;
     std::vector<Rgb> colours(static_cast<size_t>(width));
     images.reserve(size_t(count));
     masks.reserve(size_t(count));
@@ -181,13 +176,32 @@ int HeldDepth(const Picture& picture, int listDepth)
     return picture.view.bitsPerPixel >= 16 ? picture.view.bitsPerPixel : listDepth;
 }
 
-// Whether the mask picture holds the tiles of the first `count` images.
-bool MaskCovers(const Picture& mask, int across, int width, int height, int count)
+// Whether the picture holds the tiles of the first `count` images, `across` to a tile row.
+bool Covers(const Picture& picture, int across, int width, int height, int count)
 {
     if (count == 0)
         return true;
     const int64_t rows = (int64_t(count) + across - 1) / across;
-    return int64_t(mask.view.width) >= int64_t(std::min(count, across)) * width && int64_t(mask.view.height) >= rows * height;
+    return int64_t(picture.view.width) >= int64_t(std::min(count, across)) * width &&
+           int64_t(picture.view.height) >= rows * height;
+}
+
+// Writes the rows of a picture of tiles, bottom row first, with `copy(row, column, k, y)` placing row y
+// of image k's tile; tiles past the count stay zero.
+template <typename CopyTileRow>
+void WriteTileRows(ByteWriter& out, int count, int height, int pictureHeight, size_t stride, CopyTileRow&& copy)
+{
+    std::vector<uint8_t> row(stride);
+    for (int y = pictureHeight - 1; y >= 0; --y) {
+        const int tileRow = y / height, inTile = y % height;
+        std::fill(row.begin(), row.end(), 0);
+        for (int col = 0; col < TilesAcross; ++col) {
+            const int k = tileRow * TilesAcross + col;
+            if (k < count)
+                copy(row.data(), col, k, inTile);
+        }
+        out.WriteBytes(row);
+    }
 }
 
 } // namespace
@@ -215,43 +229,27 @@ std::vector<uint8_t> WriteImageListData(const TImageList& list)
     out.WriteU16(Version);
     out.WriteI16(int16_t(count));
     out.WriteI16(int16_t(capacity));
-    out.WriteI16(int16_t(list.AllocBy() > 0 && list.AllocBy() <= MaxCount ? list.AllocBy() : TImageList::DefaultAllocBy));
+    out.WriteI16(WrittenGrowthStep);
     out.WriteU16(uint16_t(width));
     out.WriteU16(uint16_t(height));
-    const int32_t bk = list.BkColor();
-    out.WriteU32(bk >= 0 && bk <= 0xFFFFFF ? uint32_t(bk) : NoColour); // background colour
+    out.WriteU32(NoColour); // background colour
     out.WriteU16(WrittenFlags);
     for (int i = 0; i < 4; ++i)
         out.WriteI16(-1); // overlay images: none
 
     // Rows bottom-up; tile row 0 is at the top of the picture. Tiles past the count stay zero.
-    const size_t tileBytes = size_t(width) * size_t(depth / 8);
-    std::vector<uint8_t> row(imageStride);
+    const size_t tileBits = size_t(width) * size_t(depth);
     WriteBmpHeaders(out, pictureWidth, pictureHeight, depth, {}, BmpSizeField::PixelOffset);
-    for (int y = pictureHeight - 1; y >= 0; --y) {
-        const int tileRow = y / height, inTile = y % height;
-        std::fill(row.begin(), row.end(), 0);
-        for (int col = 0; col < TilesAcross; ++col) {
-            const int k = tileRow * TilesAcross + col;
-            if (k < count)
-                std::memcpy(row.data() + size_t(col) * tileBytes, list.Image(k).Row(inTile), tileBytes);
-        }
-        out.WriteBytes(row);
-    }
-
+    WriteTileRows(out, count, height, pictureHeight, imageStride,
+                  [&](uint8_t* row, int col, int k, int inTile) {
+                      std::memcpy(row + size_t(col) * tileBits / 8, list.Image(k).Row(inTile), tileBits / 8);
+                  });
     const RgbQuad maskPalette[2] = {RgbQuad{0, 0, 0, 0}, RgbQuad{255, 255, 255, 0}};
-    row.assign(maskStride, 0);
     WriteBmpHeaders(out, pictureWidth, pictureHeight, 1, maskPalette, BmpSizeField::PixelOffset);
-    for (int y = pictureHeight - 1; y >= 0; --y) {
-        const int tileRow = y / height, inTile = y % height;
-        std::fill(row.begin(), row.end(), 0);
-        for (int col = 0; col < TilesAcross; ++col) {
-            const int k = tileRow * TilesAcross + col;
-            if (k < count)
-                CopyBits(row.data(), size_t(col) * size_t(width), list.Mask(k).Row(inTile), 0, size_t(width));
-        }
-        out.WriteBytes(row);
-    }
+    WriteTileRows(out, count, height, pictureHeight, maskStride,
+                  [&](uint8_t* row, int col, int k, int inTile) {
+                      CopyBits(row, size_t(col) * size_t(width), list.Mask(k).Row(inTile), 0, size_t(width));
+                  });
     out.WriteZeros(ImageListTailSize);
     return out.Take();
 }
@@ -277,7 +275,7 @@ void ReadImageListData(std::span<const uint8_t> data, TImageList& list)
             in.ReadI16(); // growth step: the list keeps its own AllocBy
             const int width = in.ReadU16();
             const int height = in.ReadU16();
-            const uint32_t background = in.ReadU32();
+            in.Skip(4); // background colour: not taken, as the list is written without one
             const uint16_t flags = in.ReadU16();
             in.Skip(8); // overlay images
             if (count < 0 || capacity < 0 || width < 1 || height < 1 || width > TImageList::MaxImageSide ||
@@ -286,24 +284,24 @@ void ReadImageListData(std::span<const uint8_t> data, TImageList& list)
 
             const auto files = data.subspan(in.Position());
             const Picture picture = ReadPicture(files, false);
-            // The tiles must be there before anything is cut out.
-            if (Tiles(picture, width, height) < count)
+            // Image k is the tile k mod 4 of tile row k div 4, whatever the picture's width; the tiles must
+            // be there before anything is cut out.
+            if (!Covers(picture, TilesAcross, width, height, count))
                 throw EReadError(msg::ImageListReadError);
             const bool withMask = (flags & FlagMask) != 0;
             Picture mask;
             if (withMask) {
                 mask = ReadPicture(files.subspan(picture.view.fileBytes), true);
-                if (!MaskCovers(mask, picture.view.width / width, width, height, count))
+                if (!Covers(mask, TilesAcross, width, height, count))
                     throw EReadError(msg::ImageListReadError);
             }
             const int depth = HeldDepth(picture, list.BitsPerPixel());
             std::vector<Bitmap> images, masks;
-            CutTiles(picture, withMask ? &mask : nullptr, width, height, depth, count, images, masks);
+            CutTiles(picture, withMask ? &mask : nullptr, TilesAcross, width, height, depth, count, images, masks);
             // The capacity is taken as far as the picture has room for it: a header claiming more would
             // make the next write far larger than the data read.
-            const int room = int(std::min<int64_t>(capacity, Tiles(picture, width, height)));
-            list.Adopt(width, height, depth, room, std::move(images), std::move(masks));
-            list.SetBkColor(background == NoColour ? clNone : int32_t(background & 0xFFFFFF));
+            const int64_t room = int64_t(TilesAcross) * (picture.view.height / height);
+            list.Adopt(width, height, depth, int(std::min<int64_t>(capacity, room)), std::move(images), std::move(masks));
         } catch (const Exception&) {
             list.Clear();
             throw EReadError(msg::ImageListReadError);
@@ -327,11 +325,11 @@ void ReadImageListData(std::span<const uint8_t> data, TImageList& list)
         if (wanted > MaxCount) // more images than any list holds
             throw EInvalidGraphic(msg::InvalidGraphic);
         const int taken = int(wanted);
-        if (!MaskCovers(mask, across, width, height, taken))
+        if (!Covers(mask, across, width, height, taken))
             throw EInvalidGraphic(msg::InvalidGraphic);
         const int depth = HeldDepth(picture, list.BitsPerPixel());
         std::vector<Bitmap> images, masks;
-        CutTiles(picture, &mask, width, height, depth, taken, images, masks);
+        CutTiles(picture, &mask, across, width, height, depth, taken, images, masks);
         const int step = std::max(list.AllocBy(), 1);
         list.Adopt(width, height, depth, int((int64_t(taken) + step - 1) / step * step), std::move(images), std::move(masks));
     } catch (const EReadError&) {

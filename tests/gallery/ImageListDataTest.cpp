@@ -79,6 +79,21 @@ TEST(ImageListData, HeaderOfATwoImageList)
                             0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x10, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
     EXPECT_EQ(header, expected);
     EXPECT_EQ(data.size(), 8870u);
+
+    // The growth step and the background colour are written as every list of the program has them,
+    // whatever the list was given.
+    for (PublishedProperty& p : list.PublishedProperties())
+        if (p.name == "AllocBy")
+            p.setInteger(8);
+    list.SetBkColor(0x00FFFFFF);
+    list.Add(Picture(2));
+    const Bytes other = list.WriteData();
+    EXPECT_EQ(Bytes(other.begin() + 8, other.begin() + 10), (Bytes{0x04, 0x00}));
+    EXPECT_EQ(Bytes(other.begin() + 14, other.begin() + 18), (Bytes{0xFF, 0xFF, 0xFF, 0xFF}));
+    TImageList back;
+    back.SetBkColor(0x123456);
+    back.ReadData(other);
+    EXPECT_EQ(back.BkColor(), 0x123456); // the data carries no colour the list takes
 }
 
 TEST(ImageListData, OneImageAtSixteenBitsIsTheLayoutOfThePlaceholder)
@@ -267,6 +282,29 @@ TEST(ImageListData, ReadsColourTableDepths)
         EXPECT_EQ(list.Mask(1).PixelValue(0, 0), 1u);
         EXPECT_EQ(list.Mask(0).PixelValue(0, 0), 0u);
     }
+}
+
+TEST(ImageListData, TilesAreFourAcrossWhateverThePictureWidth)
+{
+    // A picture eight 2 x 2 tiles wide and two high: image 4 is the first tile of the second tile row,
+    // not the fifth of the first.
+    Bitmap picture(16, 4, 24);
+    picture.SetPixelRgb(0, 2, MakeRgb(200, 0, 0));
+    picture.SetPixelRgb(8, 0, MakeRgb(0, 200, 0));
+    Bitmap mask = BlackAndWhite(16, 4);
+    mask.SetPixelValue(1, 3, 1);
+    TImageList list;
+    list.ReadData(CurrentLayout(5, 2, 2, WriteBmp(picture), WriteBmp(mask)));
+    ASSERT_EQ(list.Count(), 5);
+    EXPECT_EQ(list.Image(4).PixelRgb(0, 0), MakeRgb(200, 0, 0));
+    EXPECT_EQ(list.Mask(4).PixelValue(1, 1), 1u);
+    EXPECT_EQ(list.Mask(4).PixelValue(0, 0), 0u);
+
+    // Two tiles across hold images 0 and 1 only: image 2 would lie beside them.
+    TImageList narrow;
+    ExpectReadError(narrow, CurrentLayout(3, 2, 2, WriteBmp(Bitmap(4, 4, 24)), WriteBmp(BlackAndWhite(4, 4))));
+    narrow.ReadData(CurrentLayout(2, 2, 2, WriteBmp(Bitmap(4, 4, 24)), WriteBmp(BlackAndWhite(4, 4))));
+    EXPECT_EQ(narrow.Count(), 2);
 }
 
 TEST(ImageListData, WithoutTheMaskFlagImagesAreOpaque)

@@ -11,6 +11,7 @@
 #include "gallery/ComponentWriter.h"
 #include "gallery/ImageList.h"
 #include "gallery/Stream.h"
+#include "gallery/Stretch.h"
 #include "gallery/Thumbnail.h"
 #include "gallery/View.h"
 #include "platform/Exceptions.h"
@@ -67,6 +68,31 @@ int CreateTemporary(const std::string& target, std::string& temporary)
             return fd;
     }
     return -1;
+}
+
+// Image `index` drawn through its mask onto a new white bitmap of the list's size and depth; an index past
+// the list's end leaves it white.
+Bitmap DrawnOnWhite(const TImageList& images, int index)
+{
+    Bitmap bitmap(images.Width(), images.Height(), images.BitsPerPixel());
+    bitmap.Fill(MakeRgb(255, 255, 255));
+    if (index < images.Count())
+        images.Draw(bitmap, 0, 0, index);
+    return bitmap;
+}
+
+// Stretches every image and its mask to the thumbnail size, keeping one source pixel per target pixel.
+void FitToThumbnailSize(TImageList& images)
+{
+    std::vector<Bitmap> pictures, masks;
+    for (int i = 0; i < images.Count(); ++i) {
+        pictures.push_back(Stretch(images.Image(i), ThumbnailSize, ThumbnailSize, StretchMode::ColorOnColor));
+        masks.push_back(NormalizedMask(
+            Stretch(images.Mask(i), ThumbnailSize, ThumbnailSize, StretchMode::ColorOnColor)));
+    }
+    images.SetSize(ThumbnailSize, ThumbnailSize); // empties the list
+    for (size_t i = 0; i < pictures.size(); ++i)
+        images.Add(pictures[i], &masks[i]);
 }
 
 void SyncFolder(const std::string& target)
@@ -135,40 +161,54 @@ void TVorlane::LoadGallery()
     if (::stat(fileName.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return; // no gallery file yet: nothing changes, no refresh
     TFileStream file(fileName, TFileStream::Mode::OpenRead);
+    ReadStreams(file);
+    RefreshView();
+}
+
+void TVorlane::ReadStreams(TStream& stream)
+{
     try {
         // Each reader gives back what it fetched past its stream's end, so the second starts right
         // after the first.
         {
-            ComponentReader reader(file);
+            ComponentReader reader(stream);
             reader.ReadComponent(*this);
         }
         {
-            ComponentReader reader(file);
+            ComponentReader reader(stream);
             reader.ReadComponent(*images_);
         }
     } catch (...) {
-        RestoreInvariant();
+        MatchThumbnailsToNames();
         throw;
     }
-    RestoreInvariant();
-    RefreshView();
+    MatchThumbnailsToNames();
 }
 
-// A file whose image list does not match its names (damaged, cut short after stream 1, or a gallery
-// without entries loaded into one that has some) would leave indices that every later operation trips
-// over; missing thumbnails become the placeholder over white and surplus ones are dropped.
-void TVorlane::RestoreInvariant()
+void TVorlane::WriteStreams(TStream& stream)
+{
+    {
+        ComponentWriter writer(stream);
+        writer.WriteComponent(*this);
+    }
+    ComponentWriter writer(stream);
+    writer.WriteComponent(*images_);
+}
+
+// A file whose image list does not fit its names (damaged, cut short after stream 1, a gallery without
+// entries loaded into one that has some, thumbnails of another size) would leave indices and sizes that
+// later operations trip over, and an image size from the file would make every placeholder as large as
+// that claims. Surplus thumbnails are dropped, the rest stretched to 32x32 when they are not, and
+// missing ones become the placeholder over white.
+void TVorlane::MatchThumbnailsToNames()
 {
     const int wanted = fileNames_->Count() + 1;
     while (images_->Count() > wanted)
         images_->Delete(images_->Count() - 1);
-    while (images_->Count() < wanted) {
-        Bitmap thumbnail(images_->Width(), images_->Height(), images_->BitsPerPixel());
-        thumbnail.Fill(MakeRgb(255, 255, 255));
-        if (images_->Count() > 0)
-            images_->Draw(thumbnail, 0, 0, 0);
-        images_->Add(thumbnail);
-    }
+    if (images_->Width() != ThumbnailSize || images_->Height() != ThumbnailSize)
+        FitToThumbnailSize(*images_);
+    while (images_->Count() < wanted)
+        images_->Add(DrawnOnWhite(*images_, 0));
 }
 
 void TVorlane::SaveGallery()
@@ -185,14 +225,7 @@ void TVorlane::SaveGallery()
 
     TFileStream file(fd);
     try {
-        {
-            ComponentWriter writer(file);
-            writer.WriteComponent(*this);
-        }
-        {
-            ComponentWriter writer(file);
-            writer.WriteComponent(*images_);
-        }
+        WriteStreams(file);
         if (!file.Sync() || !file.Close())
             throw EWriteError(msg::WriteError);
         if (::rename(temporary.c_str(), target.c_str()) != 0)
@@ -283,11 +316,14 @@ void TVorlane::MoveSelected()
     fileNames_->Get(t);
 
     // The copy is the thumbnail drawn onto white and goes in without a mask (opaque).
-    Bitmap copy(images_->Width(), images_->Height(), images_->BitsPerPixel());
-    copy.Fill(MakeRgb(255, 255, 255));
-    images_->Draw(copy, 0, 0, s + 1);
-    images_->Insert(t + 1, copy);
+    const Bitmap copy = DrawnOnWhite(*images_, s + 1);
     fileNames_->Insert(t, name);
+    try {
+        images_->Insert(t + 1, copy);
+    } catch (...) {
+        fileNames_->Delete(t);
+        throw;
+    }
     // Inserting before the dragged entry moved it one place on.
     if (t < s) {
         fileNames_->Delete(s + 1);

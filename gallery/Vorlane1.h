@@ -19,6 +19,7 @@ namespace vorlane {
 
 class GalleryView;
 class TImageList;
+class TStream;
 
 class TVorlane : public TComponent {
 public:
@@ -73,13 +74,18 @@ public:
 
     // Reads the gallery file, when one exists, into this component and Images, then refreshes the view.
     // Values read before an error stay applied. A file whose thumbnails do not match its names gets
-    // placeholder thumbnails (or loses the surplus) so the invariant holds. Errors: EFOpenError,
-    // EReadError.
+    // placeholder thumbnails (or loses the surplus), and thumbnails of another size are stretched to
+    // 32x32, so the invariant holds. Errors: EFOpenError, EReadError.
     void LoadGallery();
     // Writes this component and Images into the gallery file. The new content goes to a temporary file
     // in the same folder, is flushed to the disk and then renamed over the old file, so a failed save
     // leaves the old gallery exactly as it was. Errors: EFCreateError, EWriteError.
     void SaveGallery();
+    // The gallery file's content without the file: this component's stream, then Images', back to back.
+    // Reading leaves one 32x32 thumbnail per name also when it fails part-way (see LoadGallery); neither
+    // touches the view.
+    void ReadStreams(TStream& stream);
+    void WriteStreams(TStream& stream);
 
     // Appends each file in order (AddImage), then refreshes once. Stops at the first file whose
     // thumbnail cannot be made: those before it stay added, the view is not refreshed.
@@ -103,7 +109,7 @@ public:
     void MoveSelected();
 
 private:
-    void RestoreInvariant();
+    void MatchThumbnailsToNames();
 
     std::unique_ptr<TStringList> fileNames_;
     std::unique_ptr<TImageList> images_;  // freed before fileNames_

@@ -122,6 +122,52 @@ TEST_F(GalleryModel, LoadMatchesThumbnailsToNames)
     EXPECT_EQ(gallery.Images().Count(), 4);
 }
 
+// Thumbnails of another size than 32x32 (a list that claims the largest size and holds nothing, or a
+// 16x16 one) are fitted to 32x32: placeholders stay small and later pictures still go in.
+TEST_F(GalleryModel, LoadFitsThumbnailsOfAnotherSizeTo32)
+{
+    TVorlane names;
+    names.SetFileNames(TStringList{"a", "b", "c"});
+    TImageList huge(nullptr, TImageList::MaxImageSide, TImageList::MaxImageSide);
+    TMemoryStream file;
+    ComponentWriter(file).WriteComponent(names);
+    ComponentWriter(file).WriteComponent(huge);
+    WriteFile(dir + "huge.gsk", file.Bytes());
+
+    TVorlane gallery;
+    gallery.SetDefaultImages(defaults);
+    gallery.SetManagerName(dir + "huge");
+    gallery.LoadGallery();
+    EXPECT_EQ(gallery.Images().Width(), 32);
+    EXPECT_EQ(gallery.Images().Height(), 32);
+    ASSERT_EQ(gallery.Images().Count(), 4);
+    EXPECT_EQ(gallery.Images().Image(3).PixelRgb(31, 31), MakeRgb(255, 255, 255));
+
+    // A 16x16 list: each thumbnail and its mask grow to 32x32.
+    TImageList small(nullptr, 16, 16);
+    Bitmap picture(16, 16, 24);
+    picture.Fill(ColourOf('S'));
+    Bitmap mask(16, 16, 1);
+    mask.Palette() = {RgbQuad{0, 0, 0, 0}, RgbQuad{255, 255, 255, 0}};
+    mask.SetPixelValue(0, 0, 1);
+    small.Add(picture, &mask);
+    small.Add(picture);
+    TMemoryStream smallFile;
+    names.SetFileNames(TStringList{dir + "S.bmp"});
+    ComponentWriter(smallFile).WriteComponent(names);
+    ComponentWriter(smallFile).WriteComponent(small);
+    WriteFile(dir + "small.gsk", smallFile.Bytes());
+    gallery.SetManagerName(dir + "small");
+    gallery.LoadGallery();
+    ASSERT_EQ(gallery.Images().Count(), 2);
+    EXPECT_EQ(gallery.Images().Width(), 32);
+    EXPECT_EQ(gallery.Images().Mask(0).PixelValue(1, 1), 1u);
+    EXPECT_EQ(gallery.Images().Mask(0).PixelValue(2, 2), 0u);
+    EXPECT_EQ(gallery.Images().Image(0).PixelRgb(20, 20), ColourOf('S'));
+    gallery.AddImage(Picture('T'));
+    EXPECT_EQ(Order(gallery), "ST");
+}
+
 TEST_F(GalleryModel, UnreadableFileIsAnOpenError)
 {
     TVorlane gallery;
@@ -129,17 +175,9 @@ TEST_F(GalleryModel, UnreadableFileIsAnOpenError)
     gallery.SaveGallery();
     ASSERT_EQ(::chmod(gallery.GalleryFileName().c_str(), 0), 0);
     ASSERT_EQ(::chmod(dir.c_str(), 0755), 0);
-    const int code = InChild([&] {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
-            return 3;
-        try {
-            gallery.LoadGallery();
-        } catch (const EFOpenError& error) {
-            return std::string(error.what()) == "ファイル " + gallery.GalleryFileName() + " は開けません" ? 0 : 2;
-        }
-        return 1;
-    });
-    EXPECT_EQ(code, 0);
+    EXPECT_EQ(FailsAsOrdinaryUser<EFOpenError>([&] { gallery.LoadGallery(); },
+                                               "ファイル " + gallery.GalleryFileName() + " は開けません"),
+              0);
 }
 
 TEST_F(GalleryModel, FileOpenedUnderANewPathKeepsTheStoredManagerName)
@@ -259,17 +297,8 @@ TEST_F(GalleryModel, SaveKeepsTheOldFileInAReadOnlyFolder)
     gallery.AddImages({Picture('B')});
     const auto entries = FolderEntries(dir);
     ASSERT_EQ(::chmod(dir.c_str(), 0555), 0);
-    const int code = InChild([&] {
-        // Permissions do not bind root: save as an ordinary user there.
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
-            return 3;
-        try {
-            gallery.SaveGallery();
-        } catch (const EFCreateError& error) {
-            return std::string(error.what()) == "ファイル " + gallery.GalleryFileName() + " を作成できません" ? 0 : 2;
-        }
-        return 1;
-    });
+    const int code = FailsAsOrdinaryUser<EFCreateError>(
+        [&] { gallery.SaveGallery(); }, "ファイル " + gallery.GalleryFileName() + " を作成できません");
     ::chmod(dir.c_str(), 0700);
     EXPECT_EQ(code, 0);
     EXPECT_EQ(ReadFile(gallery.GalleryFileName()), old);

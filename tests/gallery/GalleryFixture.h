@@ -93,6 +93,23 @@ int InChild(F save)
     return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
 }
 
+// Runs `action` in a child process as an ordinary user (permissions do not bind root): 0 when it raised E
+// with exactly `message`, another code otherwise.
+template <class E, class F>
+int FailsAsOrdinaryUser(F action, const std::string& message)
+{
+    return InChild([&] {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            return 3;
+        try {
+            action();
+        } catch (const E& error) {
+            return error.what() == message ? 0 : 2;
+        }
+        return 1;
+    });
+}
+
 inline std::vector<std::string> FolderEntries(const std::string& dir)
 {
     std::vector<std::string> names;

@@ -167,6 +167,51 @@ TEST_F(GalleryModel, MovesFollowTheTable)
     }
 }
 
+// The moved entry's thumbnail is a copy drawn onto white and goes in without a mask; an entry that stays
+// where it is keeps its own thumbnail and mask.
+TEST_F(GalleryModel, MovedThumbnailIsDrawnOnWhiteWithoutAMask)
+{
+    TVorlane gallery;
+    Prepare(gallery, "ABC");
+    Bitmap masked(32, 32, 24);
+    masked.Fill(ColourOf('A'));
+    Bitmap mask(32, 32, 1);
+    mask.Palette() = {RgbQuad{0, 0, 0, 0}, RgbQuad{255, 255, 255, 0}};
+    mask.SetPixelValue(0, 0, 1);
+    gallery.Images().Delete(1);
+    gallery.Images().Insert(1, masked, &mask); // entry A, with a transparent corner
+
+    view.selected = 0;
+    view.dropTarget = 0;
+    gallery.MoveSelected(); // onto itself: nothing moves, the original stays
+    EXPECT_EQ(gallery.Images().Mask(1).PixelValue(0, 0), 1u);
+    EXPECT_EQ(gallery.Images().Image(1).PixelRgb(0, 0), MakeRgb(0, 0, 0));
+
+    view.dropTarget = 2;
+    gallery.MoveSelected();
+    EXPECT_EQ(Order(gallery), "BAC");
+    const Bitmap& moved = gallery.Images().Image(2);
+    EXPECT_EQ(moved.PixelRgb(0, 0), MakeRgb(255, 255, 255));
+    EXPECT_EQ(moved.PixelRgb(1, 0), ColourOf('A'));
+    EXPECT_EQ(gallery.Images().Mask(2).PixelValue(0, 0), 0u);
+}
+
+// AddImage and DeleteImage leave the view to the caller's one refresh.
+TEST_F(GalleryModel, SingleStepsDoNotRefresh)
+{
+    TVorlane gallery;
+    Prepare(gallery, "AB");
+    const int refreshes = view.refreshes;
+    gallery.AddImage(Picture('C'));
+    gallery.DeleteImage(0);
+    EXPECT_EQ(Order(gallery), "BC");
+    EXPECT_EQ(view.refreshes, refreshes);
+    EXPECT_EQ(view.items.size(), 2u);
+    EXPECT_EQ(view.items[0].caption, "A");
+    EXPECT_THROW(gallery.DeleteImage(2), EStringListError);
+    EXPECT_EQ(Order(gallery), "BC");
+}
+
 TEST_F(GalleryModel, NothingSelectedChangesNothing)
 {
     TVorlane gallery;

@@ -1,8 +1,7 @@
 #include "platform/Component.h"
 
 #include <algorithm>
-
-#include "platform/Exceptions.h"
+#include <string>
 
 namespace vorlane {
 namespace {
@@ -33,8 +32,15 @@ bool SameName(std::string_view a, std::string_view b)
 TComponent::TComponent(TComponent* owner)
 {
     LiveComponents().push_back(this);
-    if (owner)
+    if (!owner)
+        return;
+    try {
         owner->InsertComponent(this);
+    } catch (...) {
+        // No destructor runs for a constructor that throws: leave no dangling entry behind.
+        LiveComponents().pop_back();
+        throw;
+    }
 }
 
 TComponent::~TComponent()
@@ -97,9 +103,10 @@ std::string TComponent::UniqueName(const std::string& name) const
                 return true;
         return false;
     };
+    // "%s_%d", assembled directly so that a name holding any byte keeps all of them.
     std::string result = name;
     for (int i = 1; taken(result); ++i)
-        result = Format("%s_%d", name.c_str(), i);
+        result = name + "_" + std::to_string(i);
     return result;
 }
 

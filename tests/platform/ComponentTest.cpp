@@ -67,6 +67,10 @@ TEST(Component, UniqueNameAppendsTheFirstFreeNumber)
     c.SetName("MAIN_2");
     EXPECT_EQ(probe.UniqueName("Main"), "Main_3");
     EXPECT_EQ(c.UniqueName("MAIN_2"), "MAIN_2"); // its own name does not count
+    // A name from a stream may hold any byte, a zero byte too: all of them stay.
+    const std::string zero("a\0b", 3);
+    a.SetName(zero);
+    EXPECT_EQ(probe.UniqueName(zero), zero + "_1");
 }
 
 TEST(Component, NamesCompareIgnoringAsciiCaseOnly)

@@ -10,9 +10,6 @@
 namespace vorlane {
 namespace {
 
-// Lists and collections nest; skipping them is bounded so that hostile data cannot exhaust the stack.
-constexpr int MaxSkipDepth = 64;
-
 [[noreturn]] void Fail(const char* message)
 {
     throw EReadError(message);
@@ -204,82 +201,6 @@ void ComponentReader::ReadListEnd()
 {
     if (ReadValue() != ValueTag::Null)
         Fail(msg::InvalidPropertyValue);
-}
-
-void ComponentReader::SkipValue()
-{
-    SkipValue(0);
-}
-
-void ComponentReader::SkipValue(int depth)
-{
-    if (depth > MaxSkipDepth)
-        Fail(msg::InvalidPropertyValue);
-    switch (ReadValue()) {
-    case ValueTag::Null:
-    case ValueTag::False:
-    case ValueTag::True:
-    case ValueTag::Nil:
-        return;
-    case ValueTag::List:
-        while (!EndOfList())
-            SkipValue(depth + 1);
-        ReadListEnd();
-        return;
-    case ValueTag::Int8:
-        return SkipBytes(1);
-    case ValueTag::Int16:
-        return SkipBytes(2);
-    case ValueTag::Int32:
-    case ValueTag::Single:
-        return SkipBytes(4);
-    case ValueTag::Extended:
-        return SkipBytes(10);
-    case ValueTag::Currency:
-    case ValueTag::Date:
-    case ValueTag::Int64:
-        return SkipBytes(8);
-    case ValueTag::String:
-    case ValueTag::Ident:
-        return SkipBytes(ReadByte());
-    case ValueTag::Binary:
-    case ValueTag::LString:
-        return SkipBytes(ReadU32());
-    case ValueTag::WString:
-        return SkipBytes(uint64_t(ReadU32()) * 2);
-    case ValueTag::Set:
-        while (uint8_t length = ReadByte())
-            SkipBytes(length);
-        return;
-    case ValueTag::Collection:
-        // Items: an optional integer (the item's order), then 01, records, 00; the list ends with 00.
-        while (!EndOfList()) {
-            const ValueTag next = NextValue();
-            if (next == ValueTag::Int8 || next == ValueTag::Int16 || next == ValueTag::Int32)
-                ReadInteger();
-            ReadListBegin();
-            while (!EndOfList()) {
-                SkipBytes(ReadByte()); // record name
-                SkipValue(depth + 1);
-            }
-            ReadListEnd();
-        }
-        ReadListEnd();
-        return;
-    }
-    Fail(msg::InvalidPropertyValue);
-}
-
-void ComponentReader::SkipBytes(uint64_t count)
-{
-    if (count > Remaining())
-        Fail(msg::ReadError);
-    while (count > 0) {
-        FillBuffer();
-        const size_t n = size_t(std::min<uint64_t>(count, end_ - position_));
-        position_ += n;
-        count -= n;
-    }
 }
 
 // The prefix byte (F0-FF) carries flags; flag 2 is followed by an integer (a child's position).

@@ -62,8 +62,6 @@ public:
     void ReadListBegin();                 // tag 01
     bool EndOfList();                     // next byte is 00
     void ReadListEnd();                   // the 00
-    // Skips one value of any tag.
-    void SkipValue();
 
     // Plain bytes; data that ends early raises "ストリームからの読み込みエラー".
     void Read(void* data, size_t count);
@@ -76,8 +74,6 @@ private:
     void ReadRecord(TComponent& root);
     void ReadRecordValue(TComponent& root, const std::string& path);
     void ReadPropertyValue(const PublishedProperty& property);
-    void SkipValue(int depth);
-    void SkipBytes(uint64_t count);
     void ReadPrefix();
     void FillBuffer();
     uint32_t ReadU32();

@@ -11,6 +11,21 @@ namespace {
 
 constexpr uint8_t Signature[4] = {'T', 'P', 'F', '0'};
 
+// An ordinal property's value in its stored form: a boolean as 08 or 09, an enumeration's value or an
+// integer's named constant as its identifier, any other value as an integer.
+void WriteOrdinalValue(ComponentWriter& writer, const PublishedProperty& property, int32_t value)
+{
+    if (property.kind == PropertyKind::Boolean)
+        return writer.WriteBoolean(value != 0);
+    if (property.kind == PropertyKind::Enumeration && value >= 0 && size_t(value) < property.identifiers.size())
+        return writer.WriteIdent(property.identifiers[size_t(value)]);
+    const auto constant = std::find_if(property.constants.begin(), property.constants.end(),
+                                       [value](const auto& c) { return c.second == value; });
+    if (constant != property.constants.end())
+        return writer.WriteIdent(constant->first);
+    writer.WriteInteger(value);
+}
+
 } // namespace
 
 ComponentWriter::ComponentWriter(TStream& stream) : stream_(stream)
@@ -49,21 +64,7 @@ void ComponentWriter::WriteProperty(TComponent&, const PublishedProperty& proper
     if (!property.stored)
         return;
     switch (property.kind) {
-    case PropertyKind::Integer: {
-        if (!property.getInteger || !property.setInteger)
-            return;
-        const int32_t value = property.getInteger();
-        if (value == property.defaultValue.value_or(NoDefault))
-            return;
-        WriteRecordName(property.name);
-        const auto constant = std::find_if(property.constants.begin(), property.constants.end(),
-                                           [value](const auto& c) { return c.second == value; });
-        if (constant != property.constants.end())
-            WriteIdent(constant->first);
-        else
-            WriteInteger(value);
-        return;
-    }
+    case PropertyKind::Integer:
     case PropertyKind::Enumeration:
     case PropertyKind::Boolean: {
         if (!property.getInteger || !property.setInteger)
@@ -72,12 +73,7 @@ void ComponentWriter::WriteProperty(TComponent&, const PublishedProperty& proper
         if (value == property.defaultValue.value_or(NoDefault))
             return;
         WriteRecordName(property.name);
-        if (property.kind == PropertyKind::Boolean)
-            WriteBoolean(value != 0);
-        else if (value >= 0 && size_t(value) < property.identifiers.size())
-            WriteIdent(property.identifiers[size_t(value)]);
-        else
-            WriteInteger(value);
+        WriteOrdinalValue(*this, property, value);
         return;
     }
     case PropertyKind::String:

@@ -10,6 +10,26 @@
 #include "platform/Exceptions.h"
 
 namespace vorlane {
+namespace {
+
+// Repeats a read or write call until `count` bytes have gone through, the data ends or the device fails;
+// returns how many went through.
+template <class Byte, class Call>
+size_t Transfer(Byte* buffer, size_t count, Call call)
+{
+    size_t done = 0;
+    while (done < count) {
+        const ssize_t n = call(buffer + done, count - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += size_t(n);
+    }
+    return done;
+}
+
+} // namespace
 
 int64_t TStream::Size()
 {
@@ -49,30 +69,13 @@ TFileStream::~TFileStream()
 
 size_t TFileStream::Read(void* buffer, size_t count)
 {
-    size_t done = 0;
-    while (done < count) {
-        const ssize_t n = ::read(fd_, static_cast<char*>(buffer) + done, count - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += size_t(n);
-    }
-    return done;
+    return Transfer(static_cast<char*>(buffer), count, [this](char* at, size_t n) { return ::read(fd_, at, n); });
 }
 
 size_t TFileStream::Write(const void* buffer, size_t count)
 {
-    size_t done = 0;
-    while (done < count) {
-        const ssize_t n = ::write(fd_, static_cast<const char*>(buffer) + done, count - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += size_t(n);
-    }
-    return done;
+    return Transfer(static_cast<const char*>(buffer), count,
+                    [this](const char* at, size_t n) { return ::write(fd_, at, n); });
 }
 
 int64_t TFileStream::Seek(int64_t offset, SeekOrigin origin)

@@ -430,22 +430,4 @@ TEST(ComponentReader, ValuesReadBeforeAnErrorStayApplied)
     EXPECT_EQ(thing.items, std::vector<std::string>{"n"}); // emptied, then filled up to the bad entry
 }
 
-TEST(ComponentReader, SkipsEveryValueKind)
-{
-    const Bytes values = Cat({B({0x01, 0x02, 1, 0x03, 1, 2, 0x04, 1, 2, 3, 4, 0x05}), Bytes(10, 0),
-                              B({0x06, 1, 'a', 0x07, 1, 'b', 0x08, 0x09, 0x0A, 1, 0, 0, 0, 9}),
-                              B({0x0B, 1, 'x', 0, 0x0C, 1, 0, 0, 0, 'c', 0x0D}),
-                              B({0x0E, 0x02, 0, 0x01, 1, 'P', 0x02, 3, 0x00, 0x01, 0x00, 0x00}),
-                              B({0x0F, 1, 2, 3, 4, 0x10}), Bytes(8, 0), B({0x11}), Bytes(8, 0),
-                              B({0x12, 1, 0, 0, 0, 'w', 0, 0x13}), Bytes(8, 0), B({0x00}),
-                              B({0x02, 42})});
-    TMemoryStream stream(values);
-    ComponentReader reader(stream);
-    reader.SkipValue();
-    EXPECT_EQ(reader.ReadInteger(), 42);
-    TMemoryStream deep(Bytes(100000, 0x01));
-    ComponentReader deepReader(deep);
-    EXPECT_THROW(deepReader.SkipValue(), EReadError);
-}
-
 } // namespace vorlane

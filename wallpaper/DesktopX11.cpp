@@ -221,6 +221,30 @@ void FreePreviousPixmap(Display* display, Window root, Atom rootPixmap, Atom ese
         XKillClient(display, previous);
 }
 
+// Makes `pixmap` the root's background and names it in both properties, or with None removes them and
+// leaves the root black; the previous setter's pixmap is freed. Under a server grab, so no other setter
+// reads the properties half-changed.
+void Publish(Display* display, int screen, Pixmap pixmap)
+{
+    const Window root = RootWindow(display, screen);
+    const Atom rootPixmap = XInternAtom(display, "_XROOTPMAP_ID", False);
+    const Atom esetrootPixmap = XInternAtom(display, "ESETROOT_PMAP_ID", False);
+    XGrabServer(display);
+    FreePreviousPixmap(display, root, rootPixmap, esetrootPixmap, pixmap);
+    if (pixmap != None) {
+        for (const Atom property : {rootPixmap, esetrootPixmap})
+            XChangeProperty(display, root, property, XA_PIXMAP, 32, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(&pixmap), 1);
+        XSetWindowBackgroundPixmap(display, root, pixmap);
+    } else {
+        XDeleteProperty(display, root, rootPixmap);
+        XDeleteProperty(display, root, esetrootPixmap);
+        XSetWindowBackground(display, root, BlackPixel(display, screen));
+    }
+    XClearWindow(display, root);
+    XUngrabServer(display);
+}
+
 } // namespace
 
 bool SetX11RootWallpaper(const BmpRowsView& picture, bool tile)
@@ -257,17 +281,7 @@ bool SetX11RootWallpaper(const BmpRowsView& picture, bool tile)
         return false;
     }
 
-    const Atom rootPixmap = XInternAtom(display, "_XROOTPMAP_ID", False);
-    const Atom esetrootPixmap = XInternAtom(display, "ESETROOT_PMAP_ID", False);
-    XGrabServer(display);
-    FreePreviousPixmap(display, root, rootPixmap, esetrootPixmap, pixmap);
-    XChangeProperty(display, root, rootPixmap, XA_PIXMAP, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(&pixmap), 1);
-    XChangeProperty(display, root, esetrootPixmap, XA_PIXMAP, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(&pixmap), 1);
-    XSetWindowBackgroundPixmap(display, root, pixmap);
-    XClearWindow(display, root);
-    XUngrabServer(display);
+    Publish(display, screen, pixmap);
     // The pixmap must outlive this connection: the root and every reader of the properties use it.
     XSetCloseDownMode(display, RetainPermanent);
     connection.Succeeded(); // a stale previous pixmap makes XKillClient fail harmlessly
@@ -280,17 +294,7 @@ bool ClearX11RootWallpaper()
     if (!connection)
         return false;
     Display* display = connection.get();
-    const int screen = DefaultScreen(display);
-    const Window root = RootWindow(display, screen);
-    const Atom rootPixmap = XInternAtom(display, "_XROOTPMAP_ID", False);
-    const Atom esetrootPixmap = XInternAtom(display, "ESETROOT_PMAP_ID", False);
-    XGrabServer(display);
-    FreePreviousPixmap(display, root, rootPixmap, esetrootPixmap, None);
-    XDeleteProperty(display, root, rootPixmap);
-    XDeleteProperty(display, root, esetrootPixmap);
-    XSetWindowBackground(display, root, BlackPixel(display, screen));
-    XClearWindow(display, root);
-    XUngrabServer(display);
+    Publish(display, DefaultScreen(display), None);
     connection.Succeeded();
     return true;
 }

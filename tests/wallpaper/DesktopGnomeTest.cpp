@@ -2,7 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <gio/gio.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
 
@@ -96,6 +100,36 @@ TEST_F(GnomeDesktopTest, PictureAndPlacementAreSet)
 
     ASSERT_TRUE(SetGnomeBackground("", true));
     EXPECT_EQ(Get("picture-options"), "none");
+}
+
+TEST_F(GnomeDesktopTest, AnnouncedButDeadBusIsNotWaitedFor)
+{
+    // A socket left behind by a bus that has gone: announced both ways, but nobody listens.
+    const std::string socketPath = File("bus");
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(socketPath.size(), sizeof(address.sun_path));
+    std::copy(socketPath.begin(), socketPath.end(), address.sun_path);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
+    ::close(fd);
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + socketPath).c_str(), 1);
+    EXPECT_FALSE(GnomeBackgroundAvailable());
+    EXPECT_FALSE(SetGnomeBackground(File("a.bmp"), true));
+    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    ::setenv("XDG_RUNTIME_DIR", folder_.c_str(), 1);
+    EXPECT_FALSE(GnomeBackgroundAvailable());
+    ::unsetenv("XDG_RUNTIME_DIR");
+
+    // Without a display or GNOME the desktop call only records.
+    const std::string options = Get("picture-options");
+    const std::string uri = Get("picture-uri");
+    TWallPaper wallpaper(nullptr);
+    wallpaper.SetWallPaper(File("a.bmp"));
+    EXPECT_EQ(DesktopString("Wallpaper"), File("a.bmp"));
+    EXPECT_EQ(Get("picture-options"), options);
+    EXPECT_EQ(Get("picture-uri"), uri);
 }
 
 TEST_F(GnomeDesktopTest, TheComponentReachesGnomeThroughTheDesktopCall)

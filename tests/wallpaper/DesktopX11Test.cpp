@@ -199,6 +199,38 @@ TEST_F(X11DesktopTest, EveryDepthAndOddSizeIsDrawnWithItsColoursInPlace)
     EXPECT_EQ(Mismatches(Root(), Centred(shortTable)), 0);
 }
 
+TEST_F(X11DesktopTest, SixteenBitDisplayGetsEachColourInItsOwnLayout)
+{
+    test::Xvfb deep16("64x48x16");
+    ASSERT_TRUE(deep16.Running());
+    ::setenv("DISPLAY", deep16.Display().c_str(), 1);
+    const Bitmap picture = Pattern(21, 13, 24);
+    TWallPaper wallpaper(nullptr);
+    wallpaper.SetTile(true);
+    wallpaper.SetWallPaper(SaveBmp("a.bmp", picture));
+
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+    const Visual* visual = DefaultVisual(display, DefaultScreen(display));
+    ASSERT_EQ(visual->red_mask, 0xF800u);
+    ASSERT_EQ(visual->green_mask, 0x07E0u);
+    ASSERT_EQ(visual->blue_mask, 0x001Fu);
+    XImage* image = XGetImage(display, DefaultRootWindow(display), 0, 0, 64, 48, AllPlanes, ZPixmap);
+    ASSERT_NE(image, nullptr);
+    int wrong = 0;
+    for (int y = 0; y < 48; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            const Rgb colour = picture.PixelRgb(x % 21, y % 13);
+            const unsigned long expected =
+                (unsigned long)(RedOf(colour) >> 3) << 11 | (unsigned long)(GreenOf(colour) >> 2) << 5 | BlueOf(colour) >> 3;
+            wrong += XGetPixel(image, x, y) != expected;
+        }
+    }
+    XDestroyImage(image);
+    XCloseDisplay(display);
+    EXPECT_EQ(wrong, 0);
+}
+
 TEST_F(X11DesktopTest, SecondWallpaperFreesTheFirstPixmap)
 {
     const Bitmap first = Pattern(50, 30, 24);

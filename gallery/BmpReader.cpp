@@ -1,14 +1,13 @@
 #include "gallery/BmpFile.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <bit>
-#include <cerrno>
+#include <cstdio>
 #include <cstring>
 
+#include "gallery/PictureFile.h"
 #include "platform/ByteCursor.h"
 #include "platform/Exceptions.h"
 
@@ -383,26 +382,6 @@ bool ViewBmpRows(std::span<const uint8_t> data, BmpRowsView& view)
     }
 }
 
-namespace {
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int Get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-} // namespace
-
 Bitmap ReadBmp(std::span<const uint8_t> data, size_t* consumed)
 {
     try {
@@ -414,11 +393,10 @@ Bitmap ReadBmp(std::span<const uint8_t> data, size_t* consumed)
 
 Bitmap ReadBmpFile(const std::string& path)
 {
-    auto cannotOpen = [&] { return EFOpenError(Format(msg::FOpenError, path.c_str())); };
-    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    const auto file = OpenPictureFile(path);
     struct stat info {};
-    if (file.Get() < 0 || ::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode))
-        throw cannotOpen();
+    if (::fstat(::fileno(file.get()), &info) != 0)
+        throw EFOpenError(Format(msg::FOpenError, path.c_str()));
     // No valid bitmap is larger than its headers, a full colour table and MaxBytes of pixels; the rest
     // of a longer file is never looked at. A file that does not start as a bitmap is refused after its
     // first block, however large it is.
@@ -427,14 +405,13 @@ Bitmap ReadBmpFile(const std::string& path)
     std::vector<uint8_t> bytes(std::min(limit, FirstBlock));
     size_t filled = 0;
     while (filled < bytes.size()) {
-        const ssize_t n = ::read(file.Get(), bytes.data() + filled, bytes.size() - filled);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            throw cannotOpen();
-        if (n == 0)
+        const size_t n = std::fread(bytes.data() + filled, 1, bytes.size() - filled, file.get());
+        if (n == 0) {
+            if (std::ferror(file.get()))
+                throw EFOpenError(Format(msg::FOpenError, path.c_str()));
             break;
-        filled += size_t(n);
+        }
+        filled += n;
         if (filled == bytes.size() && bytes.size() < limit) {
             if (bytes[0] != 'B' || bytes[1] != 'M')
                 Invalid();

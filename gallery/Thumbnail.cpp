@@ -35,12 +35,6 @@ Bitmap MakeThumbnail(const std::string& file, const TImageList& images, int disp
 
     if (path::AsciiLowerCase(path::ExtractFileExt(file)) == ".bmp") {
         const Bitmap picture = ReadBmpFile(file);
-        if (picture.Empty()) {
-            // Nothing to draw: the thumbnail stays as it was made, white.
-            Bitmap thumbnail(ThumbnailSize, ThumbnailSize, ThumbnailBitsPerPixel);
-            thumbnail.Fill(White);
-            return thumbnail;
-        }
         return Stretch(picture, ThumbnailSize, ThumbnailSize,
                        ChooseStretchMode(displayBitsPerPixel, picture.BitsPerPixel()));
     }

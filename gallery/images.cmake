@@ -5,4 +5,5 @@ target_sources(vorlane_gallery PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/ImageList.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ImageListData.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ImageListRecord.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/PictureFile.cpp
 )

@@ -1,6 +1,8 @@
 // The bitmap file reader on every header, depth and compression it accepts, and on damaged files.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <unistd.h>
 
 #include <cstdio>
@@ -319,7 +321,9 @@ TEST_F(BmpFileOnDisk, ReadsAFileAndRefusesWhatCannotBeOpened)
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
     EXPECT_EQ(ReadBmpFile(path.string()).PixelRgb(0, 0), MakeRgb(3, 2, 1));
 
-    for (const auto& bad : {folder_ / "missing.bmp", folder_}) {
+    // A pipe is refused at once rather than waited on for a writer.
+    ASSERT_EQ(::mkfifo((folder_ / "pipe.bmp").c_str(), 0600), 0);
+    for (const auto& bad : {folder_ / "missing.bmp", folder_, folder_ / "pipe.bmp"}) {
         try {
             ReadBmpFile(bad.string());
             FAIL() << bad;

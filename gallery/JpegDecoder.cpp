@@ -5,16 +5,20 @@
 #include <cstddef>
 #include <cstring>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 // jpeglib.h needs size_t and FILE declared first.
 #include <jerror.h>
 #include <jpeglib.h>
-// libjpeg's module tables (inverse DCT, entropy decoder), which DecodeOnlyColumns narrows. The thumbnail
-// tests compare the narrowed decode with a full one, so a library that works otherwise is caught.
+// libjpeg's module tables, for the inverse DCT that DecodeOnlyColumns narrows. Their layout is the
+// library's own business: the narrowing is built only for the libjpeg-turbo versions whose table is known
+// (2.x and 3.x keep `inverse_DCT` where 2.1 has it), and everywhere else pictures are decoded in full.
+// The thumbnail tests and fuzz target compare the narrowed decode with a full one.
 #include <jpegint.h>
+#if defined(LIBJPEG_TURBO_VERSION_NUMBER) && LIBJPEG_TURBO_VERSION_NUMBER >= 2000000 && \
+    LIBJPEG_TURBO_VERSION_NUMBER < 4000000 && JPEG_LIB_VERSION == 62
+#define VORLANE_NARROW_IDCT 1
+#else
+#define VORLANE_NARROW_IDCT 0
+#endif
 
 #include "platform/Exceptions.h"
 
@@ -31,12 +35,6 @@ struct JpegSession {
     inverse_DCT_method_ptr inverseDct[MAX_COMPONENTS]{};
     const uint8_t* neededBlocks[MAX_COMPONENTS]{};
     JDIMENSION blockColumns[MAX_COMPONENTS]{};
-    // In a single interleaved scan also libjpeg's entropy decoder, which MCU columns hold such blocks,
-    // and the column of the next MCU it decodes (it decodes each MCU once, in order).
-    boolean (*decodeMcu)(j_decompress_ptr, JBLOCKROW*) = nullptr;
-    const uint8_t* neededMcus = nullptr;
-    JDIMENSION mcusPerRow = 0;
-    JDIMENSION nextMcuColumn = 0;
 };
 
 namespace {
@@ -82,18 +80,6 @@ void SelectiveInverseDct(j_decompress_ptr info, jpeg_component_info* component, 
         for (JDIMENSION row = 0; row < size; ++row)
             std::memset(output[row] + outputColumn, 0, size);
     }
-}
-
-// An MCU none of whose blocks is needed is decoded as a skipped one is: its coefficients are read past,
-// not stored.
-boolean SelectiveDecodeMcu(j_decompress_ptr info, JBLOCKROW* blocks)
-{
-    Session* s = static_cast<Session*>(info->client_data);
-    const JDIMENSION column = s->nextMcuColumn;
-    const boolean decoded = s->decodeMcu(info, s->neededMcus[column] != 0 ? blocks : nullptr);
-    if (decoded)
-        s->nextMcuColumn = column + 1 == s->mcusPerRow ? 0 : column + 1;
-    return decoded;
 }
 
 // The one place that catches libjpeg's errors, as libjpeg's own example does: setjmp here, then the step,
@@ -220,8 +206,11 @@ void JpegDecoder::DecodeOnlyColumns(const std::vector<int>& columns)
 {
     Session* s = session_.get();
     jpeg_decompress_struct& info = s->info;
-    if (s->quantised || info.idct == nullptr)
+    if (!VORLANE_NARROW_IDCT || s->quantised || info.idct == nullptr)
         return;
+    for (int c = 0; c < info.num_components; ++c)
+        if (info.idct->inverse_DCT[c] == nullptr || info.comp_info[c].DCT_scaled_size < 1)
+            return; // not the table this was built for: decode in full
     std::vector<size_t> offsets;
     size_t total = 0;
     for (int c = 0; c < info.num_components; ++c) {
@@ -246,29 +235,6 @@ void JpegDecoder::DecodeOnlyColumns(const std::vector<int>& columns)
         s->inverseDct[c] = info.idct->inverse_DCT[c];
         info.idct->inverse_DCT[c] = SelectiveInverseDct;
     }
-
-    // A single scan holding every component is decoded an MCU at a time as rows are read or skipped,
-    // and nothing of it has been decoded yet; several scans were all decoded by Start().
-    if (jpeg_has_multiple_scans(&info) || info.comps_in_scan != info.num_components || info.entropy == nullptr ||
-        info.MCUs_per_row == 0)
-        return;
-    neededMcus_.assign(info.MCUs_per_row, 0);
-    for (JDIMENSION column = 0; column < info.MCUs_per_row; ++column) {
-        for (int i = 0; i < info.comps_in_scan; ++i) {
-            const jpeg_component_info& component = *info.cur_comp_info[i];
-            const int c = component.component_index;
-            for (int b = 0; b < component.MCU_width; ++b) {
-                const JDIMENSION block = column * JDIMENSION(component.MCU_width) + JDIMENSION(b);
-                if (block < component.width_in_blocks && s->neededBlocks[c][block] != 0)
-                    neededMcus_[column] = 1;
-            }
-        }
-    }
-    s->neededMcus = neededMcus_.data();
-    s->mcusPerRow = info.MCUs_per_row;
-    s->nextMcuColumn = 0;
-    s->decodeMcu = info.entropy->decode_mcu;
-    info.entropy->decode_mcu = SelectiveDecodeMcu;
 }
 
 void JpegDecoder::SkipRows(int count)
@@ -284,25 +250,6 @@ int JpegDecoder::NextRow() const { return int(session_->info.output_scanline); }
 void JpegDecoder::Finish()
 {
     Check(Guarded(session_.get(), [](Session* s, void*) { jpeg_finish_decompress(&s->info); }, nullptr));
-}
-
-std::unique_ptr<std::FILE, FileCloser> OpenPictureFile(const std::string& path)
-{
-    // Opened without waiting, so a pipe cannot block; only a regular file is read.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        throw EFOpenError(Format(msg::FOpenError, path.c_str()));
-    struct stat status {};
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || ::fcntl(fd, F_SETFL, 0) != 0) {
-        ::close(fd);
-        throw EFOpenError(Format(msg::FOpenError, path.c_str()));
-    }
-    std::FILE* file = ::fdopen(fd, "rb");
-    if (file == nullptr) {
-        ::close(fd);
-        throw EFOpenError(Format(msg::FOpenError, path.c_str()));
-    }
-    return std::unique_ptr<std::FILE, FileCloser>(file);
 }
 
 } // namespace vorlane

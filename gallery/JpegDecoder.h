@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "gallery/Bitmap.h"
+#include "gallery/PictureFile.h"
 
 namespace vorlane {
 
@@ -51,9 +52,9 @@ public:
     // The next output row: Width() * BitsPerPixel() / 8 bytes.
     void ReadRow(uint8_t* row);
     // From now on only the output columns listed need be right: libjpeg leaves out the inverse DCT of
-    // every block none of them depends on, and in a single-scan picture reads past such blocks' data as
-    // it does for skipped rows. CanSkipRows() only, after Start(); other columns of the rows read come
-    // out black or anything.
+    // every block none of them depends on (with a libjpeg whose module table is not known, nothing is
+    // left out). CanSkipRows() only, after Start(); other columns of the rows read come out black or
+    // anything.
     void DecodeOnlyColumns(const std::vector<int>& columns);
     // Skips `count` rows (CanSkipRows() only).
     void SkipRows(int count);
@@ -65,14 +66,6 @@ private:
     void Check(bool succeeded) const;
     std::unique_ptr<JpegSession> session_;
     std::vector<uint8_t> neededBlocks_; // per component, one flag per block column
-    std::vector<uint8_t> neededMcus_;   // one flag per MCU column
 };
-
-// Opens a picture file for reading: EFOpenError "ファイル %s は開けません" when it cannot be opened or is
-// not a regular file (a folder, a pipe that could block). Closed when the pointer goes.
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-std::unique_ptr<std::FILE, FileCloser> OpenPictureFile(const std::string& path);
 
 } // namespace vorlane

@@ -285,14 +285,17 @@ void ReadImageListData(std::span<const uint8_t> data, TImageList& list)
             const auto files = data.subspan(in.Position());
             const Picture picture = ReadPicture(files, false);
             // Image k is the tile k mod 4 of tile row k div 4, whatever the picture's width; the tiles must
-            // be there before anything is cut out.
-            if (!Covers(picture, TilesAcross, width, height, count))
+            // be there before anything is cut out. The picture has at least one full tile row, as every
+            // writer makes it: otherwise an empty list's image size would rest on no data, and writing the
+            // list back would make a tile row of that size out of nothing.
+            const int covered = std::max(count, TilesAcross);
+            if (!Covers(picture, TilesAcross, width, height, covered))
                 throw EReadError(msg::ImageListReadError);
             const bool withMask = (flags & FlagMask) != 0;
             Picture mask;
             if (withMask) {
                 mask = ReadPicture(files.subspan(picture.view.fileBytes), true);
-                if (!Covers(mask, TilesAcross, width, height, count))
+                if (!Covers(mask, TilesAcross, width, height, covered))
                     throw EReadError(msg::ImageListReadError);
             }
             const int depth = HeldDepth(picture, list.BitsPerPixel());

@@ -5,6 +5,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -192,6 +193,19 @@ TEST_F(X11DesktopTest, EveryDepthAndOddSizeIsDrawnWithItsColoursInPlace)
             wallpaper.SetTile(false);
         }
     }
+    // A file stored top row first (negative height) is drawn the right way up.
+    const Bitmap picture = Pattern(37, 21, 24);
+    auto bytes = WriteBmp(picture);
+    const size_t offset = 54, stride = picture.Stride();
+    for (int y = 0; y < picture.Height(); ++y)
+        std::copy_n(picture.Row(y), stride, bytes.begin() + ptrdiff_t(offset + size_t(y) * stride));
+    const int32_t negative = -picture.Height();
+    std::memcpy(bytes.data() + 22, &negative, 4); // biHeight, little-endian here
+    const std::string topDown = File("topdown.bmp");
+    std::ofstream(topDown, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    wallpaper.SetWallPaper(topDown);
+    EXPECT_EQ(Mismatches(Root(), Centred(picture)), 0) << "top-down";
+
     // A colour table shorter than the depth's: indices past its end are black, as in the picture.
     Bitmap shortTable = Pattern(40, 20, 8);
     shortTable.Palette().resize(100);

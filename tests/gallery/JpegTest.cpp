@@ -69,6 +69,77 @@ TEST(DecodeJpeg, ColourPictureDecodesAtFullSizeCloseToTheOriginal)
     EXPECT_LE(worst, 12);
 }
 
+// A decode written apart from the program's, straight through libjpeg with the settings named: the
+// picture at full size, quantised pictures with their table.
+struct LibjpegSettings {
+    J_DCT_METHOD dct = JDCT_ISLOW;
+    bool smoothing = true;
+    bool quantise = false;
+    J_DITHER_MODE dither = JDITHER_FS;
+};
+
+Bitmap LibjpegDecode(const std::vector<uint8_t>& jpeg, const LibjpegSettings& settings)
+{
+    jpeg_decompress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    errors.emit_message = [](j_common_ptr, int) {};
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
+    jpeg_read_header(&info, TRUE);
+    info.dct_method = settings.dct;
+    info.do_block_smoothing = settings.smoothing;
+    if (settings.quantise) {
+        info.quantize_colors = TRUE;
+        info.desired_number_of_colors = 236;
+        info.dither_mode = settings.dither;
+    } else {
+        info.out_color_space = JCS_EXT_BGR;
+    }
+    jpeg_start_decompress(&info);
+    Bitmap picture(int(info.output_width), int(info.output_height), settings.quantise ? 8 : 24);
+    if (settings.quantise) {
+        picture.Palette().clear();
+        const bool grey = info.out_color_components == 1;
+        for (int i = 0; i < info.actual_number_of_colors; ++i)
+            picture.Palette().push_back({.blue = info.colormap[grey ? 0 : 2][i], .green = info.colormap[grey ? 0 : 1][i],
+                                         .red = info.colormap[0][i]});
+    }
+    while (info.output_scanline < info.output_height) {
+        JSAMPROW row = picture.Row(int(info.output_scanline));
+        jpeg_read_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    return picture;
+}
+
+TEST(DecodeJpeg, UsesTheAccurateDctBlockSmoothingAndDefaultDithering)
+{
+    // Each setting changes these pictures, so a decoder that used another would differ from the reference.
+    const std::vector<uint8_t> colour = test::EncodeJpeg(test::TestPicture(160, 120, 21), {.quality = 75});
+    EXPECT_EQ(DecodeJpeg(colour, 24), LibjpegDecode(colour, {}));
+    EXPECT_NE(LibjpegDecode(colour, {}), LibjpegDecode(colour, {.dct = JDCT_IFAST}));
+
+    // Block smoothing shows in a progressive picture whose later scans are missing.
+    const std::vector<uint8_t> progressive = test::EncodeJpeg(test::TestPicture(160, 120, 22), {.progressive = true});
+    std::vector<uint8_t> cut;
+    for (size_t i = 0, scans = 0; i + 1 < progressive.size(); ++i)
+        if (progressive[i] == 0xFF && progressive[i + 1] == 0xDA && ++scans == 3) {
+            cut.assign(progressive.begin(), progressive.begin() + std::ptrdiff_t(i));
+            break;
+        }
+    ASSERT_FALSE(cut.empty());
+    EXPECT_EQ(DecodeJpeg(cut, 24), LibjpegDecode(cut, {}));
+    EXPECT_NE(LibjpegDecode(cut, {}), LibjpegDecode(cut, {.smoothing = false}));
+
+    // Greyscale pictures and 8-bit displays: 236 colours, libjpeg's own dithering.
+    const std::vector<uint8_t> grey = test::EncodeJpeg(test::TestPicture(160, 120, 23), {.greyscale = true});
+    EXPECT_EQ(DecodeJpeg(grey, 24), LibjpegDecode(grey, {.quantise = true}));
+    EXPECT_EQ(DecodeJpeg(colour, 8), LibjpegDecode(colour, {.quantise = true}));
+    EXPECT_NE(LibjpegDecode(colour, {.quantise = true}), LibjpegDecode(colour, {.quantise = true, .dither = JDITHER_NONE}));
+}
+
 TEST(DecodeJpeg, GreyscaleIsQuantisedTo236GreysWithATable)
 {
     const Bitmap decoded = DecodeJpeg(test::EncodeJpeg(test::TestPicture(300, 200, 4), {.greyscale = true}), 24);

@@ -295,35 +295,36 @@ TEST(ComponentStream, RoundTripKeepsEveryKindOfValue)
     EXPECT_EQ(WriteStream(read), bytes);
 }
 
-TEST(ComponentStream, SecondStreamStartsRightAfterTheFirstInOneFile)
+// Each reader gives back what it fetched past its stream's end, also when the stream ends in its second
+// 4096-byte block, so the next stream is read from the byte right after.
+TEST(ComponentStream, EachStreamStartsRightAfterThePreviousOneInOneFile)
 {
-    const std::string file = testing::TempDir() + "two_streams.bin";
-    TThing first, second;
-    first.caption = "small";           // ends well inside the reader's first 4096-byte block
-    second.caption = std::string(5000, 's');
-    second.items = {std::string(300, 'i')};
-    int64_t firstEnd = 0;
+    const std::string file = testing::TempDir() + "three_streams.bin";
+    std::vector<TThing> written(3);
+    written[0].caption = "small"; // ends well inside the reader's first block
+    written[1].caption = std::string(5000, 's');
+    written[1].items = {std::string(300, 'i')};
+    written[2].caption = "last";
+    std::vector<int64_t> ends;
     {
         TFileStream stream(file, TFileStream::Mode::Create);
-        ComponentWriter(stream).WriteComponent(first);
-        firstEnd = stream.Position();
-        ComponentWriter(stream).WriteComponent(second);
+        for (TThing& thing : written) {
+            ComponentWriter(stream).WriteComponent(thing);
+            ends.push_back(stream.Position());
+        }
     }
     TFileStream stream(file, TFileStream::Mode::OpenRead);
-    TThing a, b;
-    {
-        ComponentReader reader(stream);
-        reader.ReadComponent(a);
-    }
-    EXPECT_EQ(stream.Position(), firstEnd);
-    {
-        ComponentReader reader(stream);
-        reader.ReadComponent(b);
+    std::vector<TThing> read(3);
+    for (size_t i = 0; i < read.size(); ++i) {
+        {
+            ComponentReader reader(stream);
+            reader.ReadComponent(read[i]);
+        }
+        EXPECT_EQ(stream.Position(), ends[i]) << i;
+        EXPECT_EQ(read[i].caption, written[i].caption) << i;
+        EXPECT_EQ(read[i].items, written[i].items) << i;
     }
     EXPECT_EQ(stream.Position(), stream.Size());
-    EXPECT_EQ(a.caption, "small");
-    EXPECT_EQ(b.caption, second.caption);
-    EXPECT_EQ(b.items, second.items);
     std::filesystem::remove(file);
 }
 
@@ -403,6 +404,18 @@ TEST(ComponentReader, ErrorsCarryTheirExactTexts)
         {Cat({header, Short("Enabled"), B({0x02, 1})}),
          "TThing.Enabled の読み込み中のエラー : 不正なプロパティの値です"},
         {Cat({header, Short("Frozen"), B({0x02, 1})}), "TThing.Frozen の読み込み中のエラー : プロパティは書き込み禁止です"},
+        // Each kind takes only its own tags: no 64-bit integer, wide string, or string for an event.
+        {Cat({header, Short("Count"), B({0x13}), Bytes(8, 0)}),
+         "TThing.Count の読み込み中のエラー : 不正なプロパティの値です"},
+        {Cat({header, Short("Count"), B({0x09})}), "TThing.Count の読み込み中のエラー : 不正なプロパティの値です"},
+        {Cat({header, Short("Caption"), B({0x12, 1, 0, 0, 0, 'w', 0})}),
+         "TThing.Caption の読み込み中のエラー : 不正なプロパティの値です"},
+        {Cat({header, Short("Caption"), B({0x07}), Short("x")}),
+         "TThing.Caption の読み込み中のエラー : 不正なプロパティの値です"},
+        {Cat({header, Short("OnClick"), B({0x06}), Short("Go")}),
+         "TThing.OnClick の読み込み中のエラー : 不正なプロパティの値です"},
+        {Cat({header, Short("Mode"), B({0x02, 1})}), "TThing.Mode の読み込み中のエラー : 不正なプロパティの値です"},
+        {Cat({header, Short("Mode"), B({0x09})}), "TThing.Mode の読み込み中のエラー : 不正なプロパティの値です"},
         {Cat({header, Short("Data"), B({0x0A, 0xFF, 0xFF, 0xFF, 0xFF, 1, 2})}),
          "TThing.Data の読み込み中のエラー : ストリームからの読み込みエラー"},
         {Cat({header, Short("Caption"), B({0x0C, 0xFF, 0xFF, 0xFF, 0x7F})}),

@@ -10,8 +10,8 @@
 #include <cstring>
 #include <vector>
 
-#include <time.h>
 
+#include "bench/gallery/ThreadTime.h"
 #include "gallery/ImageList.h"
 
 namespace vorlane {
@@ -39,21 +39,7 @@ void MakeList()
     Data = new std::vector<uint8_t>(List->WriteData());
 }
 
-// Processor time of this thread: on a machine shared with others, waiting for a processor is not work.
-double ThreadSeconds()
-{
-    timespec now {};
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
-}
-
-template <typename F>
-double Seconds(F&& f)
-{
-    const double start = ThreadSeconds();
-    f();
-    return ThreadSeconds() - start;
-}
+using bench::Seconds;
 
 void PlainCopy()
 {

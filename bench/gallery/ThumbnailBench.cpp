@@ -17,11 +17,11 @@
 #include <vector>
 
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <jpeglib.h>
 
+#include "bench/gallery/ThreadTime.h"
 #include "gallery/ImageList.h"
 #include "gallery/Jpeg.h"
 #include "gallery/Thumbnail.h"
@@ -90,21 +90,7 @@ void Floor(const std::string& path)
     std::fclose(file);
 }
 
-// Processor time of this thread: on a machine shared with others, waiting for a processor is not work.
-double ThreadSeconds()
-{
-    timespec now {};
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
-}
-
-template <typename F>
-double Seconds(F&& f)
-{
-    const double start = ThreadSeconds();
-    f();
-    return ThreadSeconds() - start;
-}
+using bench::Seconds;
 
 // Each iteration makes the thumbnails (the measured time) and runs the floor on the same files; the
 // counters compare the best rounds of both.

@@ -257,6 +257,7 @@ void ComponentReader::ReadRecordValue(TComponent& root, const std::string& path)
     const std::vector<std::string> parts = SplitPath(path);
     const std::vector<PublishedProperty> properties = root.PublishedProperties();
     std::vector<std::string>* list = nullptr;
+    const PublishedProperty* listProperty = nullptr;
     for (size_t i = 0; i + 1 < parts.size(); ++i) {
         if (list)
             Fail(msg::UnknownProperty); // a string list publishes no properties
@@ -265,6 +266,7 @@ void ComponentReader::ReadRecordValue(TComponent& root, const std::string& path)
             Fail(msg::UnknownProperty);
         if (property->kind != PropertyKind::StringList || !property->list || !(list = property->list()))
             Fail(msg::InvalidPropertyPath);
+        listProperty = property;
     }
     const std::string& name = parts.back();
     if (list) {
@@ -273,8 +275,11 @@ void ComponentReader::ReadRecordValue(TComponent& root, const std::string& path)
         // The list is emptied first, then each entry appended as it is read.
         ReadListBegin();
         list->clear();
-        while (!EndOfList())
+        while (!EndOfList()) {
+            if (list->size() >= listProperty->maxListEntries)
+                Fail(msg::InvalidPropertyValue);
             list->push_back(ReadString());
+        }
         ReadListEnd();
         return;
     }

@@ -127,6 +127,9 @@ std::vector<PublishedProperty> TVorlane::PublishedProperties()
     fileNames.name = "FileNames";
     fileNames.kind = PropertyKind::StringList;
     fileNames.list = [this] { return &fileNames_->Items(); };
+    // An image list holds at most 32767 images, the placeholder among them: a file naming more
+    // pictures cannot be a gallery, and each name would cost a thumbnail's memory.
+    fileNames.maxListEntries = MaxEntries;
     properties.push_back(std::move(fileNames));
 
     properties.push_back(IntegerProperty("FormTop", formTop_));

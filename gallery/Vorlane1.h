@@ -27,6 +27,9 @@ public:
     ~TVorlane() override;
     std::string ClassName() const override { return "TVorlane"; }
 
+    // The most pictures a gallery file can hold: its image list counts at most 32767 images.
+    static constexpr size_t MaxEntries = 32766;
+
     // Published, in this order after the inherited Name and Tag: FileNames, FormTop, FormLeft,
     // FormWidth, FormHeight, InitialDir, ManagerName, IniManagerName.
     std::vector<PublishedProperty> PublishedProperties() override;

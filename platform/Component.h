@@ -2,6 +2,7 @@
 // stream writes and reads.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -43,6 +44,7 @@ struct PublishedProperty {
     std::function<std::string()> getString;            // String; Event: method name, empty when unassigned
     std::function<void(const std::string&)> setString;
     std::function<std::vector<std::string>*()> list;   // StringList
+    size_t maxListEntries = SIZE_MAX;                 // StringList: more entries in a stream are refused
 
     bool Writable() const { return setInteger || setString || list; }
 };

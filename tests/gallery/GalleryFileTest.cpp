@@ -328,4 +328,32 @@ TEST_F(GalleryModel, SaveReplacesTheFileBehindALinkAndKeepsItsMode)
 }
 
 } // namespace
+// A file naming more pictures than an image list can hold is no gallery: it is refused at the first
+// name too many, and what was read keeps one thumbnail per name, so memory stays bounded.
+TEST_F(GalleryModel, LoadRefusesMoreNamesThanAGalleryCanHold)
+{
+    TStringList names;
+    for (size_t i = 0; i <= TVorlane::MaxEntries; ++i)
+        names.Add("n");
+    TVorlane source;
+    source.SetFileNames(names);
+    TMemoryStream stream;
+    {
+        ComponentWriter writer(stream);
+        writer.WriteComponent(source);
+    }
+    stream.Seek(0, SeekOrigin::Beginning);
+
+    TVorlane gallery;
+    gallery.SetDefaultImages(defaults);
+    try {
+        gallery.ReadStreams(stream);
+        ADD_FAILURE() << "a list longer than a gallery can hold must be refused";
+    } catch (const EReadError& e) {
+        EXPECT_EQ(e.Message(), "TVorlane.FileNames.Strings の読み込み中のエラー : 不正なプロパティの値です");
+    }
+    EXPECT_EQ(size_t(gallery.FileNames().Count()), TVorlane::MaxEntries);
+    EXPECT_EQ(gallery.Images().Count(), gallery.FileNames().Count() + 1);
+}
+
 } // namespace vorlane::test

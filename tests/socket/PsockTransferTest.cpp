@@ -132,13 +132,17 @@ TEST_F(PsockTransfer, ReadLnTakesOneLineAndLeavesTheRest)
 TEST_F(PsockTransfer, ReadLnAssemblesALineThatArrivesInParts)
 {
     TestPeer peer([](int client, TestPeer& p) {
+        // The first part only once the reader listens for it (a notice that came during Connect would
+        // find no handler), the second only after the reader has taken the first.
+        p.ReceiveUntil(client, "ready\r\n");
         TestPeer::SendAll(client, "par");
-        p.ReceiveUntil(client, "go\r\n"); // the second part only after the reader has taken the first
+        p.ReceiveUntil(client, "go\r\n");
         TestPeer::SendAll(client, "ts\n");
         p.WaitForStop(60000);
     });
     ConnectTo(peer);
     sock.OnRead = [&](TComponent*) { sock.Writeln("go"); sock.OnRead = nullptr; };
+    sock.Writeln("ready");
     std::string line;
     sock.ReadLn(line);
     EXPECT_EQ(line, "parts\n");

@@ -69,6 +69,13 @@ TestPeer::~TestPeer()
     }
     stopped_.notify_all();
     shutdown(listener_, SHUT_RDWR); // wakes a blocked accept
+    {
+        // A session still blocked in a receive (its client never sent what it waited for) ends too,
+        // so a failing test reports instead of hanging.
+        std::lock_guard lock(mutex_);
+        if (client_ >= 0)
+            shutdown(client_, SHUT_RDWR);
+    }
     thread_.join();
     close(listener_);
 }
@@ -99,7 +106,15 @@ void TestPeer::Run()
         const int client = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
         if (client < 0)
             return;
+        {
+            std::lock_guard lock(mutex_);
+            client_ = client;
+        }
         session_(client, *this);
+        {
+            std::lock_guard lock(mutex_);
+            client_ = -1;
+        }
         close(client);
         ++sessions_;
         WakeLoop();

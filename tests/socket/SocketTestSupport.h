@@ -55,6 +55,7 @@ private:
     void Receive(int client, const std::string* marker);
 
     int listener_ = -1;
+    int client_ = -1; // the accepted connection while its session runs (guarded by mutex_)
     uint16_t port_ = 0;
     Session session_;
     std::atomic<bool> stopping_{false};

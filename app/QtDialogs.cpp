@@ -9,6 +9,20 @@
 
 namespace vorlane {
 
+namespace {
+
+// The descriptions of a Windows filter, as the dialog shows them once the added patterns are hidden.
+QStringList FilterDescriptions(const std::string& filter)
+{
+    const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
+    QStringList descriptions;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
+        descriptions << parts[i];
+    return descriptions;
+}
+
+} // namespace
+
 QStringList QtNameFilters(const std::string& filter)
 {
     const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
@@ -21,12 +35,21 @@ QStringList QtNameFilters(const std::string& filter)
     return filters;
 }
 
+int ChosenFilterIndex(const std::string& filter, const QString& chosen)
+{
+    qsizetype index = QtNameFilters(filter).indexOf(chosen);
+    if (index < 0)
+        index = FilterDescriptions(filter).indexOf(chosen);
+    return index < 0 ? 0 : int(index) + 1;
+}
+
 bool QtDialogRunner::Execute(TOpenDialog& settings)
 {
     QFileDialog dialog(parent_ ? parent_ : QApplication::activeWindow(), QStringLiteral("開く"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setViewMode(QFileDialog::List); // names only, as an open dialog first shows them
     dialog.setFileMode(settings.AllowMultiSelect ? QFileDialog::ExistingFiles
                        : settings.FileMustExist  ? QFileDialog::ExistingFile
                                                  : QFileDialog::AnyFile);
@@ -56,7 +79,9 @@ bool QtDialogRunner::Execute(TOpenDialog& settings)
     for (const QString& file : dialog.selectedFiles())
         settings.Files.push_back(file.toStdString());
     settings.FileName = settings.Files.empty() ? std::string() : settings.Files.front();
-    settings.FilterIndex = int(filters.indexOf(dialog.selectedNameFilter())) + 1;
+    // The choice is kept, so the dialog opens on it next time.
+    if (const int chosen = ChosenFilterIndex(settings.Filter, dialog.selectedNameFilter()))
+        settings.FilterIndex = chosen;
     return !settings.Files.empty();
 }
 

@@ -16,6 +16,9 @@ namespace vorlane {
 // "description (patterns)", shown without the added patterns, so "JPEG(*.jpg)|*jpg" reads
 // "JPEG(*.jpg)" and lists every name ending in "jpg".
 QStringList QtNameFilters(const std::string& filter);
+// The pair (from 1) the dialog reports as chosen, by its full text or by its description as shown; 0
+// for none.
+int ChosenFilterIndex(const std::string& filter, const QString& chosen);
 
 class QtDialogRunner final : public DialogRunner {
 public:

@@ -66,6 +66,44 @@ TEST_F(PictureDialogTest, PreviewPanelShowsSizeAndChoosesFiles)
     EXPECT_TRUE(previewDisabledWithoutPicture);
 }
 
+TEST_F(PictureDialogTest, FilterChosenIsKeptForTheNextOpening)
+{
+    QImage picture(8, 8, QImage::Format_RGB32);
+    picture.fill(Qt::green);
+    const QString jpeg = QString::fromStdString(ProgramPath("p.jpg").string());
+    ASSERT_TRUE(picture.save(jpeg, "JPEG"));
+    TOpenDialog settings;
+    settings.Filter = "ﾋﾞｯﾄﾏｯﾌﾟ (*.bmp)|*.bmp|JPEG(*.jpg)|*jpg";
+    settings.InitialDir = Program();
+    settings.AllowMultiSelect = true;
+    settings.FileMustExist = true;
+
+    int typeShownAtOpening = -1;
+    const auto chooseJpeg = [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        ASSERT_NE(types, nullptr);
+        typeShownAtOpening = types->currentIndex();
+        types->setCurrentIndex(1);
+        emit types->activated(1); // as the user picks it
+        dialog->selectFile(jpeg);
+        static_cast<QDialog*>(dialog)->accept();
+    };
+    QtDialogRunner runner;
+    QTimer::singleShot(0, chooseJpeg);
+    ASSERT_TRUE(runner.Execute(settings));
+    EXPECT_EQ(typeShownAtOpening, 0);
+    EXPECT_EQ(settings.FilterIndex, 2);
+    QTimer::singleShot(0, chooseJpeg);
+    ASSERT_TRUE(runner.Execute(settings));
+    EXPECT_EQ(typeShownAtOpening, 1);
+
+    EXPECT_EQ(ChosenFilterIndex(settings.Filter, QStringLiteral("JPEG(*.jpg) (*jpg)")), 2);
+    EXPECT_EQ(ChosenFilterIndex(settings.Filter, QStringLiteral("ﾋﾞｯﾄﾏｯﾌﾟ (*.bmp)")), 1);
+    EXPECT_EQ(ChosenFilterIndex(settings.Filter, QStringLiteral("other")), 0);
+}
+
 TEST_F(PictureDialogTest, PreviewWindowShowsThePictureInAFivePixelBorder)
 {
     QImage picture(120, 80, QImage::Format_RGB32);

@@ -6,6 +6,10 @@
 
 namespace vorlane {
 
+// Every text of the program is Japanese, so the file dialogs and message boxes that Qt draws speak
+// Japanese too, whatever the session's language; false when Qt's Japanese translation is not installed.
+bool InstallDialogTranslation(QCoreApplication& application);
+
 class TApplication : public QApplication {
 public:
     TApplication(int& argc, char** argv);

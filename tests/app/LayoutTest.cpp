@@ -1,4 +1,6 @@
 // What the user sees: tool bar, menus, the name dialog, the program's pictures, the error texts.
+#include <algorithm>
+
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,7 +11,9 @@
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTranslator>
 
+#include "app/Application.h"
 #include "app/ErrorReport.h"
 #include "app/GskFormUnit.h"
 #include "app/ListView.h"
@@ -115,6 +119,22 @@ TEST_F(LayoutTest, FiltersShowTheirDescriptionsAndMatchAsWindowsDoes)
               (QStringList{"ﾋﾞｯﾄﾏｯﾌﾟ (*.bmp) (*.bmp)", "JPEG(*.jpg) (*jpg)"}));
     EXPECT_EQ(QtNameFilters("画集|*.gsk"), QStringList{"画集 (*.gsk)"});
     EXPECT_EQ(QtNameFilters("Pictures|*.bmp;*.jpg"), QStringList{"Pictures (*.bmp *.jpg)"});
+}
+
+TEST(DialogLanguageTest, QtsOwnDialogTextsAreJapanese)
+{
+    const QString english = QCoreApplication::translate("QFileDialog", "Look in:");
+    if (!InstallDialogTranslation(*QCoreApplication::instance()))
+        GTEST_SKIP() << "Qt's Japanese translation (qt6-translations-l10n) is not installed";
+    const QString japanese = QCoreApplication::translate("QFileDialog", "Look in:");
+    for (QTranslator* translator : QCoreApplication::instance()->findChildren<QTranslator*>()) {
+        QCoreApplication::removeTranslator(translator);
+        delete translator;
+    }
+    EXPECT_EQ(english, QStringLiteral("Look in:"));
+    EXPECT_NE(japanese, english);
+    EXPECT_TRUE(std::any_of(japanese.begin(), japanese.end(), [](QChar c) { return c.unicode() >= 0x3000; }))
+        << japanese.toStdString();
 }
 
 TEST(ErrorReportTest, TitleAndMessageFollowTheProgramsRules)

@@ -25,6 +25,21 @@ std::string_view Trim(std::string_view text)
     return text;
 }
 
+std::string_view TrimEnd(std::string_view text)
+{
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
+// A value written in quotes ('...' or "...") is read without them, as the profile functions read it.
+std::string_view Unquoted(std::string_view value)
+{
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        return value.substr(1, value.size() - 2);
+    return value;
+}
+
 bool SameName(std::string_view a, std::string_view b)
 {
     return path::AsciiLowerCase(Trim(a)) == path::AsciiLowerCase(Trim(b));
@@ -141,7 +156,8 @@ std::string ProfileFilePath(const std::string& file)
 std::string GetPrivateProfileString(std::string_view section, std::string_view key,
                                     std::string_view defaultValue, const std::string& file)
 {
-    std::string result(Trim(defaultValue));
+    // Only the default's trailing blanks go; leading ones are part of it.
+    std::string result(TrimEnd(defaultValue));
     std::string content;
     if (ReadWholeFile(ProfileFilePath(file), content)) {
         bool inSection = false;
@@ -154,7 +170,7 @@ std::string GetPrivateProfileString(std::string_view section, std::string_view k
                     break; // only the first section of that name counts
                 inSection = SameName(name, section);
             } else if (inSection && KeyLine(line.text, lineKey, value) && SameName(lineKey, key)) {
-                result.assign(value);
+                result.assign(Unquoted(value));
                 break;
             }
         }

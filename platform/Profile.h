@@ -1,6 +1,7 @@
 // The settings file: ini-style profile files with the behaviour the companion screen saver and older
 // copies of the file rely on. Section and key names match without regard to ASCII letter case, values
-// are read into a 2048-byte buffer (at most 2047 bytes are seen) with surrounding blanks trimmed, and a
+// are read into a 2048-byte buffer (at most 2047 bytes are seen) with surrounding blanks trimmed and one
+// pair of enclosing quotes removed (a default loses only its trailing blanks), and a
 // write changes only the one line it is about. Nothing is cached: every call reads or rewrites the file.
 #pragma once
 

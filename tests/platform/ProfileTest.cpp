@@ -48,9 +48,17 @@ TEST_F(ProfileTest, ReadsNamesInAnyLetterCaseWithBlanksTrimmed)
     EXPECT_EQ(ini.ReadString("Nowhere", "Manager", "fallback"), "fallback");
 }
 
-TEST_F(ProfileTest, MissingFileGivesDefault)
+TEST_F(ProfileTest, EnclosingQuotesAreDroppedAndDefaultsLoseOnlyTrailingBlanks)
 {
-    EXPECT_EQ(TIniFile("Vorlane.ini").ReadString("Initial", "Manager", "/p/画集"), "/p/画集");
+    WriteIni("[Initial]\nManager=\"/g/画 集\"\nSaver='Default'\nA=\"x'\nB=\"\nC=\"\"\n");
+    TIniFile ini("Vorlane.ini");
+    EXPECT_EQ(ini.ReadString("Initial", "Manager", ""), "/g/画 集");
+    EXPECT_EQ(ini.ReadString("Initial", "Saver", ""), "Default");
+    EXPECT_EQ(ini.ReadString("Initial", "A", ""), "\"x'"); // quotes that do not pair stay
+    EXPECT_EQ(ini.ReadString("Initial", "B", ""), "\"");
+    EXPECT_EQ(ini.ReadString("Initial", "C", "d"), "");
+    EXPECT_EQ(ini.ReadString("Initial", "Missing", "  /p/画集 \t "), "  /p/画集");
+    EXPECT_EQ(TIniFile("None.ini").ReadString("Initial", "Manager", "/p/画集"), "/p/画集");
 }
 
 TEST_F(ProfileTest, LongValuesAreCutAt2047Bytes)

@@ -227,14 +227,27 @@ bool TListView::OwnDrag(const QDropEvent* event) const
     return event->source() == this && event->mimeData()->hasFormat(ItemMimeType);
 }
 
-void TListView::dragEnterEvent(QDragEnterEvent* event)
+std::optional<int> TListView::ItemAt(const QDropEvent* event) const
+{
+    const QModelIndex under = indexAt(event->position().toPoint());
+    return under.isValid() ? std::optional<int>(under.row()) : std::nullopt;
+}
+
+bool TListView::AcceptOwnDrag(QDropEvent* event) const
 {
     if (!OwnDrag(event)) {
         event->ignore();
-        return;
+        return false;
     }
+    // A copy, so that Qt removes nothing from the list once the drag is over.
     event->setDropAction(Qt::CopyAction);
     event->accept();
+    return true;
+}
+
+void TListView::dragEnterEvent(QDragEnterEvent* event)
+{
+    AcceptOwnDrag(event);
 }
 
 void TListView::dragMoveEvent(QDragMoveEvent* event)
@@ -244,11 +257,8 @@ void TListView::dragMoveEvent(QDragMoveEvent* event)
         return;
     }
     QListView::dragMoveEvent(event); // scrolls near the edges
-    const QModelIndex under = indexAt(event->position().toPoint());
-    model_->SetDropTarget(under.isValid() ? std::optional<int>(under.row()) : std::nullopt);
-    // A copy, so that Qt removes nothing from the list once the drag is over.
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
+    model_->SetDropTarget(ItemAt(event));
+    AcceptOwnDrag(event);
 }
 
 void TListView::dragLeaveEvent(QDragLeaveEvent* event)
@@ -259,14 +269,8 @@ void TListView::dragLeaveEvent(QDragLeaveEvent* event)
 
 void TListView::dropEvent(QDropEvent* event)
 {
-    if (!OwnDrag(event)) {
-        event->ignore();
-        return;
-    }
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
-    const QModelIndex under = indexAt(event->position().toPoint());
-    DropOn(under.isValid() ? std::optional<int>(under.row()) : std::nullopt);
+    if (AcceptOwnDrag(event))
+        DropOn(ItemAt(event));
 }
 
 } // namespace vorlane

@@ -48,6 +48,9 @@ protected:
 
 private:
     bool OwnDrag(const QDropEvent* event) const;
+    // Accepts a drag of the list's own items as a copy; refuses any other.
+    bool AcceptOwnDrag(QDropEvent* event) const;
+    std::optional<int> ItemAt(const QDropEvent* event) const; // the item under the mouse
     std::unique_ptr<GalleryItemModel> model_;
     int updateDepth_ = 0;
     std::optional<int> dropTarget_;

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <sys/stat.h>
@@ -66,14 +67,17 @@ protected:
                                        fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
     }
 
-    // Runs the probe with exactly the given environment and returns the folder it printed.
-    std::string RunProbe(const std::string& environment)
+    // Runs a probe with exactly the given environment and returns the line it printed.
+    std::string RunProbe(const std::string& environment, const std::string& probe = "probe",
+                         const std::string& argument = "")
     {
         std::string command = "env -i " + environment + " ";
         if (RunningAsRoot())
             command += "/usr/bin/setpriv --reuid=" + std::to_string(Nobody) + " --regid=" + std::to_string(NoGroup) +
                        " --clear-groups ";
-        command += (programs_ / "probe").string();
+        command += (programs_ / probe).string();
+        if (!argument.empty())
+            command += " " + argument;
         const std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
         if (!pipe)
             return "(popen failed)";
@@ -115,6 +119,30 @@ TEST_F(DataFolderTest, UnwritableProgramFolderWithoutXdgDataHomeUsesLocalShare)
     // An empty XDG_DATA_HOME counts as unset.
     EXPECT_EQ(RunProbe("HOME=" + home_.string() + " XDG_DATA_HOME="), home_.string() + "/.local/share/vorlane/");
     EXPECT_TRUE(fs::is_directory(home_ / ".local/share/vorlane"));
+}
+
+// "Temp.bmp" goes where the galleries go: an installed program writes it into the per-user data folder.
+TEST_F(DataFolderTest, TempBmpOfAnInstalledProgramGoesToTheDataFolder)
+{
+    fs::copy_file(WALLPAPER_PROBE, programs_ / "wallpaper-probe");
+    const fs::path picture = root_ / "a.jpg";
+    {
+        // A fuzz seed: its first byte is the fuzz target's, the rest a small baseline JPEG.
+        std::ifstream seed(VORLANE_TEST_DATA "/fuzz/fuzz_jpeg_thumbnail/baseline-420-48x40", std::ios::binary);
+        seed.ignore(1);
+        std::ofstream(picture, std::ios::binary) << seed.rdbuf();
+    }
+    fs::permissions(picture, fs::perms::others_read | fs::perms::group_read, fs::perm_options::add);
+    MakeProgramsUnwritable();
+    const fs::path data = home_ / "data";
+    ASSERT_TRUE(fs::create_directory(data));
+    GiveToRunner(data);
+
+    EXPECT_EQ(RunProbe("HOME=" + home_.string() + " XDG_DATA_HOME=" + data.string(), "wallpaper-probe",
+                       picture.string()),
+              data.string() + "/vorlane/Temp.bmp");
+    EXPECT_TRUE(fs::is_regular_file(data / "vorlane" / "Temp.bmp"));
+    EXPECT_FALSE(fs::exists(programs_ / "Temp.bmp"));
 }
 
 } // namespace

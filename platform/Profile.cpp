@@ -1,16 +1,14 @@
 #include "platform/Profile.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 #include "platform/Exceptions.h"
 #include "platform/Path.h"
+#include "platform/ReplacedFile.h"
 
 namespace vorlane {
 namespace {
@@ -121,27 +119,12 @@ bool ReadWholeFile(const std::string& file, std::string& content)
 // over the old one, so a failed write leaves the old settings as they were.
 bool ReplaceFile(const std::string& file, const std::string& content)
 {
-    std::string temporary = file + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
-        return false;
     struct stat old {};
     const mode_t mode = ::stat(file.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-    bool ok = ::fchmod(fd, mode) == 0;
-    size_t written = 0;
-    while (ok && written < content.size()) {
-        const ssize_t n = ::write(fd, content.data() + written, content.size() - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        if (ok)
-            written += static_cast<size_t>(n);
-    }
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && std::rename(temporary.c_str(), file.c_str()) == 0;
-    if (!ok)
-        ::unlink(temporary.c_str());
-    return ok;
+    ReplacedFile replaced(file, mode);
+    return replaced.Open() &&
+           replaced.Write(std::span(reinterpret_cast<const uint8_t*>(content.data()), content.size())) &&
+           replaced.Commit(false);
 }
 
 } // namespace

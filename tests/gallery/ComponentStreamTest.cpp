@@ -11,37 +11,12 @@
 #include "gallery/ComponentWriter.h"
 #include "gallery/Stream.h"
 #include "platform/Exceptions.h"
+#include "tests/gallery/StreamBytes.h"
 
 namespace vorlane {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-Bytes B(std::initializer_list<int> values)
-{
-    Bytes bytes;
-    for (int v : values)
-        bytes.push_back(uint8_t(v));
-    return bytes;
-}
-
-Bytes Text(const std::string& text)
-{
-    return Bytes(text.begin(), text.end());
-}
-
-Bytes Cat(std::initializer_list<Bytes> parts)
-{
-    Bytes all;
-    for (const Bytes& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
-Bytes Short(const std::string& text)
-{
-    return Cat({B({int(text.size())}), Text(text)});
-}
+using namespace test;
 
 // A component with one property of each kind the stream knows.
 class TThing : public TComponent {

@@ -6,24 +6,12 @@
 #include "gallery/ImageList.h"
 #include "gallery/Stream.h"
 #include "platform/Exceptions.h"
+#include "tests/gallery/StreamBytes.h"
 
 namespace vorlane {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-Bytes Text(const std::string& text)
-{
-    return Bytes(text.begin(), text.end());
-}
-
-Bytes Cat(std::initializer_list<Bytes> parts)
-{
-    Bytes all;
-    for (const Bytes& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
+using namespace test;
 
 Bytes Stream(TImageList& list)
 {

@@ -10,7 +10,7 @@
 
 #include "app/DamagedGallery.h"
 #include "app/Dialogs.h"
-#include "platform/Component.h"
+#include "component/Component.h"
 #include "wallpaper/Desktop.h"
 
 class QAction;

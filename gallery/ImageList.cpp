@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "gallery/ComponentReader.h"
+#include "component/ComponentReader.h"
 #include "gallery/ImageListData.h"
 #include "platform/Exceptions.h"
 

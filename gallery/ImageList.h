@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "gallery/Bitmap.h"
-#include "platform/Component.h"
+#include "image/Bitmap.h"
+#include "component/Component.h"
 
 namespace vorlane {
 

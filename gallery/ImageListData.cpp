@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "gallery/BmpFile.h"
+#include "image/BmpFile.h"
 #include "gallery/ImageList.h"
 #include "platform/ByteCursor.h"
 #include "platform/Exceptions.h"

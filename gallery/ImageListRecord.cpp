@@ -1,6 +1,6 @@
 // The image list's extra record in the component stream: "Bitmap", raw data holding the image-list data.
-#include "gallery/ComponentReader.h"
-#include "gallery/ComponentWriter.h"
+#include "component/ComponentReader.h"
+#include "component/ComponentWriter.h"
 #include "gallery/ImageList.h"
 
 namespace vorlane {

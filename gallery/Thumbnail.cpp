@@ -2,11 +2,11 @@
 
 #include <sys/stat.h>
 
-#include "gallery/BmpFile.h"
+#include "image/BmpFile.h"
 #include "gallery/ImageList.h"
-#include "gallery/JpegDecoder.h"
-#include "gallery/JpegThumbnail.h"
-#include "gallery/Stretch.h"
+#include "image/JpegDecoder.h"
+#include "image/JpegThumbnail.h"
+#include "image/Stretch.h"
 #include "platform/Path.h"
 
 namespace vorlane {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "gallery/Bitmap.h"
+#include "image/Bitmap.h"
 
 namespace vorlane {
 

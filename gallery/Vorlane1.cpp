@@ -7,11 +7,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "gallery/ComponentReader.h"
-#include "gallery/ComponentWriter.h"
+#include "component/ComponentReader.h"
+#include "component/ComponentWriter.h"
 #include "gallery/ImageList.h"
-#include "gallery/Stream.h"
-#include "gallery/Stretch.h"
+#include "component/Stream.h"
+#include "image/Stretch.h"
 #include "gallery/Thumbnail.h"
 #include "gallery/View.h"
 #include "platform/Exceptions.h"

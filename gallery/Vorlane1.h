@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Component.h"
+#include "component/Component.h"
 #include "platform/StringList.h"
 
 namespace vorlane {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/AsyncSocket.h"
-#include "platform/Component.h"
+#include "component/Component.h"
 #include "platform/MessageWindow.h"
 #include "socket/ThreadTimer.h"
 

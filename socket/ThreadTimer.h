@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "platform/Component.h"
+#include "component/Component.h"
 #include "platform/MessageWindow.h"
 
 namespace vorlane {

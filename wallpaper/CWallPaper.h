@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/Component.h"
+#include "component/Component.h"
 #include "platform/RegistryIniFile.h"
 #include "wallpaper/Desktop.h"
 

@@ -12,7 +12,7 @@
 #include <span>
 #include <string>
 
-#include "gallery/BmpFile.h"
+#include "image/BmpFile.h"
 #include "platform/Exceptions.h"
 #include "platform/Registry.h"
 #include "platform/RegistryIniFile.h"

@@ -3,7 +3,7 @@
 // programs read), also set as the root's background. The display is the one DISPLAY names.
 #pragma once
 
-#include "gallery/BmpFile.h"
+#include "image/BmpFile.h"
 
 namespace vorlane {
 

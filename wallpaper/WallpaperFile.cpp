@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "gallery/BmpFile.h"
-#include "gallery/Jpeg.h"
+#include "image/BmpFile.h"
+#include "image/Jpeg.h"
 #include "platform/Exceptions.h"
 #include "platform/Path.h"
 #include "platform/ReplacedFile.h"

@@ -23,9 +23,9 @@
 
 #include "bench/gallery/ThreadTime.h"
 #include "gallery/ImageList.h"
-#include "gallery/Jpeg.h"
+#include "image/Jpeg.h"
 #include "gallery/Thumbnail.h"
-#include "tests/gallery/JpegEncode.h"
+#include "tests/image/JpegEncode.h"
 
 namespace vorlane {
 namespace {

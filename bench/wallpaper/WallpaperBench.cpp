@@ -15,9 +15,9 @@
 #include <fstream>
 #include <memory>
 
-#include "gallery/Jpeg.h"
+#include "image/Jpeg.h"
 #include "platform/Path.h"
-#include "tests/gallery/JpegEncode.h"
+#include "tests/image/JpegEncode.h"
 #include "tests/wallpaper/ServerProcess.h"
 #include "wallpaper/CWallPaper.h"
 #include "wallpaper/WallpaperFile.h"

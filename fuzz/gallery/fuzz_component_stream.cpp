@@ -8,7 +8,7 @@
 #include <span>
 
 #include "gallery/ImageList.h"
-#include "gallery/Stream.h"
+#include "component/Stream.h"
 #include "gallery/View.h"
 #include "gallery/Vorlane1.h"
 #include "platform/Exceptions.h"

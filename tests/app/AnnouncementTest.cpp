@@ -13,7 +13,7 @@
 
 #include "app/ListView.h"
 #include "app/MaonFormUnit.h"
-#include "gallery/BmpFile.h"
+#include "image/BmpFile.h"
 #include "platform/CodePage.h"
 #include "sstp/FastSstp.h"
 #include "tests/app/AppFixture.h"

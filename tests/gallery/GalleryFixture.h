@@ -15,11 +15,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "gallery/BmpFile.h"
-#include "gallery/ComponentReader.h"
-#include "gallery/ComponentWriter.h"
+#include "image/BmpFile.h"
+#include "component/ComponentReader.h"
+#include "component/ComponentWriter.h"
 #include "gallery/ImageList.h"
-#include "gallery/Stream.h"
+#include "component/Stream.h"
 #include "gallery/View.h"
 #include "gallery/Vorlane1.h"
 #include "platform/Exceptions.h"

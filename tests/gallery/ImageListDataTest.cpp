@@ -1,7 +1,7 @@
 // Image-list data: the exact layout written, round trips, other depths, the older layout and errors.
 #include <gtest/gtest.h>
 
-#include "gallery/BmpFile.h"
+#include "image/BmpFile.h"
 #include "gallery/ImageList.h"
 #include "gallery/ImageListData.h"
 #include "platform/ByteCursor.h"

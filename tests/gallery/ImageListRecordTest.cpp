@@ -1,12 +1,12 @@
 // The image list in the component stream: its exact records and the "Bitmap" record's errors.
 #include <gtest/gtest.h>
 
-#include "gallery/ComponentReader.h"
-#include "gallery/ComponentWriter.h"
+#include "component/ComponentReader.h"
+#include "component/ComponentWriter.h"
 #include "gallery/ImageList.h"
-#include "gallery/Stream.h"
+#include "component/Stream.h"
 #include "platform/Exceptions.h"
-#include "tests/gallery/StreamBytes.h"
+#include "tests/component/StreamBytes.h"
 
 namespace vorlane {
 namespace {

@@ -9,11 +9,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "gallery/BmpFile.h"
+#include "image/BmpFile.h"
 #include "gallery/ImageList.h"
-#include "gallery/Jpeg.h"
+#include "image/Jpeg.h"
 #include "platform/Exceptions.h"
-#include "tests/gallery/JpegEncode.h"
+#include "tests/image/JpegEncode.h"
 
 namespace vorlane {
 namespace {

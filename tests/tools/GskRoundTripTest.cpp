@@ -14,7 +14,7 @@
 #include <sys/wait.h>
 #include <vector>
 
-#include "gallery/BmpFile.h"
+#include "image/BmpFile.h"
 #include "gallery/ImageList.h"
 #include "gallery/Thumbnail.h"
 #include "gallery/Vorlane1.h"

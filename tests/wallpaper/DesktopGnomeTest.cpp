@@ -10,7 +10,7 @@
 #include <fstream>
 #include <memory>
 
-#include "gallery/BmpFile.h"
+#include "image/BmpFile.h"
 #include "tests/wallpaper/Sandbox.h"
 #include "tests/wallpaper/ServerProcess.h"
 #include "wallpaper/CWallPaper.h"

@@ -8,11 +8,11 @@
 
 #include <jpeglib.h>
 
-#include "gallery/BmpFile.h"
-#include "gallery/Jpeg.h"
+#include "image/BmpFile.h"
+#include "image/Jpeg.h"
 #include "platform/ByteCursor.h"
 #include "platform/Exceptions.h"
-#include "tests/gallery/JpegEncode.h"
+#include "tests/image/JpegEncode.h"
 #include "tests/platform/FileSizeLimit.h"
 #include "tests/wallpaper/Sandbox.h"
 #include "wallpaper/WallpaperFile.h"

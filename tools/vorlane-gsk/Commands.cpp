@@ -5,9 +5,9 @@
 #include <optional>
 #include <string>
 
-#include "gallery/ComponentReader.h"
+#include "component/ComponentReader.h"
 #include "gallery/ImageList.h"
-#include "gallery/Stream.h"
+#include "component/Stream.h"
 #include "gallery/Thumbnail.h"
 #include "gallery/View.h"
 #include "gallery/Vorlane1.h"

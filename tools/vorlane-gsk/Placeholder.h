@@ -3,7 +3,7 @@
 // paper with a folded corner, transparent around the sheet.
 #pragma once
 
-#include "gallery/Bitmap.h"
+#include "image/Bitmap.h"
 
 namespace vorlane::gsk {
 

@@ -1,1 +1,0 @@
-target_sources(vorlane_platform PRIVATE ${CMAKE_CURRENT_LIST_DIR}/CodePage.cpp)

@@ -66,4 +66,9 @@ std::optional<std::string> ShiftJisToUtf8(std::string_view shiftJis)
     return converter.Convert(shiftJis);
 }
 
+std::optional<std::string> SystemToShiftJis(std::string_view text)
+{
+    return Utf8ToShiftJis(text);
+}
+
 } // namespace vorlane::codepage

@@ -1,5 +1,5 @@
-// Conversion between this platform's text (UTF-8) and the Shift_JIS code page (932) that Windows
-// peers read and write.
+// Conversion between UTF-8, the system code page (this platform's text: UTF-8 here, the ANSI code page
+// on Windows) and the Shift_JIS code page (932) that Windows peers read and write.
 #pragma once
 
 #include <optional>
@@ -14,5 +14,9 @@ std::optional<std::string> Utf8ToShiftJis(std::string_view utf8);
 
 // The text in UTF-8, or nothing when the bytes are not valid Shift_JIS.
 std::optional<std::string> ShiftJisToUtf8(std::string_view shiftJis);
+
+// Text of the system code page in Shift_JIS, or nothing when it holds a character that code page 932
+// cannot express (or bytes that are not text of the system code page).
+std::optional<std::string> SystemToShiftJis(std::string_view text);
 
 } // namespace vorlane::codepage

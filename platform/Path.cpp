@@ -1,14 +1,14 @@
 #include "platform/Path.h"
 
-#include <climits>
-#include <cstdlib>
-#include <filesystem>
-#include <system_error>
-#include <fcntl.h>
-#include <unistd.h>
+#include "platform/NativePathRules.h"
 
 namespace vorlane::path {
 namespace {
+
+Rules Resolved(Rules rules)
+{
+    return rules == Rules::Native ? detail::NativeRules : rules;
+}
 
 bool IsLeadByte(unsigned char byte, Rules rules)
 {
@@ -24,6 +24,7 @@ bool IsFolderDelimiter(char c, Rules rules)
 // character by character so that a trailing byte of a double-byte character is never matched.
 size_t LastDelimiter(std::string_view path, Rules rules, bool dot)
 {
+    rules = Resolved(rules);
     size_t found = std::string_view::npos;
     for (size_t i = 0; i < path.size(); ++i) {
         const char c = path[i];
@@ -35,46 +36,11 @@ size_t LastDelimiter(std::string_view path, Rules rules, bool dot)
     return found;
 }
 
-// Whether a file can really be created in `folder`. access(W_OK) answers for the permission bits only
-// and says yes to root everywhere; creating (and removing) a file also meets read-only mounts,
-// immutable folders and whatever else the file system refuses.
-bool CanCreateFileIn(const std::string& folder)
-{
-    static unsigned probeCount = 0;
-    const std::string probe = folder + ".vorlane-write-probe-" + std::to_string(::getpid()) + "-" +
-                              std::to_string(++probeCount);
-    const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return false;
-    ::close(fd);
-    ::unlink(probe.c_str());
-    return true;
-}
-
-// The folders packages install programs into. Root can write there, but galleries and "Temp.bmp" of an
-// installed program belong in the user's data folder all the same.
-bool IsSystemProgramFolder(const std::string& folder)
-{
-    static constexpr const char* SystemFolders[] = {"/usr/bin/", "/usr/sbin/", "/usr/local/bin/",
-                                                    "/usr/local/sbin/", "/usr/games/", "/usr/local/games/",
-                                                    "/bin/", "/sbin/"};
-    for (const char* system : SystemFolders)
-        if (folder == system)
-            return true;
-    return false;
-}
-
-std::string& ProgramFolderOverride()
-{
-    static std::string folder;
-    return folder;
-}
-
 } // namespace
 
 char Separator(Rules rules)
 {
-    return rules == Rules::Windows ? '\\' : '/';
+    return Resolved(rules) == Rules::Windows ? '\\' : '/';
 }
 
 std::string ExtractFileName(std::string_view path, Rules rules)
@@ -126,55 +92,6 @@ std::string AsciiLowerCase(std::string_view text)
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
     return result;
-}
-
-std::string ExecutableFolder()
-{
-    char buffer[PATH_MAX];
-    const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (length <= 0)
-        return "./";
-    return ExtractFilePath(std::string_view(buffer, static_cast<size_t>(length)));
-}
-
-std::string ProgramFolder()
-{
-    if (!ProgramFolderOverride().empty())
-        return ProgramFolderOverride();
-    const std::string executable = ExecutableFolder();
-    if (!IsSystemProgramFolder(executable) && CanCreateFileIn(executable))
-        return executable;
-
-    std::string data;
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg)
-        data = xdg;
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        data = std::string(home) + "/.local/share";
-    else
-        return executable;
-    data += "/vorlane/";
-    std::error_code ignored;
-    std::filesystem::create_directories(data, ignored);
-    return data;
-}
-
-std::string SettingsFolder()
-{
-    std::string folder;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
-        folder = xdg;
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        folder = std::string(home) + "/.config";
-    else
-        folder = ".";
-    if (folder.back() != '/')
-        folder += '/';
-    return folder;
-}
-
-void SetProgramFolderForTesting(const std::string& folder)
-{
-    ProgramFolderOverride() = folder;
 }
 
 } // namespace vorlane::path

@@ -10,7 +10,8 @@
 namespace vorlane::path {
 
 enum class Rules {
-    Native,  // "/" separates folders; UTF-8, so every byte below 0x80 is a character of its own
+    Native,  // this platform's rules: the Windows ones on Windows; elsewhere "/" separates folders and
+             // the text is UTF-8, so every byte below 0x80 is a character of its own
     Windows, // "\" separates folders, ":" ends a drive; Shift_JIS lead bytes 0x81-0x9F and 0xE0-0xFC
 };
 

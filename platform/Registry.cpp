@@ -401,13 +401,6 @@ Result SetValue(const Key& key, std::string_view name, uint32_t type, std::span<
     return Save(store) ? Result::Ok : Result::Failed;
 }
 
-std::vector<uint8_t> StringData(std::string_view text)
-{
-    std::vector<uint8_t> data(text.begin(), text.end());
-    data.push_back(0);
-    return data;
-}
-
 Result DeleteValue(const Key& key, std::string_view name)
 {
     const ChangeLock lock;

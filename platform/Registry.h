@@ -1,6 +1,7 @@
 // The current user's registry: keys named by paths ("Control Panel\Desktop"), each holding typed values.
+// On Windows these are the registry calls themselves on HKEY_CURRENT_USER.
 //
-// It lives in one file of our own, "Vorlane.registry" in the settings folder. Every call reads the file
+// Elsewhere it lives in one file of our own, "Vorlane.registry" in the settings folder. Every call reads the file
 // afresh, and every change is written at once and replaces the file atomically, so other processes (and
 // the desktop layer) always see a complete store. Key and value names match without regard to ASCII
 // letter case, as on Windows; "\" separates the levels of a key path. A change reads, modifies and
@@ -66,7 +67,12 @@ Result QueryValue(const Key& key, std::string_view name, size_t capacity, Value&
 // Stores a value, creating or replacing it (RegSetValueEx). The key must exist.
 Result SetValue(const Key& key, std::string_view name, uint32_t type, std::span<const uint8_t> data);
 // A string value's data: the text and its terminating NUL.
-std::vector<uint8_t> StringData(std::string_view text);
+inline std::vector<uint8_t> StringData(std::string_view text)
+{
+    std::vector<uint8_t> data(text.begin(), text.end());
+    data.push_back(0);
+    return data;
+}
 
 // Removes a value (RegDeleteValue).
 Result DeleteValue(const Key& key, std::string_view name);

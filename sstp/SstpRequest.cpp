@@ -44,11 +44,11 @@ void EncodeForCharSet(RequestParts& parts)
 {
     if (parts.charSet != "Shift_JIS")
         return;
-    std::optional<std::string> sender = codepage::Utf8ToShiftJis(parts.sender);
+    std::optional<std::string> sender = codepage::SystemToShiftJis(parts.sender);
     bool expressible = sender.has_value();
     std::vector<std::string> lines;
     for (size_t i = 0; expressible && i < parts.scriptLines.size(); ++i) {
-        std::optional<std::string> line = codepage::Utf8ToShiftJis(parts.scriptLines[i]);
+        std::optional<std::string> line = codepage::SystemToShiftJis(parts.scriptLines[i]);
         expressible = line.has_value();
         if (expressible)
             lines.push_back(std::move(*line));

@@ -1,0 +1,96 @@
+// Where the program's files live on Windows: the executable's folder (from the module's file name), and
+// the Windows directory for the settings file, where the profile functions put a bare file name.
+#include "platform/Path.h"
+
+#include <string>
+#include <windows.h>
+#include <shlobj.h>
+
+#include "platform/NativePathRules.h"
+
+namespace vorlane::path {
+
+namespace detail {
+const Rules NativeRules = Rules::Windows;
+} // namespace detail
+
+namespace {
+
+// Whether a file can really be created in `folder`: the permission bits say nothing about a folder that
+// only administrators may change, or a read-only medium.
+bool CanCreateFileIn(const std::string& folder)
+{
+    const std::string probe = folder + ".vorlane-write-probe-" + std::to_string(GetCurrentProcessId());
+    const HANDLE file = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(file);
+    return true;
+}
+
+// A last byte 5C may be the second byte of a character; only a real separator counts.
+std::string WithSeparator(std::string folder)
+{
+    if (!ExtractFileName(folder).empty())
+        folder += '\\';
+    return folder;
+}
+
+std::string& ProgramFolderOverride()
+{
+    static std::string folder;
+    return folder;
+}
+
+} // namespace
+
+std::string ExecutableFolder()
+{
+    std::string name(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameA(nullptr, name.data(), DWORD(name.size()));
+        if (length == 0)
+            return ".\\";
+        if (length < name.size()) {
+            name.resize(length);
+            return ExtractFilePath(name);
+        }
+        if (name.size() >= 32768)
+            return ".\\";
+        name.resize(name.size() * 2); // cut short: the name is longer than the buffer
+    }
+}
+
+std::string ProgramFolder()
+{
+    if (!ProgramFolderOverride().empty())
+        return ProgramFolderOverride();
+    const std::string executable = ExecutableFolder();
+    if (CanCreateFileIn(executable))
+        return executable;
+    // A program installed under "Program Files" cannot write beside itself: its galleries and
+    // "Temp.bmp" go to the user's local application data.
+    char data[MAX_PATH];
+    if (SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, data) != S_OK)
+        return executable;
+    const std::string folder = WithSeparator(data) + "Vorlane\\";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
+
+std::string SettingsFolder()
+{
+    char windows[MAX_PATH];
+    const UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return ".\\";
+    return WithSeparator(std::string(windows, length));
+}
+
+void SetProgramFolderForTesting(const std::string& folder)
+{
+    ProgramFolderOverride() = folder;
+}
+
+} // namespace vorlane::path

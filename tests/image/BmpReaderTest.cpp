@@ -322,7 +322,7 @@ TEST_F(BmpFileOnDisk, ReadsAFileAndRefusesWhatCannotBeOpened)
     EXPECT_EQ(ReadBmpFile(path.string()).PixelRgb(0, 0), MakeRgb(3, 2, 1));
 
     // A pipe is refused at once rather than waited on for a writer.
-    ASSERT_EQ(::mkfifo((folder_ / "pipe.bmp").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo((folder_ / "pipe.bmp").string().c_str(), 0600), 0);
     for (const auto& bad : {folder_ / "missing.bmp", folder_, folder_ / "pipe.bmp"}) {
         try {
             ReadBmpFile(bad.string());

@@ -22,7 +22,7 @@ protected:
                                                ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(folder_);
         fs::create_directories(folder_);
-        ::setenv("XDG_CONFIG_HOME", folder_.c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", folder_.string().c_str(), 1);
     }
     void TearDown() override { fs::remove_all(folder_); }
 
@@ -102,7 +102,7 @@ TEST_F(ProfileTest, UnwritableFolderRaisesWriteError)
 {
     WriteIni("[Initial]\nManager=/g/a\n");
     // A folder below a plain file cannot be created, not even by the superuser.
-    ::setenv("XDG_CONFIG_HOME", (folder_ / "Vorlane.ini" / "sub").c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (folder_ / "Vorlane.ini" / "sub").string().c_str(), 1);
     TIniFile ini("Vorlane.ini");
     try {
         ini.WriteString("Initial", "Saver", "Default");
@@ -110,7 +110,7 @@ TEST_F(ProfileTest, UnwritableFolderRaisesWriteError)
     } catch (const EIniFileException& error) {
         EXPECT_STREQ(error.what(), "Vorlane.ini に書き込めません");
     }
-    ::setenv("XDG_CONFIG_HOME", folder_.c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", folder_.string().c_str(), 1);
     EXPECT_EQ(ReadIni(), "[Initial]\nManager=/g/a\n");
 }
 

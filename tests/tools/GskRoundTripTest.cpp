@@ -120,7 +120,7 @@ protected:
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addchdir_np(&actions, dir_.c_str());
+        posix_spawn_file_actions_addchdir_np(&actions, dir_.string().c_str());
         std::vector<std::string> all = {VORLANE_GSK};
         all.insert(all.end(), arguments.begin(), arguments.end());
         std::vector<char*> argv;

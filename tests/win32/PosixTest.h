@@ -1,0 +1,68 @@
+// What the tests take from POSIX beyond the product code (see platform/win32/Posix.h), on the Windows C
+// runtime. Included ahead of every test file of the Windows build.
+//
+// Environment and scratch folders work as they do elsewhere. Child processes by fork(), file-size
+// limits, FIFOs and the permission bits of folders have no counterpart: those calls fail, and the
+// tests built on them are left out of the Windows run by name (tests/windows/run-under-wine.sh).
+#pragma once
+
+#include "platform/win32/Posix.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <direct.h>
+#include <string>
+#include <sys/types.h>
+
+inline int setenv(const char* name, const char* value, int overwrite)
+{
+    if (!overwrite && std::getenv(name))
+        return 0;
+    return _putenv_s(name, value) == 0 ? 0 : -1;
+}
+
+inline int unsetenv(const char* name)
+{
+    return _putenv_s(name, "") == 0 ? 0 : -1;
+}
+
+// Replaces the trailing "XXXXXX" with a number that names a new folder.
+inline char* mkdtemp(char* pattern)
+{
+    const size_t length = std::strlen(pattern);
+    if (length < 6 || std::strcmp(pattern + length - 6, "XXXXXX") != 0) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    static unsigned counter = 0;
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        const std::string digits = std::to_string(100000 + (unsigned(_getpid()) * 7919u + counter++) % 900000);
+        std::memcpy(pattern + length - 6, digits.data(), 6);
+        if (_mkdir(pattern) == 0)
+            return pattern;
+        if (errno != EEXIST)
+            return nullptr;
+    }
+    return nullptr;
+}
+
+inline int mkfifo(const char*, int)
+{
+    errno = ENOSYS;
+    return -1;
+}
+
+inline pid_t fork()
+{
+    errno = ENOSYS;
+    return -1;
+}
+
+inline unsigned geteuid() { return 1000; }
+inline int setuid(unsigned) { return -1; }
+inline int setgid(unsigned) { return -1; }
+
+#ifndef SIGXFSZ
+#define SIGXFSZ SIGTERM
+#endif

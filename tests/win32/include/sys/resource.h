@@ -1,0 +1,22 @@
+// File-size limits do not exist on Windows: the calls fail (see tests/win32/PosixTest.h).
+#pragma once
+
+#include <cerrno>
+
+using rlim_t = unsigned long long;
+struct rlimit {
+    rlim_t rlim_cur;
+    rlim_t rlim_max;
+};
+#define RLIMIT_FSIZE 1
+
+inline int getrlimit(int, rlimit*)
+{
+    errno = ENOSYS;
+    return -1;
+}
+inline int setrlimit(int, const rlimit*)
+{
+    errno = ENOSYS;
+    return -1;
+}

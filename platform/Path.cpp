@@ -12,19 +12,22 @@ Rules Resolved(Rules rules)
 
 bool IsLeadByte(unsigned char byte, Rules rules)
 {
-    return rules == Rules::Windows && ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC));
+    return Resolved(rules) == Rules::Windows && ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC));
 }
 
+// The native rules on Windows take "/" as a separator too, as its file system does; galleries from
+// Windows are read by the written rules, "\" and ":" alone. No byte of a Shift_JIS character is "/".
 bool IsFolderDelimiter(char c, Rules rules)
 {
-    return rules == Rules::Windows ? (c == '\\' || c == ':') : c == '/';
+    if (Resolved(rules) != Rules::Windows)
+        return c == '/';
+    return c == '\\' || c == ':' || (rules == Rules::Native && c == '/');
 }
 
 // Position of the last character start whose byte is in `delimiters`, or npos. Scanning goes forward
 // character by character so that a trailing byte of a double-byte character is never matched.
 size_t LastDelimiter(std::string_view path, Rules rules, bool dot)
 {
-    rules = Resolved(rules);
     size_t found = std::string_view::npos;
     for (size_t i = 0; i < path.size(); ++i) {
         const char c = path[i];
@@ -61,7 +64,7 @@ std::string ExtractFileDir(std::string_view path, Rules rules)
     if (at == std::string_view::npos)
         return {};
     // Drop the trailing separator unless it ends a root ("C:\", "/").
-    if (at > 0 && path[at] == Separator(rules)) {
+    if (at > 0 && path[at] != ':') {
         const size_t before = LastDelimiter(path.substr(0, at), rules, false);
         if (before != at - 1)
             return std::string(path.substr(0, at));

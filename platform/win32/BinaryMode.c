@@ -1,5 +1,17 @@
-/* Files open in binary mode, as they do everywhere else: the runtime's start-up code takes the default
-   mode of open() and fopen() from this variable, which otherwise says text mode (CR LF translation and
-   Ctrl-Z as the end of a file). Linked into every program as an object file, ahead of the runtime's
-   own definition. (The toolchain's binmode.o, meant for this, is empty in this mingw-w64 release.) */
-int _fmode = 0x8000; /* _O_BINARY */
+/* Files and the standard streams are binary, as they are everywhere else: no CR LF translation and no
+   Ctrl-Z as the end of a file. The runtime's start-up code takes the default mode of open() and fopen()
+   from _fmode, which otherwise says text mode; this object is linked into every program, ahead of the
+   runtime's own definition. (The toolchain's binmode.o, meant for this, is empty in this mingw-w64
+   release.) The standard streams are set up before that, so they are switched here. */
+#include <fcntl.h>
+#include <io.h>
+#include <stdio.h>
+
+int _fmode = _O_BINARY;
+
+__attribute__((constructor)) static void BinaryStandardStreams(void)
+{
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+}

@@ -18,6 +18,14 @@ std::string OneLine(std::string_view text)
     return std::string(text.substr(0, text.find_first_of("\r\n")));
 }
 
+// The default loses its trailing blanks, tabs included, as it does on the other platforms.
+std::string WithoutTrailingBlanks(std::string_view text)
+{
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return std::string(text);
+}
+
 } // namespace
 
 std::string ProfileFilePath(const std::string& file)
@@ -32,7 +40,7 @@ std::string GetPrivateProfileString(std::string_view section, std::string_view k
 {
     char buffer[ProfileValueLimit + 1];
     const DWORD length = ::GetPrivateProfileStringA(std::string(section).c_str(), std::string(key).c_str(),
-                                                  std::string(defaultValue).c_str(), buffer, sizeof buffer,
+                                                  WithoutTrailingBlanks(defaultValue).c_str(), buffer, sizeof buffer,
                                                   ProfileFilePath(file).c_str());
     return std::string(buffer, length);
 }

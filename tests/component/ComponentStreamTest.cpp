@@ -300,6 +300,7 @@ TEST(ComponentStream, EachStreamStartsRightAfterThePreviousOneInOneFile)
         EXPECT_EQ(read[i].items, written[i].items) << i;
     }
     EXPECT_EQ(stream.Position(), stream.Size());
+    stream.Close(); // an open file cannot be removed on every system
     std::filesystem::remove(file);
 }
 

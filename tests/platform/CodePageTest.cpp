@@ -2,16 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/Utf8Text.h"
+
 namespace vorlane::codepage {
 namespace {
+
+using test::Utf8;
 
 TEST(CodePage, ConvertsJapaneseToShiftJisBytes)
 {
     // 表 and ソ end in 0x5C, the byte a Windows peer must not take for "\".
-    const auto sjis = Utf8ToShiftJis("壁紙を表ソa.jpg");
+    const auto sjis = Utf8ToShiftJis(Utf8(u8"壁紙を表ソa.jpg"));
     ASSERT_TRUE(sjis.has_value());
     EXPECT_EQ(*sjis, std::string("\x95\xC7\x8E\x86\x82\xF0\x95\x5C\x83\x5C" "a.jpg"));
-    EXPECT_EQ(ShiftJisToUtf8(*sjis), std::optional<std::string>("壁紙を表ソa.jpg"));
+    EXPECT_EQ(ShiftJisToUtf8(*sjis), std::optional<std::string>(Utf8(u8"壁紙を表ソa.jpg")));
 }
 
 TEST(CodePage, AsciiAndEmptyTextPassUnchanged)

@@ -23,19 +23,27 @@ protected:
         fs::remove_all(folder_);
         fs::create_directories(folder_);
         ::setenv("XDG_CONFIG_HOME", folder_.string().c_str(), 1);
+        // Where the settings file of that name lives on this system (on Windows, its Windows folder).
+        ini_ = ProfileFilePath("Vorlane.ini");
+        fs::remove(ini_);
     }
-    void TearDown() override { fs::remove_all(folder_); }
+    void TearDown() override
+    {
+        fs::remove(ini_);
+        fs::remove_all(folder_);
+    }
 
-    void WriteIni(const std::string& content) { std::ofstream(folder_ / "Vorlane.ini", std::ios::binary) << content; }
+    void WriteIni(const std::string& content) { std::ofstream(ini_, std::ios::binary) << content; }
     std::string ReadIni() const
     {
-        std::ifstream in(folder_ / "Vorlane.ini", std::ios::binary);
+        std::ifstream in(ini_, std::ios::binary);
         std::ostringstream text;
         text << in.rdbuf();
         return text.str();
     }
 
     fs::path folder_;
+    std::string ini_;
 };
 
 TEST_F(ProfileTest, ReadsNamesInAnyLetterCaseWithBlanksTrimmed)

@@ -10,8 +10,10 @@
 #include "tools/vorlane-gsk/Placeholder.h"
 #include "tools/vorlane-gsk/Png.h"
 #include "tools/vorlane-gsk/Text.h"
+#include "tests/Utf8Text.h"
 
 using namespace vorlane;
+using vorlane::test::Utf8;
 using namespace vorlane::gsk;
 
 namespace {
@@ -71,10 +73,11 @@ TEST(GskArguments, HelpForTheToolAndForEachCommand)
 
 TEST(GskText, GalleryTextsBecomeValidUtf8)
 {
-    EXPECT_EQ(DisplayText("/p/画集.jpg"), "/p/画集.jpg");
+    // Names in the system code page (UTF-8 here, Shift_JIS on Windows) come out as UTF-8.
+    EXPECT_EQ(DisplayText("/p/画集.jpg"), Utf8(u8"/p/画集.jpg"));
     // A Windows gallery's Shift_JIS path: 画集 is 89 E6 8F 57, ソ is 83 5C.
-    EXPECT_EQ(DisplayText("C:\\V\\\x89\xE6\x8F\x57"), "C:\\V\\画集");
-    EXPECT_EQ(DisplayText("\x83\x5C"), "ソ");
+    EXPECT_EQ(DisplayText("C:\\V\\\x89\xE6\x8F\x57"), Utf8(u8"C:\\V\\画集"));
+    EXPECT_EQ(DisplayText("\x83\x5C"), Utf8(u8"ソ"));
     // Neither UTF-8 nor Shift_JIS: each stray byte is replaced, the rest kept.
     const std::string mixed = DisplayText(std::string("a\xFF" "b\xC3", 4));
     EXPECT_TRUE(IsValidUtf8(mixed));
@@ -87,8 +90,8 @@ TEST(GskJson, StringsAreEscaped)
 {
     EXPECT_EQ(JsonString("a\"b\\c"), R"("a\"b\\c")");
     EXPECT_EQ(JsonString(std::string("\n\t\x01\x1f", 4)), R"("\n\t\u0001\u001f")");
-    EXPECT_EQ(JsonString("/写真/x.jpg"), "\"/写真/x.jpg\"");
-    EXPECT_EQ(JsonString("C:\\\x89\xE6"), "\"C:\\\\画\"");
+    EXPECT_EQ(JsonString("/写真/x.jpg"), Utf8(u8"\"/写真/x.jpg\""));
+    EXPECT_EQ(JsonString("C:\\\x89\xE6"), Utf8(u8"\"C:\\\\画\""));
 
     JsonWriter json;
     json.BeginObject();

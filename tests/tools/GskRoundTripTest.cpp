@@ -18,6 +18,7 @@
 #include "gallery/ImageList.h"
 #include "gallery/Thumbnail.h"
 #include "gallery/Vorlane1.h"
+#include "tools/vorlane-gsk/Json.h"
 #include "tools/vorlane-gsk/Placeholder.h"
 
 extern char** environ;
@@ -158,7 +159,7 @@ std::string JsonEntries(const std::vector<std::string>& names)
 {
     std::string text = "\"entries\":[";
     for (size_t i = 0; i < names.size(); ++i)
-        text += (i ? ",\"" : "\"") + names[i] + "\"";
+        text += (i ? "," : "") + gsk::JsonString(names[i]);
     return text + "]";
 }
 
@@ -171,8 +172,8 @@ TEST_F(GskRoundTrip, AddMoveRemoveShowCheckKeepsAValidExactFile)
     Result shown = Run({"show", "--json", "g.gsk"});
     ASSERT_EQ(shown.status, 0) << shown.err;
     EXPECT_NE(shown.out.find(JsonEntries({bmp_, jpg_, missing_})), std::string::npos) << shown.out;
-    EXPECT_NE(shown.out.find("\"managerName\":\"" + gallery_ + "\""), std::string::npos) << shown.out;
-    EXPECT_NE(shown.out.find("\"initialDir\":\"" + dir_.string() + "\""), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("\"managerName\":" + gsk::JsonString(gallery_)), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("\"initialDir\":" + gsk::JsonString(dir_.string())), std::string::npos) << shown.out;
     EXPECT_NE(shown.out.find(R"("formLeft":0,"formTop":0,"formWidth":600,"formHeight":400)"), std::string::npos);
     EXPECT_NE(shown.out.find(R"("images":{"count":4,"width":32,"height":32,"bitsPerPixel":)"), std::string::npos);
 

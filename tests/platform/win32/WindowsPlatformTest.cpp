@@ -1,0 +1,132 @@
+// What the Windows platform layer must do differently from the POSIX one: path rules and folders, files
+// replaced over existing ones, binary files, the real registry and the system code page.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "platform/CodePage.h"
+#include "platform/Path.h"
+#include "platform/Profile.h"
+#include "platform/Registry.h"
+#include "platform/ReplacedFile.h"
+
+// After our headers: it defines the registry's type numbers as macros.
+#include <windows.h>
+
+namespace vorlane {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadText(const std::string& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class WindowsFiles : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder_ = (fs::temp_directory_path() / ("vorlane-windows-" + std::to_string(GetCurrentProcessId()))).string() + "\\";
+        fs::create_directories(folder_);
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+
+    std::string folder_;
+};
+
+TEST(WindowsPath, NativeRulesAreWindowsRulesThatTakeSlashesToo)
+{
+    EXPECT_EQ(path::Separator(), '\\');
+    // 表 is 95 5C in Shift_JIS: its second byte is no separator.
+    EXPECT_EQ(path::ExtractFileName("C:\\V\\\x95\x5C.jpg"), "\x95\x5C.jpg");
+    EXPECT_EQ(path::ExtractFileDir("C:\\V\\\x95\x5C"), "C:\\V");
+    EXPECT_EQ(path::ExtractFileName("C:/V/a.b.jpg"), "a.b.jpg");
+    EXPECT_EQ(path::ExtractFileName("C:a.jpg"), "a.jpg");
+    // Galleries keep to the written rules: "\" and ":" alone.
+    EXPECT_EQ(path::ExtractFileName("C:/V/a.jpg", path::Rules::Windows), "/V/a.jpg");
+}
+
+TEST(WindowsPath, FoldersComeFromTheSystem)
+{
+    const std::string executable = path::ExecutableFolder();
+    ASSERT_FALSE(executable.empty());
+    EXPECT_EQ(executable.back(), '\\');
+    EXPECT_TRUE(fs::exists(executable + "test_platform_windows.exe")) << executable;
+
+    char windows[MAX_PATH];
+    const UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
+    EXPECT_EQ(path::SettingsFolder(), std::string(windows, length) + "\\");
+    EXPECT_EQ(ProfileFilePath("Vorlane.ini"), path::SettingsFolder() + "Vorlane.ini");
+    EXPECT_EQ(ProfileFilePath("D:\\x.ini"), "D:\\x.ini");
+}
+
+TEST_F(WindowsFiles, ReplacedFileAndRenameReplaceAnExistingFile)
+{
+    const std::string target = folder_ + "g.gsk";
+    std::ofstream(target, std::ios::binary) << "old";
+    {
+        ReplacedFile replaced(target, 0644);
+        ASSERT_TRUE(replaced.Open());
+        const std::string text = "new\n";
+        ASSERT_TRUE(replaced.Write(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size())));
+        ASSERT_TRUE(replaced.Commit(true));
+    }
+    EXPECT_EQ(ReadText(target), "new\n");
+
+    const std::string other = folder_ + "other";
+    std::ofstream(other, std::ios::binary) << "newer";
+    EXPECT_EQ(std::rename(other.c_str(), target.c_str()), 0);
+    EXPECT_EQ(ReadText(target), "newer");
+    EXPECT_FALSE(fs::exists(other));
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);
+}
+
+TEST_F(WindowsFiles, FilesOpenInBinaryMode)
+{
+    const std::string file = folder_ + "lines";
+    FILE* out = std::fopen(file.c_str(), "w");
+    ASSERT_NE(out, nullptr);
+    std::fputs("a\nb\x1A" "c", out);
+    std::fclose(out);
+    EXPECT_EQ(ReadText(file), "a\nb\x1A" "c");
+
+    const int fd = ::open(file.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    char buffer[16];
+    EXPECT_EQ(::read(fd, buffer, sizeof buffer), 5);
+    ::close(fd);
+}
+
+TEST(WindowsRegistry, ValuesRoundTripUnderTheCurrentUser)
+{
+    const auto key = registry::CreateKey(registry::Root, "Software\\Vorlane Test\\Desktop");
+    ASSERT_TRUE(key.has_value());
+    ASSERT_EQ(registry::SetValue(*key, "Wallpaper", REG_SZ, registry::StringData("C:\\\x95\x5C.bmp")),
+              registry::Result::Ok);
+    registry::Value value;
+    ASSERT_EQ(registry::QueryValue(*registry::OpenKey(registry::Root, "software\\vorlane test\\DESKTOP"), "WALLPAPER",
+                                   64, value),
+              registry::Result::Ok);
+    EXPECT_EQ(value.type, REG_SZ);
+    EXPECT_EQ(value.data, registry::StringData("C:\\\x95\x5C.bmp"));
+    EXPECT_EQ(registry::QueryValue(*key, "Wallpaper", 4, value), registry::Result::Failed); // too small a buffer
+    EXPECT_EQ(registry::DeleteValue(*key, "Wallpaper"), registry::Result::Ok);
+    EXPECT_EQ(registry::QueryValue(*key, "Wallpaper", 64, value), registry::Result::NotFound);
+    EXPECT_FALSE(registry::OpenKey(registry::Root, "Software\\Vorlane Test\\Missing").has_value());
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Vorlane Test");
+}
+
+TEST(WindowsCodePage, SystemTextIsTheAnsiCodePage)
+{
+    ASSERT_EQ(GetACP(), 932u) << "run with a Japanese locale";
+    EXPECT_EQ(codepage::SystemToShiftJis("\x95\xC7\x8E\x86"), std::optional<std::string>("\x95\xC7\x8E\x86"));
+    EXPECT_FALSE(codepage::SystemToShiftJis("\x95").has_value()); // a lead byte alone
+}
+
+} // namespace
+} // namespace vorlane

@@ -55,6 +55,11 @@ std::string& ProgramFolderOverride()
 
 } // namespace
 
+std::string ExpandFileName(const std::string& path)
+{
+    return std::filesystem::absolute(std::filesystem::path(path)).lexically_normal().string();
+}
+
 std::string ExecutableFolder()
 {
     char buffer[PATH_MAX];

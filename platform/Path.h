@@ -32,6 +32,9 @@ std::string ChangeFileExt(std::string_view path, std::string_view extension, Rul
 // ASCII letters lower-cased; other bytes unchanged (only ASCII letters matter for extension tests).
 std::string AsciiLowerCase(std::string_view text);
 
+// The absolute form of `path` against the working folder, "." and ".." steps resolved.
+std::string ExpandFileName(const std::string& path);
+
 // The folder of the running executable, with a trailing separator.
 std::string ExecutableFolder();
 

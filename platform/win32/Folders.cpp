@@ -45,6 +45,23 @@ std::string& ProgramFolderOverride()
 
 } // namespace
 
+// The C++ library's paths give their text back in UTF-8 here, not in the code page; the system's own
+// call keeps the code page.
+std::string ExpandFileName(const std::string& path)
+{
+    std::string full(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD length = GetFullPathNameA(path.c_str(), DWORD(full.size()), full.data(), nullptr);
+        if (length == 0)
+            return path;
+        if (length < full.size()) {
+            full.resize(length);
+            return full;
+        }
+        full.resize(length); // the length needed, its NUL included
+    }
+}
+
 std::string ExecutableFolder()
 {
     std::string name(MAX_PATH, '\0');

@@ -42,7 +42,7 @@ public:
 // relative one would mean something else to the program, whose working folder is not ours.
 std::string AbsolutePath(const std::string& operand)
 {
-    return fs::absolute(fs::path(operand)).lexically_normal().string();
+    return path::ExpandFileName(operand);
 }
 
 // The gallery file operand. The gallery always works on "ManagerName with the extension .gsk", so a

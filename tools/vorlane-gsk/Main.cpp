@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/CommandLine.h"
 #include "platform/Exceptions.h"
 #include "tools/vorlane-gsk/Arguments.h"
 #include "tools/vorlane-gsk/Commands.h"
@@ -25,7 +26,7 @@ int main(int argc, char** argv)
     using namespace vorlane::gsk;
     int status = 0;
     try {
-        const Invocation invocation = ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
+        const Invocation invocation = ParseArguments(vorlane::CommandLineArguments(argc, argv));
         switch (invocation.action) {
         case Invocation::Action::Help:
             std::fputs(HelpText(invocation.command).c_str(), stdout);

@@ -1,0 +1,37 @@
+#!/bin/bash
+# The Windows build, cross-compiled here and tested under wine with a Japanese locale (ANSI code page
+# 932): the unit suites, then the gallery written by both builds' vorlane-gsk compared.
+#   tests/windows/run-under-wine.sh [windows-build-folder] [linux-build-folder]
+# The Linux build folder must hold a built tools/vorlane-gsk (scripts/test.sh makes it).
+# wine is not Windows: what passes here has not met a real Windows system.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/../.." && pwd)"
+build="$(realpath -m "${1:-$root/build-windows}")"
+linux_build="$(realpath -m "${2:-$root/build}")"
+
+"$root/scripts/windows-deps.sh" "$build"
+
+# wine takes its ANSI code page from the locale, which must exist.
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; fi
+  $SUDO sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+  $SUDO locale-gen >/dev/null
+fi
+export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+export WINEPREFIX="$build/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  wineboot --init >/dev/null 2>&1
+  wineserver --wait
+fi
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+  -DVORLANE_WINDOWS_PREFIX="$build/deps/prefix" -DVORLANE_WERROR=ON
+cmake --build "$build"
+
+(cd "$build" && ctest --output-on-failure -j2 --timeout 600)
+
+echo "=== The same gallery from the Linux and the Windows build ==="
+"$root/tests/windows/SameGallery.sh" "$linux_build/tools/vorlane-gsk" "$build/tools/vorlane-gsk.exe"
+wineserver --kill || true

@@ -32,6 +32,24 @@ cmake --build "$build"
 
 (cd "$build" && ctest --output-on-failure -j2 --timeout 600)
 
+echo "=== The Windows ZIP ==="
+rm -f "$build"/packages/Vorlane-*.zip
+(cd "$build" && cpack -G ZIP >/dev/null)
+zip="$(ls "$build"/packages/Vorlane-*-win64.zip)"
+unzip -l "$zip"
+unpacked="$(mktemp -d "${TMPDIR:-/tmp}/vorlane-zip-XXXXXX")"
+trap 'rm -rf "$unpacked"' EXIT
+unzip -q "$zip" -d "$unpacked"
+program="$(ls "$unpacked"/Vorlane-*/vorlane-gsk.exe)"
+# Linked statically: it needs no library but the system's own.
+foreign="$(x86_64-w64-mingw32-objdump -p "$program" | sed -n 's/.*DLL Name: //p' |
+  grep -viE '^(kernel32|msvcrt|user32|advapi32|shell32|ws2_32|gdi32|comctl32|ole32)\.dll$' || true)"
+if [ -n "$foreign" ]; then
+  echo "vorlane-gsk.exe needs libraries the ZIP lacks: $foreign" >&2
+  exit 1
+fi
+(cd "$unpacked" && wine "$program" --version)
+
 echo "=== The same gallery from the Linux and the Windows build ==="
 "$root/tests/windows/SameGallery.sh" "$linux_build/tools/vorlane-gsk" "$build/tools/vorlane-gsk.exe"
 wineserver --kill || true

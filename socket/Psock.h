@@ -142,6 +142,9 @@ private:
 
     void InitializeWinsock();
     bool OpenSocket(bool firstSocket);
+    // Closes the socket of a connection attempt that failed and opens another like it: a socket
+    // whose connect failed refuses the next one on this platform.
+    void ReplaceFailedSocket();
     int Descriptor() const;
     // Adopts a descriptor as SocketHandle-sized handle; a number that needs more than 16 bits is closed
     // and raises ERangeError.
@@ -172,6 +175,8 @@ private:
     bool startedSockets_ = false;
     bool beingDestroyed_ = false; // from the first step of the destructor: no status text goes out
     bool acceptNoticed_ = false;  // an accept notice came since the last Accept
+    bool attemptFailed_ = false;  // a connect was tried on this socket and did not connect
+    bool resetOnClose_ = false;   // the first socket: closing it resets the connection
     uint32_t lookupTask_ = 0;     // the lookup whose end ResolveHost waits for
 
     std::string lastReply_;

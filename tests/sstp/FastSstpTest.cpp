@@ -190,6 +190,22 @@ TEST_F(FastSstpTest, NoListenerRaisesFromSendScriptButNotFromTheAnnouncement)
     EXPECT_EQ(result, srOk);
 }
 
+// A mascot started after an announcement found nobody listening gets the next announcement: the
+// socket of a failed attempt is not used again.
+TEST_F(FastSstpTest, MascotStartedAfterARefusedAnnouncementGetsTheNextOne)
+{
+    const uint16_t port = test::ClosedPort();
+    sstp_->SetPort(port);
+    AnnounceWallpaper(*sstp_, "/pictures/a.jpg");
+    EXPECT_EQ(sstp_->StatusCode(), 0);
+
+    SstpTestServer mascot({Reply("SSTP/1.4 200 OK\r\n")}, false, port);
+    AnnounceWallpaper(*sstp_, "/pictures/b.jpg");
+    ASSERT_TRUE(mascot.WaitForConnections(1));
+    EXPECT_THAT(mascot.Requests().at(0), ::testing::HasSubstr("Script: " + SjisPrefix + "b.jpg" + SjisSuffix));
+    EXPECT_EQ(sstp_->StatusCode(), 200);
+}
+
 TEST_F(FastSstpTest, NestedRequestDuringTheWaitIsRefusedUnsent)
 {
     SstpTestServer server({Reply("SSTP/1.4 200 OK\r\n"), Reply("SSTP/1.4 200 OK\r\n")});

@@ -125,13 +125,12 @@ TSstpResult TFastSstp::SendScriptList(const std::vector<std::string>& lines, TSs
 {
     sstp::RequestParts parts;
     parts.sender = sstpSender_;
-    parts.charSet = charSet_;
     parts.scriptLines = lines;
     parts.options = options;
     parts.wnd = wnd;
     parts.method = sstpMethod_;
     parts.replyWindow = hiddenWindow_;
-    sstp::EncodeForCharSet(parts);
+    sstp::EncodeShiftJis(parts);
     const auto lifetime = Lifetime();
     const TSstpResult result = Transmit(sstp::ComposeRequest(parts));
     return lifetime.expired() ? result : LastResult();

@@ -76,16 +76,24 @@ TEST_F(FastSstpTest, AnnouncementGoesOutByteForByteInShiftJis)
     }
 }
 
-TEST_F(FastSstpTest, NameWithoutShiftJisFormGoesOutInUtf8)
+// Mascots read every request as Shift_JIS: a character it lacks, or bytes that are not UTF-8, turn
+// into "?" and the rest of the announcement stays readable.
+TEST_F(FastSstpTest, WhatShiftJisCannotExpressGoesOutAsQuestionMarks)
 {
-    SstpTestServer server({Reply("SSTP/1.4 200 OK\r\n")});
-    sstp_->SetPort(server.Port());
-    AnnounceWallpaper(*sstp_, "/pictures/\xE2\x82\xAC.jpg"); // the euro sign
-    ASSERT_TRUE(server.WaitForConnections(1));
-    EXPECT_EQ(server.Requests().at(0), "SEND SSTP/1.0\r\nSender: Vorlane\r\nCharSet: UTF-8\r\n"
-                                       "Script: 壁紙を\xE2\x82\xAC.jpgに設定しました\r\n"
-                                       "Option: nodescript\r\n\r\n\r\n");
-    EXPECT_EQ(sstp_->CharSet(), "Shift_JIS"); // the next request tries Shift_JIS again
+    const std::pair<std::string, std::string> cases[] = {
+        {"/pictures/caf\xC3\xA9 \xC3\xBC\xC3\x9F\xE2\x82\xAC\xF0\x9F\x98\x80表.jpg", "caf? ????\x95\x5C.jpg"},
+        {"/pictures/a\xFF\xE3\x81" "b.jpg", "a??b.jpg"},
+    };
+    for (const auto& [path, sjisName] : cases) {
+        SstpTestServer server({Reply("SSTP/1.4 200 OK\r\n")});
+        sstp_->SetPort(server.Port());
+        AnnounceWallpaper(*sstp_, path);
+        ASSERT_TRUE(server.WaitForConnections(1));
+        EXPECT_EQ(server.Requests().at(0), "SEND SSTP/1.0\r\nSender: Vorlane\r\nCharSet: Shift_JIS\r\n"
+                                           "Script: " + SjisPrefix + sjisName + SjisSuffix + "\r\n"
+                                           "Option: nodescript\r\n\r\n\r\n")
+            << path;
+    }
 }
 
 TEST_F(FastSstpTest, RequestCarriesEntriesTheCurrentSenderAndAnHWndLine)

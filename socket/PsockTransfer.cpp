@@ -213,6 +213,8 @@ void TPowersock::CaptureString(std::string& text, int32_t count)
             if (!FiredAndAlive(Lifetime(), OnPacketReceived, this))
                 throw EAbortError("Socket capture aborted");
             TimerOn(); // the timer runs on with the same interval: TimeOut bounds the whole capture
+            if (captureEnd_ && captureEnd_(text))
+                break;
         } else {
             lastError_ = LastSocketError();
             if (lastError_ == WSAENOTCONN)

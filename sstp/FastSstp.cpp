@@ -231,8 +231,9 @@ void TFastSstp::SendLine(const std::string& line)
 void TFastSstp::ReadReply()
 {
     SetCaptureLimit(MaxReplyBytes);
+    SetCaptureEnd(sstp::ReplyComplete); // mascots keep the connection open after their reply
     std::string received;
-    CaptureString(received, -1); // until the peer closes; when it raises, nothing read is kept
+    CaptureString(received, -1); // to the reply's empty line or the peer's close; when it raises, nothing read is kept
     replyText_ += received;
     replyLines_ = sstp::SplitLines(replyText_);
 }

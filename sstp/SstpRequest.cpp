@@ -73,6 +73,25 @@ std::string JoinLines(const std::vector<std::string>& lines)
     return text;
 }
 
+bool ReplyComplete(std::string_view reply)
+{
+    reply = reply.substr(0, reply.find('\0'));
+    bool lineStart = true;
+    for (size_t i = 0; i < reply.size(); ++i) {
+        const char c = reply[i];
+        if (c != '\r' && c != '\n') {
+            lineStart = false;
+            continue;
+        }
+        if (lineStart)
+            return true; // a break where a line begins: the empty line
+        if (c == '\r' && i + 1 < reply.size() && reply[i + 1] == '\n')
+            ++i; // CR LF is one break
+        lineStart = true;
+    }
+    return false;
+}
+
 int32_t ParseStatusCode(std::string_view line)
 {
     if (line.empty())

@@ -39,6 +39,10 @@ std::vector<std::string> ComposeRequest(const RequestParts& parts);
 // Each line followed by CR LF: the payload of a direct delivery.
 std::string JoinLines(const std::vector<std::string>& lines);
 
+// Whether a reply is complete: it ends with its first empty line (line breaks as in SplitLines, so a
+// break right at the start counts too). Mascots answer and then keep the connection open.
+bool ReplyComplete(std::string_view reply);
+
 // The status code of a reply's first line: the digits after the first word and one blank, or -1000
 // when the line is empty, the digits are missing or they exceed 2147483647.
 int32_t ParseStatusCode(std::string_view line);

@@ -160,6 +160,24 @@ TEST_F(FastSstpTest, PeerThatClosesAtOnceOrStaysOpenGivesOther)
     EXPECT_EQ(result, srBreak);
 }
 
+// Mascots answer and keep the connection open: the reply ends at its empty line, with the status the
+// server gave, and the component closes (the time-out would have given srOther).
+TEST_F(FastSstpTest, ReplyEndsAtItsEmptyLineThoughTheServerStaysOpen)
+{
+    const std::pair<std::string, TSstpResult> cases[] = {
+        {"SSTP/1.4 200 OK\r\nCharset: Shift_JIS\r\n\r\n", srOk},
+        {"SSTP/1.1 204 No Content\n\n", srNoContent},
+        {"SSTP/1.4 400 Bad Request\r\n\r", srBadRequest},
+    };
+    for (const auto& [reply, expected] : cases) {
+        TSstpResult result = srOther;
+        Exchange("x", Reply(reply, PeerBehaviour::ReplyAndStayOpen), &result);
+        EXPECT_EQ(result, expected) << reply;
+        EXPECT_EQ(sstp_->ReplyText(), reply);
+        EXPECT_FALSE(sstp_->Connected());
+    }
+}
+
 long PeakResidentKiB()
 {
     rusage usage{};

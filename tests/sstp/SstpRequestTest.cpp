@@ -85,6 +85,19 @@ TEST(SstpJoinLines, EachLineEndsInCrLf)
     EXPECT_EQ(JoinLines({}), "");
 }
 
+TEST(SstpReplyComplete, AtTheFirstEmptyLine)
+{
+    EXPECT_FALSE(ReplyComplete(""));
+    EXPECT_FALSE(ReplyComplete("SSTP/1.4 200 OK\r\n"));
+    EXPECT_FALSE(ReplyComplete("SSTP/1.4 200 OK\r\nSender: x\r\n"));
+    EXPECT_FALSE(ReplyComplete(std::string("SSTP/1.4 200 OK\0\r\n\r\n", 22))); // nothing counts after a NUL
+    EXPECT_TRUE(ReplyComplete("SSTP/1.4 200 OK\r\n\r\n"));
+    EXPECT_TRUE(ReplyComplete("SSTP/1.4 200 OK\r\nSender: x\r\n\r\nmore"));
+    EXPECT_TRUE(ReplyComplete("SSTP/1.4 200 OK\n\n"));
+    EXPECT_TRUE(ReplyComplete("SSTP/1.4 200 OK\n\r"));
+    EXPECT_TRUE(ReplyComplete("\r\n"));
+}
+
 TEST(SstpParseStatusCode, DigitsAfterTheFirstWordAndOneBlank)
 {
     EXPECT_EQ(ParseStatusCode("SSTP/1.4 200 OK"), 200);

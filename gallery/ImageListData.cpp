@@ -95,7 +95,8 @@ void PlaceImageRow(ImageListImages& out, const Tiles& tiles, int r, const uint8_
             return;
         uint8_t* dst = out.ImageRow(k, y);
         std::memcpy(dst, src + size_t(col) * used, used);
-        std::memset(dst + used, 0, stride - used);
+        if (stride > used)
+            std::memset(dst + used, 0, stride - used);
         // The fixed layouts keep bit 15 (16 bits) and the fourth byte (32 bits) zero.
         if (depth == 16)
             for (int x = 0; x < out.width; ++x)
@@ -128,23 +129,37 @@ void PlaceTableRow(ImageListImages& out, const Tiles& tiles, int r, const uint8_
     }
 }
 
-// Picture row r of a 1-bit mask picture; `inverted`: colour 0 is the light (transparent) one.
+// Picture row r of a 1-bit mask picture; `inverted`: colour 0 is the light (transparent) one. The
+// images' rows, placed before, are made black where the mask marks pixels transparent.
 void PlaceMaskRow(ImageListImages& out, const Tiles& tiles, int r, const uint8_t* src, bool inverted)
 {
     const int tileRow = r / out.height, y = r % out.height;
     const int width = out.width;
-    const size_t used = (size_t(width) + 7) / 8;
+    const size_t used = (size_t(width) + 7) / 8, stride = out.MaskStride();
     const uint8_t tail = width % 8 ? uint8_t(0xFF << (8 - width % 8)) : 0xFF;
     for (int col = 0; col < tiles.across; ++col) {
         const int k = tileRow * tiles.across + col;
         if (k >= tiles.count)
             return;
         uint8_t* dst = out.MaskRow(k, y);
-        std::memset(dst, 0, out.MaskStride());
-        CopyBits(dst, 0, src, size_t(col) * size_t(width), size_t(width));
-        if (inverted)
-            for (size_t i = 0; i < used; ++i)
-                dst[i] = uint8_t(~dst[i]) & (i + 1 == used ? tail : 0xFF);
+        if (width % 8 == 0) {
+            std::memcpy(dst, src + size_t(col) * used, used);
+        } else {
+            std::memset(dst, 0, used);
+            CopyBits(dst, 0, src, size_t(col) * size_t(width), size_t(width));
+        }
+        uint8_t any = 0;
+        for (size_t i = 0; i < used; ++i) {
+            if (inverted)
+                dst[i] = uint8_t(~dst[i]);
+            if (i + 1 == used)
+                dst[i] &= tail;
+            any |= dst[i];
+        }
+        for (size_t i = used; i < stride; ++i)
+            dst[i] = 0;
+        if (any)
+            BlackenTransparentRow(out.ImageRow(k, y), dst, width, out.bitsPerPixel / 8);
     }
 }
 
@@ -384,8 +399,6 @@ ImageListImages ReadCurrentLayout(ImageListDataSource& data, std::span<const uin
     const int pictureHeight = files.Read(false, images, tiles, covered, current.bitsPerPixel);
     if (flags & FlagMask) {
         files.Read(true, images, tiles, covered, current.bitsPerPixel);
-        for (int k = 0; k < count; ++k)
-            images.BlackenTransparent(k);
     } else {
         std::fill(images.masks.begin(), images.masks.end(), 0);
     }
@@ -427,8 +440,6 @@ ImageListImages ReadOlderLayout(std::span<const uint8_t> data, const ImageListIm
     images.Resize(tiles.count);
     PlacePicture(picture, false, images, tiles);
     PlacePicture(mask, true, images, tiles);
-    for (int k = 0; k < tiles.count; ++k)
-        images.BlackenTransparent(k);
     const int step = std::max(current.allocBy, 1);
     images.capacity = int((int64_t(tiles.count) + step - 1) / step * step);
     return images;
@@ -463,26 +474,29 @@ WrittenLayout LayoutOf(const ImageListImages& images)
     return l;
 }
 
-// Collects the output and hands it on a piece at a time.
+// Collects the output and hands it on a piece at a time, in one buffer used over again.
 class Pieces {
 public:
-    explicit Pieces(const std::function<void(std::span<const uint8_t>)>& put) : put_(put) { bytes_.Reserve(PieceSize); }
-    ByteWriter& Out() { return bytes_; }
-    void PassOnWhenFull()
+    explicit Pieces(const std::function<void(std::span<const uint8_t>)>& put) : put_(put) { bytes_.reserve(PieceSize + 4096); }
+    void Add(const ByteWriter& fields) { bytes_.insert(bytes_.end(), fields.Bytes().begin(), fields.Bytes().end()); }
+    // `count` zero bytes at the end, to be filled in.
+    uint8_t* AddZeros(size_t count)
     {
-        if (bytes_.Size() >= PieceSize)
+        if (bytes_.size() + count > PieceSize)
             PassOn();
+        bytes_.resize(bytes_.size() + count);
+        return bytes_.data() + bytes_.size() - count;
     }
     void PassOn()
     {
-        put_(bytes_.Bytes());
-        bytes_ = ByteWriter();
-        bytes_.Reserve(PieceSize);
+        if (!bytes_.empty())
+            put_(bytes_);
+        bytes_.clear();
     }
 
 private:
     const std::function<void(std::span<const uint8_t>)>& put_;
-    ByteWriter bytes_;
+    std::vector<uint8_t> bytes_;
 };
 
 // Writes the rows of a picture of tiles, bottom row first, with `copy(row, column, k, y)` placing row y
@@ -490,17 +504,14 @@ private:
 template <typename CopyTileRow>
 void WriteTileRows(Pieces& pieces, int count, int height, int pictureHeight, size_t stride, CopyTileRow&& copy)
 {
-    std::vector<uint8_t> row(stride);
     for (int y = pictureHeight - 1; y >= 0; --y) {
         const int tileRow = y / height, inTile = y % height;
-        std::fill(row.begin(), row.end(), 0);
+        uint8_t* row = pieces.AddZeros(stride);
         for (int col = 0; col < TilesAcross; ++col) {
             const int k = tileRow * TilesAcross + col;
             if (k < count)
-                copy(row.data(), col, k, inTile);
+                copy(row, col, k, inTile);
         }
-        pieces.Out().WriteBytes(row);
-        pieces.PassOnWhenFull();
     }
 }
 
@@ -550,7 +561,7 @@ void WriteImageListData(const ImageListImages& images, const std::function<void(
     const WrittenLayout l = LayoutOf(images);
     const int width = images.width, height = images.height, depth = images.bitsPerPixel;
     Pieces pieces(put);
-    ByteWriter& out = pieces.Out();
+    ByteWriter out;
     out.WriteU16(Magic);
     out.WriteU16(Version);
     out.WriteI16(int16_t(l.count));
@@ -565,15 +576,18 @@ void WriteImageListData(const ImageListImages& images, const std::function<void(
 
     // Rows bottom-up; tile row 0 is at the top of the picture. Tiles past the count stay zero.
     const size_t tileBytes = size_t(width) * size_t(depth) / 8;
-    WriteBmpHeaders(pieces.Out(), l.pictureWidth, l.pictureHeight, depth, {}, BmpSizeField::PixelOffset);
+    WriteBmpHeaders(out, l.pictureWidth, l.pictureHeight, depth, {}, BmpSizeField::PixelOffset);
+    pieces.Add(out);
     WriteTileRows(pieces, l.count, height, l.pictureHeight, l.imageStride, [&](uint8_t* row, int col, int k, int y) {
         std::memcpy(row + size_t(col) * tileBytes, images.ImageRow(k, y), tileBytes);
     });
-    WriteBmpHeaders(pieces.Out(), l.pictureWidth, l.pictureHeight, 1, MaskPalette, BmpSizeField::PixelOffset);
+    ByteWriter maskHeaders;
+    WriteBmpHeaders(maskHeaders, l.pictureWidth, l.pictureHeight, 1, MaskPalette, BmpSizeField::PixelOffset);
+    pieces.Add(maskHeaders);
     WriteTileRows(pieces, l.count, height, l.pictureHeight, l.maskStride, [&](uint8_t* row, int col, int k, int y) {
         CopyBits(row, size_t(col) * size_t(width), images.MaskRow(k, y), 0, size_t(width));
     });
-    pieces.Out().WriteZeros(ImageListTailSize);
+    pieces.AddZeros(ImageListTailSize);
     pieces.PassOn();
 }
 

@@ -40,12 +40,6 @@ Bitmap ImageListImages::Mask(int k) const
     return mask;
 }
 
-void ImageListImages::BlackenTransparent(int k)
-{
-    for (int y = 0; y < height; ++y)
-        BlackenTransparentRow(ImageRow(k, y), MaskRow(k, y), width, bitsPerPixel / 8);
-}
-
 void BlackenTransparentRow(uint8_t* row, const uint8_t* maskRow, int width, int bytesPerPixel)
 {
     const size_t pixelBytes = size_t(bytesPerPixel);

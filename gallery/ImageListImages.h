@@ -43,8 +43,9 @@ struct ImageListImages {
     // Likewise at 1 bit per pixel: 1 marks a transparent pixel; the bits past the width are 0.
     PixelBytes masks;
 
-    size_t PixelStride() const { return Bitmap::StrideFor(width, bitsPerPixel); }
-    size_t MaskStride() const { return Bitmap::StrideFor(width, 1); }
+    // Bitmap's row padding, worked out here since rows are looked up for every image.
+    size_t PixelStride() const { return (size_t(width) * size_t(bitsPerPixel) + 31) / 32 * 4; }
+    size_t MaskStride() const { return (size_t(width) + 31) / 32 * 4; }
     size_t ImageBytes() const { return PixelStride() * size_t(height); }
     size_t MaskBytes() const { return MaskStride() * size_t(height); }
     int Count() const { return ImageBytes() == 0 ? 0 : int(pixels.size() / ImageBytes()); }
@@ -65,8 +66,6 @@ struct ImageListImages {
     // Image k as a bitmap of its own, and its mask (1 bit, black-and-white table).
     Bitmap Image(int k) const;
     Bitmap Mask(int k) const;
-    // Makes image k black wherever its mask marks a pixel transparent.
-    void BlackenTransparent(int k);
 
     friend bool operator==(const ImageListImages&, const ImageListImages&) = default;
 };

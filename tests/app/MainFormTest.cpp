@@ -215,18 +215,32 @@ TEST_F(MainFormTest, LoadSavesTheCurrentGalleryThenShowsTheChosenOne)
     EXPECT_FALSE(fs::exists(ProgramPath("typed.gsk")));
 }
 
-TEST_F(MainFormTest, LoadingACopiedGalleryShowsTheNameStoredInIt)
+// A copy is its own gallery: it shows and saves under the name it was opened with, and closing it never
+// writes over the gallery it was copied from.
+TEST_F(MainFormTest, LoadedCopyIsShownAndSavedUnderItsOwnName)
 {
     Start();
     AddPictures({Picture("a.jpg")});
     ASSERT_TRUE(Close());
     fs::create_directories(root_ / "elsewhere");
-    fs::copy_file(ProgramPath("画集.gsk"), root_ / "elsewhere" / "copy.gsk");
+    const fs::path copy = root_ / "elsewhere" / "copy.gsk";
+    fs::copy_file(ProgramPath("画集.gsk"), copy);
     Start();
-    dialogs_.files.push_back(std::vector<std::string>{(root_ / "elsewhere" / "copy.gsk").string()});
+    AddPictures({Picture("b.jpg")});
+    dialogs_.files.push_back(std::vector<std::string>{copy.string()});
     form_->ToolButton2->click();
-    EXPECT_EQ(Caption(), Prefix + "画集");
-    EXPECT_EQ(Gallery().ManagerName(), Program() + "画集");
+    const std::string original = ReadFile(ProgramPath("画集.gsk"));
+    EXPECT_EQ(Caption(), Prefix + "copy.gsk");
+    EXPECT_EQ(Gallery().ManagerName(), copy.string());
+    form_->ListView->Select(0);
+    form_->ToolButton1->click();
+    ASSERT_TRUE(Close());
+    EXPECT_EQ(ReadFile(ProgramPath("画集.gsk")), original);
+    TVorlane saved;
+    saved.SetManagerName(copy.string());
+    saved.LoadGallery();
+    EXPECT_EQ(saved.FileNames().Count(), 0);
+    EXPECT_EQ(saved.ManagerName(), copy.string());
 }
 
 TEST_F(MainFormTest, NewGallerySavesClearsAndOpensTheNamedOne)

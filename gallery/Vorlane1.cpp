@@ -357,8 +357,13 @@ void TVorlane::SaveGallery()
         throw EFCreateError(Format(msg::FCreateError, fileName.c_str()));
     ReplacedFileStream stream(file);
     WriteStreams(stream);
-    if (!file.Commit(true))
+    if (!file.Commit(true)) {
+        // A failed write in place put the old content back, which this gallery knew already; only its
+        // time is new (another user's file cannot take its old time back).
+        if (file.InPlace())
+            version_ = IdentityOf(target);
         throw EWriteError(msg::WriteError);
+    }
     RememberVersion(fileName);
 }
 

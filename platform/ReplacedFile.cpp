@@ -263,12 +263,15 @@ bool ReplacedFile::CommitInPlace()
     if (fd < 0)
         return false;
     std::vector<uint8_t> old;
-    bool ok = ReadAll(fd, old);
+    struct stat before {};
+    bool ok = ::fstat(fd, &before) == 0 && ReadAll(fd, old);
     if (ok) {
         std::vector<uint8_t> check;
         ok = Replace(fd, content_) && ReadAll(fd, check) && check == content_;
-        if (!ok)
-            Replace(fd, old); // as much of the old content back as the disk takes
+        if (!ok && Replace(fd, old)) { // as much of the old content back as the disk takes
+            const timespec times[2] = {before.st_atim, before.st_mtim};
+            ::futimens(fd, times); // the old version, as readers who saw it know it
+        }
     }
     ok = ::close(fd) == 0 && ok;
     committed_ = ok;

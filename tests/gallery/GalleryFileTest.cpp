@@ -1,6 +1,7 @@
 // Loading and saving gallery files, loads that fail part-way, and saves that fail without losing the
 // previous file.
 #include "tests/gallery/GalleryFixture.h"
+#include "tests/platform/FileSizeLimit.h"
 
 namespace vorlane::test {
 namespace {
@@ -299,9 +300,7 @@ TEST_F(GalleryModel, SaveKeepsTheOldFileWhenTheDiskFillsUp)
     // Limits that stop the new file inside stream 2, at a block edge and inside stream 1.
     for (rlim_t limit : {rlim_t(12000), rlim_t(4096), rlim_t(100)}) {
         const int code = InChild([&] {
-            std::signal(SIGXFSZ, SIG_IGN);
-            const rlimit cap{limit, limit};
-            ::setrlimit(RLIMIT_FSIZE, &cap);
+            const FileSizeLimit full(limit);
             try {
                 gallery.SaveGallery();
             } catch (const EWriteError& error) {

@@ -335,8 +335,9 @@ void TMainForm::WallButtonClick()
     if (!ListView->SelectedIndex())
         return;
     const std::string picture = Gallery->GetSelectedFileName();
-    WallPaper->SetWallPaper(PrepareWallpaperFile(picture, Gallery->DisplayBitsPerPixel()));
-    AnnounceWallpaper(*FastSstp, picture);
+    // Only a wallpaper the desktop took is announced.
+    if (WallPaper->SetWallPaper(PrepareWallpaperFile(picture, Gallery->DisplayBitsPerPixel())))
+        AnnounceWallpaper(*FastSstp, picture);
 }
 
 void TMainForm::X1Click()

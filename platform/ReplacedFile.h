@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <span>
 #include <string>
 
@@ -22,11 +23,15 @@ public:
     bool Open() const { return fd_ >= 0; }
     // Appends bytes; false once any write has failed.
     bool Write(std::span<const uint8_t> bytes);
+    // Writes bytes at `offset` from the file's start, for content that is produced out of order;
+    // false once any write has failed.
+    bool WriteAt(uint64_t offset, std::span<const uint8_t> bytes);
     // Closes the temporary file (after flushing it to the disk when `sync`) and renames it over the
     // target. False when any step failed; the target is then unchanged.
     bool Commit(bool sync);
 
 private:
+    bool Put(std::span<const uint8_t> bytes, off_t at); // at < 0: at the current position
     std::string target_;
     std::string temporary_;
     int fd_ = -1;

@@ -5,6 +5,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -211,6 +212,31 @@ TEST_F(X11DesktopTest, EveryDepthAndOddSizeIsDrawnWithItsColoursInPlace)
     shortTable.Palette().resize(100);
     wallpaper.SetWallPaper(SaveBmp("short.bmp", shortTable));
     EXPECT_EQ(Mismatches(Root(), Centred(shortTable)), 0);
+}
+
+TEST_F(X11DesktopTest, CentredOnEachMonitorTiledAcrossTheWholeScreen)
+{
+    if (!test::ServerProcess::Installed("xrandr"))
+        GTEST_SKIP() << "xrandr is not installed: monitors cannot be made here";
+    // Two monitors of different sizes side by side; the strip below the right one belongs to neither.
+    const std::string xrandr = "DISPLAY=" + xvfb_->Display() + " xrandr";
+    ASSERT_EQ(std::system((xrandr + " --setmonitor left 200/53x240/63+0+0 screen").c_str()), 0);
+    ASSERT_EQ(std::system((xrandr + " --setmonitor right 120/32x100/26+200+0 none").c_str()), 0);
+
+    // Smaller than the left monitor, larger than the right one, which shows only its middle.
+    const Bitmap picture = Pattern(150, 120, 24);
+    TWallPaper wallpaper(nullptr);
+    ASSERT_TRUE(wallpaper.SetWallPaper(SaveBmp("a.bmp", picture)));
+    EXPECT_EQ(Mismatches(Root(), [&](int x, int y) {
+        if (x < 200) {
+            const int px = x - 25, py = y - 60;
+            return px >= 0 && px < 150 && py >= 0 && py < 120 ? picture.PixelRgb(px, py) : Rgb(0);
+        }
+        return y < 100 ? picture.PixelRgb(x - 200 + 15, y + 10) : Rgb(0);
+    }), 0);
+
+    wallpaper.SetTile(true);
+    EXPECT_EQ(Mismatches(Root(), Tiled(picture)), 0);
 }
 
 TEST_F(X11DesktopTest, SixteenBitDisplayGetsEachColourInItsOwnLayout)

@@ -336,7 +336,8 @@ void TMainForm::WallButtonClick()
         return;
     const std::string picture = Gallery->GetSelectedFileName();
     // Only a wallpaper the desktop took is announced.
-    if (WallPaper->SetWallPaper(PrepareWallpaperFile(picture, Gallery->DisplayBitsPerPixel())))
+    const std::string wallpaper = PrepareWallpaperFile(picture, Gallery->DisplayBitsPerPixel(), WallPaper->PrepareDrawing());
+    if (WallPaper->SetWallPaper(wallpaper))
         AnnounceWallpaper(*FastSstp, picture);
 }
 

@@ -37,6 +37,9 @@ public:
     // Makes the file the desktop wallpaper; true when the desktop applied it (shows it, or holds it in
     // a desktop program's settings), false when it is only recorded.
     bool SetWallPaper(const std::string& path);
+    // Where a picture's rows may go while its wallpaper file is written (PrepareWallpaperFile), so the
+    // desktop draws it without reading the file back; nothing when the desktop cannot take them.
+    PictureRows* PrepareDrawing() { return desktop_.PrepareDrawing(); }
     // Switches tiling: nothing at all when `value` is the current one; otherwise records "TileWallPaper"
     // and has the desktop draw the wallpaper again. Registry failures raise, with Tile already changed.
     void SetTile(bool value);

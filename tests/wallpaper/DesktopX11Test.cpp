@@ -12,9 +12,12 @@
 #include <memory>
 
 #include "image/BmpFile.h"
+#include "image/Jpeg.h"
+#include "tests/image/JpegEncode.h"
 #include "tests/wallpaper/Sandbox.h"
 #include "tests/wallpaper/ServerProcess.h"
 #include "wallpaper/CWallPaper.h"
+#include "wallpaper/WallpaperFile.h"
 
 namespace vorlane {
 namespace {
@@ -237,6 +240,26 @@ TEST_F(X11DesktopTest, CentredOnEachMonitorTiledAcrossTheWholeScreen)
 
     wallpaper.SetTile(true);
     EXPECT_EQ(Mismatches(Root(), Tiled(picture)), 0);
+}
+
+TEST_F(X11DesktopTest, JpegIsDrawnFromItsRowsOnlyWhileItsFileStaysAsWritten)
+{
+    const std::string jpeg = File("a.jpg");
+    const auto encoded = test::EncodeJpeg(test::TestPicture(90, 70, 4));
+    std::ofstream(jpeg, std::ios::binary).write(reinterpret_cast<const char*>(encoded.data()), std::streamsize(encoded.size()));
+    const Bitmap decoded = DecodeJpegFile(jpeg, 24);
+    TWallPaper wallpaper(nullptr);
+    ASSERT_NE(wallpaper.PrepareDrawing(), nullptr);
+    ASSERT_TRUE(wallpaper.SetWallPaper(PrepareWallpaperFile(jpeg, 24, wallpaper.PrepareDrawing())));
+    PublishedPixmap();
+    EXPECT_EQ(Mismatches(Root(), Centred(decoded)), 0);
+
+    // "Temp.bmp" replaced after it was drawn: the file is what the desktop shows.
+    const std::string temp = PrepareWallpaperFile(jpeg, 24, wallpaper.PrepareDrawing());
+    const Bitmap other = Pattern(30, 20, 24);
+    std::filesystem::rename(SaveBmp("other.bmp", other), temp);
+    ASSERT_TRUE(wallpaper.SetWallPaper(temp));
+    EXPECT_EQ(Mismatches(Root(), Centred(other)), 0);
 }
 
 TEST_F(X11DesktopTest, SixteenBitDisplayGetsEachColourInItsOwnLayout)

@@ -17,8 +17,15 @@ BusPtr OpenSessionBus()
     }
     if (!announced)
         return nullptr;
+    // A connection of our own, not GLib's shared one, which ends the whole process when the bus goes.
     GError* error = nullptr;
-    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+    gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+    GDBusConnection* bus = nullptr;
+    if (address)
+        bus = g_dbus_connection_new_for_address_sync(
+            address, GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+            nullptr, nullptr, &error);
+    g_free(address);
     g_clear_error(&error);
     return BusPtr(bus);
 }

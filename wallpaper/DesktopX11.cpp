@@ -473,6 +473,12 @@ bool X11RootDrawing::Publish()
     return true;
 }
 
+int X11DisplayDepth()
+{
+    Connection connection;
+    return connection ? DefaultDepth(connection.get(), DefaultScreen(connection.get())) : 0;
+}
+
 bool SetX11RootWallpaper(const BmpRowsView& picture, bool tile)
 {
     X11RootDrawing drawing(tile);

@@ -59,6 +59,9 @@ private:
 // connection. False when there is no display, its visual is not a true-colour one, or the server refused.
 bool SetX11RootWallpaper(const BmpRowsView& picture, bool tile);
 
+// Bits per pixel of the display's screen, as a program started now sees it; 0 without a display.
+int X11DisplayDepth();
+
 // Removes the wallpaper: the root shows black, the properties are removed and a previous setter's
 // pixmap is freed. False when there is no display.
 bool ClearX11RootWallpaper();

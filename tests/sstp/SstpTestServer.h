@@ -1,4 +1,4 @@
-// A scripted SSTP peer for tests: listens on 127.0.0.1 (an ephemeral port) in a thread of its own and
+// A scripted SSTP peer for tests: listens on 127.0.0.1 (an ephemeral port, or the one given) in a thread of its own and
 // treats each accepted connection by the next behaviour of its list, recording every byte it receives.
 // Every wait is bounded by a deadline, so a faulty client can never hang a test.
 #pragma once
@@ -36,12 +36,14 @@ class SstpTestServer {
 public:
     static constexpr auto Deadline = std::chrono::seconds(20);
 
-    explicit SstpTestServer(std::vector<PeerBehaviour> behaviours) : behaviours_(std::move(behaviours))
+    // `port` 0: an ephemeral one. A fixed port (9801) only inside a network namespace of the test's own.
+    explicit SstpTestServer(std::vector<PeerBehaviour> behaviours, uint16_t port = 0) : behaviours_(std::move(behaviours))
     {
         listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(port);
         socklen_t length = sizeof address;
         if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
             ::listen(listener_, 8) != 0 ||

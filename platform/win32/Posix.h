@@ -9,6 +9,8 @@
 //   fchmod() keeps nothing, O_NONBLOCK and the F_SETFL that clears it do nothing.
 // - A folder cannot be opened as a file (O_DIRECTORY fails, so a folder sync is skipped); fsync() is
 //   _commit(), which flushes the file to the disk.
+// - renameat2(RENAME_NOREPLACE) is MoveFileEx without replacing; file owners are all one (geteuid() 0,
+//   as stat() reports every file's owner).
 #pragma once
 
 #include <fcntl.h>
@@ -58,3 +60,17 @@ inline int fcntl(int, int, ...)
 {
     return 0;
 }
+
+inline auto geteuid() -> decltype(((struct stat*)nullptr)->st_uid)
+{
+    return 0;
+}
+
+#ifndef AT_FDCWD
+#define AT_FDCWD (-100)
+#endif
+#ifndef RENAME_NOREPLACE
+#define RENAME_NOREPLACE 1
+#endif
+// Only with AT_FDCWD for both folders.
+int renameat2(int fromFolder, const char* from, int toFolder, const char* to, unsigned flags);

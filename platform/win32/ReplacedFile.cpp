@@ -1,4 +1,7 @@
-// Replacing a file on Windows: rename() refuses an existing target, MoveFileEx replaces it.
+// Replacing a file on Windows. rename() refuses an existing target; MoveFileEx replaces it in one step.
+// A temporary file is held open by its writer, which keeps any other process from removing it, so a
+// cleaner needs no lock of its own. Windows keeps no mode or owner bits to carry over: a file marked
+// read-only is refused, a file with several names is written in place.
 #include "platform/ReplacedFile.h"
 
 #include <fcntl.h>
@@ -8,65 +11,232 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <string>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+
+#include "platform/Path.h"
 
 namespace vorlane {
 namespace {
 
-// A new file beside `target`, named apart from every other process and save.
-int CreateTemporary(const std::string& target, std::string& temporary)
+constexpr const char* TemporaryPrefix = ".vorlane-";
+constexpr const char* TemporarySuffix = ".tmp";
+
+std::string FolderOf(const std::string& target)
 {
-    static unsigned counter = 0;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary = target + "." + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(counter++) + ".tmp";
-        const int fd = _open(temporary.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
-                             _S_IREAD | _S_IWRITE);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
+    return path::ExtractFilePath(target); // with its separator; empty for the current folder
+}
+
+// The writer's process of a temporary file of ours: ".vorlane-<pid>-<hex>.tmp".
+std::optional<DWORD> WriterOf(std::string_view name)
+{
+    if (!name.starts_with(TemporaryPrefix) || !name.ends_with(TemporarySuffix))
+        return std::nullopt;
+    name.remove_prefix(std::strlen(TemporaryPrefix));
+    name.remove_suffix(std::strlen(TemporarySuffix));
+    const size_t dash = name.find('-');
+    if (dash == std::string_view::npos || dash == 0 || dash > 10 ||
+        name.substr(0, dash).find_first_not_of("0123456789") != std::string_view::npos)
+        return std::nullopt;
+    return DWORD(std::stoul(std::string(name.substr(0, dash))));
+}
+
+bool ProcessAlive(DWORD pid)
+{
+    if (pid == GetCurrentProcessId())
+        return true;
+    const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    if (!process)
+        return GetLastError() == ERROR_ACCESS_DENIED; // somebody else's, and running
+    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return running;
+}
+
+bool WriteAll(int fd, const uint8_t* data, size_t size, int64_t offset)
+{
+    if (offset >= 0 && _lseeki64(fd, offset, SEEK_SET) != offset)
+        return false;
+    size_t done = 0;
+    while (done < size) {
+        const int n = _write(fd, data + done, unsigned(std::min<size_t>(size - done, 1u << 30)));
+        if (n <= 0)
+            return false;
+        done += size_t(n);
     }
-    return -1;
+    return true;
+}
+
+bool ReadAll(int fd, std::vector<uint8_t>& bytes)
+{
+    const int64_t size = _filelengthi64(fd);
+    if (size < 0 || _lseeki64(fd, 0, SEEK_SET) != 0)
+        return false;
+    bytes.resize(size_t(size));
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const int n = _read(fd, bytes.data() + done, unsigned(std::min<size_t>(bytes.size() - done, 1u << 30)));
+        if (n <= 0)
+            return false;
+        done += size_t(n);
+    }
+    return true;
+}
+
+bool Replace(int fd, const std::vector<uint8_t>& bytes)
+{
+    return WriteAll(fd, bytes.data(), bytes.size(), 0) && _chsize_s(fd, int64_t(bytes.size())) == 0 &&
+           _commit(fd) == 0;
 }
 
 } // namespace
 
-// The permission bits have no counterpart here: a new file takes the folder's access rights.
+void ReplacedFile::RemoveStaleTemporaries(const std::string& folder)
+{
+    WIN32_FIND_DATAA found{};
+    const HANDLE search = FindFirstFileA((folder + ".vorlane-*.tmp").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::optional<DWORD> writer = WriterOf(found.cFileName);
+        if (writer && !ProcessAlive(*writer) && !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            DeleteFileA((folder + found.cFileName).c_str()); // fails while anybody holds it open
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
 ReplacedFile::ReplacedFile(const std::string& target, mode_t) : target_(target)
 {
-    fd_ = CreateTemporary(target_, temporary_);
-    created_ = fd_ >= 0;
+    RemoveStaleTemporaries(FolderOf(target));
+
+    const HANDLE old = CreateFileA(target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, 0, nullptr);
+    BY_HANDLE_FILE_INFORMATION information{};
+    const bool exists = old != INVALID_HANDLE_VALUE && GetFileInformationByHandle(old, &information) &&
+                        !(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    if (old != INVALID_HANDLE_VALUE)
+        CloseHandle(old);
+    if (exists && (information.dwFileAttributes & FILE_ATTRIBUTE_READONLY)) {
+        readOnly_ = true;
+        return;
+    }
+    if (exists && information.nNumberOfLinks > 1) {
+        state_ = State::InPlace; // replacing one name would part it from the others
+        return;
+    }
+    if (!CreateTemporary(0)) {
+        if (exists)
+            state_ = State::InPlace; // a folder that takes no new file, a file that may be written
+        return;
+    }
+    state_ = State::Temporary;
+}
+
+bool ReplacedFile::CreateTemporary(mode_t)
+{
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const unsigned long long random =
+            (unsigned long long)GetTickCount64() * 0x9E3779B97F4A7C15ull ^ (unsigned long long)(uintptr_t)this ^
+            (unsigned long long)attempt << 48;
+        char name[64];
+        std::snprintf(name, sizeof name, "%s%lu-%016llx%s", TemporaryPrefix, GetCurrentProcessId(), random,
+                      TemporarySuffix);
+        temporary_ = FolderOf(target_) + name;
+        fd_ = _open(temporary_.c_str(), _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+        if (fd_ >= 0)
+            return true;
+        if (errno != EEXIST)
+            return false;
+    }
+    return false;
+}
+
+void ReplacedFile::DropTemporary()
+{
+    if (fd_ >= 0)
+        _close(fd_); // an open file cannot be removed here
+    fd_ = -1;
+    DeleteFileA(temporary_.c_str());
 }
 
 ReplacedFile::~ReplacedFile()
 {
-    if (fd_ >= 0)
+    if (state_ == State::Temporary && !committed_)
+        DropTemporary();
+    else if (fd_ >= 0)
         _close(fd_);
-    if (created_ && !committed_)
-        DeleteFileA(temporary_.c_str());
 }
 
 bool ReplacedFile::Write(std::span<const uint8_t> bytes)
 {
-    size_t written = 0;
-    while (!failed_ && written < bytes.size()) {
-        const size_t chunk = std::min<size_t>(bytes.size() - written, 1u << 30);
-        const int n = _write(fd_, bytes.data() + written, unsigned(chunk));
-        failed_ = n <= 0;
-        if (!failed_)
-            written += size_t(n);
+    return Put(bytes, -1);
+}
+
+bool ReplacedFile::WriteAt(uint64_t offset, std::span<const uint8_t> bytes)
+{
+    return Put(bytes, off_t(offset));
+}
+
+bool ReplacedFile::Put(std::span<const uint8_t> bytes, off_t at)
+{
+    if (state_ == State::Closed)
+        return false;
+    if (state_ == State::InPlace) {
+        // Kept in memory until Commit(); `at` < 0 continues where the last append ended.
+        const size_t from = at < 0 ? appendAt_ : size_t(at);
+        if (content_.size() < from + bytes.size())
+            content_.resize(from + bytes.size());
+        std::copy(bytes.begin(), bytes.end(), content_.begin() + std::ptrdiff_t(from));
+        if (at < 0)
+            appendAt_ = from + bytes.size();
+        return true;
     }
+    if (!failed_ && at >= 0) {
+        // Out of order: written at its place, and the next append goes on from the end.
+        const int64_t end = _lseeki64(fd_, 0, SEEK_END);
+        failed_ = end < 0 || !WriteAll(fd_, bytes.data(), bytes.size(), at) || _lseeki64(fd_, std::max<int64_t>(end, at + int64_t(bytes.size())), SEEK_SET) < 0;
+        return !failed_;
+    }
+    failed_ = failed_ || !WriteAll(fd_, bytes.data(), bytes.size(), -1);
     return !failed_;
 }
 
 bool ReplacedFile::Commit(bool sync)
 {
-    if (fd_ < 0)
+    if (state_ == State::InPlace)
+        return CommitInPlace();
+    if (state_ != State::Temporary || fd_ < 0)
         return false;
-    bool ok = !failed_ && (!sync || _commit(fd_) == 0);
-    ok = _close(fd_) == 0 && ok;
+    if (failed_ || (sync && _commit(fd_) != 0) || _close(fd_) != 0) {
+        fd_ = -1;
+        DropTemporary();
+        return false;
+    }
     fd_ = -1;
-    committed_ = ok && MoveFileExA(temporary_.c_str(), target_.c_str(),
-                                   MOVEFILE_REPLACE_EXISTING | (sync ? MOVEFILE_WRITE_THROUGH : 0)) != FALSE;
+    committed_ = MoveFileExA(temporary_.c_str(), target_.c_str(),
+                             MOVEFILE_REPLACE_EXISTING | (sync ? MOVEFILE_WRITE_THROUGH : 0)) != FALSE;
+    if (!committed_)
+        DropTemporary();
     return committed_;
+}
+
+bool ReplacedFile::CommitInPlace()
+{
+    const int fd = _open(target_.c_str(), _O_RDWR | _O_BINARY | _O_NOINHERIT);
+    if (fd < 0)
+        return false;
+    std::vector<uint8_t> old;
+    bool ok = ReadAll(fd, old);
+    if (ok) {
+        std::vector<uint8_t> check;
+        ok = Replace(fd, content_) && ReadAll(fd, check) && check == content_;
+        if (!ok)
+            Replace(fd, old); // as much of the old content back as the disk takes
+    }
+    ok = _close(fd) == 0 && ok;
+    committed_ = ok;
+    return ok;
 }
 
 } // namespace vorlane

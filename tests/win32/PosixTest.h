@@ -27,6 +27,9 @@ inline int unsetenv(const char* name)
     return _putenv_s(name, "") == 0 ? 0 : -1;
 }
 
+// Hard links exist: the file system makes them (PosixTest.cpp).
+int link(const char* existing, const char* name);
+
 // Replaces the trailing "XXXXXX" with a number that names a new folder.
 inline char* mkdtemp(char* pattern)
 {
@@ -59,9 +62,38 @@ inline pid_t fork()
     return -1;
 }
 
-inline unsigned geteuid() { return 1000; }
 inline int setuid(unsigned) { return -1; }
 inline int setgid(unsigned) { return -1; }
+
+inline int chown(const char*, unsigned, unsigned)
+{
+    errno = ENOSYS;
+    return -1;
+}
+inline int lchown(const char* path, unsigned user, unsigned group)
+{
+    return chown(path, user, group);
+}
+inline int symlink(const char*, const char*)
+{
+    errno = ENOSYS;
+    return -1;
+}
+
+inline int pipe(int fds[2])
+{
+    return _pipe(fds, 4096, _O_BINARY);
+}
+
+#define LOCK_SH 1
+#define LOCK_EX 2
+#define LOCK_NB 4
+#define LOCK_UN 8
+inline int flock(int, int)
+{
+    errno = ENOSYS;
+    return -1;
+}
 
 #ifndef SIGXFSZ
 #define SIGXFSZ SIGTERM

@@ -127,3 +127,11 @@ inline int posix_spawn(pid_t* pid, const char* program, const posix_spawn_file_a
     *pid = vorlane_test::Processes::Add(process.hProcess);
     return 0;
 }
+
+// The program is looked up as CreateProcess looks it up (the folder of the caller, the system folders,
+// PATH).
+inline int posix_spawnp(pid_t* pid, const char*, const posix_spawn_file_actions_t* actions, const void* attributes,
+                        char* const argv[], char* const* environment)
+{
+    return posix_spawn(pid, nullptr, actions, attributes, argv, environment);
+}

@@ -8,9 +8,18 @@
 
 #define WIFEXITED(status) (((status) & 0x7F) == 0)
 #define WEXITSTATUS(status) (((status) >> 8) & 0xFF)
+// Windows has no signals that end a process.
+#define WIFSIGNALED(status) false
+#define WTERMSIG(status) 0
+#ifndef SIGKILL
+#define SIGKILL 9
+#endif
 
 inline pid_t waitpid(pid_t pid, int* status, int)
 {
+    int ignored = 0;
+    if (!status)
+        status = &ignored;
     *status = 0x7F;
     const HANDLE process = vorlane_test::Processes::Take(pid);
     if (!process)

@@ -1,0 +1,16 @@
+// The text of an SSTP request as mascots read it: Shift_JIS (code page 932), whatever the request's
+// CharSet line says.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vorlane::sstp {
+
+// This platform's text (UTF-8; on Windows the code page, which is Shift_JIS already) in Shift_JIS.
+// Each character that code page 932 cannot express becomes "?", as the system's own conversion to the
+// Japanese code page does, and so does each run of bytes that is not UTF-8 (an invalid byte, or the
+// valid start of a sequence cut short).
+std::string ToShiftJis(std::string_view utf8);
+
+} // namespace vorlane::sstp

@@ -13,6 +13,7 @@
 #include "component/Stream.h"
 #include "image/Stretch.h"
 #include "gallery/Thumbnail.h"
+#include "gallery/ThumbnailBatch.h"
 #include "gallery/View.h"
 #include "platform/Exceptions.h"
 #include "platform/Path.h"
@@ -241,10 +242,18 @@ void TVorlane::SaveGallery()
     SyncFolder(target);
 }
 
-void TVorlane::AddImages(const std::vector<std::string>& fileNames)
+void TVorlane::AddImages(const std::vector<std::string>& fileNames, int threads)
 {
-    for (const std::string& fileName : fileNames)
-        AddImage(fileName);
+    // Decoded on every core, appended in list order as AddImage appends one.
+    MakeThumbnails(fileNames, *images_, displayBitsPerPixel_, threads, [&](size_t i, Bitmap thumbnail) {
+        const int index = images_->Add(thumbnail);
+        try {
+            fileNames_->Add(fileNames[i]);
+        } catch (...) {
+            images_->Delete(index);
+            throw;
+        }
+    });
     RefreshView();
 }
 

@@ -173,16 +173,15 @@ void Add(const Invocation& invocation, std::FILE* out)
     std::vector<std::string> pictures;
     for (size_t i = 1; i < invocation.operands.size(); ++i)
         pictures.push_back(AbsolutePath(invocation.operands[i]));
-    // One by one rather than AddImages, to name the picture that fails. Nothing is saved then, so the
-    // file stays as it was.
-    for (const std::string& picture : pictures) {
-        try {
-            gallery.AddImage(picture);
-        } catch (const Exception& error) {
-            throw Exception(picture + ": " + error.Message());
-        }
+    // On every core. The pictures before a failing one are added, so the count names the one that
+    // failed; nothing is saved then, so the file stays as it was.
+    const int before = gallery.FileNames().Count();
+    try {
+        gallery.AddImages(pictures);
+    } catch (const Exception& error) {
+        const std::string& failed = pictures.at(size_t(gallery.FileNames().Count() - before));
+        throw Exception(failed + ": " + error.Message());
     }
-    gallery.RefreshView();
     // As the window's add command: the folder of the first picture, without its trailing separator.
     gallery.SetInitialDir(path::ExtractFileDir(pictures.front()));
     SaveTo(gallery, file);

@@ -26,9 +26,9 @@ public:
 
 // This session's desktop. SPI_SETDESKWALLPAPER records "Wallpaper" under "Control Panel\Desktop" of the
 // registry (with SPIF_UPDATEINIFILE) and applies the picture with the tiling recorded in
-// "TileWallPaper": to the X11 root window when DISPLAY names a display, and to GNOME's background
-// settings when they exist and a session bus is reachable. The "Desktop" broadcast applies the recorded
-// wallpaper again. Failures are quiet: the recorded values stay as set.
+// "TileWallPaper" through every desktop backend that applies to the session (wallpaper/DesktopBackend.h).
+// The "Desktop" broadcast applies the recorded wallpaper again. Failures are quiet: the recorded values
+// stay as set, and the call is true when at least one backend showed the picture.
 Desktop& SystemDesktop();
 
 } // namespace vorlane

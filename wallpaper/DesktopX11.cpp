@@ -196,49 +196,126 @@ void Compose(const BmpRowsView& picture, bool tile, XImage* image, const PixelPa
     }
 }
 
-Pixmap ReadPixmapProperty(Display* display, Window root, Atom property)
+// The single value of a root-window-style property of type `type`; None when it is missing, of
+// another shape, or the window is gone.
+unsigned long ReadIdProperty(Display* display, Window window, Atom property, Atom type)
+{
+    Atom actual = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    unsigned long id = None;
+    if (XGetWindowProperty(display, window, property, 0, 1, False, type, &actual, &format, &count, &after, &data) ==
+            Success &&
+        actual == type && format == 32 && count == 1 && data)
+        id = *reinterpret_cast<const unsigned long*>(data); // format 32 comes back as longs
+    if (data)
+        XFree(data);
+    return id;
+}
+
+struct Atoms {
+    explicit Atoms(Display* display)
+        : rootPixmap(XInternAtom(display, "_XROOTPMAP_ID", False)),
+          esetrootPixmap(XInternAtom(display, "ESETROOT_PMAP_ID", False)),
+          setter(XInternAtom(display, "_VORLANE_SETTER_WINDOW", False)),
+          setterPixmap(XInternAtom(display, "_VORLANE_PMAP_ID", False)),
+          windowType(XInternAtom(display, "_NET_WM_WINDOW_TYPE", False)),
+          desktopType(XInternAtom(display, "_NET_WM_WINDOW_TYPE_DESKTOP", False))
+    {
+    }
+    Atom rootPixmap, esetrootPixmap, setter, setterPixmap, windowType, desktopType;
+};
+
+bool IsDesktopWindow(Display* display, Window window, const Atoms& atoms)
 {
     Atom type = None;
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
-    Pixmap pixmap = None;
-    if (XGetWindowProperty(display, root, property, 0, 1, False, AnyPropertyType, &type, &format, &count, &after,
+    bool desktop = false;
+    if (XGetWindowProperty(display, window, atoms.windowType, 0, 32, False, XA_ATOM, &type, &format, &count, &after,
                            &data) == Success &&
-        type == XA_PIXMAP && format == 32 && count == 1 && data)
-        pixmap = *reinterpret_cast<const Pixmap*>(data); // format 32 comes back as longs
+        type == XA_ATOM && format == 32 && data) {
+        const auto* types = reinterpret_cast<const Atom*>(data);
+        desktop = std::find(types, types + count, atoms.desktopType) != types + count;
+    }
     if (data)
         XFree(data);
-    return pixmap;
+    return desktop;
+}
+
+// Whether a program draws the desktop in a window of its own (caja, xfdesktop, pcmanfm): a top-level
+// window, or one a window manager framed, of the desktop type.
+bool DesktopProgramShown(Display* display, Window root, const Atoms& atoms)
+{
+    const auto children = [&](Window parent) {
+        Window rootReturn = None, parentReturn = None;
+        Window* list = nullptr;
+        unsigned int count = 0;
+        std::vector<Window> result;
+        if (XQueryTree(display, parent, &rootReturn, &parentReturn, &list, &count) && list)
+            result.assign(list, list + count);
+        if (list)
+            XFree(list);
+        return result;
+    };
+    for (const Window top : children(root)) {
+        if (IsDesktopWindow(display, top, atoms))
+            return true;
+        for (const Window framed : children(top))
+            if (IsDesktopWindow(display, framed, atoms))
+                return true;
+    }
+    return false;
+}
+
+// Whether this program published `pixmap`: then a window it created beside the pixmap, on the same
+// kept connection, still exists and names it. Once another setter freed the pixmap, that window went
+// with it, so a later pixmap that happens to reuse the number is never taken for ours.
+bool PublishedByUs(Display* display, Window root, const Atoms& atoms, Pixmap pixmap)
+{
+    const Window setter = ReadIdProperty(display, root, atoms.setter, XA_WINDOW);
+    return setter != None && ReadIdProperty(display, setter, atoms.setterPixmap, XA_PIXMAP) == pixmap;
 }
 
 // The convention of root-pixmap setters: when both properties name the same pixmap, its creator kept it
-// alive only for the desktop (RetainPermanent), and freeing it is the next setter's job.
-void FreePreviousPixmap(Display* display, Window root, Atom rootPixmap, Atom esetrootPixmap, Pixmap keep)
+// alive only for the desktop (RetainPermanent), and freeing it is the next setter's job. A desktop
+// program such as caja publishes its own background that way too and goes on drawing its desktop
+// window with it, and dies on the freed pixmap (BadDrawable); so while a program draws the desktop,
+// only a pixmap this program published is freed.
+void FreePreviousPixmap(Display* display, Window root, const Atoms& atoms, Pixmap keep)
 {
-    const Pixmap previous = ReadPixmapProperty(display, root, rootPixmap);
-    if (previous != None && previous != keep && previous == ReadPixmapProperty(display, root, esetrootPixmap))
+    const Pixmap previous = ReadIdProperty(display, root, atoms.rootPixmap, XA_PIXMAP);
+    if (previous == None || previous == keep || previous != ReadIdProperty(display, root, atoms.esetrootPixmap, XA_PIXMAP))
+        return;
+    if (PublishedByUs(display, root, atoms, previous) || !DesktopProgramShown(display, root, atoms))
         XKillClient(display, previous);
 }
 
 // Makes `pixmap` the root's background and names it in both properties, or with None removes them and
-// leaves the root black; the previous setter's pixmap is freed. Under a server grab, so no other setter
-// reads the properties half-changed.
+// leaves the root black; the previous setter's pixmap is freed as above. A small window kept with the
+// pixmap marks it as ours. Under a server grab, so no other setter reads the properties half-changed.
 void Publish(Display* display, int screen, Pixmap pixmap)
 {
     const Window root = RootWindow(display, screen);
-    const Atom rootPixmap = XInternAtom(display, "_XROOTPMAP_ID", False);
-    const Atom esetrootPixmap = XInternAtom(display, "ESETROOT_PMAP_ID", False);
+    const Atoms atoms(display);
     XGrabServer(display);
-    FreePreviousPixmap(display, root, rootPixmap, esetrootPixmap, pixmap);
+    FreePreviousPixmap(display, root, atoms, pixmap);
     if (pixmap != None) {
-        for (const Atom property : {rootPixmap, esetrootPixmap})
+        for (const Atom property : {atoms.rootPixmap, atoms.esetrootPixmap})
             XChangeProperty(display, root, property, XA_PIXMAP, 32, PropModeReplace,
                             reinterpret_cast<const unsigned char*>(&pixmap), 1);
+        XSetWindowAttributes unused{};
+        const Window setter = XCreateWindow(display, root, -1, -1, 1, 1, 0, 0, InputOnly, CopyFromParent, 0, &unused);
+        XChangeProperty(display, setter, atoms.setterPixmap, XA_PIXMAP, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&pixmap), 1);
+        XChangeProperty(display, root, atoms.setter, XA_WINDOW, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&setter), 1);
         XSetWindowBackgroundPixmap(display, root, pixmap);
     } else {
-        XDeleteProperty(display, root, rootPixmap);
-        XDeleteProperty(display, root, esetrootPixmap);
+        for (const Atom property : {atoms.rootPixmap, atoms.esetrootPixmap, atoms.setter})
+            XDeleteProperty(display, root, property);
         XSetWindowBackground(display, root, BlackPixel(display, screen));
     }
     XClearWindow(display, root);

@@ -21,6 +21,10 @@
 #include "app/Pictures.h"
 #include "gallery/ImageList.h"
 #include "gallery/Vorlane1.h"
+#include "image/PictureFile.h"
+#include "platform/CodePage.h"
+#include "platform/DisplayName.h"
+#include "platform/Exceptions.h"
 #include "platform/Path.h"
 #include "platform/Profile.h"
 #include "sstp/FastSstp.h"
@@ -45,6 +49,18 @@ constexpr int MaxWindowSide = 8192;
 std::string EditText(const TGskForm& form)
 {
     return form.GskEdit->text().toStdString();
+}
+
+// A picture that is not here (an entry of a gallery made on Windows that was not yet relinked, a file
+// since removed) ends the command with the open error, naming it as the user reads it, before anything
+// reaches the desktop: a missing bitmap would otherwise be handed on unchecked and announced.
+void RequirePicture(const std::string& picture)
+{
+    try {
+        OpenPictureFile(picture);
+    } catch (const EFOpenError&) {
+        throw EFOpenError(Format(msg::FOpenError, codepage::DisplayText(picture).c_str()));
+    }
 }
 
 } // namespace
@@ -214,7 +230,7 @@ void TMainForm::FormDestroy()
 
 void TMainForm::UpdateCaption()
 {
-    setWindowTitle(QString::fromStdString(CaptionPrefix + path::ExtractFileName(Gallery->ManagerName())));
+    setWindowTitle(QString::fromStdString(CaptionPrefix + display::FileName(Gallery->ManagerName())));
 }
 
 void TMainForm::showEvent(QShowEvent* event)
@@ -335,6 +351,7 @@ void TMainForm::WallButtonClick()
     if (!ListView->SelectedIndex())
         return;
     const std::string picture = Gallery->GetSelectedFileName();
+    RequirePicture(picture);
     WallPaper->SetWallPaper(PrepareWallpaperFile(picture, Gallery->DisplayBitsPerPixel()));
     AnnounceWallpaper(*FastSstp, picture);
 }

@@ -14,6 +14,7 @@
 #include "image/Stretch.h"
 #include "gallery/Thumbnail.h"
 #include "gallery/View.h"
+#include "platform/DisplayName.h"
 #include "platform/Exceptions.h"
 #include "platform/Path.h"
 
@@ -149,7 +150,7 @@ std::string TVorlane::GalleryFileName() const
 
 std::string TVorlane::Caption(const std::string& fileName)
 {
-    return path::ChangeFileExt(path::ExtractFileName(fileName), "");
+    return display::FileTitle(fileName);
 }
 
 void TVorlane::SetDefaultImages(const TImageList& defaults)

@@ -69,7 +69,9 @@ public:
 
     // ManagerName with its extension replaced by ".gsk" (appended when it has none).
     std::string GalleryFileName() const;
-    // A list item's caption: the file name without folder and without extension ("a.b.jpg" -> "a.b").
+    // A list item's caption: the file name without folder and without extension ("a.b.jpg" -> "a.b"),
+    // shown as UTF-8. A Windows path (in Shift_JIS from a gallery made on Windows) is taken apart by
+    // the Windows rules; the entry itself keeps its bytes.
     static std::string Caption(const std::string& fileName);
 
     // Images becomes a copy of `defaults` (the placeholder list). Called once, before anything else.

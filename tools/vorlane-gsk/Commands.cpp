@@ -11,11 +11,13 @@
 #include "gallery/Thumbnail.h"
 #include "gallery/View.h"
 #include "gallery/Vorlane1.h"
+#include "platform/DisplayName.h"
 #include "platform/Exceptions.h"
 #include "platform/Path.h"
 #include "tools/vorlane-gsk/Json.h"
 #include "tools/vorlane-gsk/Placeholder.h"
 #include "tools/vorlane-gsk/Png.h"
+#include "tools/vorlane-gsk/Relink.h"
 #include "tools/vorlane-gsk/Text.h"
 
 namespace vorlane::gsk {
@@ -38,15 +40,15 @@ public:
     std::optional<int> dropTarget;
 };
 
-// A picture or gallery operand as an absolute path; the gallery stores the paths it is given, and a
-// relative one would mean something else to the program, whose working folder is not ours.
+} // namespace
+
 std::string AbsolutePath(const std::string& operand)
 {
     return fs::absolute(fs::path(operand)).lexically_normal().string();
 }
 
-// The gallery file operand. The gallery always works on "ManagerName with the extension .gsk", so a
-// FILE with another extension would make it read or write a different file than the one named.
+// The gallery always works on "ManagerName with the extension .gsk", so a FILE with another extension
+// would make it read or write a different file than the one named.
 std::string GalleryOperand(const std::string& operand)
 {
     const std::string file = AbsolutePath(operand);
@@ -54,6 +56,8 @@ std::string GalleryOperand(const std::string& operand)
         throw UsageError("'" + operand + "' is not a gallery file name: it must end in \".gsk\"");
     return file;
 }
+
+namespace {
 
 void UsePlaceholder(TVorlane& gallery)
 {
@@ -64,7 +68,8 @@ void UsePlaceholder(TVorlane& gallery)
     gallery.SetDefaultImages(defaults);
 }
 
-// Reads an existing gallery file the way the program's load command does.
+} // namespace
+
 void LoadExisting(TVorlane& gallery, const std::string& file)
 {
     if (!fs::is_regular_file(file))
@@ -73,6 +78,8 @@ void LoadExisting(TVorlane& gallery, const std::string& file)
     gallery.SetManagerName(file);
     gallery.LoadGallery();
 }
+
+namespace {
 
 bool SameFile(const std::string& a, const std::string& b)
 {
@@ -121,6 +128,7 @@ void Show(const Invocation& invocation, std::FILE* out)
         json.BeginObject();
         json.Member("file", file);
         json.Member("managerName", gallery.ManagerName());
+        json.Member("name", display::FileName(gallery.ManagerName()));
         json.Member("initialDir", gallery.InitialDir());
         json.Member("iniManagerName", gallery.IniManagerName());
         json.Member("formLeft", gallery.FormLeft());
@@ -146,6 +154,7 @@ void Show(const Invocation& invocation, std::FILE* out)
 
     std::fprintf(out, "File:           %s\n", DisplayText(file).c_str());
     std::fprintf(out, "ManagerName:    %s\n", DisplayText(gallery.ManagerName()).c_str());
+    std::fprintf(out, "Name:           %s\n", display::FileName(gallery.ManagerName()).c_str());
     std::fprintf(out, "InitialDir:     %s\n", DisplayText(gallery.InitialDir()).c_str());
     if (!gallery.IniManagerName().empty())
         std::fprintf(out, "IniManagerName: %s\n", DisplayText(gallery.IniManagerName()).c_str());
@@ -296,6 +305,8 @@ void RunCommand(const Invocation& invocation, std::FILE* out)
         Thumbs(invocation, out);
     else if (command == "check")
         Check(invocation, out);
+    else if (command == "relink")
+        Relink(invocation, out);
     else
         throw UsageError("unknown command '" + command + "'");
 }

@@ -1,6 +1,7 @@
 // Loading and saving gallery files, loads that fail part-way, and saves that fail without losing the
 // previous file.
 #include "tests/gallery/GalleryFixture.h"
+#include "tests/gallery/WindowsGallery.h"
 
 namespace vorlane::test {
 namespace {
@@ -192,6 +193,30 @@ TEST_F(GalleryModel, FileOpenedUnderANewPathKeepsTheStoredManagerName)
     loaded.LoadGallery();
     EXPECT_EQ(loaded.ManagerName(), dir + "old");
     EXPECT_EQ(loaded.GalleryFileName(), dir + "old.gsk");
+}
+
+// Captions of Shift_JIS Windows paths: split by the Windows rules (a trailing 0x5C is no separator) and
+// shown in Japanese, while the stored bytes go back out unchanged.
+TEST_F(GalleryModel, WindowsGalleryShowsJapaneseCaptionsAndKeepsItsBytes)
+{
+    const WindowsGallery windows;
+    const Bytes file = windows.File();
+    WriteFile(dir + "旅行.gsk", file);
+    TVorlane gallery;
+    gallery.SetView(&view);
+    gallery.SetManagerName(dir + "旅行");
+    gallery.LoadGallery();
+
+    std::vector<MemoryView::Item> expected;
+    for (size_t i = 0; i < windows.captions.size(); ++i)
+        expected.push_back({windows.captions[i], int(i) + 1});
+    EXPECT_EQ(view.items, expected);
+    EXPECT_EQ(gallery.FileNames().Items(), windows.entries);
+    EXPECT_EQ(gallery.ManagerName(), windows.managerName);
+
+    TMemoryStream written;
+    gallery.WriteStreams(written);
+    EXPECT_EQ(written.Bytes(), file);
 }
 
 TEST_F(GalleryModel, LoadThatFailsPartWayKeepsWhatWasRead)

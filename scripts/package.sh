@@ -1,15 +1,16 @@
 #!/bin/bash
 # Builds the Debian package vorlane_<version>_<arch>.deb with CPack, shows its control data (with the
-# dependencies) and checks its file list by unpacking it into a scratch root.
+# dependencies), checks its file list by unpacking it into a scratch root, and checks it with lintian,
+# failing on any error lintian finds.
 #   scripts/package.sh [build-folder]        (the package lands in <build-folder>/packages/)
 # Install it with `apt install ./vorlane_*.deb`; remove it with `apt remove vorlane`.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build}"
 
+"$root/scripts/setup-debian.sh" lintian
 if [ ! -f "$build/CMakeCache.txt" ]; then
-  "$root/scripts/setup-debian.sh"
-  cmake -S "$root" -B "$build" -G Ninja
+  "$root/scripts/configure.sh" "$build"
 fi
 cmake --build "$build"
 
@@ -33,6 +34,8 @@ expected=(
   usr/share/man/man1/vorlane-gsk.1.gz
   usr/share/doc/vorlane/README.md
   usr/share/doc/vorlane/docs/screenshot.png
+  usr/share/doc/vorlane/copyright
+  usr/share/doc/vorlane/changelog.gz
 )
 for size in 16 24 32 48 64 128 256; do
   expected+=("usr/share/icons/hicolor/${size}x${size}/apps/vorlane.png")
@@ -40,7 +43,7 @@ done
 depends="$(dpkg-deb -f "$deb" Depends)"
 required_depends=(fonts-ipafont-gothic libjpeg62-turbo)
 if [ -x "$build/app/Vorlane16" ]; then
-  expected+=(usr/bin/Vorlane16)
+  expected+=(usr/bin/Vorlane16 usr/share/man/man1/Vorlane16.1.gz)
   required_depends+=(libqt6widgets6 libqt6gui6)
 fi
 
@@ -65,6 +68,9 @@ if find "$scratch" -mindepth 1 -maxdepth 1 ! -name usr | grep -q .; then
 fi
 "$scratch/usr/bin/vorlane-gsk" --help >/dev/null || { echo "the packaged vorlane-gsk does not run" >&2; missing=1; }
 desktop-file-validate "$scratch/usr/share/applications/vorlane.desktop" || missing=1
+
+echo "=== lintian ==="
+lintian --fail-on error "$deb" || { echo "lintian finds errors in the package" >&2; missing=1; }
 
 if [ "$missing" -ne 0 ]; then
   echo "The package is not complete." >&2

@@ -12,12 +12,19 @@
 #include <string>
 #include <vector>
 
-#include "platform/AsyncSocket.h"
 #include "component/Component.h"
+#include "platform/AsyncSocket.h"
+#include "platform/Exceptions.h"
 #include "platform/MessageWindow.h"
 #include "socket/ThreadTimer.h"
 
 namespace vorlane {
+
+// A wait of the client that ended by its time-out ("Host Lookup Timed Out", "Connection Timed out"), or
+// by Cancel, Abort or the component being freed ("Host Lookup Canceled", "Connection Canceled",
+// "Accepting Canceled"). The transfer operations end both ways with EAbortError.
+class ESockTimedOut : public ESockError { using ESockError::ESockError; };
+class ESockCanceled : public ESockError { using ESockError::ESockError; };
 
 using THandlerEvent = std::function<void(bool& handled)>;
 using TOnHostResolved = std::function<void(TComponent* sender)>;

@@ -6,7 +6,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 
-#include "platform/EventLoop.h"
+#include "platform/EventLoopWait.h"
 #include "platform/Exceptions.h"
 #include "socket/FireEvent.h"
 #include "socket/Psock.h"
@@ -40,12 +40,9 @@ private:
 
 // A turn of a read loop: after a receive that found nothing, sleep until the next event (a socket
 // notice, the time-out tick, user input); otherwise only handle what is pending.
-void NextTurn(bool nothingReceived)
+int ReadTurnMs(bool nothingReceived)
 {
-    if (nothingReceived)
-        WaitForEvents(IdleWaitMs);
-    else
-        ProcessMessages();
+    return nothingReceived ? IdleWaitMs : 0;
 }
 
 } // namespace
@@ -119,7 +116,7 @@ void TPowersock::ReadLn(std::string& line)
     size_t taken = 0;
     TimerOn();
     TimerGuard guard(*this);
-    const auto lifetime = Lifetime();
+    auto wait = EventWait::Of(Lifetime());
     bool lineEnd = false;
     size_t lineLength = 0;
     do {
@@ -153,8 +150,8 @@ void TPowersock::ReadLn(std::string& line)
             std::string message;
             CheckSocketError(WSAEWOULDBLOCK, message);
         }
-        NextTurn(n < 0);
-        LeaveIfFreed<EAbortError>(lifetime, "Socket readln aborted");
+        if (!wait.Turn(ReadTurnMs(n < 0)))
+            throw EAbortError("Socket readln aborted"); // the component was freed meanwhile
     } while (!canceled_);
 
     if (canceled_) {
@@ -205,7 +202,7 @@ void TPowersock::CaptureString(std::string& text, int32_t count)
     bytesReceived_ = 0;
     TimerOn();
     TimerGuard guard(*this);
-    const auto lifetime = Lifetime();
+    auto wait = EventWait::Of(Lifetime());
     while (!canceled_ && (count == -1 || bytesReceived_ < count)) {
         const ssize_t n = SocketRecv(Descriptor(), dataBuffer_.data(), ReceiveSize, 0);
         if (n == 0)
@@ -216,10 +213,8 @@ void TPowersock::CaptureString(std::string& text, int32_t count)
                 keep = text.size() >= captureLimit_ ? 0 : std::min(keep, captureLimit_ - text.size());
             text.append(reinterpret_cast<const char*>(dataBuffer_.data()), keep);
             bytesReceived_ += n;
-            if (OnPacketReceived) {
-                FireEvent(OnPacketReceived, this);
-                LeaveIfFreed<EAbortError>(lifetime, "Socket capture aborted");
-            }
+            if (!FiredAndAlive(Lifetime(), OnPacketReceived, this))
+                throw EAbortError("Socket capture aborted");
             TimerOn(); // the timer runs on with the same interval: TimeOut bounds the whole capture
         } else {
             lastError_ = LastSocketError();
@@ -228,8 +223,8 @@ void TPowersock::CaptureString(std::string& text, int32_t count)
             std::string message;
             CheckSocketError(WSAEWOULDBLOCK, message);
         }
-        NextTurn(n < 0);
-        LeaveIfFreed<EAbortError>(lifetime, "Socket capture aborted");
+        if (!wait.Turn(ReadTurnMs(n < 0)))
+            throw EAbortError("Socket capture aborted"); // the component was freed meanwhile
     }
     if (canceled_) {
         canceled_ = false;
@@ -243,14 +238,12 @@ uint16_t TPowersock::Accept()
     // Ask again for notices: the socket may have started listening since it was registered.
     AsyncSelect(Descriptor(), socketWindow_, SocketNotice, NoticeEvents);
     // An accept notice ends the wait too; without it a pending connection would wait for ever.
-    const auto lifetime = Lifetime();
-    while (!lookupDone_ && !canceled_ && !acceptNoticed_) {
-        WaitForEvents(ShortWaitMs);
-        LeaveIfFreed<ESockError>(lifetime, "Accepting Canceled");
-    }
+    auto wait = EventWait::Of(Lifetime());
+    if (!wait.Until([this] { return lookupDone_ || canceled_ || acceptNoticed_; }, ShortWaitMs))
+        throw ESockCanceled("Accepting Canceled");
     acceptNoticed_ = false;
     if (canceled_)
-        throw ESockError("Accepting Canceled");
+        throw ESockCanceled("Accepting Canceled");
     if (!succeeded_)
         throw ESockError("Error creating Data Connection");
     sockaddr_in peer{};

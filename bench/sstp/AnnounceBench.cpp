@@ -3,21 +3,18 @@
 #include "platform/CodePage.h"
 #include "sstp/FastSstp.h"
 #include "sstp/WallpaperAnnouncement.h"
+#include "tests/sstp/SstpTestServer.h"
 
 #include <QCoreApplication>
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cstdio>
 #include <map>
-#include <stdexcept>
 #include <string>
-#include <thread>
 
 namespace {
 
@@ -26,63 +23,9 @@ using namespace vorlane;
 const char* const Picture = "/pictures/a.jpg";
 
 // Answers every request with a status line and closes, in a thread of its own.
-class Mascot {
-public:
-    Mascot()
-    {
-        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(listener_, 64) != 0 ||
-            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            throw std::runtime_error("cannot listen");
-        port_ = ntohs(address.sin_port);
-        thread_ = std::thread([this] { Run(); });
-    }
-    ~Mascot()
-    {
-        stop_ = true;
-        thread_.join();
-        ::close(listener_);
-    }
-    int Port() const { return port_; }
-
-private:
-    void Run()
-    {
-        while (!stop_) {
-            pollfd entry{listener_, POLLIN, 0};
-            if (::poll(&entry, 1, 20) <= 0)
-                continue;
-            const int connection = ::accept(listener_, nullptr, nullptr);
-            if (connection < 0)
-                continue;
-            std::string request;
-            char buffer[4096];
-            while (request.find("\r\n\r\n\r\n") == std::string::npos) {
-                const ssize_t n = ::recv(connection, buffer, sizeof buffer, 0);
-                if (n <= 0)
-                    break;
-                request.append(buffer, static_cast<size_t>(n));
-            }
-            static const char reply[] = "SSTP/1.4 200 OK\r\n";
-            ::send(connection, reply, sizeof reply - 1, MSG_NOSIGNAL);
-            ::close(connection);
-        }
-    }
-
-    int listener_ = -1;
-    int port_ = 0;
-    std::thread thread_;
-    std::atomic<bool> stop_ = false;
-};
-
-Mascot& TheMascot()
+test::SstpTestServer& TheMascot()
 {
-    static Mascot mascot;
+    static test::SstpTestServer mascot({{test::PeerBehaviour::ReplyAndClose, "SSTP/1.4 200 OK\r\n"}}, true);
     return mascot;
 }
 

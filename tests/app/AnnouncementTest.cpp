@@ -1,10 +1,5 @@
 // The announcement at the end of the wallpaper command, against a local mascot: it must never disturb
 // the user, and while it waits the window keeps handling events.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <filesystem>
 #include <memory>
 
@@ -23,20 +18,6 @@ namespace vorlane::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A loopback port on which nothing listens.
-int32_t ClosedPort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
 
 class AnnouncementTest : public AppTest {
 protected:

@@ -19,20 +19,6 @@ namespace {
 
 using test::TestPeer;
 
-// A port on 127.0.0.1 that nothing listens on.
-uint16_t ClosedPort()
-{
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
-    close(s);
-    return ntohs(address.sin_port);
-}
-
 // A peer that accepts and holds the connection until the test ends.
 TestPeer::Session HoldOpen()
 {
@@ -116,7 +102,7 @@ TEST_F(PsockConnect, RefusedConnectionFiresOnConnectionFailedThenFails)
 {
     TPowersock sock;
     sock.SetHost("127.0.0.1");
-    sock.SetPort(ClosedPort());
+    sock.SetPort(test::ClosedPort());
     sock.SetTimeOut(5000);
     std::vector<std::string> order;
     sock.OnConnectionFailed = [&](TComponent*) { order.push_back("failed"); };

@@ -2,7 +2,6 @@
 
 #include "platform/Exceptions.h"
 #include "sstp/WallpaperAnnouncement.h"
-#include "tests/sstp/SstpTestApp.h"
 #include "tests/sstp/SstpTestServer.h"
 
 #include <QTimer>
@@ -52,12 +51,6 @@ protected:
 
     std::unique_ptr<TFastSstp> sstp_;
 };
-
-int32_t UnusedPort()
-{
-    SstpTestServer server({}); // listens, then closes its socket when it goes
-    return server.Port();
-}
 
 TEST_F(FastSstpTest, AnnouncementGoesOutByteForByteInShiftJis)
 {
@@ -181,7 +174,7 @@ TEST_F(FastSstpTest, FloodingPeerCannotMakeTheReplyGrow)
 
 TEST_F(FastSstpTest, NoListenerRaisesFromSendScriptButNotFromTheAnnouncement)
 {
-    sstp_->SetPort(UnusedPort());
+    sstp_->SetPort(test::ClosedPort());
     int afterConnection = 0;
     sstp_->OnAfterConnection = [&](TComponent*) { ++afterConnection; };
     EXPECT_THROW(sstp_->SendScript("x", {}), ESockError);
@@ -290,7 +283,7 @@ TEST_F(FastSstpTest, ResendQueueKeepsAScriptUntilAFinalAnswer)
         events.push_back("count " + std::to_string(sstp_->ResendCount()));
     };
     sstp_->AddResend(7, "こんにちは", {soNoDescript});
-    ASSERT_TRUE(test::PumpUntil([&] { return sstp_->ResendCount() == 0; }));
+    ASSERT_TRUE(test::WaitUntil([&] { return sstp_->ResendCount() == 0; }));
     EXPECT_THAT(events, ElementsAre("count 1", "trying 7 こんにちは", "resend 7 queued 1", "trying 7 こんにちは",
                                     "resend 7 queued 1", "trying 7 こんにちは", "resend 7 queued 1",
                                     "trying 7 こんにちは", "end 7 head 7", "count 0"));

@@ -183,7 +183,12 @@ TEST_F(GskRoundTrip, AddMoveRemoveShowCheckKeepsAValidExactFile)
     EXPECT_NE(Run({"show", "--json", "g.gsk"}).out.find(JsonEntries({jpg_, bmp_, missing_})), std::string::npos);
     ASSERT_EQ(Run({"move", "g.gsk", "2", "0"}).status, 0);
     EXPECT_NE(Run({"show", "--json", "g.gsk"}).out.find(JsonEntries({missing_, jpg_, bmp_})), std::string::npos);
-    ASSERT_EQ(Run({"remove", "g.gsk", "0"}).status, 0);
+    // The number of entries is the place after the last one.
+    Result last = Run({"move", "g.gsk", "0", "3"});
+    ASSERT_EQ(last.status, 0) << last.err;
+    EXPECT_NE(last.out.find("entry 0 is now entry 2"), std::string::npos) << last.out;
+    EXPECT_NE(Run({"show", "--json", "g.gsk"}).out.find(JsonEntries({jpg_, bmp_, missing_})), std::string::npos);
+    ASSERT_EQ(Run({"remove", "g.gsk", "2"}).status, 0);
 
     Result check = Run({"check", "g.gsk"});
     EXPECT_EQ(check.status, 0) << check.err;
@@ -245,6 +250,9 @@ TEST_F(GskRoundTrip, FailuresLeaveTheFileAsItWas)
     EXPECT_NE(bad.err.find((dir_ / "text.jpg").string() + ": JPEG エラー #"), std::string::npos) << bad.err;
 
     EXPECT_EQ(Run({"move", "g.gsk", "0", "x"}).status, 2);
+    Result pastEnd = Run({"move", "g.gsk", "0", "2"});
+    EXPECT_EQ(pastEnd.status, 1);
+    EXPECT_NE(pastEnd.err.find("リストのインデックスが範囲を超えています (2)"), std::string::npos) << pastEnd.err;
     EXPECT_EQ(ReadBytes(gallery_), before);
 
     Result missing = Run({"show", "nothere.gsk"});

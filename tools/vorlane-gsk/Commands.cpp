@@ -1,5 +1,6 @@
 #include "tools/vorlane-gsk/Commands.h"
 
+#include <algorithm>
 #include <charconv>
 #include <filesystem>
 #include <optional>
@@ -102,15 +103,17 @@ void SaveTo(TVorlane& gallery, const std::string& file)
     gallery.SaveGallery();
 }
 
-// An entry index operand, counted from 0.
-int IndexOperand(const std::string& operand, const TVorlane& gallery)
+// An entry index operand, counted from 0; `pastLast` also admits the number of entries, the place after
+// the last one.
+int IndexOperand(const std::string& operand, const TVorlane& gallery, bool pastLast = false)
 {
     int value = 0;
     const char* end = operand.data() + operand.size();
     const auto [stop, error] = std::from_chars(operand.data(), end, value);
     if (error != std::errc() || stop != end || operand.empty())
         throw UsageError("'" + operand + "' is not an entry index (a whole number from 0)");
-    if (value < 0 || value >= gallery.FileNames().Count())
+    const int count = gallery.FileNames().Count();
+    if (value < 0 || value > count || (value == count && !pastLast))
         throw EStringListError(Format(msg::ListIndexError, value));
     return value;
 }
@@ -222,13 +225,23 @@ void Move(const Invocation& invocation, std::FILE* out)
     LoadExisting(gallery, file);
     SelectionView view;
     gallery.SetView(&view);
-    view.selected = IndexOperand(invocation.operands[1], gallery);
-    view.dropTarget = IndexOperand(invocation.operands[2], gallery);
+    const int from = IndexOperand(invocation.operands[1], gallery);
+    const int to = IndexOperand(invocation.operands[2], gallery, true);
+    const int last = gallery.FileNames().Count() - 1;
+    view.selected = from;
+    view.dropTarget = std::min(to, last);
     gallery.MoveSelected();
+    int landed = to > from ? to - 1 : to;
+    if (to > last && from < last) {
+        // A drop lands before its target, so the place after the last entry takes a second drag, as in
+        // the window: the entry now just before the last one, then the last one dropped onto it.
+        view.selected = last;
+        view.dropTarget = last - 1;
+        gallery.MoveSelected();
+        landed = last;
+    }
     gallery.SetView(nullptr);
     SaveTo(gallery, file);
-    const int from = *view.selected, to = *view.dropTarget;
-    const int landed = to > from ? to - 1 : to;
     std::fprintf(out, "%s: entry %d is now entry %d\n", DisplayText(file).c_str(), from, landed);
 }
 

@@ -51,6 +51,16 @@ std::string EditText(const TGskForm& form)
     return form.GskEdit->text().toStdString();
 }
 
+// "Manager" as this system names the gallery. A settings file brought from Windows holds a Windows path
+// in Shift_JIS, which names no file here: the gallery of that name in the program folder is meant, where
+// the galleries brought along go. Texts are UTF-8 here, so a Shift_JIS name is read as such.
+std::string StartGalleryName(const std::string& stored)
+{
+    if (path::IsWindowsPath(stored))
+        return path::ProgramFolder() + display::FileName(stored);
+    return codepage::DisplayText(stored);
+}
+
 // A picture that is not here (an entry of a gallery made on Windows that was not yet relinked, a file
 // since removed) ends the command with the open error, naming it as the user reads it, before anything
 // reaches the desktop: a missing bitmap would otherwise be handed on unchecked and announced.
@@ -195,7 +205,8 @@ void TMainForm::FormCreate()
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         Gallery->SetDisplayBitsPerPixel(screen->depth());
     IniFile = std::make_unique<TIniFile>(IniFileName);
-    StartManagerName = IniFile->ReadString(IniSection, "Manager", path::ProgramFolder() + DefaultGalleryName);
+    StartManagerName =
+        StartGalleryName(IniFile->ReadString(IniSection, "Manager", path::ProgramFolder() + DefaultGalleryName));
 }
 
 void TMainForm::FormShow()

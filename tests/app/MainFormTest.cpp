@@ -14,6 +14,7 @@
 #include "gallery/ImageList.h"
 #include "gallery/Vorlane1.h"
 #include "tests/app/AppFixture.h"
+#include "tests/gallery/WindowsGallery.h"
 
 namespace vorlane::test {
 namespace {
@@ -123,6 +124,32 @@ TEST_F(MainFormTest, EmptyManagerMeansGalleryFileInCurrentFolder)
     ASSERT_TRUE(closed);
     EXPECT_TRUE(fs::exists(root_ / ".gsk"));
     EXPECT_EQ(ReadIni(), "[Initial]\nManager=\n");
+}
+
+// Brought from Japanese Windows: a settings file naming the gallery by a Windows path in Shift_JIS, and
+// the gallery file, put in the program folder. Its names show in Japanese; its pictures are not here, so
+// they keep their thumbnails and none becomes the wallpaper.
+TEST_F(MainFormTest, WindowsGalleryShowsJapaneseNamesAndItsMissingPicturesGiveTheOpenError)
+{
+    const WindowsGallery windows;
+    const Bytes file = windows.File();
+    WriteFile(ProgramPath("旅行.gsk"), std::string(file.begin(), file.end()));
+    WriteIni("[Initial]\nManager=" + windows.managerName + "\n");
+    Start();
+    EXPECT_EQ(Caption(), Prefix + "旅行");
+    EXPECT_EQ(Captions(), windows.captions);
+    ASSERT_EQ(Gallery().Images().Count(), 5);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(Gallery().Images().Image(i), WindowsGallery::Image(size_t(i))) << i;
+
+    form_->ListView->Select(1);
+    form_->WallButton->click();
+    form_->ListView->Select(0);
+    form_->X1->trigger();
+    EXPECT_EQ(errors_, (std::vector<std::string>{"ファイル C:\\写真\\ソ表\\能.bmp は開けません.",
+                                                 "ファイル C:\\写真\\夏休み.jpg は開けません."}));
+    EXPECT_TRUE(desktop_.wallpapers.empty());
+    EXPECT_FALSE(fs::exists(ProgramPath("Temp.bmp")));
 }
 
 TEST_F(MainFormTest, AddPicturesAppendsInOrderAndRemembersTheFolder)

@@ -241,7 +241,7 @@ void TMainForm::FormDestroy()
 
 void TMainForm::UpdateCaption()
 {
-    setWindowTitle(QString::fromStdString(CaptionPrefix + display::FileName(Gallery->ManagerName())));
+    setWindowTitle(QString::fromStdString(CaptionPrefix + display::FileName(Gallery->StoredManagerName())));
 }
 
 void TMainForm::showEvent(QShowEvent* event)

@@ -138,7 +138,19 @@ std::vector<PublishedProperty> TVorlane::PublishedProperties()
     properties.push_back(IntegerProperty("FormWidth", formWidth_));
     properties.push_back(IntegerProperty("FormHeight", formHeight_));
     properties.push_back(StringProperty("InitialDir", initialDir_));
-    properties.push_back(StringProperty("ManagerName", managerName_));
+    // A Windows path read from a gallery file names no file here: the gallery keeps the path it was
+    // opened under, so that it is saved where it was loaded from, and the Windows path only names it.
+    PublishedProperty managerName = StringProperty("ManagerName", managerName_);
+    managerName.getString = [this] { return StoredManagerName(); };
+    managerName.setString = [this](const std::string& value) {
+        if (path::IsWindowsPath(value)) {
+            windowsName_ = value;
+        } else {
+            managerName_ = value;
+            windowsName_.clear();
+        }
+    };
+    properties.push_back(std::move(managerName));
     properties.push_back(StringProperty("IniManagerName", iniManagerName_));
     return properties;
 }

@@ -128,7 +128,7 @@ TEST_F(MainFormTest, EmptyManagerMeansGalleryFileInCurrentFolder)
 
 // Brought from Japanese Windows: a settings file naming the gallery by a Windows path in Shift_JIS, and
 // the gallery file, put in the program folder. Its names show in Japanese; its pictures are not here, so
-// they keep their thumbnails and none becomes the wallpaper.
+// they keep their thumbnails and none becomes the wallpaper; nothing in Shift_JIS reaches the settings.
 TEST_F(MainFormTest, WindowsGalleryShowsJapaneseNamesAndItsMissingPicturesGiveTheOpenError)
 {
     const WindowsGallery windows;
@@ -150,6 +150,18 @@ TEST_F(MainFormTest, WindowsGalleryShowsJapaneseNamesAndItsMissingPicturesGiveTh
                                                  "ファイル C:\\写真\\夏休み.jpg は開けません."}));
     EXPECT_TRUE(desktop_.wallpapers.empty());
     EXPECT_FALSE(fs::exists(ProgramPath("Temp.bmp")));
+
+    // Closing saves the gallery where it was loaded from, its names as they were, and "Manager" names
+    // that file in this system's terms.
+    ASSERT_TRUE(Close());
+    EXPECT_EQ(ReadIni(), "[Initial]\nManager=" + Program() + "旅行\n");
+    TVorlane saved;
+    saved.SetManagerName(Program() + "旅行");
+    saved.LoadGallery();
+    EXPECT_EQ(saved.FileNames().Items(), windows.entries);
+    EXPECT_EQ(saved.StoredManagerName(), windows.managerName);
+    EXPECT_FALSE(fs::exists(fs::current_path() / ("C:\\Vorlane\\" + sjis::Ryoko + ".gsk")));
+    EXPECT_EQ(errors_.size(), 2u) << "closing adds no error";
 }
 
 TEST_F(MainFormTest, AddPicturesAppendsInOrderAndRemembersTheFolder)

@@ -196,7 +196,7 @@ TEST_F(GalleryModel, FileOpenedUnderANewPathKeepsTheStoredManagerName)
 }
 
 // Captions of Shift_JIS Windows paths: split by the Windows rules (a trailing 0x5C is no separator) and
-// shown in Japanese, while the stored bytes go back out unchanged.
+// shown in Japanese, while the stored bytes go back out unchanged, to the file they came from.
 TEST_F(GalleryModel, WindowsGalleryShowsJapaneseCaptionsAndKeepsItsBytes)
 {
     const WindowsGallery windows;
@@ -212,11 +212,16 @@ TEST_F(GalleryModel, WindowsGalleryShowsJapaneseCaptionsAndKeepsItsBytes)
         expected.push_back({windows.captions[i], int(i) + 1});
     EXPECT_EQ(view.items, expected);
     EXPECT_EQ(gallery.FileNames().Items(), windows.entries);
-    EXPECT_EQ(gallery.ManagerName(), windows.managerName);
+    // The Windows path names no file here: the gallery lives where it was opened, under its old name.
+    EXPECT_EQ(gallery.StoredManagerName(), windows.managerName);
+    EXPECT_EQ(gallery.ManagerName(), dir + "旅行");
 
-    TMemoryStream written;
-    gallery.WriteStreams(written);
-    EXPECT_EQ(written.Bytes(), file);
+    gallery.SaveGallery();
+    EXPECT_EQ(ReadFile(dir + "旅行.gsk"), file);
+    EXPECT_EQ(FolderEntries(dir), std::vector<std::string>{"旅行.gsk"});
+    // Naming the gallery ends its Windows name.
+    gallery.SetManagerName(dir + "新");
+    EXPECT_EQ(gallery.StoredManagerName(), dir + "新");
 }
 
 TEST_F(GalleryModel, LoadThatFailsPartWayKeepsWhatWasRead)

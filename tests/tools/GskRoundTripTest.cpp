@@ -328,7 +328,7 @@ protected:
     std::vector<std::string> Entries()
     {
         const auto gallery = Load(file_);
-        EXPECT_EQ(gallery->ManagerName(), windows_.managerName);
+        EXPECT_EQ(gallery->StoredManagerName(), windows_.managerName);
         for (int i = 0; i < gallery->Images().Count(); ++i)
             EXPECT_EQ(gallery->Images().Image(i), WindowsGallery::Image(size_t(i))) << i;
         TMemoryStream written;

@@ -130,8 +130,8 @@ void Show(const Invocation& invocation, std::FILE* out)
         JsonWriter json;
         json.BeginObject();
         json.Member("file", file);
-        json.Member("managerName", gallery.ManagerName());
-        json.Member("name", display::FileName(gallery.ManagerName()));
+        json.Member("managerName", gallery.StoredManagerName());
+        json.Member("name", display::FileName(gallery.StoredManagerName()));
         json.Member("initialDir", gallery.InitialDir());
         json.Member("iniManagerName", gallery.IniManagerName());
         json.Member("formLeft", gallery.FormLeft());
@@ -156,8 +156,8 @@ void Show(const Invocation& invocation, std::FILE* out)
     }
 
     std::fprintf(out, "File:           %s\n", DisplayText(file).c_str());
-    std::fprintf(out, "ManagerName:    %s\n", DisplayText(gallery.ManagerName()).c_str());
-    std::fprintf(out, "Name:           %s\n", display::FileName(gallery.ManagerName()).c_str());
+    std::fprintf(out, "ManagerName:    %s\n", DisplayText(gallery.StoredManagerName()).c_str());
+    std::fprintf(out, "Name:           %s\n", display::FileName(gallery.StoredManagerName()).c_str());
     std::fprintf(out, "InitialDir:     %s\n", DisplayText(gallery.InitialDir()).c_str());
     if (!gallery.IniManagerName().empty())
         std::fprintf(out, "IniManagerName: %s\n", DisplayText(gallery.IniManagerName()).c_str());

@@ -25,5 +25,7 @@ std::string GalleryOperand(const std::string& operand);
 // Reads an existing gallery file the way the program's load command does (EFOpenError when it is not
 // there).
 void LoadExisting(TVorlane& gallery, const std::string& file);
+// Tells on standard error where a save put another program's version of the file, if it had to.
+void ReportKeptAside(const TVorlane& gallery);
 
 } // namespace vorlane::gsk

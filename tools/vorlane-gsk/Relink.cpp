@@ -6,13 +6,12 @@
 #include <sys/stat.h>
 #include <vector>
 
-#include "component/Stream.h"
 #include "gallery/Vorlane1.h"
 #include "platform/CodePage.h"
 #include "platform/DisplayName.h"
 #include "platform/Exceptions.h"
+#include "platform/FolderLock.h"
 #include "platform/Path.h"
-#include "platform/ReplacedFile.h"
 #include "tools/vorlane-gsk/Commands.h"
 #include "tools/vorlane-gsk/Text.h"
 
@@ -148,25 +147,6 @@ std::vector<EntryReport> SearchByName(const std::vector<std::string>& entries, c
     return reports;
 }
 
-// Replaces `file` as a whole with the gallery's content, keeping the file's permissions. ManagerName is
-// left as it is: it is the gallery's name, which relinking does not change.
-void Replace(TVorlane& gallery, const std::string& file)
-{
-    TMemoryStream content;
-    gallery.WriteStreams(content);
-    std::error_code error;
-    const std::string target = fs::is_symlink(file, error) ? fs::canonical(file).string() : file;
-    struct stat st {};
-    const mode_t mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
-    ReplacedFile replaced(target, mode);
-    if (!replaced.Open())
-        throw EFCreateError(Format(msg::FCreateError, file.c_str()));
-    if (!replaced.Write(content.Bytes()))
-        throw EWriteError(msg::WriteError);
-    if (!replaced.Commit(true))
-        throw EFCreateError(Format(msg::FCreateError, file.c_str()));
-}
-
 } // namespace
 
 std::optional<std::string> RelinkedPath(std::string_view entry, std::string_view from, std::string_view to)
@@ -199,6 +179,8 @@ void Relink(const Invocation& invocation, std::FILE* out)
         throw UsageError(std::string("relink: ") + (invocation.search ? "--search takes one folder" : "missing operand") +
                          " (usage: " + ToolName + " relink FILE [--dry-run] FROM TO, or FILE [--dry-run] --search DIR)");
     const std::string file = GalleryOperand(operands[0]);
+    // No other edit of the gallery between the read and the replacement of the file.
+    const FolderLock lock(file);
     TVorlane gallery;
     LoadExisting(gallery, file);
     const std::vector<std::string>& entries = gallery.FileNames().Items();
@@ -226,22 +208,25 @@ void Relink(const Invocation& invocation, std::FILE* out)
             state = "missing";
             ++missing;
         }
-        std::fprintf(out, "%4zu  %-9s  %s", i, state, DisplayText(report.before).c_str());
+        std::fprintf(out, "%4zu  %-9s  %s", i, state, TerminalText(report.before).c_str());
         if (report.after != report.before) {
             ++changed;
-            std::fprintf(out, " -> %s", DisplayText(report.after).c_str());
+            std::fprintf(out, " -> %s", TerminalText(report.after).c_str());
         }
         std::fputc('\n', out);
         if (report.candidates.size() > 1)
             for (const std::string& candidate : report.candidates)
-                std::fprintf(out, "                 %s\n", DisplayText(candidate).c_str());
+                std::fprintf(out, "                 %s\n", TerminalText(candidate).c_str());
     }
 
+    // Saved to the file it was loaded from, through the gallery's own save: the stored names that do not
+    // change and ManagerName keep their bytes.
     if (changed > 0 && !invocation.dryRun) {
         gallery.SetFileNames(relinked);
-        Replace(gallery, file);
+        gallery.SaveGallery();
+        ReportKeptAside(gallery);
     }
-    std::fprintf(out, "%s: %d relinked, %d found, %d missing", DisplayText(file).c_str(), changed, here, missing);
+    std::fprintf(out, "%s: %d relinked, %d found, %d missing", TerminalText(file).c_str(), changed, here, missing);
     if (ambiguous > 0)
         std::fprintf(out, ", %d ambiguous", ambiguous);
     std::fprintf(out, "%s\n", invocation.dryRun && changed > 0 ? " (dry run: nothing written)" : "");

@@ -64,12 +64,16 @@ std::string EditText(const TGskForm& form)
 
 // "Manager" as this system names the gallery. A settings file brought from Windows holds a Windows path
 // in Shift_JIS, which names no file here: the gallery of that name in the program folder is meant, where
-// the galleries brought along go. Texts are UTF-8 here, so a Shift_JIS name is read as such.
+// the galleries brought along go. Texts are UTF-8 here, so another name in Shift_JIS is read as such;
+// bytes that are neither stay as they are.
 std::string StartGalleryName(const std::string& stored)
 {
     if (path::IsWindowsPath(stored))
         return path::ProgramFolder() + display::FileName(stored);
-    return codepage::DisplayText(stored);
+    if (!codepage::IsValidUtf8(stored))
+        if (std::optional<std::string> utf8 = codepage::ShiftJisToUtf8(stored))
+            return *utf8;
+    return stored;
 }
 
 // A picture that is not here (an entry of a gallery made on Windows that was not yet relinked, a file

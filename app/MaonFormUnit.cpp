@@ -455,8 +455,10 @@ void TMainForm::WallButtonClick()
     if (!ListView->SelectedIndex())
         return;
     const std::string picture = Gallery->GetSelectedFileName();
-    WallPaper->SetWallPaper(PrepareWallpaperFile(picture, Gallery->DisplayBitsPerPixel()));
-    AnnounceWallpaper(*FastSstp, picture);
+    // Only a wallpaper the desktop took is announced.
+    const std::string wallpaper = PrepareWallpaperFile(picture, Gallery->DisplayBitsPerPixel(), WallPaper->PrepareDrawing());
+    if (WallPaper->SetWallPaper(wallpaper))
+        AnnounceWallpaper(*FastSstp, picture);
 }
 
 void TMainForm::X1Click()

@@ -315,9 +315,24 @@ void TMainForm::UpdateCaption()
 void TMainForm::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
-    if (!shown_) {
-        shown_ = true;
-        RunCommand([this] { FormShow(); });
+    if (shown_)
+        return;
+    shown_ = true;
+    try {
+        FormShow();
+    } catch (...) {
+        // The show event comes before the window is on the screen: a modal box opened here would leave
+        // it undrawn behind the box. The error is shown once the window is up.
+        QMetaObject::invokeMethod(
+            this,
+            [error = std::current_exception()] {
+                try {
+                    std::rethrow_exception(error);
+                } catch (...) {
+                    HandleCurrentException();
+                }
+            },
+            Qt::QueuedConnection);
     }
 }
 

@@ -36,11 +36,13 @@ protected:
         form_.reset();
         AppTest::TearDown();
     }
-    // Creates the window and shows it (FormCreate, then FormShow).
+    // Creates the window and shows it (FormCreate, then FormShow, whose error box comes once the window
+    // is up).
     void Start()
     {
         form_ = std::make_unique<TMainForm>(dialogs_, desktop_);
         form_->show();
+        QCoreApplication::processEvents();
     }
     // Closes the window as the user does; true when it closed. A closed window is destroyed.
     bool Close()

@@ -17,7 +17,7 @@ using test::SessionProgram;
 class DesktopProgramTest : public ::testing::Test {
 protected:
     // Starts the session; skips (outside CI) when a program is missing.
-    void Begin(const std::vector<std::string>& programs, bool withDisplay = true)
+    void Begin(const std::vector<std::string>& programs)
     {
         std::string missing;
         if (!test::NeedPrograms(programs, missing)) {
@@ -25,7 +25,9 @@ protected:
                 FAIL() << "not installed: " << missing << " (scripts/setup-debian.sh installs it)";
             GTEST_SKIP() << "not installed: " << missing << "; scripts/setup-debian.sh installs it";
         }
-        session_ = std::make_unique<DesktopSession>(withDisplay);
+        // One session for every case of this process: GLib's settings keep the first bus they reached.
+        static DesktopSession session;
+        session_ = &session;
         ASSERT_EQ(session_->Failure(), "");
     }
 
@@ -56,30 +58,32 @@ protected:
     }
 
     // Centred, then tiled, then a "Temp.bmp" rewritten twice under its name: each is shown, and the
-    // desktop program keeps running.
+    // desktop program keeps running. Stops at the first picture not shown.
     void ShowsEveryWallpaper()
     {
         TWallPaper wallpaper(nullptr);
         const Bitmap first = test::TestPicture(64, 48, 1);
         wallpaper.SetTile(false);
         wallpaper.SetWallPaper(session_->SaveBmp("first.bmp", first));
-        EXPECT_TRUE(ShowsCentred(first)) << "centred";
+        ASSERT_TRUE(ShowsCentred(first)) << "centred";
         wallpaper.SetTile(true);
-        EXPECT_TRUE(ShowsTiled(first)) << "tiled";
+        ASSERT_TRUE(ShowsTiled(first)) << "tiled";
 
-        const std::string temp = session_->SaveBmp("Temp.bmp", test::TestPicture(48, 40, 2));
+        const Bitmap second = test::TestPicture(48, 40, 2);
+        const std::string temp = session_->SaveBmp("Temp.bmp", second);
         wallpaper.SetWallPaper(temp);
-        EXPECT_TRUE(ShowsTiled(test::TestPicture(48, 40, 2))) << "Temp.bmp";
+        ASSERT_TRUE(ShowsTiled(second)) << "Temp.bmp";
         const Bitmap rewritten = test::TestPicture(40, 30, 3);
         session_->SaveBmp("Temp.bmp", rewritten);
         wallpaper.SetWallPaper(temp);
-        EXPECT_TRUE(ShowsTiled(rewritten)) << "Temp.bmp rewritten";
+        ASSERT_TRUE(ShowsTiled(rewritten)) << "Temp.bmp rewritten";
         if (desktop_) {
             EXPECT_TRUE(desktop_->Running()) << "the desktop program ended";
+            EXPECT_TRUE(session_->DesktopWindowShown()) << "the desktop window is gone";
         }
     }
 
-    std::unique_ptr<DesktopSession> session_;
+    DesktopSession* session_ = nullptr;
     std::unique_ptr<SessionProgram> desktop_;
 };
 
@@ -93,8 +97,10 @@ TEST_F(DesktopProgramTest, PlainWindowManagerShowsTheRootPixmap)
 
 TEST_F(DesktopProgramTest, XfceDesktop)
 {
-    Begin({"Xvfb", "dbus-daemon", "xfdesktop"});
-    StartDesktop({"xfdesktop", "--sm-client-disable", "--disable-wm-check"});
+    Begin({"Xvfb", "dbus-daemon", "openbox", "xfdesktop"});
+    // xfdesktop shows its desktop once a window manager runs.
+    auto windowManager = session_->Start({"openbox", "--sm-disable"});
+    StartDesktop({"xfdesktop", "--sm-client-disable"});
     ShowsEveryWallpaper();
 }
 

@@ -240,16 +240,26 @@ bool DesktopSession::DesktopWindowShown() const
             XFree(data);
         return desktop;
     };
-    Window rootReturn = None, parent = None;
-    Window* children = nullptr;
-    unsigned int count = 0;
-    bool shown = false;
-    if (XQueryTree(display_, DefaultRootWindow(display_), &rootReturn, &parent, &children, &count))
-        for (unsigned int i = 0; i < count && !shown; ++i)
-            shown = isDesktop(children[i]);
-    if (children)
-        XFree(children);
-    return shown;
+    const auto children = [&](Window parent) {
+        Window rootReturn = None, parentReturn = None;
+        Window* list = nullptr;
+        unsigned int count = 0;
+        std::vector<Window> result;
+        if (XQueryTree(display_, parent, &rootReturn, &parentReturn, &list, &count) && list)
+            result.assign(list, list + count);
+        if (list)
+            XFree(list);
+        return result;
+    };
+    // A top-level window, or one a window manager framed.
+    for (const Window top : children(DefaultRootWindow(display_))) {
+        if (isDesktop(top))
+            return true;
+        for (const Window framed : children(top))
+            if (isDesktop(framed))
+                return true;
+    }
+    return false;
 }
 
 int Mismatches(const std::vector<Rgb>& screen, int left, int top, int width, int height,

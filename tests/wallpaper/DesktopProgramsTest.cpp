@@ -3,6 +3,7 @@
 // with the desktop program still running afterwards.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 
 #include "tests/wallpaper/DesktopSession.h"
@@ -40,21 +41,30 @@ protected:
         ASSERT_TRUE(desktop_->Running()) << "the desktop program ended at start";
     }
 
-    bool Shows(const std::function<int(const std::vector<Rgb>&)>& mismatches)
+    bool Shows(const std::function<int(const test::Screen&)>& mismatches)
     {
         int last = -1;
-        const bool shown = session_->WaitForScreen([&] { return (last = mismatches(session_->Screenshot())) == 0; });
+        const auto matches = [&] { return (last = mismatches(sway_ ? sway_->Screenshot() : session_->Screenshot())) == 0; };
+        bool shown = false;
+        if (sway_) {
+            // Each capture is a run of grim, which paces the looking.
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+            while (!(shown = matches()) && std::chrono::steady_clock::now() < deadline) {
+            }
+        } else {
+            shown = session_->WaitForScreen(matches);
+        }
         if (!shown)
             ADD_FAILURE() << last << " pixels differ";
         return shown;
     }
     bool ShowsCentred(const Bitmap& picture)
     {
-        return Shows([&](const std::vector<Rgb>& screen) { return test::CentredMismatches(screen, picture); });
+        return Shows([&](const test::Screen& screen) { return test::CentredMismatches(screen, picture); });
     }
     bool ShowsTiled(const Bitmap& picture)
     {
-        return Shows([&](const std::vector<Rgb>& screen) { return test::TiledMismatches(screen, picture); });
+        return Shows([&](const test::Screen& screen) { return test::TiledMismatches(screen, picture); });
     }
 
     // Centred, then tiled, then a "Temp.bmp" rewritten twice under its name: each is shown, and the
@@ -77,6 +87,9 @@ protected:
         session_->SaveBmp("Temp.bmp", rewritten);
         wallpaper.SetWallPaper(temp);
         ASSERT_TRUE(ShowsTiled(rewritten)) << "Temp.bmp rewritten";
+        if (sway_) {
+            EXPECT_TRUE(sway_->Running()) << "sway ended";
+        }
         if (desktop_) {
             EXPECT_TRUE(desktop_->Running()) << "the desktop program ended";
             EXPECT_TRUE(session_->DesktopWindowShown()) << "the desktop window is gone";
@@ -84,6 +97,7 @@ protected:
     }
 
     DesktopSession* session_ = nullptr;
+    std::unique_ptr<test::Sway> sway_;
     std::unique_ptr<SessionProgram> desktop_;
 };
 
@@ -124,6 +138,16 @@ TEST_F(DesktopProgramTest, LxqtDesktopDrawnByPcmanfmQt)
     ::setenv("QT_QPA_PLATFORM", "xcb", 1);
     StartDesktop({"pcmanfm-qt", "--desktop"});
     ShowsEveryWallpaper();
+}
+
+TEST_F(DesktopProgramTest, SwayHeadlessShowsItThroughSwaymsg)
+{
+    Begin({"Xvfb", "dbus-daemon", "sway", "swaymsg", "swaybg", "grim", "setpriv"});
+    sway_ = std::make_unique<test::Sway>(*session_);
+    ASSERT_EQ(sway_->Failure(), "");
+    ::setenv("SWAYSOCK", sway_->Socket().c_str(), 1);
+    ShowsEveryWallpaper();
+    ::unsetenv("SWAYSOCK");
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 namespace vorlane {
 
 struct BmpRowsView;
+class X11RootDrawing;
 
 // What the desktop is asked to show: a bitmap file, centred or tiled from the top-left corner. An empty
 // path removes the wallpaper.
@@ -20,6 +21,9 @@ struct WallpaperRequest {
     // The picture's rows when the caller already holds them; a backend that draws the picture itself
     // (the X root pixmap) then need not read the file back.
     const BmpRowsView* rows = nullptr;
+    // The root's picture drawn while the file was written; the X root pixmap shows it when it still
+    // matches the file and the tiling.
+    X11RootDrawing* drawing = nullptr;
 };
 
 class DesktopBackend {

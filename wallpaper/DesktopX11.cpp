@@ -3,6 +3,8 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
@@ -105,11 +107,10 @@ private:
     Channel red_, green_, blue_;
 };
 
-// Columns [x0, x1) of the picture's row y as 0xRRGGBB, through `palette` at 8 bits per pixel or fewer.
-void ConvertRow(const BmpRowsView& picture, const std::array<Rgb, 256>& palette, int y, int x0, int x1, Rgb* out)
+// Columns [x0, x1) of a bitmap row as 0xRRGGBB, through `palette` at 8 bits per pixel or fewer.
+void ConvertRow(const uint8_t* row, int bitsPerPixel, const std::array<Rgb, 256>& palette, int x0, int x1, Rgb* out)
 {
-    const uint8_t* row = picture.Row(y);
-    switch (picture.bitsPerPixel) {
+    switch (bitsPerPixel) {
     case 1:
         for (int x = x0; x < x1; ++x)
             *out++ = palette[(row[x >> 3] >> (7 - (x & 7))) & 1];
@@ -144,56 +145,32 @@ void ConvertRow(const BmpRowsView& picture, const std::array<Rgb, 256>& palette,
     }
 }
 
-// Fills the root-sized image: the picture centred on black, or repeated from the top-left corner. On the
-// common 32-bit visual the rows are converted straight into the image and a tiled row below the first
-// band is a copy of the row one picture higher; other visuals go through a row of colours.
-void Compose(const BmpRowsView& picture, bool tile, XImage* image, const PixelPacker& packer)
+// The screen's active RandR monitors, or the whole screen when the server names none (no RandR 1.5).
+std::vector<ScreenArea> ReadMonitors(Display* display, Window root, int width, int height)
 {
-    const int width = image->width;
-    const int height = image->height;
-    const int w = picture.width;
-    const int h = picture.height;
-    std::array<Rgb, 256> palette{}; // entries past the colour table's end are black
-    for (size_t i = 0; i < std::min<size_t>(256, picture.palette.size()); ++i) {
-        const RgbQuad& q = picture.palette[i];
-        palette[i] = MakeRgb(q.red, q.green, q.blue);
-    }
-
-    const bool plain = packer.IsPlain32(image);
-    std::vector<Rgb> line(plain ? 0 : size_t(width));
-    const auto imageRow = [&](int y) {
-        return reinterpret_cast<Rgb*>(image->data + size_t(y) * size_t(image->bytes_per_line));
-    };
-    const bool empty = w <= 0 || h <= 0;
-    const int left = (width - w) / 2;
-    const int top = (height - h) / 2;
-    const int x0 = std::max(0, left);
-    const int x1 = std::min(width, left + w);
-    for (int y = 0; y < height; ++y) {
-        Rgb* out = plain ? imageRow(y) : line.data();
-        if (empty) {
-            std::fill(out, out + width, Rgb(0));
-        } else if (tile) {
-            if (plain && y >= h) {
-                std::copy_n(imageRow(y - h), width, out);
-                continue;
+    std::vector<ScreenArea> areas;
+    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+    if (XRRQueryExtension(display, &eventBase, &errorBase) && XRRQueryVersion(display, &major, &minor) &&
+        (major > 1 || (major == 1 && minor >= 5))) {
+        int count = 0;
+        if (XRRMonitorInfo* monitors = XRRGetMonitors(display, root, True, &count)) {
+            for (int i = 0; i < count; ++i) {
+                const XRRMonitorInfo& m = monitors[i];
+                const ScreenArea area{m.x, m.y, m.width, m.height};
+                const bool onScreen = m.width > 0 && m.height > 0 && m.x < width && m.y < height &&
+                                      m.x + m.width > 0 && m.y + m.height > 0;
+                const bool known = std::any_of(areas.begin(), areas.end(), [&](const ScreenArea& a) {
+                    return a.x == area.x && a.y == area.y && a.width == area.width && a.height == area.height;
+                }); // mirrored outputs show the same part
+                if (onScreen && !known)
+                    areas.push_back(area);
             }
-            // Only the columns the screen shows of a picture wider than the screen are converted.
-            ConvertRow(picture, palette, y % h, 0, std::min(w, width), out);
-            for (int x = w; x < width; x += w)
-                std::copy_n(out, std::min(w, width - x), out + x);
-        } else if (y - top >= 0 && y - top < h && x0 < x1) {
-            std::fill(out, out + x0, Rgb(0));
-            ConvertRow(picture, palette, y - top, x0 - left, x1 - left, out + x0);
-            std::fill(out + x1, out + width, Rgb(0));
-        } else {
-            std::fill(out, out + width, Rgb(0));
-        }
-        if (!plain) {
-            for (int x = 0; x < width; ++x)
-                XPutPixel(image, x, y, packer.Pack(line[size_t(x)]));
+            XRRFreeMonitors(monitors);
         }
     }
+    if (areas.empty())
+        areas.push_back({0, 0, width, height});
+    return areas;
 }
 
 // The single value of a root-window-style property of type `type`; None when it is missing, of
@@ -324,45 +301,193 @@ void Publish(Display* display, int screen, Pixmap pixmap)
 
 } // namespace
 
-bool SetX11RootWallpaper(const BmpRowsView& picture, bool tile)
-{
+struct X11RootDrawing::State {
     Connection connection;
-    if (!connection)
-        return false;
-    Display* display = connection.get();
-    const int screen = DefaultScreen(display);
-    const Window root = RootWindow(display, screen);
-    Visual* visual = DefaultVisual(display, screen);
+    int screen = 0;
+    Visual* visual = nullptr;
+    int width = 0;
+    int height = 0;
+    int depth = 0;
+    std::vector<ScreenArea> monitors;
+    std::unique_ptr<XImage, ImageDeleter> image;
+    std::unique_ptr<PixelPacker> packer;
+    bool plain = false; // pixels are 0xRRGGBB words: rows are converted in place
+    std::vector<Rgb> line; // otherwise the colours of a row's visible part go through here
+
+    int pictureWidth = 0;
+    int pictureHeight = 0;
+    int bitsPerPixel = 0;
+    std::array<Rgb, 256> palette{}; // entries past the colour table's end are black
+    int rowsSeen = 0;
+    bool finished = false;
+    std::string file;
+    struct stat identity {};
+
+    Rgb* ImageRow(int y) const { return reinterpret_cast<Rgb*>(image->data + size_t(y) * size_t(image->bytes_per_line)); }
+
+    // Puts picture columns [x0, x1) of `row` at screen position (x, y).
+    void Draw(const uint8_t* row, int x0, int x1, int x, int y)
+    {
+        if (plain) {
+            ConvertRow(row, bitsPerPixel, palette, x0, x1, ImageRow(y) + x);
+            return;
+        }
+        ConvertRow(row, bitsPerPixel, palette, x0, x1, line.data());
+        for (int i = 0; i < x1 - x0; ++i)
+            XPutPixel(image.get(), x + i, y, packer->Pack(line[size_t(i)]));
+    }
+};
+
+X11RootDrawing::X11RootDrawing(bool tile) : state_(std::make_unique<State>()), tile_(tile)
+{
+    State& s = *state_;
+    if (!s.connection)
+        return;
+    Display* display = s.connection.get();
+    s.screen = DefaultScreen(display);
+    Visual* visual = DefaultVisual(display, s.screen);
     if (visual->c_class != TrueColor && visual->c_class != DirectColor)
-        return false;
-    const int width = DisplayWidth(display, screen);
-    const int height = DisplayHeight(display, screen);
-    const int depth = DefaultDepth(display, screen);
+        return;
+    s.visual = visual;
+    s.width = DisplayWidth(display, s.screen);
+    s.height = DisplayHeight(display, s.screen);
+    s.depth = DefaultDepth(display, s.screen);
+    s.monitors = ReadMonitors(display, RootWindow(display, s.screen), s.width, s.height);
+    s.packer = std::make_unique<PixelPacker>(visual);
+}
 
-    std::unique_ptr<XImage, ImageDeleter> image(
-        XCreateImage(display, visual, unsigned(depth), ZPixmap, 0, nullptr, unsigned(width), unsigned(height), 32, 0));
-    if (!image)
-        return false;
-    image->data = static_cast<char*>(std::malloc(size_t(image->bytes_per_line) * size_t(height)));
-    if (!image->data)
-        return false;
-    Compose(picture, tile, image.get(), PixelPacker(visual));
+X11RootDrawing::~X11RootDrawing() = default;
 
-    const Pixmap pixmap = XCreatePixmap(display, root, unsigned(width), unsigned(height), unsigned(depth));
+bool X11RootDrawing::Ready() const { return state_->visual != nullptr; }
+
+const std::vector<ScreenArea>& X11RootDrawing::Monitors() const { return state_->monitors; }
+
+void X11RootDrawing::Begin(int width, int height, int bitsPerPixel, std::span<const RgbQuad> palette)
+{
+    State& s = *state_;
+    if (!Ready())
+        return;
+    s.image.reset(XCreateImage(s.connection.get(), s.visual, unsigned(s.depth), ZPixmap, 0, nullptr,
+                               unsigned(s.width), unsigned(s.height), 32, 0));
+    if (!s.image)
+        return;
+    // Zero is black in a true-colour visual: what no picture covers needs no drawing.
+    s.image->data = static_cast<char*>(std::calloc(size_t(s.image->bytes_per_line), size_t(s.height)));
+    if (!s.image->data) {
+        s.image.reset();
+        return;
+    }
+    s.plain = s.packer->IsPlain32(s.image.get());
+    s.line.assign(s.plain ? 0 : size_t(s.width), Rgb(0));
+    s.pictureWidth = std::max(0, width);
+    s.pictureHeight = std::max(0, height);
+    s.bitsPerPixel = bitsPerPixel;
+    s.palette.fill(0);
+    for (size_t i = 0; i < std::min<size_t>(256, palette.size()); ++i)
+        s.palette[i] = MakeRgb(palette[i].red, palette[i].green, palette[i].blue);
+    s.rowsSeen = 0;
+    s.finished = false;
+}
+
+void X11RootDrawing::Row(int y, const uint8_t* row)
+{
+    State& s = *state_;
+    ++s.rowsSeen;
+    if (!s.image || y < 0 || y >= s.pictureHeight || s.pictureWidth == 0)
+        return;
+    const int w = s.pictureWidth;
+    if (tile_) {
+        // The first band of rows is drawn here; the bands below copy it when the picture is complete.
+        if (y >= s.height)
+            return;
+        const int shown = std::min(w, s.width);
+        s.Draw(row, 0, shown, 0, y);
+        for (int x = w; x < s.width; x += w) {
+            const int count = std::min(w, s.width - x);
+            if (s.plain)
+                std::copy_n(s.ImageRow(y), count, s.ImageRow(y) + x);
+            else
+                s.Draw(row, 0, count, x, y);
+        }
+        return;
+    }
+    for (const ScreenArea& m : s.monitors) {
+        const int top = m.y + (m.height - s.pictureHeight) / 2;
+        const int screenY = top + y;
+        if (screenY < std::max(0, m.y) || screenY >= std::min(s.height, m.y + m.height))
+            continue;
+        const int left = m.x + (m.width - w) / 2;
+        const int x0 = std::max({0, m.x, left});
+        const int x1 = std::min({s.width, m.x + m.width, left + w});
+        if (x0 < x1)
+            s.Draw(row, x0 - left, x1 - left, x0, screenY);
+    }
+}
+
+void X11RootDrawing::Finished(const std::string& file)
+{
+    State& s = *state_;
+    s.finished = s.image && s.rowsSeen == s.pictureHeight && ::stat(file.c_str(), &s.identity) == 0;
+    s.file = file;
+}
+
+bool X11RootDrawing::Shows(const std::string& file) const
+{
+    const State& s = *state_;
+    struct stat now {};
+    return s.finished && file == s.file && ::stat(file.c_str(), &now) == 0 && now.st_dev == s.identity.st_dev &&
+           now.st_ino == s.identity.st_ino && now.st_size == s.identity.st_size &&
+           now.st_mtim.tv_sec == s.identity.st_mtim.tv_sec && now.st_mtim.tv_nsec == s.identity.st_mtim.tv_nsec;
+}
+
+bool X11RootDrawing::Publish()
+{
+    State& s = *state_;
+    if (!Ready())
+        return false;
+    if (!s.image)
+        Begin(0, 0, 24, {}); // nothing was drawn: black
+    if (!s.image)
+        return false;
+    s.finished = false; // the image goes to the server now
+    if (tile_ && s.pictureWidth > 0) {
+        for (int y = s.pictureHeight; y < s.height; ++y)
+            std::memcpy(s.ImageRow(y), s.ImageRow(y - s.pictureHeight), size_t(s.image->bytes_per_line));
+    }
+    Display* display = s.connection.get();
+    const Window root = RootWindow(display, s.screen);
+    const Pixmap pixmap = XCreatePixmap(display, root, unsigned(s.width), unsigned(s.height), unsigned(s.depth));
     GC gc = XCreateGC(display, pixmap, 0, nullptr);
-    XPutImage(display, pixmap, gc, image.get(), 0, 0, 0, 0, unsigned(width), unsigned(height));
+    XPutImage(display, pixmap, gc, s.image.get(), 0, 0, 0, 0, unsigned(s.width), unsigned(s.height));
     XFreeGC(display, gc);
-    image.reset();
-    if (!connection.Succeeded()) {
+    s.image.reset();
+    if (!s.connection.Succeeded()) {
         XFreePixmap(display, pixmap);
         return false;
     }
 
-    Publish(display, screen, pixmap);
+    ::vorlane::Publish(display, s.screen, pixmap);
     // The pixmap must outlive this connection: the root and every reader of the properties use it.
     XSetCloseDownMode(display, RetainPermanent);
-    connection.Succeeded(); // a stale previous pixmap makes XKillClient fail harmlessly
+    s.connection.Succeeded(); // a stale previous pixmap makes XKillClient fail harmlessly
     return true;
+}
+
+int X11DisplayDepth()
+{
+    Connection connection;
+    return connection ? DefaultDepth(connection.get(), DefaultScreen(connection.get())) : 0;
+}
+
+bool SetX11RootWallpaper(const BmpRowsView& picture, bool tile)
+{
+    X11RootDrawing drawing(tile);
+    if (!drawing.Ready())
+        return false;
+    drawing.Begin(picture.width, picture.height, picture.bitsPerPixel, picture.palette);
+    for (int y = 0; y < picture.height; ++y)
+        drawing.Row(y, picture.Row(y));
+    return drawing.Publish();
 }
 
 bool ClearX11RootWallpaper()

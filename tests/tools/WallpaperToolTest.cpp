@@ -108,7 +108,7 @@ TEST_F(WallpaperToolTest, AutostartShowsTheRecordedWallpaperAgainOnANewServerAnd
 
     // Damaged, missing: nothing is drawn, and stderr says why.
     StartSession(session);
-    const std::vector<Rgb> untouched = session->Screenshot();
+    const test::Screen untouched = session->Screenshot();
     ::setenv("XDG_CONFIG_HOME", (folder_ / "config").c_str(), 1);
     const auto key = registry::CreateKey(registry::Root, "Control Panel\\Desktop");
     ASSERT_TRUE(key);

@@ -1,5 +1,6 @@
 // The program Vorlane16: the application object, the main window and the gallery-name dialog, then the
 // event loop until the main window closes.
+#include <cstdio>
 #include <exception>
 
 #include <QApplication>
@@ -14,6 +15,12 @@
 int main(int argc, char** argv)
 {
     using namespace vorlane;
+    if (const std::optional<int> status = AnswerCommandLine({argv + 1, argv + argc}, stdout))
+        return *status;
+    if (const std::string missing = MissingDisplay(); !missing.empty()) {
+        std::fprintf(stderr, "%s\n", missing.c_str());
+        return 1;
+    }
     TApplication application(argc, argv);
     QtDialogRunner dialogs;
     try {

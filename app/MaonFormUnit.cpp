@@ -1,9 +1,13 @@
 #include "app/MaonFormUnit.h"
 
 #include <algorithm>
+#include <climits>
+#include <optional>
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMenu>
@@ -21,6 +25,7 @@
 #include "app/Pictures.h"
 #include "gallery/ImageList.h"
 #include "gallery/Vorlane1.h"
+#include "platform/Exceptions.h"
 #include "platform/Path.h"
 #include "platform/Profile.h"
 #include "sstp/FastSstp.h"
@@ -37,6 +42,13 @@ namespace {
 constexpr const char* IniFileName = "Vorlane.ini";
 constexpr const char* IniSection = "Initial";
 constexpr const char* DefaultGalleryName = "画集";
+// Said after a save that found another program's version of the gallery file: the gallery file (twice),
+// then where the other version is now.
+constexpr const char* VersionsKeptText =
+    "画集 %s は、開いている間に他のプログラムが書き換えていました。この画面の画集を %s に保存し、"
+    "他のプログラムが保存した画集は %s に残しました。";
+// Added to the error of a close that could not save.
+constexpr const char* CloseAgainHint = "保存せずに閉じるには、もう一度閉じてください。";
 
 // A stored width or height is applied as it is, but no bigger than this: a damaged gallery file must not
 // make the window ask for gigabytes of backing store.
@@ -45,6 +57,49 @@ constexpr int MaxWindowSide = 8192;
 std::string EditText(const TGskForm& form)
 {
     return form.GskEdit->text().toStdString();
+}
+
+// The gallery name typed in the name dialog, refused when no file of that name can exist in the
+// program folder (a "/" would name another folder; a name must fit the file system's limit): otherwise
+// every later save, and so every close, would fail.
+std::string GalleryNameFromDialog(const TGskForm& form)
+{
+    const std::string name = path::ProgramFolder() + EditText(form);
+    const std::string typed = EditText(form);
+    const std::string fileName = path::ExtractFileName(path::ChangeFileExt(name, ".gsk"));
+    if (typed.find('/') != std::string::npos || fileName.size() > NAME_MAX)
+        throw EFCreateError(Format(msg::FCreateError, (path::ProgramFolder() + typed + ".gsk").c_str()));
+    return name;
+}
+
+// A window is shown where its top (title bar and menus) lies on some monitor.
+bool TopIsShown(const QRect& window)
+{
+    const QPoint top(window.left() + std::min(window.width() / 2, 50), window.top() + 5);
+    for (const QScreen* screen : QGuiApplication::screens())
+        if (screen->geometry().contains(top))
+            return true;
+    return QGuiApplication::screens().isEmpty();
+}
+
+// `window` moved, at its size, onto the monitor nearest to its top.
+QRect OntoNearestMonitor(const QRect& window)
+{
+    const QPoint top(window.left() + std::min(window.width() / 2, 50), window.top() + 5);
+    QRect best;
+    long bestDistance = -1;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect area = screen->geometry();
+        const long dx = top.x() < area.left() ? area.left() - top.x() : std::max(0, top.x() - area.right());
+        const long dy = top.y() < area.top() ? area.top() - top.y() : std::max(0, top.y() - area.bottom());
+        if (bestDistance < 0 || dx + dy < bestDistance) {
+            bestDistance = dx + dy;
+            best = area;
+        }
+    }
+    const int left = std::clamp(window.left(), best.left(), std::max(best.left(), best.right() + 1 - window.width()));
+    const int top_ = std::clamp(window.top(), best.top(), std::max(best.top(), best.bottom() + 1 - window.height()));
+    return QRect(left, top_, window.width(), window.height());
 }
 
 } // namespace
@@ -188,20 +243,30 @@ void TMainForm::FormShow()
     Gallery->SetView(ListView);
     Gallery->SetManagerName(StartManagerName);
     LoadGallery();
-    move(x(), Gallery->FormTop());
-    move(Gallery->FormLeft(), y());
-    resize(std::min(Gallery->FormWidth(), MaxWindowSide), height());
-    resize(width(), std::min(Gallery->FormHeight(), MaxWindowSide));
+    ApplyStoredGeometry();
     OpenImage.InitialDir = Gallery->InitialDir();
     UpdateCaption();
 }
 
+// The window's client area is what is stored and restored: its frame is the window manager's, known only
+// once the window is on the screen, and storing one while restoring the other moved the window by the
+// frame's size at every session.
+void TMainForm::ApplyStoredGeometry()
+{
+    QRect stored(Gallery->FormLeft(), Gallery->FormTop(), std::clamp(Gallery->FormWidth(), 1, MaxWindowSide),
+                 std::clamp(Gallery->FormHeight(), 1, MaxWindowSide));
+    if (!TopIsShown(stored))
+        stored = OntoNearestMonitor(stored);
+    setGeometry(stored);
+}
+
 void TMainForm::FormClose()
 {
-    Gallery->SetFormTop(y());
-    Gallery->SetFormLeft(x());
-    Gallery->SetFormWidth(width());
-    Gallery->SetFormHeight(height());
+    const QRect client = geometry();
+    Gallery->SetFormTop(client.top());
+    Gallery->SetFormLeft(client.left());
+    Gallery->SetFormWidth(client.width());
+    Gallery->SetFormHeight(client.height());
     SaveGallery();
 }
 
@@ -231,10 +296,16 @@ void TMainForm::closeEvent(QCloseEvent* event)
     try {
         FormClose();
         event->accept();
-    } catch (...) {
-        // The gallery could not be saved: say why and stay open, so that a later close tries again.
+    } catch (const std::exception& error) {
+        // The gallery could not be saved: say why and stay open, so that a later close tries again. That
+        // one closes the window even when it cannot save either, so the user is never shut in.
+        if (closeFailed_) {
+            event->accept();
+            return;
+        }
+        closeFailed_ = true;
         event->ignore();
-        HandleCurrentException();
+        ShowException(error, CloseAgainHint);
     }
 }
 
@@ -245,14 +316,47 @@ void TMainForm::LoadGallery()
         Gallery->LoadGallery();
     } catch (...) {
         damaged_.LoadFailed(file);
+        WatchGalleryFile();
         throw;
     }
+    WatchGalleryFile();
 }
 
 void TMainForm::SaveGallery()
 {
     damaged_.BeforeSave(Gallery->GalleryFileName());
     Gallery->SaveGallery();
+    closeFailed_ = false;
+    WatchGalleryFile();
+    if (const std::optional<std::string>& aside = Gallery->KeptAside())
+        ShowNotice(Format(VersionsKeptText, Gallery->GalleryFileName().c_str(), Gallery->GalleryFileName().c_str(),
+                          aside->c_str()));
+}
+
+void TMainForm::WatchGalleryFile()
+{
+    if (!galleryWatcher_) {
+        galleryWatcher_ = new QFileSystemWatcher(this);
+        connect(galleryWatcher_, &QFileSystemWatcher::fileChanged, this, [this] { GalleryFileChanged(); });
+        connect(galleryWatcher_, &QFileSystemWatcher::directoryChanged, this, [this] { GalleryFileChanged(); });
+    }
+    if (const QStringList watched = galleryWatcher_->files() + galleryWatcher_->directories(); !watched.isEmpty())
+        galleryWatcher_->removePaths(watched);
+    const std::string file = Gallery->GalleryFileName();
+    std::string folder = path::ExtractFileDir(file);
+    galleryWatcher_->addPath(QString::fromStdString(folder.empty() ? "." : folder));
+    // A file replaced by a rename is a new one to watch; the folder's notice tells of it.
+    if (QFileInfo::exists(QString::fromStdString(file)))
+        galleryWatcher_->addPath(QString::fromStdString(file));
+}
+
+void TMainForm::GalleryFileChanged()
+{
+    RunCommand([this] {
+        if (Gallery->ReloadIfChanged())
+            UpdateCaption();
+        WatchGalleryFile();
+    });
 }
 
 void TMainForm::OpenImageButtonClick()
@@ -300,9 +404,10 @@ void TMainForm::N1Click()
 {
     if (dialogs_.ShowModal(*GskForm) != mrOk)
         return;
+    const std::string name = GalleryNameFromDialog(*GskForm);
     SaveGallery();
     Gallery->ClearImages();
-    Gallery->SetManagerName(path::ProgramFolder() + EditText(*GskForm));
+    Gallery->SetManagerName(name);
     LoadGallery();
     UpdateCaption();
 }
@@ -311,7 +416,7 @@ void TMainForm::R1Click()
 {
     if (dialogs_.ShowModal(*GskForm) != mrOk)
         return;
-    Gallery->SetManagerName(path::ProgramFolder() + EditText(*GskForm));
+    Gallery->SetManagerName(GalleryNameFromDialog(*GskForm));
     UpdateCaption();
 }
 

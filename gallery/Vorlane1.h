@@ -9,10 +9,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "component/Component.h"
+#include "platform/FileIdentity.h"
 #include "platform/StringList.h"
 
 namespace vorlane {
@@ -35,7 +37,7 @@ public:
     std::vector<PublishedProperty> PublishedProperties() override;
 
     const TStringList& FileNames() const { return *fileNames_; }
-    void SetFileNames(const TStringList& names) { fileNames_->Assign(names); } // copies the entries
+    void SetFileNames(const TStringList& names); // copies the entries
     TImageList& Images() { return *images_; }
     const TImageList& Images() const { return *images_; }
 
@@ -50,7 +52,7 @@ public:
     const std::string& IniManagerName() const { return iniManagerName_; }
     void SetIniManagerName(const std::string& name) { iniManagerName_ = name; }
     const std::string& InitialDir() const { return initialDir_; }
-    void SetInitialDir(const std::string& folder) { initialDir_ = folder; }
+    void SetInitialDir(const std::string& folder);
 
     // The main window's geometry at the last close (0, 0, 600, 400 at first).
     int32_t FormTop() const { return formTop_; }
@@ -72,18 +74,39 @@ public:
     // A list item's caption: the file name without folder and without extension ("a.b.jpg" -> "a.b").
     static std::string Caption(const std::string& fileName);
 
-    // Images becomes a copy of `defaults` (the placeholder list). Called once, before anything else.
+    // Images becomes a copy of `defaults` (the placeholder list), which is also kept to restore the
+    // placeholder when a damaged file takes it away. Called once, before anything else.
     void SetDefaultImages(const TImageList& defaults);
 
     // Reads the gallery file, when one exists, into this component and Images, then refreshes the view.
     // Values read before an error stay applied. A file whose thumbnails do not match its names gets
     // placeholder thumbnails (or loses the surplus), and thumbnails of another size are stretched to
-    // 32x32, so the invariant holds. Errors: EFOpenError, EReadError.
+    // 32x32, so the invariant holds. The ManagerName stored in the file is taken only when it names
+    // this very file: a copy, a moved file or a hand-made one keeps the name it was opened under, so it
+    // is saved where it was loaded from. Errors: EFOpenError, EReadError.
     void LoadGallery();
-    // Writes this component and Images into the gallery file. The new content goes to a temporary file
-    // in the same folder, is flushed to the disk and then renamed over the old file, so a failed save
-    // leaves the old gallery exactly as it was. Errors: EFCreateError, EWriteError.
+    // Writes this component and Images into the gallery file, through ReplacedFile: the old file stays
+    // as it was until the new content is complete and on the disk, a write-protected file is refused,
+    // and the file keeps its mode, owner and links. A symbolic link is followed when the user owns it,
+    // or when it leads to a gallery file; a link planted by another user into any other file is
+    // refused. Edits of the gallery exclude each other across processes (FolderLock).
+    //
+    // When the file changed on disk since this gallery last read or wrote it (another program saved
+    // it): without changes of its own the gallery first takes the other version's content (keeping its
+    // window geometry), so nothing of it is lost; with changes of its own the other version is moved
+    // aside to a new name beside the gallery, never over an existing file, and KeptAside() names it.
+    // Errors: EFCreateError, EWriteError.
     void SaveGallery();
+    // Where the last SaveGallery put another program's version of the file, if it had to.
+    const std::optional<std::string>& KeptAside() const { return keptAside_; }
+    // True when the entries, their thumbnails or InitialDir changed since the file was last read or
+    // written (the window's geometry does not count).
+    bool Modified() const { return modified_; }
+    // True when the gallery file is not the version this gallery last read or wrote.
+    bool ChangedOnDisk() const;
+    // Takes the file's new content when it changed on disk and this gallery has no changes of its own,
+    // then refreshes the view; true when it did. Errors: those of LoadGallery.
+    bool ReloadIfChanged();
     // The gallery file's content without the file: this component's stream, then Images', back to back.
     // Reading leaves one 32x32 thumbnail per name also when it fails part-way (see LoadGallery); neither
     // touches the view.
@@ -94,7 +117,8 @@ public:
     // thumbnail cannot be made: those before it stay added, the view is not refreshed.
     void AddImages(const std::vector<std::string>& fileNames);
     // Appends the name and its thumbnail together (a missing file gets the placeholder). On an error
-    // (EFOpenError, EInvalidGraphic, EJPEG) nothing changes.
+    // (EFOpenError, EInvalidGraphic, EJPEG; EInvalidOperation when the gallery holds MaxEntries
+    // pictures already, as no more could be saved) nothing changes.
     void AddImage(const std::string& fileName);
 
     // Rebuilds the view's items from FileNames.
@@ -113,9 +137,16 @@ public:
 
 private:
     void MatchThumbnailsToNames();
+    // Reads `fileName` (which exists) into this gallery, keeping `requestedName` unless the stored name
+    // leads to the same file.
+    void ReadGalleryFile(const std::string& fileName, const std::string& requestedName);
+    // The other version's content, read into a scratch gallery, replaces this one's; the geometry stays.
+    bool TakeContentOf(const std::string& fileName);
+    void RememberVersion(const std::string& fileName);
 
     std::unique_ptr<TStringList> fileNames_;
     std::unique_ptr<TImageList> images_;  // freed before fileNames_
+    std::unique_ptr<TImageList> defaults_; // the program's own placeholder list
     GalleryView* view_ = nullptr;
     std::string managerName_;
     std::string iniManagerName_;
@@ -125,6 +156,11 @@ private:
     int32_t formHeight_ = 400;
     std::string initialDir_;
     int displayBitsPerPixel_ = 24;
+    // The version of the gallery file last read or written, to notice another program's change.
+    std::string versionFile_;
+    std::optional<FileIdentity> version_;
+    bool modified_ = false;
+    std::optional<std::string> keptAside_;
 };
 
 } // namespace vorlane

@@ -1,15 +1,16 @@
 #!/bin/bash
 # Builds the Debian package vorlane_<version>_<arch>.deb with CPack, shows its control data (with the
-# dependencies) and checks its file list by unpacking it into a scratch root.
+# dependencies), checks its file list by unpacking it into a scratch root, and checks it with lintian,
+# failing on any error lintian finds.
 #   scripts/package.sh [build-folder]        (the package lands in <build-folder>/packages/)
 # Install it with `apt install ./vorlane_*.deb`; remove it with `apt remove vorlane`.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build}"
 
+"$root/scripts/setup-debian.sh" lintian
 if [ ! -f "$build/CMakeCache.txt" ]; then
-  "$root/scripts/setup-debian.sh"
-  cmake -S "$root" -B "$build" -G Ninja
+  "$root/scripts/configure.sh" "$build"
 fi
 cmake --build "$build"
 
@@ -36,6 +37,8 @@ expected=(
   usr/share/man/man1/vorlane-wallpaper.1.gz
   usr/share/doc/vorlane/README.md
   usr/share/doc/vorlane/docs/screenshot.png
+  usr/share/doc/vorlane/copyright
+  usr/share/doc/vorlane/changelog.gz
 )
 for size in 16 24 32 48 64 128 256; do
   expected+=("usr/share/icons/hicolor/${size}x${size}/apps/vorlane.png")
@@ -43,7 +46,7 @@ done
 depends="$(dpkg-deb -f "$deb" Depends)"
 required_depends=(fonts-ipafont-gothic libjpeg62-turbo)
 if [ -x "$build/app/Vorlane16" ]; then
-  expected+=(usr/bin/Vorlane16)
+  expected+=(usr/bin/Vorlane16 usr/share/man/man1/Vorlane16.1.gz)
   required_depends+=(libqt6widgets6 libqt6gui6)
 fi
 
@@ -78,6 +81,9 @@ for tool in vorlane-gsk vorlane-wallpaper; do
 done
 desktop-file-validate "$scratch/usr/share/applications/vorlane.desktop" || missing=1
 desktop-file-validate "$scratch/etc/xdg/autostart/vorlane-wallpaper.desktop" || missing=1
+
+echo "=== lintian ==="
+lintian --fail-on error "$deb" || { echo "lintian finds errors in the package" >&2; missing=1; }
 
 if [ "$missing" -ne 0 ]; then
   echo "The package is not complete." >&2

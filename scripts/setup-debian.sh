@@ -1,5 +1,7 @@
 #!/bin/bash
-# Installs what building, running and testing Vorlane needs on Debian 12; does nothing when all is there.
+# Installs what building, running and testing Vorlane needs on Debian 12, and the packages named as
+# arguments; does nothing when all is there. Installing needs root, or a user who may use sudo.
+#   scripts/setup-debian.sh [package...]
 set -euo pipefail
 
 packages=(
@@ -7,9 +9,11 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev libjpeg62-turbo-dev libx11-dev libxrandr-dev libglib2.0-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils x11-apps x11-xserver-utils imagemagick dbus libglib2.0-bin desktop-file-utils
+  openbox strace
   fonts-ipafont-gothic qt6-translations-l10n
   zlib1g-dev
   gsettings-desktop-schemas
+  "$@"
 )
 
 missing=()
@@ -21,8 +25,14 @@ done
 
 if ((${#missing[@]})); then
   echo "Installing: ${missing[*]}"
-  SUDO=""
-  if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; fi
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  SUDO=()
+  if [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null; then
+      echo "Installing needs root: run as root  apt-get install ${missing[*]}" >&2
+      exit 1
+    fi
+    SUDO=(sudo)
+  fi
+  "${SUDO[@]}" apt-get update -qq
+  "${SUDO[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi

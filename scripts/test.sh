@@ -6,8 +6,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build}"
 shift || true
 
-"$root/scripts/setup-debian.sh"
-cmake -S "$root" -B "$build" -G Ninja -DVORLANE_WERROR=ON "$@"
+"$root/scripts/configure.sh" "$build" "$@"
 cmake --build "$build"
 cd "$build"
 ctest --output-on-failure -j2 --timeout 600

@@ -9,8 +9,7 @@
 #include <sys/resource.h>
 #include <sys/socket.h>
 
-#include "platform/EventLoop.h"
-#include "platform/Exceptions.h"
+#include "platform/EventLoopWait.h"
 #include "socket/FireEvent.h"
 #include "socket/SocketErrors.h"
 #include "socket/Wait.h"
@@ -123,6 +122,8 @@ bool TPowersock::OpenSocket(bool firstSocket)
     socketHandle_ = FitHandle(SocketOpen(firstSocket));
     if (socketHandle_ == NoSocket)
         return false;
+    attemptFailed_ = false;
+    resetOnClose_ = firstSocket;
     if (firstSocket) {
         // Closing the first socket resets the connection at once and drops unsent data.
         linger option{};
@@ -224,22 +225,20 @@ void TPowersock::ResolveHost()
     TimerOn();
     lookupDone_ = false;
     lookupTask_ = AsyncGetHostByName(socketWindow_, LookupDoneNotice, name, hostEntry_.get());
-    const auto lifetime = Lifetime();
-    do {
-        WaitForEvents(ShortWaitMs);
-        LeaveIfFreed<ESockError>(lifetime, "Host Lookup Canceled");
-    } while (!lookupDone_ && !timedOut_ && !canceled_);
+    auto wait = EventWait::Of(Lifetime());
+    if (!wait.Until([this] { return lookupDone_ || timedOut_ || canceled_; }, ShortWaitMs))
+        throw ESockCanceled("Host Lookup Canceled");
     TimerOff();
 
     if (timedOut_)
-        throw ESockError("Host Lookup Timed Out");
+        throw ESockTimedOut("Host Lookup Timed Out");
     if (canceled_)
-        throw ESockError("Host Lookup Canceled");
+        throw ESockCanceled("Host Lookup Canceled");
     if (!succeeded_ || hostEntry_->addresses.empty())
         throw ESockError("Host Lookup Failed");
     std::memcpy(&remoteAddress_, hostEntry_->addresses.front().data(), 4);
-    if (OnHostResolved)
-        FireEvent(OnHostResolved, this);
+    if (!FiredAndAlive(Lifetime(), OnHostResolved, this))
+        throw ESockCanceled("Connection Canceled"); // the handler freed the component
 }
 
 void TPowersock::Connect()
@@ -249,23 +248,23 @@ void TPowersock::Connect()
     if (connected_)
         throw ESockError("Already connected");
 
-    const auto lifetime = Lifetime();
     for (int tries = 0;; ++tries) {
         try {
-            ResolveHost(); // OnHostResolved may free the component
-        } catch (const ESockError& e) {
-            if (e.Message() == "Host Lookup Timed Out" || e.Message() == "Host Lookup Canceled")
-                throw;
+            ResolveHost();
+        } catch (const ESockTimedOut&) {
+            throw;
+        } catch (const ESockCanceled&) {
+            throw;
+        } catch (const ESockError&) {
             // A failed lookup leaves the address at 0, which the handler below may repair.
         }
-        LeaveIfFreed<ESockError>(lifetime, "Connection Canceled");
         if (remoteAddress_ != 0)
             break;
         if (tries > 0 || !OnInvalidHost)
             throw ESockError("Null Remote Address");
         bool handled = false;
-        FireEvent(OnInvalidHost, handled);
-        LeaveIfFreed<ESockError>(lifetime, "Connection Canceled");
+        if (!FiredAndAlive(Lifetime(), OnInvalidHost, handled))
+            throw ESockCanceled("Connection Canceled");
         if (!handled)
             throw ESockError("Null Remote Address");
     }
@@ -275,6 +274,9 @@ void TPowersock::Connect()
     address.sin_port = htons(static_cast<uint16_t>(port_ & 0xFFFF));
     address.sin_addr.s_addr = remoteAddress_;
 
+    if (attemptFailed_)
+        ReplaceFailedSocket();
+    attemptFailed_ = true; // until the connection stands
     lookupDone_ = false;
     succeeded_ = true;
     if (SocketConnect(Descriptor(), address) != 0) {
@@ -282,23 +284,40 @@ void TPowersock::Connect()
         CheckSocketError(WSAEWOULDBLOCK, message);
     }
     TimerOn();
-    do {
-        WaitForEvents(ShortWaitMs);
-        LeaveIfFreed<ESockError>(lifetime, "Connection Canceled");
-    } while (!connected_ && !timedOut_ && !canceled_ && succeeded_);
+    auto wait = EventWait::Of(Lifetime());
+    if (!wait.Until([this] { return connected_ || timedOut_ || canceled_ || !succeeded_; }, ShortWaitMs))
+        throw ESockCanceled("Connection Canceled"); // freed by a handler or a command run meanwhile
     TimerOff();
 
-    if (!timedOut_ && !canceled_ && succeeded_)
+    if (!timedOut_ && !canceled_ && succeeded_) {
+        attemptFailed_ = false;
         return; // OnConnect has come with the connect notice
-    const auto failure = [this] {
-        return timedOut_ ? "Connection Timed out" : canceled_ ? "Connection Canceled" : "Connection Failed";
-    };
-    if (OnConnectionFailed) {
-        const char* before = failure();
-        FireEvent(OnConnectionFailed, this);
-        LeaveIfFreed<ESockError>(lifetime, before); // a handler that freed the component hears what happened
     }
-    throw ESockError(failure());
+    // The outcome is read after the handler, which may change it; one that frees the component hears
+    // the outcome it was told of.
+    bool timedOut = timedOut_;
+    bool canceled = canceled_;
+    if (FiredAndAlive(Lifetime(), OnConnectionFailed, this)) {
+        timedOut = timedOut_;
+        canceled = canceled_;
+    }
+    if (timedOut)
+        throw ESockTimedOut("Connection Timed out");
+    if (canceled)
+        throw ESockCanceled("Connection Canceled");
+    throw ESockError("Connection Failed");
+}
+
+void TPowersock::ReplaceFailedSocket()
+{
+    // No OnDisconnect: nothing was connected. An attempt abandoned by a time-out or cancel ends here.
+    if (socketHandle_ != NoSocket)
+        SocketClose(socketHandle_);
+    socketHandle_ = NoSocket;
+    if (!OpenSocket(resetOnClose_)) {
+        std::string message;
+        CheckSocketError(WSAEWOULDBLOCK, message);
+    }
 }
 
 void TPowersock::Disconnect()
@@ -321,12 +340,8 @@ void TPowersock::RequestCloseSocket()
         CheckSocketError(WSAEWOULDBLOCK, message);
         return;
     }
-    if (!destroying_ && !beingDestroyed_ && OnDisconnect) {
-        const auto lifetime = Lifetime();
-        FireEvent(OnDisconnect, this);
-        if (lifetime.expired())
-            return; // the handler freed the component: there is nothing left to open a socket for
-    }
+    if (!destroying_ && !beingDestroyed_ && !FiredAndAlive(Lifetime(), OnDisconnect, this))
+        return; // the handler freed the component: there is nothing left to open a socket for
     if (!destroying_)
         OpenSocket(false); // no linger option: this one closes gracefully
 }
@@ -375,8 +390,7 @@ void TPowersock::CheckSocketError(uint16_t tolerated, std::string& message)
     if (code != tolerated && code > 10000) {
         message.clear();
         LookupErrorMessage(static_cast<uint16_t>(code), message);
-        if (OnError)
-            FireEvent(OnError, this, static_cast<uint16_t>(code), message);
+        FireEvent(OnError, this, static_cast<uint16_t>(code), message);
         throw ESockError(message);
     }
     message.clear();
@@ -413,24 +427,20 @@ void TPowersock::HandleSocketMessage(uint32_t message, uintptr_t wParam, intptr_
         if (message == SocketNotice) {
             switch (NoticeEvent(lParam)) {
             case FD_READ:
-                if (OnRead) {
-                    try {
-                        FireEvent(OnRead, this);
-                    } catch (...) {
-                    }
+                try {
+                    FireEvent(OnRead, this);
+                } catch (...) {
                 }
                 break;
             case FD_ACCEPT:
                 connected_ = true;
                 acceptNoticed_ = true;
-                if (OnAccept)
-                    FireEvent(OnAccept, this);
+                FireEvent(OnAccept, this);
                 break;
             case FD_CONNECT:
                 if (succeeded_) {
                     connected_ = true;
-                    if (OnConnect)
-                        FireEvent(OnConnect, this);
+                    FireEvent(OnConnect, this);
                 }
                 break;
             case FD_CLOSE:

@@ -1,12 +1,10 @@
 // TPowersock: sending text, reading a line, a command with its reply line, capturing a reply, and
 // accepting a connection.
-#include <chrono>
 #include <cstring>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 
-#include "platform/EventLoop.h"
+#include "platform/EventLoopWait.h"
 #include "platform/Exceptions.h"
 #include "socket/FireEvent.h"
 #include "socket/Psock.h"
@@ -40,12 +38,9 @@ private:
 
 // A turn of a read loop: after a receive that found nothing, sleep until the next event (a socket
 // notice, the time-out tick, user input); otherwise only handle what is pending.
-void NextTurn(bool nothingReceived)
+int ReadTurnMs(bool nothingReceived)
 {
-    if (nothingReceived)
-        WaitForEvents(IdleWaitMs);
-    else
-        ProcessMessages();
+    return nothingReceived ? IdleWaitMs : 0;
 }
 
 } // namespace
@@ -62,32 +57,31 @@ void TPowersock::SendBuffer(const uint8_t* buffer, uint16_t length)
             if (total > MaxSendLength)
                 throw ERangeError(msg::RangeError);
         }
-        // The loop handles no messages, so the timer cannot end it; a peer that stops reading would
-        // otherwise hold the window thread for good. Waiting for room is bounded by TimeOut instead.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeOut_);
+        // Waiting for room lets the event loop run, as the other waits do: the time-out tick and a
+        // Cancel from an event end it, and a connect abandoned by a time-out may still complete and
+        // take the bytes. What is left to send is copied out first: a handler run meanwhile may write
+        // into DataBuffer, or free the component with it.
+        auto wait = EventWait::Of(Lifetime());
+        std::string held;
+        const uint8_t* next = buffer;
         size_t remaining = total;
         do {
-            const ssize_t n = SocketSend(Descriptor(), buffer + (total - remaining), remaining);
+            const ssize_t n = SocketSend(Descriptor(), next, remaining);
             if (n == 0)
                 break;
             if (n > 0) {
+                next += n;
                 remaining -= static_cast<size_t>(n);
                 continue;
             }
             std::string message;
             CheckSocketError(WSAEWOULDBLOCK, message);
-            int waitMs = -1;
-            if (timeOut_ > 0) {
-                const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                    deadline - std::chrono::steady_clock::now());
-                if (left.count() <= 0) {
-                    canceled_ = true; // the time-out, as the timer would have reported it
-                    break;
-                }
-                waitMs = static_cast<int>(left.count());
+            if (held.empty()) {
+                held.assign(reinterpret_cast<const char*>(next), remaining);
+                next = reinterpret_cast<const uint8_t*>(held.data());
             }
-            pollfd room{Descriptor(), POLLOUT, 0};
-            poll(&room, 1, waitMs);
+            if (!wait.Turn(ShortWaitMs))
+                throw EAbortError("Socket send aborted"); // the component was freed meanwhile
         } while (remaining > 0 && !canceled_);
     }
     if (canceled_) {
@@ -119,7 +113,7 @@ void TPowersock::ReadLn(std::string& line)
     size_t taken = 0;
     TimerOn();
     TimerGuard guard(*this);
-    const auto lifetime = Lifetime();
+    auto wait = EventWait::Of(Lifetime());
     bool lineEnd = false;
     size_t lineLength = 0;
     do {
@@ -153,8 +147,8 @@ void TPowersock::ReadLn(std::string& line)
             std::string message;
             CheckSocketError(WSAEWOULDBLOCK, message);
         }
-        NextTurn(n < 0);
-        LeaveIfFreed<EAbortError>(lifetime, "Socket readln aborted");
+        if (!wait.Turn(ReadTurnMs(n < 0)))
+            throw EAbortError("Socket readln aborted"); // the component was freed meanwhile
     } while (!canceled_);
 
     if (canceled_) {
@@ -205,7 +199,7 @@ void TPowersock::CaptureString(std::string& text, int32_t count)
     bytesReceived_ = 0;
     TimerOn();
     TimerGuard guard(*this);
-    const auto lifetime = Lifetime();
+    auto wait = EventWait::Of(Lifetime());
     while (!canceled_ && (count == -1 || bytesReceived_ < count)) {
         const ssize_t n = SocketRecv(Descriptor(), dataBuffer_.data(), ReceiveSize, 0);
         if (n == 0)
@@ -216,11 +210,11 @@ void TPowersock::CaptureString(std::string& text, int32_t count)
                 keep = text.size() >= captureLimit_ ? 0 : std::min(keep, captureLimit_ - text.size());
             text.append(reinterpret_cast<const char*>(dataBuffer_.data()), keep);
             bytesReceived_ += n;
-            if (OnPacketReceived) {
-                FireEvent(OnPacketReceived, this);
-                LeaveIfFreed<EAbortError>(lifetime, "Socket capture aborted");
-            }
+            if (!FiredAndAlive(Lifetime(), OnPacketReceived, this))
+                throw EAbortError("Socket capture aborted");
             TimerOn(); // the timer runs on with the same interval: TimeOut bounds the whole capture
+            if (captureEnd_ && captureEnd_(text))
+                break;
         } else {
             lastError_ = LastSocketError();
             if (lastError_ == WSAENOTCONN)
@@ -228,8 +222,8 @@ void TPowersock::CaptureString(std::string& text, int32_t count)
             std::string message;
             CheckSocketError(WSAEWOULDBLOCK, message);
         }
-        NextTurn(n < 0);
-        LeaveIfFreed<EAbortError>(lifetime, "Socket capture aborted");
+        if (!wait.Turn(ReadTurnMs(n < 0)))
+            throw EAbortError("Socket capture aborted"); // the component was freed meanwhile
     }
     if (canceled_) {
         canceled_ = false;
@@ -243,14 +237,12 @@ uint16_t TPowersock::Accept()
     // Ask again for notices: the socket may have started listening since it was registered.
     AsyncSelect(Descriptor(), socketWindow_, SocketNotice, NoticeEvents);
     // An accept notice ends the wait too; without it a pending connection would wait for ever.
-    const auto lifetime = Lifetime();
-    while (!lookupDone_ && !canceled_ && !acceptNoticed_) {
-        WaitForEvents(ShortWaitMs);
-        LeaveIfFreed<ESockError>(lifetime, "Accepting Canceled");
-    }
+    auto wait = EventWait::Of(Lifetime());
+    if (!wait.Until([this] { return lookupDone_ || canceled_ || acceptNoticed_; }, ShortWaitMs))
+        throw ESockCanceled("Accepting Canceled");
     acceptNoticed_ = false;
     if (canceled_)
-        throw ESockError("Accepting Canceled");
+        throw ESockCanceled("Accepting Canceled");
     if (!succeeded_)
         throw ESockError("Error creating Data Connection");
     sockaddr_in peer{};

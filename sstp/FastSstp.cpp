@@ -96,8 +96,7 @@ void TFastSstp::Loaded()
     TPowersock::Loaded();
     resendTimer_->SetInterval(static_cast<uint32_t>(interval_));
     resendTimer_->SetEnabled(true); // whatever Sleep says; ticks look at Sleep themselves
-    if (OnResendCountChange)
-        FireEvent(OnResendCountChange, this);
+    FireEvent(OnResendCountChange, this);
 }
 
 void TFastSstp::SetInterval(int32_t interval)
@@ -126,13 +125,12 @@ TSstpResult TFastSstp::SendScriptList(const std::vector<std::string>& lines, TSs
 {
     sstp::RequestParts parts;
     parts.sender = sstpSender_;
-    parts.charSet = charSet_;
     parts.scriptLines = lines;
     parts.options = options;
     parts.wnd = wnd;
     parts.method = sstpMethod_;
     parts.replyWindow = hiddenWindow_;
-    sstp::EncodeForCharSet(parts);
+    sstp::EncodeShiftJis(parts);
     const auto lifetime = Lifetime();
     const TSstpResult result = Transmit(sstp::ComposeRequest(parts));
     return lifetime.expired() ? result : LastResult();
@@ -170,8 +168,7 @@ TSstpResult TFastSstp::Transmit(const std::vector<std::string>& request)
             return result;
         resendTimer_->SetEnabled(!sleep_);
         if (OnAfterConnection) {
-            FireEvent(OnAfterConnection, this);
-            if (lifetime.expired())
+            if (!FiredAndAlive(lifetime, OnAfterConnection, this))
                 return result;
             // A request the handler made was refused and stopped the timer; this delivery is the one
             // that ends now, so it starts the timer again rather than leave the queue stalled.
@@ -234,8 +231,9 @@ void TFastSstp::SendLine(const std::string& line)
 void TFastSstp::ReadReply()
 {
     SetCaptureLimit(MaxReplyBytes);
+    SetCaptureEnd(sstp::ReplyComplete); // mascots keep the connection open after their reply
     std::string received;
-    CaptureString(received, -1); // until the peer closes; when it raises, nothing read is kept
+    CaptureString(received, -1); // to the reply's empty line or the peer's close; when it raises, nothing read is kept
     replyText_ += received;
     replyLines_ = sstp::SplitLines(replyText_);
 }
@@ -278,8 +276,7 @@ intptr_t TFastSstp::CopyDataWndProc(uint32_t message, uintptr_t, intptr_t lParam
 void TFastSstp::AddResend(int32_t id, const std::string& script, TSstpOptions options)
 {
     resendQueue_.push_back(std::make_unique<TSstpResendItem>(TSstpResendItem{id, script, options}));
-    if (OnResendCountChange)
-        FireEvent(OnResendCountChange, this);
+    FireEvent(OnResendCountChange, this);
 }
 
 void TFastSstp::ResendTick(TComponent*)
@@ -293,35 +290,24 @@ void TFastSstp::ResendTick(TComponent*)
     TSstpResendItem* item = resendQueue_.front().get();
     const int32_t id = item->ID;
     const std::string script = item->Script; // the handlers' copy: one of them may free the item
-    if (OnResendTrying) {
-        FireEvent(OnResendTrying, this, id, script);
-        if (lifetime.expired())
-            return;
-    }
+    if (!FiredAndAlive(lifetime, OnResendTrying, this, id, script))
+        return;
     const TSstpResult result = SendScript(script, item->Options);
     if (lifetime.expired())
         return;
     if (sstp::IsFinalResult(result)) {
-        if (OnResendEnd) {
-            FireEvent(OnResendEnd, this, id, script);
-            if (lifetime.expired())
-                return;
-        }
+        if (!FiredAndAlive(lifetime, OnResendEnd, this, id, script))
+            return;
         auto queued = std::find_if(resendQueue_.begin(), resendQueue_.end(),
                                    [item](const auto& entry) { return entry.get() == item; });
         if (queued != resendQueue_.end()) {
             std::unique_ptr<TSstpResendItem> finished = std::move(*queued); // freed after the event
             resendQueue_.erase(queued);
-            if (OnResendCountChange) {
-                FireEvent(OnResendCountChange, this);
-                if (lifetime.expired())
-                    return;
-            }
+            if (!FiredAndAlive(lifetime, OnResendCountChange, this))
+                return;
         }
-    } else if (OnResendResend) {
-        FireEvent(OnResendResend, this, id, script);
-        if (lifetime.expired())
-            return;
+    } else if (!FiredAndAlive(lifetime, OnResendResend, this, id, script)) {
+        return;
     }
     resendTimer_->SetEnabled(true);
 }

@@ -21,7 +21,7 @@
 
 #include <jpeglib.h>
 
-#include "bench/gallery/ThreadTime.h"
+#include "bench/PairedRuns.h"
 #include "gallery/ImageList.h"
 #include "image/Jpeg.h"
 #include "gallery/Thumbnail.h"
@@ -90,23 +90,11 @@ void Floor(const std::string& path)
     std::fclose(file);
 }
 
-using bench::Seconds;
-
-// Each iteration makes the thumbnails (the measured time) and runs the floor on the same files; the
-// counters compare the best rounds of both.
+// Each pair makes the thumbnails and runs the floor on the same files.
 void RunAgainstFloor(benchmark::State& state, const std::vector<std::string>& files)
 {
-    double bestThumb = 1e9, bestFloor = 1e9;
-    for (auto _ : state) {
-        const double floor = Seconds([&] { for (const auto& f : files) Floor(f); });
-        const double thumb = Seconds([&] { for (const auto& f : files) benchmark::DoNotOptimize(Thumbnail(f)); });
-        state.SetIterationTime(thumb);
-        bestThumb = std::min(bestThumb, thumb);
-        bestFloor = std::min(bestFloor, floor);
-    }
-    state.counters["thumb_ms"] = bestThumb * 1e3;
-    state.counters["floor_ms"] = bestFloor * 1e3;
-    state.counters["ratio"] = bestThumb / bestFloor;
+    bench::RunPairs(state, [&] { for (const auto& f : files) benchmark::DoNotOptimize(Thumbnail(f)); },
+                    [&] { for (const auto& f : files) Floor(f); });
     double bytes = 0;
     for (const auto& f : files)
         bytes += double(std::filesystem::file_size(f));

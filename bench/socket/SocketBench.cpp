@@ -6,19 +6,17 @@
 #include <QCoreApplication>
 
 #include <arpa/inet.h>
-#include <atomic>
 #include <chrono>
 #include <netinet/in.h>
-#include <poll.h>
 #include <stdexcept>
 #include <string>
 #include <sys/resource.h>
 #include <sys/socket.h>
-#include <thread>
 #include <unistd.h>
 
 #include "platform/Exceptions.h"
 #include "socket/Psock.h"
+#include "tests/socket/SocketTestSupport.h"
 
 namespace {
 
@@ -28,68 +26,19 @@ const std::string Request = "SEND SSTP/1.4\r\nSender: bench\r\nScript: hello\\e\
 const std::string Reply = "SSTP/1.4 200 OK\r\nSender: peer\r\n\r\n";
 
 // Answers every connection with Reply once the request is complete; with `holdOpen` it sends nothing
-// and keeps the connection until it is stopped.
-class LocalPeer {
-public:
-    explicit LocalPeer(bool holdOpen) : holdOpen_(holdOpen)
-    {
-        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            listen(listener_, 64) != 0 || getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            throw std::runtime_error("cannot listen");
-        port_ = ntohs(address.sin_port);
-        thread_ = std::thread([this] { Run(); });
-    }
-    ~LocalPeer()
-    {
-        stop_ = true;
-        thread_.join();
-        close(listener_);
-    }
-    uint16_t Port() const { return port_; }
-
-private:
-    bool Ready(int socket)
-    {
-        pollfd ready{socket, POLLIN, 0};
-        while (!stop_)
-            if (poll(&ready, 1, 20) > 0)
-                return true;
-        return false;
-    }
-    void Run()
-    {
-        while (Ready(listener_)) {
-            const int client = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-            if (client < 0)
-                continue;
-            if (holdOpen_) {
-                Ready(client); // until stopped or the client goes
-            } else {
-                std::string received;
-                char chunk[4096];
-                while (received.find("\r\n\r\n") == std::string::npos) {
-                    const ssize_t n = recv(client, chunk, sizeof chunk, 0);
-                    if (n <= 0)
-                        break;
-                    received.append(chunk, static_cast<size_t>(n));
-                }
-                send(client, Reply.data(), Reply.size(), MSG_NOSIGNAL);
-            }
-            close(client);
-        }
-    }
-
-    bool holdOpen_;
-    int listener_ = -1;
-    uint16_t port_ = 0;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-};
+// and keeps the connection until the client goes or the peer is stopped.
+vorlane::test::TestPeer StartLocalPeer(bool holdOpen)
+{
+    if (holdOpen)
+        return vorlane::test::TestPeer([](int client, vorlane::test::TestPeer& peer) { peer.ReceiveAll(client); }, 64,
+                              vorlane::test::TestPeer::EveryConnection);
+    return vorlane::test::TestPeer(
+        [](int client, vorlane::test::TestPeer& peer) {
+            peer.ReceiveUntil(client, "\r\n\r\n");
+            vorlane::test::TestPeer::SendAll(client, Reply);
+        },
+        64, vorlane::test::TestPeer::EveryConnection);
+}
 
 // The floor: the same exchange in blocking calls.
 std::string BlockingExchange(uint16_t port)
@@ -137,7 +86,8 @@ double Microseconds(Clock::duration d)
 
 void BM_ConnectToEndOfCapture(benchmark::State& state)
 {
-    LocalPeer peer(false);
+    vorlane::test::TestPeer peer = StartLocalPeer(false);
+    peer.SetWakesLoop(false); // its wake-ups would land in the waits measured
     vorlane::TPowersock sock;
     sock.SetHost("127.0.0.1");
     sock.SetPort(peer.Port());
@@ -172,7 +122,8 @@ double ThreadCpuSeconds()
 
 void BM_CpuDuringTimedOutCapture(benchmark::State& state)
 {
-    LocalPeer peer(true);
+    vorlane::test::TestPeer peer = StartLocalPeer(true);
+    peer.SetWakesLoop(false);
     vorlane::TPowersock sock;
     sock.SetHost("127.0.0.1");
     sock.SetPort(peer.Port());

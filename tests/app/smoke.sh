@@ -1,8 +1,9 @@
 #!/bin/bash
 # Starts the real Vorlane16 on a virtual X display with an empty program folder and settings folder,
 # waits for its window, checks the title, closes it as a window manager would, and checks the gallery
-# file and the settings file it leaves. Then starts it with a desktop setting it cannot read: the
-# start-up error box must appear and, once closed, the program must end with status 1.
+# file and the settings file it leaves, and that it said nothing of a missing XDG_RUNTIME_DIR. Then
+# starts it with a desktop setting it cannot read: the start-up error box must appear and, once closed,
+# the program must end with status 1.
 #   smoke.sh PATH-TO-Vorlane16 PATH-TO-x-close-window PATH-TO-damage-registry
 set -euo pipefail
 program="$1"
@@ -31,10 +32,12 @@ closer_pid=$!
 status=0
 # Under the leak checker, fontconfig's process-long data is not the program's leak.
 export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$(dirname "$0")/lsan.supp"
-env -u WAYLAND_DISPLAY HOME="$work/home" XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb \
-  timeout 60 "$work/program/Vorlane16" || status=$?
-wait "$closer_pid" || { echo "the window was not found"; exit 1; }
-[ "$status" -eq 0 ] || { echo "Vorlane16 ended with status $status"; exit 1; }
+env -u WAYLAND_DISPLAY -u XDG_RUNTIME_DIR HOME="$work/home" XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb \
+  timeout 60 "$work/program/Vorlane16" 2>"$work/stderr" || status=$?
+wait "$closer_pid" || { echo "the window was not found"; cat "$work/stderr"; exit 1; }
+[ "$status" -eq 0 ] || { echo "Vorlane16 ended with status $status"; cat "$work/stderr"; exit 1; }
+# A session without XDG_RUNTIME_DIR (a plain login, su, a container) starts quietly.
+if grep -q XDG_RUNTIME_DIR "$work/stderr"; then echo "the start was not quiet:"; cat "$work/stderr"; exit 1; fi
 
 title="$(cat "$work/title")"
 [ "$title" = "${prefix}画集" ] || { echo "unexpected title: '$title'"; exit 1; }

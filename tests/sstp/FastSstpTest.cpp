@@ -2,7 +2,6 @@
 
 #include "platform/Exceptions.h"
 #include "sstp/WallpaperAnnouncement.h"
-#include "tests/sstp/SstpTestApp.h"
 #include "tests/sstp/SstpTestServer.h"
 
 #include <QTimer>
@@ -53,12 +52,6 @@ protected:
     std::unique_ptr<TFastSstp> sstp_;
 };
 
-int32_t UnusedPort()
-{
-    SstpTestServer server({}); // listens, then closes its socket when it goes
-    return server.Port();
-}
-
 TEST_F(FastSstpTest, AnnouncementGoesOutByteForByteInShiftJis)
 {
     const std::pair<std::string, std::string> cases[] = {
@@ -83,16 +76,24 @@ TEST_F(FastSstpTest, AnnouncementGoesOutByteForByteInShiftJis)
     }
 }
 
-TEST_F(FastSstpTest, NameWithoutShiftJisFormGoesOutInUtf8)
+// Mascots read every request as Shift_JIS: a character it lacks, or bytes that are not UTF-8, turn
+// into "?" and the rest of the announcement stays readable.
+TEST_F(FastSstpTest, WhatShiftJisCannotExpressGoesOutAsQuestionMarks)
 {
-    SstpTestServer server({Reply("SSTP/1.4 200 OK\r\n")});
-    sstp_->SetPort(server.Port());
-    AnnounceWallpaper(*sstp_, "/pictures/\xE2\x82\xAC.jpg"); // the euro sign
-    ASSERT_TRUE(server.WaitForConnections(1));
-    EXPECT_EQ(server.Requests().at(0), "SEND SSTP/1.0\r\nSender: Vorlane\r\nCharSet: UTF-8\r\n"
-                                       "Script: 壁紙を\xE2\x82\xAC.jpgに設定しました\r\n"
-                                       "Option: nodescript\r\n\r\n\r\n");
-    EXPECT_EQ(sstp_->CharSet(), "Shift_JIS"); // the next request tries Shift_JIS again
+    const std::pair<std::string, std::string> cases[] = {
+        {"/pictures/caf\xC3\xA9 \xC3\xBC\xC3\x9F\xE2\x82\xAC\xF0\x9F\x98\x80表.jpg", "caf? ????\x95\x5C.jpg"},
+        {"/pictures/a\xFF\xE3\x81" "b.jpg", "a??b.jpg"},
+    };
+    for (const auto& [path, sjisName] : cases) {
+        SstpTestServer server({Reply("SSTP/1.4 200 OK\r\n")});
+        sstp_->SetPort(server.Port());
+        AnnounceWallpaper(*sstp_, path);
+        ASSERT_TRUE(server.WaitForConnections(1));
+        EXPECT_EQ(server.Requests().at(0), "SEND SSTP/1.0\r\nSender: Vorlane\r\nCharSet: Shift_JIS\r\n"
+                                           "Script: " + SjisPrefix + sjisName + SjisSuffix + "\r\n"
+                                           "Option: nodescript\r\n\r\n\r\n")
+            << path;
+    }
 }
 
 TEST_F(FastSstpTest, RequestCarriesEntriesTheCurrentSenderAndAnHWndLine)
@@ -159,6 +160,24 @@ TEST_F(FastSstpTest, PeerThatClosesAtOnceOrStaysOpenGivesOther)
     EXPECT_EQ(result, srBreak);
 }
 
+// Mascots answer and keep the connection open: the reply ends at its empty line, with the status the
+// server gave, and the component closes (the time-out would have given srOther).
+TEST_F(FastSstpTest, ReplyEndsAtItsEmptyLineThoughTheServerStaysOpen)
+{
+    const std::pair<std::string, TSstpResult> cases[] = {
+        {"SSTP/1.4 200 OK\r\nCharset: Shift_JIS\r\n\r\n", srOk},
+        {"SSTP/1.1 204 No Content\n\n", srNoContent},
+        {"SSTP/1.4 400 Bad Request\r\n\r", srBadRequest},
+    };
+    for (const auto& [reply, expected] : cases) {
+        TSstpResult result = srOther;
+        Exchange("x", Reply(reply, PeerBehaviour::ReplyAndStayOpen), &result);
+        EXPECT_EQ(result, expected) << reply;
+        EXPECT_EQ(sstp_->ReplyText(), reply);
+        EXPECT_FALSE(sstp_->Connected());
+    }
+}
+
 long PeakResidentKiB()
 {
     rusage usage{};
@@ -181,7 +200,7 @@ TEST_F(FastSstpTest, FloodingPeerCannotMakeTheReplyGrow)
 
 TEST_F(FastSstpTest, NoListenerRaisesFromSendScriptButNotFromTheAnnouncement)
 {
-    sstp_->SetPort(UnusedPort());
+    sstp_->SetPort(test::ClosedPort());
     int afterConnection = 0;
     sstp_->OnAfterConnection = [&](TComponent*) { ++afterConnection; };
     EXPECT_THROW(sstp_->SendScript("x", {}), ESockError);
@@ -195,6 +214,22 @@ TEST_F(FastSstpTest, NoListenerRaisesFromSendScriptButNotFromTheAnnouncement)
     TSstpResult result = srOther;
     Exchange("x", Reply("SSTP/1.4 200 OK\r\n"), &result);
     EXPECT_EQ(result, srOk);
+}
+
+// A mascot started after an announcement found nobody listening gets the next announcement: the
+// socket of a failed attempt is not used again.
+TEST_F(FastSstpTest, MascotStartedAfterARefusedAnnouncementGetsTheNextOne)
+{
+    const uint16_t port = test::ClosedPort();
+    sstp_->SetPort(port);
+    AnnounceWallpaper(*sstp_, "/pictures/a.jpg");
+    EXPECT_EQ(sstp_->StatusCode(), 0);
+
+    SstpTestServer mascot({Reply("SSTP/1.4 200 OK\r\n")}, false, port);
+    AnnounceWallpaper(*sstp_, "/pictures/b.jpg");
+    ASSERT_TRUE(mascot.WaitForConnections(1));
+    EXPECT_THAT(mascot.Requests().at(0), ::testing::HasSubstr("Script: " + SjisPrefix + "b.jpg" + SjisSuffix));
+    EXPECT_EQ(sstp_->StatusCode(), 200);
 }
 
 TEST_F(FastSstpTest, NestedRequestDuringTheWaitIsRefusedUnsent)
@@ -290,7 +325,7 @@ TEST_F(FastSstpTest, ResendQueueKeepsAScriptUntilAFinalAnswer)
         events.push_back("count " + std::to_string(sstp_->ResendCount()));
     };
     sstp_->AddResend(7, "こんにちは", {soNoDescript});
-    ASSERT_TRUE(test::PumpUntil([&] { return sstp_->ResendCount() == 0; }));
+    ASSERT_TRUE(test::WaitUntil([&] { return sstp_->ResendCount() == 0; }));
     EXPECT_THAT(events, ElementsAre("count 1", "trying 7 こんにちは", "resend 7 queued 1", "trying 7 こんにちは",
                                     "resend 7 queued 1", "trying 7 こんにちは", "resend 7 queued 1",
                                     "trying 7 こんにちは", "end 7 head 7", "count 0"));

@@ -163,7 +163,7 @@ TEST_F(WallpaperToolTest, GalleryEntryIsSetAndAnnouncedOnlyOnceADesktopShowedIt)
             ::_exit(77);
         test::SstpTestServer mascot({{test::PeerBehaviour::ReplyAndClose, "SSTP/1.4 200 OK\r\n\r\n"},
                                      {test::PeerBehaviour::ReplyAndClose, "SSTP/1.4 200 OK\r\n\r\n"}},
-                                    9801);
+                                    false, 9801);
         int failures = 0;
         const auto check = [&](bool holds, const std::string& what) {
             if (!holds) {

@@ -45,7 +45,9 @@ const std::array<CommandInfo, 6> Commands = {{
     {"move", "move FILE FROM TO", 3, 3, false, "move an entry as a drag in the window does",
      "Moves entry FROM so that it stands just before entry TO, as dropping it on TO in the window does,\n"
      "then saves FILE. Moving down, the entry ends at TO-1; moving up, at TO. Moving an entry onto itself\n"
-     "or onto the next entry changes nothing. Both indexes count from 0."},
+     "or onto the next entry changes nothing. Both indexes count from 0. TO may also be the number of\n"
+     "entries, the place after the last one: the entry then becomes the last (as two drags in the window\n"
+     "do: onto the last entry, then the last entry back onto it)."},
     {"thumbs", "thumbs FILE OUT.png", 2, 2, false, "write all images side by side into a PNG",
      "Writes OUT.png: every image of the gallery side by side, 32x32 each, the placeholder first and then\n"
      "one thumbnail per entry in order. Transparent pixels of a mask are transparent in the PNG."},

@@ -1,5 +1,7 @@
 #include "tools/vorlane-gsk/Text.h"
 
+#include <cstdio>
+
 #include "platform/CodePage.h"
 
 namespace vorlane::gsk {
@@ -69,6 +71,29 @@ std::string DisplayText(std::string_view bytes)
         } else {
             result.append(bytes.substr(i, length));
             i += length;
+        }
+    }
+    return result;
+}
+
+std::string TerminalText(std::string_view bytes)
+{
+    const std::string text = DisplayText(bytes);
+    std::string result;
+    result.reserve(text.size());
+    char escaped[8];
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        if (byte < 0x20 || byte == 0x7F) {
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", unsigned(byte));
+            result += escaped;
+        } else if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) { // U+0080 to U+009F
+            std::snprintf(escaped, sizeof escaped, "\\u%04X", unsigned(next));
+            result += escaped;
+            ++i;
+        } else {
+            result += char(byte);
         }
     }
     return result;

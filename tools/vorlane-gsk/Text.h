@@ -13,4 +13,8 @@ bool IsValidUtf8(std::string_view bytes);
 // each byte that is not part of a valid UTF-8 sequence becomes U+FFFD. Never fails.
 std::string DisplayText(std::string_view bytes);
 
+// DisplayText for a terminal: control characters (C0, DEL and C1) are shown as \xHH or \uHHHH, so that a
+// name can neither split a line nor send the terminal a command (a new title, a cursor move).
+std::string TerminalText(std::string_view bytes);
+
 } // namespace vorlane::gsk

@@ -108,7 +108,7 @@ TEST_F(WallpaperToolTest, AutostartShowsTheRecordedWallpaperAgainOnANewServerAnd
 
     // Damaged, missing: nothing is drawn, and stderr says why.
     StartSession(session);
-    const std::vector<Rgb> untouched = session->Screenshot();
+    const std::vector<Rgb> untouched = session->Screenshot().pixels;
     ::setenv("XDG_CONFIG_HOME", (folder_ / "config").c_str(), 1);
     const auto key = registry::CreateKey(registry::Root, "Control Panel\\Desktop");
     ASSERT_TRUE(key);
@@ -125,7 +125,7 @@ TEST_F(WallpaperToolTest, AutostartShowsTheRecordedWallpaperAgainOnANewServerAnd
     const Outcome missing = Run(AutostartCommand());
     EXPECT_EQ(missing.status, 4);
     EXPECT_NE(missing.errors.find("no wallpaper is recorded"), std::string::npos) << missing.errors;
-    EXPECT_TRUE(session->Screenshot() == untouched);
+    EXPECT_TRUE(session->Screenshot().pixels == untouched);
 }
 
 // Brings the loopback interface of a new network namespace up.

@@ -17,19 +17,15 @@ using test::SessionProgram;
 
 class DesktopProgramTest : public ::testing::Test {
 protected:
-    // Starts the session; skips (outside CI) when a program is missing.
-    void Begin(const std::vector<std::string>& programs)
+    // Starts the session; skips (outside CI) when a program is missing. False when the test is over.
+    bool Begin(const std::vector<std::string>& programs)
     {
-        std::string missing;
-        if (!test::NeedPrograms(programs, missing)) {
-            if (std::getenv("CI"))
-                FAIL() << "not installed: " << missing << " (scripts/setup-debian.sh installs it)";
-            GTEST_SKIP() << "not installed: " << missing << "; scripts/setup-debian.sh installs it";
-        }
-        // One session for every case of this process: GLib's settings keep the first bus they reached.
-        static DesktopSession session;
-        session_ = &session;
-        ASSERT_EQ(session_->Failure(), "");
+        [&] {
+            VORLANE_NEED_PROGRAMS(programs);
+            session_ = &test::SharedDesktopSession();
+            ASSERT_EQ(session_->Failure(), "");
+        }();
+        return !IsSkipped() && !HasFailure();
     }
 
     // Starts the desktop program and waits until its desktop window covers the screen.
@@ -103,7 +99,8 @@ protected:
 
 TEST_F(DesktopProgramTest, PlainWindowManagerShowsTheRootPixmap)
 {
-    Begin({"Xvfb", "dbus-daemon", "openbox"});
+    if (!Begin({"Xvfb", "dbus-daemon", "openbox"}))
+        return;
     auto windowManager = session_->Start({"openbox", "--sm-disable"});
     ShowsEveryWallpaper();
     EXPECT_TRUE(windowManager->Running());
@@ -111,38 +108,43 @@ TEST_F(DesktopProgramTest, PlainWindowManagerShowsTheRootPixmap)
 
 TEST_F(DesktopProgramTest, XfceDesktop)
 {
-    Begin({"Xvfb", "dbus-daemon", "openbox", "xfdesktop"});
+    if (!Begin({"Xvfb", "dbus-daemon", "openbox", "xfdesktop"}))
+        return;
     // xfdesktop shows its desktop once a window manager runs.
     auto windowManager = session_->Start({"openbox", "--sm-disable"});
-    StartDesktop({"xfdesktop", "--sm-client-disable"});
+    ASSERT_NO_FATAL_FAILURE(StartDesktop({"xfdesktop", "--sm-client-disable"}));
     ShowsEveryWallpaper();
 }
 
 TEST_F(DesktopProgramTest, MateDesktopDrawnByCaja)
 {
-    Begin({"Xvfb", "dbus-daemon", "caja"});
-    StartDesktop({"caja", "--no-default-window", "--force-desktop"});
+    if (!Begin({"Xvfb", "dbus-daemon", "caja"}))
+        return;
+    ASSERT_NO_FATAL_FAILURE(StartDesktop({"caja", "--no-default-window", "--force-desktop"}));
     ShowsEveryWallpaper();
 }
 
 TEST_F(DesktopProgramTest, LxdeDesktopDrawnByPcmanfm)
 {
-    Begin({"Xvfb", "dbus-daemon", "pcmanfm"});
-    StartDesktop({"pcmanfm", "--desktop"});
+    if (!Begin({"Xvfb", "dbus-daemon", "pcmanfm"}))
+        return;
+    ASSERT_NO_FATAL_FAILURE(StartDesktop({"pcmanfm", "--desktop"}));
     ShowsEveryWallpaper();
 }
 
 TEST_F(DesktopProgramTest, LxqtDesktopDrawnByPcmanfmQt)
 {
-    Begin({"Xvfb", "dbus-daemon", "pcmanfm-qt"});
+    if (!Begin({"Xvfb", "dbus-daemon", "pcmanfm-qt"}))
+        return;
     ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-    StartDesktop({"pcmanfm-qt", "--desktop"});
+    ASSERT_NO_FATAL_FAILURE(StartDesktop({"pcmanfm-qt", "--desktop"}));
     ShowsEveryWallpaper();
 }
 
 TEST_F(DesktopProgramTest, SwayHeadlessShowsItThroughSwaymsg)
 {
-    Begin({"Xvfb", "dbus-daemon", "sway", "swaymsg", "swaybg", "grim", "setpriv"});
+    if (!Begin({"Xvfb", "dbus-daemon", "sway", "swaymsg", "swaybg", "grim", "setpriv"}))
+        return;
     sway_ = std::make_unique<test::Sway>(*session_);
     ASSERT_EQ(sway_->Failure(), "");
     ::setenv("SWAYSOCK", sway_->Socket().c_str(), 1);

@@ -61,13 +61,19 @@ SessionProgram::~SessionProgram()
     }
 }
 
-bool NeedPrograms(const std::vector<std::string>& programs, std::string& missing)
+std::string MissingPrograms(const std::vector<std::string>& programs)
 {
-    missing.clear();
+    std::string missing;
     for (const auto& program : programs)
-        if (!ServerProcess::Installed(program))
+        if (program.find('/') != std::string::npos ? ::access(program.c_str(), X_OK) != 0 : !ServerProcess::Installed(program))
             missing += (missing.empty() ? "" : ", ") + program;
-    return missing.empty();
+    return missing;
+}
+
+DesktopSession& SharedDesktopSession()
+{
+    static DesktopSession session;
+    return session;
 }
 
 namespace {

@@ -21,6 +21,11 @@ typedef struct _GDBusConnection GDBusConnection;
 
 namespace vorlane::test {
 
+class DesktopSession;
+// The one session of this test process, started on first use: GLib's settings keep the first session
+// bus they reached, so every case of a process shares it.
+DesktopSession& SharedDesktopSession();
+
 // What a screen shows, each pixel 0xRRGGBB.
 struct Screen {
     int width = 0;
@@ -46,9 +51,20 @@ private:
     bool ended_ = false;
 };
 
-// The programs a test needs: the test is skipped when one is missing, except in CI (CI set), where
-// every program the set-up script installs must be there.
-bool NeedPrograms(const std::vector<std::string>& programs, std::string& missing);
+// The programs a test needs, by name; empty when all are installed.
+std::string MissingPrograms(const std::vector<std::string>& programs);
+
+// Skips the test when a program it needs is missing, except in CI (CI set), where every program the
+// set-up script installs must be there and the test fails instead.
+#define VORLANE_NEED_PROGRAMS(...)                                                                        \
+    do {                                                                                                  \
+        const std::string missing_ = ::vorlane::test::MissingPrograms(__VA_ARGS__);                      \
+        if (!missing_.empty()) {                                                                          \
+            if (std::getenv("CI"))                                                                        \
+                FAIL() << "not installed: " << missing_ << " (scripts/setup-debian.sh installs it)";     \
+            GTEST_SKIP() << "not installed: " << missing_ << "; scripts/setup-debian.sh installs it";    \
+        }                                                                                                 \
+    } while (false)
 
 class DesktopSession {
 public:

@@ -146,6 +146,14 @@ void ConvertRow(const uint8_t* row, int bitsPerPixel, const std::array<Rgb, 256>
     }
 }
 
+// One monitor's part of the screen, in root-window pixels.
+struct ScreenArea {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
 // The screen's active RandR monitors, or the whole screen when the server names none (no RandR 1.5).
 std::vector<ScreenArea> ReadMonitors(Display* display, Window root, int width, int height)
 {
@@ -300,8 +308,6 @@ void Publish(Display* display, int screen, Pixmap pixmap)
     XUngrabServer(display);
 }
 
-} // namespace
-
 // One part of the screen a picture shows in (a monitor's part, or the tile), drawn a strip of rows at
 // a time: each strip goes to the server as soon as it is full, so only a few rows stay here.
 struct ShownArea {
@@ -313,6 +319,8 @@ struct ShownArea {
     int stripTop = 0;    // drawable row of the strip's first row
     int stripRows = 0;   // rows drawn into the strip so far
 };
+
+} // namespace
 
 struct X11RootDrawing::State {
     static constexpr int StripRows = 32;
@@ -420,8 +428,6 @@ X11RootDrawing::X11RootDrawing(bool tile) : state_(std::make_unique<State>()), t
 X11RootDrawing::~X11RootDrawing() = default;
 
 bool X11RootDrawing::Ready() const { return state_->visual != nullptr; }
-
-const std::vector<ScreenArea>& X11RootDrawing::Monitors() const { return state_->monitors; }
 
 void X11RootDrawing::Begin(int width, int height, int bitsPerPixel, std::span<const RgbQuad> palette)
 {

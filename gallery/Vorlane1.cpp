@@ -18,6 +18,7 @@
 #include "gallery/Thumbnail.h"
 #include "gallery/ThumbnailBatch.h"
 #include "gallery/View.h"
+#include "platform/DisplayName.h"
 #include "platform/Exceptions.h"
 #include "platform/FolderLock.h"
 #include "platform/Path.h"
@@ -182,7 +183,19 @@ std::vector<PublishedProperty> TVorlane::PublishedProperties()
     properties.push_back(IntegerProperty("FormWidth", formWidth_));
     properties.push_back(IntegerProperty("FormHeight", formHeight_));
     properties.push_back(StringProperty("InitialDir", initialDir_));
-    properties.push_back(StringProperty("ManagerName", managerName_));
+    // A Windows path read from a gallery file names no file here: the gallery keeps the path it was
+    // opened under, so that it is saved where it was loaded from, and the Windows path only names it.
+    PublishedProperty managerName = StringProperty("ManagerName", managerName_);
+    managerName.getString = [this] { return StoredManagerName(); };
+    managerName.setString = [this](const std::string& value) {
+        if (path::IsWindowsPath(value)) {
+            windowsName_ = value;
+        } else {
+            managerName_ = value;
+            windowsName_.clear();
+        }
+    };
+    properties.push_back(std::move(managerName));
     properties.push_back(StringProperty("IniManagerName", iniManagerName_));
     return properties;
 }
@@ -194,7 +207,7 @@ std::string TVorlane::GalleryFileName() const
 
 std::string TVorlane::Caption(const std::string& fileName)
 {
-    return path::ChangeFileExt(path::ExtractFileName(fileName), "");
+    return display::FileTitle(fileName);
 }
 
 void TVorlane::SetDefaultImages(const TImageList& defaults)
@@ -275,6 +288,7 @@ bool TVorlane::TakeContentOf(const std::string& fileName)
     initialDir_ = other.initialDir_;
     iniManagerName_ = other.iniManagerName_;
     managerName_ = other.managerName_;
+    windowsName_ = other.windowsName_;
     return true;
 }
 

@@ -217,15 +217,33 @@ ReplacedFile::~ReplacedFile()
 
 bool ReplacedFile::Write(std::span<const uint8_t> bytes)
 {
+    return Put(bytes, -1);
+}
+
+bool ReplacedFile::WriteAt(uint64_t offset, std::span<const uint8_t> bytes)
+{
+    return Put(bytes, off_t(offset));
+}
+
+bool ReplacedFile::Put(std::span<const uint8_t> bytes, off_t at)
+{
     if (state_ == State::Closed)
         return false;
     if (state_ == State::InPlace) {
-        content_.insert(content_.end(), bytes.begin(), bytes.end());
+        // Kept in memory until Commit(); `at` < 0 continues where the last append ended.
+        const size_t from = at < 0 ? appendAt_ : size_t(at);
+        if (content_.size() < from + bytes.size())
+            content_.resize(from + bytes.size());
+        std::copy(bytes.begin(), bytes.end(), content_.begin() + std::ptrdiff_t(from));
+        if (at < 0)
+            appendAt_ = from + bytes.size();
         return true;
     }
     size_t written = 0;
     while (!failed_ && written < bytes.size()) {
-        const ssize_t n = ::write(fd_, bytes.data() + written, bytes.size() - written);
+        const uint8_t* data = bytes.data() + written;
+        const size_t size = bytes.size() - written;
+        const ssize_t n = at < 0 ? ::write(fd_, data, size) : ::pwrite(fd_, data, size, at + off_t(written));
         if (n < 0 && errno == EINTR)
             continue;
         failed_ = n <= 0;

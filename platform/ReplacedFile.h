@@ -40,6 +40,9 @@ public:
     bool InPlace() const { return state_ == State::InPlace; }
     // Appends bytes; false once any write has failed.
     bool Write(std::span<const uint8_t> bytes);
+    // Writes bytes at `offset` from the file's start, for content that is produced out of order;
+    // false once any write has failed.
+    bool WriteAt(uint64_t offset, std::span<const uint8_t> bytes);
     // Closes the temporary file (after flushing it to the disk when `sync`) and renames it over the
     // target (flushing the folder too when `sync`), or writes the content in place (always flushed). False when any step failed; the target
     // then holds its old content.
@@ -53,6 +56,7 @@ private:
     bool CreateTemporary(mode_t mode);
     void DropTemporary();
     bool CommitInPlace();
+    bool Put(std::span<const uint8_t> bytes, off_t at); // at < 0: where the last append ended
 
     std::string target_;
     std::string temporary_;
@@ -62,6 +66,7 @@ private:
     bool failed_ = false;
     bool committed_ = false;
     std::vector<uint8_t> content_; // in place: the new content until Commit()
+    size_t appendAt_ = 0;          // in place: where Write() goes on
 };
 
 } // namespace vorlane

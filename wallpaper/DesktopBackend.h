@@ -11,6 +11,7 @@
 namespace vorlane {
 
 struct BmpRowsView;
+class X11RootDrawing;
 
 // What the desktop is asked to show: a bitmap file, centred or tiled from the top-left corner. An empty
 // path removes the wallpaper.
@@ -20,6 +21,9 @@ struct WallpaperRequest {
     // The picture's rows when the caller already holds them; a backend that draws the picture itself
     // (the X root pixmap) then need not read the file back.
     const BmpRowsView* rows = nullptr;
+    // The root's picture drawn while the file was written; the X root pixmap shows it when it still
+    // matches the file and the tiling.
+    X11RootDrawing* drawing = nullptr;
 };
 
 class DesktopBackend {
@@ -39,7 +43,7 @@ struct SessionFacts {
     bool swaySocket = false;             // SWAYSOCK names sway's IPC socket
     bool sessionBus = false;             // a session bus is announced and accepts a connection
     std::set<std::string> busNames;      // names owned on the session bus (none without a reachable bus)
-    std::set<std::string> processes;     // command names of this user's processes
+    std::set<std::string> processes;     // command names of this user's processes on this display
     std::set<std::string> gsettingsSchemas; // the background schemas that are installed
 };
 

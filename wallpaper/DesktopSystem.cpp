@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -11,6 +12,7 @@
 #include "wallpaper/CWallPaper.h"
 #include "wallpaper/Desktop.h"
 #include "wallpaper/DesktopBackend.h"
+#include "wallpaper/DesktopX11.h"
 
 namespace vorlane {
 namespace {
@@ -69,9 +71,10 @@ bool RecordedTiling()
     return text && ParseRegistryInteger(*text).value_or(0) != 0;
 }
 
-bool ApplyWallpaper(const std::string& path, bool tile)
+bool ApplyWallpaper(const std::string& path, bool tile, X11RootDrawing* drawing = nullptr)
 {
     WallpaperRequest request;
+    request.drawing = drawing;
     if (path != NoWallPaperText)
         request.path = path;
     request.tile = tile;
@@ -87,7 +90,20 @@ public:
             return false;
         const std::string path(param);
         const bool recorded = !(winIni & SPIF_UPDATEINIFILE) || RecordWallpaper(path);
-        return ApplyWallpaper(path, RecordedTiling()) && recorded;
+        const std::unique_ptr<X11RootDrawing> drawing = std::move(drawing_);
+        return ApplyWallpaper(path, RecordedTiling(), drawing.get()) && recorded;
+    }
+
+    PictureRows* PrepareDrawing() override
+    {
+        drawing_.reset();
+        const char* display = std::getenv("DISPLAY");
+        if (!display || !*display)
+            return nullptr;
+        auto drawing = std::make_unique<X11RootDrawing>(RecordedTiling());
+        if (drawing->Ready())
+            drawing_ = std::move(drawing);
+        return drawing_.get();
     }
 
     void BroadcastSettingChange(const char* section) override
@@ -99,6 +115,9 @@ public:
         if (const auto path = RecordedString("Wallpaper"))
             ApplyWallpaper(*path, RecordedTiling());
     }
+
+private:
+    std::unique_ptr<X11RootDrawing> drawing_; // from PrepareDrawing, for the next wallpaper
 };
 
 } // namespace

@@ -17,6 +17,8 @@ public:
     {
         if (request.path.empty())
             return ClearX11RootWallpaper();
+        if (request.drawing && request.drawing->Tile() == request.tile && request.drawing->Shows(request.path))
+            return request.drawing->Publish();
         if (request.rows)
             return SetX11RootWallpaper(*request.rows, request.tile);
         try {

@@ -53,6 +53,20 @@ TEST_F(AnnouncementTest, NoMascotListeningShowsNothing)
     EXPECT_FALSE(form_->FastSstp->Busy());
 }
 
+TEST_F(AnnouncementTest, WallpaperTheDesktopDidNotTakeIsNotAnnounced)
+{
+    SstpTestServer mascot({{PeerBehaviour::ReplyAndClose, "SSTP/1.4 200 OK\r\n\r\n"},
+                           {PeerBehaviour::ReplyAndClose, "SSTP/1.4 200 OK\r\n\r\n"}});
+    form_->FastSstp->SetPort(mascot.Port());
+    desktop_.applies = false;
+    form_->WallButton->click();
+    desktop_.applies = true;
+    form_->WallButton->click(); // its exchange, and any earlier one, is over when the click returns
+    EXPECT_EQ(desktop_.wallpapers.size(), 2u);
+    EXPECT_EQ(mascot.Accepted(), 1u);
+    EXPECT_TRUE(errors_.empty());
+}
+
 // A mascot as the real ones are: it answers a moment after the request, then keeps the connection
 // open. The window handles events while it waits, the announcement ends at the reply with the
 // mascot's status, and the next wallpaper set after it is announced too.

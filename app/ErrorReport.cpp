@@ -85,11 +85,29 @@ void SetErrorPresenter(ErrorPresenter presenter)
 
 void ShowException(const std::exception& error)
 {
-    const std::string text = ErrorBoxText(error.what());
+    ShowException(error, "");
+}
+
+void ShowException(const std::exception& error, const std::string& afterwards)
+{
+    std::string text = ErrorBoxText(error.what());
+    if (!afterwards.empty())
+        text += "\n\n" + afterwards;
     if (Presenter())
         Presenter()(ApplicationTitle(), text);
     else
         ShowErrorBox(ApplicationTitle(), text);
+}
+
+void ShowNotice(const std::string& text)
+{
+    if (Presenter()) {
+        Presenter()(ApplicationTitle(), text);
+        return;
+    }
+    QMessageBox box(QMessageBox::Information, QString::fromStdString(ApplicationTitle()),
+                    QString::fromStdString(text), QMessageBox::Ok);
+    box.exec();
 }
 
 void HandleCurrentException()

@@ -22,8 +22,14 @@ std::string ErrorBoxText(const std::string& message);
 using ErrorPresenter = std::function<void(const std::string& title, const std::string& text)>;
 void SetErrorPresenter(ErrorPresenter presenter); // an empty one restores the default
 
+// Tells the user something that is no error (what became of a file): an information box under the
+// program's title, through the same presenter as the errors.
+void ShowNotice(const std::string& text);
+
 // The central handler: shows the exception's message under the program's title; the program goes on.
 void ShowException(const std::exception& error);
+// The same, with a paragraph after the message (what the user can do now).
+void ShowException(const std::exception& error, const std::string& afterwards);
 void HandleCurrentException(); // inside a catch block, for any exception
 
 // Runs one command: an exception that escapes it ends the command and goes to the central handler.

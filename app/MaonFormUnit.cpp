@@ -1,9 +1,13 @@
 #include "app/MaonFormUnit.h"
 
 #include <algorithm>
+#include <climits>
+#include <optional>
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMenu>
@@ -21,6 +25,10 @@
 #include "app/Pictures.h"
 #include "gallery/ImageList.h"
 #include "gallery/Vorlane1.h"
+#include "image/PictureFile.h"
+#include "platform/CodePage.h"
+#include "platform/DisplayName.h"
+#include "platform/Exceptions.h"
 #include "platform/Path.h"
 #include "platform/Profile.h"
 #include "sstp/FastSstp.h"
@@ -37,6 +45,13 @@ namespace {
 constexpr const char* IniFileName = "Vorlane.ini";
 constexpr const char* IniSection = "Initial";
 constexpr const char* DefaultGalleryName = "画集";
+// Said after a save that found another program's version of the gallery file: the gallery file (twice),
+// then where the other version is now.
+constexpr const char* VersionsKeptText =
+    "画集 %s は、開いている間に他のプログラムが書き換えていました。この画面の画集を %s に保存し、"
+    "他のプログラムが保存した画集は %s に残しました。";
+// Added to the error of a close that could not save.
+constexpr const char* CloseAgainHint = "保存せずに閉じるには、もう一度閉じてください。";
 
 // A stored width or height is applied as it is, but no bigger than this: a damaged gallery file must not
 // make the window ask for gigabytes of backing store.
@@ -45,6 +60,75 @@ constexpr int MaxWindowSide = 8192;
 std::string EditText(const TGskForm& form)
 {
     return form.GskEdit->text().toStdString();
+}
+
+// "Manager" as this system names the gallery. A settings file brought from Windows holds a Windows path
+// in Shift_JIS, which names no file here: the gallery of that name in the program folder is meant, where
+// the galleries brought along go. Texts are UTF-8 here, so another name in Shift_JIS is read as such;
+// bytes that are neither stay as they are.
+std::string StartGalleryName(const std::string& stored)
+{
+    if (path::IsWindowsPath(stored))
+        return path::ProgramFolder() + display::FileName(stored);
+    if (!codepage::IsValidUtf8(stored))
+        if (std::optional<std::string> utf8 = codepage::ShiftJisToUtf8(stored))
+            return *utf8;
+    return stored;
+}
+
+// A picture that is not here (an entry of a gallery made on Windows that was not yet relinked, a file
+// since removed) ends the command with the open error, naming it as the user reads it, before anything
+// reaches the desktop: a missing bitmap would otherwise be handed on unchecked and announced.
+void RequirePicture(const std::string& picture)
+{
+    try {
+        OpenPictureFile(picture);
+    } catch (const EFOpenError&) {
+        throw EFOpenError(Format(msg::FOpenError, codepage::DisplayText(picture).c_str()));
+    }
+}
+
+// The gallery name typed in the name dialog, refused when no file of that name can exist in the
+// program folder (a "/" would name another folder; a name must fit the file system's limit): otherwise
+// every later save, and so every close, would fail.
+std::string GalleryNameFromDialog(const TGskForm& form)
+{
+    const std::string name = path::ProgramFolder() + EditText(form);
+    const std::string typed = EditText(form);
+    const std::string fileName = path::ExtractFileName(path::ChangeFileExt(name, ".gsk"));
+    if (typed.find('/') != std::string::npos || fileName.size() > NAME_MAX)
+        throw EFCreateError(Format(msg::FCreateError, (path::ProgramFolder() + typed + ".gsk").c_str()));
+    return name;
+}
+
+// A window is shown where its top (title bar and menus) lies on some monitor.
+bool TopIsShown(const QRect& window)
+{
+    const QPoint top(window.left() + std::min(window.width() / 2, 50), window.top() + 5);
+    for (const QScreen* screen : QGuiApplication::screens())
+        if (screen->geometry().contains(top))
+            return true;
+    return QGuiApplication::screens().isEmpty();
+}
+
+// `window` moved, at its size, onto the monitor nearest to its top.
+QRect OntoNearestMonitor(const QRect& window)
+{
+    const QPoint top(window.left() + std::min(window.width() / 2, 50), window.top() + 5);
+    QRect best;
+    long bestDistance = -1;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect area = screen->geometry();
+        const long dx = top.x() < area.left() ? area.left() - top.x() : std::max(0, top.x() - area.right());
+        const long dy = top.y() < area.top() ? area.top() - top.y() : std::max(0, top.y() - area.bottom());
+        if (bestDistance < 0 || dx + dy < bestDistance) {
+            bestDistance = dx + dy;
+            best = area;
+        }
+    }
+    const int left = std::clamp(window.left(), best.left(), std::max(best.left(), best.right() + 1 - window.width()));
+    const int top_ = std::clamp(window.top(), best.top(), std::max(best.top(), best.bottom() + 1 - window.height()));
+    return QRect(left, top_, window.width(), window.height());
 }
 
 } // namespace
@@ -179,7 +263,8 @@ void TMainForm::FormCreate()
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         Gallery->SetDisplayBitsPerPixel(screen->depth());
     IniFile = std::make_unique<TIniFile>(IniFileName);
-    StartManagerName = IniFile->ReadString(IniSection, "Manager", path::ProgramFolder() + DefaultGalleryName);
+    StartManagerName =
+        StartGalleryName(IniFile->ReadString(IniSection, "Manager", path::ProgramFolder() + DefaultGalleryName));
 }
 
 void TMainForm::FormShow()
@@ -188,20 +273,30 @@ void TMainForm::FormShow()
     Gallery->SetView(ListView);
     Gallery->SetManagerName(StartManagerName);
     LoadGallery();
-    move(x(), Gallery->FormTop());
-    move(Gallery->FormLeft(), y());
-    resize(std::min(Gallery->FormWidth(), MaxWindowSide), height());
-    resize(width(), std::min(Gallery->FormHeight(), MaxWindowSide));
+    ApplyStoredGeometry();
     OpenImage.InitialDir = Gallery->InitialDir();
     UpdateCaption();
 }
 
+// The window's client area is what is stored and restored: its frame is the window manager's, known only
+// once the window is on the screen, and storing one while restoring the other moved the window by the
+// frame's size at every session.
+void TMainForm::ApplyStoredGeometry()
+{
+    QRect stored(Gallery->FormLeft(), Gallery->FormTop(), std::clamp(Gallery->FormWidth(), 1, MaxWindowSide),
+                 std::clamp(Gallery->FormHeight(), 1, MaxWindowSide));
+    if (!TopIsShown(stored))
+        stored = OntoNearestMonitor(stored);
+    setGeometry(stored);
+}
+
 void TMainForm::FormClose()
 {
-    Gallery->SetFormTop(y());
-    Gallery->SetFormLeft(x());
-    Gallery->SetFormWidth(width());
-    Gallery->SetFormHeight(height());
+    const QRect client = geometry();
+    Gallery->SetFormTop(client.top());
+    Gallery->SetFormLeft(client.left());
+    Gallery->SetFormWidth(client.width());
+    Gallery->SetFormHeight(client.height());
     SaveGallery();
 }
 
@@ -214,15 +309,30 @@ void TMainForm::FormDestroy()
 
 void TMainForm::UpdateCaption()
 {
-    setWindowTitle(QString::fromStdString(CaptionPrefix + path::ExtractFileName(Gallery->ManagerName())));
+    setWindowTitle(QString::fromStdString(CaptionPrefix + display::FileName(Gallery->StoredManagerName())));
 }
 
 void TMainForm::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
-    if (!shown_) {
-        shown_ = true;
-        RunCommand([this] { FormShow(); });
+    if (shown_)
+        return;
+    shown_ = true;
+    try {
+        FormShow();
+    } catch (...) {
+        // The show event comes before the window is on the screen: a modal box opened here would leave
+        // it undrawn behind the box. The error is shown once the window is up.
+        QMetaObject::invokeMethod(
+            this,
+            [error = std::current_exception()] {
+                try {
+                    std::rethrow_exception(error);
+                } catch (...) {
+                    HandleCurrentException();
+                }
+            },
+            Qt::QueuedConnection);
     }
 }
 
@@ -231,10 +341,16 @@ void TMainForm::closeEvent(QCloseEvent* event)
     try {
         FormClose();
         event->accept();
-    } catch (...) {
-        // The gallery could not be saved: say why and stay open, so that a later close tries again.
+    } catch (const std::exception& error) {
+        // The gallery could not be saved: say why and stay open, so that a later close tries again. That
+        // one closes the window even when it cannot save either, so the user is never shut in.
+        if (closeFailed_) {
+            event->accept();
+            return;
+        }
+        closeFailed_ = true;
         event->ignore();
-        HandleCurrentException();
+        ShowException(error, CloseAgainHint);
     }
 }
 
@@ -245,14 +361,47 @@ void TMainForm::LoadGallery()
         Gallery->LoadGallery();
     } catch (...) {
         damaged_.LoadFailed(file);
+        WatchGalleryFile();
         throw;
     }
+    WatchGalleryFile();
 }
 
 void TMainForm::SaveGallery()
 {
     damaged_.BeforeSave(Gallery->GalleryFileName());
     Gallery->SaveGallery();
+    closeFailed_ = false;
+    WatchGalleryFile();
+    if (const std::optional<std::string>& aside = Gallery->KeptAside())
+        ShowNotice(Format(VersionsKeptText, Gallery->GalleryFileName().c_str(), Gallery->GalleryFileName().c_str(),
+                          aside->c_str()));
+}
+
+void TMainForm::WatchGalleryFile()
+{
+    if (!galleryWatcher_) {
+        galleryWatcher_ = new QFileSystemWatcher(this);
+        connect(galleryWatcher_, &QFileSystemWatcher::fileChanged, this, [this] { GalleryFileChanged(); });
+        connect(galleryWatcher_, &QFileSystemWatcher::directoryChanged, this, [this] { GalleryFileChanged(); });
+    }
+    if (const QStringList watched = galleryWatcher_->files() + galleryWatcher_->directories(); !watched.isEmpty())
+        galleryWatcher_->removePaths(watched);
+    const std::string file = Gallery->GalleryFileName();
+    std::string folder = path::ExtractFileDir(file);
+    galleryWatcher_->addPath(QString::fromStdString(folder.empty() ? "." : folder));
+    // A file replaced by a rename is a new one to watch; the folder's notice tells of it.
+    if (QFileInfo::exists(QString::fromStdString(file)))
+        galleryWatcher_->addPath(QString::fromStdString(file));
+}
+
+void TMainForm::GalleryFileChanged()
+{
+    RunCommand([this] {
+        if (Gallery->ReloadIfChanged())
+            UpdateCaption();
+        WatchGalleryFile();
+    });
 }
 
 void TMainForm::OpenImageButtonClick()
@@ -300,9 +449,10 @@ void TMainForm::N1Click()
 {
     if (dialogs_.ShowModal(*GskForm) != mrOk)
         return;
+    const std::string name = GalleryNameFromDialog(*GskForm);
     SaveGallery();
     Gallery->ClearImages();
-    Gallery->SetManagerName(path::ProgramFolder() + EditText(*GskForm));
+    Gallery->SetManagerName(name);
     LoadGallery();
     UpdateCaption();
 }
@@ -311,7 +461,7 @@ void TMainForm::R1Click()
 {
     if (dialogs_.ShowModal(*GskForm) != mrOk)
         return;
-    Gallery->SetManagerName(path::ProgramFolder() + EditText(*GskForm));
+    Gallery->SetManagerName(GalleryNameFromDialog(*GskForm));
     UpdateCaption();
 }
 
@@ -335,8 +485,11 @@ void TMainForm::WallButtonClick()
     if (!ListView->SelectedIndex())
         return;
     const std::string picture = Gallery->GetSelectedFileName();
-    WallPaper->SetWallPaper(PrepareWallpaperFile(picture, Gallery->DisplayBitsPerPixel()));
-    AnnounceWallpaper(*FastSstp, picture);
+    RequirePicture(picture);
+    // Only a wallpaper the desktop took is announced.
+    const std::string wallpaper = PrepareWallpaperFile(picture, Gallery->DisplayBitsPerPixel(), WallPaper->PrepareDrawing());
+    if (WallPaper->SetWallPaper(wallpaper))
+        AnnounceWallpaper(*FastSstp, picture);
 }
 
 void TMainForm::X1Click()

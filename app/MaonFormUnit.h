@@ -14,6 +14,7 @@
 #include "wallpaper/Desktop.h"
 
 class QAction;
+class QFileSystemWatcher;
 class QMenu;
 class QMenuBar;
 class QStatusBar;
@@ -109,16 +110,25 @@ protected:
 private:
     void CreateToolBar();
     void CreateMenus();
-    // The gallery's load and save, with the damaged-file guard around them.
+    // The gallery's load and save, with the damaged-file guard around them; after a save that had to
+    // keep another program's version aside, the user is told which file holds what.
     void LoadGallery();
     void SaveGallery();
+    // Follows the gallery file on disk: another program's save shows at once while the window has no
+    // change of its own (otherwise the next save keeps both versions).
+    void WatchGalleryFile();
+    void GalleryFileChanged();
+    // The stored geometry, moved onto the nearest monitor when no monitor would show the window's top.
+    void ApplyStoredGeometry();
 
     DialogRunner& dialogs_;
     std::unique_ptr<TVorlane> Gallery;
     std::unique_ptr<TIniFile> IniFile;
     std::string StartManagerName;
     bool shown_ = false;
+    bool closeFailed_ = false; // the last close could not save: the next one closes in any case
     DamagedGalleryGuard damaged_;
+    QFileSystemWatcher* galleryWatcher_ = nullptr;
 };
 
 // The application's main window.

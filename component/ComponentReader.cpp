@@ -61,6 +61,12 @@ void ComponentReader::Read(void* data, size_t count)
 {
     auto* out = static_cast<uint8_t*>(data);
     while (count > 0) {
+        // Once the buffer is used up, a request of a whole buffer or more goes straight to the stream.
+        if (position_ == end_ && count >= buffer_.size()) {
+            if (stream_.Read(out, count) != count)
+                Fail(msg::ReadError);
+            return;
+        }
         FillBuffer();
         const size_t n = std::min(count, end_ - position_);
         std::memcpy(out, buffer_.data() + position_, n);

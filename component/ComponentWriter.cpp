@@ -199,6 +199,15 @@ void ComponentWriter::Write(const void* data, size_t count)
 {
     const auto* bytes = static_cast<const uint8_t*>(data);
     while (count > 0) {
+        // With nothing buffered, whole blocks go straight to the stream: the same bytes in the same order.
+        if (buffer_.empty() && count >= StreamBufferSize) {
+            const size_t whole = count / StreamBufferSize * StreamBufferSize;
+            if (stream_.Write(bytes, whole) != whole)
+                throw EWriteError(msg::WriteError);
+            bytes += whole;
+            count -= whole;
+            continue;
+        }
         const size_t n = std::min(count, StreamBufferSize - buffer_.size());
         buffer_.insert(buffer_.end(), bytes, bytes + n);
         bytes += n;

@@ -46,7 +46,7 @@ int64_t TStream::Remaining()
     return (size < 0 || here < 0 || here > size) ? 0 : size - here;
 }
 
-TFileStream::TFileStream(const std::string& path, Mode mode)
+TFileStream::TFileStream(const std::string& path, Mode mode) : buffer_(new uint8_t[BufferSize])
 {
     if (mode == Mode::OpenRead) {
         fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -59,51 +59,149 @@ TFileStream::TFileStream(const std::string& path, Mode mode)
     }
 }
 
-TFileStream::TFileStream(int fd) : fd_(fd) {}
+TFileStream::TFileStream(int fd) : fd_(fd), buffer_(new uint8_t[BufferSize])
+{
+    const off_t here = ::lseek(fd_, 0, SEEK_CUR);
+    position_ = here < 0 ? 0 : int64_t(here);
+}
 
 TFileStream::~TFileStream()
 {
-    if (fd_ >= 0)
+    if (fd_ >= 0) {
+        Flush();
         ::close(fd_);
+    }
 }
 
 size_t TFileStream::Read(void* buffer, size_t count)
 {
-    return Transfer(static_cast<char*>(buffer), count, [this](char* at, size_t n) { return ::read(fd_, at, n); });
+    if (pending_ > 0 && !Flush())
+        return 0;
+    auto* out = static_cast<uint8_t*>(buffer);
+    size_t done = 0;
+    while (done < count) {
+        if (readStart_ < readEnd_) {
+            const size_t n = std::min(count - done, readEnd_ - readStart_);
+            std::memcpy(out + done, buffer_.get() + readStart_, n);
+            readStart_ += n;
+            done += n;
+            position_ += int64_t(n);
+            continue;
+        }
+        if (count - done >= BufferSize) { // a large request goes straight to where it is wanted
+            const size_t n = Transfer(out + done, count - done, [this](uint8_t* at, size_t k) { return ::read(fd_, at, k); });
+            done += n;
+            position_ += int64_t(n);
+            break;
+        }
+        readStart_ = 0;
+        readEnd_ = Transfer(buffer_.get(), BufferSize, [this](uint8_t* at, size_t k) { return ::read(fd_, at, k); });
+        if (readEnd_ == 0)
+            break;
+    }
+    return done;
 }
 
 size_t TFileStream::Write(const void* buffer, size_t count)
 {
-    return Transfer(static_cast<const char*>(buffer), count,
-                    [this](const char* at, size_t n) { return ::write(fd_, at, n); });
+    if (count == 0)
+        return 0;
+    DropReadAhead();
+    size_ = -1;
+    if (pending_ + count > BufferSize && !Flush())
+        return 0;
+    if (count >= BufferSize) {
+        const size_t n = Transfer(static_cast<const uint8_t*>(buffer), count,
+                                  [this](const uint8_t* at, size_t k) { return ::write(fd_, at, k); });
+        position_ += int64_t(n);
+        return n;
+    }
+    std::memcpy(buffer_.get() + pending_, buffer, count);
+    pending_ += count;
+    position_ += int64_t(count);
+    return count;
+}
+
+bool TFileStream::Flush()
+{
+    if (pending_ > 0) {
+        const size_t n = Transfer(buffer_.get(), pending_, [this](const uint8_t* at, size_t k) { return ::write(fd_, at, k); });
+        if (n != pending_)
+            failed_ = true;
+        pending_ = 0;
+    }
+    return !failed_;
+}
+
+void TFileStream::DropReadAhead()
+{
+    // The system's position is at the end of what was read ahead.
+    if (readStart_ < readEnd_)
+        ::lseek(fd_, off_t(position_), SEEK_SET);
+    readStart_ = readEnd_ = 0;
 }
 
 int64_t TFileStream::Seek(int64_t offset, SeekOrigin origin)
 {
-    const int whence = origin == SeekOrigin::Beginning ? SEEK_SET : origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END;
-    return int64_t(::lseek(fd_, off_t(offset), whence));
+    if (origin == SeekOrigin::Current && offset == 0)
+        return position_;
+    if (origin != SeekOrigin::End) {
+        const int64_t target = origin == SeekOrigin::Beginning ? offset : position_ + offset;
+        if (target < 0)
+            return -1;
+        // Inside what was read ahead: only the place in the buffer moves.
+        const int64_t bufferStart = position_ - int64_t(readStart_);
+        if (readEnd_ > 0 && target >= bufferStart && target <= bufferStart + int64_t(readEnd_)) {
+            readStart_ = size_t(target - bufferStart);
+            position_ = target;
+            return target;
+        }
+    }
+    Flush(); // a refused write stays on record for Flush, Sync and Close
+    readStart_ = readEnd_ = 0;
+    const int whence = origin == SeekOrigin::End ? SEEK_END : SEEK_SET;
+    const int64_t target = origin == SeekOrigin::Current ? position_ + offset : offset;
+    const off_t result = ::lseek(fd_, off_t(target), whence);
+    if (result >= 0)
+        position_ = int64_t(result);
+    else
+        ::lseek(fd_, off_t(position_), SEEK_SET);
+    return int64_t(result);
 }
 
 int64_t TFileStream::Size()
 {
-    struct stat st {};
-    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))
-        return -1;
-    return int64_t(st.st_size);
+    if (pending_ > 0)
+        Flush();
+    if (size_ < 0) {
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))
+            return -1;
+        size_ = int64_t(st.st_size);
+    }
+    return size_;
+}
+
+int TFileStream::Handle()
+{
+    Flush();
+    DropReadAhead();
+    return fd_;
 }
 
 bool TFileStream::Sync()
 {
-    return ::fsync(fd_) == 0;
+    return Flush() && ::fsync(fd_) == 0;
 }
 
 bool TFileStream::Close()
 {
     if (fd_ < 0)
-        return true;
+        return !failed_;
+    const bool flushed = Flush();
     const int result = ::close(fd_);
     fd_ = -1;
-    return result == 0;
+    return flushed && result == 0;
 }
 
 size_t TMemoryStream::Read(void* buffer, size_t count)

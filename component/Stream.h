@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -31,15 +32,24 @@ public:
     int64_t Remaining();
 };
 
-// A file opened by path. Opening failures raise the system's errors with the path.
+// A file opened by path. Reads and writes pass through one buffer of BufferSize bytes, so that the
+// component stream's 4096-byte blocks reach the system as large transfers, and the position is kept
+// here rather than asked of the system. Opening failures raise the system's errors with the path.
+//
+// Buffered writes reach the file when the buffer fills, on a seek, on Flush, Sync, Close and at
+// destruction (where a failure can no longer be reported: call Close to learn of it). A write that the
+// system refuses is reported by the call that passes it on: Write returns fewer bytes, Flush, Sync and
+// Close return false.
 class TFileStream : public TStream {
 public:
+    static constexpr size_t BufferSize = 256 * 1024;
+
     enum class Mode {
         OpenRead, // EFOpenError "ファイル %s は開けません"
         Create,   // created or emptied; EFCreateError "ファイル %s を作成できません"
     };
     TFileStream(const std::string& path, Mode mode);
-    // Takes over an already open descriptor (closed with the stream).
+    // Takes over an already open descriptor (closed with the stream), at its current position.
     explicit TFileStream(int fd);
     ~TFileStream() override;
     TFileStream(const TFileStream&) = delete;
@@ -48,16 +58,30 @@ public:
     size_t Read(void* buffer, size_t count) override;
     size_t Write(const void* buffer, size_t count) override;
     int64_t Seek(int64_t offset, SeekOrigin origin) override;
+    // The file's size as measured once (and again after this stream wrote to it): a reader checks counts
+    // against it for every string, which must not cost a system call each.
     int64_t Size() override;
 
-    int Handle() const { return fd_; }
+    // The descriptor, with the buffered writes passed on and the system's position at this stream's.
+    int Handle();
+    // Passes the buffered writes on; false when the system refuses them.
+    bool Flush();
     // Flushes the file's data to the disk (fsync); false when the system reports a failure.
     bool Sync();
     // Closes now; false when the system reports a failure (a deferred write error).
     bool Close();
 
 private:
+    // Drops what was read ahead, putting the system's position back at this stream's.
+    void DropReadAhead();
+
     int fd_ = -1;
+    int64_t position_ = 0;                  // this stream's position
+    std::unique_ptr<uint8_t[]> buffer_;     // read-ahead or pending writes, never both
+    size_t readStart_ = 0, readEnd_ = 0;    // read ahead: buffer_[readStart_, readEnd_) comes next
+    size_t pending_ = 0;                    // bytes waiting to be written
+    int64_t size_ = -1;                     // measured size; -1: measure again
+    bool failed_ = false;                   // a pending write was refused
 };
 
 // Bytes in memory, growing as they are written.

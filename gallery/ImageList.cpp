@@ -1,9 +1,12 @@
 #include "gallery/ImageList.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 
 #include "component/ComponentReader.h"
+#include "component/ComponentWriter.h"
 #include "gallery/ImageListData.h"
 #include "platform/Exceptions.h"
 
@@ -13,16 +16,6 @@ namespace {
 [[noreturn]] void InvalidGraphic()
 {
     throw EInvalidGraphic(msg::InvalidGraphic);
-}
-
-bool Light(Rgb c)
-{
-    return int(RedOf(c)) + GreenOf(c) + BlueOf(c) >= 384;
-}
-
-bool Light(const RgbQuad& q)
-{
-    return int(q.red) + q.green + q.blue >= 384;
 }
 
 // The palette index nearest to `colour`, for drawing onto a colour-table bitmap.
@@ -63,67 +56,10 @@ int StoredSide(int32_t value)
 
 } // namespace
 
-bool MaskTableInverted(const std::vector<RgbQuad>& palette)
+TImageList::TImageList(TComponent* owner, int width, int height) : TComponent(owner)
 {
-    // A table of two equal colours (a fresh 1-bit picture's, say) leaves the bits as they are.
-    return !palette.empty() && Light(palette[0]) && !(palette.size() > 1 && Light(palette[1]));
-}
-
-Bitmap NormalizedMask(const Bitmap& mask)
-{
-    Bitmap result(mask.Width(), mask.Height(), 1);
-    result.Palette() = {RgbQuad{0, 0, 0, 0}, RgbQuad{255, 255, 255, 0}};
-    if (mask.BitsPerPixel() == 1) {
-        const bool inverted = MaskTableInverted(mask.Palette());
-        const size_t usedBytes = (size_t(mask.Width()) + 7) / 8;
-        const int tailBits = mask.Width() % 8;
-        const uint8_t lastMask = tailBits ? uint8_t(0xFF << (8 - tailBits)) : 0xFF;
-        for (int y = 0; y < mask.Height(); ++y) {
-            const uint8_t* src = mask.Row(y);
-            uint8_t* dst = result.Row(y);
-            for (size_t i = 0; i < usedBytes; ++i) {
-                const uint8_t b = inverted ? uint8_t(~src[i]) : src[i];
-                dst[i] = i + 1 == usedBytes ? uint8_t(b & lastMask) : b;
-            }
-        }
-        return result;
-    }
-    std::vector<Rgb> colours(static_cast<size_t>(mask.Width()));
-    for (int y = 0; y < mask.Height(); ++y) {
-        if (mask.BitsPerPixel() >= 16) {
-            mask.RowRgb(y, colours.data());
-        } else {
-            for (int x = 0; x < mask.Width(); ++x)
-                colours[size_t(x)] = mask.PixelRgb(x, y);
-        }
-        for (int x = 0; x < mask.Width(); ++x)
-            if (Light(colours[size_t(x)]))
-                result.SetPixelValue(x, y, 1);
-    }
-    return result;
-}
-
-void BlackenTransparent(Bitmap& image, const Bitmap& mask)
-{
-    const size_t pixelBytes = size_t(image.BitsPerPixel() / 8);
-    const size_t maskBytes = (size_t(mask.Width()) + 7) / 8;
-    for (int y = 0; y < image.Height(); ++y) {
-        const uint8_t* bits = mask.Row(y);
-        uint8_t* row = image.Row(y);
-        for (size_t i = 0; i < maskBytes; ++i) {
-            if (bits[i] == 0)
-                continue;
-            for (int b = 0; b < 8; ++b) {
-                const size_t x = i * 8 + size_t(b);
-                if (x < size_t(image.Width()) && (bits[i] & (0x80 >> b)))
-                    std::memset(row + x * pixelBytes, 0, pixelBytes);
-            }
-        }
-    }
-}
-
-TImageList::TImageList(TComponent* owner, int width, int height) : TComponent(owner), width_(16), height_(16)
-{
+    content_.bitsPerPixel = DefaultBitsPerPixel;
+    content_.allocBy = DefaultAllocBy;
     SetSize(width, height);
 }
 
@@ -131,30 +67,33 @@ void TImageList::SetSize(int width, int height)
 {
     if (width < 1 || height < 1 || width > MaxImageSide || height > MaxImageSide)
         InvalidGraphic();
-    if (width == width_ && height == height_)
+    if (width == content_.width && height == content_.height)
         return;
-    width_ = width;
-    height_ = height;
-    Clear();
+    Clear(); // before the size changes, so the blocks never hold images of another size
+    content_.width = width;
+    content_.height = height;
 }
 
 void TImageList::SetBitsPerPixel(int bitsPerPixel)
 {
     if (bitsPerPixel != 16 && bitsPerPixel != 24 && bitsPerPixel != 32)
         InvalidGraphic();
-    if (bitsPerPixel == bitsPerPixel_)
+    if (bitsPerPixel == content_.bitsPerPixel)
         return;
-    std::vector<Bitmap> converted;
-    converted.reserve(images_.size());
-    for (const Bitmap& image : images_)
-        converted.push_back(image.ConvertedTo(bitsPerPixel));
-    images_ = std::move(converted);
-    bitsPerPixel_ = bitsPerPixel;
+    ImageListImages converted = content_;
+    converted.bitsPerPixel = bitsPerPixel;
+    converted.pixels.clear();
+    converted.pixels.reserve(size_t(Count()) * converted.ImageBytes());
+    for (int k = 0; k < Count(); ++k) {
+        const Bitmap image = content_.Image(k).ConvertedTo(bitsPerPixel);
+        converted.pixels.insert(converted.pixels.end(), image.Pixels().begin(), image.Pixels().end());
+    }
+    content_ = std::move(converted);
 }
 
 void TImageList::SetCapacity(int capacity)
 {
-    capacity_ = std::max(capacity, Count());
+    content_.capacity = std::max(capacity, Count());
 }
 
 void TImageList::CheckIndex(int index, int count) const
@@ -173,90 +112,93 @@ int TImageList::Add(const Bitmap& image, const Bitmap* mask)
 void TImageList::Insert(int index, const Bitmap& image, const Bitmap* mask)
 {
     CheckIndex(index, Count() + 1);
-    if (image.Width() != width_ || image.Height() != height_)
+    if (image.Width() != Width() || image.Height() != Height())
         InvalidGraphic();
-    if (mask && (mask->Width() != width_ || mask->Height() != height_ || mask->BitsPerPixel() != 1))
+    if (mask && (mask->Width() != Width() || mask->Height() != Height() || mask->BitsPerPixel() != 1))
         InvalidGraphic();
-    Bitmap held = image.ConvertedTo(bitsPerPixel_);
-    Bitmap heldMask = mask ? NormalizedMask(*mask) : NormalizedMask(Bitmap(width_, height_, 1));
-    BlackenTransparent(held, heldMask);
-    images_.insert(images_.begin() + index, std::move(held));
-    masks_.insert(masks_.begin() + index, std::move(heldMask));
-    while (capacity_ < Count())
-        capacity_ += std::max(allocBy_, 1);
+    Bitmap held = image.ConvertedTo(BitsPerPixel());
+    const Bitmap heldMask = mask ? NormalizedMask(*mask) : NormalizedMask(Bitmap(Width(), Height(), 1));
+    for (int y = 0; y < Height(); ++y)
+        BlackenTransparentRow(held.Row(y), heldMask.Row(y), Width(), BitsPerPixel() / 8);
+    // Bitmap rows are laid out as the blocks hold them: one image is one run of bytes.
+    const auto& pixels = held.Pixels();
+    const auto& bits = heldMask.Pixels();
+    content_.pixels.insert(content_.pixels.begin() + ptrdiff_t(size_t(index) * content_.ImageBytes()), pixels.begin(),
+                           pixels.end());
+    try {
+        content_.masks.insert(content_.masks.begin() + ptrdiff_t(size_t(index) * content_.MaskBytes()), bits.begin(),
+                              bits.end());
+    } catch (...) {
+        const auto at = content_.pixels.begin() + ptrdiff_t(size_t(index) * content_.ImageBytes());
+        content_.pixels.erase(at, at + ptrdiff_t(pixels.size()));
+        throw;
+    }
+    while (content_.capacity < Count())
+        content_.capacity += std::max(content_.allocBy, 1);
 }
 
 void TImageList::Delete(int index)
 {
     CheckIndex(index, Count());
-    images_.erase(images_.begin() + index);
-    masks_.erase(masks_.begin() + index);
+    const auto image = content_.pixels.begin() + ptrdiff_t(size_t(index) * content_.ImageBytes());
+    content_.pixels.erase(image, image + ptrdiff_t(content_.ImageBytes()));
+    const auto mask = content_.masks.begin() + ptrdiff_t(size_t(index) * content_.MaskBytes());
+    content_.masks.erase(mask, mask + ptrdiff_t(content_.MaskBytes()));
 }
 
 void TImageList::Clear()
 {
-    images_.clear();
-    masks_.clear();
-    capacity_ = 0;
+    content_.pixels.clear();
+    content_.masks.clear();
+    content_.capacity = 0;
 }
 
 void TImageList::Assign(const TImageList& other)
 {
     if (&other == this)
         return;
-    width_ = other.width_;
-    height_ = other.height_;
-    bitsPerPixel_ = other.bitsPerPixel_;
-    capacity_ = other.capacity_;
-    allocBy_ = other.allocBy_;
+    content_ = other.content_;
     blendColor_ = other.blendColor_;
     bkColor_ = other.bkColor_;
     drawingStyle_ = other.drawingStyle_;
     imageType_ = other.imageType_;
     masked_ = other.masked_;
     shareImages_ = other.shareImages_;
-    images_ = other.images_;
-    masks_ = other.masks_;
 }
 
-void TImageList::Adopt(int width, int height, int bitsPerPixel, int capacity, std::vector<Bitmap> images,
-                       std::vector<Bitmap> masks)
+void TImageList::Adopt(ImageListImages content)
 {
-    width_ = width;
-    height_ = height;
-    bitsPerPixel_ = bitsPerPixel;
-    images_ = std::move(images);
-    masks_ = std::move(masks);
-    capacity_ = std::max(capacity, Count());
+    content.capacity = std::max(content.capacity, content.Count());
+    content_ = std::move(content);
 }
 
-const Bitmap& TImageList::Image(int index) const
+Bitmap TImageList::Image(int index) const
 {
     CheckIndex(index, Count());
-    return images_[size_t(index)];
+    return content_.Image(index);
 }
 
-const Bitmap& TImageList::Mask(int index) const
+Bitmap TImageList::Mask(int index) const
 {
     CheckIndex(index, Count());
-    return masks_[size_t(index)];
+    return content_.Mask(index);
 }
 
 void TImageList::Draw(Bitmap& target, int x, int y, int index) const
 {
     CheckIndex(index, Count());
-    const Bitmap& image = images_[size_t(index)];
-    const Bitmap& mask = masks_[size_t(index)];
-    const int x0 = std::max(0, -x), x1 = std::min(width_, target.Width() - x);
-    const int y0 = std::max(0, -y), y1 = std::min(height_, target.Height() - y);
+    const int width = Width(), height = Height(), depth = BitsPerPixel();
+    const int x0 = std::max(0, -x), x1 = std::min(width, target.Width() - x);
+    const int y0 = std::max(0, -y), y1 = std::min(height, target.Height() - y);
     if (x0 >= x1 || y0 >= y1)
         return;
-    const bool sameDepth = target.BitsPerPixel() == bitsPerPixel_;
-    const size_t pixelBytes = size_t(bitsPerPixel_ / 8);
-    std::vector<Rgb> colours(static_cast<size_t>(width_));
+    const bool sameDepth = target.BitsPerPixel() == depth;
+    const size_t pixelBytes = size_t(depth / 8);
+    const Bitmap image = sameDepth ? Bitmap() : content_.Image(index);
+    std::vector<Rgb> colours(static_cast<size_t>(width));
     for (int sy = y0; sy < y1; ++sy) {
-        const uint8_t* bits = mask.Row(sy);
-        const uint8_t* src = image.Row(sy);
+        const uint8_t* bits = content_.MaskRow(index, sy);
+        const uint8_t* src = content_.ImageRow(index, sy);
         uint8_t* dst = target.Row(y + sy);
         if (!sameDepth)
             image.RowRgb(sy, colours.data());
@@ -275,12 +217,56 @@ void TImageList::Draw(Bitmap& target, int x, int y, int index) const
 
 std::vector<uint8_t> TImageList::WriteData() const
 {
-    return WriteImageListData(*this);
+    return WriteImageListData(content_);
 }
 
 void TImageList::ReadData(std::span<const uint8_t> data)
 {
-    ReadImageListData(data, *this);
+    ImageListDataSource source(data);
+    ReadData(source);
+}
+
+// The list is emptied first; a failed read leaves it so.
+void TImageList::ReadData(ImageListDataSource& data)
+{
+    Clear();
+    Adopt(ReadImageListData(data, content_));
+}
+
+// The "Bitmap" record: raw data holding the image-list data, passed between the stream and the images a
+// piece at a time (the byte count, which comes first, is known before the data is formed).
+void TImageList::WriteExtraRecords(ComponentWriter& writer)
+{
+    TComponent::WriteExtraRecords(writer);
+    if (Count() == 0)
+        return;
+    const size_t size = ImageListDataSize(content_);
+    if (size > UINT32_MAX)
+        throw EWriteError(msg::WriteError);
+    writer.WriteRecordName("Bitmap");
+    writer.WriteByte(uint8_t(ValueTag::Binary));
+    const uint8_t count[4] = {uint8_t(size), uint8_t(size >> 8), uint8_t(size >> 16), uint8_t(size >> 24)};
+    writer.Write(count, 4);
+    WriteImageListData(content_, [&](std::span<const uint8_t> piece) { writer.Write(piece.data(), piece.size()); });
+}
+
+bool TImageList::ReadExtraRecord(const std::string& name, ComponentReader& reader)
+{
+    if (!SameName(name, "Bitmap"))
+        return TComponent::ReadExtraRecord(name, reader);
+    if (reader.ReadValue() != ValueTag::Binary)
+        throw EReadError(msg::InvalidPropertyValue);
+    uint8_t count[4];
+    reader.Read(count, 4);
+    const uint32_t size = uint32_t(count[0]) | (uint32_t(count[1]) << 8) | (uint32_t(count[2]) << 16) |
+                          (uint32_t(count[3]) << 24);
+    // A count is checked against what the stream still holds before anything is read or allocated.
+    if (size > reader.Remaining())
+        throw EReadError(msg::ReadError);
+    ImageListDataSource data(size, [&reader](uint8_t* out, size_t n) { reader.Read(out, n); });
+    ReadData(data);
+    data.Skip(data.Remaining()); // what follows the masks (the tail) belongs to the record
+    return true;
 }
 
 std::vector<PublishedProperty> TImageList::PublishedProperties()
@@ -325,8 +311,8 @@ std::vector<PublishedProperty> TImageList::PublishedProperties()
         p.name = "AllocBy";
         p.kind = PropertyKind::Integer;
         p.defaultValue = DefaultAllocBy;
-        p.getInteger = [this] { return allocBy_; };
-        p.setInteger = [this](int32_t value) { allocBy_ = std::max<int32_t>(value, 1); };
+        p.getInteger = [this] { return content_.allocBy; };
+        p.setInteger = [this](int32_t value) { content_.allocBy = std::max<int32_t>(value, 1); };
         properties.push_back(std::move(p));
     }
     enumeration("DrawingStyle", dsNormal, {"dsFocus", "dsSelected", "dsNormal", "dsTransparent"}, &drawingStyle_);
@@ -335,8 +321,8 @@ std::vector<PublishedProperty> TImageList::PublishedProperties()
         p.name = "Height";
         p.kind = PropertyKind::Integer;
         p.defaultValue = 16;
-        p.getInteger = [this] { return height_; };
-        p.setInteger = [this](int32_t value) { SetSize(width_, StoredSide(value)); };
+        p.getInteger = [this] { return Height(); };
+        p.setInteger = [this](int32_t value) { SetSize(Width(), StoredSide(value)); };
         properties.push_back(std::move(p));
     }
     enumeration("ImageType", itImage, {"itImage", "itMask"}, &imageType_);
@@ -355,8 +341,8 @@ std::vector<PublishedProperty> TImageList::PublishedProperties()
         p.name = "Width";
         p.kind = PropertyKind::Integer;
         p.defaultValue = 16;
-        p.getInteger = [this] { return width_; };
-        p.setInteger = [this](int32_t value) { SetSize(StoredSide(value), height_); };
+        p.getInteger = [this] { return Width(); };
+        p.setInteger = [this](int32_t value) { SetSize(StoredSide(value), Height()); };
         properties.push_back(std::move(p));
     }
     return properties;

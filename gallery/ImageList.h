@@ -8,10 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "image/Bitmap.h"
 #include "component/Component.h"
+#include "gallery/ImageListImages.h"
+#include "image/Bitmap.h"
 
 namespace vorlane {
+
+class ImageListDataSource;
 
 // Colour values of the BkColor and BlendColor properties: no colour, and the list's default one.
 inline constexpr int32_t clNone = 0x1FFFFFFF;
@@ -31,20 +34,20 @@ public:
     explicit TImageList(TComponent* owner = nullptr, int width = 16, int height = 16);
     std::string ClassName() const override { return "TImageList"; }
 
-    int Width() const { return width_; }
-    int Height() const { return height_; }
+    int Width() const { return content_.width; }
+    int Height() const { return content_.height; }
     // Empties the list when the size changes. Sides of 1 to MaxImageSide; otherwise EInvalidGraphic
     // "ビットマップイメージが不正です".
     void SetSize(int width, int height);
-    int BitsPerPixel() const { return bitsPerPixel_; } // 16, 24 or 32
+    int BitsPerPixel() const { return content_.bitsPerPixel; } // 16, 24 or 32
     // Converts the images held; another depth gives EInvalidGraphic.
     void SetBitsPerPixel(int bitsPerPixel);
 
-    int Count() const { return int(images_.size()); }
+    int Count() const { return content_.Count(); }
     // Room for images before the next growth step (>= Count); grows by AllocBy when full.
-    int Capacity() const { return capacity_; }
+    int Capacity() const { return content_.capacity; }
     void SetCapacity(int capacity); // never below Count
-    int AllocBy() const { return allocBy_; }
+    int AllocBy() const { return content_.allocBy; }
 
     // Adds an image with a mask: a 1-bit bitmap of the same size where bit 1 marks a transparent pixel
     // (unless its colour table makes colour 0 the light one: then the light pixels are transparent);
@@ -60,16 +63,22 @@ public:
     // the name, the tag or the OnChange handler).
     void Assign(const TImageList& other);
 
-    // Image `index` at the list's depth, and its mask (1 = transparent).
-    const Bitmap& Image(int index) const;
-    const Bitmap& Mask(int index) const;
+    // Copies of image `index` at the list's depth, and of its mask (1 = transparent).
+    Bitmap Image(int index) const;
+    Bitmap Mask(int index) const;
     // Draws image `index` onto `target` at (x, y) through its mask: transparent pixels leave the target.
     // Pixels outside the target are clipped.
     void Draw(Bitmap& target, int x, int y, int index) const;
 
-    // The image-list data of all images (the "Bitmap" record's value), and its reverse.
+    // The image-list data of all images (the "Bitmap" record's value), and its reverse. A failed read
+    // leaves the list empty.
     std::vector<uint8_t> WriteData() const;
     void ReadData(std::span<const uint8_t> data);
+
+    // The whole content as one value, and taking over such a value (the size, depth and images it holds;
+    // the capacity at least its count).
+    const ImageListImages& Content() const { return content_; }
+    void Adopt(ImageListImages content);
 
     int32_t BkColor() const { return bkColor_; }
     void SetBkColor(int32_t colour) { bkColor_ = colour; }
@@ -80,18 +89,10 @@ public:
     bool ReadExtraRecord(const std::string& name, ComponentReader& reader) override;
 
 private:
-    friend void ReadImageListData(std::span<const uint8_t> data, TImageList& list);
-
     void CheckIndex(int index, int count) const;
-    // Replaces the whole content; the images and masks are already in the list's form.
-    void Adopt(int width, int height, int bitsPerPixel, int capacity, std::vector<Bitmap> images,
-               std::vector<Bitmap> masks);
+    void ReadData(ImageListDataSource& data);
 
-    int width_;
-    int height_;
-    int bitsPerPixel_ = DefaultBitsPerPixel;
-    int capacity_ = 0;
-    int allocBy_ = DefaultAllocBy;
+    ImageListImages content_;
     int32_t blendColor_ = clNone;
     int32_t bkColor_ = clNone;
     int32_t drawingStyle_ = dsNormal;
@@ -99,17 +100,6 @@ private:
     bool masked_ = true;
     bool shareImages_ = false;
     std::string onChange_;
-    std::vector<Bitmap> images_;
-    std::vector<Bitmap> masks_;
 };
-
-// A transparency mask in the list's form: 1 bit per pixel, black-and-white table, 1 = transparent.
-// Any depth is accepted: a pixel is transparent when its colour is light; at 1 bit, bit 1 unless the
-// table makes colour 0 the light one.
-Bitmap NormalizedMask(const Bitmap& mask);
-// Whether a 1-bit mask's colour table makes colour 0 the light one: then bit 0 marks transparent pixels.
-bool MaskTableInverted(const std::vector<RgbQuad>& palette);
-// Makes `image` black wherever `mask` (in the list's form, same size) marks a pixel transparent.
-void BlackenTransparent(Bitmap& image, const Bitmap& mask);
 
 } // namespace vorlane

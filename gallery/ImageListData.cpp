@@ -1,10 +1,11 @@
 #include "gallery/ImageListData.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
+#include <optional>
 
 #include "image/BmpFile.h"
-#include "gallery/ImageList.h"
 #include "platform/ByteCursor.h"
 #include "platform/Exceptions.h"
 
@@ -23,10 +24,22 @@ constexpr uint32_t NoColour = 0xFFFFFFFF;
 // their own growth step.
 constexpr int16_t WrittenGrowthStep = 4;
 constexpr int MaxCount = 32767; // count and capacity are signed 16-bit fields
+// File header and 40-byte information header of a bitmap file.
+constexpr size_t BmpHeadersSize = 54;
+// Data passes in pieces of about this size: large enough that a piece costs little, small enough to
+// stay in the cache.
+constexpr size_t PieceSize = 256 * 1024;
+
+const RgbQuad MaskPalette[2] = {RgbQuad{0, 0, 0, 0}, RgbQuad{255, 255, 255, 0}};
 
 [[noreturn]] void WriteFailed()
 {
     throw EWriteError(msg::ImageListWriteError);
+}
+
+[[noreturn]] void ReadFailed()
+{
+    throw EReadError(msg::ImageListReadError);
 }
 
 // Copies `bits` bits from `src` (starting at bit `srcBit`) to `dst` (at bit `dstBit`), most
@@ -46,6 +59,111 @@ void CopyBits(uint8_t* dst, size_t dstBit, const uint8_t* src, size_t srcBit, si
             dst[d >> 3] &= uint8_t(~bit);
     }
 }
+
+uint32_t IndexAt(const uint8_t* row, int x, int bitsPerPixel)
+{
+    switch (bitsPerPixel) {
+    case 1:
+        return (row[x >> 3] >> (7 - (x & 7))) & 1u;
+    case 4:
+        return (x & 1) ? (row[x >> 1] & 0x0Fu) : (row[x >> 1] >> 4);
+    default:
+        return row[x];
+    }
+}
+
+// ---- Picture rows into images ----
+
+// How a picture of tiles is cut: `across` tiles to a tile row, tile rows from the top, `count` images.
+struct Tiles {
+    int across;
+    int count;
+
+    // The picture rows (from the top) that hold the images.
+    int64_t Rows(int height) const { return (int64_t(count) + across - 1) / across * height; }
+};
+
+// Picture row r (from the top) of a direct-colour picture at the images' depth: its part of every tile.
+void PlaceImageRow(ImageListImages& out, const Tiles& tiles, int r, const uint8_t* src)
+{
+    const int tileRow = r / out.height, y = r % out.height;
+    const int depth = out.bitsPerPixel;
+    const size_t used = size_t(out.width) * size_t(depth / 8), stride = out.PixelStride();
+    for (int col = 0; col < tiles.across; ++col) {
+        const int k = tileRow * tiles.across + col;
+        if (k >= tiles.count)
+            return;
+        uint8_t* dst = out.ImageRow(k, y);
+        std::memcpy(dst, src + size_t(col) * used, used);
+        if (stride > used)
+            std::memset(dst + used, 0, stride - used);
+        // The fixed layouts keep bit 15 (16 bits) and the fourth byte (32 bits) zero.
+        if (depth == 16)
+            for (int x = 0; x < out.width; ++x)
+                dst[2 * x + 1] &= 0x7F;
+        else if (depth == 32)
+            for (int x = 0; x < out.width; ++x)
+                dst[4 * x + 3] = 0;
+    }
+}
+
+// The same for a colour-table picture: each tile's part goes through the table to the images' depth.
+void PlaceTableRow(ImageListImages& out, const Tiles& tiles, int r, const uint8_t* src, int depth,
+                   const std::vector<RgbQuad>& palette)
+{
+    const int tileRow = r / out.height, y = r % out.height;
+    std::vector<Rgb> colours(static_cast<size_t>(out.width));
+    Bitmap converted(out.width, 1, out.bitsPerPixel);
+    for (int col = 0; col < tiles.across; ++col) {
+        const int k = tileRow * tiles.across + col;
+        if (k >= tiles.count)
+            return;
+        for (int x = 0; x < out.width; ++x) {
+            const uint32_t index = IndexAt(src, col * out.width + x, depth);
+            colours[size_t(x)] = index < palette.size()
+                                     ? MakeRgb(palette[index].red, palette[index].green, palette[index].blue)
+                                     : 0;
+        }
+        converted.SetRowRgb(0, colours.data());
+        std::memcpy(out.ImageRow(k, y), converted.Row(0), out.PixelStride());
+    }
+}
+
+// Picture row r of a 1-bit mask picture; `inverted`: colour 0 is the light (transparent) one. The
+// images' rows, placed before, are made black where the mask marks pixels transparent.
+void PlaceMaskRow(ImageListImages& out, const Tiles& tiles, int r, const uint8_t* src, bool inverted)
+{
+    const int tileRow = r / out.height, y = r % out.height;
+    const int width = out.width;
+    const size_t used = (size_t(width) + 7) / 8, stride = out.MaskStride();
+    const uint8_t tail = width % 8 ? uint8_t(0xFF << (8 - width % 8)) : 0xFF;
+    for (int col = 0; col < tiles.across; ++col) {
+        const int k = tileRow * tiles.across + col;
+        if (k >= tiles.count)
+            return;
+        uint8_t* dst = out.MaskRow(k, y);
+        if (width % 8 == 0) {
+            std::memcpy(dst, src + size_t(col) * used, used);
+        } else {
+            std::memset(dst, 0, used);
+            CopyBits(dst, 0, src, size_t(col) * size_t(width), size_t(width));
+        }
+        uint8_t any = 0;
+        for (size_t i = 0; i < used; ++i) {
+            if (inverted)
+                dst[i] = uint8_t(~dst[i]);
+            if (i + 1 == used)
+                dst[i] &= tail;
+            any |= dst[i];
+        }
+        for (size_t i = used; i < stride; ++i)
+            dst[i] = 0;
+        if (any)
+            BlackenTransparentRow(out.ImageRow(k, y), dst, width, out.bitsPerPixel / 8);
+    }
+}
+
+// ---- Whole pictures, for the forms that are not read row by row ----
 
 // A bitmap file inside image-list data. Plain files are used where they lie, whatever their height (a
 // list of 10,000 images is one picture of 80,000 rows); other forms are decoded first.
@@ -82,153 +200,372 @@ Picture ReadPicture(std::span<const uint8_t> data, bool asMask)
     return p;
 }
 
-uint32_t IndexAt(const uint8_t* row, int x, int bitsPerPixel)
-{
-    switch (bitsPerPixel) {
-    case 1:
-        return (row[x >> 3] >> (7 - (x & 7))) & 1u;
-    case 4:
-        return (x & 1) ? (row[x >> 1] & 0x0Fu) : (row[x >> 1] >> 4);
-    default:
-        return row[x];
-    }
-}
-
-// The image in the tile at (left, top), at `out`'s depth: the picture's own (16, 24 or 32) or, for a
-// colour-table picture, the list's.
-void CutImage(const Picture& picture, int left, int top, Bitmap& out, std::vector<Rgb>& colours)
-{
-    const int depth = picture.view.bitsPerPixel;
-    const int width = out.Width();
-    for (int y = 0; y < out.Height(); ++y) {
-        const uint8_t* src = picture.view.Row(top + y);
-        uint8_t* dst = out.Row(y);
-        if (depth == out.BitsPerPixel()) {
-            std::memcpy(dst, src + size_t(left) * size_t(depth / 8), size_t(width) * size_t(depth / 8));
-            // The fixed layouts keep bit 15 (16 bits) and the fourth byte (32 bits) zero.
-            if (depth == 16)
-                for (int x = 0; x < width; ++x)
-                    dst[2 * x + 1] &= 0x7F;
-            else if (depth == 32)
-                for (int x = 0; x < width; ++x)
-                    dst[4 * x + 3] = 0;
-            continue;
-        }
-        const auto& palette = picture.view.palette;
-        for (int x = 0; x < width; ++x) {
-            const uint32_t index = IndexAt(src, left + x, depth);
-            colours[size_t(x)] = index < palette.size()
-                                     ? MakeRgb(palette[index].red, palette[index].green, palette[index].blue)
-                                     : 0;
-        }
-        out.SetRowRgb(y, colours.data());
-    }
-}
-
-// The mask in the tile at (left, top), 1 = transparent.
-void CutMask(const Picture& picture, int left, int top, Bitmap& out)
-{
-    const int width = out.Width();
-    const size_t used = (size_t(width) + 7) / 8;
-    const uint8_t tail = width % 8 ? uint8_t(0xFF << (8 - width % 8)) : 0xFF;
-    for (int y = 0; y < out.Height(); ++y) {
-        uint8_t* dst = out.Row(y);
-        CopyBits(dst, 0, picture.view.Row(top + y), size_t(left), size_t(width));
-        if (!picture.inverted)
-            continue;
-        for (size_t i = 0; i < used; ++i)
-            dst[i] = uint8_t(~dst[i]) & (i + 1 == used ? tail : 0xFF);
-    }
-}
-
-// Cuts `count` tiles of width x height out of the pictures, `across` to a tile row, tile rows from the top.
-void CutTiles(const Picture& picture, const Picture* mask, int across, int width, int height, int depth, int count,
-              std::vector<Bitmap>& images, std::vector<Bitmap>& masks)
-{
-    std::vector<Rgb> colours(static_cast<size_t>(width));
-    images.reserve(size_t(count));
-    masks.reserve(size_t(count));
-    for (int k = 0; k < count; ++k) {
-        const int left = (k % across) * width;
-        const int top = (k / across) * height;
-        Bitmap image(width, height, depth);
-        Bitmap bits(width, height, 1);
-        bits.Palette() = {RgbQuad{0, 0, 0, 0}, RgbQuad{255, 255, 255, 0}};
-        CutImage(picture, left, top, image, colours);
-        if (mask) {
-            CutMask(*mask, left, top, bits);
-            BlackenTransparent(image, bits);
-        }
-        images.push_back(std::move(image));
-        masks.push_back(std::move(bits));
-    }
-}
-
-// The number of whole tiles in a picture.
-int64_t Tiles(const Picture& picture, int width, int height)
-{
-    return int64_t(picture.view.width / width) * (picture.view.height / height);
-}
-
-// The depth the rebuilt list holds: the data's own when the list can hold it, else the list's.
-int HeldDepth(const Picture& picture, int listDepth)
-{
-    return picture.view.bitsPerPixel >= 16 ? picture.view.bitsPerPixel : listDepth;
-}
-
-// Whether the picture holds the tiles of the first `count` images, `across` to a tile row.
-bool Covers(const Picture& picture, int across, int width, int height, int count)
+// Whether a picture of this size holds the tiles of the first `count` images, `across` to a tile row.
+bool Covers(int pictureWidth, int pictureHeight, int across, int width, int height, int count)
 {
     if (count == 0)
         return true;
     const int64_t rows = (int64_t(count) + across - 1) / across;
-    return int64_t(picture.view.width) >= int64_t(std::min(count, across)) * width &&
-           int64_t(picture.view.height) >= rows * height;
+    return int64_t(pictureWidth) >= int64_t(std::min(count, across)) * width &&
+           int64_t(pictureHeight) >= rows * height;
 }
+
+bool Covers(const Picture& picture, int across, int width, int height, int count)
+{
+    return Covers(picture.view.width, picture.view.height, across, width, height, count);
+}
+
+// The depth the rebuilt list holds: the data's own when the list can hold it, else the list's.
+int HeldDepth(int pictureDepth, int listDepth)
+{
+    return pictureDepth >= 16 ? pictureDepth : listDepth;
+}
+
+void PlacePicture(const Picture& picture, bool asMask, ImageListImages& out, const Tiles& tiles)
+{
+    const int64_t rows = tiles.Rows(out.height);
+    for (int r = 0; r < rows; ++r) {
+        const uint8_t* src = picture.view.Row(r);
+        if (asMask)
+            PlaceMaskRow(out, tiles, r, src, picture.inverted);
+        else if (picture.view.bitsPerPixel == out.bitsPerPixel)
+            PlaceImageRow(out, tiles, r, src);
+        else
+            PlaceTableRow(out, tiles, r, src, picture.view.bitsPerPixel, picture.view.palette);
+    }
+}
+
+// ---- The current layout ----
+
+// The headers of a bitmap file in the form every writer of image-list data makes (40-byte information
+// header, no compression, direct colour for the images, 1 bit for the masks), which is taken row by row
+// as the data comes. Any other form, valid or not, is read whole by the bitmap reader.
+struct PlainBmp {
+    int width = 0;
+    int height = 0;
+    bool topDown = false;
+    int bitsPerPixel = 0;
+    uint32_t pixelOffset = 0;
+    size_t paletteEntries = 0;
+    size_t stride = 0;
+};
+
+std::optional<PlainBmp> Plain(std::span<const uint8_t> head, size_t fileBytesLeft, bool asMask)
+{
+    ByteReader in(head);
+    PlainBmp bmp;
+    const bool signature = in.ReadU8() == 'B' && in.ReadU8() == 'M';
+    in.Skip(8); // size field (image-list data stores the pixel offset here), reserved fields
+    bmp.pixelOffset = in.ReadU32();
+    const uint32_t infoSize = in.ReadU32();
+    const int32_t width = in.ReadI32();
+    const int32_t height = in.ReadI32();
+    in.Skip(2); // planes
+    bmp.bitsPerPixel = in.ReadU16();
+    const uint32_t compression = in.ReadU32();
+    in.Skip(12); // image size, resolutions
+    const uint32_t coloursUsed = in.ReadU32();
+    const bool depthFits = asMask ? bmp.bitsPerPixel == 1
+                                  : (bmp.bitsPerPixel == 16 || bmp.bitsPerPixel == 24 || bmp.bitsPerPixel == 32);
+    if (!signature || infoSize != 40 || compression != 0 || !depthFits || width <= 0 || height == 0 ||
+        height == INT32_MIN)
+        return std::nullopt;
+    bmp.width = width;
+    bmp.topDown = height < 0;
+    bmp.height = height < 0 ? -height : height;
+    bmp.paletteEntries = asMask ? (coloursUsed != 0 ? std::min<size_t>(coloursUsed, 2) : 2) : 0;
+    bmp.stride = Bitmap::StrideFor(width, bmp.bitsPerPixel);
+    if (bmp.stride == 0 || bmp.pixelOffset < BmpHeadersSize + 4 * bmp.paletteEntries ||
+        bmp.pixelOffset > fileBytesLeft || bmp.stride > (fileBytesLeft - bmp.pixelOffset) / size_t(bmp.height))
+        return std::nullopt;
+    return bmp;
+}
+
+// Reads the bitmap files of the current layout one after the other, each as soon as its headers are
+// known: a plain file row by row straight into the images, any other the rest of the data at once.
+class TileFileReader {
+public:
+    explicit TileFileReader(ImageListDataSource& data) : source_(&data) {}
+
+    // The next file, holding the images (or the masks) as `tiles` in tile rows of `covered` images at
+    // least. For the images, sizes `out` at the depth it holds them (a colour-table picture takes
+    // `listDepth`). Returns the picture's height.
+    int Read(bool asMask, ImageListImages& out, const Tiles& tiles, int covered, int listDepth);
+
+private:
+    ImageListDataSource* source_;
+    std::vector<uint8_t> whole_;                 // the rest of the data, once a file had to be read whole
+    std::optional<ImageListDataSource> afterWhole_;
+    PixelBytes scratch_;
+};
+
+int TileFileReader::Read(bool asMask, ImageListImages& out, const Tiles& tiles, int covered, int listDepth)
+{
+    const size_t fileBytesLeft = source_->Remaining();
+    const std::span<const uint8_t> head = source_->Next(BmpHeadersSize, scratch_);
+    const std::optional<PlainBmp> plain = Plain(head, fileBytesLeft, asMask);
+    if (!plain) {
+        std::vector<uint8_t> whole(head.begin(), head.end());
+        const std::span<const uint8_t> rest = source_->Next(source_->Remaining(), scratch_);
+        whole.insert(whole.end(), rest.begin(), rest.end());
+        const Picture picture = ReadPicture(whole, asMask);
+        if (!Covers(picture, tiles.across, out.width, out.height, covered))
+            ReadFailed();
+        if (!asMask) {
+            out.bitsPerPixel = HeldDepth(picture.view.bitsPerPixel, listDepth);
+            out.Resize(tiles.count);
+        }
+        PlacePicture(picture, asMask, out, tiles);
+        // Whatever follows this file is read from the copy (moving it keeps its bytes where they are).
+        whole_ = std::move(whole);
+        afterWhole_.emplace(std::span<const uint8_t>(whole_).subspan(picture.view.fileBytes));
+        source_ = &*afterWhole_;
+        return picture.view.height;
+    }
+
+    const PlainBmp& bmp = *plain;
+    if (!Covers(bmp.width, bmp.height, tiles.across, out.width, out.height, covered))
+        ReadFailed();
+    bool inverted = false;
+    if (asMask) {
+        const std::span<const uint8_t> table = source_->Next(4 * bmp.paletteEntries, scratch_);
+        std::vector<RgbQuad> palette;
+        for (size_t i = 0; i < bmp.paletteEntries; ++i)
+            palette.push_back(RgbQuad{table[4 * i], table[4 * i + 1], table[4 * i + 2], 0});
+        inverted = MaskTableInverted(palette);
+    } else {
+        out.bitsPerPixel = bmp.bitsPerPixel;
+        out.Resize(tiles.count);
+    }
+    source_->Skip(bmp.pixelOffset - BmpHeadersSize - 4 * bmp.paletteEntries);
+
+    // Rows come bottom row first unless the file is top-down; the rows below the last image's tile row
+    // hold nothing and are passed over.
+    const int needed = int(std::min<int64_t>(tiles.Rows(out.height), bmp.height));
+    const int before = bmp.topDown ? 0 : bmp.height - needed;
+    source_->Skip(size_t(before) * bmp.stride);
+    const int rowsPerPiece = int(std::max<size_t>(1, PieceSize / bmp.stride));
+    for (int done = 0; done < needed;) {
+        const int n = std::min(rowsPerPiece, needed - done);
+        const std::span<const uint8_t> rows = source_->Next(size_t(n) * bmp.stride, scratch_);
+        for (int i = 0; i < n; ++i) {
+            const int fileRow = before + done + i;
+            const int r = bmp.topDown ? fileRow : bmp.height - 1 - fileRow;
+            const uint8_t* src = rows.data() + size_t(i) * bmp.stride;
+            if (asMask)
+                PlaceMaskRow(out, tiles, r, src, inverted);
+            else
+                PlaceImageRow(out, tiles, r, src);
+        }
+        done += n;
+    }
+    source_->Skip(size_t(bmp.height - before - needed) * bmp.stride);
+    return bmp.height;
+}
+
+ImageListImages ReadCurrentLayout(ImageListDataSource& data, std::span<const uint8_t> start,
+                                  const ImageListImages& current)
+{
+    PixelBytes scratch;
+    std::vector<uint8_t> headerBytes(start.begin(), start.end());
+    const std::span<const uint8_t> more = data.Next(ImageListHeaderSize - start.size(), scratch);
+    headerBytes.insert(headerBytes.end(), more.begin(), more.end());
+    ByteReader in(headerBytes);
+    if (in.ReadU16() != Magic || in.ReadU16() != Version)
+        ReadFailed();
+    const int count = in.ReadI16();
+    const int capacity = in.ReadI16();
+    in.ReadI16(); // growth step: the list keeps its own AllocBy
+    const int width = in.ReadU16();
+    const int height = in.ReadU16();
+    in.Skip(4); // background colour: not taken, as the list is written without one
+    const uint16_t flags = in.ReadU16();
+    in.Skip(8); // overlay images
+    const int maxSide = Bitmap::MaxSide / TilesAcross;
+    if (count < 0 || capacity < 0 || width < 1 || height < 1 || width > maxSide || height > maxSide)
+        ReadFailed();
+
+    ImageListImages images;
+    images.width = width;
+    images.height = height;
+    images.allocBy = current.allocBy;
+    // Image k is the tile k mod 4 of tile row k div 4, whatever the picture's width; the tiles must be
+    // there before anything is cut out. The picture has at least one full tile row, as every writer makes
+    // it: otherwise an empty list's image size would rest on no data, and writing the list back would
+    // make a tile row of that size out of nothing.
+    const Tiles tiles{TilesAcross, count};
+    const int covered = std::max(count, TilesAcross);
+    TileFileReader files(data);
+    const int pictureHeight = files.Read(false, images, tiles, covered, current.bitsPerPixel);
+    if (flags & FlagMask) {
+        files.Read(true, images, tiles, covered, current.bitsPerPixel);
+    } else {
+        std::fill(images.masks.begin(), images.masks.end(), 0);
+    }
+    // The capacity is taken as far as the picture has room for it: a header claiming more would make the
+    // next write far larger than the data read.
+    const int64_t room = int64_t(TilesAcross) * (pictureHeight / height);
+    images.capacity = std::max(int(std::min<int64_t>(capacity, room)), count);
+    return images;
+}
+
+// ---- The older layout ----
+
+// Byte count of the image bitmap, image count, the image bitmap, the mask bitmap. Tiles are cut at the
+// list's current image size, as many across as the picture holds.
+ImageListImages ReadOlderLayout(std::span<const uint8_t> data, const ImageListImages& current)
+{
+    ByteReader in(data);
+    const uint32_t imageBytes = in.ReadU32();
+    const int32_t count = in.ReadI32();
+    if (imageBytes > in.Remaining())
+        throw EInvalidGraphic(msg::InvalidGraphic);
+    const Picture picture = ReadPicture(data.subspan(8, imageBytes), false);
+    const Picture mask = ReadPicture(data.subspan(8 + size_t(imageBytes)), true);
+    const int width = current.width, height = current.height;
+    const int across = picture.view.width / width;
+    const int64_t tilesHeld = int64_t(across) * (picture.view.height / height);
+    const int64_t wanted = std::clamp<int64_t>(count, 0, tilesHeld);
+    if (wanted > MaxCount) // more images than any list holds
+        throw EInvalidGraphic(msg::InvalidGraphic);
+    const Tiles tiles{std::max(across, 1), int(wanted)};
+    if (!Covers(mask, tiles.across, width, height, tiles.count))
+        throw EInvalidGraphic(msg::InvalidGraphic);
+
+    ImageListImages images;
+    images.width = width;
+    images.height = height;
+    images.allocBy = current.allocBy;
+    images.bitsPerPixel = HeldDepth(picture.view.bitsPerPixel, current.bitsPerPixel);
+    images.Resize(tiles.count);
+    PlacePicture(picture, false, images, tiles);
+    PlacePicture(mask, true, images, tiles);
+    const int step = std::max(current.allocBy, 1);
+    images.capacity = int((int64_t(tiles.count) + step - 1) / step * step);
+    return images;
+}
+
+// ---- Writing ----
+
+struct WrittenLayout {
+    int count;
+    int capacity;
+    int pictureWidth;
+    int pictureHeight;
+    size_t imageStride;
+    size_t maskStride;
+};
+
+WrittenLayout LayoutOf(const ImageListImages& images)
+{
+    WrittenLayout l;
+    l.count = images.Count();
+    // Any capacity not below the count fits the layout; one past the 16-bit field is written as its largest.
+    l.capacity = std::max(l.count, std::min({std::max({images.capacity, images.allocBy, 1}), MaxCount}));
+    const int tileRows = (l.capacity + TilesAcross - 1) / TilesAcross;
+    if (l.count > MaxCount || l.capacity > MaxCount || int64_t(tileRows) * images.height > INT32_MAX)
+        WriteFailed();
+    l.pictureWidth = TilesAcross * images.width;
+    l.pictureHeight = tileRows * images.height;
+    l.imageStride = Bitmap::StrideFor(l.pictureWidth, images.bitsPerPixel);
+    l.maskStride = Bitmap::StrideFor(l.pictureWidth, 1);
+    if (l.imageStride == 0 || l.imageStride > Bitmap::MaxBytes / size_t(l.pictureHeight))
+        WriteFailed();
+    return l;
+}
+
+// Collects the output and hands it on a piece at a time, in one buffer used over again.
+class Pieces {
+public:
+    explicit Pieces(const std::function<void(std::span<const uint8_t>)>& put) : put_(put) { bytes_.reserve(PieceSize + 4096); }
+    void Add(const ByteWriter& fields) { bytes_.insert(bytes_.end(), fields.Bytes().begin(), fields.Bytes().end()); }
+    // `count` zero bytes at the end, to be filled in.
+    uint8_t* AddZeros(size_t count)
+    {
+        if (bytes_.size() + count > PieceSize)
+            PassOn();
+        bytes_.resize(bytes_.size() + count);
+        return bytes_.data() + bytes_.size() - count;
+    }
+    void PassOn()
+    {
+        if (!bytes_.empty())
+            put_(bytes_);
+        bytes_.clear();
+    }
+
+private:
+    const std::function<void(std::span<const uint8_t>)>& put_;
+    std::vector<uint8_t> bytes_;
+};
 
 // Writes the rows of a picture of tiles, bottom row first, with `copy(row, column, k, y)` placing row y
 // of image k's tile; tiles past the count stay zero.
 template <typename CopyTileRow>
-void WriteTileRows(ByteWriter& out, int count, int height, int pictureHeight, size_t stride, CopyTileRow&& copy)
+void WriteTileRows(Pieces& pieces, int count, int height, int pictureHeight, size_t stride, CopyTileRow&& copy)
 {
-    std::vector<uint8_t> row(stride);
     for (int y = pictureHeight - 1; y >= 0; --y) {
         const int tileRow = y / height, inTile = y % height;
-        std::fill(row.begin(), row.end(), 0);
+        uint8_t* row = pieces.AddZeros(stride);
         for (int col = 0; col < TilesAcross; ++col) {
             const int k = tileRow * TilesAcross + col;
             if (k < count)
-                copy(row.data(), col, k, inTile);
+                copy(row, col, k, inTile);
         }
-        out.WriteBytes(row);
     }
 }
 
 } // namespace
 
-std::vector<uint8_t> WriteImageListData(const TImageList& list)
+ImageListDataSource::ImageListDataSource(size_t size, std::function<void(uint8_t*, size_t)> read)
+    : read_(std::move(read)), remaining_(size)
 {
-    const int count = list.Count();
-    // Any capacity not below the count fits the layout; one past the 16-bit field is written as its largest.
-    const int capacity = std::max(count, std::min({std::max({list.Capacity(), list.AllocBy(), 1}), MaxCount}));
-    const int width = list.Width(), height = list.Height(), depth = list.BitsPerPixel();
-    const int tileRows = (capacity + TilesAcross - 1) / TilesAcross;
-    if (count > MaxCount || capacity > MaxCount || int64_t(tileRows) * height > INT32_MAX)
-        WriteFailed();
-    const int pictureWidth = TilesAcross * width;
-    const int pictureHeight = tileRows * height;
-    const size_t imageStride = Bitmap::StrideFor(pictureWidth, depth);
-    const size_t maskStride = Bitmap::StrideFor(pictureWidth, 1);
-    if (imageStride == 0 || imageStride > Bitmap::MaxBytes / size_t(pictureHeight))
-        WriteFailed();
+}
 
+ImageListDataSource::ImageListDataSource(std::span<const uint8_t> data) : memory_(data), remaining_(data.size()) {}
+
+std::span<const uint8_t> ImageListDataSource::Next(size_t count, PixelBytes& scratch)
+{
+    if (count > remaining_)
+        throw EReadError(msg::ReadError);
+    remaining_ -= count;
+    if (!read_) {
+        const std::span<const uint8_t> bytes = memory_.first(count);
+        memory_ = memory_.subspan(count);
+        return bytes;
+    }
+    scratch.resize(count);
+    read_(scratch.data(), count);
+    return {scratch.data(), count};
+}
+
+void ImageListDataSource::Skip(size_t count)
+{
+    PixelBytes scratch;
+    while (count > 0) {
+        const size_t n = std::min(count, PieceSize);
+        Next(n, scratch);
+        count -= n;
+    }
+}
+
+size_t ImageListDataSize(const ImageListImages& images)
+{
+    const WrittenLayout l = LayoutOf(images);
+    return ImageListHeaderSize + BmpFileSize(l.pictureWidth, l.pictureHeight, images.bitsPerPixel) +
+           BmpFileSize(l.pictureWidth, l.pictureHeight, 1) + ImageListTailSize;
+}
+
+void WriteImageListData(const ImageListImages& images, const std::function<void(std::span<const uint8_t>)>& put)
+{
+    const WrittenLayout l = LayoutOf(images);
+    const int width = images.width, height = images.height, depth = images.bitsPerPixel;
+    Pieces pieces(put);
     ByteWriter out;
-    out.Reserve(ImageListHeaderSize + BmpFileSize(pictureWidth, pictureHeight, depth) +
-                BmpFileSize(pictureWidth, pictureHeight, 1) + ImageListTailSize);
     out.WriteU16(Magic);
     out.WriteU16(Version);
-    out.WriteI16(int16_t(count));
-    out.WriteI16(int16_t(capacity));
+    out.WriteI16(int16_t(l.count));
+    out.WriteI16(int16_t(l.capacity));
     out.WriteI16(WrittenGrowthStep);
     out.WriteU16(uint16_t(width));
     out.WriteU16(uint16_t(height));
@@ -238,109 +575,58 @@ std::vector<uint8_t> WriteImageListData(const TImageList& list)
         out.WriteI16(-1); // overlay images: none
 
     // Rows bottom-up; tile row 0 is at the top of the picture. Tiles past the count stay zero.
-    const size_t tileBits = size_t(width) * size_t(depth);
-    WriteBmpHeaders(out, pictureWidth, pictureHeight, depth, {}, BmpSizeField::PixelOffset);
-    WriteTileRows(out, count, height, pictureHeight, imageStride,
-                  [&](uint8_t* row, int col, int k, int inTile) {
-                      std::memcpy(row + size_t(col) * tileBits / 8, list.Image(k).Row(inTile), tileBits / 8);
-                  });
-    const RgbQuad maskPalette[2] = {RgbQuad{0, 0, 0, 0}, RgbQuad{255, 255, 255, 0}};
-    WriteBmpHeaders(out, pictureWidth, pictureHeight, 1, maskPalette, BmpSizeField::PixelOffset);
-    WriteTileRows(out, count, height, pictureHeight, maskStride,
-                  [&](uint8_t* row, int col, int k, int inTile) {
-                      CopyBits(row, size_t(col) * size_t(width), list.Mask(k).Row(inTile), 0, size_t(width));
-                  });
-    out.WriteZeros(ImageListTailSize);
-    return out.Take();
+    const size_t tileBytes = size_t(width) * size_t(depth) / 8;
+    WriteBmpHeaders(out, l.pictureWidth, l.pictureHeight, depth, {}, BmpSizeField::PixelOffset);
+    pieces.Add(out);
+    WriteTileRows(pieces, l.count, height, l.pictureHeight, l.imageStride, [&](uint8_t* row, int col, int k, int y) {
+        std::memcpy(row + size_t(col) * tileBytes, images.ImageRow(k, y), tileBytes);
+    });
+    ByteWriter maskHeaders;
+    WriteBmpHeaders(maskHeaders, l.pictureWidth, l.pictureHeight, 1, MaskPalette, BmpSizeField::PixelOffset);
+    pieces.Add(maskHeaders);
+    WriteTileRows(pieces, l.count, height, l.pictureHeight, l.maskStride, [&](uint8_t* row, int col, int k, int y) {
+        CopyBits(row, size_t(col) * size_t(width), images.MaskRow(k, y), 0, size_t(width));
+    });
+    pieces.AddZeros(ImageListTailSize);
+    pieces.PassOn();
 }
 
-void ReadImageListData(std::span<const uint8_t> data, TImageList& list)
+std::vector<uint8_t> WriteImageListData(const ImageListImages& images)
 {
-    list.Clear();
-    const bool current = [&] {
-        if (data.size() < 8)
-            return true; // too short for either layout: reported as unreadable data
-        ByteReader peek(data);
-        const uint32_t first = peek.ReadU32(), second = peek.ReadU32();
-        return first != second && data[0] == 'I' && data[1] == 'L';
-    }();
+    std::vector<uint8_t> data;
+    data.reserve(ImageListDataSize(images));
+    WriteImageListData(images, [&](std::span<const uint8_t> piece) { data.insert(data.end(), piece.begin(), piece.end()); });
+    return data;
+}
 
-    if (current) {
-        try {
-            ByteReader in(data);
-            if (in.ReadU16() != Magic || in.ReadU16() != Version)
-                throw EReadError(msg::ImageListReadError);
-            const int count = in.ReadI16();
-            const int capacity = in.ReadI16();
-            in.ReadI16(); // growth step: the list keeps its own AllocBy
-            const int width = in.ReadU16();
-            const int height = in.ReadU16();
-            in.Skip(4); // background colour: not taken, as the list is written without one
-            const uint16_t flags = in.ReadU16();
-            in.Skip(8); // overlay images
-            if (count < 0 || capacity < 0 || width < 1 || height < 1 || width > TImageList::MaxImageSide ||
-                height > TImageList::MaxImageSide)
-                throw EReadError(msg::ImageListReadError);
-
-            const auto files = data.subspan(in.Position());
-            const Picture picture = ReadPicture(files, false);
-            // Image k is the tile k mod 4 of tile row k div 4, whatever the picture's width; the tiles must
-            // be there before anything is cut out. The picture has at least one full tile row, as every
-            // writer makes it: otherwise an empty list's image size would rest on no data, and writing the
-            // list back would make a tile row of that size out of nothing.
-            const int covered = std::max(count, TilesAcross);
-            if (!Covers(picture, TilesAcross, width, height, covered))
-                throw EReadError(msg::ImageListReadError);
-            const bool withMask = (flags & FlagMask) != 0;
-            Picture mask;
-            if (withMask) {
-                mask = ReadPicture(files.subspan(picture.view.fileBytes), true);
-                if (!Covers(mask, TilesAcross, width, height, covered))
-                    throw EReadError(msg::ImageListReadError);
-            }
-            const int depth = HeldDepth(picture, list.BitsPerPixel());
-            std::vector<Bitmap> images, masks;
-            CutTiles(picture, withMask ? &mask : nullptr, TilesAcross, width, height, depth, count, images, masks);
-            // The capacity is taken as far as the picture has room for it: a header claiming more would
-            // make the next write far larger than the data read.
-            const int64_t room = int64_t(TilesAcross) * (picture.view.height / height);
-            list.Adopt(width, height, depth, int(std::min<int64_t>(capacity, room)), std::move(images), std::move(masks));
-        } catch (const Exception&) {
-            list.Clear();
-            throw EReadError(msg::ImageListReadError);
-        }
-        return;
+ImageListImages ReadImageListData(ImageListDataSource& data, const ImageListImages& current)
+{
+    // The first 8 bytes tell the layouts apart: two different 32-bit words starting with "IL" are the
+    // current layout's header, anything else the older layout's byte count and image count. Data too
+    // short for either is reported as unreadable data of the current layout.
+    PixelBytes scratch;
+    std::vector<uint8_t> start;
+    bool currentLayout = true;
+    if (data.Remaining() >= 8) {
+        const std::span<const uint8_t> first = data.Next(8, scratch);
+        start.assign(first.begin(), first.end());
+        ByteReader peek(start);
+        const uint32_t a = peek.ReadU32(), b = peek.ReadU32();
+        currentLayout = a != b && start[0] == 'I' && start[1] == 'L';
     }
-
-    // The older layout: byte count of the image bitmap, image count, the image bitmap, the mask bitmap.
-    // Tiles are cut at the list's current image size.
+    if (currentLayout) {
+        try {
+            return ReadCurrentLayout(data, start, current);
+        } catch (const Exception&) {
+            ReadFailed();
+        }
+    }
+    const std::span<const uint8_t> rest = data.Next(data.Remaining(), scratch);
+    start.insert(start.end(), rest.begin(), rest.end());
     try {
-        ByteReader in(data);
-        const uint32_t imageBytes = in.ReadU32();
-        const int32_t count = in.ReadI32();
-        if (imageBytes > in.Remaining())
-            throw EInvalidGraphic(msg::InvalidGraphic);
-        const Picture picture = ReadPicture(data.subspan(8, imageBytes), false);
-        const Picture mask = ReadPicture(data.subspan(8 + size_t(imageBytes)), true);
-        const int width = list.Width(), height = list.Height();
-        const int across = picture.view.width / width;
-        const int64_t wanted = std::clamp<int64_t>(count, 0, Tiles(picture, width, height));
-        if (wanted > MaxCount) // more images than any list holds
-            throw EInvalidGraphic(msg::InvalidGraphic);
-        const int taken = int(wanted);
-        if (!Covers(mask, across, width, height, taken))
-            throw EInvalidGraphic(msg::InvalidGraphic);
-        const int depth = HeldDepth(picture, list.BitsPerPixel());
-        std::vector<Bitmap> images, masks;
-        CutTiles(picture, &mask, across, width, height, depth, taken, images, masks);
-        const int step = std::max(list.AllocBy(), 1);
-        list.Adopt(width, height, depth, int((int64_t(taken) + step - 1) / step * step), std::move(images), std::move(masks));
+        return ReadOlderLayout(start, current);
     } catch (const EReadError&) {
-        list.Clear();
         throw EInvalidGraphic(msg::InvalidGraphic);
-    } catch (...) {
-        list.Clear();
-        throw;
     }
 }
 

@@ -1,8 +1,11 @@
 #include "gallery/Vorlane1.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,9 +16,13 @@
 #include "component/Stream.h"
 #include "image/Stretch.h"
 #include "gallery/Thumbnail.h"
+#include "gallery/ThumbnailBatch.h"
 #include "gallery/View.h"
+#include "platform/DisplayName.h"
 #include "platform/Exceptions.h"
+#include "platform/FolderLock.h"
 #include "platform/Path.h"
+#include "platform/ReplacedFile.h"
 
 namespace vorlane {
 namespace {
@@ -40,34 +47,84 @@ PublishedProperty StringProperty(const char* name, std::string& field)
     return property;
 }
 
-// The file that a save replaces: a gallery reached through a symbolic link is replaced where it lies,
-// so the link stays.
-std::string SaveTarget(const std::string& path)
+// The first bytes of every gallery file: the component stream's signature.
+bool LooksLikeGallery(const std::string& file)
 {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char* resolved = ::realpath(path.c_str(), nullptr)) {
-            std::string target(resolved);
-            std::free(resolved);
-            return target;
-        }
-    }
-    return path;
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    char head[4] = {};
+    const bool gallery = ::read(fd, head, sizeof head) == ssize_t(sizeof head) && std::memcmp(head, "TPF0", 4) == 0;
+    ::close(fd);
+    return gallery;
 }
 
-// Creates a new, empty temporary file beside `target`; its mode follows the umask like any new file.
-int CreateTemporary(const std::string& target, std::string& temporary)
+// The file that a save replaces: a gallery reached through a symbolic link is replaced where it lies,
+// so the link stays. A link that another user made (in a shared folder, say) is followed only into a
+// gallery file: it must not turn the save into a write over one of the user's other files.
+std::string SaveTarget(const std::string& path)
 {
-    static unsigned counter = 0;
-    // Named apart from the gallery's own name, so that a name near the length limit still saves.
-    const std::string folder = path::ExtractFilePath(target);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary = folder + Format(".vorlane-save-%d-%u.tmp", int(::getpid()), counter++);
-        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
+    struct stat link {};
+    if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode))
+        return path;
+    std::string target;
+    if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+        target = resolved;
+        std::free(resolved);
     }
-    return -1;
+    if (link.st_uid == ::geteuid())
+        return target.empty() ? path : target;
+    struct stat st {};
+    if (target.empty() || ::stat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !LooksLikeGallery(target))
+        throw EFCreateError(Format(msg::FCreateError, path.c_str()));
+    return target;
+}
+
+mode_t NewFileMode()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+// The component stream's output, straight into the replacing file.
+class ReplacedFileStream final : public TStream {
+public:
+    explicit ReplacedFileStream(ReplacedFile& file) : file_(file) {}
+    size_t Read(void*, size_t) override { return 0; }
+    size_t Write(const void* buffer, size_t count) override
+    {
+        if (!file_.Write(std::span(static_cast<const uint8_t*>(buffer), count)))
+            return 0;
+        position_ += int64_t(count);
+        return count;
+    }
+    int64_t Seek(int64_t offset, SeekOrigin origin) override
+    {
+        if (origin == SeekOrigin::Current && offset == 0)
+            return position_;
+        throw EWriteError(msg::WriteError); // the writer only appends
+    }
+
+private:
+    ReplacedFile& file_;
+    int64_t position_ = 0;
+};
+
+// Moves another program's version of `file` to a new name beside it: "name (2).gsk", "name (3).gsk", ...
+// Never over an existing file, not even one made meanwhile.
+std::string SetAside(const std::string& file)
+{
+    const std::string stem = path::ChangeFileExt(file, "");
+    std::string aside;
+    for (int n = 2; n < 1000; ++n) {
+        aside = stem + Format(" (%d).gsk", n);
+        if (::renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0)
+            return aside;
+        if (errno != EEXIST)
+            break;
+    }
+    throw EFCreateError(Format(msg::FCreateError, aside.c_str()));
 }
 
 // Image `index` drawn through its mask onto a new white bitmap of the list's size and depth; an index past
@@ -95,24 +152,13 @@ void FitToThumbnailSize(TImageList& images)
         images.Add(pictures[i], &masks[i]);
 }
 
-void SyncFolder(const std::string& target)
-{
-    std::string folder = path::ExtractFileDir(target);
-    if (folder.empty())
-        folder = ".";
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd); // the rename is durable once the folder is; a failure here loses nothing
-        ::close(fd);
-    }
-}
-
 } // namespace
 
 TVorlane::TVorlane(TComponent* owner)
     : TComponent(owner),
       fileNames_(std::make_unique<TStringList>()),
       images_(std::make_unique<TImageList>(nullptr, 32, 32)),
+      defaults_(std::make_unique<TImageList>(nullptr, 32, 32)),
       managerName_(path::ProgramFolder() + "画集")
 {
 }
@@ -137,7 +183,19 @@ std::vector<PublishedProperty> TVorlane::PublishedProperties()
     properties.push_back(IntegerProperty("FormWidth", formWidth_));
     properties.push_back(IntegerProperty("FormHeight", formHeight_));
     properties.push_back(StringProperty("InitialDir", initialDir_));
-    properties.push_back(StringProperty("ManagerName", managerName_));
+    // A Windows path read from a gallery file names no file here: the gallery keeps the path it was
+    // opened under, so that it is saved where it was loaded from, and the Windows path only names it.
+    PublishedProperty managerName = StringProperty("ManagerName", managerName_);
+    managerName.getString = [this] { return StoredManagerName(); };
+    managerName.setString = [this](const std::string& value) {
+        if (path::IsWindowsPath(value)) {
+            windowsName_ = value;
+        } else {
+            managerName_ = value;
+            windowsName_.clear();
+        }
+    };
+    properties.push_back(std::move(managerName));
     properties.push_back(StringProperty("IniManagerName", iniManagerName_));
     return properties;
 }
@@ -149,23 +207,102 @@ std::string TVorlane::GalleryFileName() const
 
 std::string TVorlane::Caption(const std::string& fileName)
 {
-    return path::ChangeFileExt(path::ExtractFileName(fileName), "");
+    return display::FileTitle(fileName);
 }
 
 void TVorlane::SetDefaultImages(const TImageList& defaults)
 {
     images_->Assign(defaults);
+    defaults_->Assign(defaults);
+}
+
+void TVorlane::SetFileNames(const TStringList& names)
+{
+    fileNames_->Assign(names);
+    modified_ = true;
+}
+
+void TVorlane::SetInitialDir(const std::string& folder)
+{
+    modified_ = modified_ || folder != initialDir_;
+    initialDir_ = folder;
+}
+
+void TVorlane::RememberVersion(const std::string& fileName)
+{
+    versionFile_ = fileName;
+    version_ = IdentityOf(fileName);
+    modified_ = false;
 }
 
 void TVorlane::LoadGallery()
 {
     const std::string fileName = GalleryFileName();
+    const FolderLock lock(fileName); // no save of another program in the middle of the read
+    RememberVersion(fileName);
     struct stat st {};
     if (::stat(fileName.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return; // no gallery file yet: nothing changes, no refresh
-    TFileStream file(fileName, TFileStream::Mode::OpenRead);
-    ReadStreams(file);
+    try {
+        ReadGalleryFile(fileName, std::string(managerName_));
+    } catch (...) {
+        modified_ = true; // what was read is not what the file holds
+        throw;
+    }
     RefreshView();
+}
+
+void TVorlane::ReadGalleryFile(const std::string& fileName, const std::string& requestedName)
+{
+    TFileStream file(fileName, TFileStream::Mode::OpenRead);
+    try {
+        ReadStreams(file);
+    } catch (...) {
+        if (!SameFile(GalleryFileName(), fileName))
+            managerName_ = requestedName;
+        throw;
+    }
+    if (!SameFile(GalleryFileName(), fileName))
+        managerName_ = requestedName;
+}
+
+bool TVorlane::ChangedOnDisk() const
+{
+    const std::string fileName = GalleryFileName();
+    return (fileName == versionFile_ || SameFile(fileName, versionFile_)) && IdentityOf(fileName) != version_;
+}
+
+bool TVorlane::TakeContentOf(const std::string& fileName)
+{
+    TVorlane other;
+    other.SetDefaultImages(*defaults_);
+    other.SetDisplayBitsPerPixel(displayBitsPerPixel_);
+    other.SetManagerName(managerName_);
+    try {
+        other.ReadGalleryFile(fileName, std::string(managerName_));
+    } catch (const Exception&) {
+        return false;
+    }
+    fileNames_->Assign(*other.fileNames_);
+    images_->Assign(*other.images_);
+    initialDir_ = other.initialDir_;
+    iniManagerName_ = other.iniManagerName_;
+    managerName_ = other.managerName_;
+    windowsName_ = other.windowsName_;
+    return true;
+}
+
+bool TVorlane::ReloadIfChanged()
+{
+    const std::string fileName = GalleryFileName();
+    const FolderLock lock(fileName);
+    if (modified_ || !ChangedOnDisk() || !IdentityOf(fileName))
+        return false;
+    if (!TakeContentOf(fileName))
+        return false; // a damaged version stays for SaveGallery to move aside
+    RememberVersion(fileName);
+    RefreshView();
+    return true;
 }
 
 void TVorlane::ReadStreams(TStream& stream)
@@ -202,9 +339,12 @@ void TVorlane::WriteStreams(TStream& stream)
 // entries loaded into one that has some, thumbnails of another size) would leave indices and sizes that
 // later operations trip over, and an image size from the file would make every placeholder as large as
 // that claims. Surplus thumbnails are dropped, the rest stretched to 32x32 when they are not, and
-// missing ones become the placeholder over white.
+// missing ones become the placeholder over white. Image data that failed to read leaves no placeholder
+// at all: the program's own comes back, rather than a white one that every later save would keep.
 void TVorlane::MatchThumbnailsToNames()
 {
+    if (images_->Count() == 0 && defaults_->Count() > 0)
+        images_->Assign(*defaults_);
     const int wanted = fileNames_->Count() + 1;
     while (images_->Count() > wanted)
         images_->Delete(images_->Count() - 1);
@@ -216,40 +356,58 @@ void TVorlane::MatchThumbnailsToNames()
 
 void TVorlane::SaveGallery()
 {
+    keptAside_.reset();
     const std::string fileName = GalleryFileName();
     const std::string target = SaveTarget(fileName);
-    std::string temporary;
-    const int fd = CreateTemporary(target, temporary);
-    if (fd < 0)
-        throw EFCreateError(Format(msg::FCreateError, fileName.c_str()));
-    struct stat old {};
-    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
-        ::fchmod(fd, old.st_mode & 07777); // the gallery keeps its permissions
+    const FolderLock lock(target); // from the check below to the rename
 
-    TFileStream file(fd);
-    try {
-        WriteStreams(file);
-        if (!file.Sync() || !file.Close())
-            throw EWriteError(msg::WriteError);
-        if (::rename(temporary.c_str(), target.c_str()) != 0)
-            throw EFCreateError(Format(msg::FCreateError, fileName.c_str()));
-    } catch (...) {
-        file.Close();
-        ::unlink(temporary.c_str());
-        throw;
+    if (ChangedOnDisk() && IdentityOf(target)) {
+        if (modified_ || !TakeContentOf(target))
+            keptAside_ = SetAside(target);
+        else
+            RefreshView();
     }
-    SyncFolder(target);
+
+    ReplacedFile file(target, NewFileMode());
+    if (!file.Open())
+        throw EFCreateError(Format(msg::FCreateError, fileName.c_str()));
+    ReplacedFileStream stream(file);
+    WriteStreams(stream);
+    if (!file.Commit(true)) {
+        // A failed write in place put the old content back, which this gallery knew already; only its
+        // time is new (another user's file cannot take its old time back).
+        if (file.InPlace())
+            version_ = IdentityOf(target);
+        throw EWriteError(msg::WriteError);
+    }
+    RememberVersion(fileName);
 }
 
-void TVorlane::AddImages(const std::vector<std::string>& fileNames)
+void TVorlane::AddImages(const std::vector<std::string>& fileNames, int threads)
 {
-    for (const std::string& fileName : fileNames)
-        AddImage(fileName);
+    // Decoded on every core, appended in list order as AddImage appends one. AddImage refuses the
+    // first picture past the limit before decoding it; so does this, after adding those that fit.
+    const size_t room = MaxEntries - std::min(MaxEntries, size_t(fileNames_->Count()));
+    const std::vector<std::string> fitting(fileNames.begin(), fileNames.begin() + ptrdiff_t(std::min(room, fileNames.size())));
+    MakeThumbnails(fitting, *images_, displayBitsPerPixel_, threads, [&](size_t i, Bitmap thumbnail) {
+        const int index = images_->Add(thumbnail);
+        try {
+            fileNames_->Add(fitting[i]);
+        } catch (...) {
+            images_->Delete(index);
+            throw;
+        }
+        modified_ = true;
+    });
+    if (fitting.size() < fileNames.size())
+        AddImage(fileNames[fitting.size()]); // refused: the gallery is full
     RefreshView();
 }
 
 void TVorlane::AddImage(const std::string& fileName)
 {
+    if (size_t(fileNames_->Count()) >= MaxEntries)
+        throw EInvalidOperation(Format("画集に入る画像は %d 枚までです", int(MaxEntries)));
     const Bitmap thumbnail = MakeThumbnail(fileName, *images_, displayBitsPerPixel_);
     const int index = images_->Add(thumbnail);
     try {
@@ -258,6 +416,7 @@ void TVorlane::AddImage(const std::string& fileName)
         images_->Delete(index);
         throw;
     }
+    modified_ = true;
 }
 
 void TVorlane::RefreshView()
@@ -287,6 +446,7 @@ void TVorlane::DeleteImage(int index)
 {
     fileNames_->Delete(index);
     images_->Delete(index + 1);
+    modified_ = true;
 }
 
 void TVorlane::DeleteSelected()
@@ -335,6 +495,7 @@ void TVorlane::MoveSelected()
         fileNames_->Delete(s);
         images_->Delete(s + 1);
     }
+    modified_ = true;
     RefreshView();
 }
 

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <bit>
 #include <cstdio>
+#include <climits>
 #include <cstring>
+#include <optional>
 
 #include "image/PictureFile.h"
 #include "platform/ByteCursor.h"
@@ -20,8 +22,6 @@ constexpr uint32_t BiRle8 = 1;
 constexpr uint32_t BiRle4 = 2;
 constexpr uint32_t BiBitFields = 3;
 constexpr uint32_t BiAlphaBitFields = 6;
-
-constexpr uint32_t CoreHeaderSize = 12;
 
 // A run-length picture may legitimately expand far beyond its data (long runs, skipped areas), but not
 // without bound: at most this many pixels per compressed byte are accepted before allocating.
@@ -59,26 +59,47 @@ struct Channel {
     }
 };
 
+// The information-header forms, named by the size field that starts them.
+enum class HeaderKind : uint32_t {
+    Core = 12,   // BITMAPCOREHEADER: 16-bit sizes, 3-byte colour table entries
+    Info = 40,   // BITMAPINFOHEADER: bit-field masks, if any, follow it
+    InfoV2 = 52, // with the colour masks inside
+    InfoV3 = 56, // with the alpha mask as well
+    V4 = 108,
+    V5 = 124,
+};
+
+std::optional<HeaderKind> KindOfHeader(uint32_t size)
+{
+    switch (size) {
+    case 12: case 40: case 52: case 56: case 108: case 124:
+        return HeaderKind(size);
+    default:
+        return std::nullopt;
+    }
+}
+
+// The headers as stored, before any of it is checked.
 struct Header {
+    HeaderKind kind = HeaderKind::Info;
     uint32_t offBits = 0;
     size_t paletteStart = 0;
     int paletteEntrySize = 4;
-    int width = 0;
-    int height = 0;
-    bool topDown = false;
+    int32_t storedWidth = 0;
+    int32_t storedHeight = 0; // negative: rows top-down
     int bitsPerPixel = 0;
     uint32_t compression = BiRgb;
     uint32_t sizeImage = 0;
     uint32_t colorsUsed = 0;
     uint32_t masks[3] = {0, 0, 0};
+    // Filled in by CheckHeader.
+    int width = 0;
+    int height = 0;
+    bool topDown = false;
 };
 
-bool ValidInfoHeaderSize(uint32_t size)
-{
-    // BITMAPINFOHEADER, its V2 and V3 extensions (with the colour masks), V4 and V5.
-    return size == 40 || size == 52 || size == 56 || size == 108 || size == 124;
-}
-
+// Reads the file header and the information header of whichever kind, with the bit-field masks of a
+// 40-byte header; leaves `in` where the colour table would start.
 Header ReadHeader(ByteReader& in)
 {
     Header h;
@@ -90,24 +111,22 @@ Header ReadHeader(ByteReader& in)
     h.offBits = in.ReadU32();
     const size_t infoStart = in.Position();
     const uint32_t headerSize = in.ReadU32();
+    const std::optional<HeaderKind> kind = KindOfHeader(headerSize);
+    if (!kind)
+        Invalid();
+    h.kind = *kind;
 
-    if (headerSize == CoreHeaderSize) {
-        h.width = in.ReadU16();
-        h.height = in.ReadU16();
+    if (h.kind == HeaderKind::Core) {
+        h.storedWidth = in.ReadU16();
+        h.storedHeight = in.ReadU16();
         in.ReadU16(); // planes
         h.bitsPerPixel = in.ReadU16();
-        if (h.bitsPerPixel != 1 && h.bitsPerPixel != 4 && h.bitsPerPixel != 8 && h.bitsPerPixel != 24)
-            Invalid();
-        if (h.width == 0 || h.height == 0)
-            Invalid();
         h.paletteEntrySize = 3;
-        h.paletteStart = infoStart + CoreHeaderSize;
+        h.paletteStart = infoStart + headerSize;
         return h;
     }
-    if (!ValidInfoHeaderSize(headerSize))
-        Invalid();
-    const int32_t width = in.ReadI32();
-    const int32_t height = in.ReadI32();
+    h.storedWidth = in.ReadI32();
+    h.storedHeight = in.ReadI32();
     in.ReadU16(); // planes
     h.bitsPerPixel = in.ReadU16();
     h.compression = in.ReadU32();
@@ -116,26 +135,41 @@ Header ReadHeader(ByteReader& in)
     in.ReadI32(); // vertical resolution
     h.colorsUsed = in.ReadU32();
     in.ReadU32(); // important colours
-    if (headerSize >= 52) {
+    if (h.kind != HeaderKind::Info) {
         for (uint32_t& mask : h.masks)
             mask = in.ReadU32();
     }
     in.Seek(infoStart + headerSize);
     // A 40-byte header keeps its masks right after it (three, or four with alpha).
-    if (headerSize == 40 && (h.compression == BiBitFields || h.compression == BiAlphaBitFields)) {
+    if (h.kind == HeaderKind::Info && (h.compression == BiBitFields || h.compression == BiAlphaBitFields)) {
         for (uint32_t& mask : h.masks)
             mask = in.ReadU32();
         if (h.compression == BiAlphaBitFields)
             in.ReadU32();
     }
     h.paletteStart = in.Position();
+    return h;
+}
 
-    if (width <= 0 || height == 0 || height == INT32_MIN)
+// Whether the header describes a picture this reader can take; fills in its size and row order.
+void CheckHeader(Header& h)
+{
+    if (h.kind == HeaderKind::Core) {
+        if (h.bitsPerPixel != 1 && h.bitsPerPixel != 4 && h.bitsPerPixel != 8 && h.bitsPerPixel != 24)
+            Invalid();
+        if (h.storedWidth == 0 || h.storedHeight == 0)
+            Invalid();
+        h.width = h.storedWidth;
+        h.height = h.storedHeight;
+        return;
+    }
+    if (h.storedWidth <= 0 || h.storedHeight == 0 || h.storedHeight == INT32_MIN)
         Invalid();
-    h.width = width;
-    h.topDown = height < 0;
-    h.height = height < 0 ? -height : height;
+    h.width = h.storedWidth;
+    h.topDown = h.storedHeight < 0;
+    h.height = h.topDown ? -h.storedHeight : h.storedHeight;
 
+    const uint32_t allMasks = h.masks[0] | h.masks[1] | h.masks[2];
     switch (h.compression) {
     case BiRgb:
         if (h.bitsPerPixel != 1 && h.bitsPerPixel != 4 && h.bitsPerPixel != 8 && h.bitsPerPixel != 16 &&
@@ -151,15 +185,12 @@ Header ReadHeader(ByteReader& in)
     case BiAlphaBitFields:
         if (h.bitsPerPixel != 16 && h.bitsPerPixel != 32)
             Invalid();
-        if ((h.masks[0] | h.masks[1] | h.masks[2]) == 0)
-            Invalid();
-        if (h.bitsPerPixel == 16 && ((h.masks[0] | h.masks[1] | h.masks[2]) >> 16) != 0)
+        if (allMasks == 0 || (h.bitsPerPixel == 16 && (allMasks >> 16) != 0))
             Invalid();
         break;
     default:
         Invalid();
     }
-    return h;
 }
 
 void ReadPalette(ByteReader& in, const Header& h, Bitmap& bitmap)
@@ -292,6 +323,7 @@ Layout ReadLayout(std::span<const uint8_t> data, ByteReader& in)
 {
     Layout l;
     l.h = ReadHeader(in);
+    CheckHeader(l.h);
     const Header& h = l.h;
     if (h.offBits < in.Position() || h.offBits > data.size())
         Invalid();

@@ -170,6 +170,20 @@ void JpegDecoder::ReadHeader(int displayBitsPerPixel)
 int JpegDecoder::Width() const { return int(session_->info.image_width); }
 int JpegDecoder::Height() const { return int(session_->info.image_height); }
 int JpegDecoder::BitsPerPixel() const { return session_->quantised ? 8 : 24; }
+void JpegDecoder::CheckClaimedSize(uint64_t fileBytes, uint64_t maxPixels) const
+{
+    const jpeg_decompress_struct& info = session_->info;
+    if (uint64_t(info.image_width) * info.image_height > maxPixels)
+        throw EJPEG(Format(msg::JpegError, int(JERR_IMAGE_TOO_BIG)));
+    if (info.arith_code)
+        return;
+    uint64_t blocks = 0;
+    for (int c = 0; c < info.num_components; ++c)
+        blocks = std::max(blocks, uint64_t(info.comp_info[c].width_in_blocks) * info.comp_info[c].height_in_blocks);
+    if (blocks / 8 > fileBytes)
+        throw EJPEG(Format(msg::JpegError, int(JERR_INPUT_EOF)));
+}
+
 bool JpegDecoder::CanSkipRows() const { return !session_->quantised; }
 
 void JpegDecoder::Start()

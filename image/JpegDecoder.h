@@ -42,6 +42,11 @@ public:
     int Width() const;
     int Height() const;
     int BitsPerPixel() const; // 24 or 8
+    // After ReadHeader: refuses a picture of more than `maxPixels` pixels (libjpeg's "image too big"),
+    // and one that claims more pixels than a file of `fileBytes` can hold ("premature end of input"):
+    // with Huffman coding every 8x8 block of a component takes at least one bit. Arithmetic coding can
+    // code a plain area in less, so there only `maxPixels` holds.
+    void CheckClaimedSize(uint64_t fileBytes, uint64_t maxPixels) const;
     // Whether skipped rows leave the rows read afterwards exactly as a full decode gives them: not with
     // colour quantisation, whose dithering carries from each row into the next.
     bool CanSkipRows() const;

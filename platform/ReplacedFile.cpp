@@ -1,35 +1,249 @@
 #include "platform/ReplacedFile.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
+#include <cstring>
+#include <optional>
+
+#include "platform/Path.h"
 
 namespace vorlane {
+namespace {
 
-ReplacedFile::ReplacedFile(const std::string& target, mode_t mode) : target_(target), temporary_(target + ".XXXXXX")
+constexpr const char* TemporaryPrefix = ".vorlane-";
+constexpr const char* TemporarySuffix = ".tmp";
+
+std::string FolderOf(const std::string& target)
 {
-    fd_ = ::mkstemp(temporary_.data());
-    created_ = fd_ >= 0;
-    if (created_)
-        failed_ = ::fchmod(fd_, mode) != 0; // mkstemp makes a private file
+    return path::ExtractFilePath(target); // with its separator; empty for the current folder
+}
+
+bool AllDigits(std::string_view text, bool hex)
+{
+    if (text.empty())
+        return false;
+    for (const char c : text)
+        if (!(c >= '0' && c <= '9') && !(hex && c >= 'a' && c <= 'f'))
+            return false;
+    return true;
+}
+
+// The writer's process of a temporary file of ours: ".vorlane-<pid>-<hex>.tmp", or the gallery's former
+// ".vorlane-save-<pid>-<count>.tmp".
+std::optional<pid_t> WriterOf(std::string_view name)
+{
+    if (!name.starts_with(TemporaryPrefix) || !name.ends_with(TemporarySuffix))
+        return std::nullopt;
+    name.remove_prefix(std::strlen(TemporaryPrefix));
+    name.remove_suffix(std::strlen(TemporarySuffix));
+    const bool former = name.starts_with("save-");
+    if (former)
+        name.remove_prefix(5);
+    const size_t dash = name.find('-');
+    if (dash == std::string_view::npos || dash > 9 || !AllDigits(name.substr(0, dash), false) ||
+        !AllDigits(name.substr(dash + 1), !former))
+        return std::nullopt;
+    return pid_t(std::stol(std::string(name.substr(0, dash))));
+}
+
+bool ProcessAlive(pid_t pid)
+{
+    return pid == ::getpid() || ::kill(pid, 0) == 0 || errno == EPERM;
+}
+
+bool WriteAll(int fd, const uint8_t* data, size_t size, off_t offset)
+{
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pwrite(fd, data + done, size - done, offset + off_t(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += size_t(n);
+    }
+    return true;
+}
+
+bool ReadAll(int fd, std::vector<uint8_t>& bytes)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return false;
+    bytes.resize(size_t(st.st_size));
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::pread(fd, bytes.data() + done, bytes.size() - done, off_t(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += size_t(n);
+    }
+    return true;
+}
+
+bool Replace(int fd, const std::vector<uint8_t>& bytes)
+{
+    return WriteAll(fd, bytes.data(), bytes.size(), 0) && ::ftruncate(fd, off_t(bytes.size())) == 0 &&
+           ::fsync(fd) == 0;
+}
+
+// The rename is durable once the folder is; a failure here loses nothing.
+void SyncFolder(const std::string& folder)
+{
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+} // namespace
+
+void ReplacedFile::RemoveStaleTemporaries(const std::string& folder)
+{
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir)
+        return;
+    const int dirFd = ::dirfd(dir);
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::optional<pid_t> writer = WriterOf(entry->d_name);
+        if (!writer || ProcessAlive(*writer))
+            continue;
+        // A writer holds its file locked while it lives: this one is not held by anybody, and the name
+        // still leads to the file that was checked.
+        const int fd = ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat opened {}, named {};
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &opened) == 0 &&
+            ::fstatat(dirFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(opened.st_mode) &&
+            opened.st_dev == named.st_dev && opened.st_ino == named.st_ino)
+            ::unlinkat(dirFd, entry->d_name, 0);
+        ::close(fd);
+    }
+    ::closedir(dir);
+}
+
+ReplacedFile::ReplacedFile(const std::string& target, mode_t mode) : target_(target)
+{
+    RemoveStaleTemporaries(FolderOf(target));
+
+    struct stat old {};
+    const bool exists = ::lstat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    if (exists) {
+        // A file without any write bit is write-protected for everyone, the owner and root included.
+        if ((old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
+            ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0) {
+            readOnly_ = true;
+            return;
+        }
+        mode = old.st_mode & 07777;
+    }
+    if (exists && old.st_nlink > 1) {
+        state_ = State::InPlace; // replacing one name would part it from the others
+        return;
+    }
+    if (!CreateTemporary(mode)) {
+        if (exists)
+            state_ = State::InPlace; // a folder that takes no new file, a file that may be written
+        return;
+    }
+    if (exists) {
+        struct stat made {};
+        const bool owned = ::fstat(fd_, &made) == 0 &&
+                           ((made.st_uid == old.st_uid && made.st_gid == old.st_gid) ||
+                            ::fchown(fd_, old.st_uid, old.st_gid) == 0);
+        if (!owned || ::fchmod(fd_, mode) != 0) {
+            DropTemporary();
+            state_ = State::InPlace; // only the file itself keeps its owner
+            return;
+        }
+    }
+    state_ = State::Temporary;
+}
+
+bool ReplacedFile::CreateTemporary(mode_t mode)
+{
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        uint64_t random = 0;
+        if (::getrandom(&random, sizeof random, 0) != sizeof random)
+            random ^= uint64_t(attempt) * 0x9E3779B97F4A7C15u;
+        char name[64];
+        std::snprintf(name, sizeof name, "%s%d-%016llx%s", TemporaryPrefix, int(::getpid()),
+                      static_cast<unsigned long long>(random), TemporarySuffix);
+        temporary_ = FolderOf(target_) + name;
+        fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd_ >= 0)
+            break;
+        if (errno != EEXIST)
+            return false;
+    }
+    if (fd_ < 0)
+        return false;
+    // Held while this writer lives: a cleaner in another process leaves the file alone.
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 || ::fchmod(fd_, mode) != 0) {
+        DropTemporary();
+        return false;
+    }
+    return true;
+}
+
+void ReplacedFile::DropTemporary()
+{
+    if (fd_ >= 0) {
+        ::unlink(temporary_.c_str()); // while still locked, so no cleaner takes a file being removed
+        ::close(fd_);
+    }
+    fd_ = -1;
 }
 
 ReplacedFile::~ReplacedFile()
 {
-    if (fd_ >= 0)
+    if (state_ == State::Temporary && !committed_)
+        DropTemporary();
+    else if (fd_ >= 0)
         ::close(fd_);
-    if (created_ && !committed_)
-        ::unlink(temporary_.c_str());
 }
 
 bool ReplacedFile::Write(std::span<const uint8_t> bytes)
 {
+    return Put(bytes, -1);
+}
+
+bool ReplacedFile::WriteAt(uint64_t offset, std::span<const uint8_t> bytes)
+{
+    return Put(bytes, off_t(offset));
+}
+
+bool ReplacedFile::Put(std::span<const uint8_t> bytes, off_t at)
+{
+    if (state_ == State::Closed)
+        return false;
+    if (state_ == State::InPlace) {
+        // Kept in memory until Commit(); `at` < 0 continues where the last append ended.
+        const size_t from = at < 0 ? appendAt_ : size_t(at);
+        if (content_.size() < from + bytes.size())
+            content_.resize(from + bytes.size());
+        std::copy(bytes.begin(), bytes.end(), content_.begin() + std::ptrdiff_t(from));
+        if (at < 0)
+            appendAt_ = from + bytes.size();
+        return true;
+    }
     size_t written = 0;
     while (!failed_ && written < bytes.size()) {
-        const ssize_t n = ::write(fd_, bytes.data() + written, bytes.size() - written);
+        const uint8_t* data = bytes.data() + written;
+        const size_t size = bytes.size() - written;
+        const ssize_t n = at < 0 ? ::write(fd_, data, size) : ::pwrite(fd_, data, size, at + off_t(written));
         if (n < 0 && errno == EINTR)
             continue;
         failed_ = n <= 0;
@@ -41,13 +255,45 @@ bool ReplacedFile::Write(std::span<const uint8_t> bytes)
 
 bool ReplacedFile::Commit(bool sync)
 {
-    if (fd_ < 0)
+    if (state_ == State::InPlace)
+        return CommitInPlace();
+    if (state_ != State::Temporary || fd_ < 0)
         return false;
-    bool ok = !failed_ && (!sync || ::fsync(fd_) == 0);
-    ok = ::close(fd_) == 0 && ok;
+    if (failed_ || (sync && ::fsync(fd_) != 0)) {
+        DropTemporary();
+        return false;
+    }
+    committed_ = std::rename(temporary_.c_str(), target_.c_str()) == 0;
+    if (!committed_) {
+        DropTemporary();
+        return false;
+    }
+    ::close(fd_); // the lock goes with it, after the rename
     fd_ = -1;
-    committed_ = ok && std::rename(temporary_.c_str(), target_.c_str()) == 0;
-    return committed_;
+    if (sync)
+        SyncFolder(FolderOf(target_));
+    return true;
+}
+
+bool ReplacedFile::CommitInPlace()
+{
+    const int fd = ::open(target_.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    std::vector<uint8_t> old;
+    struct stat before {};
+    bool ok = ::fstat(fd, &before) == 0 && ReadAll(fd, old);
+    if (ok) {
+        std::vector<uint8_t> check;
+        ok = Replace(fd, content_) && ReadAll(fd, check) && check == content_;
+        if (!ok && Replace(fd, old)) { // as much of the old content back as the disk takes
+            const timespec times[2] = {before.st_atim, before.st_mtim};
+            ::futimens(fd, times); // the old version, as readers who saw it know it
+        }
+    }
+    ok = ::close(fd) == 0 && ok;
+    committed_ = ok;
+    return ok;
 }
 
 } // namespace vorlane

@@ -29,9 +29,12 @@ dpkg-deb -x "$deb" "$scratch"
 
 expected=(
   usr/bin/vorlane-gsk
+  usr/bin/vorlane-wallpaper
   usr/share/applications/vorlane.desktop
+  etc/xdg/autostart/vorlane-wallpaper.desktop
   usr/share/icons/hicolor/scalable/apps/vorlane.svg
   usr/share/man/man1/vorlane-gsk.1.gz
+  usr/share/man/man1/vorlane-wallpaper.1.gz
   usr/share/doc/vorlane/README.md
   usr/share/doc/vorlane/docs/screenshot.png
   usr/share/doc/vorlane/copyright
@@ -60,14 +63,24 @@ for package in "${required_depends[@]}"; do
     missing=1
   fi
 done
-# Nothing outside /usr, and no build-folder paths.
-if find "$scratch" -mindepth 1 -maxdepth 1 ! -name usr | grep -q .; then
+# Nothing outside /usr but the autostart entry, which sessions look for in /etc/xdg/autostart and which
+# is a configuration file of the package.
+outside="$(cd "$scratch" && find . -path ./usr -prune -o -type f -print)"
+if [ "$outside" != "./etc/xdg/autostart/vorlane-wallpaper.desktop" ]; then
   echo "the package installs outside /usr:" >&2
-  find "$scratch" -mindepth 1 -maxdepth 1 ! -name usr >&2
+  echo "$outside" >&2
   missing=1
 fi
-"$scratch/usr/bin/vorlane-gsk" --help >/dev/null || { echo "the packaged vorlane-gsk does not run" >&2; missing=1; }
+conffiles="$(mktemp -d)"
+dpkg-deb -e "$deb" "$conffiles"
+grep -qx /etc/xdg/autostart/vorlane-wallpaper.desktop "$conffiles/conffiles" ||
+  { echo "the autostart entry is not a configuration file of the package" >&2; missing=1; }
+rm -rf "$conffiles"
+for tool in vorlane-gsk vorlane-wallpaper; do
+  "$scratch/usr/bin/$tool" --help >/dev/null || { echo "the packaged $tool does not run" >&2; missing=1; }
+done
 desktop-file-validate "$scratch/usr/share/applications/vorlane.desktop" || missing=1
+desktop-file-validate "$scratch/etc/xdg/autostart/vorlane-wallpaper.desktop" || missing=1
 
 echo "=== lintian ==="
 lintian --fail-on error "$deb" || { echo "lintian finds errors in the package" >&2; missing=1; }

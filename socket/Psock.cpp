@@ -122,6 +122,8 @@ bool TPowersock::OpenSocket(bool firstSocket)
     socketHandle_ = FitHandle(SocketOpen(firstSocket));
     if (socketHandle_ == NoSocket)
         return false;
+    attemptFailed_ = false;
+    resetOnClose_ = firstSocket;
     if (firstSocket) {
         // Closing the first socket resets the connection at once and drops unsent data.
         linger option{};
@@ -272,6 +274,9 @@ void TPowersock::Connect()
     address.sin_port = htons(static_cast<uint16_t>(port_ & 0xFFFF));
     address.sin_addr.s_addr = remoteAddress_;
 
+    if (attemptFailed_)
+        ReplaceFailedSocket();
+    attemptFailed_ = true; // until the connection stands
     lookupDone_ = false;
     succeeded_ = true;
     if (SocketConnect(Descriptor(), address) != 0) {
@@ -284,8 +289,10 @@ void TPowersock::Connect()
         throw ESockCanceled("Connection Canceled"); // freed by a handler or a command run meanwhile
     TimerOff();
 
-    if (!timedOut_ && !canceled_ && succeeded_)
+    if (!timedOut_ && !canceled_ && succeeded_) {
+        attemptFailed_ = false;
         return; // OnConnect has come with the connect notice
+    }
     // The outcome is read after the handler, which may change it; one that frees the component hears
     // the outcome it was told of.
     bool timedOut = timedOut_;
@@ -299,6 +306,18 @@ void TPowersock::Connect()
     if (canceled)
         throw ESockCanceled("Connection Canceled");
     throw ESockError("Connection Failed");
+}
+
+void TPowersock::ReplaceFailedSocket()
+{
+    // No OnDisconnect: nothing was connected. An attempt abandoned by a time-out or cancel ends here.
+    if (socketHandle_ != NoSocket)
+        SocketClose(socketHandle_);
+    socketHandle_ = NoSocket;
+    if (!OpenSocket(resetOnClose_)) {
+        std::string message;
+        CheckSocketError(WSAEWOULDBLOCK, message);
+    }
 }
 
 void TPowersock::Disconnect()

@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "component/Component.h"
@@ -85,7 +86,8 @@ public:
     void Writeln(const std::string& text);
     void ReadLn(std::string& line);
     virtual void Transaction(const std::string& command, std::string& reply);
-    // count -1: until the peer closes. See SetCaptureLimit for how much of it is kept.
+    // count -1: until the peer closes, or until the text is complete (SetCaptureEnd). See
+    // SetCaptureLimit for how much of it is kept.
     void CaptureString(std::string& text, int32_t count);
     // Takes a pending connection of the (listening) socket; the new socket reports to this component's
     // window and belongs to the caller, who closes it with SocketClose.
@@ -95,6 +97,13 @@ public:
     // so the capture still ends where it would have. 0 (the default) keeps everything.
     void SetCaptureLimit(size_t limit) { captureLimit_ = limit; }
     size_t CaptureLimit() const { return captureLimit_; }
+    // Ends CaptureString normally, without waiting for more, once `complete` holds for the text kept
+    // so far: for replies whose end shows in the text while the peer keeps the connection open. Empty
+    // (the default): only the count, the peer's close, the time-out or Cancel end it.
+    void SetCaptureEnd(std::function<bool(std::string_view text)> complete)
+    {
+        captureEnd_ = std::move(complete);
+    }
 
     // State.
     const std::string& Status() const { return status_; }
@@ -142,6 +151,9 @@ private:
 
     void InitializeWinsock();
     bool OpenSocket(bool firstSocket);
+    // Closes the socket of a connection attempt that failed and opens another like it: a socket
+    // whose connect failed refuses the next one on this platform.
+    void ReplaceFailedSocket();
     int Descriptor() const;
     // Adopts a descriptor as SocketHandle-sized handle; a number that needs more than 16 bits is closed
     // and raises ERangeError.
@@ -172,12 +184,15 @@ private:
     bool startedSockets_ = false;
     bool beingDestroyed_ = false; // from the first step of the destructor: no status text goes out
     bool acceptNoticed_ = false;  // an accept notice came since the last Accept
+    bool attemptFailed_ = false;  // a connect was tried on this socket and did not connect
+    bool resetOnClose_ = false;   // the first socket: closing it resets the connection
     uint32_t lookupTask_ = 0;     // the lookup whose end ResolveHost waits for
 
     std::string lastReply_;
     int16_t replyNumber_ = 0;
     int64_t bytesReceived_ = 0;
     size_t captureLimit_ = 0;
+    std::function<bool(std::string_view)> captureEnd_;
 };
 
 } // namespace vorlane

@@ -1,9 +1,7 @@
 // TPowersock: sending text, reading a line, a command with its reply line, capturing a reply, and
 // accepting a connection.
-#include <chrono>
 #include <cstring>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 
 #include "platform/EventLoopWait.h"
@@ -59,32 +57,31 @@ void TPowersock::SendBuffer(const uint8_t* buffer, uint16_t length)
             if (total > MaxSendLength)
                 throw ERangeError(msg::RangeError);
         }
-        // The loop handles no messages, so the timer cannot end it; a peer that stops reading would
-        // otherwise hold the window thread for good. Waiting for room is bounded by TimeOut instead.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeOut_);
+        // Waiting for room lets the event loop run, as the other waits do: the time-out tick and a
+        // Cancel from an event end it, and a connect abandoned by a time-out may still complete and
+        // take the bytes. What is left to send is copied out first: a handler run meanwhile may write
+        // into DataBuffer, or free the component with it.
+        auto wait = EventWait::Of(Lifetime());
+        std::string held;
+        const uint8_t* next = buffer;
         size_t remaining = total;
         do {
-            const ssize_t n = SocketSend(Descriptor(), buffer + (total - remaining), remaining);
+            const ssize_t n = SocketSend(Descriptor(), next, remaining);
             if (n == 0)
                 break;
             if (n > 0) {
+                next += n;
                 remaining -= static_cast<size_t>(n);
                 continue;
             }
             std::string message;
             CheckSocketError(WSAEWOULDBLOCK, message);
-            int waitMs = -1;
-            if (timeOut_ > 0) {
-                const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                    deadline - std::chrono::steady_clock::now());
-                if (left.count() <= 0) {
-                    canceled_ = true; // the time-out, as the timer would have reported it
-                    break;
-                }
-                waitMs = static_cast<int>(left.count());
+            if (held.empty()) {
+                held.assign(reinterpret_cast<const char*>(next), remaining);
+                next = reinterpret_cast<const uint8_t*>(held.data());
             }
-            pollfd room{Descriptor(), POLLOUT, 0};
-            poll(&room, 1, waitMs);
+            if (!wait.Turn(ShortWaitMs))
+                throw EAbortError("Socket send aborted"); // the component was freed meanwhile
         } while (remaining > 0 && !canceled_);
     }
     if (canceled_) {
@@ -216,6 +213,8 @@ void TPowersock::CaptureString(std::string& text, int32_t count)
             if (!FiredAndAlive(Lifetime(), OnPacketReceived, this))
                 throw EAbortError("Socket capture aborted");
             TimerOn(); // the timer runs on with the same interval: TimeOut bounds the whole capture
+            if (captureEnd_ && captureEnd_(text))
+                break;
         } else {
             lastError_ = LastSocketError();
             if (lastError_ == WSAENOTCONN)

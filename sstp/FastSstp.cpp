@@ -125,13 +125,12 @@ TSstpResult TFastSstp::SendScriptList(const std::vector<std::string>& lines, TSs
 {
     sstp::RequestParts parts;
     parts.sender = sstpSender_;
-    parts.charSet = charSet_;
     parts.scriptLines = lines;
     parts.options = options;
     parts.wnd = wnd;
     parts.method = sstpMethod_;
     parts.replyWindow = hiddenWindow_;
-    sstp::EncodeForCharSet(parts);
+    sstp::EncodeShiftJis(parts);
     const auto lifetime = Lifetime();
     const TSstpResult result = Transmit(sstp::ComposeRequest(parts));
     return lifetime.expired() ? result : LastResult();
@@ -232,8 +231,10 @@ void TFastSstp::SendLine(const std::string& line)
 void TFastSstp::ReadReply()
 {
     SetCaptureLimit(MaxReplyBytes);
+    SetCaptureEnd(sstp::ReplyComplete); // mascots keep the connection open after their reply
     std::string received;
-    CaptureString(received, -1); // until the peer closes; when it raises, nothing read is kept
+    // To the reply's empty line or the peer's close; when it raises, nothing read is kept.
+    CaptureString(received, -1);
     replyText_ += received;
     replyLines_ = sstp::SplitLines(replyText_);
 }

@@ -101,12 +101,6 @@ public:
     WindowHandle TargetHWnd() const { return targetHWnd_; }
     void SetTargetHWnd(WindowHandle window) { targetHWnd_ = window; }
 
-    // The char set requests declare and are written in: "Shift_JIS" (the default) converts this
-    // platform's UTF-8 to code page 932, falling back to "UTF-8" for a request with a character that
-    // Shift_JIS cannot express; any other value sends the text as it is.
-    const std::string& CharSet() const { return charSet_; }
-    void SetCharSet(const std::string& charSet) { charSet_ = charSet; }
-
     TSstpResendEvent OnResendTrying;
     TSstpResendEvent OnResendEnd;
     TSstpResendEvent OnResendResend;
@@ -127,7 +121,6 @@ private:
     bool sleep_ = false;
     TSstpMethod sstpMethod_ = smTcpIp;
     WindowHandle targetHWnd_ = 0;
-    std::string charSet_ = "Shift_JIS";
 
     int32_t statusCode_ = 0;
     std::string replyText_;

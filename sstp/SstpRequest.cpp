@@ -1,8 +1,6 @@
 #include "sstp/SstpRequest.h"
 
-#include "platform/CodePage.h"
-
-#include <optional>
+#include "sstp/ShiftJisText.h"
 
 namespace vorlane::sstp {
 
@@ -40,25 +38,11 @@ std::string OptionText(TSstpOptions options)
     return text;
 }
 
-void EncodeForCharSet(RequestParts& parts)
+void EncodeShiftJis(RequestParts& parts)
 {
-    if (parts.charSet != "Shift_JIS")
-        return;
-    std::optional<std::string> sender = codepage::Utf8ToShiftJis(parts.sender);
-    bool expressible = sender.has_value();
-    std::vector<std::string> lines;
-    for (size_t i = 0; expressible && i < parts.scriptLines.size(); ++i) {
-        std::optional<std::string> line = codepage::Utf8ToShiftJis(parts.scriptLines[i]);
-        expressible = line.has_value();
-        if (expressible)
-            lines.push_back(std::move(*line));
-    }
-    if (!expressible) {
-        parts.charSet = "UTF-8";
-        return;
-    }
-    parts.sender = std::move(*sender);
-    parts.scriptLines = std::move(lines);
+    parts.sender = ToShiftJis(parts.sender);
+    for (std::string& line : parts.scriptLines)
+        line = ToShiftJis(line);
 }
 
 std::vector<std::string> ComposeRequest(const RequestParts& parts)
@@ -66,7 +50,7 @@ std::vector<std::string> ComposeRequest(const RequestParts& parts)
     std::vector<std::string> request;
     request.push_back("SEND SSTP/1.0");
     request.push_back("Sender: " + parts.sender);
-    request.push_back("CharSet: " + parts.charSet);
+    request.push_back("CharSet: Shift_JIS");
     for (size_t i = 0; i < parts.scriptLines.size(); ++i)
         request.push_back((i == 0 ? "Script: " : "Entry: ") + parts.scriptLines[i]);
     request.push_back("Option: " + OptionText(parts.options));
@@ -87,6 +71,25 @@ std::string JoinLines(const std::vector<std::string>& lines)
         text += "\r\n";
     }
     return text;
+}
+
+bool ReplyComplete(std::string_view reply)
+{
+    reply = reply.substr(0, reply.find('\0'));
+    bool lineStart = true;
+    for (size_t i = 0; i < reply.size(); ++i) {
+        const char c = reply[i];
+        if (c != '\r' && c != '\n') {
+            lineStart = false;
+            continue;
+        }
+        if (lineStart)
+            return true; // a break where a line begins: the empty line
+        if (c == '\r' && i + 1 < reply.size() && reply[i + 1] == '\n')
+            ++i; // CR LF is one break
+        lineStart = true;
+    }
+    return false;
 }
 
 int32_t ParseStatusCode(std::string_view line)

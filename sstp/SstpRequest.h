@@ -20,7 +20,6 @@ std::string OptionText(TSstpOptions options);
 // What a "SEND SSTP/1.0" request is made of.
 struct RequestParts {
     std::string sender;                   // the Sender line's value, unchanged
-    std::string charSet = "Shift_JIS";    // the CharSet line's value
     std::vector<std::string> scriptLines; // the first becomes the Script line, the others Entry lines
     TSstpOptions options;
     uint32_t wnd = 0;                     // a window named by the caller, 0 for none
@@ -28,11 +27,10 @@ struct RequestParts {
     uint32_t replyWindow = 0;             // the sender's own reply window, named for direct delivery
 };
 
-// Puts the sender and the script lines into the request's char set. Text on this platform is UTF-8; a
-// mascot reads "Shift_JIS" requests as code page 932, so they are converted, and when some character has
-// no Shift_JIS form the request goes unconverted with char set "UTF-8" instead of arriving garbled.
-// Any other char set is taken to be the text's own and nothing changes.
-void EncodeForCharSet(RequestParts& parts);
+// Puts the sender and the script lines into Shift_JIS, the char set every request declares: text on
+// this platform is UTF-8, and mascots read every request as code page 932 (see ToShiftJis for what
+// has no form there).
+void EncodeShiftJis(RequestParts& parts);
 
 // The request lines in order, without line ends; the last is the empty line. The HWnd line names
 // `wnd` when it is not 0, whatever the method, and otherwise `replyWindow` for direct delivery only.
@@ -40,6 +38,10 @@ std::vector<std::string> ComposeRequest(const RequestParts& parts);
 
 // Each line followed by CR LF: the payload of a direct delivery.
 std::string JoinLines(const std::vector<std::string>& lines);
+
+// Whether a reply is complete: it ends with its first empty line (line breaks as in SplitLines, so a
+// break right at the start counts too). Mascots answer and then keep the connection open.
+bool ReplyComplete(std::string_view reply);
 
 // The status code of a reply's first line: the digits after the first word and one blank, or -1000
 // when the line is empty, the digits are missing or they exceed 2147483647.

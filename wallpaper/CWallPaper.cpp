@@ -4,25 +4,38 @@
 #include <array>
 #include <cstring>
 
+#include "platform/Exceptions.h"
+#include "platform/Registry.h"
+
 namespace vorlane {
 namespace {
 
 constexpr const char* DesktopSection = "Desktop";
 
-// The desktop calls take their text in a 256-byte buffer, NUL-terminated.
+// The desktop calls take their text in a buffer of the path limit's size, NUL-terminated.
 std::array<char, MaxWallPaperPath + 1> CallBuffer(std::string_view text)
 {
     std::array<char, MaxWallPaperPath + 1> buffer{};
-    const size_t length = std::min(text.size(), MaxWallPaperPath);
-    std::memcpy(buffer.data(), text.data(), length);
+    const std::string cut = ShortWallPaperPath(text);
+    std::memcpy(buffer.data(), cut.data(), cut.size());
     return buffer;
+}
+
+bool IsContinuationByte(char c)
+{
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 
 } // namespace
 
 std::string ShortWallPaperPath(std::string_view path)
 {
-    return std::string(path.substr(0, MaxWallPaperPath));
+    if (path.size() <= MaxWallPaperPath)
+        return std::string(path);
+    size_t length = MaxWallPaperPath;
+    while (length > 0 && IsContinuationByte(path[length]))
+        --length;
+    return std::string(path.substr(0, length));
 }
 
 TWallPaper::TWallPaper(TComponent* owner, Desktop& desktop)
@@ -35,16 +48,38 @@ TWallPaper::~TWallPaper() = default;
 
 void TWallPaper::ReadDesktopSettings()
 {
-    tile_ = regIni_->ReadBool(DesktopSection, "TileWallPaper", false);
-    wallPaperFile_ = ShortWallPaperPath(regIni_->ReadString(DesktopSection, "Wallpaper", std::string(NoWallPaperText)));
+    try {
+        tile_ = regIni_->ReadBool(DesktopSection, "TileWallPaper", false);
+    } catch (const ERegistryException&) {
+        RemoveBrokenValue("TileWallPaper");
+        throw;
+    }
+    try {
+        wallPaperFile_ = ShortWallPaperPath(regIni_->ReadString(DesktopSection, "Wallpaper", std::string(NoWallPaperText)));
+    } catch (const ERegistryException&) {
+        RemoveBrokenValue("Wallpaper");
+        throw;
+    }
     noWallPaper_ = wallPaperFile_ == NoWallPaperText;
 }
 
-void TWallPaper::SetWallPaper(const std::string& path)
+// A value that is not a string would stop every start of the program: it goes, and reading it next time
+// gives its default. Only a value of the wrong type is removed, not one that merely could not be read.
+void TWallPaper::RemoveBrokenValue(const char* name)
+{
+    const auto key = registry::OpenKey(registry::Root, std::string(regIni_->FileName()) + "\\" + DesktopSection);
+    uint32_t type = REG_NONE;
+    size_t size = 0;
+    if (key && registry::QueryValueInfo(*key, name, type, size) == registry::Result::Ok && type != REG_SZ &&
+        type != REG_EXPAND_SZ)
+        registry::DeleteValue(*key, name);
+}
+
+bool TWallPaper::SetWallPaper(const std::string& path)
 {
     wallPaperFile_ = ShortWallPaperPath(path);
     noWallPaper_ = wallPaperFile_ == NoWallPaperText;
-    ApplyWallPaperFile();
+    return ApplyWallPaperFile();
 }
 
 void TWallPaper::SetTile(bool value)
@@ -62,10 +97,10 @@ void TWallPaper::SetTile(bool value)
     }
 }
 
-void TWallPaper::ApplyWallPaperFile()
+bool TWallPaper::ApplyWallPaperFile()
 {
     const auto buffer = CallBuffer(wallPaperFile_);
-    desktop_.SystemParametersInfo(SPI_SETDESKWALLPAPER, 0, buffer.data(), SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE);
+    return desktop_.SystemParametersInfo(SPI_SETDESKWALLPAPER, 0, buffer.data(), SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE);
 }
 
 } // namespace vorlane

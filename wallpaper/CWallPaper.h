@@ -3,6 +3,7 @@
 // ("Control Panel\Desktop") once, when it is created, and later knows only what it set itself.
 #pragma once
 
+#include <climits>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -13,25 +14,32 @@
 
 namespace vorlane {
 
-// The wallpaper path is a length-prefixed string of at most 255 bytes; longer paths are cut.
-inline constexpr size_t MaxWallPaperPath = 255;
+// The longest wallpaper path: the platform's path limit less its NUL (255 bytes where a length-prefixed
+// string holds it, PATH_MAX - 1 here). Longer paths are cut.
+inline constexpr size_t MaxWallPaperPath = PATH_MAX - 1;
 // The recorded wallpaper that means "no wallpaper": full-width parentheses, in the system code page.
 inline constexpr std::string_view NoWallPaperText = "（なし）";
 
-// The first 255 bytes of `path`.
+// `path` cut to at most MaxWallPaperPath bytes, never inside a character (UTF-8 here): a cut path names
+// another file, but not one whose name holds half a character.
 std::string ShortWallPaperPath(std::string_view path);
 
 class TWallPaper : public TComponent {
 public:
     // Opens "Control Panel" (creating it when missing) and reads the desktop's settings; a value of a
-    // non-string type raises "'%s' のデータ型が不正です".
+    // non-string type raises "'%s' のデータ型が不正です". The store is ours, so before raising, such a
+    // value is put right (removed: its default holds), and the next creation succeeds.
     explicit TWallPaper(TComponent* owner, Desktop& desktop = SystemDesktop());
     ~TWallPaper() override;
 
     std::string ClassName() const override { return "TWallPaper"; }
 
-    // Makes the file the desktop wallpaper; the desktop call's outcome is not examined.
-    void SetWallPaper(const std::string& path);
+    // Makes the file the desktop wallpaper; true when the desktop applied it (shows it, or holds it in
+    // a desktop program's settings), false when it is only recorded.
+    bool SetWallPaper(const std::string& path);
+    // Where a picture's rows may go while its wallpaper file is written (PrepareWallpaperFile), so the
+    // desktop draws it without reading the file back; nothing when the desktop cannot take them.
+    PictureRows* PrepareDrawing() { return desktop_.PrepareDrawing(); }
     // Switches tiling: nothing at all when `value` is the current one; otherwise records "TileWallPaper"
     // and has the desktop draw the wallpaper again. Registry failures raise, with Tile already changed.
     void SetTile(bool value);
@@ -43,7 +51,8 @@ public:
 
 private:
     void ReadDesktopSettings();
-    void ApplyWallPaperFile();
+    void RemoveBrokenValue(const char* name);
+    bool ApplyWallPaperFile();
 
     Desktop& desktop_;
     std::unique_ptr<TRegIniFile> regIni_;

@@ -6,6 +6,8 @@
 
 namespace vorlane {
 
+class PictureRows;
+
 inline constexpr uint32_t SPI_SETDESKWALLPAPER = 20;
 inline constexpr uint32_t SPIF_UPDATEINIFILE = 1;    // record the setting in the user's registry
 inline constexpr uint32_t SPIF_SENDWININICHANGE = 2; // tell every window
@@ -22,13 +24,18 @@ public:
     // The settings-change broadcast for `section` (WM_WININICHANGE to every top-level window). Returns
     // once it has been handled.
     virtual void BroadcastSettingChange(const char* section) = 0;
+
+    // Somewhere to draw the wallpaper from its rows while the caller writes its file, so that the next
+    // SPI_SETDESKWALLPAPER of that very file need not read it back; nothing when no desktop of the session
+    // draws the picture itself. Owned by the desktop; it lives until that call.
+    virtual PictureRows* PrepareDrawing() { return nullptr; }
 };
 
 // This session's desktop. SPI_SETDESKWALLPAPER records "Wallpaper" under "Control Panel\Desktop" of the
 // registry (with SPIF_UPDATEINIFILE) and applies the picture with the tiling recorded in
-// "TileWallPaper": to the X11 root window when DISPLAY names a display, and to GNOME's background
-// settings when they exist and a session bus is reachable. The "Desktop" broadcast applies the recorded
-// wallpaper again. Failures are quiet: the recorded values stay as set.
+// "TileWallPaper" through every desktop backend that applies to the session (wallpaper/DesktopBackend.h).
+// The "Desktop" broadcast applies the recorded wallpaper again. Failures are quiet: the recorded values
+// stay as set, and the call is true when at least one backend showed the picture.
 Desktop& SystemDesktop();
 
 } // namespace vorlane

@@ -1,24 +1,17 @@
-// The session's desktop: the registry records the settings, the X11 root window and GNOME show them.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+// The session's desktop: the registry records the settings, and every desktop that applies to the
+// session shows them.
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <optional>
-#include <span>
 #include <string>
 
-#include "image/BmpFile.h"
-#include "platform/Exceptions.h"
 #include "platform/Registry.h"
 #include "platform/RegistryIniFile.h"
 #include "wallpaper/CWallPaper.h"
 #include "wallpaper/Desktop.h"
-#include "wallpaper/DesktopGnome.h"
+#include "wallpaper/DesktopBackend.h"
 #include "wallpaper/DesktopX11.h"
 
 namespace vorlane {
@@ -78,86 +71,15 @@ bool RecordedTiling()
     return text && ParseRegistryInteger(*text).value_or(0) != 0;
 }
 
-bool HasX11Display()
+bool ApplyWallpaper(const std::string& path, bool tile, X11RootDrawing* drawing = nullptr)
 {
-    const char* display = std::getenv("DISPLAY");
-    return display && *display;
-}
-
-struct Descriptor {
-    int fd;
-    ~Descriptor()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
-
-// A bitmap file's rows, viewed where they lie in the file's bytes when it is stored uncompressed (the
-// usual case, "Temp.bmp" included), or decoded when it is stored in another form.
-class BitmapRows {
-public:
-    // EFOpenError when the file cannot be read, EInvalidGraphic when it is not a valid bitmap.
-    explicit BitmapRows(const std::string& path)
-    {
-        const auto cannotOpen = [&] { return EFOpenError(Format(msg::FOpenError, path.c_str())); };
-        const Descriptor file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
-        const int fd = file.fd;
-        if (fd < 0)
-            throw cannotOpen();
-        struct stat info {};
-        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
-            throw cannotOpen();
-        // No valid bitmap is larger than its headers, a colour table and the largest picture's pixels.
-        const size_t size = std::min<size_t>(size_t(info.st_size), Bitmap::MaxBytes + 4096);
-        bytes_ = std::make_unique_for_overwrite<uint8_t[]>(size);
-        size_t filled = 0;
-        while (filled < size) {
-            const ssize_t n = ::read(fd, bytes_.get() + filled, size - filled);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                throw cannotOpen();
-            if (n == 0)
-                break;
-            filled += size_t(n);
-        }
-        const std::span<const uint8_t> data(bytes_.get(), filled);
-        if (ViewBmpRows(data, view_))
-            return;
-        bytes_.reset();
-        decoded_ = ReadBmp(data);
-        view_ = BmpRowsView{decoded_.Width(), decoded_.Height(), decoded_.BitsPerPixel(), decoded_.Palette(),
-                            decoded_.Row(0), ptrdiff_t(decoded_.Stride()), 0};
-    }
-
-    const BmpRowsView& View() const { return view_; }
-
-private:
-    std::unique_ptr<uint8_t[]> bytes_;
-    Bitmap decoded_;
-    BmpRowsView view_;
-};
-
-bool ApplyWallpaper(const std::string& path, bool tile)
-{
-    const bool x11 = HasX11Display();
-    const bool gnome = GnomeBackgroundAvailable();
-    if (path.empty() || path == NoWallPaperText) {
-        const bool cleared = x11 && ClearX11RootWallpaper();
-        return (gnome && SetGnomeBackground("", tile)) || cleared;
-    }
-    if (!x11 && !gnome)
-        return false;
-    // A file that is not a readable bitmap leaves the desktop as it is.
-    std::optional<BitmapRows> picture;
-    try {
-        picture.emplace(path);
-    } catch (const std::exception&) {
-        return false;
-    }
-    const bool shown = x11 && SetX11RootWallpaper(picture->View(), tile);
-    return (gnome && SetGnomeBackground(path, tile)) || shown;
+    WallpaperRequest request;
+    request.drawing = drawing;
+    if (path != NoWallPaperText)
+        request.path = path;
+    request.tile = tile;
+    const auto outcomes = ApplyToSessionDesktops(request);
+    return std::any_of(outcomes.begin(), outcomes.end(), [](const BackendOutcome& o) { return o.applied; });
 }
 
 class SessionDesktop final : public Desktop {
@@ -168,7 +90,20 @@ public:
             return false;
         const std::string path(param);
         const bool recorded = !(winIni & SPIF_UPDATEINIFILE) || RecordWallpaper(path);
-        return ApplyWallpaper(path, RecordedTiling()) && recorded;
+        const std::unique_ptr<X11RootDrawing> drawing = std::move(drawing_);
+        return ApplyWallpaper(path, RecordedTiling(), drawing.get()) && recorded;
+    }
+
+    PictureRows* PrepareDrawing() override
+    {
+        drawing_.reset();
+        const char* display = std::getenv("DISPLAY");
+        if (!display || !*display)
+            return nullptr;
+        auto drawing = std::make_unique<X11RootDrawing>(RecordedTiling());
+        if (drawing->Ready())
+            drawing_ = std::move(drawing);
+        return drawing_.get();
     }
 
     void BroadcastSettingChange(const char* section) override
@@ -180,6 +115,9 @@ public:
         if (const auto path = RecordedString("Wallpaper"))
             ApplyWallpaper(*path, RecordedTiling());
     }
+
+private:
+    std::unique_ptr<X11RootDrawing> drawing_; // from PrepareDrawing, for the next wallpaper
 };
 
 } // namespace

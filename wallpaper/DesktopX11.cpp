@@ -3,6 +3,8 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
@@ -10,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace vorlane {
@@ -105,11 +108,10 @@ private:
     Channel red_, green_, blue_;
 };
 
-// Columns [x0, x1) of the picture's row y as 0xRRGGBB, through `palette` at 8 bits per pixel or fewer.
-void ConvertRow(const BmpRowsView& picture, const std::array<Rgb, 256>& palette, int y, int x0, int x1, Rgb* out)
+// Columns [x0, x1) of a bitmap row as 0xRRGGBB, through `palette` at 8 bits per pixel or fewer.
+void ConvertRow(const uint8_t* row, int bitsPerPixel, const std::array<Rgb, 256>& palette, int x0, int x1, Rgb* out)
 {
-    const uint8_t* row = picture.Row(y);
-    switch (picture.bitsPerPixel) {
+    switch (bitsPerPixel) {
     case 1:
         for (int x = x0; x < x1; ++x)
             *out++ = palette[(row[x >> 3] >> (7 - (x & 7))) & 1];
@@ -144,148 +146,406 @@ void ConvertRow(const BmpRowsView& picture, const std::array<Rgb, 256>& palette,
     }
 }
 
-// Fills the root-sized image: the picture centred on black, or repeated from the top-left corner. On the
-// common 32-bit visual the rows are converted straight into the image and a tiled row below the first
-// band is a copy of the row one picture higher; other visuals go through a row of colours.
-void Compose(const BmpRowsView& picture, bool tile, XImage* image, const PixelPacker& packer)
-{
-    const int width = image->width;
-    const int height = image->height;
-    const int w = picture.width;
-    const int h = picture.height;
-    std::array<Rgb, 256> palette{}; // entries past the colour table's end are black
-    for (size_t i = 0; i < std::min<size_t>(256, picture.palette.size()); ++i) {
-        const RgbQuad& q = picture.palette[i];
-        palette[i] = MakeRgb(q.red, q.green, q.blue);
-    }
+// One monitor's part of the screen, in root-window pixels.
+struct ScreenArea {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
 
-    const bool plain = packer.IsPlain32(image);
-    std::vector<Rgb> line(plain ? 0 : size_t(width));
-    const auto imageRow = [&](int y) {
-        return reinterpret_cast<Rgb*>(image->data + size_t(y) * size_t(image->bytes_per_line));
-    };
-    const bool empty = w <= 0 || h <= 0;
-    const int left = (width - w) / 2;
-    const int top = (height - h) / 2;
-    const int x0 = std::max(0, left);
-    const int x1 = std::min(width, left + w);
-    for (int y = 0; y < height; ++y) {
-        Rgb* out = plain ? imageRow(y) : line.data();
-        if (empty) {
-            std::fill(out, out + width, Rgb(0));
-        } else if (tile) {
-            if (plain && y >= h) {
-                std::copy_n(imageRow(y - h), width, out);
-                continue;
+// The screen's active RandR monitors, or the whole screen when the server names none (no RandR 1.5).
+std::vector<ScreenArea> ReadMonitors(Display* display, Window root, int width, int height)
+{
+    std::vector<ScreenArea> areas;
+    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+    if (XRRQueryExtension(display, &eventBase, &errorBase) && XRRQueryVersion(display, &major, &minor) &&
+        (major > 1 || (major == 1 && minor >= 5))) {
+        int count = 0;
+        if (XRRMonitorInfo* monitors = XRRGetMonitors(display, root, True, &count)) {
+            for (int i = 0; i < count; ++i) {
+                const XRRMonitorInfo& m = monitors[i];
+                const ScreenArea area{m.x, m.y, m.width, m.height};
+                const bool onScreen = m.width > 0 && m.height > 0 && m.x < width && m.y < height &&
+                                      m.x + m.width > 0 && m.y + m.height > 0;
+                const bool known = std::any_of(areas.begin(), areas.end(), [&](const ScreenArea& a) {
+                    return a.x == area.x && a.y == area.y && a.width == area.width && a.height == area.height;
+                }); // mirrored outputs show the same part
+                if (onScreen && !known)
+                    areas.push_back(area);
             }
-            // Only the columns the screen shows of a picture wider than the screen are converted.
-            ConvertRow(picture, palette, y % h, 0, std::min(w, width), out);
-            for (int x = w; x < width; x += w)
-                std::copy_n(out, std::min(w, width - x), out + x);
-        } else if (y - top >= 0 && y - top < h && x0 < x1) {
-            std::fill(out, out + x0, Rgb(0));
-            ConvertRow(picture, palette, y - top, x0 - left, x1 - left, out + x0);
-            std::fill(out + x1, out + width, Rgb(0));
-        } else {
-            std::fill(out, out + width, Rgb(0));
-        }
-        if (!plain) {
-            for (int x = 0; x < width; ++x)
-                XPutPixel(image, x, y, packer.Pack(line[size_t(x)]));
+            XRRFreeMonitors(monitors);
         }
     }
+    if (areas.empty())
+        areas.push_back({0, 0, width, height});
+    return areas;
 }
 
-Pixmap ReadPixmapProperty(Display* display, Window root, Atom property)
+// The single value of a root-window-style property of type `type`; None when it is missing, of
+// another shape, or the window is gone.
+unsigned long ReadIdProperty(Display* display, Window window, Atom property, Atom type)
+{
+    Atom actual = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    unsigned long id = None;
+    if (XGetWindowProperty(display, window, property, 0, 1, False, type, &actual, &format, &count, &after, &data) ==
+            Success &&
+        actual == type && format == 32 && count == 1 && data)
+        id = *reinterpret_cast<const unsigned long*>(data); // format 32 comes back as longs
+    if (data)
+        XFree(data);
+    return id;
+}
+
+struct Atoms {
+    explicit Atoms(Display* display)
+        : rootPixmap(XInternAtom(display, "_XROOTPMAP_ID", False)),
+          esetrootPixmap(XInternAtom(display, "ESETROOT_PMAP_ID", False)),
+          setter(XInternAtom(display, "_VORLANE_SETTER_WINDOW", False)),
+          setterPixmap(XInternAtom(display, "_VORLANE_PMAP_ID", False)),
+          windowType(XInternAtom(display, "_NET_WM_WINDOW_TYPE", False)),
+          desktopType(XInternAtom(display, "_NET_WM_WINDOW_TYPE_DESKTOP", False))
+    {
+    }
+    Atom rootPixmap, esetrootPixmap, setter, setterPixmap, windowType, desktopType;
+};
+
+bool IsDesktopWindow(Display* display, Window window, const Atoms& atoms)
 {
     Atom type = None;
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
-    Pixmap pixmap = None;
-    if (XGetWindowProperty(display, root, property, 0, 1, False, AnyPropertyType, &type, &format, &count, &after,
+    bool desktop = false;
+    if (XGetWindowProperty(display, window, atoms.windowType, 0, 32, False, XA_ATOM, &type, &format, &count, &after,
                            &data) == Success &&
-        type == XA_PIXMAP && format == 32 && count == 1 && data)
-        pixmap = *reinterpret_cast<const Pixmap*>(data); // format 32 comes back as longs
+        type == XA_ATOM && format == 32 && data) {
+        const auto* types = reinterpret_cast<const Atom*>(data);
+        desktop = std::find(types, types + count, atoms.desktopType) != types + count;
+    }
     if (data)
         XFree(data);
-    return pixmap;
+    return desktop;
+}
+
+// Whether a program draws the desktop in a window of its own (caja, xfdesktop, pcmanfm): a top-level
+// window, or one a window manager framed, of the desktop type.
+bool DesktopProgramShown(Display* display, Window root, const Atoms& atoms)
+{
+    const auto children = [&](Window parent) {
+        Window rootReturn = None, parentReturn = None;
+        Window* list = nullptr;
+        unsigned int count = 0;
+        std::vector<Window> result;
+        if (XQueryTree(display, parent, &rootReturn, &parentReturn, &list, &count) && list)
+            result.assign(list, list + count);
+        if (list)
+            XFree(list);
+        return result;
+    };
+    for (const Window top : children(root)) {
+        if (IsDesktopWindow(display, top, atoms))
+            return true;
+        for (const Window framed : children(top))
+            if (IsDesktopWindow(display, framed, atoms))
+                return true;
+    }
+    return false;
+}
+
+// Whether this program published `pixmap`: then a window it created beside the pixmap, on the same
+// kept connection, still exists and names it. Once another setter freed the pixmap, that window went
+// with it, so a later pixmap that happens to reuse the number is never taken for ours.
+bool PublishedByUs(Display* display, Window root, const Atoms& atoms, Pixmap pixmap)
+{
+    const Window setter = ReadIdProperty(display, root, atoms.setter, XA_WINDOW);
+    return setter != None && ReadIdProperty(display, setter, atoms.setterPixmap, XA_PIXMAP) == pixmap;
 }
 
 // The convention of root-pixmap setters: when both properties name the same pixmap, its creator kept it
-// alive only for the desktop (RetainPermanent), and freeing it is the next setter's job.
-void FreePreviousPixmap(Display* display, Window root, Atom rootPixmap, Atom esetrootPixmap, Pixmap keep)
+// alive only for the desktop (RetainPermanent), and freeing it is the next setter's job. A desktop
+// program such as caja publishes its own background that way too and goes on drawing its desktop
+// window with it, and dies on the freed pixmap (BadDrawable); so while a program draws the desktop,
+// only a pixmap this program published is freed.
+void FreePreviousPixmap(Display* display, Window root, const Atoms& atoms, Pixmap keep)
 {
-    const Pixmap previous = ReadPixmapProperty(display, root, rootPixmap);
-    if (previous != None && previous != keep && previous == ReadPixmapProperty(display, root, esetrootPixmap))
+    const Pixmap previous = ReadIdProperty(display, root, atoms.rootPixmap, XA_PIXMAP);
+    if (previous == None || previous == keep || previous != ReadIdProperty(display, root, atoms.esetrootPixmap, XA_PIXMAP))
+        return;
+    if (PublishedByUs(display, root, atoms, previous) || !DesktopProgramShown(display, root, atoms))
         XKillClient(display, previous);
 }
 
 // Makes `pixmap` the root's background and names it in both properties, or with None removes them and
-// leaves the root black; the previous setter's pixmap is freed. Under a server grab, so no other setter
-// reads the properties half-changed.
+// leaves the root black; the previous setter's pixmap is freed as above. A small window kept with the
+// pixmap marks it as ours. Under a server grab, so no other setter reads the properties half-changed.
 void Publish(Display* display, int screen, Pixmap pixmap)
 {
     const Window root = RootWindow(display, screen);
-    const Atom rootPixmap = XInternAtom(display, "_XROOTPMAP_ID", False);
-    const Atom esetrootPixmap = XInternAtom(display, "ESETROOT_PMAP_ID", False);
+    const Atoms atoms(display);
     XGrabServer(display);
-    FreePreviousPixmap(display, root, rootPixmap, esetrootPixmap, pixmap);
+    FreePreviousPixmap(display, root, atoms, pixmap);
     if (pixmap != None) {
-        for (const Atom property : {rootPixmap, esetrootPixmap})
+        for (const Atom property : {atoms.rootPixmap, atoms.esetrootPixmap})
             XChangeProperty(display, root, property, XA_PIXMAP, 32, PropModeReplace,
                             reinterpret_cast<const unsigned char*>(&pixmap), 1);
+        XSetWindowAttributes unused{};
+        const Window setter = XCreateWindow(display, root, -1, -1, 1, 1, 0, 0, InputOnly, CopyFromParent, 0, &unused);
+        XChangeProperty(display, setter, atoms.setterPixmap, XA_PIXMAP, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&pixmap), 1);
+        XChangeProperty(display, root, atoms.setter, XA_WINDOW, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&setter), 1);
         XSetWindowBackgroundPixmap(display, root, pixmap);
     } else {
-        XDeleteProperty(display, root, rootPixmap);
-        XDeleteProperty(display, root, esetrootPixmap);
+        for (const Atom property : {atoms.rootPixmap, atoms.esetrootPixmap, atoms.setter})
+            XDeleteProperty(display, root, property);
         XSetWindowBackground(display, root, BlackPixel(display, screen));
     }
     XClearWindow(display, root);
     XUngrabServer(display);
 }
 
+// One part of the screen a picture shows in (a monitor's part, or the tile), drawn a strip of rows at
+// a time: each strip goes to the server as soon as it is full, so only a few rows stay here.
+struct ShownArea {
+    int pictureLeft = 0; // drawable column of the picture's column 0
+    int pictureTop = 0;  // drawable row of the picture's row 0
+    int x0 = 0, x1 = 0;  // the drawable columns shown, [x0, x1)
+    int y0 = 0, y1 = 0;  // the drawable rows shown, [y0, y1)
+    std::unique_ptr<XImage, ImageDeleter> strip;
+    int stripTop = 0;    // drawable row of the strip's first row
+    int stripRows = 0;   // rows drawn into the strip so far
+};
+
 } // namespace
 
-bool SetX11RootWallpaper(const BmpRowsView& picture, bool tile)
-{
+struct X11RootDrawing::State {
+    static constexpr int StripRows = 32;
+
     Connection connection;
-    if (!connection)
-        return false;
-    Display* display = connection.get();
-    const int screen = DefaultScreen(display);
-    const Window root = RootWindow(display, screen);
-    Visual* visual = DefaultVisual(display, screen);
+    int screen = 0;
+    Visual* visual = nullptr;
+    int width = 0;
+    int height = 0;
+    int depth = 0;
+    std::vector<ScreenArea> monitors;
+    std::unique_ptr<PixelPacker> packer;
+
+    Pixmap pixmap = None; // the root's picture, black where no picture shows
+    Pixmap cell = None;   // tiled: the picture's shown part, repeated over `pixmap` at the end
+    GC gc = nullptr;
+    std::vector<ShownArea> areas;
+    std::vector<Rgb> line; // colours of a row's shown part, for visuals that are not plain 0xRRGGBB
+
+    int pictureWidth = 0;
+    int pictureHeight = 0;
+    int bitsPerPixel = 0;
+    std::array<Rgb, 256> palette{}; // entries past the colour table's end are black
+    int rowsSeen = 0;
+    bool failed = false;
+    bool finished = false;
+    std::string file;
+    struct stat identity {};
+
+    ~State()
+    {
+        // Unpublished, the pixmaps go with the connection; the graphics context goes first.
+        if (gc)
+            XFreeGC(connection.get(), gc);
+    }
+
+    Drawable Target() const { return cell != None ? cell : pixmap; }
+
+    void Flush(ShownArea& area)
+    {
+        if (area.stripRows == 0)
+            return;
+        XPutImage(connection.get(), Target(), gc, area.strip.get(), 0, 0, area.x0, area.stripTop,
+                  unsigned(area.x1 - area.x0), unsigned(area.stripRows));
+        area.stripTop += area.stripRows;
+        area.stripRows = 0;
+    }
+
+    // Puts the shown part of picture row `y` into the area's strip.
+    void Draw(ShownArea& area, int y, const uint8_t* row)
+    {
+        const int drawableY = area.pictureTop + y;
+        if (drawableY < area.y0 || drawableY >= area.y1)
+            return;
+        XImage* image = area.strip.get();
+        const int x0 = area.x0 - area.pictureLeft, x1 = area.x1 - area.pictureLeft;
+        const int stripY = area.stripRows++;
+        if (packer->IsPlain32(image)) {
+            ConvertRow(row, bitsPerPixel, palette, x0, x1,
+                       reinterpret_cast<Rgb*>(image->data + size_t(stripY) * size_t(image->bytes_per_line)));
+        } else {
+            ConvertRow(row, bitsPerPixel, palette, x0, x1, line.data());
+            for (int i = 0; i < x1 - x0; ++i)
+                XPutPixel(image, i, stripY, packer->Pack(line[size_t(i)]));
+        }
+        if (area.stripRows == StripRows || drawableY + 1 == area.y1)
+            Flush(area);
+    }
+
+    bool AddArea(int pictureLeft, int pictureTop, int x0, int x1, int y0, int y1)
+    {
+        if (x0 >= x1 || y0 >= y1)
+            return true;
+        ShownArea area{pictureLeft, pictureTop, x0, x1, y0, y1, nullptr, y0, 0};
+        area.strip.reset(XCreateImage(connection.get(), visual, unsigned(depth), ZPixmap, 0, nullptr,
+                                      unsigned(x1 - x0), unsigned(StripRows), 32, 0));
+        if (!area.strip)
+            return false;
+        area.strip->data = static_cast<char*>(std::malloc(size_t(area.strip->bytes_per_line) * StripRows));
+        if (!area.strip->data)
+            return false;
+        areas.push_back(std::move(area));
+        return true;
+    }
+};
+
+X11RootDrawing::X11RootDrawing(bool tile) : state_(std::make_unique<State>()), tile_(tile)
+{
+    State& s = *state_;
+    if (!s.connection)
+        return;
+    Display* display = s.connection.get();
+    s.screen = DefaultScreen(display);
+    Visual* visual = DefaultVisual(display, s.screen);
     if (visual->c_class != TrueColor && visual->c_class != DirectColor)
-        return false;
-    const int width = DisplayWidth(display, screen);
-    const int height = DisplayHeight(display, screen);
-    const int depth = DefaultDepth(display, screen);
+        return;
+    s.visual = visual;
+    s.width = DisplayWidth(display, s.screen);
+    s.height = DisplayHeight(display, s.screen);
+    s.depth = DefaultDepth(display, s.screen);
+    s.monitors = ReadMonitors(display, RootWindow(display, s.screen), s.width, s.height);
+    s.packer = std::make_unique<PixelPacker>(visual);
+}
 
-    std::unique_ptr<XImage, ImageDeleter> image(
-        XCreateImage(display, visual, unsigned(depth), ZPixmap, 0, nullptr, unsigned(width), unsigned(height), 32, 0));
-    if (!image)
-        return false;
-    image->data = static_cast<char*>(std::malloc(size_t(image->bytes_per_line) * size_t(height)));
-    if (!image->data)
-        return false;
-    Compose(picture, tile, image.get(), PixelPacker(visual));
+X11RootDrawing::~X11RootDrawing() = default;
 
-    const Pixmap pixmap = XCreatePixmap(display, root, unsigned(width), unsigned(height), unsigned(depth));
-    GC gc = XCreateGC(display, pixmap, 0, nullptr);
-    XPutImage(display, pixmap, gc, image.get(), 0, 0, 0, 0, unsigned(width), unsigned(height));
-    XFreeGC(display, gc);
-    image.reset();
-    if (!connection.Succeeded()) {
+bool X11RootDrawing::Ready() const { return state_->visual != nullptr; }
+
+void X11RootDrawing::Begin(int width, int height, int bitsPerPixel, std::span<const RgbQuad> palette)
+{
+    State& s = *state_;
+    if (!Ready() || s.pixmap != None)
+        return;
+    Display* display = s.connection.get();
+    const Window root = RootWindow(display, s.screen);
+    s.pixmap = XCreatePixmap(display, root, unsigned(s.width), unsigned(s.height), unsigned(s.depth));
+    s.gc = XCreateGC(display, s.pixmap, 0, nullptr);
+    XSetForeground(display, s.gc, BlackPixel(display, s.screen));
+    XFillRectangle(display, s.pixmap, s.gc, 0, 0, unsigned(s.width), unsigned(s.height));
+
+    const int w = std::max(0, width);
+    const int h = std::max(0, height);
+    s.pictureWidth = w;
+    s.pictureHeight = h;
+    s.bitsPerPixel = bitsPerPixel;
+    s.palette.fill(0);
+    for (size_t i = 0; i < std::min<size_t>(256, palette.size()); ++i)
+        s.palette[i] = MakeRgb(palette[i].red, palette[i].green, palette[i].blue);
+    s.rowsSeen = 0;
+    s.finished = false;
+    s.line.assign(size_t(s.width), Rgb(0));
+    bool ok = true;
+    if (w > 0 && h > 0 && tile_) {
+        // The part of the picture the screen shows from its top-left corner; the server repeats it.
+        const int cw = std::min(w, s.width), ch = std::min(h, s.height);
+        s.cell = XCreatePixmap(display, root, unsigned(cw), unsigned(ch), unsigned(s.depth));
+        ok = s.AddArea(0, 0, 0, cw, 0, ch);
+    } else if (w > 0 && h > 0) {
+        for (const ScreenArea& m : s.monitors) {
+            const int left = m.x + (m.width - w) / 2;
+            const int top = m.y + (m.height - h) / 2;
+            ok = ok && s.AddArea(left, top, std::max({0, m.x, left}), std::min({s.width, m.x + m.width, left + w}),
+                                 std::max({0, m.y, top}), std::min({s.height, m.y + m.height, top + h}));
+        }
+    }
+    if (!ok) {
+        s.areas.clear(); // no memory for a strip: nothing is drawn, and Publish refuses
+        s.failed = true;
+    }
+}
+
+void X11RootDrawing::Row(int y, const uint8_t* row)
+{
+    State& s = *state_;
+    ++s.rowsSeen;
+    if (y < 0 || y >= s.pictureHeight)
+        return;
+    for (ShownArea& area : s.areas)
+        s.Draw(area, y, row);
+}
+
+void X11RootDrawing::Finished(const std::string& file)
+{
+    State& s = *state_;
+    s.finished = s.pixmap != None && !s.failed && s.rowsSeen == s.pictureHeight && ::stat(file.c_str(), &s.identity) == 0;
+    s.file = file;
+}
+
+bool X11RootDrawing::Shows(const std::string& file) const
+{
+    const State& s = *state_;
+    struct stat now {};
+    return s.finished && file == s.file && ::stat(file.c_str(), &now) == 0 && now.st_dev == s.identity.st_dev &&
+           now.st_ino == s.identity.st_ino && now.st_size == s.identity.st_size &&
+           now.st_mtim.tv_sec == s.identity.st_mtim.tv_sec && now.st_mtim.tv_nsec == s.identity.st_mtim.tv_nsec;
+}
+
+bool X11RootDrawing::Publish()
+{
+    State& s = *state_;
+    if (!Ready() || s.failed)
+        return false;
+    if (s.pixmap == None)
+        Begin(0, 0, 24, {}); // nothing was drawn: black
+    Display* display = s.connection.get();
+    for (ShownArea& area : s.areas)
+        s.Flush(area); // rows that never came stay as the strip holds them
+    s.areas.clear();
+    if (s.cell != None) {
+        XSetTile(display, s.gc, s.cell);
+        XSetTSOrigin(display, s.gc, 0, 0);
+        XSetFillStyle(display, s.gc, FillTiled);
+        XFillRectangle(display, s.pixmap, s.gc, 0, 0, unsigned(s.width), unsigned(s.height));
+        XFreePixmap(display, s.cell);
+        s.cell = None;
+    }
+    const Pixmap pixmap = std::exchange(s.pixmap, None);
+    s.finished = false;
+    if (!s.connection.Succeeded()) {
         XFreePixmap(display, pixmap);
         return false;
     }
 
-    Publish(display, screen, pixmap);
+    ::vorlane::Publish(display, s.screen, pixmap);
     // The pixmap must outlive this connection: the root and every reader of the properties use it.
     XSetCloseDownMode(display, RetainPermanent);
-    connection.Succeeded(); // a stale previous pixmap makes XKillClient fail harmlessly
+    s.connection.Succeeded(); // a stale previous pixmap makes XKillClient fail harmlessly
     return true;
+}
+
+int X11DisplayDepth()
+{
+    Connection connection;
+    return connection ? DefaultDepth(connection.get(), DefaultScreen(connection.get())) : 0;
+}
+
+bool SetX11RootWallpaper(const BmpRowsView& picture, bool tile)
+{
+    X11RootDrawing drawing(tile);
+    if (!drawing.Ready())
+        return false;
+    drawing.Begin(picture.width, picture.height, picture.bitsPerPixel, picture.palette);
+    for (int y = 0; y < picture.height; ++y)
+        drawing.Row(y, picture.Row(y));
+    return drawing.Publish();
 }
 
 bool ClearX11RootWallpaper()

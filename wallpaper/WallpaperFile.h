@@ -2,16 +2,27 @@
 // else is decoded as JPEG and written as the bitmap file "Temp.bmp" in the program folder.
 #pragma once
 
+#include <cstdint>
 #include <string>
+
+#include "wallpaper/PictureRows.h"
 
 namespace vorlane {
 
-// The wallpaper path for `picture`, cut to 255 bytes. ".bmp" (any letter case) -> the picture itself;
-// otherwise the JPEG is decoded at full size (24 bits, or at most 236 colours for a greyscale picture or
-// a display of 8 bits per pixel or fewer) and written as ProgramFolder() + "Temp.bmp", complete before it
-// replaces the old file. Raises "ファイル %s は開けません", "JPEG エラー #%d" or
+// The largest JPEG picture made into "Temp.bmp": 2^27 pixels (for instance 16384 x 8192), whose file
+// takes 384 MiB at 24 bits. Larger pictures are refused with libjpeg's "image too big" number.
+inline constexpr uint64_t MaxWallpaperPixels = uint64_t(1) << 27;
+
+// The wallpaper path for `picture`, cut as TWallPaper cuts it. ".bmp" (any letter case) -> the picture
+// itself; otherwise the JPEG is decoded at full size (24 bits, or at most 236 colours for a greyscale
+// picture or a display of 8 bits per pixel or fewer) and written as ProgramFolder() + "Temp.bmp",
+// complete before it replaces the old file. Each decoded row also goes to `drawing`, when given, which
+// is told Finished() once the file holds the picture; no copy of the whole picture is kept.
+//
+// Raises "ファイル %s は開けません", "JPEG エラー #%d" (also for a picture over MaxWallpaperPixels, or
+// one claiming more pixels than its file can hold: then nothing is decoded or written) or
 // "ファイル %s を作成できません"; the old "Temp.bmp" then stays as it was.
-std::string PrepareWallpaperFile(const std::string& picture, int displayBitsPerPixel);
+std::string PrepareWallpaperFile(const std::string& picture, int displayBitsPerPixel, PictureRows* drawing = nullptr);
 
 // The conversion file's path: ProgramFolder() + "Temp.bmp".
 std::string TempWallpaperPath();

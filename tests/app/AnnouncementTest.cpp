@@ -53,32 +53,55 @@ TEST_F(AnnouncementTest, NoMascotListeningShowsNothing)
     EXPECT_FALSE(form_->FastSstp->Busy());
 }
 
+TEST_F(AnnouncementTest, WallpaperTheDesktopDidNotTakeIsNotAnnounced)
+{
+    SstpTestServer mascot({{PeerBehaviour::ReplyAndClose, "SSTP/1.4 200 OK\r\n\r\n"},
+                           {PeerBehaviour::ReplyAndClose, "SSTP/1.4 200 OK\r\n\r\n"}});
+    form_->FastSstp->SetPort(mascot.Port());
+    desktop_.applies = false;
+    form_->WallButton->click();
+    desktop_.applies = true;
+    form_->WallButton->click(); // its exchange, and any earlier one, is over when the click returns
+    EXPECT_EQ(desktop_.wallpapers.size(), 2u);
+    EXPECT_EQ(mascot.Accepted(), 1u);
+    EXPECT_TRUE(errors_.empty());
+}
+
+// A mascot as the real ones are: it answers a moment after the request, then keeps the connection
+// open. The window handles events while it waits, the announcement ends at the reply with the
+// mascot's status, and the next wallpaper set after it is announced too.
 TEST_F(AnnouncementTest, WindowStaysResponsiveWhileAMascotKeepsTheConnectionOpen)
 {
-    SstpTestServer mascot({{PeerBehaviour::ReplyAndStayOpen, "SSTP/1.4 200 OK\r\n\r\n"},
-                           {PeerBehaviour::ReplyAndClose, "SSTP/1.4 200 OK\r\n\r\n"}});
+    SstpTestServer mascot({{PeerBehaviour::HoldReply, "SSTP/1.4 200 OK\r\n\r\n"},
+                           {PeerBehaviour::ReplyAndStayOpen, "SSTP/1.4 200 OK\r\n\r\n"}});
     form_->FastSstp->SetPort(mascot.Port());
 
     // A second wallpaper set while the first announcement waits: the wallpaper changes, its own
     // announcement is refused because one is under way.
     bool handledDuringTheWait = false;
-    QTimer::singleShot(50, [&] {
+    QTimer::singleShot(0, [&] {
         handledDuringTheWait = form_->FastSstp->Busy();
         form_->WallButton->click();
+        mascot.Release();
     });
     form_->WallButton->click();
 
     EXPECT_TRUE(handledDuringTheWait);
+    EXPECT_EQ(form_->FastSstp->StatusCode(), 200);
     EXPECT_EQ(desktop_.wallpapers, (std::vector<std::string>{picture_, picture_}));
     EXPECT_TRUE(errors_.empty());
-    ASSERT_TRUE(mascot.WaitForConnections(1));
-    EXPECT_EQ(mascot.Accepted(), 1u);
+
+    form_->WallButton->click(); // right after the first announcement: announced as well
+    EXPECT_EQ(form_->FastSstp->StatusCode(), 200);
+    ASSERT_TRUE(mascot.WaitForConnections(2));
+    EXPECT_EQ(mascot.Accepted(), 2u);
 
     const std::string script = "Script: " + *codepage::Utf8ToShiftJis("壁紙をa.bmpに設定しました") + "\r\n";
-    const std::string request = mascot.Requests().at(0);
-    EXPECT_EQ(request.rfind("SEND SSTP/1.0\r\nSender: Vorlane\r\nCharSet: Shift_JIS\r\n", 0), 0u) << request;
-    EXPECT_NE(request.find(script), std::string::npos) << request;
-    EXPECT_NE(request.find("Option: nodescript\r\n"), std::string::npos) << request;
+    for (const std::string& request : mascot.Requests()) {
+        EXPECT_EQ(request.rfind("SEND SSTP/1.0\r\nSender: Vorlane\r\nCharSet: Shift_JIS\r\n", 0), 0u) << request;
+        EXPECT_NE(request.find(script), std::string::npos) << request;
+        EXPECT_NE(request.find("Option: nodescript\r\n"), std::string::npos) << request;
+    }
 }
 
 } // namespace

@@ -34,12 +34,13 @@ public:
     bool SystemParametersInfo(uint32_t action, uint32_t, const char* param, uint32_t) override
     {
         wallpapers.push_back(action == SPI_SETDESKWALLPAPER && param ? param : "?");
-        return true;
+        return applies;
     }
     void BroadcastSettingChange(const char* section) override { broadcasts.push_back(section); }
 
     std::vector<std::string> wallpapers;
     std::vector<std::string> broadcasts;
+    bool applies = true; // what the system-parameter call answers
 };
 
 class AppTest : public ::testing::Test {

@@ -5,6 +5,12 @@
 #include <memory>
 
 #include <QAction>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTest>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <QLineEdit>
 #include <QToolButton>
 
@@ -14,6 +20,9 @@
 #include "gallery/ImageList.h"
 #include "gallery/Vorlane1.h"
 #include "tests/app/AppFixture.h"
+#include "tests/gallery/WindowsGallery.h"
+
+extern char** environ;
 
 namespace vorlane::test {
 namespace {
@@ -27,11 +36,13 @@ protected:
         form_.reset();
         AppTest::TearDown();
     }
-    // Creates the window and shows it (FormCreate, then FormShow).
+    // Creates the window and shows it (FormCreate, then FormShow, whose error box comes once the window
+    // is up).
     void Start()
     {
         form_ = std::make_unique<TMainForm>(dialogs_, desktop_);
         form_->show();
+        QCoreApplication::processEvents();
     }
     // Closes the window as the user does; true when it closed. A closed window is destroyed.
     bool Close()
@@ -57,6 +68,20 @@ protected:
         form_->OpenImageButton->click();
     }
     std::string Picture(const std::string& name) const { return (root_ / "pictures" / name).string(); }
+    // Runs the gallery tool as another program on the same files; its exit status.
+    static int RunGsk(std::vector<std::string> arguments)
+    {
+        arguments.insert(arguments.begin(), VORLANE_GSK);
+        std::vector<char*> argv;
+        for (std::string& argument : arguments)
+            argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        pid_t pid = 0;
+        if (posix_spawn(&pid, VORLANE_GSK, nullptr, nullptr, argv.data(), environ) != 0)
+            return -1;
+        int status = 0;
+        return waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
 
     std::unique_ptr<TMainForm> form_;
 };
@@ -123,6 +148,44 @@ TEST_F(MainFormTest, EmptyManagerMeansGalleryFileInCurrentFolder)
     ASSERT_TRUE(closed);
     EXPECT_TRUE(fs::exists(root_ / ".gsk"));
     EXPECT_EQ(ReadIni(), "[Initial]\nManager=\n");
+}
+
+// Brought from Japanese Windows: a settings file naming the gallery by a Windows path in Shift_JIS, and
+// the gallery file, put in the program folder. Its names show in Japanese; its pictures are not here, so
+// they keep their thumbnails and none becomes the wallpaper; nothing in Shift_JIS reaches the settings.
+TEST_F(MainFormTest, WindowsGalleryShowsJapaneseNamesAndItsMissingPicturesGiveTheOpenError)
+{
+    const WindowsGallery windows;
+    const Bytes file = windows.File();
+    WriteFile(ProgramPath("旅行.gsk"), std::string(file.begin(), file.end()));
+    WriteIni("[Initial]\nManager=" + windows.managerName + "\n");
+    Start();
+    EXPECT_EQ(Caption(), Prefix + "旅行");
+    EXPECT_EQ(Captions(), windows.captions);
+    ASSERT_EQ(Gallery().Images().Count(), 5);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(Gallery().Images().Image(i), WindowsGallery::Image(size_t(i))) << i;
+
+    form_->ListView->Select(1);
+    form_->WallButton->click();
+    form_->ListView->Select(0);
+    form_->X1->trigger();
+    EXPECT_EQ(errors_, (std::vector<std::string>{"ファイル C:\\写真\\ソ表\\能.bmp は開けません.",
+                                                 "ファイル C:\\写真\\夏休み.jpg は開けません."}));
+    EXPECT_TRUE(desktop_.wallpapers.empty());
+    EXPECT_FALSE(fs::exists(ProgramPath("Temp.bmp")));
+
+    // Closing saves the gallery where it was loaded from, its names as they were, and "Manager" names
+    // that file in this system's terms.
+    ASSERT_TRUE(Close());
+    EXPECT_EQ(ReadIni(), "[Initial]\nManager=" + Program() + "旅行\n");
+    TVorlane saved;
+    saved.SetManagerName(Program() + "旅行");
+    saved.LoadGallery();
+    EXPECT_EQ(saved.FileNames().Items(), windows.entries);
+    EXPECT_EQ(saved.StoredManagerName(), windows.managerName);
+    EXPECT_FALSE(fs::exists(fs::current_path() / ("C:\\Vorlane\\" + sjis::Ryoko + ".gsk")));
+    EXPECT_EQ(errors_.size(), 2u) << "closing adds no error";
 }
 
 TEST_F(MainFormTest, AddPicturesAppendsInOrderAndRemembersTheFolder)
@@ -215,18 +278,32 @@ TEST_F(MainFormTest, LoadSavesTheCurrentGalleryThenShowsTheChosenOne)
     EXPECT_FALSE(fs::exists(ProgramPath("typed.gsk")));
 }
 
-TEST_F(MainFormTest, LoadingACopiedGalleryShowsTheNameStoredInIt)
+// A copy is its own gallery: it shows and saves under the name it was opened with, and closing it never
+// writes over the gallery it was copied from.
+TEST_F(MainFormTest, LoadedCopyIsShownAndSavedUnderItsOwnName)
 {
     Start();
     AddPictures({Picture("a.jpg")});
     ASSERT_TRUE(Close());
     fs::create_directories(root_ / "elsewhere");
-    fs::copy_file(ProgramPath("画集.gsk"), root_ / "elsewhere" / "copy.gsk");
+    const fs::path copy = root_ / "elsewhere" / "copy.gsk";
+    fs::copy_file(ProgramPath("画集.gsk"), copy);
     Start();
-    dialogs_.files.push_back(std::vector<std::string>{(root_ / "elsewhere" / "copy.gsk").string()});
+    AddPictures({Picture("b.jpg")});
+    dialogs_.files.push_back(std::vector<std::string>{copy.string()});
     form_->ToolButton2->click();
-    EXPECT_EQ(Caption(), Prefix + "画集");
-    EXPECT_EQ(Gallery().ManagerName(), Program() + "画集");
+    const std::string original = ReadFile(ProgramPath("画集.gsk"));
+    EXPECT_EQ(Caption(), Prefix + "copy.gsk");
+    EXPECT_EQ(Gallery().ManagerName(), copy.string());
+    form_->ListView->Select(0);
+    form_->ToolButton1->click();
+    ASSERT_TRUE(Close());
+    EXPECT_EQ(ReadFile(ProgramPath("画集.gsk")), original);
+    TVorlane saved;
+    saved.SetManagerName(copy.string());
+    saved.LoadGallery();
+    EXPECT_EQ(saved.FileNames().Count(), 0);
+    EXPECT_EQ(saved.ManagerName(), copy.string());
 }
 
 TEST_F(MainFormTest, NewGallerySavesClearsAndOpensTheNamedOne)
@@ -295,21 +372,101 @@ TEST_F(MainFormTest, ScreenSaverCommandsWriteSaverAtOnce)
     EXPECT_EQ(ReadIni(), "; kept\n[Initial]\nManager=" + Program() + "g\nSaver=Default\n");
 }
 
-TEST_F(MainFormTest, FailedSaveAtCloseKeepsTheWindowOpen)
+// A close that cannot save keeps the window open and says how to close it anyway: the next close tries
+// again and, when it still cannot save, closes without saving.
+TEST_F(MainFormTest, FailedSaveAtCloseKeepsTheWindowOpenOnce)
+{
+    Start();
+    AddPictures({Picture("a.jpg")});
+    ASSERT_TRUE(Close());
+    const std::string file = ProgramPath("画集.gsk").string();
+    ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
+    Start();
+    AddPictures({Picture("b.jpg")});
+    EXPECT_FALSE(Close());
+    EXPECT_TRUE(form_->isVisible());
+    ASSERT_EQ(errors_.size(), 1u);
+    EXPECT_EQ(errors_[0], "ファイル " + file + " を作成できません.\n\n保存せずに閉じるには、もう一度閉じてください。");
+    ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
+    ASSERT_TRUE(Close());
+    EXPECT_EQ(errors_.size(), 1u);
+
+    Start();
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"a", "b"}));
+    AddPictures({Picture("c.jpg")});
+    ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
+    const std::string before = ReadFile(file);
+    EXPECT_FALSE(Close());
+    EXPECT_TRUE(Close());
+    EXPECT_EQ(ReadFile(file), before);
+    EXPECT_EQ(errors_.size(), 2u);
+}
+
+// A name that no file can have (another folder, longer than a file name may be) is refused in the command
+// that takes it, so that no later save, and no close, fails for it.
+TEST_F(MainFormTest, GalleryNamesNoFileCanHaveAreRefusedWhereTyped)
 {
     Start();
     AddPictures({Picture("a.jpg")});
     dialogs_.names.push_back("no/such/folder/g");
     form_->R1->trigger();
-    EXPECT_FALSE(Close());
-    EXPECT_TRUE(form_->isVisible());
-    ASSERT_EQ(errors_.size(), 1u);
-    EXPECT_EQ(errors_[0].rfind("ファイル ", 0), 0u) << errors_[0];
-
-    dialogs_.names.push_back("g");
-    form_->R1->trigger();
+    dialogs_.names.push_back(std::string(300, 'x'));
+    form_->N1->trigger();
+    ASSERT_EQ(errors_.size(), 2u);
+    EXPECT_EQ(errors_[0], "ファイル " + Program() + "no/such/folder/g.gsk を作成できません.");
+    EXPECT_EQ(errors_[1], "ファイル " + Program() + std::string(300, 'x') + ".gsk を作成できません.");
+    EXPECT_EQ(Caption(), Prefix + "画集");
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"a"}));
     ASSERT_TRUE(Close());
-    EXPECT_TRUE(fs::exists(ProgramPath("g.gsk")));
+    EXPECT_TRUE(fs::exists(ProgramPath("画集.gsk")));
+}
+
+// Another program's change to the open gallery shows at once while the window has none of its own; once
+// both changed, closing keeps both versions and says which file holds which.
+TEST_F(MainFormTest, AnotherProgramsChangeIsShownOrKeptNeverOverwritten)
+{
+    Start();
+    AddPictures({Picture("a.jpg")});
+    ASSERT_TRUE(Close());
+    Start();
+    const std::string file = ProgramPath("画集.gsk").string();
+    ASSERT_EQ(RunGsk({"add", file, Picture("b.jpg"), Picture("c.jpg")}), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form_->ListView->Count() == 3; }, 20000)) << "the new content is not shown";
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"a", "b", "c"}));
+
+    AddPictures({Picture("d.jpg")});
+    ASSERT_EQ(RunGsk({"add", file, Picture("e.jpg")}), 0);
+    QTest::qWait(0);
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"a", "b", "c", "d"})) << "the window's own change stays";
+    ASSERT_TRUE(Close());
+    const std::string aside = Program() + "画集 (2).gsk";
+    ASSERT_EQ(errors_.size(), 1u);
+    EXPECT_EQ(errors_[0], "画集 " + file + " は、開いている間に他のプログラムが書き換えていました。この画面の画集を " +
+                              file + " に保存し、他のプログラムが保存した画集は " + aside + " に残しました。");
+    TVorlane mine, theirs;
+    mine.SetManagerName(file);
+    mine.LoadGallery();
+    theirs.SetManagerName(aside);
+    theirs.LoadGallery();
+    EXPECT_EQ(mine.FileNames().Items(), (std::vector<std::string>{Picture("a.jpg"), Picture("b.jpg"), Picture("c.jpg"),
+                                                                  Picture("d.jpg")}));
+    EXPECT_EQ(theirs.FileNames().Items(), (std::vector<std::string>{Picture("a.jpg"), Picture("b.jpg"),
+                                                                    Picture("c.jpg"), Picture("e.jpg")}));
+}
+
+// Stored geometry that no monitor would show is moved onto the nearest monitor, at its stored size.
+TEST_F(MainFormTest, WindowStoredOffEveryMonitorComesBackOntoOne)
+{
+    TVorlane stored;
+    stored.SetManagerName(Program() + "画集");
+    stored.SetFormLeft(-5000);
+    stored.SetFormTop(-3000);
+    stored.SetFormWidth(500);
+    stored.SetFormHeight(300);
+    stored.SaveGallery();
+    Start();
+    EXPECT_TRUE(QGuiApplication::primaryScreen()->geometry().contains(form_->geometry())) << form_->geometry().x();
+    EXPECT_EQ(form_->geometry().size(), QSize(500, 300));
 }
 
 TEST_F(MainFormTest, DamagedGalleryIsShownAsAnErrorAndNeverOverwritten)

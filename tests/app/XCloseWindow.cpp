@@ -60,6 +60,23 @@ void AskToClose(Window window)
     XFlush(display);
 }
 
+// The window itself or, under a window manager that puts windows into frames of its own, the window in
+// a frame.
+Window MatchingWithin(Window window, const std::string& prefix, int depth = 0)
+{
+    if (Matches(window, prefix))
+        return window;
+    Window rootReturn = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    Window match = 0;
+    if (depth < 3 && XQueryTree(display, window, &rootReturn, &parent, &children, &count)) {
+        for (unsigned int i = 0; i < count && !match; ++i)
+            match = MatchingWithin(children[i], prefix, depth + 1);
+        XFree(children);
+    }
+    return match;
+}
+
 int IgnoreErrors(Display*, XErrorEvent*)
 {
     return 0; // windows may vanish between an event and the look at them
@@ -86,8 +103,9 @@ int main(int argc, char** argv)
     XSync(display, False);
 
     // Windows mapped before we listened, then every window mapped or renamed since.
-    const auto found = [&](Window window) {
-        if (!Matches(window, prefix))
+    const auto found = [&](Window frame) {
+        const Window window = MatchingWithin(frame, prefix);
+        if (!window)
             return false;
         std::printf("%s\n", Title(window).c_str());
         std::fflush(stdout);

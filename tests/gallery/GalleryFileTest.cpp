@@ -1,6 +1,8 @@
 // Loading and saving gallery files, loads that fail part-way, and saves that fail without losing the
 // previous file.
 #include "tests/gallery/GalleryFixture.h"
+#include "tests/gallery/WindowsGallery.h"
+#include "tests/platform/FileSizeLimit.h"
 
 namespace vorlane::test {
 namespace {
@@ -141,7 +143,9 @@ TEST_F(GalleryModel, LoadFitsThumbnailsOfAnotherSizeTo32)
     EXPECT_EQ(gallery.Images().Width(), 32);
     EXPECT_EQ(gallery.Images().Height(), 32);
     ASSERT_EQ(gallery.Images().Count(), 4);
-    EXPECT_EQ(gallery.Images().Image(3).PixelRgb(31, 31), MakeRgb(255, 255, 255));
+    // No image came with the names: the placeholders are the program's own, not white ones.
+    EXPECT_EQ(gallery.Images().Image(0), defaults.Image(0));
+    EXPECT_EQ(gallery.Images().Image(3).PixelRgb(31, 31), MakeRgb(0, 0, 255));
 
     // A 16x16 list: each thumbnail and its mask grow to 32x32.
     TImageList small(nullptr, 16, 16);
@@ -180,18 +184,72 @@ TEST_F(GalleryModel, UnreadableFileIsAnOpenError)
               0);
 }
 
-TEST_F(GalleryModel, FileOpenedUnderANewPathKeepsTheStoredManagerName)
+// The name stored in the file counts only when it leads back to that file: a moved file, an older copy
+// or a hand-made one aiming elsewhere is saved where it was loaded from, and the other file is untouched.
+TEST_F(GalleryModel, GalleryIsSavedToTheFileItWasLoadedFrom)
 {
     TVorlane saved;
-    saved.SetDefaultImages(defaults);
+    Prepare(saved, "A");
     saved.SetManagerName(dir + "old");
     saved.SaveGallery();
-    fs::rename(dir + "old.gsk", dir + "new.gsk");
-    TVorlane loaded;
-    loaded.SetManagerName(dir + "new.gsk");
-    loaded.LoadGallery();
-    EXPECT_EQ(loaded.ManagerName(), dir + "old");
-    EXPECT_EQ(loaded.GalleryFileName(), dir + "old.gsk");
+    fs::copy_file(dir + "old.gsk", dir + "copy.gsk");
+    saved.AddImage(Picture('B'));
+    saved.SaveGallery();
+    const Bytes original = ReadFile(dir + "old.gsk");
+
+    TVorlane copy;
+    copy.SetDefaultImages(defaults);
+    copy.SetManagerName(dir + "copy.gsk");
+    copy.LoadGallery();
+    EXPECT_EQ(copy.ManagerName(), dir + "copy.gsk");
+    copy.AddImage(Picture('C'));
+    copy.SaveGallery();
+    EXPECT_EQ(ReadFile(dir + "old.gsk"), original);
+    EXPECT_EQ(Order(copy), "AC");
+
+    // Reached under another spelling of its own name (a link), the stored name stands.
+    fs::create_symlink(dir + "old.gsk", dir + "link.gsk");
+    TVorlane linked;
+    linked.SetManagerName(dir + "link.gsk");
+    linked.LoadGallery();
+    EXPECT_EQ(linked.ManagerName(), dir + "old");
+
+    // A damaged copy keeps its own name too, so the close after its error box cannot reach the original.
+    const Bytes whole = ReadFile(dir + "copy.gsk");
+    WriteFile(dir + "cut.gsk", Bytes(whole.begin(), whole.end() - 100));
+    TVorlane cut;
+    cut.SetManagerName(dir + "cut.gsk");
+    EXPECT_THROW(cut.LoadGallery(), EReadError);
+    EXPECT_EQ(cut.ManagerName(), dir + "cut.gsk");
+}
+
+// Captions of Shift_JIS Windows paths: split by the Windows rules (a trailing 0x5C is no separator) and
+// shown in Japanese, while the stored bytes go back out unchanged, to the file they came from.
+TEST_F(GalleryModel, WindowsGalleryShowsJapaneseCaptionsAndKeepsItsBytes)
+{
+    const WindowsGallery windows;
+    const Bytes file = windows.File();
+    WriteFile(dir + "旅行.gsk", file);
+    TVorlane gallery;
+    gallery.SetView(&view);
+    gallery.SetManagerName(dir + "旅行");
+    gallery.LoadGallery();
+
+    std::vector<MemoryView::Item> expected;
+    for (size_t i = 0; i < windows.captions.size(); ++i)
+        expected.push_back({windows.captions[i], int(i) + 1});
+    EXPECT_EQ(view.items, expected);
+    EXPECT_EQ(gallery.FileNames().Items(), windows.entries);
+    // The Windows path names no file here: the gallery lives where it was opened, under its old name.
+    EXPECT_EQ(gallery.StoredManagerName(), windows.managerName);
+    EXPECT_EQ(gallery.ManagerName(), dir + "旅行");
+
+    gallery.SaveGallery();
+    EXPECT_EQ(ReadFile(dir + "旅行.gsk"), file);
+    EXPECT_EQ(FolderEntries(dir), std::vector<std::string>{"旅行.gsk"});
+    // Naming the gallery ends its Windows name.
+    gallery.SetManagerName(dir + "新");
+    EXPECT_EQ(gallery.StoredManagerName(), dir + "新");
 }
 
 TEST_F(GalleryModel, LoadThatFailsPartWayKeepsWhatWasRead)
@@ -217,7 +275,7 @@ TEST_F(GalleryModel, LoadThatFailsPartWayKeepsWhatWasRead)
     }
     EXPECT_EQ(gallery.FileNames(), saved.FileNames());
     EXPECT_EQ(gallery.FormTop(), 5);
-    EXPECT_EQ(gallery.ManagerName(), dir + "画集");
+    EXPECT_EQ(gallery.ManagerName(), dir + "cut"); // the stored name is another file's
     // The old image list stays (the placeholder alone), with placeholders for the names read.
     ASSERT_EQ(gallery.Images().Count(), 3);
     EXPECT_EQ(gallery.Images().Image(1).PixelRgb(0, 0), MakeRgb(255, 255, 255));
@@ -272,9 +330,7 @@ TEST_F(GalleryModel, SaveKeepsTheOldFileWhenTheDiskFillsUp)
     // Limits that stop the new file inside stream 2, at a block edge and inside stream 1.
     for (rlim_t limit : {rlim_t(12000), rlim_t(4096), rlim_t(100)}) {
         const int code = InChild([&] {
-            std::signal(SIGXFSZ, SIG_IGN);
-            const rlimit cap{limit, limit};
-            ::setrlimit(RLIMIT_FSIZE, &cap);
+            const FileSizeLimit full(limit);
             try {
                 gallery.SaveGallery();
             } catch (const EWriteError& error) {

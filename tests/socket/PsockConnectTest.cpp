@@ -4,6 +4,7 @@
 #include <csignal>
 #include <memory>
 #include <netinet/in.h>
+#include <poll.h>
 #include <string>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -112,6 +113,30 @@ TEST_F(PsockConnect, RefusedConnectionFiresOnConnectionFailedThenFails)
     EXPECT_FALSE(sock.Canceled());
 }
 
+TEST_F(PsockConnect, AfterAFailedAttemptTheNextConnectUsesAFreshSocket)
+{
+    const uint16_t port = test::ClosedPort();
+    TPowersock sock;
+    sock.SetHost("127.0.0.1");
+    sock.SetPort(port);
+    sock.SetTimeOut(5000);
+    int failed = 0;
+    int disconnects = 0;
+    sock.OnConnectionFailed = [&](TComponent*) { ++failed; };
+    sock.OnDisconnect = [&](TComponent*) { ++disconnects; };
+    EXPECT_EQ(SockErrorOf([&] { sock.Connect(); }), "Connection Failed");
+    EXPECT_EQ(SockErrorOf([&] { sock.Connect(); }), "Connection Failed"); // refused again, the same way
+
+    TestPeer peer(HoldOpen(), 8, 1, port);
+    int connects = 0;
+    sock.OnConnect = [&](TComponent*) { ++connects; };
+    sock.Connect();
+    EXPECT_TRUE(sock.Connected());
+    EXPECT_EQ(connects, 1);
+    EXPECT_EQ(failed, 2);
+    EXPECT_EQ(disconnects, 0); // replacing a socket that never connected is no disconnection
+}
+
 TEST_F(PsockConnect, ListenerThatNeverAcceptsTimesOutAndTheNextSendIsAborted)
 {
     TestPeer peer(nullptr, 0);
@@ -136,9 +161,52 @@ TEST_F(PsockConnect, ListenerThatNeverAcceptsTimesOutAndTheNextSendIsAborted)
     }
     EXPECT_FALSE(sock.Canceled());
 
-    // The abandoned attempt is still pending on the socket.
-    EXPECT_EQ(SockErrorOf([&] { sock.Connect(); }), "10037:Operation already in progress");
+    // The next Connect makes a fresh attempt, which the full queue holds up again.
+    EXPECT_EQ(SockErrorOf([&] { sock.Connect(); }), "Connection Timed out");
+    EXPECT_EQ(failed, 2);
     close(filler);
+}
+
+// After a Connect that timed out, the first write consumes the abort; the next one waits, handling
+// events, for the abandoned attempt, and sends once it has connected after all.
+TEST_F(PsockConnect, AfterATimedOutConnectTheSecondWriteSendsOnceTheAttemptConnects)
+{
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(listener, 0), 0);
+    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const int filler = test::ConnectBlocking(ntohs(address.sin_port)); // the queue is full
+    TPowersock sock;
+    sock.SetHost("127.0.0.1");
+    sock.SetPort(ntohs(address.sin_port));
+    sock.SetTimeOut(200);
+    int connects = 0;
+    sock.OnConnect = [&](TComponent*) { ++connects; };
+    EXPECT_EQ(SockErrorOf([&] { sock.Connect(); }), "Connection Timed out");
+
+    // Room in the queue: the abandoned attempt's next handshake gets through.
+    pollfd pending{listener, POLLIN, 0};
+    ASSERT_EQ(poll(&pending, 1, 20000), 1);
+    const int first = accept(listener, nullptr, nullptr);
+    sock.SetTimeOut(20000);
+    EXPECT_EQ(SockErrorOf([&] { sock.Writeln("lost"); }), "Socket send aborted");
+    sock.Writeln("hello");
+    EXPECT_TRUE(test::WaitUntil([&] { return sock.Connected(); })); // the late connect notice
+    EXPECT_EQ(connects, 1);
+
+    ASSERT_EQ(poll(&pending, 1, 20000), 1);
+    const int second = accept(listener, nullptr, nullptr);
+    pollfd data{second, POLLIN, 0};
+    ASSERT_EQ(poll(&data, 1, 20000), 1);
+    char bytes[16] = {};
+    EXPECT_EQ(recv(second, bytes, sizeof bytes, 0), 7);
+    EXPECT_STREQ(bytes, "hello\r\n");
+    for (const int fd : {second, first, filler, listener})
+        close(fd);
 }
 
 TEST_F(PsockConnect, CancelFromAnEventEndsAConnectWithoutTimeOut)

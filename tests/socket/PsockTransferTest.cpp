@@ -213,6 +213,42 @@ TEST_F(PsockTransfer, WritelnLimitsAndZeroBytes)
     EXPECT_TRUE(received == std::string(65533, 'w') + "\r\nbefore\r\n") << received.substr(65530);
 }
 
+// Waiting for a peer that stops reading runs the event loop like every other wait: events are handled,
+// a Cancel from one ends the send, and so does the time-out.
+TEST_F(PsockTransfer, SendToAPeerThatStopsReadingHandlesEventsAndEnds)
+{
+    TestPeer peer([](int, TestPeer& p) { p.WaitForStop(60000); });
+    ConnectTo(peer);
+    const std::string block(65533, 'b');
+    const auto sendUntilAborted = [&] {
+        for (int i = 0; i < 100000; ++i) {
+            try {
+                sock.Writeln(block);
+            } catch (const EAbortError& e) {
+                return e.Message();
+            }
+        }
+        return std::string("(never aborted)");
+    };
+
+    int cancels = 0;
+    TThreadTimer canceller;
+    canceller.SetInterval(20);
+    canceller.SetOnTimer([&](TComponent*) {
+        ++cancels; // no events run between the writes: only inside a send's wait
+        sock.Cancel();
+    });
+    sock.SetTimeOut(60000);
+    EXPECT_EQ(sendUntilAborted(), "Socket send aborted");
+    EXPECT_GE(cancels, 1);
+    canceller.SetEnabled(false);
+
+    sock.SetTimeOut(100);
+    EXPECT_EQ(sendUntilAborted(), "Socket send aborted");
+    EXPECT_FALSE(sock.Canceled());
+    EXPECT_FALSE(sock.Timer()->Running());
+}
+
 TEST_F(PsockTransfer, WritingToAClosedPeerRaisesInsteadOfEndingTheProcess)
 {
     TestPeer peer([](int client, TestPeer& p) {

@@ -14,13 +14,6 @@
 namespace vorlane::test {
 namespace {
 
-// Lets a wait on the loop thread see what the peer's thread has just done.
-void WakeLoop()
-{
-    if (QCoreApplication* application = QCoreApplication::instance())
-        QMetaObject::invokeMethod(application, [] {}, Qt::QueuedConnection);
-}
-
 sockaddr_in Loopback(uint16_t port)
 {
     sockaddr_in address{};
@@ -84,6 +77,14 @@ TestPeer::TestPeer(Session session, int backlog, int connections, uint16_t port)
     }
     port_ = ntohs(address.sin_port);
     thread_ = std::thread([this] { Run(); });
+}
+
+void TestPeer::WakeLoop()
+{
+    if (!wakesLoop_)
+        return;
+    if (QCoreApplication* application = QCoreApplication::instance())
+        QMetaObject::invokeMethod(application, [] {}, Qt::QueuedConnection);
 }
 
 TestPeer::~TestPeer()

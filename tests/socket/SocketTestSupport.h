@@ -73,8 +73,14 @@ public:
     std::string Received();
     std::vector<std::string> ReceivedBySession();
 
+    // After each chunk received and each session the peer wakes the event loop, so that a wait there
+    // sees its progress at once. A benchmark turns that off: the wake-ups would land in the waits it
+    // measures.
+    void SetWakesLoop(bool wakes) { wakesLoop_ = wakes; }
+
 private:
     void Run();
+    void WakeLoop();
     void Receive(int client, const std::string* marker);
 
     int listener_ = -1;
@@ -83,6 +89,7 @@ private:
     int connections_ = 1;
     Session session_;
     std::atomic<bool> stopping_{false};
+    std::atomic<bool> wakesLoop_{true};
     std::atomic<int> accepted_{0};
     std::atomic<int> sessions_{0};
     std::mutex mutex_;

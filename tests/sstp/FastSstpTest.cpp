@@ -76,16 +76,24 @@ TEST_F(FastSstpTest, AnnouncementGoesOutByteForByteInShiftJis)
     }
 }
 
-TEST_F(FastSstpTest, NameWithoutShiftJisFormGoesOutInUtf8)
+// Mascots read every request as Shift_JIS: a character it lacks, or bytes that are not UTF-8, turn
+// into "?" and the rest of the announcement stays readable.
+TEST_F(FastSstpTest, WhatShiftJisCannotExpressGoesOutAsQuestionMarks)
 {
-    SstpTestServer server({Reply("SSTP/1.4 200 OK\r\n")});
-    sstp_->SetPort(server.Port());
-    AnnounceWallpaper(*sstp_, "/pictures/\xE2\x82\xAC.jpg"); // the euro sign
-    ASSERT_TRUE(server.WaitForConnections(1));
-    EXPECT_EQ(server.Requests().at(0), "SEND SSTP/1.0\r\nSender: Vorlane\r\nCharSet: UTF-8\r\n"
-                                       "Script: 壁紙を\xE2\x82\xAC.jpgに設定しました\r\n"
-                                       "Option: nodescript\r\n\r\n\r\n");
-    EXPECT_EQ(sstp_->CharSet(), "Shift_JIS"); // the next request tries Shift_JIS again
+    const std::pair<std::string, std::string> cases[] = {
+        {"/pictures/caf\xC3\xA9 \xC3\xBC\xC3\x9F\xE2\x82\xAC\xF0\x9F\x98\x80表.jpg", "caf? ????\x95\x5C.jpg"},
+        {"/pictures/a\xFF\xE3\x81" "b.jpg", "a??b.jpg"},
+    };
+    for (const auto& [path, sjisName] : cases) {
+        SstpTestServer server({Reply("SSTP/1.4 200 OK\r\n")});
+        sstp_->SetPort(server.Port());
+        AnnounceWallpaper(*sstp_, path);
+        ASSERT_TRUE(server.WaitForConnections(1));
+        EXPECT_EQ(server.Requests().at(0), "SEND SSTP/1.0\r\nSender: Vorlane\r\nCharSet: Shift_JIS\r\n"
+                                           "Script: " + SjisPrefix + sjisName + SjisSuffix + "\r\n"
+                                           "Option: nodescript\r\n\r\n\r\n")
+            << path;
+    }
 }
 
 TEST_F(FastSstpTest, RequestCarriesEntriesTheCurrentSenderAndAnHWndLine)
@@ -152,6 +160,24 @@ TEST_F(FastSstpTest, PeerThatClosesAtOnceOrStaysOpenGivesOther)
     EXPECT_EQ(result, srBreak);
 }
 
+// Mascots answer and keep the connection open: the reply ends at its empty line, with the status the
+// server gave, and the component closes (the time-out would have given srOther).
+TEST_F(FastSstpTest, ReplyEndsAtItsEmptyLineThoughTheServerStaysOpen)
+{
+    const std::pair<std::string, TSstpResult> cases[] = {
+        {"SSTP/1.4 200 OK\r\nCharset: Shift_JIS\r\n\r\n", srOk},
+        {"SSTP/1.1 204 No Content\n\n", srNoContent},
+        {"SSTP/1.4 400 Bad Request\r\n\r", srBadRequest},
+    };
+    for (const auto& [reply, expected] : cases) {
+        TSstpResult result = srOther;
+        Exchange("x", Reply(reply, PeerBehaviour::ReplyAndStayOpen), &result);
+        EXPECT_EQ(result, expected) << reply;
+        EXPECT_EQ(sstp_->ReplyText(), reply);
+        EXPECT_FALSE(sstp_->Connected());
+    }
+}
+
 long PeakResidentKiB()
 {
     rusage usage{};
@@ -188,6 +214,22 @@ TEST_F(FastSstpTest, NoListenerRaisesFromSendScriptButNotFromTheAnnouncement)
     TSstpResult result = srOther;
     Exchange("x", Reply("SSTP/1.4 200 OK\r\n"), &result);
     EXPECT_EQ(result, srOk);
+}
+
+// A mascot started after an announcement found nobody listening gets the next announcement: the
+// socket of a failed attempt is not used again.
+TEST_F(FastSstpTest, MascotStartedAfterARefusedAnnouncementGetsTheNextOne)
+{
+    const uint16_t port = test::ClosedPort();
+    sstp_->SetPort(port);
+    AnnounceWallpaper(*sstp_, "/pictures/a.jpg");
+    EXPECT_EQ(sstp_->StatusCode(), 0);
+
+    SstpTestServer mascot({Reply("SSTP/1.4 200 OK\r\n")}, false, port);
+    AnnounceWallpaper(*sstp_, "/pictures/b.jpg");
+    ASSERT_TRUE(mascot.WaitForConnections(1));
+    EXPECT_THAT(mascot.Requests().at(0), ::testing::HasSubstr("Script: " + SjisPrefix + "b.jpg" + SjisSuffix));
+    EXPECT_EQ(sstp_->StatusCode(), 200);
 }
 
 TEST_F(FastSstpTest, NestedRequestDuringTheWaitIsRefusedUnsent)

@@ -1,4 +1,5 @@
 #include "sstp/SstpRequest.h"
+#include "sstp/ShiftJisText.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -71,26 +72,30 @@ TEST(SstpComposeRequest, HWndLineRules)
     EXPECT_EQ(Compose({"x"}, {}, 0xFFFFFFFFu, smTcpIp)[5], "HWnd: 4294967295");
 }
 
-TEST(SstpEncodeForCharSet, Utf8WhenACharacterHasNoShiftJisForm)
+TEST(SstpShiftJis, EachRunOfBytesThatIsNotUtf8BecomesOneQuestionMark)
 {
-    RequestParts parts;
-    parts.sender = "Vorlane";
-    parts.scriptLines = {"表", "\xE2\x82\xAC.jpg"}; // the euro sign
-    EncodeForCharSet(parts);
-    EXPECT_EQ(parts.charSet, "UTF-8");
-    EXPECT_THAT(parts.scriptLines, ElementsAre("表", "\xE2\x82\xAC.jpg"));
-    EXPECT_EQ(ComposeRequest(parts)[2], "CharSet: UTF-8");
-
-    parts.charSet = "EUC-JP"; // a char set of the caller's own: nothing is touched
-    EncodeForCharSet(parts);
-    EXPECT_EQ(parts.charSet, "EUC-JP");
-    EXPECT_EQ(parts.scriptLines[0], "表");
+    EXPECT_EQ(ToShiftJis("\xC0\x80|\xED\xA0\x80|\xF5\x80|\xF4\x90\x80\x80"), "??|???|??|????"); // overlong, surrogate, too high
+    EXPECT_EQ(ToShiftJis("\xE3\x81|\xF0\x9F\x98|\xE3"), "?|?|?");                   // cut short
+    EXPECT_EQ(ToShiftJis("\x80\xBF表"), "??\x95\x5C");                                // stray continuation bytes
 }
 
 TEST(SstpJoinLines, EachLineEndsInCrLf)
 {
     EXPECT_EQ(JoinLines({"SEND SSTP/1.0", "Option: ", ""}), "SEND SSTP/1.0\r\nOption: \r\n\r\n");
     EXPECT_EQ(JoinLines({}), "");
+}
+
+TEST(SstpReplyComplete, AtTheFirstEmptyLine)
+{
+    EXPECT_FALSE(ReplyComplete(""));
+    EXPECT_FALSE(ReplyComplete("SSTP/1.4 200 OK\r\n"));
+    EXPECT_FALSE(ReplyComplete("SSTP/1.4 200 OK\r\nSender: x\r\n"));
+    EXPECT_FALSE(ReplyComplete(std::string("SSTP/1.4 200 OK\0\r\n\r\n", 20))); // nothing counts after a NUL
+    EXPECT_TRUE(ReplyComplete("SSTP/1.4 200 OK\r\n\r\n"));
+    EXPECT_TRUE(ReplyComplete("SSTP/1.4 200 OK\r\nSender: x\r\n\r\nmore"));
+    EXPECT_TRUE(ReplyComplete("SSTP/1.4 200 OK\n\n"));
+    EXPECT_TRUE(ReplyComplete("SSTP/1.4 200 OK\n\r"));
+    EXPECT_TRUE(ReplyComplete("\r\n"));
 }
 
 TEST(SstpParseStatusCode, DigitsAfterTheFirstWordAndOneBlank)

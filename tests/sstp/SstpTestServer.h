@@ -46,8 +46,7 @@ public:
     std::vector<std::string> Requests() { return peer_.ReceivedBySession(); }
     size_t Accepted() const { return static_cast<size_t>(peer_.Accepted()); }
     uint64_t BytesFlooded() const { return flooded_; }
-    // Requests whose reply is held have arrived so far.
-    int Held() const { return held_; }
+    void SetWakesLoop(bool wakes) { peer_.SetWakesLoop(wakes); }
     // Lets held replies go out, now and from now on.
     void Release()
     {
@@ -67,7 +66,6 @@ private:
             return;
         peer.ReceiveUntil(client, "\r\n\r\n\r\n");
         if (behaviour.kind == PeerBehaviour::HoldReply) {
-            ++held_;
             std::unique_lock lock(mutex_);
             releasedChanged_.wait_for(lock, TestPeer::Deadline, [&] { return released_ || peer.Stopping(); });
         }
@@ -85,7 +83,6 @@ private:
 
     std::vector<PeerBehaviour> behaviours_;
     std::atomic<uint64_t> flooded_ = 0;
-    std::atomic<int> held_ = 0;
     std::mutex mutex_;
     std::condition_variable releasedChanged_;
     bool released_ = false;

@@ -82,19 +82,23 @@ TEST_F(WallPaperTest, EmptyWallpaperIsAPathAndIsDrawnAgain)
     EXPECT_EQ(desktop.calls, std::vector<std::string>{"spi 20 0 [] 3"});
 }
 
-TEST_F(WallPaperTest, LongWallpaperIsCutTo255Bytes)
+TEST_F(WallPaperTest, LongWallpaperIsCutAtThePathLimitBetweenCharacters)
 {
-    const std::string longPath = "/" + std::string(299, 'p');
+    // Longer than a length-prefixed string, well within the path limit: kept whole.
+    const std::string longPath = "/" + std::string(299, 'p') + "/壁紙.bmp";
     StoreDesktopString("Wallpaper", longPath);
     TWallPaper wallpaper(nullptr, desktop);
-    EXPECT_EQ(wallpaper.WallPaperFile(), longPath.substr(0, 255));
+    EXPECT_EQ(wallpaper.WallPaperFile(), longPath);
     wallpaper.SetTile(true);
-    EXPECT_EQ(desktop.calls, std::vector<std::string>{"spi 20 0 [" + longPath.substr(0, 255) + "] 3"});
+    EXPECT_EQ(desktop.calls, std::vector<std::string>{"spi 20 0 [" + longPath + "] 3"});
 
+    // A three-byte character across the limit goes as a whole.
+    const std::string over = "/" + std::string(MaxWallPaperPath - 2, 'p') + "壁";
+    ASSERT_EQ(over.size(), MaxWallPaperPath + 2);
     desktop.calls.clear();
-    wallpaper.SetWallPaper(longPath + "x");
-    EXPECT_EQ(wallpaper.WallPaperFile(), longPath.substr(0, 255));
-    EXPECT_EQ(desktop.calls, std::vector<std::string>{"spi 20 0 [" + longPath.substr(0, 255) + "] 3"});
+    wallpaper.SetWallPaper(over);
+    EXPECT_EQ(wallpaper.WallPaperFile(), over.substr(0, MaxWallPaperPath - 1));
+    EXPECT_EQ(desktop.calls, std::vector<std::string>{"spi 20 0 [" + over.substr(0, MaxWallPaperPath - 1) + "] 3"});
 }
 
 TEST_F(WallPaperTest, TileWallPaperIsAnIntegerText)
@@ -109,15 +113,22 @@ TEST_F(WallPaperTest, TileWallPaperIsAnIntegerText)
     EXPECT_TRUE(TWallPaper(nullptr, desktop).Tile());
 }
 
-TEST_F(WallPaperTest, ValueOfAnotherTypeFailsCreation)
+TEST_F(WallPaperTest, ValueOfAnotherTypeFailsCreationOnceAndIsRemoved)
 {
     StoreDesktopValue("TileWallPaper", REG_DWORD, std::string("\x01\x00\x00\x00", 4));
+    StoreDesktopString("Wallpaper", "/a.bmp");
     try {
         TWallPaper wallpaper(nullptr, desktop);
         FAIL() << "created despite a REG_DWORD TileWallPaper";
     } catch (const ERegistryException& e) {
         EXPECT_EQ(e.Message(), "'TileWallPaper' のデータ型が不正です");
     }
+    {
+        TWallPaper next(nullptr, desktop); // the next start works, with the default tiling
+        EXPECT_FALSE(next.Tile());
+        EXPECT_EQ(next.WallPaperFile(), "/a.bmp");
+    }
+
     StoreDesktopString("TileWallPaper", "1");
     StoreDesktopValue("Wallpaper", REG_BINARY, "/a.bmp");
     try {
@@ -126,6 +137,10 @@ TEST_F(WallPaperTest, ValueOfAnotherTypeFailsCreation)
     } catch (const ERegistryException& e) {
         EXPECT_EQ(e.Message(), "'Wallpaper' のデータ型が不正です");
     }
+    TWallPaper next(nullptr, desktop);
+    EXPECT_TRUE(next.Tile());
+    EXPECT_TRUE(next.NoWallPaper());
+    EXPECT_TRUE(desktop.calls.empty());
 }
 
 TEST_F(WallPaperTest, SetWallPaperCallsTheDesktopAndLeavesTilingAlone)

@@ -14,7 +14,7 @@
 #include "tests/wallpaper/Sandbox.h"
 #include "tests/wallpaper/ServerProcess.h"
 #include "wallpaper/CWallPaper.h"
-#include "wallpaper/DesktopGnome.h"
+#include "wallpaper/DesktopGSettings.h"
 
 namespace vorlane {
 namespace {
@@ -37,6 +37,7 @@ protected:
         ::unsetenv("XDG_RUNTIME_DIR");
         ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
         ::setenv("GSETTINGS_BACKEND", "memory", 1);
+        ::setenv("XDG_CURRENT_DESKTOP", "GNOME", 1);
         if (!SchemaInstalled())
             GTEST_SKIP() << "the schema org.gnome.desktop.background is not installed";
         if (!test::ServerProcess::Installed("dbus-daemon"))
@@ -54,6 +55,7 @@ protected:
             g_object_unref(settings_);
         ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
         bus_.reset();
+        ::unsetenv("XDG_CURRENT_DESKTOP");
         Sandbox::TearDown();
     }
 

@@ -5,15 +5,19 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <functional>
 #include <memory>
 
 #include "image/BmpFile.h"
+#include "image/Jpeg.h"
+#include "tests/image/JpegEncode.h"
 #include "tests/wallpaper/Sandbox.h"
 #include "tests/wallpaper/ServerProcess.h"
 #include "wallpaper/CWallPaper.h"
+#include "wallpaper/WallpaperFile.h"
 
 namespace vorlane {
 namespace {
@@ -211,6 +215,51 @@ TEST_F(X11DesktopTest, EveryDepthAndOddSizeIsDrawnWithItsColoursInPlace)
     shortTable.Palette().resize(100);
     wallpaper.SetWallPaper(SaveBmp("short.bmp", shortTable));
     EXPECT_EQ(Mismatches(Root(), Centred(shortTable)), 0);
+}
+
+TEST_F(X11DesktopTest, CentredOnEachMonitorTiledAcrossTheWholeScreen)
+{
+    if (!test::ServerProcess::Installed("xrandr"))
+        GTEST_SKIP() << "xrandr is not installed: monitors cannot be made here";
+    // Two monitors of different sizes side by side; the strip below the right one belongs to neither.
+    const std::string xrandr = "DISPLAY=" + xvfb_->Display() + " xrandr";
+    ASSERT_EQ(std::system((xrandr + " --setmonitor left 200/53x240/63+0+0 screen").c_str()), 0);
+    ASSERT_EQ(std::system((xrandr + " --setmonitor right 120/32x100/26+200+0 none").c_str()), 0);
+
+    // Smaller than the left monitor, larger than the right one, which shows only its middle.
+    const Bitmap picture = Pattern(150, 120, 24);
+    TWallPaper wallpaper(nullptr);
+    ASSERT_TRUE(wallpaper.SetWallPaper(SaveBmp("a.bmp", picture)));
+    EXPECT_EQ(Mismatches(Root(), [&](int x, int y) {
+        if (x < 200) {
+            const int px = x - 25, py = y - 60;
+            return px >= 0 && px < 150 && py >= 0 && py < 120 ? picture.PixelRgb(px, py) : Rgb(0);
+        }
+        return y < 100 ? picture.PixelRgb(x - 200 + 15, y + 10) : Rgb(0);
+    }), 0);
+
+    wallpaper.SetTile(true);
+    EXPECT_EQ(Mismatches(Root(), Tiled(picture)), 0);
+}
+
+TEST_F(X11DesktopTest, JpegIsDrawnFromItsRowsOnlyWhileItsFileStaysAsWritten)
+{
+    const std::string jpeg = File("a.jpg");
+    const auto encoded = test::EncodeJpeg(test::TestPicture(90, 70, 4));
+    std::ofstream(jpeg, std::ios::binary).write(reinterpret_cast<const char*>(encoded.data()), std::streamsize(encoded.size()));
+    const Bitmap decoded = DecodeJpegFile(jpeg, 24);
+    TWallPaper wallpaper(nullptr);
+    ASSERT_NE(wallpaper.PrepareDrawing(), nullptr);
+    ASSERT_TRUE(wallpaper.SetWallPaper(PrepareWallpaperFile(jpeg, 24, wallpaper.PrepareDrawing())));
+    PublishedPixmap();
+    EXPECT_EQ(Mismatches(Root(), Centred(decoded)), 0);
+
+    // "Temp.bmp" replaced after it was drawn: the file is what the desktop shows.
+    const std::string temp = PrepareWallpaperFile(jpeg, 24, wallpaper.PrepareDrawing());
+    const Bitmap other = Pattern(30, 20, 24);
+    std::filesystem::rename(SaveBmp("other.bmp", other), temp);
+    ASSERT_TRUE(wallpaper.SetWallPaper(temp));
+    EXPECT_EQ(Mismatches(Root(), Centred(other)), 0);
 }
 
 TEST_F(X11DesktopTest, SixteenBitDisplayGetsEachColourInItsOwnLayout)

@@ -4,9 +4,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <numeric>
 #include <sstream>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 #include "image/BmpFile.h"
 #include "image/Jpeg.h"
@@ -130,7 +132,7 @@ TEST_F(WallpaperFileTest, BitmapsAreUsedAsTheyAre)
     EXPECT_EQ(PrepareWallpaperFile("/p/sea.bmp", 24), "/p/sea.bmp"); // not looked at: it need not exist
     EXPECT_EQ(PrepareWallpaperFile("/p.d/sea.Bmp", 8), "/p.d/sea.Bmp");
     const std::string longBitmap = "/" + std::string(300, 'b') + ".bmp";
-    EXPECT_EQ(PrepareWallpaperFile(longBitmap, 24), longBitmap.substr(0, 255));
+    EXPECT_EQ(PrepareWallpaperFile(longBitmap, 24), longBitmap);
     EXPECT_FALSE(fs::exists(Temp()));
 }
 
@@ -147,6 +149,38 @@ TEST_F(WallpaperFileTest, GreyscaleJpegBecomesPalettedTempBmp)
 TEST_F(WallpaperFileTest, EightBitDisplayQuantisesColourToo)
 {
     ExpectConvertedLikeLibjpeg("a.jpe", false, 8);
+}
+
+// Rows handed on as they are decoded; a copy of them, and what Finished() named.
+struct RecordedRows final : PictureRows {
+    void Begin(int width, int height, int bitsPerPixel, std::span<const RgbQuad>) override
+    {
+        picture = Bitmap(width, height, bitsPerPixel);
+    }
+    void Row(int y, const uint8_t* row) override
+    {
+        order.push_back(y);
+        std::copy_n(row, size_t(picture.Width()) * 3, picture.Row(y));
+    }
+    void Finished(const std::string& file) override { finished = file; }
+    Bitmap picture;
+    std::vector<int> order;
+    std::string finished;
+};
+
+TEST_F(WallpaperFileTest, PictureOfManyBandsIsWrittenBottomUpAndHandedOnTopDown)
+{
+    // 4500-byte rows: the file is written in several bands of rows, each at its own place.
+    WriteAll(File("wide.jpg"), test::EncodeJpeg(test::TestPicture(1500, 800, 3)));
+    RecordedRows rows;
+    ASSERT_EQ(PrepareWallpaperFile(File("wide.jpg"), 24, &rows), Temp());
+    const Bitmap decoded = DecodeJpegFile(File("wide.jpg"), 24);
+    EXPECT_EQ(ReadAll(Temp()), WriteBmp(decoded));
+    std::vector<int> topDown(800);
+    std::iota(topDown.begin(), topDown.end(), 0);
+    EXPECT_EQ(rows.order, topDown);
+    EXPECT_TRUE(rows.picture == decoded);
+    EXPECT_EQ(rows.finished, Temp());
 }
 
 TEST_F(WallpaperFileTest, AnyOtherNameIsTakenForJpeg)
@@ -179,6 +213,35 @@ TEST_F(WallpaperFileTest, FailuresLeaveTheOldTempBmp)
     WriteAll(File("damaged.jpg"), jpeg);
     EXPECT_THROW(PrepareWallpaperFile(File("damaged.jpg"), 24), EJPEG);
 
+    // A picture claiming far more pixels than its file holds (libjpeg would fill them in grey, into a
+    // 768 MB file), and one over the pixel limit whose file could hold it: refused before decoding.
+    auto claim = [&](uint16_t width, uint16_t height, size_t padding) {
+        auto bytes = test::EncodeJpeg(test::TestPicture(64, 64, 2));
+        const auto sof = std::search(bytes.begin(), bytes.end(), std::begin(startOfFrame), std::end(startOfFrame));
+        sof[5] = uint8_t(height >> 8), sof[6] = uint8_t(height), sof[7] = uint8_t(width >> 8), sof[8] = uint8_t(width);
+        for (; padding > 0; padding -= std::min<size_t>(padding, 60000)) { // comment segments after SOI
+            const size_t n = std::min<size_t>(padding, 60000);
+            std::vector<uint8_t> comment{0xFF, 0xFE, uint8_t((n + 2) >> 8), uint8_t(n + 2)};
+            comment.resize(n + 4, 'x');
+            bytes.insert(bytes.begin() + 2, comment.begin(), comment.end());
+        }
+        return bytes;
+    };
+    const auto refusal = [&](const std::string& name, const std::vector<uint8_t>& bytes) -> std::string {
+        WriteAll(File(name), bytes);
+        try {
+            PrepareWallpaperFile(File(name), 24);
+        } catch (const EJPEG& e) {
+            return e.Message();
+        }
+        return "accepted";
+    };
+    EXPECT_EQ(refusal("claims.jpg", claim(8000, 8000, 0)), "JPEG エラー #" + std::to_string(JERR_INPUT_EOF));
+    EXPECT_EQ(refusal("huge.jpg", claim(16384, 8193, 300000)), "JPEG エラー #" + std::to_string(JERR_IMAGE_TOO_BIG));
+    EXPECT_EQ(refusal("fits.jpg", claim(2048, 2048, 70000)), "accepted"); // a plain 4 MP picture in 70 KB
+    ASSERT_TRUE(fs::remove(Temp()));
+    WriteAll(Temp(), {'o', 'l', 'd'});
+
     WriteAll(File("good.jpg"), test::EncodeJpeg(test::TestPicture(64, 64, 2)));
     {
         const FileSizeLimit diskFull(100); // the new file cannot be written completely
@@ -201,14 +264,14 @@ TEST_F(WallpaperFileTest, MissingProgramFolderCannotTakeTempBmp)
     }
 }
 
-TEST_F(WallpaperFileTest, LongTempPathIsCutButTheFileIsWhole)
+TEST_F(WallpaperFileTest, LongTempPathIsNamedWhole)
 {
     const std::string deep = File(std::string(200, 'd')) + "/" + std::string(60, 'e') + "/";
     fs::create_directories(deep);
     path::SetProgramFolderForTesting(deep);
     WriteAll(File("a.jpg"), test::EncodeJpeg(test::TestPicture(8, 8, 1)));
     const std::string result = PrepareWallpaperFile(File("a.jpg"), 24);
-    EXPECT_EQ(result, (deep + "Temp.bmp").substr(0, 255));
+    EXPECT_EQ(result, deep + "Temp.bmp");
     EXPECT_EQ(ReadBmpFile(deep + "Temp.bmp").Width(), 8);
 }
 

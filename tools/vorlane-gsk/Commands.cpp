@@ -12,11 +12,14 @@
 #include "gallery/Thumbnail.h"
 #include "gallery/View.h"
 #include "gallery/Vorlane1.h"
+#include "platform/DisplayName.h"
 #include "platform/Exceptions.h"
+#include "platform/FolderLock.h"
 #include "platform/Path.h"
 #include "tools/vorlane-gsk/Json.h"
 #include "tools/vorlane-gsk/Placeholder.h"
 #include "tools/vorlane-gsk/Png.h"
+#include "tools/vorlane-gsk/Relink.h"
 #include "tools/vorlane-gsk/Text.h"
 
 namespace vorlane::gsk {
@@ -39,15 +42,15 @@ public:
     std::optional<int> dropTarget;
 };
 
-// A picture or gallery operand as an absolute path; the gallery stores the paths it is given, and a
-// relative one would mean something else to the program, whose working folder is not ours.
+} // namespace
+
 std::string AbsolutePath(const std::string& operand)
 {
     return fs::absolute(fs::path(operand)).lexically_normal().string();
 }
 
-// The gallery file operand. The gallery always works on "ManagerName with the extension .gsk", so a
-// FILE with another extension would make it read or write a different file than the one named.
+// The gallery always works on "ManagerName with the extension .gsk", so a FILE with another extension
+// would make it read or write a different file than the one named.
 std::string GalleryOperand(const std::string& operand)
 {
     const std::string file = AbsolutePath(operand);
@@ -55,6 +58,8 @@ std::string GalleryOperand(const std::string& operand)
         throw UsageError("'" + operand + "' is not a gallery file name: it must end in \".gsk\"");
     return file;
 }
+
+namespace {
 
 void UsePlaceholder(TVorlane& gallery)
 {
@@ -65,7 +70,8 @@ void UsePlaceholder(TVorlane& gallery)
     gallery.SetDefaultImages(defaults);
 }
 
-// Reads an existing gallery file the way the program's load command does.
+} // namespace
+
 void LoadExisting(TVorlane& gallery, const std::string& file)
 {
     if (!fs::is_regular_file(file))
@@ -75,25 +81,27 @@ void LoadExisting(TVorlane& gallery, const std::string& file)
     gallery.LoadGallery();
 }
 
-bool SameFile(const std::string& a, const std::string& b)
+void ReportKeptAside(const TVorlane& gallery)
 {
-    if (a == b)
-        return true;
-    std::error_code error;
-    return fs::equivalent(a, b, error);
+    if (gallery.KeptAside())
+        std::fprintf(stderr, "%s: note: the version another program saved meanwhile is kept in %s\n", ToolName,
+                     TerminalText(*gallery.KeptAside()).c_str());
 }
 
-// Saves into `file`. The gallery saves under its ManagerName, which the file itself stores: a gallery that
-// was copied or moved still names its old place. Editing this file must not write that other one, so
-// ManagerName then becomes this file's path, which is also where the program will save it from now on.
-void SaveTo(TVorlane& gallery, const std::string& file)
+namespace {
+
+// Edits of one gallery exclude each other, across processes, from the read to the rename of the saved
+// file: two edits at once each see the other's result instead of both starting from the same old file.
+// The gallery is saved to the file it was loaded from (the name stored in a copied file does not lead
+// elsewhere), and a change made meanwhile by the window is kept aside, not overwritten.
+template <class Change>
+void Edit(const std::string& file, TVorlane& gallery, Change change)
 {
-    if (!SameFile(gallery.GalleryFileName(), file)) {
-        std::fprintf(stderr, "%s: note: ManagerName was \"%s\"; it is now \"%s\", the file being edited\n",
-                     ToolName, DisplayText(gallery.ManagerName()).c_str(), file.c_str());
-        gallery.SetManagerName(file);
-    }
+    const FolderLock lock(file);
+    LoadExisting(gallery, file);
+    change();
     gallery.SaveGallery();
+    ReportKeptAside(gallery);
 }
 
 // An entry index operand, counted from 0; `pastLast` also admits the number of entries, the place after
@@ -123,7 +131,8 @@ void Show(const Invocation& invocation, std::FILE* out)
         JsonWriter json;
         json.BeginObject();
         json.Member("file", file);
-        json.Member("managerName", gallery.ManagerName());
+        json.Member("managerName", gallery.StoredManagerName());
+        json.Member("name", display::FileName(gallery.StoredManagerName()));
         json.Member("initialDir", gallery.InitialDir());
         json.Member("iniManagerName", gallery.IniManagerName());
         json.Member("formLeft", gallery.FormLeft());
@@ -147,49 +156,55 @@ void Show(const Invocation& invocation, std::FILE* out)
         return;
     }
 
-    std::fprintf(out, "File:           %s\n", DisplayText(file).c_str());
-    std::fprintf(out, "ManagerName:    %s\n", DisplayText(gallery.ManagerName()).c_str());
-    std::fprintf(out, "InitialDir:     %s\n", DisplayText(gallery.InitialDir()).c_str());
+    std::fprintf(out, "File:           %s\n", TerminalText(file).c_str());
+    std::fprintf(out, "ManagerName:    %s\n", TerminalText(gallery.StoredManagerName()).c_str());
+    std::fprintf(out, "Name:           %s\n", TerminalText(display::FileName(gallery.StoredManagerName())).c_str());
+    std::fprintf(out, "InitialDir:     %s\n", TerminalText(gallery.InitialDir()).c_str());
     if (!gallery.IniManagerName().empty())
-        std::fprintf(out, "IniManagerName: %s\n", DisplayText(gallery.IniManagerName()).c_str());
+        std::fprintf(out, "IniManagerName: %s\n", TerminalText(gallery.IniManagerName()).c_str());
     std::fprintf(out, "Window:         left %d, top %d, width %d, height %d\n", int(gallery.FormLeft()),
                  int(gallery.FormTop()), int(gallery.FormWidth()), int(gallery.FormHeight()));
     std::fprintf(out, "Images:         %d of %dx%d, %d bits per pixel (the placeholder and one per entry)\n",
                  images.Count(), images.Width(), images.Height(), images.BitsPerPixel());
     std::fprintf(out, "Entries:        %d\n", names.Count());
     for (int i = 0; i < names.Count(); ++i)
-        std::fprintf(out, "%4d  %s\n", i, DisplayText(names[i]).c_str());
+        std::fprintf(out, "%4d  %s\n", i, TerminalText(names[i]).c_str());
 }
 
 void Add(const Invocation& invocation, std::FILE* out)
 {
     const std::string file = GalleryOperand(invocation.operands[0]);
     TVorlane gallery;
-    const bool exists = fs::exists(file);
-    if (exists) {
-        LoadExisting(gallery, file);
-    } else {
-        UsePlaceholder(gallery);
-        gallery.SetManagerName(file);
-    }
-
     std::vector<std::string> pictures;
     for (size_t i = 1; i < invocation.operands.size(); ++i)
         pictures.push_back(AbsolutePath(invocation.operands[i]));
-    // One by one rather than AddImages, to name the picture that fails. Nothing is saved then, so the
-    // file stays as it was.
-    for (const std::string& picture : pictures) {
+
+    const FolderLock lock(file);
+    const bool exists = fs::exists(file);
+    const auto addPictures = [&] {
+        // On every core. The pictures before a failing one are added, so the count names the one that
+        // failed; nothing is saved then, so the file stays as it was.
+        const int before = gallery.FileNames().Count();
         try {
-            gallery.AddImage(picture);
+            gallery.AddImages(pictures);
         } catch (const Exception& error) {
-            throw Exception(picture + ": " + error.Message());
+            const std::string& failed = pictures.at(size_t(gallery.FileNames().Count() - before));
+            throw Exception(failed + ": " + error.Message());
         }
+        // As the window's add command: the folder of the first picture, without its trailing separator.
+        gallery.SetInitialDir(path::ExtractFileDir(pictures.front()));
+    };
+    if (exists) {
+        Edit(file, gallery, addPictures);
+    } else {
+        UsePlaceholder(gallery);
+        gallery.SetManagerName(file);
+        gallery.LoadGallery(); // nothing to read: remembers that no file was there
+        addPictures();
+        gallery.SaveGallery();
+        ReportKeptAside(gallery);
     }
-    gallery.RefreshView();
-    // As the window's add command: the folder of the first picture, without its trailing separator.
-    gallery.SetInitialDir(path::ExtractFileDir(pictures.front()));
-    SaveTo(gallery, file);
-    std::fprintf(out, "%s: %zu added, %d entries%s\n", DisplayText(file).c_str(), pictures.size(),
+    std::fprintf(out, "%s: %zu added, %d entries%s\n", TerminalText(file).c_str(), pictures.size(),
                  gallery.FileNames().Count(), exists ? "" : " (new gallery)");
 }
 
@@ -197,43 +212,45 @@ void Remove(const Invocation& invocation, std::FILE* out)
 {
     const std::string file = GalleryOperand(invocation.operands[0]);
     TVorlane gallery;
-    LoadExisting(gallery, file);
     SelectionView view;
-    gallery.SetView(&view);
-    view.selected = IndexOperand(invocation.operands[1], gallery);
-    const std::string removed = gallery.GetSelectedFileName();
-    gallery.DeleteSelected();
-    gallery.SetView(nullptr);
-    SaveTo(gallery, file);
-    std::fprintf(out, "%s: removed %d %s, %d entries left\n", DisplayText(file).c_str(), *view.selected,
-                 DisplayText(removed).c_str(), gallery.FileNames().Count());
+    std::string removed;
+    Edit(file, gallery, [&] {
+        gallery.SetView(&view);
+        view.selected = IndexOperand(invocation.operands[1], gallery);
+        removed = gallery.GetSelectedFileName();
+        gallery.DeleteSelected();
+        gallery.SetView(nullptr);
+    });
+    std::fprintf(out, "%s: removed %d %s, %d entries left\n", TerminalText(file).c_str(), *view.selected,
+                 TerminalText(removed).c_str(), gallery.FileNames().Count());
 }
 
 void Move(const Invocation& invocation, std::FILE* out)
 {
     const std::string file = GalleryOperand(invocation.operands[0]);
     TVorlane gallery;
-    LoadExisting(gallery, file);
     SelectionView view;
-    gallery.SetView(&view);
-    const int from = IndexOperand(invocation.operands[1], gallery);
-    const int to = IndexOperand(invocation.operands[2], gallery, true);
-    const int last = gallery.FileNames().Count() - 1;
-    view.selected = from;
-    view.dropTarget = std::min(to, last);
-    gallery.MoveSelected();
-    int landed = to > from ? to - 1 : to;
-    if (to > last && from < last) {
-        // A drop lands before its target, so the place after the last entry takes a second drag, as in
-        // the window: the entry now just before the last one, then the last one dropped onto it.
-        view.selected = last;
-        view.dropTarget = last - 1;
+    int from = 0, landed = 0;
+    Edit(file, gallery, [&] {
+        gallery.SetView(&view);
+        from = IndexOperand(invocation.operands[1], gallery);
+        const int to = IndexOperand(invocation.operands[2], gallery, true);
+        const int last = gallery.FileNames().Count() - 1;
+        view.selected = from;
+        view.dropTarget = std::min(to, last);
         gallery.MoveSelected();
-        landed = last;
-    }
-    gallery.SetView(nullptr);
-    SaveTo(gallery, file);
-    std::fprintf(out, "%s: entry %d is now entry %d\n", DisplayText(file).c_str(), from, landed);
+        landed = to > from ? to - 1 : to;
+        if (to > last && from < last) {
+            // A drop lands before its target, so the place after the last entry takes a second drag, as in
+            // the window: the entry now just before the last one, then the last one dropped onto it.
+            view.selected = last;
+            view.dropTarget = last - 1;
+            gallery.MoveSelected();
+            landed = last;
+        }
+        gallery.SetView(nullptr);
+    });
+    std::fprintf(out, "%s: entry %d is now entry %d\n", TerminalText(file).c_str(), from, landed);
 }
 
 void Thumbs(const Invocation& invocation, std::FILE* out)
@@ -262,7 +279,7 @@ void Thumbs(const Invocation& invocation, std::FILE* out)
             }
     }
     WriteFileBytes(invocation.operands[1], EncodePng(sheet));
-    std::fprintf(out, "%s: %d images, %dx%d\n", DisplayText(invocation.operands[1]).c_str(), images.Count(),
+    std::fprintf(out, "%s: %d images, %dx%d\n", TerminalText(invocation.operands[1]).c_str(), images.Count(),
                  sheet.width, sheet.height);
 }
 
@@ -279,17 +296,17 @@ void Check(const Invocation& invocation, std::FILE* out)
     { ComponentReader(stream).ReadComponent(again); }
     { ComponentReader(stream).ReadComponent(again.Images()); }
     if (const int64_t rest = stream.Remaining(); rest > 0)
-        throw Exception(DisplayText(file) + ": " + std::to_string(rest) + " bytes after the image list");
+        throw Exception(TerminalText(file) + ": " + std::to_string(rest) + " bytes after the image list");
 
     const int entries = again.FileNames().Count();
     const TImageList& images = again.Images();
     if (images.Width() != ThumbnailSize || images.Height() != ThumbnailSize)
-        throw Exception(DisplayText(file) + ": the images are " + std::to_string(images.Width()) + "x" +
+        throw Exception(TerminalText(file) + ": the images are " + std::to_string(images.Width()) + "x" +
                         std::to_string(images.Height()) + ", not 32x32");
     if (images.Count() != entries + 1)
-        throw Exception(DisplayText(file) + ": " + std::to_string(entries) + " entries but " +
+        throw Exception(TerminalText(file) + ": " + std::to_string(entries) + " entries but " +
                         std::to_string(images.Count()) + " images (the placeholder and one per entry expected)");
-    std::fprintf(out, "%s: ok (%d entries, %d images)\n", DisplayText(file).c_str(), entries, images.Count());
+    std::fprintf(out, "%s: ok (%d entries, %d images)\n", TerminalText(file).c_str(), entries, images.Count());
 }
 
 } // namespace
@@ -309,6 +326,8 @@ void RunCommand(const Invocation& invocation, std::FILE* out)
         Thumbs(invocation, out);
     else if (command == "check")
         Check(invocation, out);
+    else if (command == "relink")
+        Relink(invocation, out);
     else
         throw UsageError("unknown command '" + command + "'");
 }

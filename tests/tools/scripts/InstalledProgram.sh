@@ -3,8 +3,9 @@
 #   InstalledProgram.sh BUILD_DIR VORLANE_GSK
 # The build is installed into a scratch folder's prefix/, whose bin/ is made read-only. The scratch folder
 # is in the temporary folder, since the unprivileged user must reach it (a build folder under /root is
-# out of its reach). A gallery prepared as $XDG_DATA_HOME/vorlane/画集.gsk names itself 見本.gsk, so the
-# window's caption shows 見本.gsk only when the program loaded that file. Root ignores permission bits,
+# out of its reach). The default gallery $XDG_DATA_HOME/vorlane/画集.gsk is a second name (hard link) of
+# 見本.gsk, the name stored in it, so the window's caption shows 見本.gsk only when the program loaded
+# that file. Root ignores permission bits,
 # so as root the program runs as "nobody".
 set -euo pipefail
 build="$1"
@@ -26,10 +27,10 @@ chmod 755 "$scratch"
 cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
 chmod 555 "$scratch/prefix/bin"
 
-# The gallery, made elsewhere and copied in as the default gallery, so it keeps its own name.
-"$gsk" add "$scratch/sample/見本.gsk" "$scratch/sample/none.jpg" >/dev/null
+# The gallery, made under its own name and linked in as the default gallery.
 mkdir -p "$scratch/home/data/vorlane"
-cp "$scratch/sample/見本.gsk" "$scratch/home/data/vorlane/画集.gsk"
+"$gsk" add "$scratch/home/data/vorlane/見本.gsk" "$scratch/sample/none.jpg" >/dev/null
+ln "$scratch/home/data/vorlane/見本.gsk" "$scratch/home/data/vorlane/画集.gsk"
 
 run_as=()
 if [ "$(id -u)" -eq 0 ]; then
@@ -66,7 +67,7 @@ until xwininfo -root -children | grep -q '見本\.gsk'; do
   sleep 0.1
 done
 
-if [ -n "$(find "$scratch/prefix/bin" -mindepth 1 ! -name Vorlane16 ! -name vorlane-gsk)" ]; then
+if [ -n "$(find "$scratch/prefix/bin" -mindepth 1 ! -name Vorlane16 ! -name vorlane-gsk ! -name vorlane-wallpaper)" ]; then
   echo "files appeared in the program folder:"
   ls -la "$scratch/prefix/bin"
   exit 1

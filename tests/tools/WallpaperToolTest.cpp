@@ -1,0 +1,229 @@
+// vorlane-wallpaper run as a user runs it: set on one X server, shown again on the next one by the
+// autostart entry's command, and the mascot told only of a wallpaper a desktop showed.
+#include <gtest/gtest.h>
+
+#include <net/if.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "image/Jpeg.h"
+#include "platform/CodePage.h"
+#include "platform/Registry.h"
+#include "tests/image/JpegEncode.h"
+#include "tests/sstp/SstpTestServer.h"
+#include "tests/wallpaper/DesktopSession.h"
+
+namespace vorlane {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadText(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+struct Outcome {
+    int status = -1;
+    std::string errors; // what it wrote to stderr
+};
+
+class WallpaperToolTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "vorlane-wallpaper-tool-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        folder_ = pattern;
+        // A copy of its own, so "Temp.bmp" lands beside it in the test's folder.
+        fs::create_directories(folder_ / "program");
+        fs::create_directories(folder_ / "config");
+        fs::copy_file(VORLANE_WALLPAPER_TOOL, folder_ / "program" / "vorlane-wallpaper");
+        picture_ = (folder_ / "a.jpg").string();
+        const auto jpeg = test::EncodeJpeg(test::TestPicture(50, 40, 1u));
+        std::ofstream(picture_, std::ios::binary).write(reinterpret_cast<const char*>(jpeg.data()), std::streamsize(jpeg.size()));
+        decoded_ = DecodeJpegFile(picture_, 24);
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+
+    // Runs a shell command line with the tool's folder first on PATH and the test's settings folder, in
+    // this process's environment otherwise (the session's display).
+    Outcome Run(const std::string& command) const
+    {
+        const fs::path errors = folder_ / "stderr";
+        const std::string line = "PATH='" + (folder_ / "program").string() + "':\"$PATH\" XDG_CONFIG_HOME='" +
+                                 (folder_ / "config").string() + "' " + command + " 2>'" + errors.string() + "'";
+        const int status = std::system(line.c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(errors)};
+    }
+
+    // The command the installed autostart entry runs at login.
+    static std::string AutostartCommand()
+    {
+        std::istringstream entry(ReadText(fs::path(VORLANE_TEST_DATA) / "../../packaging/vorlane-wallpaper.desktop"));
+        for (std::string line; std::getline(entry, line);)
+            if (line.rfind("Exec=", 0) == 0)
+                return line.substr(5);
+        return "false";
+    }
+
+    void StartSession(std::unique_ptr<test::DesktopSession>& session)
+    {
+        session.reset(); // one X server at a time: the previous session (a "logout") ends first
+        session = std::make_unique<test::DesktopSession>(true, false);
+        ASSERT_EQ(session->Failure(), "");
+    }
+
+    fs::path folder_;
+    std::string picture_;
+    Bitmap decoded_;
+};
+
+TEST_F(WallpaperToolTest, AutostartShowsTheRecordedWallpaperAgainOnANewServerAndExplainsWhenItCannot)
+{
+    std::unique_ptr<test::DesktopSession> session;
+    StartSession(session);
+    const Outcome set = Run("vorlane-wallpaper set --tile " + picture_);
+    EXPECT_EQ(set.status, 0) << set.errors;
+    EXPECT_EQ(test::TiledMismatches(session->Screenshot(), decoded_), 0);
+
+    StartSession(session); // a new login: the X server knows nothing of the old picture
+    ASSERT_NE(test::TiledMismatches(session->Screenshot(), decoded_), 0);
+    const Outcome restored = Run(AutostartCommand());
+    EXPECT_EQ(restored.status, 0);
+    EXPECT_EQ(restored.errors, ""); // quiet
+    EXPECT_EQ(test::TiledMismatches(session->Screenshot(), decoded_), 0);
+
+    // Damaged, missing: nothing is drawn, and stderr says why.
+    StartSession(session);
+    const std::vector<Rgb> untouched = session->Screenshot().pixels;
+    ::setenv("XDG_CONFIG_HOME", (folder_ / "config").c_str(), 1);
+    const auto key = registry::CreateKey(registry::Root, "Control Panel\\Desktop");
+    ASSERT_TRUE(key);
+    const uint8_t number[] = {1, 0, 0, 0};
+    ASSERT_EQ(registry::SetValue(*key, "TileWallPaper", REG_DWORD, number), registry::Result::Ok);
+    const Outcome damaged = Run(AutostartCommand());
+    EXPECT_EQ(damaged.status, 4);
+    EXPECT_NE(damaged.errors.find("'TileWallPaper' のデータ型が不正です"), std::string::npos) << damaged.errors;
+    fs::remove(folder_ / "program" / "Temp.bmp");
+    const Outcome gone = Run(AutostartCommand());
+    EXPECT_EQ(gone.status, 4);
+    EXPECT_NE(gone.errors.find("Temp.bmp は開けません"), std::string::npos) << gone.errors;
+    ASSERT_EQ(registry::DeleteValue(*key, "Wallpaper"), registry::Result::Ok);
+    const Outcome missing = Run(AutostartCommand());
+    EXPECT_EQ(missing.status, 4);
+    EXPECT_NE(missing.errors.find("no wallpaper is recorded"), std::string::npos) << missing.errors;
+    EXPECT_TRUE(session->Screenshot().pixels == untouched);
+}
+
+// Brings the loopback interface of a new network namespace up.
+bool LoopbackUp()
+{
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    ifreq request{};
+    std::strcpy(request.ifr_name, "lo");
+    const bool up = fd >= 0 && ::ioctl(fd, SIOCGIFFLAGS, &request) == 0 &&
+                    (request.ifr_flags |= IFF_UP, ::ioctl(fd, SIOCSIFFLAGS, &request) == 0);
+    if (fd >= 0)
+        ::close(fd);
+    return up;
+}
+
+TEST_F(WallpaperToolTest, GalleryEntryIsSetAndAnnouncedOnlyOnceADesktopShowedIt)
+{
+    std::unique_ptr<test::DesktopSession> session;
+    StartSession(session);
+    const std::string gallery = (folder_ / "g.gsk").string();
+    ASSERT_EQ(std::system(("'" VORLANE_GSK "' add '" + gallery + "' '" + picture_ + "' >/dev/null").c_str()), 0);
+
+    EXPECT_EQ(Run("vorlane-wallpaper set").status, 2);
+    EXPECT_EQ(Run("vorlane-wallpaper set --tile --centre " + picture_).status, 2);
+    const Outcome absent = Run("vorlane-wallpaper set " + (folder_ / "none.jpg").string());
+    EXPECT_EQ(absent.status, 1);
+    EXPECT_NE(absent.errors.find("は開けません"), std::string::npos) << absent.errors;
+    EXPECT_EQ(Run("vorlane-wallpaper set " + gallery + " 1").status, 1); // one entry: index 0 only
+
+    // The mascot on the fixed port, in a network namespace of a child process of its own.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::unshare(CLONE_NEWNET) != 0 || !LoopbackUp())
+            ::_exit(77);
+        test::SstpTestServer mascot({{test::PeerBehaviour::ReplyAndClose, "SSTP/1.4 200 OK\r\n\r\n"},
+                                     {test::PeerBehaviour::ReplyAndClose, "SSTP/1.4 200 OK\r\n\r\n"}},
+                                    false, 9801);
+        int failures = 0;
+        const auto check = [&](bool holds, const std::string& what) {
+            if (!holds) {
+                std::fprintf(stderr, "not so: %s\n", what.c_str());
+                ++failures;
+            }
+        };
+        const Outcome unseen = Run("env -u DISPLAY vorlane-wallpaper set " + gallery + " 0");
+        check(unseen.status == 3, "without a display: status 3, got " + std::to_string(unseen.status));
+        const Outcome shown = Run("vorlane-wallpaper set " + gallery + " 0");
+        check(shown.status == 0, "on the display: status 0, got " + std::to_string(shown.status) + " " + shown.errors);
+        check(mascot.WaitForConnections(1), "an announcement");
+        check(mascot.Accepted() == 1, "one announcement only, got " + std::to_string(mascot.Accepted()));
+        const std::string script = "Script: " + *codepage::Utf8ToShiftJis("壁紙をa.jpgに設定しました") + "\r\n";
+        const auto requests = mascot.Requests();
+        check(!requests.empty() && requests[0].find(script) != std::string::npos, "the script names a.jpg");
+        ::_exit(failures);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77)
+        GTEST_SKIP() << "no network namespace of our own here (needs CAP_SYS_ADMIN)";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "see the child's messages above";
+    EXPECT_EQ(test::CentredMismatches(session->Screenshot(), decoded_), 0);
+}
+
+TEST_F(WallpaperToolTest, SwayCentresThePictureOnEachOutput)
+{
+    VORLANE_NEED_PROGRAMS({"sway", "swaymsg", "swaybg", "grim", "setpriv"});
+    const test::DesktopSession session(false, false);
+    ASSERT_EQ(session.Failure(), "");
+    test::Sway sway(session);
+    ASSERT_EQ(sway.Failure(), "");
+    ::setenv("SWAYSOCK", sway.Socket().c_str(), 1);
+    // sway's background program runs as sway's user: it must reach "Temp.bmp".
+    fs::permissions(folder_, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    // Two outputs of different sizes side by side.
+    ASSERT_EQ(Run("swaymsg create_output >/dev/null").status, 0);
+    ASSERT_EQ(Run("swaymsg 'output HEADLESS-1 mode 640x480 position 0 0' >/dev/null").status, 0);
+    ASSERT_EQ(Run("swaymsg 'output HEADLESS-2 mode 800x600 position 640 0' >/dev/null").status, 0);
+    const Outcome set = Run("vorlane-wallpaper set --centre " + picture_);
+    ::unsetenv("SWAYSOCK");
+    EXPECT_EQ(set.status, 0) << set.errors;
+
+    const auto centredOnEach = [&](const test::Screen& screen) {
+        int wrong = screen.width == 1440 && screen.height == 600 ? 0 : 1;
+        for (const auto& [left, top] : {std::pair{295, 220}, std::pair{640 + 375, 280}})
+            wrong += test::Mismatches(screen, left, top, decoded_.Width(), decoded_.Height(),
+                                      [&](int x, int y) { return decoded_.PixelRgb(x - left, y - top); });
+        return wrong;
+    };
+    // swaybg draws when it is ready; look until both outputs show the picture, for a bounded time.
+    int wrong = -1;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while ((wrong = centredOnEach(sway.Screenshot())) != 0 && std::chrono::steady_clock::now() < deadline) {
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
+} // namespace
+} // namespace vorlane

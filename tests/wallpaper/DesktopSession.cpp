@@ -1,0 +1,391 @@
+#include "tests/wallpaper/DesktopSession.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/Xdamage.h>
+#include <fcntl.h>
+#include <gio/gio.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+#include "image/BmpFile.h"
+
+namespace vorlane::test {
+
+SessionProgram::SessionProgram(std::vector<std::string> argv, const std::string& log)
+{
+    std::vector<char*> args;
+    for (auto& arg : argv)
+        args.push_back(arg.data());
+    args.push_back(nullptr);
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        ::setpgid(0, 0);
+        const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        const int in = ::open("/dev/null", O_RDONLY);
+        ::dup2(in, STDIN_FILENO);
+        ::dup2(out, STDOUT_FILENO);
+        ::dup2(out, STDERR_FILENO);
+        ::execvp(args[0], args.data());
+        ::_exit(127);
+    }
+    if (pid_ > 0)
+        ::setpgid(pid_, pid_); // also here, so the group exists before either side goes on
+}
+
+bool SessionProgram::Running()
+{
+    if (pid_ <= 0 || ended_)
+        return false;
+    int status = 0;
+    ended_ = ::waitpid(pid_, &status, WNOHANG) == pid_;
+    return !ended_;
+}
+
+SessionProgram::~SessionProgram()
+{
+    if (pid_ <= 0)
+        return;
+    ::kill(-pid_, SIGTERM);
+    if (!ended_) {
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+    }
+}
+
+std::string MissingPrograms(const std::vector<std::string>& programs)
+{
+    std::string missing;
+    for (const auto& program : programs)
+        if (program.find('/') != std::string::npos ? ::access(program.c_str(), X_OK) != 0 : !ServerProcess::Installed(program))
+            missing += (missing.empty() ? "" : ", ") + program;
+    return missing;
+}
+
+DesktopSession& SharedDesktopSession()
+{
+    static DesktopSession session;
+    return session;
+}
+
+namespace {
+
+const char* const SessionVariables[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"};
+
+// The services the session's bus may start: the settings stores the desktops read.
+const char* const BusServices[] = {"ca.desrt.dconf.service", "org.xfce.Xfconf.service"};
+
+} // namespace
+
+DesktopSession::DesktopSession(bool withDisplay, bool withBus)
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "vorlane-desktop-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) {
+        failure_ = "no temporary folder";
+        return;
+    }
+    folder_ = pattern;
+    ::chmod(folder_.c_str(), 0700);
+    for (const char* name : SessionVariables) {
+        const auto folder = folder_ / name;
+        std::filesystem::create_directories(folder);
+        ::chmod(folder.c_str(), 0700);
+        ::setenv(name, folder.c_str(), 1);
+    }
+    // Desktop programs stay off the accessibility bus and the volume monitors they would start.
+    ::setenv("NO_AT_BRIDGE", "1", 1);
+    ::setenv("GIO_USE_VFS", "local", 1);
+    ::setenv("GSETTINGS_BACKEND", "dconf", 1);
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "XDG_CURRENT_DESKTOP",
+                             "DESKTOP_SESSION", "SWAYSOCK"})
+        ::unsetenv(name);
+
+    if (withBus) {
+        const auto services = folder_ / "services";
+        std::filesystem::create_directories(services);
+        for (const char* service : BusServices) {
+            std::error_code ignored;
+            std::filesystem::copy_file(std::filesystem::path("/usr/share/dbus-1/services") / service,
+                                       services / service, ignored);
+        }
+        const auto config = folder_ / "bus.conf";
+        std::ofstream(config) << "<busconfig>\n<type>session</type>\n<listen>unix:tmpdir=" << folder_.string()
+                              << "</listen>\n<auth>EXTERNAL</auth>\n<servicedir>" << services.string()
+                              << "</servicedir>\n<policy context=\"default\"><allow send_destination=\"*\" "
+                                 "eavesdrop=\"true\"/><allow eavesdrop=\"true\"/><allow own=\"*\"/></policy>\n"
+                                 "</busconfig>\n";
+        bus_ = std::make_unique<ServerProcess>(std::vector<std::string>{
+            "dbus-daemon", "--config-file=" + config.string(), "--nofork", "--print-address={fd}"});
+        if (!bus_->Ready()) {
+            failure_ = "dbus-daemon did not report an address";
+            return;
+        }
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", bus_->Line().c_str(), 1);
+        // GLib's shared connection (the settings use it) would end this process when the bus stops;
+        // it is held, so it stays the shared one, until the bus has gone.
+        sharedBus_ = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+        if (sharedBus_)
+            g_dbus_connection_set_exit_on_close(sharedBus_, FALSE);
+    }
+    if (withDisplay) {
+        xvfb_ = std::make_unique<Xvfb>(std::to_string(Width) + "x" + std::to_string(Height) + "x24");
+        if (!xvfb_->Running()) {
+            failure_ = "Xvfb did not report a display";
+            return;
+        }
+        ::setenv("DISPLAY", xvfb_->Display().c_str(), 1);
+        display_ = XOpenDisplay(nullptr);
+        int error = 0;
+        if (!display_ || !XDamageQueryExtension(display_, &damageEvent_, &error)) {
+            failure_ = "the display has no DAMAGE extension";
+            return;
+        }
+        const Window root = DefaultRootWindow(display_);
+        XSelectInput(display_, root, SubstructureNotifyMask | PropertyChangeMask);
+        XDamageCreate(display_, root, XDamageReportNonEmpty);
+        XSync(display_, False);
+    }
+}
+
+DesktopSession::~DesktopSession()
+{
+    if (display_)
+        XCloseDisplay(display_);
+    xvfb_.reset();
+    bus_.reset();
+    if (sharedBus_)
+        g_object_unref(sharedBus_);
+    for (const char* name : SessionVariables)
+        ::unsetenv(name);
+    ::unsetenv("DISPLAY");
+    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    if (!folder_.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+    }
+}
+
+std::unique_ptr<SessionProgram> DesktopSession::Start(std::vector<std::string> argv) const
+{
+    const std::string log = (folder_ / (std::filesystem::path(argv.at(0)).filename().string() + ".log")).string();
+    return std::make_unique<SessionProgram>(std::move(argv), log);
+}
+
+std::string DesktopSession::SaveBmp(const std::string& name, const Bitmap& picture) const
+{
+    const std::string file = (folder_ / name).string();
+    const auto bytes = WriteBmp(picture);
+    std::ofstream(file, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    return file;
+}
+
+Screen DesktopSession::Screenshot() const
+{
+    Screen screen{Width, Height, std::vector<Rgb>(size_t(Width) * Height, 0)};
+    XImage* image = XGetImage(display_, DefaultRootWindow(display_), 0, 0, Width, Height, AllPlanes, ZPixmap);
+    if (!image)
+        return screen;
+    for (int y = 0; y < Height; ++y)
+        for (int x = 0; x < Width; ++x)
+            screen.pixels[size_t(y) * Width + size_t(x)] = Rgb(XGetPixel(image, x, y) & 0xFFFFFF);
+    XDestroyImage(image);
+    return screen;
+}
+
+bool DesktopSession::WaitForScreen(const std::function<bool()>& ready, int seconds) const
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    for (;;) {
+        if (ready())
+            return true;
+        XFlush(display_);
+        while (!XPending(display_)) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            pollfd events{ConnectionNumber(display_), POLLIN, 0};
+            if (left.count() <= 0 || ::poll(&events, 1, int(left.count())) == 0)
+                return ready();
+        }
+        while (XPending(display_)) {
+            XEvent event;
+            XNextEvent(display_, &event);
+            if (event.type == damageEvent_ + XDamageNotify)
+                XDamageSubtract(display_, reinterpret_cast<XDamageNotifyEvent*>(&event)->damage, None, None);
+        }
+    }
+}
+
+bool DesktopSession::DesktopWindowShown() const
+{
+    const Atom windowType = XInternAtom(display_, "_NET_WM_WINDOW_TYPE", False);
+    const Atom desktopType = XInternAtom(display_, "_NET_WM_WINDOW_TYPE_DESKTOP", False);
+    const auto isDesktop = [&](Window window) {
+        XWindowAttributes attributes{};
+        if (!XGetWindowAttributes(display_, window, &attributes) || attributes.map_state != IsViewable ||
+            attributes.width < Width || attributes.height < Height)
+            return false;
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        bool desktop = false;
+        if (XGetWindowProperty(display_, window, windowType, 0, 16, False, XA_ATOM, &type, &format, &count, &after,
+                               &data) == Success && data) {
+            const auto* atoms = reinterpret_cast<const Atom*>(data);
+            desktop = std::find(atoms, atoms + count, desktopType) != atoms + count;
+        }
+        if (data)
+            XFree(data);
+        return desktop;
+    };
+    const auto children = [&](Window parent) {
+        Window rootReturn = None, parentReturn = None;
+        Window* list = nullptr;
+        unsigned int count = 0;
+        std::vector<Window> result;
+        if (XQueryTree(display_, parent, &rootReturn, &parentReturn, &list, &count) && list)
+            result.assign(list, list + count);
+        if (list)
+            XFree(list);
+        return result;
+    };
+    // A top-level window, or one a window manager framed.
+    for (const Window top : children(DefaultRootWindow(display_))) {
+        if (isDesktop(top))
+            return true;
+        for (const Window framed : children(top))
+            if (isDesktop(framed))
+                return true;
+    }
+    return false;
+}
+
+int Mismatches(const Screen& screen, int left, int top, int width, int height,
+               const std::function<Rgb(int, int)>& expected)
+{
+    const auto near = [](Rgb a, Rgb b) {
+        for (int shift : {0, 8, 16})
+            if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > 3)
+                return false;
+        return true;
+    };
+    int wrong = 0;
+    for (int y = top; y < top + height; ++y)
+        for (int x = left; x < left + width; ++x)
+            if (x < 0 || y < 0 || x >= screen.width || y >= screen.height || !near(screen.At(x, y), expected(x, y)))
+                ++wrong;
+    return wrong;
+}
+
+int CentredMismatches(const Screen& screen, const Bitmap& picture)
+{
+    const int left = (screen.width - picture.Width()) / 2;
+    const int top = (screen.height - picture.Height()) / 2;
+    return Mismatches(screen, left, top, picture.Width(), picture.Height(),
+                      [&](int x, int y) { return picture.PixelRgb(x - left, y - top); });
+}
+
+int TiledMismatches(const Screen& screen, const Bitmap& picture)
+{
+    const int w = std::max(1, screen.width / 2), h = std::max(1, screen.height / 2);
+    return Mismatches(screen, w, h, w, h,
+                      [&](int x, int y) { return picture.PixelRgb(x % picture.Width(), y % picture.Height()); });
+}
+
+Sway::Sway(const DesktopSession& session) : runtime_(session.Folder() / "sway")
+{
+    // Its runtime folder and configuration belong to "nobody" when this runs as root.
+    const bool root = ::getuid() == 0;
+    std::filesystem::create_directories(runtime_);
+    ::chmod(session.Folder().c_str(), 0711);
+    ::chmod(runtime_.c_str(), 0700);
+    const auto ready = session.Folder() / "sway-ready";
+    ::mkfifo(ready.c_str(), 0666);
+    ::chmod(ready.c_str(), 0666);
+    const auto config = session.Folder() / "sway.config";
+    std::ofstream(config) << "output * bg #000000 solid_color\n"
+                          << "exec sh -c 'echo \"$WAYLAND_DISPLAY $SWAYSOCK\" > " << ready.string() << "'\n";
+    ::chmod(config.c_str(), 0644);
+    if (root && ::chown(runtime_.c_str(), 65534, 65534) != 0) {
+        failure_ = "cannot give the runtime folder to nobody";
+        return;
+    }
+    // Opened for writing too, so the wait sees the line and never an end of file.
+    const int fifo = ::open(ready.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    std::vector<std::string> argv{"env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "HOME=" + runtime_.string(),
+                                  "XDG_RUNTIME_DIR=" + runtime_.string(), "WLR_BACKENDS=headless",
+                                  "WLR_RENDERER=pixman", "WLR_LIBINPUT_NO_DEVICES=1"};
+    if (root)
+        argv.insert(argv.end(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+    argv.insert(argv.end(), {"sway", "-c", config.string()});
+    program_ = session.Start(argv);
+
+    std::string line;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (fifo >= 0 && line.find('\n') == std::string::npos) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd events{fifo, POLLIN, 0};
+        if (left.count() <= 0 || ::poll(&events, 1, int(left.count())) <= 0)
+            break;
+        char buffer[512];
+        const ssize_t n = ::read(fifo, buffer, sizeof buffer);
+        if (n > 0)
+            line.append(buffer, size_t(n));
+    }
+    if (fifo >= 0)
+        ::close(fifo);
+    const size_t blank = line.find(' ');
+    const size_t end = line.find('\n');
+    if (blank == std::string::npos || end == std::string::npos) {
+        failure_ = "sway did not start (see sway.log)";
+        return;
+    }
+    display_ = line.substr(0, blank);
+    socket_ = line.substr(blank + 1, end - blank - 1);
+}
+
+Screen Sway::Screenshot() const
+{
+    // grim writes a binary PPM: "P6", width, height, 255, then RGB triples.
+    const std::string command = "XDG_RUNTIME_DIR='" + runtime_.string() + "' WAYLAND_DISPLAY='" + display_ +
+                                "' grim -t ppm - 2>/dev/null";
+    Screen screen;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return screen;
+    int maximum = 0;
+    if (std::fscanf(pipe, "P6 %d %d %d", &screen.width, &screen.height, &maximum) == 3 && maximum == 255 &&
+        std::fgetc(pipe) != EOF && screen.width > 0 && screen.height > 0) {
+        std::vector<uint8_t> bytes(size_t(screen.width) * size_t(screen.height) * 3);
+        if (std::fread(bytes.data(), 1, bytes.size(), pipe) == bytes.size()) {
+            screen.pixels.resize(bytes.size() / 3);
+            for (size_t i = 0; i < screen.pixels.size(); ++i)
+                screen.pixels[i] = MakeRgb(bytes[3 * i], bytes[3 * i + 1], bytes[3 * i + 2]);
+        }
+    }
+    ::pclose(pipe);
+    if (screen.pixels.empty())
+        screen = Screen{};
+    return screen;
+}
+
+Bitmap TestPicture(int width, int height, int seed)
+{
+    Bitmap picture(width, height, 24);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            picture.SetPixelRgb(x, y, MakeRgb(uint8_t(40 + (x * 3 + seed * 70) % 200), uint8_t(30 + (y * 4 + seed * 50) % 210),
+                                              uint8_t(60 + (x + y + seed * 90) % 190)));
+    return picture;
+}
+
+} // namespace vorlane::test

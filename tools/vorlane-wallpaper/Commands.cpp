@@ -1,0 +1,209 @@
+#include "tools/vorlane-wallpaper/Commands.h"
+
+#include <algorithm>
+#include <charconv>
+#include <exception>
+#include <filesystem>
+#include <memory>
+
+#include "component/ComponentReader.h"
+#include "component/Stream.h"
+#include "gallery/Vorlane1.h"
+#include "platform/Exceptions.h"
+#include "platform/Path.h"
+#include "sstp/FastSstp.h"
+#include "sstp/WallpaperAnnouncement.h"
+#include "wallpaper/BitmapRows.h"
+#include "wallpaper/CWallPaper.h"
+#include "wallpaper/DesktopBackend.h"
+#include "wallpaper/DesktopX11.h"
+#include "wallpaper/WallpaperFile.h"
+
+namespace vorlane::wallpapertool {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The desktops whose picture lives only as long as the session: the root pixmap goes with the X server,
+// sway's background with sway. Every other desktop keeps its own setting across logins.
+bool ForgetsWithTheSession(const std::string& backend)
+{
+    return backend == "x11-root" || backend == "sway";
+}
+
+// The picture a "set" names: a picture file (made absolute, since the path is recorded for later), or
+// entry N of a gallery file, counted from 0 as vorlane-gsk counts them.
+std::string PictureOperand(const std::vector<std::string>& operands)
+{
+    const std::string first = fs::absolute(fs::path(operands[0])).lexically_normal().string();
+    if (operands.size() == 1)
+        return first;
+    if (path::AsciiLowerCase(path::ExtractFileExt(first)) != ".gsk")
+        throw UsageError("'" + operands[0] + "' is not a gallery file name: it must end in \".gsk\"");
+    const std::string& text = operands[1];
+    int index = -1;
+    const auto [stop, error] = std::from_chars(text.data(), text.data() + text.size(), index);
+    if (error != std::errc() || stop != text.data() + text.size() || index < 0)
+        throw UsageError("'" + text + "' is not an entry index (a whole number from 0)");
+    if (!fs::is_regular_file(first))
+        throw EFOpenError(Format(msg::FOpenError, first.c_str()));
+    TVorlane gallery;
+    TFileStream file(first, TFileStream::Mode::OpenRead);
+    ComponentReader(file).ReadComponent(gallery); // the names; the thumbnails that follow are not needed
+    if (index >= gallery.FileNames().Count())
+        throw EStringListError(Format(msg::ListIndexError, index));
+    return gallery.FileNames().Get(index);
+}
+
+} // namespace
+
+void Report(const std::string& message)
+{
+    std::fprintf(stderr, "%s: %s\n", ToolName, message.c_str());
+}
+
+Invocation ParseArguments(const std::vector<std::string>& arguments)
+{
+    Invocation invocation;
+    bool options = true;
+    std::vector<std::string> words;
+    for (const std::string& argument : arguments) {
+        if (options && argument == "--") {
+            options = false;
+        } else if (options && (argument == "-h" || argument == "--help")) {
+            return Invocation{};
+        } else if (options && argument == "--version") {
+            invocation.command = Invocation::Command::Version;
+            return invocation;
+        } else if (options && (argument == "--tile" || argument == "--centre" || argument == "--center")) {
+            const bool tile = argument == "--tile";
+            if (invocation.tile && *invocation.tile != tile)
+                throw UsageError("--tile and --centre exclude each other");
+            invocation.tile = tile;
+        } else if (options && argument.size() > 1 && argument[0] == '-') {
+            throw UsageError("unknown option '" + argument + "'");
+        } else {
+            words.push_back(argument);
+        }
+    }
+    if (words.empty())
+        throw UsageError("a command is needed: set, restore or show");
+    const std::string command = words[0];
+    invocation.operands.assign(words.begin() + 1, words.end());
+    const size_t count = invocation.operands.size();
+    if (command == "set") {
+        invocation.command = Invocation::Command::Set;
+        if (count < 1 || count > 2)
+            throw UsageError("set takes PICTURE, or GALLERY.gsk and an entry index");
+    } else if (command == "restore" || command == "show") {
+        invocation.command = command == "show" ? Invocation::Command::Show : Invocation::Command::Restore;
+        if (count != 0)
+            throw UsageError(command + " takes no operands");
+        if (invocation.tile)
+            throw UsageError("--tile and --centre go with set");
+    } else {
+        throw UsageError("unknown command '" + command + "'");
+    }
+    return invocation;
+}
+
+std::string HelpText()
+{
+    return std::string("Usage: ") + ToolName + " set [--centre | --tile] PICTURE\n"
+           "       " + ToolName + " set [--centre | --tile] GALLERY.gsk N\n"
+           "       " + ToolName + " restore\n"
+           "       " + ToolName + " show\n"
+           "\n"
+           "Sets the desktop wallpaper as Vorlane's wallpaper button does, and brings it back at login.\n"
+           "\n"
+           "  set       Makes PICTURE, or entry N (counted from 0) of the gallery file, the wallpaper. A\n"
+           "            bitmap (.bmp) is used as it is; any other picture is decoded as JPEG into Temp.bmp\n"
+           "            in Vorlane's folder. The picture is recorded, every desktop of the session is told,\n"
+           "            and once one shows it the desktop mascot hears of it over SSTP.\n"
+           "  restore   Shows the recorded wallpaper again on the desktops that forget it when the session\n"
+           "            ends (the X root window, sway), silently. Run at login by the autostart entry.\n"
+           "  show      Prints the recorded wallpaper and tiling and the desktops of this session.\n"
+           "\n"
+           "Options:\n"
+           "  --centre, --center  centre the picture on each monitor (kept for later wallpapers)\n"
+           "  --tile              tile it from the top-left corner of the screen (kept as well)\n"
+           "  -h, --help          show this help\n"
+           "  --version           show the version\n"
+           "\n"
+           "Exit status: 0 done; 1 the picture, the gallery or Temp.bmp failed; 2 wrong usage;\n"
+           "3 recorded, but no desktop of this session showed it; 4 (restore) nothing recorded, a damaged\n"
+           "record, or a recorded file that cannot be shown.\n";
+}
+
+ExitStatus Set(const Invocation& invocation)
+{
+    const std::string picture = PictureOperand(invocation.operands);
+    TComponent owner;
+    TWallPaper* wallpaper = new TWallPaper(&owner);
+    if (invocation.tile)
+        wallpaper->SetTile(*invocation.tile);
+    const int depth = X11DisplayDepth();
+    const std::string file = PrepareWallpaperFile(picture, depth > 0 ? depth : 24, wallpaper->PrepareDrawing());
+    if (!wallpaper->SetWallPaper(file)) {
+        Report("the wallpaper is recorded, but no desktop of this session showed it");
+        return NotShown;
+    }
+    AnnounceWallpaper(*CreateMainWindowFastSstp(&owner), picture);
+    return Done;
+}
+
+ExitStatus Restore()
+{
+    std::unique_ptr<TWallPaper> wallpaper;
+    try {
+        wallpaper = std::make_unique<TWallPaper>(nullptr);
+    } catch (const Exception& error) {
+        Report("the recorded wallpaper settings are damaged: " + std::string(error.what()));
+        return NothingToRestore;
+    }
+    if (wallpaper->NoWallPaper()) {
+        Report("no wallpaper is recorded");
+        return NothingToRestore;
+    }
+    std::unique_ptr<BitmapRows> picture;
+    try {
+        picture = std::make_unique<BitmapRows>(wallpaper->WallPaperFile());
+    } catch (const Exception& error) {
+        Report("the recorded wallpaper cannot be shown: " + std::string(error.what()));
+        return NothingToRestore;
+    }
+    auto chosen = ChooseDesktopBackends(ObserveSession());
+    std::erase_if(chosen, [](const ChosenBackend& c) { return !ForgetsWithTheSession(c.backend->Name()); });
+    if (chosen.empty())
+        return Done; // every desktop of this session keeps the wallpaper itself
+    WallpaperRequest request;
+    request.path = wallpaper->WallPaperFile();
+    request.tile = wallpaper->Tile();
+    request.rows = &picture->View();
+    const auto outcomes = ApplyToDesktops(chosen, request);
+    if (std::none_of(outcomes.begin(), outcomes.end(), [](const BackendOutcome& o) { return o.applied; })) {
+        Report("no desktop of this session showed the recorded wallpaper " + request.path);
+        return NotShown;
+    }
+    return Done;
+}
+
+ExitStatus Show(std::FILE* out)
+{
+    try {
+        const TWallPaper wallpaper(nullptr);
+        std::fprintf(out, "wallpaper: %s\n", wallpaper.NoWallPaper() ? "none" : wallpaper.WallPaperFile().c_str());
+        std::fprintf(out, "tiling: %s\n", wallpaper.Tile() ? "tiled" : "centred");
+    } catch (const Exception& error) {
+        std::fprintf(out, "wallpaper: damaged record (%s)\n", error.what());
+    }
+    std::fprintf(out, "Temp.bmp: %s\n", TempWallpaperPath().c_str());
+    const auto chosen = ChooseDesktopBackends(ObserveSession());
+    std::fprintf(out, "desktops:%s\n", chosen.empty() ? " none" : "");
+    for (const auto& [backend, reason] : chosen)
+        std::fprintf(out, "  %s: %s%s\n", backend->Name().c_str(), reason.c_str(),
+                     ForgetsWithTheSession(backend->Name()) ? "; restored at login" : "");
+    return Done;
+}
+
+} // namespace vorlane::wallpapertool

@@ -1,0 +1,50 @@
+// vorlane-wallpaper: the desktop wallpaper from the command line (see Commands.h).
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "tools/vorlane-wallpaper/Commands.h"
+
+int main(int argc, char** argv)
+{
+    using namespace vorlane::wallpapertool;
+    int status = Done;
+    try {
+        const Invocation invocation = ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
+        switch (invocation.command) {
+        case Invocation::Command::Help:
+            std::fputs(HelpText().c_str(), stdout);
+            break;
+        case Invocation::Command::Version:
+            std::printf("%s %s\n", ToolName, VORLANE_VERSION);
+            break;
+        case Invocation::Command::Set: {
+            QCoreApplication application(argc, argv); // the announcement waits in its event loop
+            status = Set(invocation);
+            break;
+        }
+        case Invocation::Command::Restore:
+            status = Restore();
+            break;
+        case Invocation::Command::Show:
+            status = Show(stdout);
+            break;
+        }
+    } catch (const UsageError& error) {
+        Report(error.what());
+        std::fprintf(stderr, "Try '%s --help' for more information.\n", ToolName);
+        return WrongUsage;
+    } catch (const std::exception& error) {
+        Report(error.what()); // the system's message text
+        status = Failed;
+    }
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        if (status == Done)
+            Report("cannot write the output");
+        status = Failed;
+    }
+    return status;
+}

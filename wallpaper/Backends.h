@@ -1,0 +1,30 @@
+// The desktop backends the chooser makes; each is described where it is defined.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "wallpaper/DesktopBackend.h"
+
+namespace vorlane {
+
+std::unique_ptr<DesktopBackend> NewX11RootBackend();
+std::unique_ptr<DesktopBackend> NewGnomeBackend();
+std::unique_ptr<DesktopBackend> NewCinnamonBackend();
+std::unique_ptr<DesktopBackend> NewMateBackend();
+std::unique_ptr<DesktopBackend> NewXfceBackend();
+std::unique_ptr<DesktopBackend> NewPcmanfmBackend();   // LXDE
+std::unique_ptr<DesktopBackend> NewPcmanfmQtBackend(); // LXQt
+std::unique_ptr<DesktopBackend> NewPlasmaBackend();
+std::unique_ptr<DesktopBackend> NewSwayBackend();
+
+// The same file under another spelling ("./" before its name). A desktop that keeps the picture it
+// loaded under the file's name is given this when the name it has is the one to set, so that it loads
+// the rewritten file ("Temp.bmp") anew.
+inline std::string PathSpelledAnew(const std::string& path)
+{
+    const size_t name = path.rfind('/') + 1; // 0 without a folder
+    return path.substr(0, name) + "./" + path.substr(name);
+}
+
+} // namespace vorlane

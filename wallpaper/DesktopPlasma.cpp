@@ -1,0 +1,74 @@
+// KDE Plasma: the shell draws each desktop's wallpaper through its image plugin (org.kde.image) and
+// takes changes as a script handed to its scripting interface on the session bus.
+#include <filesystem>
+#include <system_error>
+
+#include "wallpaper/Backends.h"
+#include "wallpaper/SessionBus.h"
+
+namespace vorlane {
+namespace {
+
+// The image plugin's fill modes: 3 repeats the picture, 6 centres it at its own size.
+constexpr int FillTiled = 3;
+constexpr int FillCentred = 6;
+
+// A text as a JavaScript string literal.
+std::string ScriptString(const std::string& text)
+{
+    std::string literal = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\')
+            literal += '\\';
+        if (c == '\n')
+            literal += "\\n";
+        else
+            literal += c;
+    }
+    return literal + '"';
+}
+
+class PlasmaBackend final : public DesktopBackend {
+public:
+    std::string Name() const override { return "plasma"; }
+
+    bool Apply(const WallpaperRequest& request) override
+    {
+        std::string image;
+        if (!request.path.empty()) {
+            std::error_code error;
+            const auto absolute = std::filesystem::absolute(request.path, error);
+            gchar* uri = error ? nullptr : g_filename_to_uri(absolute.c_str(), nullptr, nullptr);
+            if (!uri)
+                return false;
+            image = uri;
+            g_free(uri);
+        }
+        const std::string script =
+            "var all = desktops();\n"
+            "for (var i = 0; i < all.length; ++i) {\n"
+            "  var d = all[i];\n"
+            "  d.wallpaperPlugin = \"org.kde.image\";\n"
+            "  d.currentConfigGroup = [\"Wallpaper\", \"org.kde.image\", \"General\"];\n"
+            "  d.writeConfig(\"Image\", " + ScriptString(image) + ");\n"
+            "  d.writeConfig(\"FillMode\", " + std::to_string(request.tile ? FillTiled : FillCentred) + ");\n"
+            "}\n";
+        const BusPtr bus = OpenSessionBus();
+        if (!bus)
+            return false;
+        GVariant* reply = CallBusMethod(bus.get(), "org.kde.plasmashell", "/PlasmaShell", "org.kde.PlasmaShell",
+                                        "evaluateScript", g_variant_new("(s)", script.c_str()));
+        if (reply)
+            g_variant_unref(reply);
+        return reply != nullptr;
+    }
+};
+
+} // namespace
+
+std::unique_ptr<DesktopBackend> NewPlasmaBackend()
+{
+    return std::make_unique<PlasmaBackend>();
+}
+
+} // namespace vorlane

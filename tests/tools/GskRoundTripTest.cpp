@@ -235,6 +235,20 @@ TEST_F(GskRoundTrip, ShowListsEntriesAndGeometryAsText)
     EXPECT_NE(shown.out.find("3 of 32x32"), std::string::npos);
 }
 
+// A name is bytes from a file: shown on a terminal, its control characters are escaped, so that it can
+// neither retitle the terminal nor forge a line of the listing.
+TEST_F(GskRoundTrip, ShowEscapesControlCharactersOfNames)
+{
+    ASSERT_EQ(Run({"add", "g.gsk", "\x1b]0;owned\x07\n   1  x\x7f\u0085.jpg"}).status, 0);
+    const Result shown = Run({"show", "g.gsk"});
+    ASSERT_EQ(shown.status, 0);
+    EXPECT_EQ(shown.out.find_first_of("\x1b\x07\x7f"), std::string::npos) << shown.out;
+    EXPECT_EQ(shown.out.find("\u0085"), std::string::npos);
+    EXPECT_NE(shown.out.find("   0  " + dir_.string() + "/\\x1B]0;owned\\x07\\x0A   1  x\\x7F\\u0085.jpg\n"),
+              std::string::npos)
+        << shown.out;
+}
+
 TEST_F(GskRoundTrip, ThumbsWritesAllImagesSideBySide)
 {
     ASSERT_EQ(Run({"add", "g.gsk", "a.bmp", "b.jpg"}).status, 0);

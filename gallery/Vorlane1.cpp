@@ -1,5 +1,6 @@
 #include "gallery/Vorlane1.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include "component/Stream.h"
 #include "image/Stretch.h"
 #include "gallery/Thumbnail.h"
+#include "gallery/ThumbnailBatch.h"
 #include "gallery/View.h"
 #include "platform/DisplayName.h"
 #include "platform/Exceptions.h"
@@ -381,10 +383,24 @@ void TVorlane::SaveGallery()
     RememberVersion(fileName);
 }
 
-void TVorlane::AddImages(const std::vector<std::string>& fileNames)
+void TVorlane::AddImages(const std::vector<std::string>& fileNames, int threads)
 {
-    for (const std::string& fileName : fileNames)
-        AddImage(fileName);
+    // Decoded on every core, appended in list order as AddImage appends one. AddImage refuses the
+    // first picture past the limit before decoding it; so does this, after adding those that fit.
+    const size_t room = MaxEntries - std::min(MaxEntries, size_t(fileNames_->Count()));
+    const std::vector<std::string> fitting(fileNames.begin(), fileNames.begin() + ptrdiff_t(std::min(room, fileNames.size())));
+    MakeThumbnails(fitting, *images_, displayBitsPerPixel_, threads, [&](size_t i, Bitmap thumbnail) {
+        const int index = images_->Add(thumbnail);
+        try {
+            fileNames_->Add(fitting[i]);
+        } catch (...) {
+            images_->Delete(index);
+            throw;
+        }
+        modified_ = true;
+    });
+    if (fitting.size() < fileNames.size())
+        AddImage(fileNames[fitting.size()]); // refused: the gallery is full
     RefreshView();
 }
 

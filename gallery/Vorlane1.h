@@ -125,8 +125,9 @@ public:
     void WriteStreams(TStream& stream);
 
     // Appends each file in order (AddImage), then refreshes once. Stops at the first file whose
-    // thumbnail cannot be made: those before it stay added, the view is not refreshed.
-    void AddImages(const std::vector<std::string>& fileNames);
+    // thumbnail cannot be made: those before it stay added, the view is not refreshed. The thumbnails
+    // are made on `threads` threads (0: one per processor); the result is the same for any number.
+    void AddImages(const std::vector<std::string>& fileNames, int threads = 0);
     // Appends the name and its thumbnail together (a missing file gets the placeholder). On an error
     // (EFOpenError, EInvalidGraphic, EJPEG; EInvalidOperation when the gallery holds MaxEntries
     // pictures already, as no more could be saved) nothing changes.

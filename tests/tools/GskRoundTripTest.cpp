@@ -524,7 +524,8 @@ TEST_F(GskRoundTrip, SaveKilledAtAnyPointLeavesTheOldOrTheNewGallery)
     for (const char* call : {"openat", "read", "write", "lseek", "fsync", "rename", "close", "flock", "unlink",
                              "fchmod", "getdents64", "newfstatat", "pread64"})
         total += counts[call];
-    ASSERT_GE(counts["write"], 2) << ReadText(summary); // the new file goes out in several writes
+    // The 600 KB file goes out in a few large writes: kills land before, between and after them.
+    ASSERT_GT(counts["write"], 3) << ReadText(summary);
 
     std::mt19937 random(20261207);
     int killed = 0, entries = Load(gallery_)->FileNames().Count();

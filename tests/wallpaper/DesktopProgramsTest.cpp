@@ -3,6 +3,7 @@
 // with the desktop program still running afterwards.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 
 #include "tests/wallpaper/DesktopSession.h"
@@ -16,17 +17,15 @@ using test::SessionProgram;
 
 class DesktopProgramTest : public ::testing::Test {
 protected:
-    // Starts the session; skips (outside CI) when a program is missing.
-    void Begin(const std::vector<std::string>& programs, bool withDisplay = true)
+    // Starts the session; skips (outside CI) when a program is missing. False when the test is over.
+    bool Begin(const std::vector<std::string>& programs)
     {
-        std::string missing;
-        if (!test::NeedPrograms(programs, missing)) {
-            if (std::getenv("CI"))
-                FAIL() << "not installed: " << missing << " (scripts/setup-debian.sh installs it)";
-            GTEST_SKIP() << "not installed: " << missing << "; scripts/setup-debian.sh installs it";
-        }
-        session_ = std::make_unique<DesktopSession>(withDisplay);
-        ASSERT_EQ(session_->Failure(), "");
+        [&] {
+            VORLANE_NEED_PROGRAMS(programs);
+            session_ = &test::SharedDesktopSession();
+            ASSERT_EQ(session_->Failure(), "");
+        }();
+        return !IsSkipped() && !HasFailure();
     }
 
     // Starts the desktop program and waits until its desktop window covers the screen.
@@ -38,54 +37,70 @@ protected:
         ASSERT_TRUE(desktop_->Running()) << "the desktop program ended at start";
     }
 
-    bool Shows(const std::function<int(const std::vector<Rgb>&)>& mismatches)
+    bool Shows(const std::function<int(const test::Screen&)>& mismatches)
     {
         int last = -1;
-        const bool shown = session_->WaitForScreen([&] { return (last = mismatches(session_->Screenshot())) == 0; });
+        const auto matches = [&] { return (last = mismatches(sway_ ? sway_->Screenshot() : session_->Screenshot())) == 0; };
+        bool shown = false;
+        if (sway_) {
+            // Each capture is a run of grim, which paces the looking.
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+            while (!(shown = matches()) && std::chrono::steady_clock::now() < deadline) {
+            }
+        } else {
+            shown = session_->WaitForScreen(matches);
+        }
         if (!shown)
             ADD_FAILURE() << last << " pixels differ";
         return shown;
     }
     bool ShowsCentred(const Bitmap& picture)
     {
-        return Shows([&](const std::vector<Rgb>& screen) { return test::CentredMismatches(screen, picture); });
+        return Shows([&](const test::Screen& screen) { return test::CentredMismatches(screen, picture); });
     }
     bool ShowsTiled(const Bitmap& picture)
     {
-        return Shows([&](const std::vector<Rgb>& screen) { return test::TiledMismatches(screen, picture); });
+        return Shows([&](const test::Screen& screen) { return test::TiledMismatches(screen, picture); });
     }
 
     // Centred, then tiled, then a "Temp.bmp" rewritten twice under its name: each is shown, and the
-    // desktop program keeps running.
+    // desktop program keeps running. Stops at the first picture not shown.
     void ShowsEveryWallpaper()
     {
         TWallPaper wallpaper(nullptr);
         const Bitmap first = test::TestPicture(64, 48, 1);
         wallpaper.SetTile(false);
         wallpaper.SetWallPaper(session_->SaveBmp("first.bmp", first));
-        EXPECT_TRUE(ShowsCentred(first)) << "centred";
+        ASSERT_TRUE(ShowsCentred(first)) << "centred";
         wallpaper.SetTile(true);
-        EXPECT_TRUE(ShowsTiled(first)) << "tiled";
+        ASSERT_TRUE(ShowsTiled(first)) << "tiled";
 
-        const std::string temp = session_->SaveBmp("Temp.bmp", test::TestPicture(48, 40, 2));
+        const Bitmap second = test::TestPicture(48, 40, 2);
+        const std::string temp = session_->SaveBmp("Temp.bmp", second);
         wallpaper.SetWallPaper(temp);
-        EXPECT_TRUE(ShowsTiled(test::TestPicture(48, 40, 2))) << "Temp.bmp";
+        ASSERT_TRUE(ShowsTiled(second)) << "Temp.bmp";
         const Bitmap rewritten = test::TestPicture(40, 30, 3);
         session_->SaveBmp("Temp.bmp", rewritten);
         wallpaper.SetWallPaper(temp);
-        EXPECT_TRUE(ShowsTiled(rewritten)) << "Temp.bmp rewritten";
+        ASSERT_TRUE(ShowsTiled(rewritten)) << "Temp.bmp rewritten";
+        if (sway_) {
+            EXPECT_TRUE(sway_->Running()) << "sway ended";
+        }
         if (desktop_) {
             EXPECT_TRUE(desktop_->Running()) << "the desktop program ended";
+            EXPECT_TRUE(session_->DesktopWindowShown()) << "the desktop window is gone";
         }
     }
 
-    std::unique_ptr<DesktopSession> session_;
+    DesktopSession* session_ = nullptr;
+    std::unique_ptr<test::Sway> sway_;
     std::unique_ptr<SessionProgram> desktop_;
 };
 
 TEST_F(DesktopProgramTest, PlainWindowManagerShowsTheRootPixmap)
 {
-    Begin({"Xvfb", "dbus-daemon", "openbox"});
+    if (!Begin({"Xvfb", "dbus-daemon", "openbox"}))
+        return;
     auto windowManager = session_->Start({"openbox", "--sm-disable"});
     ShowsEveryWallpaper();
     EXPECT_TRUE(windowManager->Running());
@@ -93,31 +108,48 @@ TEST_F(DesktopProgramTest, PlainWindowManagerShowsTheRootPixmap)
 
 TEST_F(DesktopProgramTest, XfceDesktop)
 {
-    Begin({"Xvfb", "dbus-daemon", "xfdesktop"});
-    StartDesktop({"xfdesktop", "--sm-client-disable", "--disable-wm-check"});
+    if (!Begin({"Xvfb", "dbus-daemon", "openbox", "xfdesktop"}))
+        return;
+    // xfdesktop shows its desktop once a window manager runs.
+    auto windowManager = session_->Start({"openbox", "--sm-disable"});
+    ASSERT_NO_FATAL_FAILURE(StartDesktop({"xfdesktop", "--sm-client-disable"}));
     ShowsEveryWallpaper();
 }
 
 TEST_F(DesktopProgramTest, MateDesktopDrawnByCaja)
 {
-    Begin({"Xvfb", "dbus-daemon", "caja"});
-    StartDesktop({"caja", "--no-default-window", "--force-desktop"});
+    if (!Begin({"Xvfb", "dbus-daemon", "caja"}))
+        return;
+    ASSERT_NO_FATAL_FAILURE(StartDesktop({"caja", "--no-default-window", "--force-desktop"}));
     ShowsEveryWallpaper();
 }
 
 TEST_F(DesktopProgramTest, LxdeDesktopDrawnByPcmanfm)
 {
-    Begin({"Xvfb", "dbus-daemon", "pcmanfm"});
-    StartDesktop({"pcmanfm", "--desktop"});
+    if (!Begin({"Xvfb", "dbus-daemon", "pcmanfm"}))
+        return;
+    ASSERT_NO_FATAL_FAILURE(StartDesktop({"pcmanfm", "--desktop"}));
     ShowsEveryWallpaper();
 }
 
 TEST_F(DesktopProgramTest, LxqtDesktopDrawnByPcmanfmQt)
 {
-    Begin({"Xvfb", "dbus-daemon", "pcmanfm-qt"});
+    if (!Begin({"Xvfb", "dbus-daemon", "pcmanfm-qt"}))
+        return;
     ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-    StartDesktop({"pcmanfm-qt", "--desktop"});
+    ASSERT_NO_FATAL_FAILURE(StartDesktop({"pcmanfm-qt", "--desktop"}));
     ShowsEveryWallpaper();
+}
+
+TEST_F(DesktopProgramTest, SwayHeadlessShowsItThroughSwaymsg)
+{
+    if (!Begin({"Xvfb", "dbus-daemon", "sway", "swaymsg", "swaybg", "grim", "setpriv"}))
+        return;
+    sway_ = std::make_unique<test::Sway>(*session_);
+    ASSERT_EQ(sway_->Failure(), "");
+    ::setenv("SWAYSOCK", sway_->Socket().c_str(), 1);
+    ShowsEveryWallpaper();
+    ::unsetenv("SWAYSOCK");
 }
 
 } // namespace

@@ -182,16 +182,15 @@ void Add(const Invocation& invocation, std::FILE* out)
     const FolderLock lock(file);
     const bool exists = fs::exists(file);
     const auto addPictures = [&] {
-        // One by one rather than AddImages, to name the picture that fails. Nothing is saved then, so the
-        // file stays as it was.
-        for (const std::string& picture : pictures) {
-            try {
-                gallery.AddImage(picture);
-            } catch (const Exception& error) {
-                throw Exception(picture + ": " + error.Message());
-            }
+        // On every core. The pictures before a failing one are added, so the count names the one that
+        // failed; nothing is saved then, so the file stays as it was.
+        const int before = gallery.FileNames().Count();
+        try {
+            gallery.AddImages(pictures);
+        } catch (const Exception& error) {
+            const std::string& failed = pictures.at(size_t(gallery.FileNames().Count() - before));
+            throw Exception(failed + ": " + error.Message());
         }
-        gallery.RefreshView();
         // As the window's add command: the folder of the first picture, without its trailing separator.
         gallery.SetInitialDir(path::ExtractFileDir(pictures.front()));
     };

@@ -12,22 +12,10 @@
 namespace vorlane {
 namespace {
 
-using test::DesktopSession;
 using test::SessionProgram;
 
-class DesktopProgramTest : public ::testing::Test {
+class DesktopProgramTest : public test::SharedSessionTest {
 protected:
-    // Starts the session; skips (outside CI) when a program is missing. False when the test is over.
-    bool Begin(const std::vector<std::string>& programs)
-    {
-        [&] {
-            VORLANE_NEED_PROGRAMS(programs);
-            session_ = &test::SharedDesktopSession();
-            ASSERT_EQ(session_->Failure(), "");
-        }();
-        return !IsSkipped() && !HasFailure();
-    }
-
     // Starts the desktop program and waits until its desktop window covers the screen.
     void StartDesktop(std::vector<std::string> argv)
     {
@@ -92,7 +80,6 @@ protected:
         }
     }
 
-    DesktopSession* session_ = nullptr;
     std::unique_ptr<test::Sway> sway_;
     std::unique_ptr<SessionProgram> desktop_;
 };

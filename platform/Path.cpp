@@ -7,6 +7,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "platform/CodePage.h"
+
 namespace vorlane::path {
 namespace {
 
@@ -17,7 +19,7 @@ bool IsLeadByte(unsigned char byte, Rules rules)
 
 bool IsFolderDelimiter(char c, Rules rules)
 {
-    return rules == Rules::Windows ? (c == '\\' || c == ':') : c == '/';
+    return rules == Rules::Native ? c == '/' : (c == '\\' || c == ':');
 }
 
 // Position of the last character start whose byte is in `delimiters`, or npos. Scanning goes forward
@@ -72,9 +74,22 @@ std::string& ProgramFolderOverride()
 
 } // namespace
 
+bool IsWindowsPath(std::string_view path)
+{
+    const auto isLetter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    return (path.size() >= 2 && isLetter(path[0]) && path[1] == ':') || path.starts_with("\\\\");
+}
+
+Rules RulesOf(std::string_view path)
+{
+    if (!IsWindowsPath(path))
+        return Rules::Native;
+    return codepage::IsValidUtf8(path) ? Rules::WindowsUtf8 : Rules::Windows;
+}
+
 char Separator(Rules rules)
 {
-    return rules == Rules::Windows ? '\\' : '/';
+    return rules == Rules::Native ? '/' : '\\';
 }
 
 std::string ExtractFileName(std::string_view path, Rules rules)

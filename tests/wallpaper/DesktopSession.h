@@ -32,6 +32,7 @@ struct Screen {
     int height = 0;
     std::vector<Rgb> pixels;
     Rgb At(int x, int y) const { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
+    bool operator==(const Screen&) const = default;
 };
 
 // A program of the session, in a process group of its own; stopped with it at the end.

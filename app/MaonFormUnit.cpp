@@ -486,7 +486,7 @@ void TMainForm::WallButtonClick()
         return;
     const std::string picture = Gallery->GetSelectedFileName();
     RequirePicture(picture);
-    // Only a wallpaper the desktop took is announced.
+    // The desktop draws a JPEG from its rows as "Temp.bmp" is written; only a wallpaper it took is announced.
     const std::string wallpaper = PrepareWallpaperFile(picture, Gallery->DisplayBitsPerPixel(), WallPaper->PrepareDrawing());
     if (WallPaper->SetWallPaper(wallpaper))
         AnnounceWallpaper(*FastSstp, picture);

@@ -104,7 +104,7 @@ size_t TFileStream::Read(void* buffer, size_t count)
 
 size_t TFileStream::Write(const void* buffer, size_t count)
 {
-    if (count == 0)
+    if (count == 0 || failed_) // after a refused write nothing more is taken
         return 0;
     DropReadAhead();
     size_ = -1;

@@ -3,15 +3,19 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XRes.h>
 #include <X11/extensions/Xrandr.h>
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -265,17 +269,49 @@ bool PublishedByUs(Display* display, Window root, const Atoms& atoms, Pixmap pix
     return setter != None && ReadIdProperty(display, setter, atoms.setterPixmap, XA_PIXMAP) == pixmap;
 }
 
+// The process that created `resource`, as the server recorded it when the connection was made (it
+// stays known after a kept connection closed); nothing when the server cannot tell (no X-Resource
+// extension, a client on another machine).
+std::optional<pid_t> CreatorProcess(Display* display, XID resource)
+{
+    int event = 0, error = 0;
+    if (!XResQueryExtension(display, &event, &error))
+        return std::nullopt;
+    XResClientIdSpec spec{resource, XRES_CLIENT_ID_PID_MASK};
+    long count = 0;
+    XResClientIdValue* values = nullptr;
+    std::optional<pid_t> creator;
+    if (XResQueryClientIds(display, 1, &spec, &count, &values) == Success)
+        for (long i = 0; i < count; ++i)
+            if (const pid_t pid = XResGetClientPid(&values[i]); pid > 0)
+                creator = pid;
+    XResClientIdsDestroy(count, values);
+    return creator;
+}
+
+bool ProcessRuns(pid_t pid)
+{
+    return ::kill(pid, 0) == 0 || errno == EPERM;
+}
+
 // The convention of root-pixmap setters: when both properties name the same pixmap, its creator kept it
-// alive only for the desktop (RetainPermanent), and freeing it is the next setter's job. A desktop
-// program such as caja publishes its own background that way too and goes on drawing its desktop
-// window with it, and dies on the freed pixmap (BadDrawable); so while a program draws the desktop,
-// only a pixmap this program published is freed.
+// alive only for the desktop (RetainPermanent), and freeing it (XKillClient) is the next setter's job.
+// Desktop programs publish their background that way too and go on drawing with it: caja kept its
+// pixmap on a connection of its own and died on the freed pixmap (BadDrawable), and a pixmap of a
+// program's open connection would end that program's connection outright. So a pixmap is freed only
+// when this program published it, or its creator no longer runs; where the server cannot name the
+// creator, only when no program draws the desktop in a window of its own.
 void FreePreviousPixmap(Display* display, Window root, const Atoms& atoms, Pixmap keep)
 {
     const Pixmap previous = ReadIdProperty(display, root, atoms.rootPixmap, XA_PIXMAP);
     if (previous == None || previous == keep || previous != ReadIdProperty(display, root, atoms.esetrootPixmap, XA_PIXMAP))
         return;
-    if (PublishedByUs(display, root, atoms, previous) || !DesktopProgramShown(display, root, atoms))
+    bool inUse = false;
+    if (!PublishedByUs(display, root, atoms, previous)) {
+        const auto creator = CreatorProcess(display, previous);
+        inUse = creator ? ProcessRuns(*creator) : DesktopProgramShown(display, root, atoms);
+    }
+    if (!inUse)
         XKillClient(display, previous);
 }
 

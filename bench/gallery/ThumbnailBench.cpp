@@ -74,9 +74,9 @@ Bitmap Thumbnail(const std::string& path)
     return MakeThumbnail(path, images, 24);
 }
 
-// Entropy decoding only: every row skipped (all but the last at once, which libjpeg decodes through;
-// a skip to the very end would return without reading anything).
-void Floor(const std::string& path)
+// libjpeg on the file at `path`, with `decode` between reading the header and finishing.
+template <typename Decode>
+void WithLibjpeg(const std::string& path, Decode&& decode)
 {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     jpeg_decompress_struct info{};
@@ -85,31 +85,30 @@ void Floor(const std::string& path)
     jpeg_create_decompress(&info);
     jpeg_stdio_src(&info, file);
     jpeg_read_header(&info, TRUE);
-    info.dct_method = JDCT_ISLOW;
-    info.do_block_smoothing = TRUE;
-    info.out_color_space = JCS_EXT_BGR;
-    jpeg_start_decompress(&info);
-    jpeg_skip_scanlines(&info, info.output_height - 1);
-    jpeg_skip_scanlines(&info, 1);
+    decode(info);
     jpeg_finish_decompress(&info);
     jpeg_destroy_decompress(&info);
     std::fclose(file);
 }
 
+// Entropy decoding only: every row skipped (all but the last at once, which libjpeg decodes through;
+// a skip to the very end would return without reading anything).
+void Floor(const std::string& path)
+{
+    WithLibjpeg(path, [](jpeg_decompress_struct& info) {
+        info.dct_method = JDCT_ISLOW;
+        info.do_block_smoothing = TRUE;
+        info.out_color_space = JCS_EXT_BGR;
+        jpeg_start_decompress(&info);
+        jpeg_skip_scanlines(&info, info.output_height - 1);
+        jpeg_skip_scanlines(&info, 1);
+    });
+}
+
 // Entropy decoding of every scan, into libjpeg's whole coefficient buffer.
 void CoefficientFloor(const std::string& path)
 {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    jpeg_decompress_struct info{};
-    jpeg_error_mgr errors{};
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_decompress(&info);
-    jpeg_stdio_src(&info, file);
-    jpeg_read_header(&info, TRUE);
-    benchmark::DoNotOptimize(jpeg_read_coefficients(&info));
-    jpeg_finish_decompress(&info);
-    jpeg_destroy_decompress(&info);
-    std::fclose(file);
+    WithLibjpeg(path, [](jpeg_decompress_struct& info) { benchmark::DoNotOptimize(jpeg_read_coefficients(&info)); });
 }
 
 // Each pair makes the thumbnails and runs the floor on the same files.

@@ -3,6 +3,10 @@
 // with the desktop program still running afterwards.
 #include <gtest/gtest.h>
 
+#include <X11/Xatom.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdlib>
 
@@ -12,22 +16,10 @@
 namespace vorlane {
 namespace {
 
-using test::DesktopSession;
 using test::SessionProgram;
 
-class DesktopProgramTest : public ::testing::Test {
+class DesktopProgramTest : public test::SharedSessionTest {
 protected:
-    // Starts the session; skips (outside CI) when a program is missing. False when the test is over.
-    bool Begin(const std::vector<std::string>& programs)
-    {
-        [&] {
-            VORLANE_NEED_PROGRAMS(programs);
-            session_ = &test::SharedDesktopSession();
-            ASSERT_EQ(session_->Failure(), "");
-        }();
-        return !IsSkipped() && !HasFailure();
-    }
-
     // Starts the desktop program and waits until its desktop window covers the screen.
     void StartDesktop(std::vector<std::string> argv)
     {
@@ -92,7 +84,6 @@ protected:
         }
     }
 
-    DesktopSession* session_ = nullptr;
     std::unique_ptr<test::Sway> sway_;
     std::unique_ptr<SessionProgram> desktop_;
 };
@@ -104,6 +95,95 @@ TEST_F(DesktopProgramTest, PlainWindowManagerShowsTheRootPixmap)
     auto windowManager = session_->Start({"openbox", "--sm-disable"});
     ShowsEveryWallpaper();
     EXPECT_TRUE(windowManager->Running());
+}
+
+// Publishes a pixmap of a new connection in both root properties, the way setters share it, and
+// returns it. `keep`: the connection ends with its pixmap kept, as a setter that ended leaves it.
+Pixmap PublishPixmap(Display* display, bool keep)
+{
+    const Window root = DefaultRootWindow(display);
+    const Pixmap pixmap = XCreatePixmap(display, root, 8, 8, unsigned(DefaultDepth(display, 0)));
+    for (const char* name : {"_XROOTPMAP_ID", "ESETROOT_PMAP_ID"})
+        XChangeProperty(display, root, XInternAtom(display, name, False), XA_PIXMAP, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&pixmap), 1);
+    if (keep)
+        XSetCloseDownMode(display, RetainPermanent);
+    XSync(display, False);
+    return pixmap;
+}
+
+int g_xErrors = 0;
+
+TEST_F(DesktopProgramTest, PixmapOfAnEndedSetterIsFreedOneOfARunningProgramIsNot)
+{
+    if (!Begin({"Xvfb", "dbus-daemon"}))
+        return;
+    TWallPaper wallpaper(nullptr);
+    wallpaper.SetTile(false);
+
+    // A setter that ended left its pixmap for the next one to free.
+    const pid_t setter = ::fork();
+    if (setter == 0) {
+        Display* display = XOpenDisplay(nullptr);
+        if (!display)
+            ::_exit(2);
+        PublishPixmap(display, true);
+        XCloseDisplay(display);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(setter, &status, 0), setter);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    Display* x = session_->X();
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    ASSERT_EQ(XGetWindowProperty(x, DefaultRootWindow(x), XInternAtom(x, "_XROOTPMAP_ID", False), 0, 1, False,
+                                 XA_PIXMAP, &type, &format, &count, &after, &data), Success);
+    ASSERT_EQ(count, 1u);
+    const Pixmap left = *reinterpret_cast<const Pixmap*>(data);
+    XFree(data);
+    wallpaper.SetWallPaper(session_->SaveBmp("first.bmp", test::TestPicture(30, 20, 6)));
+    XSync(x, False);
+    g_xErrors = 0;
+    const XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) { return ++g_xErrors, 0; });
+    Window root;
+    int at;
+    unsigned int size, border, depth;
+    XGetGeometry(x, left, &root, &at, &at, &size, &size, &border, &depth);
+    XSync(x, False);
+    XSetErrorHandler(previous);
+    EXPECT_EQ(g_xErrors, 1) << "the ended setter's pixmap is still there";
+
+    // A running program named a pixmap of its open connection; freeing it the setters' way would end
+    // that program's connection.
+    int published[2], checked[2];
+    ASSERT_EQ(::pipe(published), 0);
+    ASSERT_EQ(::pipe(checked), 0);
+    const pid_t program = ::fork();
+    if (program == 0) {
+        Display* display = XOpenDisplay(nullptr);
+        if (!display)
+            ::_exit(2);
+        XSetIOErrorHandler([](Display*) -> int { ::_exit(3); });
+        PublishPixmap(display, false);
+        char signal = 0;
+        if (::write(published[1], "p", 1) != 1 || ::read(checked[0], &signal, 1) != 1)
+            ::_exit(4);
+        XSync(display, False); // ends in the handler when the connection was closed
+        ::_exit(0);
+    }
+    char signal = 0;
+    ASSERT_EQ(::read(published[0], &signal, 1), 1);
+    const Bitmap picture = test::TestPicture(30, 20, 7);
+    wallpaper.SetWallPaper(session_->SaveBmp("second.bmp", picture));
+    EXPECT_TRUE(ShowsCentred(picture));
+    ASSERT_EQ(::write(checked[1], "c", 1), 1);
+    ASSERT_EQ(::waitpid(program, &status, 0), program);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the program lost its connection";
+    for (const int fd : {published[0], published[1], checked[0], checked[1]})
+        ::close(fd);
 }
 
 TEST_F(DesktopProgramTest, XfceDesktop)

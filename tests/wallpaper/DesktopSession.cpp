@@ -76,6 +76,16 @@ DesktopSession& SharedDesktopSession()
     return session;
 }
 
+bool SharedSessionTest::Begin(const std::vector<std::string>& programs)
+{
+    [&] {
+        VORLANE_NEED_PROGRAMS(programs);
+        session_ = &SharedDesktopSession();
+        ASSERT_EQ(session_->Failure(), "");
+    }();
+    return !IsSkipped() && !HasFailure();
+}
+
 namespace {
 
 const char* const SessionVariables[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"};

@@ -5,6 +5,8 @@
 // programs started here and the services the bus starts see the same folders.
 #pragma once
 
+#include <gtest/gtest.h> // before Xlib, whose macros (None, Bool) clash with its names
+
 #include <X11/Xlib.h>
 #include <sys/types.h>
 
@@ -25,6 +27,15 @@ class DesktopSession;
 // The one session of this test process, started on first use: GLib's settings keep the first session
 // bus they reached, so every case of a process shares it.
 DesktopSession& SharedDesktopSession();
+
+// Tests in the shared session.
+class SharedSessionTest : public ::testing::Test {
+protected:
+    // Starts the session; skips (outside CI) when a program is missing. False when the test is over.
+    bool Begin(const std::vector<std::string>& programs);
+
+    DesktopSession* session_ = nullptr;
+};
 
 // What a screen shows, each pixel 0xRRGGBB.
 struct Screen {

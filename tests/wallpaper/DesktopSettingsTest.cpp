@@ -22,17 +22,8 @@
 namespace vorlane {
 namespace {
 
-class DesktopSettingsTest : public ::testing::Test {
+class DesktopSettingsTest : public test::SharedSessionTest {
 protected:
-    bool Begin(const std::vector<std::string>& programs)
-    {
-        [&] {
-            VORLANE_NEED_PROGRAMS(programs);
-            session_ = &test::SharedDesktopSession();
-            ASSERT_EQ(session_->Failure(), "");
-        }();
-        return !IsSkipped() && !HasFailure();
-    }
     void TearDown() override { ::unsetenv("XDG_CURRENT_DESKTOP"); }
 
     static std::string Setting(const char* schema, const char* key)
@@ -52,7 +43,6 @@ protected:
         return text;
     }
 
-    test::DesktopSession* session_ = nullptr;
 };
 
 TEST_F(DesktopSettingsTest, GnomeAndCinnamonReadItFromDconf)

@@ -93,7 +93,7 @@ namespace {
 // Edits of one gallery exclude each other, across processes, from the read to the rename of the saved
 // file: two edits at once each see the other's result instead of both starting from the same old file.
 // The gallery is saved to the file it was loaded from (the name stored in a copied file does not lead
-// elsewhere), and a change made meanwhile by the window is kept aside, not overwritten.
+// elsewhere), and a version saved meanwhile by a program that did not wait is kept aside, not overwritten.
 template <class Change>
 void Edit(const std::string& file, TVorlane& gallery, Change change)
 {

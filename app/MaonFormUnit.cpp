@@ -25,6 +25,9 @@
 #include "app/Pictures.h"
 #include "gallery/ImageList.h"
 #include "gallery/Vorlane1.h"
+#include "image/PictureFile.h"
+#include "platform/CodePage.h"
+#include "platform/DisplayName.h"
 #include "platform/Exceptions.h"
 #include "platform/Path.h"
 #include "platform/Profile.h"
@@ -57,6 +60,32 @@ constexpr int MaxWindowSide = 8192;
 std::string EditText(const TGskForm& form)
 {
     return form.GskEdit->text().toStdString();
+}
+
+// "Manager" as this system names the gallery. A settings file brought from Windows holds a Windows path
+// in Shift_JIS, which names no file here: the gallery of that name in the program folder is meant, where
+// the galleries brought along go. Texts are UTF-8 here, so another name in Shift_JIS is read as such;
+// bytes that are neither stay as they are.
+std::string StartGalleryName(const std::string& stored)
+{
+    if (path::IsWindowsPath(stored))
+        return path::ProgramFolder() + display::FileName(stored);
+    if (!codepage::IsValidUtf8(stored))
+        if (std::optional<std::string> utf8 = codepage::ShiftJisToUtf8(stored))
+            return *utf8;
+    return stored;
+}
+
+// A picture that is not here (an entry of a gallery made on Windows that was not yet relinked, a file
+// since removed) ends the command with the open error, naming it as the user reads it, before anything
+// reaches the desktop: a missing bitmap would otherwise be handed on unchecked and announced.
+void RequirePicture(const std::string& picture)
+{
+    try {
+        OpenPictureFile(picture);
+    } catch (const EFOpenError&) {
+        throw EFOpenError(Format(msg::FOpenError, codepage::DisplayText(picture).c_str()));
+    }
 }
 
 // The gallery name typed in the name dialog, refused when no file of that name can exist in the
@@ -234,7 +263,8 @@ void TMainForm::FormCreate()
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         Gallery->SetDisplayBitsPerPixel(screen->depth());
     IniFile = std::make_unique<TIniFile>(IniFileName);
-    StartManagerName = IniFile->ReadString(IniSection, "Manager", path::ProgramFolder() + DefaultGalleryName);
+    StartManagerName =
+        StartGalleryName(IniFile->ReadString(IniSection, "Manager", path::ProgramFolder() + DefaultGalleryName));
 }
 
 void TMainForm::FormShow()
@@ -279,15 +309,30 @@ void TMainForm::FormDestroy()
 
 void TMainForm::UpdateCaption()
 {
-    setWindowTitle(QString::fromStdString(CaptionPrefix + path::ExtractFileName(Gallery->ManagerName())));
+    setWindowTitle(QString::fromStdString(CaptionPrefix + display::FileName(Gallery->StoredManagerName())));
 }
 
 void TMainForm::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
-    if (!shown_) {
-        shown_ = true;
-        RunCommand([this] { FormShow(); });
+    if (shown_)
+        return;
+    shown_ = true;
+    try {
+        FormShow();
+    } catch (...) {
+        // The show event comes before the window is on the screen: a modal box opened here would leave
+        // it undrawn behind the box. The error is shown once the window is up.
+        QMetaObject::invokeMethod(
+            this,
+            [error = std::current_exception()] {
+                try {
+                    std::rethrow_exception(error);
+                } catch (...) {
+                    HandleCurrentException();
+                }
+            },
+            Qt::QueuedConnection);
     }
 }
 
@@ -440,7 +485,8 @@ void TMainForm::WallButtonClick()
     if (!ListView->SelectedIndex())
         return;
     const std::string picture = Gallery->GetSelectedFileName();
-    // Only a wallpaper the desktop took is announced.
+    RequirePicture(picture);
+    // The desktop draws a JPEG from its rows as "Temp.bmp" is written; only a wallpaper it took is announced.
     const std::string wallpaper = PrepareWallpaperFile(picture, Gallery->DisplayBitsPerPixel(), WallPaper->PrepareDrawing());
     if (WallPaper->SetWallPaper(wallpaper))
         AnnounceWallpaper(*FastSstp, picture);

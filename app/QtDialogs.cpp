@@ -1,7 +1,12 @@
 #include "app/QtDialogs.h"
 
+#include <algorithm>
+
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QGridLayout>
 
 #include "app/GskFormUnit.h"
@@ -19,6 +24,28 @@ QStringList FilterDescriptions(const std::string& filter)
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
         descriptions << parts[i];
     return descriptions;
+}
+
+// The names typed into the dialog's file-name box, in the order typed, as paths: each quoted name of
+// '"a.jpg" "b.bmp"', or the whole text. Qt's dialog takes only the typed names its list shows under the
+// current filter; the user meant every one of them.
+QStringList TypedFiles(const QFileDialog& dialog)
+{
+    const auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    const QString text = edit ? edit->text().trimmed() : QString();
+    QStringList names;
+    if (text.contains(QLatin1Char('"'))) {
+        const QStringList parts = text.split(QLatin1Char('"'));
+        for (qsizetype i = 1; i < parts.size(); i += 2)
+            if (!parts[i].isEmpty())
+                names << parts[i];
+    } else if (!text.isEmpty()) {
+        names << text;
+    }
+    QStringList files;
+    for (const QString& name : names)
+        files << QDir::cleanPath(dialog.directory().absoluteFilePath(name));
+    return files;
 }
 
 } // namespace
@@ -76,7 +103,16 @@ bool QtDialogRunner::Execute(TOpenDialog& settings)
     if (dialog.exec() != QDialog::Accepted)
         return false;
     settings.Files.clear();
-    for (const QString& file : dialog.selectedFiles())
+    QStringList chosen = dialog.selectedFiles();
+    if (settings.AllowMultiSelect) {
+        const QStringList typed = TypedFiles(dialog);
+        const bool allThere = std::all_of(typed.begin(), typed.end(), [](const QString& file) {
+            return QFileInfo(file).isFile();
+        });
+        if (!typed.isEmpty() && allThere)
+            chosen = typed;
+    }
+    for (const QString& file : chosen)
         settings.Files.push_back(file.toStdString());
     settings.FileName = settings.Files.empty() ? std::string() : settings.Files.front();
     // The choice is kept, so the dialog opens on it next time.

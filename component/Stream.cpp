@@ -88,7 +88,7 @@ size_t TFileStream::Read(void* buffer, size_t count)
             position_ += int64_t(n);
             continue;
         }
-        if (count - done >= BufferSize) { // a large request goes straight to where it is wanted
+        if (count - done >= BufferSize / 4) { // a large request goes straight to where it is wanted
             const size_t n = Transfer(out + done, count - done, [this](uint8_t* at, size_t k) { return ::read(fd_, at, k); });
             done += n;
             position_ += int64_t(n);
@@ -104,7 +104,7 @@ size_t TFileStream::Read(void* buffer, size_t count)
 
 size_t TFileStream::Write(const void* buffer, size_t count)
 {
-    if (count == 0)
+    if (count == 0 || failed_) // after a refused write nothing more is taken
         return 0;
     DropReadAhead();
     size_ = -1;

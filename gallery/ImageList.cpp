@@ -80,15 +80,15 @@ void TImageList::SetBitsPerPixel(int bitsPerPixel)
         InvalidGraphic();
     if (bitsPerPixel == content_.bitsPerPixel)
         return;
-    ImageListImages converted = content_;
-    converted.bitsPerPixel = bitsPerPixel;
-    converted.pixels.clear();
-    converted.pixels.reserve(size_t(Count()) * converted.ImageBytes());
-    for (int k = 0; k < Count(); ++k) {
+    const int count = Count();
+    PixelBytes converted;
+    converted.reserve(size_t(count) * Bitmap::StrideFor(Width(), bitsPerPixel) * size_t(Height()));
+    for (int k = 0; k < count; ++k) {
         const Bitmap image = content_.Image(k).ConvertedTo(bitsPerPixel);
-        converted.pixels.insert(converted.pixels.end(), image.Pixels().begin(), image.Pixels().end());
+        converted.insert(converted.end(), image.Pixels().begin(), image.Pixels().end());
     }
-    content_ = std::move(converted);
+    content_.pixels = std::move(converted);
+    content_.bitsPerPixel = bitsPerPixel;
 }
 
 void TImageList::SetCapacity(int capacity)
@@ -121,18 +121,19 @@ void TImageList::Insert(int index, const Bitmap& image, const Bitmap* mask)
     for (int y = 0; y < Height(); ++y)
         BlackenTransparentRow(held.Row(y), heldMask.Row(y), Width(), BitsPerPixel() / 8);
     // Bitmap rows are laid out as the blocks hold them: one image is one run of bytes.
+    // Room for both first, so that neither insertion can fail and leave the blocks uneven.
     const auto& pixels = held.Pixels();
     const auto& bits = heldMask.Pixels();
+    const auto makeRoom = [](PixelBytes& block, size_t more) {
+        if (block.capacity() < block.size() + more)
+            block.reserve(std::max(block.size() + more, 2 * block.capacity()));
+    };
+    makeRoom(content_.pixels, pixels.size());
+    makeRoom(content_.masks, bits.size());
     content_.pixels.insert(content_.pixels.begin() + ptrdiff_t(size_t(index) * content_.ImageBytes()), pixels.begin(),
                            pixels.end());
-    try {
-        content_.masks.insert(content_.masks.begin() + ptrdiff_t(size_t(index) * content_.MaskBytes()), bits.begin(),
-                              bits.end());
-    } catch (...) {
-        const auto at = content_.pixels.begin() + ptrdiff_t(size_t(index) * content_.ImageBytes());
-        content_.pixels.erase(at, at + ptrdiff_t(pixels.size()));
-        throw;
-    }
+    content_.masks.insert(content_.masks.begin() + ptrdiff_t(size_t(index) * content_.MaskBytes()), bits.begin(),
+                          bits.end());
     while (content_.capacity < Count())
         content_.capacity += std::max(content_.allocBy, 1);
 }

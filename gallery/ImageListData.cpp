@@ -142,19 +142,21 @@ void PlaceMaskRow(ImageListImages& out, const Tiles& tiles, int r, const uint8_t
         if (k >= tiles.count)
             return;
         uint8_t* dst = out.MaskRow(k, y);
-        if (width % 8 == 0) {
-            std::memcpy(dst, src + size_t(col) * used, used);
+        uint8_t any = 0;
+        if (width % 8 == 0 && !inverted) { // the usual case: whole bytes as they are
+            const uint8_t* bits = src + size_t(col) * used;
+            for (size_t i = 0; i < used; ++i)
+                any |= dst[i] = bits[i];
         } else {
             std::memset(dst, 0, used);
             CopyBits(dst, 0, src, size_t(col) * size_t(width), size_t(width));
-        }
-        uint8_t any = 0;
-        for (size_t i = 0; i < used; ++i) {
-            if (inverted)
-                dst[i] = uint8_t(~dst[i]);
-            if (i + 1 == used)
-                dst[i] &= tail;
-            any |= dst[i];
+            for (size_t i = 0; i < used; ++i) {
+                if (inverted)
+                    dst[i] = uint8_t(~dst[i]);
+                if (i + 1 == used)
+                    dst[i] &= tail;
+                any |= dst[i];
+            }
         }
         for (size_t i = used; i < stride; ++i)
             dst[i] = 0;

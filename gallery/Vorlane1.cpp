@@ -1,5 +1,6 @@
 #include "gallery/Vorlane1.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -15,7 +16,9 @@
 #include "component/Stream.h"
 #include "image/Stretch.h"
 #include "gallery/Thumbnail.h"
+#include "gallery/ThumbnailBatch.h"
 #include "gallery/View.h"
+#include "platform/DisplayName.h"
 #include "platform/Exceptions.h"
 #include "platform/FolderLock.h"
 #include "platform/Path.h"
@@ -180,7 +183,19 @@ std::vector<PublishedProperty> TVorlane::PublishedProperties()
     properties.push_back(IntegerProperty("FormWidth", formWidth_));
     properties.push_back(IntegerProperty("FormHeight", formHeight_));
     properties.push_back(StringProperty("InitialDir", initialDir_));
-    properties.push_back(StringProperty("ManagerName", managerName_));
+    // A Windows path read from a gallery file names no file here: the gallery keeps the path it was
+    // opened under, so that it is saved where it was loaded from, and the Windows path only names it.
+    PublishedProperty managerName = StringProperty("ManagerName", managerName_);
+    managerName.getString = [this] { return StoredManagerName(); };
+    managerName.setString = [this](const std::string& value) {
+        if (path::IsWindowsPath(value)) {
+            windowsName_ = value;
+        } else {
+            managerName_ = value;
+            windowsName_.clear();
+        }
+    };
+    properties.push_back(std::move(managerName));
     properties.push_back(StringProperty("IniManagerName", iniManagerName_));
     return properties;
 }
@@ -192,7 +207,7 @@ std::string TVorlane::GalleryFileName() const
 
 std::string TVorlane::Caption(const std::string& fileName)
 {
-    return path::ChangeFileExt(path::ExtractFileName(fileName), "");
+    return display::FileTitle(fileName);
 }
 
 void TVorlane::SetDefaultImages(const TImageList& defaults)
@@ -273,6 +288,7 @@ bool TVorlane::TakeContentOf(const std::string& fileName)
     initialDir_ = other.initialDir_;
     iniManagerName_ = other.iniManagerName_;
     managerName_ = other.managerName_;
+    windowsName_ = other.windowsName_;
     return true;
 }
 
@@ -367,10 +383,24 @@ void TVorlane::SaveGallery()
     RememberVersion(fileName);
 }
 
-void TVorlane::AddImages(const std::vector<std::string>& fileNames)
+void TVorlane::AddImages(const std::vector<std::string>& fileNames, int threads)
 {
-    for (const std::string& fileName : fileNames)
-        AddImage(fileName);
+    // Decoded on every core, appended in list order as AddImage appends one. AddImage refuses the
+    // first picture past the limit before decoding it; so does this, after adding those that fit.
+    const size_t room = MaxEntries - std::min(MaxEntries, size_t(fileNames_->Count()));
+    const std::vector<std::string> fitting(fileNames.begin(), fileNames.begin() + ptrdiff_t(std::min(room, fileNames.size())));
+    MakeThumbnails(fitting, *images_, displayBitsPerPixel_, threads, [&](size_t i, Bitmap thumbnail) {
+        const int index = images_->Add(thumbnail);
+        try {
+            fileNames_->Add(fitting[i]);
+        } catch (...) {
+            images_->Delete(index);
+            throw;
+        }
+        modified_ = true;
+    });
+    if (fitting.size() < fileNames.size())
+        AddImage(fileNames[fitting.size()]); // refused: the gallery is full
     RefreshView();
 }
 

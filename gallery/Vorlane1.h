@@ -46,9 +46,18 @@ public:
     void SetView(GalleryView* view) { view_ = view; }
 
     // Path of the current gallery; the gallery file is this path with its extension replaced by ".gsk".
-    // Starts as the program folder followed by "画集".
+    // Starts as the program folder followed by "画集". Naming the gallery ends its Windows name.
     const std::string& ManagerName() const { return managerName_; }
-    void SetManagerName(const std::string& name) { managerName_ = name; }
+    void SetManagerName(const std::string& name)
+    {
+        managerName_ = name;
+        windowsName_.clear();
+    }
+    // ManagerName as the gallery file stores it, which the caption shows. A gallery made on Windows
+    // stores a Windows path (in Shift_JIS) that names no file here: loading it leaves ManagerName the
+    // path the file was opened under, where it is saved, and keeps the Windows path as its name, written
+    // back unchanged, until the gallery is given another.
+    const std::string& StoredManagerName() const { return windowsName_.empty() ? managerName_ : windowsName_; }
     const std::string& IniManagerName() const { return iniManagerName_; }
     void SetIniManagerName(const std::string& name) { iniManagerName_ = name; }
     const std::string& InitialDir() const { return initialDir_; }
@@ -71,7 +80,9 @@ public:
 
     // ManagerName with its extension replaced by ".gsk" (appended when it has none).
     std::string GalleryFileName() const;
-    // A list item's caption: the file name without folder and without extension ("a.b.jpg" -> "a.b").
+    // A list item's caption: the file name without folder and without extension ("a.b.jpg" -> "a.b"),
+    // shown as UTF-8. A Windows path (in Shift_JIS from a gallery made on Windows) is taken apart by
+    // the Windows rules; the entry itself keeps its bytes.
     static std::string Caption(const std::string& fileName);
 
     // Images becomes a copy of `defaults` (the placeholder list), which is also kept to restore the
@@ -114,8 +125,9 @@ public:
     void WriteStreams(TStream& stream);
 
     // Appends each file in order (AddImage), then refreshes once. Stops at the first file whose
-    // thumbnail cannot be made: those before it stay added, the view is not refreshed.
-    void AddImages(const std::vector<std::string>& fileNames);
+    // thumbnail cannot be made: those before it stay added, the view is not refreshed. The thumbnails
+    // are made on `threads` threads (0: one per processor); the result is the same for any number.
+    void AddImages(const std::vector<std::string>& fileNames, int threads = 0);
     // Appends the name and its thumbnail together (a missing file gets the placeholder). On an error
     // (EFOpenError, EInvalidGraphic, EJPEG; EInvalidOperation when the gallery holds MaxEntries
     // pictures already, as no more could be saved) nothing changes.
@@ -149,6 +161,7 @@ private:
     std::unique_ptr<TImageList> defaults_; // the program's own placeholder list
     GalleryView* view_ = nullptr;
     std::string managerName_;
+    std::string windowsName_; // the stored ManagerName when it is a Windows path
     std::string iniManagerName_;
     int32_t formTop_ = 0;
     int32_t formLeft_ = 0;

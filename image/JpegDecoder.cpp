@@ -1,6 +1,7 @@
 #include "image/JpegDecoder.h"
 
 #include <algorithm>
+#include <bit>
 #include <csetjmp>
 #include <cstddef>
 #include <cstring>
@@ -22,6 +23,10 @@
 
 #include "platform/Exceptions.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace vorlane {
 
 // Plain C data only: libjpeg jumps back over the frames that use it.
@@ -35,6 +40,42 @@ struct JpegSession {
     inverse_DCT_method_ptr inverseDct[MAX_COMPONENTS]{};
     const uint8_t* neededBlocks[MAX_COMPONENTS]{};
     JDIMENSION blockColumns[MAX_COMPONENTS]{};
+    // KeepOnlySamples: the output rows and columns wanted (borrowed from the decoder), the coefficient
+    // arrays kept in little memory, one per component, and libjpeg's own array functions.
+    const int* keptRows = nullptr;
+    size_t keptRowCount = 0;
+    const int* keptColumns = nullptr;
+    size_t keptColumnCount = 0;
+    struct SparseBlocks* sparse[MAX_COMPONENTS]{};
+    int sparseCount = 0;
+    jvirt_barray_ptr (*requestBlocks)(j_common_ptr, int, boolean, JDIMENSION, JDIMENSION, JDIMENSION) = nullptr;
+    JBLOCKARRAY (*accessBlocks)(j_common_ptr, jvirt_barray_ptr, JDIMENSION, JDIMENSION, boolean) = nullptr;
+};
+
+// The coefficients of one component of a progressive picture, for a thumbnail: every scan is still
+// decoded, but only the blocks the kept samples depend on are held whole. Every other block keeps one
+// bit per coefficient, whether it is nonzero, which is all a later refinement scan needs to be decoded
+// correctly; blocks near the kept ones keep their DC value as well, which block smoothing reads. The
+// rows libjpeg works on are laid out in full in a window. Everything lives in libjpeg's image pool.
+struct SparseBlocks {
+    JDIMENSION width = 0;  // blocks per row
+    JDIMENSION height = 0; // block rows
+    int* wholeRow = nullptr;    // per block row: its slot among the whole blocks' rows, or -1
+    int* wholeColumn = nullptr; // per block column: likewise
+    JDIMENSION* wholeColumns = nullptr; // the block columns held whole
+    int wholeRowCount = 0, wholeColumnCount = 0;
+    JBLOCK* whole = nullptr;
+    int* dcRow = nullptr;
+    int* dcColumn = nullptr;
+    JDIMENSION* dcColumns = nullptr;
+    int dcRowCount = 0, dcColumnCount = 0;
+    JCOEF* dc = nullptr;
+    uint64_t* nonzero = nullptr; // per block: bit k set when coefficient k (natural order) is nonzero
+    JBLOCK* window = nullptr;
+    JBLOCKROW* rows = nullptr;
+    JDIMENSION windowCapacity = 0; // rows
+    JDIMENSION windowStart = 0, windowRows = 0;
+    boolean windowWritten = FALSE;
 };
 
 namespace {
@@ -80,6 +121,190 @@ void SelectiveInverseDct(j_decompress_ptr info, jpeg_component_info* component, 
         for (JDIMENSION row = 0; row < size; ++row)
             std::memset(output[row] + outputColumn, 0, size);
     }
+}
+
+// ---- Progressive pictures in little memory ----
+
+uint64_t NonzeroBits(const JCOEF* block)
+{
+#if defined(__SSE2__)
+    // Sixteen coefficients at a time: compared with zero, packed to bytes, one bit each.
+    const __m128i zero = _mm_setzero_si128();
+    uint64_t bits = 0;
+    for (int i = 0; i < DCTSIZE2; i += 16) {
+        const __m128i low = _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block + i)), zero);
+        const __m128i high = _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block + i + 8)), zero);
+        const uint32_t zeros = uint32_t(_mm_movemask_epi8(_mm_packs_epi16(low, high)));
+        bits |= uint64_t(~zeros & 0xFFFFu) << i;
+    }
+    return bits;
+#else
+    uint64_t bits = 0;
+    for (int k = 0; k < DCTSIZE2; ++k)
+        bits |= uint64_t(block[k] != 0) << k;
+    return bits;
+#endif
+}
+
+// Marks, for every kept output position, the component's blocks around it: the samples one either side,
+// which upsampling blends in, widened by `reach` blocks. Returns how many were marked.
+int MarkBlocks(const int* positions, size_t count, int samplingFactor, int maxSamplingFactor, JDIMENSION samples,
+               int blockSize, int reach, JDIMENSION blocks, int* slot)
+{
+    for (JDIMENSION b = 0; b < blocks; ++b)
+        slot[b] = -1;
+    for (size_t i = 0; i < count; ++i) {
+        const int64_t sample = int64_t(positions[i]) * samplingFactor / maxSamplingFactor;
+        const int64_t first = std::max<int64_t>(0, sample - 1) / blockSize - reach;
+        const int64_t last = std::min<int64_t>(int64_t(samples) - 1, sample + 1) / blockSize + reach;
+        for (int64_t b = std::max<int64_t>(first, 0); b <= last && b < int64_t(blocks); ++b)
+            slot[b] = 0;
+    }
+    int marked = 0;
+    for (JDIMENSION b = 0; b < blocks; ++b)
+        if (slot[b] == 0)
+            slot[b] = marked++;
+    return marked;
+}
+
+JDIMENSION* ListOf(j_common_ptr common, const int* slot, JDIMENSION blocks, int count)
+{
+    auto* list = static_cast<JDIMENSION*>(
+        common->mem->alloc_small(common, JPOOL_IMAGE, sizeof(JDIMENSION) * size_t(std::max(count, 1))));
+    for (JDIMENSION b = 0; b < blocks; ++b)
+        if (slot[b] >= 0)
+            list[slot[b]] = b;
+    return list;
+}
+
+void* PoolMemory(j_common_ptr common, size_t bytes)
+{
+    return common->mem->alloc_large(common, JPOOL_IMAGE, std::max<size_t>(bytes, 1));
+}
+
+jvirt_barray_ptr RequestSparseBlocks(j_common_ptr common, int pool, boolean preZero, JDIMENSION width,
+                                     JDIMENSION height, JDIMENSION maxAccess)
+{
+    Session* s = static_cast<Session*>(common->client_data);
+    auto* info = reinterpret_cast<j_decompress_ptr>(common);
+    // The coefficient controller asks for one array per component, in component order.
+    if (s->sparseCount >= info->num_components || pool != JPOOL_IMAGE || !preZero)
+        return s->requestBlocks(common, pool, preZero, width, height, maxAccess);
+    const int c = s->sparseCount;
+    const jpeg_component_info& component = info->comp_info[c];
+    auto* a = static_cast<SparseBlocks*>(common->mem->alloc_small(common, JPOOL_IMAGE, sizeof(SparseBlocks)));
+    *a = SparseBlocks{};
+    a->width = width;
+    a->height = height;
+    const int size = component.DCT_scaled_size;
+    a->wholeRow = static_cast<int*>(PoolMemory(common, sizeof(int) * height));
+    a->wholeColumn = static_cast<int*>(PoolMemory(common, sizeof(int) * width));
+    a->dcRow = static_cast<int*>(PoolMemory(common, sizeof(int) * height));
+    a->dcColumn = static_cast<int*>(PoolMemory(common, sizeof(int) * width));
+    a->wholeRowCount = MarkBlocks(s->keptRows, s->keptRowCount, component.v_samp_factor, info->max_v_samp_factor,
+                                  component.downsampled_height, size, 0, height, a->wholeRow);
+    a->wholeColumnCount = MarkBlocks(s->keptColumns, s->keptColumnCount, component.h_samp_factor,
+                                     info->max_h_samp_factor, component.downsampled_width, size, 0, width, a->wholeColumn);
+    // Block smoothing reads the DC values of the blocks up to two rows and columns away.
+    a->dcRowCount = MarkBlocks(s->keptRows, s->keptRowCount, component.v_samp_factor, info->max_v_samp_factor,
+                               component.downsampled_height, size, 2, height, a->dcRow);
+    a->dcColumnCount = MarkBlocks(s->keptColumns, s->keptColumnCount, component.h_samp_factor, info->max_h_samp_factor,
+                                  component.downsampled_width, size, 2, width, a->dcColumn);
+    a->wholeColumns = ListOf(common, a->wholeColumn, width, a->wholeColumnCount);
+    a->dcColumns = ListOf(common, a->dcColumn, width, a->dcColumnCount);
+    const size_t wholeBlocks = size_t(a->wholeRowCount) * size_t(a->wholeColumnCount);
+    a->whole = static_cast<JBLOCK*>(PoolMemory(common, sizeof(JBLOCK) * wholeBlocks));
+    std::memset(a->whole, 0, sizeof(JBLOCK) * wholeBlocks);
+    const size_t dcBlocks = size_t(a->dcRowCount) * size_t(a->dcColumnCount);
+    a->dc = static_cast<JCOEF*>(PoolMemory(common, sizeof(JCOEF) * dcBlocks));
+    std::memset(a->dc, 0, sizeof(JCOEF) * dcBlocks);
+    a->nonzero = static_cast<uint64_t*>(PoolMemory(common, sizeof(uint64_t) * size_t(width) * height));
+    std::memset(a->nonzero, 0, sizeof(uint64_t) * size_t(width) * height);
+    a->windowCapacity = maxAccess;
+    a->window = static_cast<JBLOCK*>(PoolMemory(common, sizeof(JBLOCK) * size_t(width) * maxAccess));
+    a->rows = static_cast<JBLOCKROW*>(PoolMemory(common, sizeof(JBLOCKROW) * maxAccess));
+    // Every row of the window is there, also past those asked for.
+    for (JDIMENSION i = 0; i < maxAccess; ++i)
+        a->rows[i] = a->window + size_t(i) * width;
+    s->sparse[c] = a;
+    ++s->sparseCount;
+    return reinterpret_cast<jvirt_barray_ptr>(a);
+}
+
+// What the window's rows hold goes back into the array.
+void KeepWindow(SparseBlocks& a)
+{
+    for (JDIMENSION i = 0; i < a.windowRows; ++i) {
+        const JDIMENSION row = a.windowStart + i;
+        const JBLOCKROW blocks = a.rows[i];
+        uint64_t* nonzero = a.nonzero + size_t(row) * a.width;
+        for (JDIMENSION b = 0; b < a.width; ++b)
+            nonzero[b] |= NonzeroBits(blocks[b]); // a nonzero coefficient never becomes zero again
+        if (a.wholeRow[row] >= 0) {
+            JBLOCK* whole = a.whole + size_t(a.wholeRow[row]) * size_t(a.wholeColumnCount);
+            for (int k = 0; k < a.wholeColumnCount; ++k)
+                std::memcpy(whole[k], blocks[a.wholeColumns[k]], sizeof(JBLOCK));
+        }
+        if (a.dcRow[row] >= 0) {
+            JCOEF* dc = a.dc + size_t(a.dcRow[row]) * size_t(a.dcColumnCount);
+            for (int k = 0; k < a.dcColumnCount; ++k)
+                dc[k] = blocks[a.dcColumns[k]][0];
+        }
+    }
+}
+
+// Lays rows out in the window: whole blocks as held, DC values where kept, and for a refinement scan,
+// which must know which coefficients are nonzero, a 1 in place of each nonzero one.
+void FillWindow(SparseBlocks& a, JDIMENSION start, JDIMENSION count, bool refinement)
+{
+    std::memset(a.window, 0, sizeof(JBLOCK) * size_t(a.width) * count);
+    for (JDIMENSION i = 0; i < count; ++i) {
+        const JDIMENSION row = start + i;
+        const JBLOCKROW blocks = a.rows[i];
+        if (refinement) {
+            const uint64_t* nonzero = a.nonzero + size_t(row) * a.width;
+            for (JDIMENSION b = 0; b < a.width; ++b)
+                for (uint64_t bits = nonzero[b]; bits != 0; bits &= bits - 1)
+                    blocks[b][std::countr_zero(bits)] = 1;
+        }
+        if (a.dcRow[row] >= 0) {
+            const JCOEF* dc = a.dc + size_t(a.dcRow[row]) * size_t(a.dcColumnCount);
+            for (int k = 0; k < a.dcColumnCount; ++k)
+                blocks[a.dcColumns[k]][0] = dc[k];
+        }
+        if (a.wholeRow[row] >= 0) {
+            const JBLOCK* whole = a.whole + size_t(a.wholeRow[row]) * size_t(a.wholeColumnCount);
+            for (int k = 0; k < a.wholeColumnCount; ++k)
+                std::memcpy(blocks[a.wholeColumns[k]], whole[k], sizeof(JBLOCK));
+        }
+    }
+    a.windowStart = start;
+    a.windowRows = count;
+}
+
+JBLOCKARRAY AccessSparseBlocks(j_common_ptr common, jvirt_barray_ptr array, JDIMENSION start, JDIMENSION count,
+                               boolean writable)
+{
+    Session* s = static_cast<Session*>(common->client_data);
+    SparseBlocks* a = nullptr;
+    for (int c = 0; c < s->sparseCount; ++c)
+        if (reinterpret_cast<jvirt_barray_ptr>(s->sparse[c]) == array)
+            a = s->sparse[c];
+    if (a == nullptr)
+        return s->accessBlocks(common, array, start, count, writable);
+    if (count > a->windowCapacity || start + count > a->height) {
+        common->err->msg_code = JERR_BAD_VIRTUAL_ACCESS;
+        common->err->error_exit(common);
+    }
+    if (a->windowWritten)
+        KeepWindow(*a);
+    auto* info = reinterpret_cast<j_decompress_ptr>(common);
+    // Only an AC refinement scan reads what earlier scans left. Smoothing may read rows past those it
+    // asks for, as libjpeg's own arrays hold them: the window is filled as far as it reaches.
+    const bool refinement = writable && info->Ah != 0 && info->Ss != 0;
+    FillWindow(*a, start, writable ? count : std::min(a->windowCapacity, a->height - start), refinement);
+    a->windowWritten = writable;
+    return a->rows;
 }
 
 // The one place that catches libjpeg's errors, as libjpeg's own example does: setjmp here, then the step,
@@ -185,6 +410,24 @@ void JpegDecoder::CheckClaimedSize(uint64_t fileBytes, uint64_t maxPixels) const
 }
 
 bool JpegDecoder::CanSkipRows() const { return !session_->quantised; }
+
+void JpegDecoder::KeepOnlySamples(const std::vector<int>& rows, const std::vector<int>& columns)
+{
+    Session* s = session_.get();
+    jpeg_decompress_struct& info = s->info;
+    if (!VORLANE_NARROW_IDCT || s->quantised || !info.progressive_mode || rows.empty() || columns.empty())
+        return;
+    keptRows_ = rows;
+    keptColumns_ = columns;
+    s->keptRows = keptRows_.data();
+    s->keptRowCount = keptRows_.size();
+    s->keptColumns = keptColumns_.data();
+    s->keptColumnCount = keptColumns_.size();
+    s->requestBlocks = info.mem->request_virt_barray;
+    s->accessBlocks = info.mem->access_virt_barray;
+    info.mem->request_virt_barray = RequestSparseBlocks;
+    info.mem->access_virt_barray = AccessSparseBlocks;
+}
 
 void JpegDecoder::Start()
 {

@@ -51,6 +51,11 @@ public:
     // colour quantisation, whose dithering carries from each row into the next.
     bool CanSkipRows() const;
 
+    // Before Start: only the output rows and columns listed need be right, and a progressive picture
+    // keeps only the coefficients they depend on (and what later scans need to be decoded), so that its
+    // memory follows its width rather than its area. CanSkipRows() only; with a libjpeg whose module
+    // table is not known, the whole picture is kept.
+    void KeepOnlySamples(const std::vector<int>& rows, const std::vector<int>& columns);
     void Start();
     // The colour table of quantised output (after Start).
     std::vector<RgbQuad> Palette() const;
@@ -71,6 +76,7 @@ private:
     void Check(bool succeeded) const;
     std::unique_ptr<JpegSession> session_;
     std::vector<uint8_t> neededBlocks_; // per component, one flag per block column
+    std::vector<int> keptRows_, keptColumns_;
 };
 
 } // namespace vorlane

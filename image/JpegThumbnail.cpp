@@ -10,13 +10,19 @@ namespace vorlane {
 Bitmap StretchJpeg(JpegDecoder& decoder, int width, int height, int displayBitsPerPixel)
 {
     decoder.ReadHeader(displayBitsPerPixel);
-    decoder.Start();
     const int sourceWidth = decoder.Width();
     const int sourceHeight = decoder.Height();
-    const bool indexed = decoder.BitsPerPixel() == 8;
-    const std::vector<RgbQuad> palette = decoder.Palette();
     StretchAccumulator accumulator(sourceWidth, sourceHeight, width, height,
                                    ChooseStretchMode(displayBitsPerPixel, decoder.BitsPerPixel()));
+    if (decoder.CanSkipRows()) {
+        std::vector<int> rows;
+        for (int y = accumulator.NextNeededRow(0); y < sourceHeight; y = accumulator.NextNeededRow(y + 1))
+            rows.push_back(y);
+        decoder.KeepOnlySamples(rows, accumulator.NeededColumns());
+    }
+    decoder.Start();
+    const bool indexed = decoder.BitsPerPixel() == 8;
+    const std::vector<RgbQuad> palette = decoder.Palette();
     std::vector<uint8_t> row(size_t(sourceWidth) * size_t(decoder.BitsPerPixel() / 8));
     if (decoder.CanSkipRows())
         decoder.DecodeOnlyColumns(accumulator.NeededColumns());

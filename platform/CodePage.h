@@ -1,5 +1,6 @@
 // Conversion between UTF-8, the system code page (this platform's text: UTF-8 here, the ANSI code page
-// on Windows) and the Shift_JIS code page (932) that Windows peers read and write.
+// on Windows) and the Shift_JIS code page (932) that Windows peers read and write, and the one rule by
+// which a stored name of either kind is shown.
 #pragma once
 
 #include <optional>
@@ -18,5 +19,14 @@ std::optional<std::string> ShiftJisToUtf8(std::string_view shiftJis);
 // Text of the system code page in Shift_JIS, or nothing when it holds a character that code page 932
 // cannot express (or bytes that are not text of the system code page).
 std::optional<std::string> SystemToShiftJis(std::string_view text);
+
+// Whether the bytes are UTF-8 (no overlong forms, surrogates or values above U+10FFFF).
+bool IsValidUtf8(std::string_view bytes);
+
+// A stored name as this platform shows it. Names are bytes in the system code page: UTF-8 here,
+// Shift_JIS in galleries made on Windows. UTF-8 stays as it is; otherwise the bytes are read as
+// Shift_JIS when they are that; otherwise each byte that is not part of a valid UTF-8 sequence becomes
+// U+FFFD. Never fails; the result is always valid UTF-8.
+std::string DisplayText(std::string_view bytes);
 
 } // namespace vorlane::codepage

@@ -1,6 +1,10 @@
 #include "platform/Path.h"
 
+#include <algorithm>
+
 #include "platform/NativePathRules.h"
+
+#include "platform/CodePage.h"
 
 namespace vorlane::path {
 namespace {
@@ -19,7 +23,7 @@ bool IsLeadByte(unsigned char byte, Rules rules)
 // Windows are read by the written rules, "\" and ":" alone. No byte of a Shift_JIS character is "/".
 bool IsFolderDelimiter(char c, Rules rules)
 {
-    if (Resolved(rules) != Rules::Windows)
+    if (Resolved(rules) == Rules::Native)
         return c == '/';
     return c == '\\' || c == ':' || (rules == Rules::Native && c == '/');
 }
@@ -41,9 +45,27 @@ size_t LastDelimiter(std::string_view path, Rules rules, bool dot)
 
 } // namespace
 
+bool IsWindowsPath(std::string_view path)
+{
+    const auto isLetter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    return (path.size() >= 2 && isLetter(path[0]) && path[1] == ':') || path.starts_with("\\\\");
+}
+
+Rules RulesOf(std::string_view path)
+{
+    if (!IsWindowsPath(path))
+        return Rules::Native;
+    // On Windows a Windows path in the code page is a native one (which may use "/" as well).
+    const bool windows = detail::NativeRules == Rules::Windows;
+    const bool ascii = std::all_of(path.begin(), path.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (codepage::IsValidUtf8(path) && !(windows && ascii))
+        return Rules::WindowsUtf8;
+    return windows ? Rules::Native : Rules::Windows;
+}
+
 char Separator(Rules rules)
 {
-    return Resolved(rules) == Rules::Windows ? '\\' : '/';
+    return Resolved(rules) == Rules::Native ? '/' : '\\';
 }
 
 std::string ExtractFileName(std::string_view path, Rules rules)

@@ -10,10 +10,17 @@
 namespace vorlane::path {
 
 enum class Rules {
-    Native,  // this platform's rules: the Windows ones on Windows; elsewhere "/" separates folders and
-             // the text is UTF-8, so every byte below 0x80 is a character of its own
-    Windows, // "\" separates folders, ":" ends a drive; Shift_JIS lead bytes 0x81-0x9F and 0xE0-0xFC
+    Native,      // this platform's rules: the Windows ones on Windows (taking "/" too); elsewhere "/"
+                 // separates folders in UTF-8, so every byte below 0x80 is a character of its own
+    Windows,     // "\" separates folders, ":" ends a drive; Shift_JIS lead bytes 0x81-0x9F and 0xE0-0xFC
+    WindowsUtf8, // the Windows delimiters in a UTF-8 text (a Windows path converted or typed here)
 };
+
+// Whether a stored name is a Windows path: a drive letter and a colon, or a leading "\\".
+bool IsWindowsPath(std::string_view path);
+// The rules a stored name is taken apart by: the Windows ones for a Windows path (in Shift_JIS unless the
+// name is valid UTF-8), this platform's otherwise.
+Rules RulesOf(std::string_view path);
 
 // The folder separator of a rule set: "/" or "\".
 char Separator(Rules rules = Rules::Native);

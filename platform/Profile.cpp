@@ -104,6 +104,38 @@ bool KeyLine(std::string_view line, std::string_view& key, std::string_view& val
     return true;
 }
 
+// Calls `visit` with each line of `file`, without its line end, until it returns false; false when the
+// file cannot be read. A line is seen cut to its first LineKept bytes: no value is read beyond
+// ProfileValueLimit anyway, and a line of many megabytes must not cost its size in memory.
+constexpr size_t LineKept = 8192;
+
+template <class Visit>
+bool ForEachLine(const std::string& file, Visit visit)
+{
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return false;
+    std::string line;
+    std::vector<char> buffer(size_t(1) << 16);
+    while (in.read(buffer.data(), std::streamsize(buffer.size())) || in.gcount() > 0) {
+        const std::string_view chunk(buffer.data(), size_t(in.gcount()));
+        for (const char c : chunk) {
+            if (c == '\n') {
+                if (!line.empty() && line.back() == '\r')
+                    line.pop_back();
+                if (!visit(std::string_view(line)))
+                    return true;
+                line.clear();
+            } else if (line.size() < LineKept) {
+                line += c;
+            }
+        }
+    }
+    if (!line.empty())
+        visit(std::string_view(line));
+    return true;
+}
+
 bool ReadWholeFile(const std::string& file, std::string& content)
 {
     std::ifstream in(file, std::ios::binary);
@@ -141,23 +173,21 @@ std::string GetPrivateProfileString(std::string_view section, std::string_view k
 {
     // Only the default's trailing blanks go; leading ones are part of it.
     std::string result(TrimEnd(defaultValue));
-    std::string content;
-    if (ReadWholeFile(ProfileFilePath(file), content)) {
-        bool inSection = false;
-        for (const Line& line : SplitLines(content)) {
-            std::string_view name;
-            std::string_view lineKey;
-            std::string_view value;
-            if (SectionHeader(line.text, name)) {
-                if (inSection)
-                    break; // only the first section of that name counts
-                inSection = SameName(name, section);
-            } else if (inSection && KeyLine(line.text, lineKey, value) && SameName(lineKey, key)) {
-                result.assign(Unquoted(value));
-                break;
-            }
+    bool inSection = false;
+    ForEachLine(ProfileFilePath(file), [&](std::string_view line) {
+        std::string_view name;
+        std::string_view lineKey;
+        std::string_view value;
+        if (SectionHeader(line, name)) {
+            if (inSection)
+                return false; // only the first section of that name counts
+            inSection = SameName(name, section);
+        } else if (inSection && KeyLine(line, lineKey, value) && SameName(lineKey, key)) {
+            result.assign(Unquoted(value));
+            return false;
         }
-    }
+        return true;
+    });
     if (result.size() > ProfileValueLimit)
         result.resize(ProfileValueLimit);
     return result;

@@ -8,8 +8,7 @@ build="${1:-$root/build}"
 out="$root/docs/screenshot.png"
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
-  "$root/scripts/setup-debian.sh"
-  cmake -S "$root" -B "$build" -G Ninja
+  "$root/scripts/configure.sh" "$build"
 fi
 cmake --build "$build" --target Vorlane16 vorlane-gsk
 

@@ -100,7 +100,10 @@ public:
     // Ends CaptureString normally, without waiting for more, once `complete` holds for the text kept
     // so far: for replies whose end shows in the text while the peer keeps the connection open. Empty
     // (the default): only the count, the peer's close, the time-out or Cancel end it.
-    void SetCaptureEnd(std::function<bool(std::string_view text)> complete) { captureEnd_ = std::move(complete); }
+    void SetCaptureEnd(std::function<bool(std::string_view text)> complete)
+    {
+        captureEnd_ = std::move(complete);
+    }
 
     // State.
     const std::string& Status() const { return status_; }

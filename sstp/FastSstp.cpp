@@ -233,7 +233,8 @@ void TFastSstp::ReadReply()
     SetCaptureLimit(MaxReplyBytes);
     SetCaptureEnd(sstp::ReplyComplete); // mascots keep the connection open after their reply
     std::string received;
-    CaptureString(received, -1); // to the reply's empty line or the peer's close; when it raises, nothing read is kept
+    // To the reply's empty line or the peer's close; when it raises, nothing read is kept.
+    CaptureString(received, -1);
     replyText_ += received;
     replyLines_ = sstp::SplitLines(replyText_);
 }

@@ -19,8 +19,10 @@ size_t CharacterLength(std::string_view text, size_t& invalid)
     if (lead < 0x80)
         return 1;
     size_t length = 0;
-    uint8_t low = 0x80; // the range of the second byte, which rules out overlong forms, surrogates and
-    uint8_t high = 0xBF; // code points above U+10FFFF
+    // The range of the second byte, which rules out overlong forms, surrogates and code points above
+    // U+10FFFF; every later byte is a plain continuation byte.
+    uint8_t low = 0x80;
+    uint8_t high = 0xBF;
     if (lead >= 0xC2 && lead <= 0xDF) {
         length = 2;
     } else if (lead >= 0xE0 && lead <= 0xEF) {
@@ -35,8 +37,9 @@ size_t CharacterLength(std::string_view text, size_t& invalid)
         return 0;
     }
     for (size_t i = 1; i < length; ++i) {
-        const bool fits = i < text.size() && byte(i) >= (i == 1 ? low : 0x80) && byte(i) <= (i == 1 ? high : 0xBF);
-        if (!fits) {
+        const uint8_t min = i == 1 ? low : 0x80;
+        const uint8_t max = i == 1 ? high : 0xBF;
+        if (i >= text.size() || byte(i) < min || byte(i) > max) {
             invalid = i;
             return 0;
         }

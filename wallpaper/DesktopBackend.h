@@ -43,7 +43,7 @@ struct SessionFacts {
     bool swaySocket = false;             // SWAYSOCK names sway's IPC socket
     bool sessionBus = false;             // a session bus is announced and accepts a connection
     std::set<std::string> busNames;      // names owned on the session bus (none without a reachable bus)
-    std::set<std::string> processes;     // command names of this user's processes
+    std::set<std::string> processes;     // command names of this user's processes on this display
     std::set<std::string> gsettingsSchemas; // the background schemas that are installed
 };
 

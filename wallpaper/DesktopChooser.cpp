@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fstream>
 #include <initializer_list>
+#include <optional>
 
 #include "wallpaper/Backends.h"
 #include "wallpaper/DesktopGSettings.h"
@@ -30,20 +31,38 @@ bool IsSocket(const std::string& path)
     return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISSOCK(info.st_mode);
 }
 
-// The command names of the processes that run as this user.
-std::set<std::string> UserProcesses()
+// The value of `name` in a process's starting environment; nothing when it is not set there.
+std::optional<std::string> ProcessVariable(const std::string& folder, const std::string& name)
+{
+    std::ifstream environ(folder + "/environ", std::ios::binary);
+    std::string entry;
+    while (std::getline(environ, entry, '\0'))
+        if (entry.size() > name.size() && entry.compare(0, name.size(), name) == 0 && entry[name.size()] == '=')
+            return entry.substr(name.size() + 1);
+    return std::nullopt;
+}
+
+// The command names of this user's processes in this session: those on our display (or, without an X
+// display, our Wayland display). The same user's programs on other displays draw other desktops.
+std::set<std::string> SessionProcesses()
 {
     std::set<std::string> names;
     DIR* proc = ::opendir("/proc");
     if (!proc)
         return names;
     const uid_t user = ::getuid();
+    const char* displayVariable = !Environment("DISPLAY").empty() ? "DISPLAY"
+                                  : !Environment("WAYLAND_DISPLAY").empty() ? "WAYLAND_DISPLAY"
+                                                                             : nullptr;
+    const std::string display = displayVariable ? Environment(displayVariable) : "";
     while (const dirent* entry = ::readdir(proc)) {
         if (!std::all_of(entry->d_name, entry->d_name + std::strlen(entry->d_name), ::isdigit))
             continue;
         const std::string folder = std::string("/proc/") + entry->d_name;
         struct stat info {};
         if (::stat(folder.c_str(), &info) != 0 || info.st_uid != user)
+            continue;
+        if (displayVariable && ProcessVariable(folder, displayVariable) != display)
             continue;
         std::ifstream comm(folder + "/comm");
         std::string name;
@@ -123,7 +142,7 @@ SessionFacts ObserveSession()
         facts.sessionBus = true;
         facts.busNames = OwnedBusNames(bus.get());
     }
-    facts.processes = UserProcesses();
+    facts.processes = SessionProcesses();
     for (const BackgroundSchema* schema : {&GnomeBackground, &CinnamonBackground, &MateBackground})
         if (BackgroundSchemaInstalled(*schema))
             facts.gsettingsSchemas.insert(schema->id);

@@ -3,15 +3,20 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XRes.h>
 #include <X11/extensions/Xrandr.h>
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace vorlane {
@@ -145,6 +150,14 @@ void ConvertRow(const uint8_t* row, int bitsPerPixel, const std::array<Rgb, 256>
     }
 }
 
+// One monitor's part of the screen, in root-window pixels.
+struct ScreenArea {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
 // The screen's active RandR monitors, or the whole screen when the server names none (no RandR 1.5).
 std::vector<ScreenArea> ReadMonitors(Display* display, Window root, int width, int height)
 {
@@ -256,17 +269,49 @@ bool PublishedByUs(Display* display, Window root, const Atoms& atoms, Pixmap pix
     return setter != None && ReadIdProperty(display, setter, atoms.setterPixmap, XA_PIXMAP) == pixmap;
 }
 
+// The process that created `resource`, as the server recorded it when the connection was made (it
+// stays known after a kept connection closed); nothing when the server cannot tell (no X-Resource
+// extension, a client on another machine).
+std::optional<pid_t> CreatorProcess(Display* display, XID resource)
+{
+    int event = 0, error = 0;
+    if (!XResQueryExtension(display, &event, &error))
+        return std::nullopt;
+    XResClientIdSpec spec{resource, XRES_CLIENT_ID_PID_MASK};
+    long count = 0;
+    XResClientIdValue* values = nullptr;
+    std::optional<pid_t> creator;
+    if (XResQueryClientIds(display, 1, &spec, &count, &values) == Success)
+        for (long i = 0; i < count; ++i)
+            if (const pid_t pid = XResGetClientPid(&values[i]); pid > 0)
+                creator = pid;
+    XResClientIdsDestroy(count, values);
+    return creator;
+}
+
+bool ProcessRuns(pid_t pid)
+{
+    return ::kill(pid, 0) == 0 || errno == EPERM;
+}
+
 // The convention of root-pixmap setters: when both properties name the same pixmap, its creator kept it
-// alive only for the desktop (RetainPermanent), and freeing it is the next setter's job. A desktop
-// program such as caja publishes its own background that way too and goes on drawing its desktop
-// window with it, and dies on the freed pixmap (BadDrawable); so while a program draws the desktop,
-// only a pixmap this program published is freed.
+// alive only for the desktop (RetainPermanent), and freeing it (XKillClient) is the next setter's job.
+// Desktop programs publish their background that way too and go on drawing with it: caja kept its
+// pixmap on a connection of its own and died on the freed pixmap (BadDrawable), and a pixmap of a
+// program's open connection would end that program's connection outright. So a pixmap is freed only
+// when this program published it, or its creator no longer runs; where the server cannot name the
+// creator, only when no program draws the desktop in a window of its own.
 void FreePreviousPixmap(Display* display, Window root, const Atoms& atoms, Pixmap keep)
 {
     const Pixmap previous = ReadIdProperty(display, root, atoms.rootPixmap, XA_PIXMAP);
     if (previous == None || previous == keep || previous != ReadIdProperty(display, root, atoms.esetrootPixmap, XA_PIXMAP))
         return;
-    if (PublishedByUs(display, root, atoms, previous) || !DesktopProgramShown(display, root, atoms))
+    bool inUse = false;
+    if (!PublishedByUs(display, root, atoms, previous)) {
+        const auto creator = CreatorProcess(display, previous);
+        inUse = creator ? ProcessRuns(*creator) : DesktopProgramShown(display, root, atoms);
+    }
+    if (!inUse)
         XKillClient(display, previous);
 }
 
@@ -299,9 +344,23 @@ void Publish(Display* display, int screen, Pixmap pixmap)
     XUngrabServer(display);
 }
 
+// One part of the screen a picture shows in (a monitor's part, or the tile), drawn a strip of rows at
+// a time: each strip goes to the server as soon as it is full, so only a few rows stay here.
+struct ShownArea {
+    int pictureLeft = 0; // drawable column of the picture's column 0
+    int pictureTop = 0;  // drawable row of the picture's row 0
+    int x0 = 0, x1 = 0;  // the drawable columns shown, [x0, x1)
+    int y0 = 0, y1 = 0;  // the drawable rows shown, [y0, y1)
+    std::unique_ptr<XImage, ImageDeleter> strip;
+    int stripTop = 0;    // drawable row of the strip's first row
+    int stripRows = 0;   // rows drawn into the strip so far
+};
+
 } // namespace
 
 struct X11RootDrawing::State {
+    static constexpr int StripRows = 32;
+
     Connection connection;
     int screen = 0;
     Visual* visual = nullptr;
@@ -309,32 +368,78 @@ struct X11RootDrawing::State {
     int height = 0;
     int depth = 0;
     std::vector<ScreenArea> monitors;
-    std::unique_ptr<XImage, ImageDeleter> image;
     std::unique_ptr<PixelPacker> packer;
-    bool plain = false; // pixels are 0xRRGGBB words: rows are converted in place
-    std::vector<Rgb> line; // otherwise the colours of a row's visible part go through here
+
+    Pixmap pixmap = None; // the root's picture, black where no picture shows
+    Pixmap cell = None;   // tiled: the picture's shown part, repeated over `pixmap` at the end
+    GC gc = nullptr;
+    std::vector<ShownArea> areas;
+    std::vector<Rgb> line; // colours of a row's shown part, for visuals that are not plain 0xRRGGBB
 
     int pictureWidth = 0;
     int pictureHeight = 0;
     int bitsPerPixel = 0;
     std::array<Rgb, 256> palette{}; // entries past the colour table's end are black
     int rowsSeen = 0;
+    bool failed = false;
     bool finished = false;
     std::string file;
     struct stat identity {};
 
-    Rgb* ImageRow(int y) const { return reinterpret_cast<Rgb*>(image->data + size_t(y) * size_t(image->bytes_per_line)); }
-
-    // Puts picture columns [x0, x1) of `row` at screen position (x, y).
-    void Draw(const uint8_t* row, int x0, int x1, int x, int y)
+    ~State()
     {
-        if (plain) {
-            ConvertRow(row, bitsPerPixel, palette, x0, x1, ImageRow(y) + x);
+        // Unpublished, the pixmaps go with the connection; the graphics context goes first.
+        if (gc)
+            XFreeGC(connection.get(), gc);
+    }
+
+    Drawable Target() const { return cell != None ? cell : pixmap; }
+
+    void Flush(ShownArea& area)
+    {
+        if (area.stripRows == 0)
             return;
+        XPutImage(connection.get(), Target(), gc, area.strip.get(), 0, 0, area.x0, area.stripTop,
+                  unsigned(area.x1 - area.x0), unsigned(area.stripRows));
+        area.stripTop += area.stripRows;
+        area.stripRows = 0;
+    }
+
+    // Puts the shown part of picture row `y` into the area's strip.
+    void Draw(ShownArea& area, int y, const uint8_t* row)
+    {
+        const int drawableY = area.pictureTop + y;
+        if (drawableY < area.y0 || drawableY >= area.y1)
+            return;
+        XImage* image = area.strip.get();
+        const int x0 = area.x0 - area.pictureLeft, x1 = area.x1 - area.pictureLeft;
+        const int stripY = area.stripRows++;
+        if (packer->IsPlain32(image)) {
+            ConvertRow(row, bitsPerPixel, palette, x0, x1,
+                       reinterpret_cast<Rgb*>(image->data + size_t(stripY) * size_t(image->bytes_per_line)));
+        } else {
+            ConvertRow(row, bitsPerPixel, palette, x0, x1, line.data());
+            for (int i = 0; i < x1 - x0; ++i)
+                XPutPixel(image, i, stripY, packer->Pack(line[size_t(i)]));
         }
-        ConvertRow(row, bitsPerPixel, palette, x0, x1, line.data());
-        for (int i = 0; i < x1 - x0; ++i)
-            XPutPixel(image.get(), x + i, y, packer->Pack(line[size_t(i)]));
+        if (area.stripRows == StripRows || drawableY + 1 == area.y1)
+            Flush(area);
+    }
+
+    bool AddArea(int pictureLeft, int pictureTop, int x0, int x1, int y0, int y1)
+    {
+        if (x0 >= x1 || y0 >= y1)
+            return true;
+        ShownArea area{pictureLeft, pictureTop, x0, x1, y0, y1, nullptr, y0, 0};
+        area.strip.reset(XCreateImage(connection.get(), visual, unsigned(depth), ZPixmap, 0, nullptr,
+                                      unsigned(x1 - x0), unsigned(StripRows), 32, 0));
+        if (!area.strip)
+            return false;
+        area.strip->data = static_cast<char*>(std::malloc(size_t(area.strip->bytes_per_line) * StripRows));
+        if (!area.strip->data)
+            return false;
+        areas.push_back(std::move(area));
+        return true;
     }
 };
 
@@ -360,74 +465,63 @@ X11RootDrawing::~X11RootDrawing() = default;
 
 bool X11RootDrawing::Ready() const { return state_->visual != nullptr; }
 
-const std::vector<ScreenArea>& X11RootDrawing::Monitors() const { return state_->monitors; }
-
 void X11RootDrawing::Begin(int width, int height, int bitsPerPixel, std::span<const RgbQuad> palette)
 {
     State& s = *state_;
-    if (!Ready())
+    if (!Ready() || s.pixmap != None)
         return;
-    s.image.reset(XCreateImage(s.connection.get(), s.visual, unsigned(s.depth), ZPixmap, 0, nullptr,
-                               unsigned(s.width), unsigned(s.height), 32, 0));
-    if (!s.image)
-        return;
-    // Zero is black in a true-colour visual: what no picture covers needs no drawing.
-    s.image->data = static_cast<char*>(std::calloc(size_t(s.image->bytes_per_line), size_t(s.height)));
-    if (!s.image->data) {
-        s.image.reset();
-        return;
-    }
-    s.plain = s.packer->IsPlain32(s.image.get());
-    s.line.assign(s.plain ? 0 : size_t(s.width), Rgb(0));
-    s.pictureWidth = std::max(0, width);
-    s.pictureHeight = std::max(0, height);
+    Display* display = s.connection.get();
+    const Window root = RootWindow(display, s.screen);
+    s.pixmap = XCreatePixmap(display, root, unsigned(s.width), unsigned(s.height), unsigned(s.depth));
+    s.gc = XCreateGC(display, s.pixmap, 0, nullptr);
+    XSetForeground(display, s.gc, BlackPixel(display, s.screen));
+    XFillRectangle(display, s.pixmap, s.gc, 0, 0, unsigned(s.width), unsigned(s.height));
+
+    const int w = std::max(0, width);
+    const int h = std::max(0, height);
+    s.pictureWidth = w;
+    s.pictureHeight = h;
     s.bitsPerPixel = bitsPerPixel;
     s.palette.fill(0);
     for (size_t i = 0; i < std::min<size_t>(256, palette.size()); ++i)
         s.palette[i] = MakeRgb(palette[i].red, palette[i].green, palette[i].blue);
     s.rowsSeen = 0;
     s.finished = false;
+    s.line.assign(size_t(s.width), Rgb(0));
+    bool ok = true;
+    if (w > 0 && h > 0 && tile_) {
+        // The part of the picture the screen shows from its top-left corner; the server repeats it.
+        const int cw = std::min(w, s.width), ch = std::min(h, s.height);
+        s.cell = XCreatePixmap(display, root, unsigned(cw), unsigned(ch), unsigned(s.depth));
+        ok = s.AddArea(0, 0, 0, cw, 0, ch);
+    } else if (w > 0 && h > 0) {
+        for (const ScreenArea& m : s.monitors) {
+            const int left = m.x + (m.width - w) / 2;
+            const int top = m.y + (m.height - h) / 2;
+            ok = ok && s.AddArea(left, top, std::max({0, m.x, left}), std::min({s.width, m.x + m.width, left + w}),
+                                 std::max({0, m.y, top}), std::min({s.height, m.y + m.height, top + h}));
+        }
+    }
+    if (!ok) {
+        s.areas.clear(); // no memory for a strip: nothing is drawn, and Publish refuses
+        s.failed = true;
+    }
 }
 
 void X11RootDrawing::Row(int y, const uint8_t* row)
 {
     State& s = *state_;
     ++s.rowsSeen;
-    if (!s.image || y < 0 || y >= s.pictureHeight || s.pictureWidth == 0)
+    if (y < 0 || y >= s.pictureHeight)
         return;
-    const int w = s.pictureWidth;
-    if (tile_) {
-        // The first band of rows is drawn here; the bands below copy it when the picture is complete.
-        if (y >= s.height)
-            return;
-        const int shown = std::min(w, s.width);
-        s.Draw(row, 0, shown, 0, y);
-        for (int x = w; x < s.width; x += w) {
-            const int count = std::min(w, s.width - x);
-            if (s.plain)
-                std::copy_n(s.ImageRow(y), count, s.ImageRow(y) + x);
-            else
-                s.Draw(row, 0, count, x, y);
-        }
-        return;
-    }
-    for (const ScreenArea& m : s.monitors) {
-        const int top = m.y + (m.height - s.pictureHeight) / 2;
-        const int screenY = top + y;
-        if (screenY < std::max(0, m.y) || screenY >= std::min(s.height, m.y + m.height))
-            continue;
-        const int left = m.x + (m.width - w) / 2;
-        const int x0 = std::max({0, m.x, left});
-        const int x1 = std::min({s.width, m.x + m.width, left + w});
-        if (x0 < x1)
-            s.Draw(row, x0 - left, x1 - left, x0, screenY);
-    }
+    for (ShownArea& area : s.areas)
+        s.Draw(area, y, row);
 }
 
 void X11RootDrawing::Finished(const std::string& file)
 {
     State& s = *state_;
-    s.finished = s.image && s.rowsSeen == s.pictureHeight && ::stat(file.c_str(), &s.identity) == 0;
+    s.finished = s.pixmap != None && !s.failed && s.rowsSeen == s.pictureHeight && ::stat(file.c_str(), &s.identity) == 0;
     s.file = file;
 }
 
@@ -443,24 +537,24 @@ bool X11RootDrawing::Shows(const std::string& file) const
 bool X11RootDrawing::Publish()
 {
     State& s = *state_;
-    if (!Ready())
+    if (!Ready() || s.failed)
         return false;
-    if (!s.image)
+    if (s.pixmap == None)
         Begin(0, 0, 24, {}); // nothing was drawn: black
-    if (!s.image)
-        return false;
-    s.finished = false; // the image goes to the server now
-    if (tile_ && s.pictureWidth > 0) {
-        for (int y = s.pictureHeight; y < s.height; ++y)
-            std::memcpy(s.ImageRow(y), s.ImageRow(y - s.pictureHeight), size_t(s.image->bytes_per_line));
-    }
     Display* display = s.connection.get();
-    const Window root = RootWindow(display, s.screen);
-    const Pixmap pixmap = XCreatePixmap(display, root, unsigned(s.width), unsigned(s.height), unsigned(s.depth));
-    GC gc = XCreateGC(display, pixmap, 0, nullptr);
-    XPutImage(display, pixmap, gc, s.image.get(), 0, 0, 0, 0, unsigned(s.width), unsigned(s.height));
-    XFreeGC(display, gc);
-    s.image.reset();
+    for (ShownArea& area : s.areas)
+        s.Flush(area); // rows that never came stay as the strip holds them
+    s.areas.clear();
+    if (s.cell != None) {
+        XSetTile(display, s.gc, s.cell);
+        XSetTSOrigin(display, s.gc, 0, 0);
+        XSetFillStyle(display, s.gc, FillTiled);
+        XFillRectangle(display, s.pixmap, s.gc, 0, 0, unsigned(s.width), unsigned(s.height));
+        XFreePixmap(display, s.cell);
+        s.cell = None;
+    }
+    const Pixmap pixmap = std::exchange(s.pixmap, None);
+    s.finished = false;
     if (!s.connection.Succeeded()) {
         XFreePixmap(display, pixmap);
         return false;

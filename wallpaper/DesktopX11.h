@@ -9,23 +9,14 @@
 
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "image/BmpFile.h"
 #include "wallpaper/PictureRows.h"
 
 namespace vorlane {
 
-// One monitor's part of the screen, in root-window pixels.
-struct ScreenArea {
-    int x = 0;
-    int y = 0;
-    int width = 0;
-    int height = 0;
-};
-
-// The root's picture, drawn from the wallpaper's rows as they come; only the parts that show on screen
-// are converted. Holds one root-sized image until it is published.
+// The root's picture, drawn from the wallpaper's rows as they come into a pixmap of the server, a strip
+// of rows at a time: only the parts that show on screen are converted, and only a few rows are held here.
 class X11RootDrawing final : public PictureRows {
 public:
     // Connects to the display; Ready() is false when there is none or its visual is not a true-colour one.
@@ -36,8 +27,6 @@ public:
 
     bool Ready() const;
     bool Tile() const { return tile_; }
-    // The monitors a centred picture is centred on.
-    const std::vector<ScreenArea>& Monitors() const;
 
     void Begin(int width, int height, int bitsPerPixel, std::span<const RgbQuad> palette) override;
     void Row(int y, const uint8_t* row) override;

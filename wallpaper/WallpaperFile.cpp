@@ -17,7 +17,7 @@ namespace vorlane {
 namespace {
 
 // Rows go to the file a band at a time: few calls, and little memory beside the decoder's.
-constexpr size_t BandBytes = size_t(1) << 20;
+constexpr size_t BandBytes = size_t(256) << 10;
 
 // Decodes the JPEG into a bitmap file beside the old one and renames it over, so the desktop never finds
 // half a picture. A bitmap file stores its bottom row first while the decoder gives the top row first,

@@ -10,17 +10,16 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "bench/PairedRuns.h"
+#include "bench/PeakMemory.h"
 #include "gallery/ImageList.h"
 #include "gallery/Vorlane1.h"
 
@@ -173,50 +172,11 @@ void BM_SaveGallery(benchmark::State& state)
         state.SkipWithError("the gallery did not save to the same size");
 }
 
-long StatusKiB(const char* key)
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind(key, 0) == 0)
-            return std::stol(line.substr(std::string(key).size()));
-    return -1;
-}
-
-// The growth of the peak resident size while `work` runs in a fresh child process, in KiB.
-template <typename F>
-long PeakGrowthKiB(F&& work)
-{
-    int pipeEnds[2];
-    if (::pipe(pipeEnds) != 0)
-        return -1;
-    const pid_t child = ::fork();
-    if (child == 0) {
-        std::ofstream("/proc/self/clear_refs") << "5"; // the high-water mark starts from now
-        const long before = StatusKiB("VmRSS:");
-        work();
-        const long growth = StatusKiB("VmHWM:") - before;
-        [[maybe_unused]] const ssize_t written = ::write(pipeEnds[1], &growth, sizeof growth);
-        ::_exit(0);
-    }
-    ::close(pipeEnds[1]);
-    long growth = -1;
-    if (::read(pipeEnds[0], &growth, sizeof growth) != sizeof growth)
-        growth = -1;
-    ::close(pipeEnds[0]);
-    ::waitpid(child, nullptr, 0);
-    return growth;
-}
-
 void BM_LoadPeakMemory(benchmark::State& state)
 {
     long peak = 0;
     for (auto _ : state)
-        peak = PeakGrowthKiB([] {
-            TVorlane gallery;
-            gallery.SetManagerName(GalleryName);
-            gallery.LoadGallery();
-        });
+        peak = bench::PeakGrowthKiB("load", GalleryName);
     const double file = double(FileSize(GalleryFile()));
     state.counters["peak_MB"] = double(peak) * 1024 / 1e6;
     state.counters["peak_per_file_size"] = double(peak) * 1024 / file;
@@ -228,6 +188,13 @@ void BM_LoadPeakMemory(benchmark::State& state)
 int main(int argc, char** argv)
 {
     using namespace vorlane;
+    const bench::PeakWorks works = {{"load", [](const std::string& name) {
+                                         TVorlane gallery;
+                                         gallery.SetManagerName(name);
+                                         gallery.LoadGallery();
+                                     }}};
+    if (const auto code = bench::RunPeakChild(argc, argv, works))
+        return *code;
     benchmark::Initialize(&argc, argv);
     Folder = std::filesystem::temp_directory_path() / ("vorlane-gallery-bench-" + std::to_string(::getpid()));
     std::filesystem::create_directories(Folder);

@@ -1,11 +1,14 @@
-// Thumbnails of large baseline JPEGs against a floor measured on the same files in the same run: libjpeg
-// reading the file and skipping every row, which leaves only the entropy decoding every decode must do.
-// The pictures are generated at start into a temporary folder.
-//
-// Reported: processor time per thumbnail and per floor (the best of several rounds, taken alternately, so
-// that the other users of a shared machine disturb both alike), their ratio (goal: 1.15 or less), and the growth
-// of the peak resident memory while one thumbnail of the 24 MP picture is made in a fresh child process,
-// beside that of a whole-picture decode.
+// Thumbnails of large JPEGs against floors measured on the same files in the same run, and many
+// pictures added at once on every processor against the same add on one. The pictures are generated
+// at start into a temporary folder.
+// - Baseline pictures: the floor is libjpeg reading the file and skipping every row, which leaves only
+//   the entropy decoding every decode must do.
+// - Progressive pictures: the floor is jpeg_read_coefficients, the entropy decoding of every scan.
+// - Peak memory: the growth of the peak resident size while a fresh process makes one thumbnail of the
+//   24 MP picture, beside that of a whole-picture decode.
+// - 200 mixed wallpapers (a third of them progressive) added to a gallery: elapsed time with a thread
+//   per processor against one thread, and the peak memory of each.
+// Pairs of work and floor alternate (bench/PairedRuns.h).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -14,14 +17,16 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <jpeglib.h>
 
 #include "bench/PairedRuns.h"
+#include "bench/PeakMemory.h"
+#include "gallery/Vorlane1.h"
 #include "gallery/ImageList.h"
 #include "image/Jpeg.h"
 #include "gallery/Thumbnail.h"
@@ -31,8 +36,8 @@ namespace vorlane {
 namespace {
 
 std::filesystem::path Folder;
-std::string File12, File24;
-std::vector<std::string> Files20;
+std::string File12, File24, File24Progressive;
+std::vector<std::string> Files20, Wallpapers;
 
 // Something like a photograph: smooth shading, texture at several scales, a little grain.
 Bitmap PhotoLike(int width, int height, uint32_t seed)
@@ -54,9 +59,10 @@ Bitmap PhotoLike(int width, int height, uint32_t seed)
     return picture;
 }
 
-std::string WriteJpeg(const std::string& name, int width, int height, uint32_t seed)
+std::string WriteJpeg(const std::string& name, int width, int height, uint32_t seed, bool progressive = false)
 {
-    const std::vector<uint8_t> jpeg = test::EncodeJpeg(PhotoLike(width, height, seed), {.quality = 90});
+    const std::vector<uint8_t> jpeg =
+        test::EncodeJpeg(PhotoLike(width, height, seed), {.quality = 90, .progressive = progressive});
     const std::string path = (Folder / name).string();
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(jpeg.data()), std::streamsize(jpeg.size()));
     return path;
@@ -68,9 +74,9 @@ Bitmap Thumbnail(const std::string& path)
     return MakeThumbnail(path, images, 24);
 }
 
-// Entropy decoding only: every row skipped (all but the last at once, which libjpeg decodes through;
-// a skip to the very end would return without reading anything).
-void Floor(const std::string& path)
+// libjpeg on the file at `path`, with `decode` between reading the header and finishing.
+template <typename Decode>
+void WithLibjpeg(const std::string& path, Decode&& decode)
 {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     jpeg_decompress_struct info{};
@@ -79,22 +85,38 @@ void Floor(const std::string& path)
     jpeg_create_decompress(&info);
     jpeg_stdio_src(&info, file);
     jpeg_read_header(&info, TRUE);
-    info.dct_method = JDCT_ISLOW;
-    info.do_block_smoothing = TRUE;
-    info.out_color_space = JCS_EXT_BGR;
-    jpeg_start_decompress(&info);
-    jpeg_skip_scanlines(&info, info.output_height - 1);
-    jpeg_skip_scanlines(&info, 1);
+    decode(info);
     jpeg_finish_decompress(&info);
     jpeg_destroy_decompress(&info);
     std::fclose(file);
 }
 
+// Entropy decoding only: every row skipped (all but the last at once, which libjpeg decodes through;
+// a skip to the very end would return without reading anything).
+void Floor(const std::string& path)
+{
+    WithLibjpeg(path, [](jpeg_decompress_struct& info) {
+        info.dct_method = JDCT_ISLOW;
+        info.do_block_smoothing = TRUE;
+        info.out_color_space = JCS_EXT_BGR;
+        jpeg_start_decompress(&info);
+        jpeg_skip_scanlines(&info, info.output_height - 1);
+        jpeg_skip_scanlines(&info, 1);
+    });
+}
+
+// Entropy decoding of every scan, into libjpeg's whole coefficient buffer.
+void CoefficientFloor(const std::string& path)
+{
+    WithLibjpeg(path, [](jpeg_decompress_struct& info) { benchmark::DoNotOptimize(jpeg_read_coefficients(&info)); });
+}
+
 // Each pair makes the thumbnails and runs the floor on the same files.
-void RunAgainstFloor(benchmark::State& state, const std::vector<std::string>& files)
+void RunAgainstFloor(benchmark::State& state, const std::vector<std::string>& files,
+                     void (*floor)(const std::string&) = Floor)
 {
     bench::RunPairs(state, [&] { for (const auto& f : files) benchmark::DoNotOptimize(Thumbnail(f)); },
-                    [&] { for (const auto& f : files) Floor(f); });
+                    [&] { for (const auto& f : files) floor(f); });
     double bytes = 0;
     for (const auto& f : files)
         bytes += double(std::filesystem::file_size(f));
@@ -104,52 +126,75 @@ void RunAgainstFloor(benchmark::State& state, const std::vector<std::string>& fi
 void BM_Thumbnail12MP(benchmark::State& state) { RunAgainstFloor(state, {File12}); }
 void BM_Thumbnail24MP(benchmark::State& state) { RunAgainstFloor(state, {File24}); }
 void BM_Thumbnail20Files(benchmark::State& state) { RunAgainstFloor(state, Files20); }
+void BM_Thumbnail24MPProgressive(benchmark::State& state) { RunAgainstFloor(state, {File24Progressive}, CoefficientFloor); }
 
-long StatusKiB(const char* key)
+void AddWallpapers(int threads)
 {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind(key, 0) == 0)
-            return std::stol(line.substr(std::string(key).size()));
-    return -1;
+    static const TImageList defaults(nullptr, ThumbnailSize, ThumbnailSize);
+    TVorlane gallery;
+    gallery.SetDefaultImages(defaults);
+    gallery.AddImages(Wallpapers, threads);
+    if (gallery.FileNames().Count() != int(Wallpapers.size()))
+        std::abort();
 }
 
-// The growth of the peak resident size while `work` runs in a fresh child process, in KiB.
-template <typename F>
-long PeakGrowthKiB(F&& work)
+// Goal: every processor in at most 0.6 times the elapsed time of one.
+void BM_AddWallpapers(benchmark::State& state)
 {
-    int pipeEnds[2];
-    if (::pipe(pipeEnds) != 0)
-        return -1;
-    const pid_t child = ::fork();
-    if (child == 0) {
-        // Start the high-water mark from what the child holds now.
-        std::ofstream("/proc/self/clear_refs") << "5";
-        const long before = StatusKiB("VmRSS:");
-        work();
-        const long growth = StatusKiB("VmHWM:") - before;
-        [[maybe_unused]] const ssize_t written = ::write(pipeEnds[1], &growth, sizeof growth);
-        ::_exit(0);
-    }
-    ::close(pipeEnds[1]);
-    long growth = -1;
-    if (::read(pipeEnds[0], &growth, sizeof growth) != sizeof growth)
-        growth = -1;
-    ::close(pipeEnds[0]);
-    ::waitpid(child, nullptr, 0);
-    return growth;
+    bench::RunPairs(state, [] { AddWallpapers(0); }, [] { AddWallpapers(1); }, bench::Clock::Wall);
+    state.counters["threads"] = double(std::thread::hardware_concurrency());
+    // Processor time over elapsed time of one more add on every processor: how many were at work,
+    // which on a machine shared with others may be fewer than there are.
+    const double start = bench::Now(bench::Clock::Process);
+    const double elapsed = bench::Seconds([] { AddWallpapers(0); }, bench::Clock::Wall);
+    state.counters["processors_busy"] = (bench::Now(bench::Clock::Process) - start) / elapsed;
+    state.counters["files"] = double(Wallpapers.size());
 }
 
-void BM_PeakMemory24MP(benchmark::State& state)
+void BM_PeakMemory(benchmark::State& state, const std::string& file)
 {
     long thumbnail = 0, fullDecode = 0;
     for (auto _ : state) {
-        thumbnail = PeakGrowthKiB([] { benchmark::DoNotOptimize(Thumbnail(File24)); });
-        fullDecode = PeakGrowthKiB([] { benchmark::DoNotOptimize(DecodeJpegFile(File24, 24)); });
+        thumbnail = bench::PeakGrowthKiB("thumbnail", file);
+        fullDecode = bench::PeakGrowthKiB("decode", file);
     }
     state.counters["thumb_peak_MiB"] = double(thumbnail) / 1024;
     state.counters["full_decode_peak_MiB"] = double(fullDecode) / 1024;
+}
+
+void BM_PeakMemory24MP(benchmark::State& state) { BM_PeakMemory(state, File24); }
+void BM_PeakMemory24MPProgressive(benchmark::State& state) { BM_PeakMemory(state, File24Progressive); }
+
+void BM_PeakMemoryAddWallpapers(benchmark::State& state)
+{
+    long all = 0, one = 0;
+    for (auto _ : state) {
+        all = bench::PeakGrowthKiB("add-all", Folder.string());
+        one = bench::PeakGrowthKiB("add-one", Folder.string());
+    }
+    state.counters["all_threads_peak_MiB"] = double(all) / 1024;
+    state.counters["one_thread_peak_MiB"] = double(one) / 1024;
+}
+
+// The pictures the benchmarks use, made once per folder (the child processes of the peak-memory
+// benchmarks find them there).
+void MakePictures()
+{
+    const bool made = std::filesystem::exists(Folder / "done");
+    std::filesystem::create_directories(Folder);
+    const auto jpeg = [&](const std::string& name, int width, int height, uint32_t seed, bool progressive = false) {
+        const std::string path = (Folder / name).string();
+        return made ? path : WriteJpeg(name, width, height, seed, progressive);
+    };
+    File12 = jpeg("12mp.jpg", 4000, 3000, 1);
+    File24 = jpeg("24mp.jpg", 6000, 4000, 2);
+    File24Progressive = jpeg("24mp-progressive.jpg", 6000, 4000, 3, true);
+    for (int i = 0; i < 20; ++i)
+        Files20.push_back(jpeg("file" + std::to_string(i) + ".jpg", 2048 + 16 * i, 1536 - 8 * i, uint32_t(10 + i)));
+    for (int i = 0; i < 200; ++i)
+        Wallpapers.push_back(jpeg("wallpaper" + std::to_string(i) + ".jpg", 1920 - 8 * (i % 5), 1080 + 8 * (i % 3),
+                                  uint32_t(100 + i), i % 3 == 2));
+    std::ofstream(Folder / "done") << "";
 }
 
 } // namespace
@@ -158,18 +203,27 @@ void BM_PeakMemory24MP(benchmark::State& state)
 int main(int argc, char** argv)
 {
     using namespace vorlane;
+    const bench::PeakWorks works = {
+        {"thumbnail", [](const std::string& file) { benchmark::DoNotOptimize(Thumbnail(file)); }},
+        {"decode", [](const std::string& file) { benchmark::DoNotOptimize(DecodeJpegFile(file, 24)); }},
+        {"add-all", [](const std::string& folder) { Folder = folder; MakePictures(); AddWallpapers(0); }},
+        {"add-one", [](const std::string& folder) { Folder = folder; MakePictures(); AddWallpapers(1); }},
+    };
+    if (const auto code = bench::RunPeakChild(argc, argv, works))
+        return *code;
     benchmark::Initialize(&argc, argv);
     Folder = std::filesystem::temp_directory_path() / ("vorlane-thumbs-bench-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(Folder);
-    File12 = WriteJpeg("12mp.jpg", 4000, 3000, 1);
-    File24 = WriteJpeg("24mp.jpg", 6000, 4000, 2);
-    for (int i = 0; i < 20; ++i)
-        Files20.push_back(WriteJpeg("file" + std::to_string(i) + ".jpg", 2048 + 16 * i, 1536 - 8 * i, uint32_t(10 + i)));
+    MakePictures();
 
-    benchmark::RegisterBenchmark("Thumbnail/12MP", BM_Thumbnail12MP)->UseManualTime()->Iterations(12)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("Thumbnail/24MP", BM_Thumbnail24MP)->UseManualTime()->Iterations(8)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("Thumbnail/20files", BM_Thumbnail20Files)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("PeakMemory/24MP", BM_PeakMemory24MP)->Iterations(1)->Unit(benchmark::kMillisecond);
+    const auto ms = benchmark::kMillisecond;
+    benchmark::RegisterBenchmark("Thumbnail/12MP", BM_Thumbnail12MP)->UseManualTime()->Iterations(15)->Unit(ms);
+    benchmark::RegisterBenchmark("Thumbnail/24MP", BM_Thumbnail24MP)->UseManualTime()->Iterations(11)->Unit(ms);
+    benchmark::RegisterBenchmark("Thumbnail/24MPProgressive", BM_Thumbnail24MPProgressive)->UseManualTime()->Iterations(11)->Unit(ms);
+    benchmark::RegisterBenchmark("Thumbnail/20files", BM_Thumbnail20Files)->UseManualTime()->Iterations(7)->Unit(ms);
+    benchmark::RegisterBenchmark("PeakMemory/24MP", BM_PeakMemory24MP)->Iterations(1)->Unit(ms);
+    benchmark::RegisterBenchmark("PeakMemory/24MPProgressive", BM_PeakMemory24MPProgressive)->Iterations(1)->Unit(ms);
+    benchmark::RegisterBenchmark("AddImages/200Wallpapers", BM_AddWallpapers)->UseManualTime()->Iterations(6)->Unit(ms);
+    benchmark::RegisterBenchmark("PeakMemory/AddImages200Wallpapers", BM_PeakMemoryAddWallpapers)->Iterations(1)->Unit(ms);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     std::filesystem::remove_all(Folder);

@@ -1,12 +1,20 @@
-// Set as wallpaper of a 12-megapixel JPEG (4000x3000) against a floor measured on the same file in the
-// same run: the decode alone, which the command cannot avoid. The command adds writing "Temp.bmp",
-// recording the setting, reading the bitmap back and drawing the root pixmap of a 1920x1080 Xvfb display
-// (when Xvfb is installed; otherwise the desktop only records).
+// Set as wallpaper of a 12-megapixel JPEG (4000x3000), each against a floor measured on the same file in
+// the same run, on a 1920x1080 Xvfb display (when Xvfb is installed; otherwise the desktop only records):
 //
-// Reported: elapsed time per command and per decode (the best of several rounds, taken alternately, so
-// that the other users of a shared machine disturb both alike; elapsed rather than processor time because
-// the X server does part of the work), their ratio, and whether an X display took part.
+// - SetAsWallpaper: the window's command in this process (decode into "Temp.bmp" while the root's
+//   picture is drawn from the same rows, record, publish) against the decode alone, which it cannot avoid.
+// - CommandLine: the whole vorlane-wallpaper process ("set --centre") against the whole process of
+//   `feh --bg-center --no-fehbg` on the same file and display (when feh is installed): elapsed time and
+//   peak resident memory of each; and what the picture adds to our peak (over the same command setting
+//   a 16x16 JPEG) against one screen-sized picture (4 bytes a pixel).
+//
+// Times are the best of several rounds taken alternately, so that the other users of a shared machine
+// disturb both alike; elapsed rather than processor time because the X server does part of the work.
 #include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -14,6 +22,8 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "image/Jpeg.h"
 #include "platform/Path.h"
@@ -26,6 +36,8 @@ namespace vorlane {
 namespace {
 
 std::string JpegFile;
+std::string TinyJpegFile;
+std::string Tool; // a copy of vorlane-wallpaper in the benchmark's folder, so "Temp.bmp" lands there
 bool WithDisplay = false;
 
 template <typename F>
@@ -42,7 +54,8 @@ void BM_SetAsWallpaper(benchmark::State& state)
     double bestCommand = 1e9, bestDecode = 1e9;
     for (auto _ : state) {
         const double decode = Seconds([] { benchmark::DoNotOptimize(DecodeJpegFile(JpegFile, 24).Width()); });
-        const double command = Seconds([&] { wallpaper.SetWallPaper(PrepareWallpaperFile(JpegFile, 24)); });
+        const double command =
+            Seconds([&] { wallpaper.SetWallPaper(PrepareWallpaperFile(JpegFile, 24, wallpaper.PrepareDrawing())); });
         state.SetIterationTime(command);
         bestCommand = std::min(bestCommand, command);
         bestDecode = std::min(bestDecode, decode);
@@ -51,6 +64,62 @@ void BM_SetAsWallpaper(benchmark::State& state)
     state.counters["decode_ms"] = bestDecode * 1e3;
     state.counters["ratio"] = bestCommand / bestDecode;
     state.counters["x11"] = WithDisplay ? 1 : 0;
+}
+
+struct ProcessCost {
+    double seconds = 0;
+    double peakMiB = 0;
+    bool ok = false;
+};
+
+// Runs the program to its end: elapsed time, and its peak resident memory from the kernel's account.
+ProcessCost RunProgram(std::vector<std::string> argv)
+{
+    std::vector<char*> args;
+    for (std::string& a : argv)
+        args.push_back(a.data());
+    args.push_back(nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::execvp(args[0], args.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    ::wait4(child, &status, 0, &usage);
+    ProcessCost cost;
+    cost.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    cost.peakMiB = double(usage.ru_maxrss) / 1024.0;
+    cost.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return cost;
+}
+
+void BM_CommandLineAgainstFeh(benchmark::State& state)
+{
+    ProcessCost ours{1e9, 0, true}, feh{1e9, 0, true};
+    double tinyPeak = 0;
+    for (auto _ : state) {
+        tinyPeak = std::max(tinyPeak, RunProgram({Tool, "set", "--centre", TinyJpegFile}).peakMiB);
+        const ProcessCost a = RunProgram({Tool, "set", "--centre", JpegFile});
+        const ProcessCost b = RunProgram({"feh", "--bg-center", "--no-fehbg", JpegFile});
+        if (!a.ok || !b.ok) {
+            state.SkipWithError(a.ok ? "feh failed" : "vorlane-wallpaper failed");
+            return;
+        }
+        state.SetIterationTime(a.seconds);
+        ours = {std::min(ours.seconds, a.seconds), std::max(ours.peakMiB, a.peakMiB), true};
+        feh = {std::min(feh.seconds, b.seconds), std::max(feh.peakMiB, b.peakMiB), true};
+    }
+    const double screenMiB = 1920.0 * 1080.0 * 4.0 / (1 << 20);
+    state.counters["ours_ms"] = ours.seconds * 1e3;
+    state.counters["feh_ms"] = feh.seconds * 1e3;
+    state.counters["time_ratio"] = ours.seconds / feh.seconds;
+    state.counters["ours_peak_MiB"] = ours.peakMiB;
+    state.counters["feh_peak_MiB"] = feh.peakMiB;
+    state.counters["peak_ratio"] = ours.peakMiB / feh.peakMiB;
+    state.counters["picture_MiB"] = ours.peakMiB - tinyPeak;
+    state.counters["picture_per_screen"] = (ours.peakMiB - tinyPeak) / screenMiB;
 }
 
 } // namespace
@@ -71,6 +140,11 @@ int main(int argc, char** argv)
     ::unsetenv("XDG_RUNTIME_DIR");
     ::unsetenv("DISPLAY");
     JpegFile = folder + "/picture.jpg";
+    TinyJpegFile = folder + "/tiny.jpg";
+    {
+        const auto jpeg = test::EncodeJpeg(test::TestPicture(16, 16, 7));
+        std::ofstream(TinyJpegFile, std::ios::binary).write(reinterpret_cast<const char*>(jpeg.data()), std::streamsize(jpeg.size()));
+    }
     {
         const auto jpeg = test::EncodeJpeg(test::TestPicture(4000, 3000, 7));
         std::ofstream(JpegFile, std::ios::binary).write(reinterpret_cast<const char*>(jpeg.data()), std::streamsize(jpeg.size()));
@@ -88,6 +162,17 @@ int main(int argc, char** argv)
         ->UseManualTime()
         ->Iterations(6)
         ->Unit(benchmark::kMillisecond);
+    Tool = folder + "/vorlane-wallpaper";
+    fs::copy_file(VORLANE_WALLPAPER_TOOL, Tool);
+    if (WithDisplay && test::ServerProcess::Installed("feh")) {
+        ::setenv("HOME", folder.c_str(), 1); // feh's own settings stay in the benchmark's folder
+        benchmark::RegisterBenchmark("CommandLine/Jpeg12MP/AgainstFehBgCenter", BM_CommandLineAgainstFeh)
+            ->UseManualTime()
+            ->Iterations(8)
+            ->Unit(benchmark::kMillisecond);
+    } else {
+        std::fprintf(stderr, "CommandLine: needs Xvfb and feh (apt-get install feh); not measured\n");
+    }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     xvfb.reset();

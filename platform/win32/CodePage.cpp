@@ -35,4 +35,25 @@ std::optional<std::string> SystemToShiftJis(std::string_view text)
     return Convert(text, CP_ACP, ShiftJis);
 }
 
+// Shown here in the ANSI code page, as every narrow text of the system: a UTF-8 name (from a gallery
+// made elsewhere) is converted, a character the code page lacks becoming "?"; other bytes are taken
+// as they are, and bytes that are no text of the code page become "?".
+std::string DisplayText(std::string_view bytes)
+{
+    if (IsValidUtf8(bytes)) {
+        if (const auto wide = win32::ToWide(bytes, CP_UTF8))
+            return win32::FromWideReplacing(*wide, CP_ACP);
+    }
+    if (win32::ToWide(bytes, CP_ACP))
+        return std::string(bytes);
+    std::string shown;
+    for (size_t i = 0; i < bytes.size();) {
+        const size_t length = IsDBCSLeadByte(static_cast<BYTE>(bytes[i])) && i + 1 < bytes.size() ? 2 : 1;
+        const std::string_view character = bytes.substr(i, length);
+        shown += win32::ToWide(character, CP_ACP) ? std::string(character) : "?";
+        i += length;
+    }
+    return shown;
+}
+
 } // namespace vorlane::codepage

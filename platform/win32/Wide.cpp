@@ -40,4 +40,18 @@ std::optional<std::string> FromWide(std::wstring_view text, unsigned codePage)
     return narrow;
 }
 
+std::string FromWideReplacing(std::wstring_view text, unsigned codePage)
+{
+    if (text.empty() || text.size() > INT_MAX)
+        return std::string();
+    const int length = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text.data(), int(text.size()), nullptr, 0,
+                                           "?", nullptr);
+    if (length <= 0)
+        return std::string();
+    std::string narrow(size_t(length), '\0');
+    WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text.data(), int(text.size()), narrow.data(), length, "?",
+                        nullptr);
+    return narrow;
+}
+
 } // namespace vorlane::win32

@@ -11,5 +11,7 @@ namespace vorlane::win32 {
 
 std::optional<std::wstring> ToWide(std::string_view text, unsigned codePage);
 std::optional<std::string> FromWide(std::wstring_view text, unsigned codePage);
+// Every character the code page lacks becomes "?" (no best-fit look-alikes).
+std::string FromWideReplacing(std::wstring_view text, unsigned codePage);
 
 } // namespace vorlane::win32

@@ -20,6 +20,7 @@
 #include "gallery/ImageList.h"
 #include "gallery/Vorlane1.h"
 #include "tests/app/AppFixture.h"
+#include "tests/gallery/WindowsGallery.h"
 
 extern char** environ;
 
@@ -35,11 +36,13 @@ protected:
         form_.reset();
         AppTest::TearDown();
     }
-    // Creates the window and shows it (FormCreate, then FormShow).
+    // Creates the window and shows it (FormCreate, then FormShow, whose error box comes once the window
+    // is up).
     void Start()
     {
         form_ = std::make_unique<TMainForm>(dialogs_, desktop_);
         form_->show();
+        QCoreApplication::processEvents();
     }
     // Closes the window as the user does; true when it closed. A closed window is destroyed.
     bool Close()
@@ -145,6 +148,44 @@ TEST_F(MainFormTest, EmptyManagerMeansGalleryFileInCurrentFolder)
     ASSERT_TRUE(closed);
     EXPECT_TRUE(fs::exists(root_ / ".gsk"));
     EXPECT_EQ(ReadIni(), "[Initial]\nManager=\n");
+}
+
+// Brought from Japanese Windows: a settings file naming the gallery by a Windows path in Shift_JIS, and
+// the gallery file, put in the program folder. Its names show in Japanese; its pictures are not here, so
+// they keep their thumbnails and none becomes the wallpaper; nothing in Shift_JIS reaches the settings.
+TEST_F(MainFormTest, WindowsGalleryShowsJapaneseNamesAndItsMissingPicturesGiveTheOpenError)
+{
+    const WindowsGallery windows;
+    const Bytes file = windows.File();
+    WriteFile(ProgramPath("旅行.gsk"), std::string(file.begin(), file.end()));
+    WriteIni("[Initial]\nManager=" + windows.managerName + "\n");
+    Start();
+    EXPECT_EQ(Caption(), Prefix + "旅行");
+    EXPECT_EQ(Captions(), windows.captions);
+    ASSERT_EQ(Gallery().Images().Count(), 5);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(Gallery().Images().Image(i), WindowsGallery::Image(size_t(i))) << i;
+
+    form_->ListView->Select(1);
+    form_->WallButton->click();
+    form_->ListView->Select(0);
+    form_->X1->trigger();
+    EXPECT_EQ(errors_, (std::vector<std::string>{"ファイル C:\\写真\\ソ表\\能.bmp は開けません.",
+                                                 "ファイル C:\\写真\\夏休み.jpg は開けません."}));
+    EXPECT_TRUE(desktop_.wallpapers.empty());
+    EXPECT_FALSE(fs::exists(ProgramPath("Temp.bmp")));
+
+    // Closing saves the gallery where it was loaded from, its names as they were, and "Manager" names
+    // that file in this system's terms.
+    ASSERT_TRUE(Close());
+    EXPECT_EQ(ReadIni(), "[Initial]\nManager=" + Program() + "旅行\n");
+    TVorlane saved;
+    saved.SetManagerName(Program() + "旅行");
+    saved.LoadGallery();
+    EXPECT_EQ(saved.FileNames().Items(), windows.entries);
+    EXPECT_EQ(saved.StoredManagerName(), windows.managerName);
+    EXPECT_FALSE(fs::exists(fs::current_path() / ("C:\\Vorlane\\" + sjis::Ryoko + ".gsk")));
+    EXPECT_EQ(errors_.size(), 2u) << "closing adds no error";
 }
 
 TEST_F(MainFormTest, AddPicturesAppendsInOrderAndRemembersTheFolder)

@@ -2,6 +2,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QLineEdit>
+#include <QTest>
 #include <QImage>
 #include <QLabel>
 #include <QTimer>
@@ -102,6 +105,45 @@ TEST_F(PictureDialogTest, FilterChosenIsKeptForTheNextOpening)
     EXPECT_EQ(ChosenFilterIndex(settings.Filter, QStringLiteral("JPEG(*.jpg) (*jpg)")), 2);
     EXPECT_EQ(ChosenFilterIndex(settings.Filter, QStringLiteral("ﾋﾞｯﾄﾏｯﾌﾟ (*.bmp)")), 1);
     EXPECT_EQ(ChosenFilterIndex(settings.Filter, QStringLiteral("other")), 0);
+}
+
+// Names typed into the file-name box are all taken, in the order typed, also those the current filter
+// does not list (the dialog selects the listed ones as they are typed, and took only those).
+TEST_F(PictureDialogTest, TypedNamesOutsideTheFilterAreTaken)
+{
+    QImage picture(8, 8, QImage::Format_RGB32);
+    picture.fill(Qt::green);
+    const std::string jpeg = ProgramPath("a.jpg").string(), bitmap = ProgramPath("b.bmp").string();
+    ASSERT_TRUE(picture.save(QString::fromStdString(jpeg), "JPEG"));
+    ASSERT_TRUE(picture.save(QString::fromStdString(bitmap), "BMP"));
+    TOpenDialog settings;
+    settings.Filter = "ﾋﾞｯﾄﾏｯﾌﾟ (*.bmp)|*.bmp|JPEG(*.jpg)|*jpg";
+    settings.InitialDir = Program();
+    settings.AllowMultiSelect = true;
+    settings.FileMustExist = true;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        auto* model = dialog->findChild<QFileSystemModel*>();
+        ASSERT_NE(name, nullptr);
+        ASSERT_NE(model, nullptr);
+        // Typed once the folder is listed, as a user sees it.
+        const auto type = [dialog, name] {
+            dialog->activateWindow();
+            name->setFocus();
+            QTest::keyClicks(name, QStringLiteral("\"a.jpg\" \"b.bmp\""));
+            static_cast<QDialog*>(dialog)->accept();
+            if (dialog->isVisible())
+                dialog->reject(); // refused: the test fails below instead of waiting
+        };
+        (void)QTest::qWaitFor([&] { return model->rowCount(model->index(dialog->directory().absolutePath())) >= 1; }, 5000);
+        type();
+    });
+    QtDialogRunner runner;
+    ASSERT_TRUE(runner.Execute(settings));
+    EXPECT_EQ(settings.Files, (std::vector<std::string>{jpeg, bitmap}));
+    EXPECT_EQ(settings.FileName, jpeg);
 }
 
 TEST_F(PictureDialogTest, PreviewWindowShowsThePictureInAFivePixelBorder)

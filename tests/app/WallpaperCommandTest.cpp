@@ -56,7 +56,8 @@ TEST_F(WallpaperCommandTest, NothingSelectedDoesNothing)
 
 TEST_F(WallpaperCommandTest, BitmapIsUsedDirectlyInAnyLetterCase)
 {
-    AddAndSelect(Picture("PHOTO.BMP"));
+    AddAndSelect(Picture("PHOTO.BMP"));   // added while missing, so it has the placeholder
+    WriteFile(Picture("PHOTO.BMP"), "BM"); // the desktop reads it, not the command
     form_->WallButton->click();
     EXPECT_EQ(desktop_.wallpapers, std::vector<std::string>{Picture("PHOTO.BMP")});
     EXPECT_FALSE(fs::exists(ProgramPath("Temp.bmp")));

@@ -1,6 +1,6 @@
 #!/bin/bash
-# The window keeps its place under a real window manager: Vorlane16 runs on a virtual X display with
-# openbox, is closed as the window manager closes it, and starts again four times. The place stored in
+# The window keeps its place under a real window manager: Vorlane16 runs on the virtual X display
+# DISPLAY names (run under with-xvfb) with openbox, is closed as the window manager closes it, and starts again four times. The place stored in
 # the gallery after each session is the same as after the first, and the window is shown there.
 #   window_place.sh PATH-TO-Vorlane16 PATH-TO-x-close-window PATH-TO-vorlane-gsk
 set -euo pipefail
@@ -8,22 +8,16 @@ program="$1"
 closer="$2"
 gsk="$3"
 work="$(mktemp -d)"
-xvfb_pid=""
 wm_pid=""
 cleanup() {
   if [ -n "$wm_pid" ]; then kill "$wm_pid" 2>/dev/null || true; wait "$wm_pid" 2>/dev/null || true; fi
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
 mkdir -p "$work/program" "$work/config" "$work/home"
 cp "$program" "$work/program/Vorlane16"
 
-mkfifo "$work/displayfd"
-Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1024x768x24 3>"$work/displayfd" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-read -r -t 30 number <"$work/displayfd" || { echo "Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
-export DISPLAY=":$number"
+[ -n "${DISPLAY:-}" ] || { echo "no display: run under with-xvfb"; exit 1; }
 HOME="$work/home" openbox --sm-disable >"$work/openbox.log" 2>&1 &
 wm_pid=$!
 deadline=$((SECONDS + 30))

@@ -419,4 +419,21 @@ TEST(ComponentReader, ValuesReadBeforeAnErrorStayApplied)
     EXPECT_EQ(thing.items, std::vector<std::string>{"n"}); // emptied, then filled up to the bad entry
 }
 
+// The file stream holds writes back to pass them on in large pieces: a write the system refuses is still
+// reported, by the write that passes it on or by Close, never lost in silence.
+TEST(ComponentStream, FileStreamReportsWritesTheDeviceRefuses)
+{
+    const std::vector<uint8_t> block(100, 'x');
+    {
+        TFileStream small("/dev/full", TFileStream::Mode::Create);
+        EXPECT_EQ(small.Write(block.data(), block.size()), block.size()); // held back
+        EXPECT_FALSE(small.Close());
+    }
+    TFileStream large("/dev/full", TFileStream::Mode::Create);
+    const std::vector<uint8_t> big(TFileStream::BufferSize, 'y');
+    EXPECT_EQ(large.Write(block.data(), block.size()), block.size());
+    EXPECT_LT(large.Write(big.data(), big.size()), big.size());
+    EXPECT_THROW(ComponentWriter(large).WriteRawData(big), EWriteError);
+}
+
 } // namespace vorlane

@@ -1,6 +1,7 @@
 // Loading and saving gallery files, loads that fail part-way, and saves that fail without losing the
 // previous file.
 #include "tests/gallery/GalleryFixture.h"
+#include "tests/gallery/WindowsGallery.h"
 #include "tests/platform/FileSizeLimit.h"
 
 namespace vorlane::test {
@@ -220,6 +221,35 @@ TEST_F(GalleryModel, GalleryIsSavedToTheFileItWasLoadedFrom)
     cut.SetManagerName(dir + "cut.gsk");
     EXPECT_THROW(cut.LoadGallery(), EReadError);
     EXPECT_EQ(cut.ManagerName(), dir + "cut.gsk");
+}
+
+// Captions of Shift_JIS Windows paths: split by the Windows rules (a trailing 0x5C is no separator) and
+// shown in Japanese, while the stored bytes go back out unchanged, to the file they came from.
+TEST_F(GalleryModel, WindowsGalleryShowsJapaneseCaptionsAndKeepsItsBytes)
+{
+    const WindowsGallery windows;
+    const Bytes file = windows.File();
+    WriteFile(dir + "旅行.gsk", file);
+    TVorlane gallery;
+    gallery.SetView(&view);
+    gallery.SetManagerName(dir + "旅行");
+    gallery.LoadGallery();
+
+    std::vector<MemoryView::Item> expected;
+    for (size_t i = 0; i < windows.captions.size(); ++i)
+        expected.push_back({windows.captions[i], int(i) + 1});
+    EXPECT_EQ(view.items, expected);
+    EXPECT_EQ(gallery.FileNames().Items(), windows.entries);
+    // The Windows path names no file here: the gallery lives where it was opened, under its old name.
+    EXPECT_EQ(gallery.StoredManagerName(), windows.managerName);
+    EXPECT_EQ(gallery.ManagerName(), dir + "旅行");
+
+    gallery.SaveGallery();
+    EXPECT_EQ(ReadFile(dir + "旅行.gsk"), file);
+    EXPECT_EQ(FolderEntries(dir), std::vector<std::string>{"旅行.gsk"});
+    // Naming the gallery ends its Windows name.
+    gallery.SetManagerName(dir + "新");
+    EXPECT_EQ(gallery.StoredManagerName(), dir + "新");
 }
 
 TEST_F(GalleryModel, LoadThatFailsPartWayKeepsWhatWasRead)

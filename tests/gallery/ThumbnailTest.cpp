@@ -11,6 +11,7 @@
 
 #include "image/BmpFile.h"
 #include "gallery/ImageList.h"
+#include "gallery/Vorlane1.h"
 #include "image/Jpeg.h"
 #include "platform/Exceptions.h"
 #include "tests/image/JpegEncode.h"
@@ -200,6 +201,49 @@ TEST_F(ThumbnailTest, UnopenableFileRaisesTheOpenError)
     const std::string fifo = (folder_ / "pipe.jpg").string();
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     EXPECT_EQ(ErrorOf([&] { MakeThumbnail(fifo, images_, 24); }), "ファイル " + fifo + " は開けません");
+}
+
+// Many pictures of every kind added at once: the gallery file is the same byte for byte whatever the
+// number of threads, and a picture that fails stops the add at the same place with the same error.
+TEST_F(ThumbnailTest, ManyPicturesGiveTheSameGalleryWithAnyNumberOfThreads)
+{
+    std::vector<std::string> files;
+    for (int i = 0; i < 24; ++i) {
+        const Bitmap picture = test::TestPicture(90 + 7 * i, 70 + 5 * i, uint32_t(i));
+        switch (i % 4) {
+        case 0: files.push_back(Write(std::to_string(i) + ".jpg", test::EncodeJpeg(picture))); break;
+        case 1: files.push_back(Write(std::to_string(i) + ".jpg", test::EncodeJpeg(picture, {.progressive = true}))); break;
+        case 2: files.push_back(Write(std::to_string(i) + ".bmp", WriteBmp(picture))); break;
+        default: files.push_back((folder_ / (std::to_string(i) + "-missing.jpg")).string()); break;
+        }
+    }
+    const std::string broken = Write("broken.bmp", {'B', 'M', 0});
+    const auto add = [&](const std::vector<std::string>& names, int threads, const std::string& gallery) {
+        TVorlane vorlane;
+        vorlane.SetDefaultImages(images_);
+        vorlane.SetManagerName((folder_ / gallery).string());
+        std::string error;
+        try {
+            vorlane.AddImages(names, threads);
+        } catch (const Exception& e) {
+            error = e.Message();
+        }
+        vorlane.SetManagerName((folder_ / "saved").string()); // one path inside every file
+        vorlane.SaveGallery();
+        std::ifstream saved(folder_ / "saved.gsk", std::ios::binary);
+        return std::make_pair(std::string(std::istreambuf_iterator<char>(saved), {}), error);
+    };
+
+    const auto one = add(files, 1, "one");
+    EXPECT_EQ(one.second, "");
+    std::vector<std::string> failing = files;
+    failing.insert(failing.begin() + 13, broken);
+    const auto oneFailing = add(failing, 1, "one-failing");
+    EXPECT_EQ(oneFailing.second, "ビットマップイメージが不正です");
+    for (const int threads : {2, 3, 8}) {
+        EXPECT_EQ(add(files, threads, "many"), one) << threads << " threads";
+        EXPECT_EQ(add(failing, threads, "many-failing"), oneFailing) << threads << " threads";
+    }
 }
 
 } // namespace

@@ -42,6 +42,8 @@ const Case Cases[] = {
     {"440", 301, 700, {.horizontalSampling = 1, .verticalSampling = 2}},
     {"progressive 420", 800, 600, {.progressive = true}},
     {"progressive 444 odd", 333, 999, {.horizontalSampling = 1, .verticalSampling = 1, .progressive = true}},
+    {"progressive 422", 701, 333, {.horizontalSampling = 2, .verticalSampling = 1, .progressive = true}},
+    {"progressive 440", 333, 701, {.horizontalSampling = 1, .verticalSampling = 2, .progressive = true}},
     {"greyscale", 517, 403, {.greyscale = true}},
     {"greyscale progressive", 250, 640, {.greyscale = true, .progressive = true}},
     {"restart markers", 900, 650, {.restartInterval = 3}},

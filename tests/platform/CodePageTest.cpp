@@ -45,5 +45,19 @@ TEST(CodePage, ReportsWhatCannotBeExpressed)
     EXPECT_EQ(Utf8ToShiftJis("ok"), std::optional<std::string>("ok"));
 }
 
+TEST(CodePage, StoredNamesAreShownAsValidUtf8)
+{
+    EXPECT_EQ(DisplayText("/p/画集.jpg"), "/p/画集.jpg");
+    // A Windows gallery's Shift_JIS path: 画集 is 89 E6 8F 57, ソ is 83 5C.
+    EXPECT_EQ(DisplayText("C:\\V\\\x89\xE6\x8F\x57"), "C:\\V\\画集");
+    EXPECT_EQ(DisplayText("\x83\x5C"), "ソ");
+    // Neither UTF-8 nor Shift_JIS: each stray byte is replaced, the rest kept.
+    const std::string mixed = DisplayText(std::string("a\xFF" "b\xC3", 4));
+    EXPECT_TRUE(IsValidUtf8(mixed));
+    EXPECT_EQ(mixed, "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
+    EXPECT_FALSE(IsValidUtf8("\xC0\xAF")) << "overlong";
+    EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80")) << "surrogate";
+}
+
 } // namespace
 } // namespace vorlane::codepage

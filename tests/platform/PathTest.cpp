@@ -5,15 +5,13 @@
 #include <filesystem>
 #include <fstream>
 
+#include "tests/platform/ShiftJisNames.h"
+
 using namespace vorlane::path;
+using namespace vorlane::test::sjis;
 
 namespace {
 constexpr Rules W = Rules::Windows;
-// Shift_JIS characters whose second byte is 0x5C ("\").
-const std::string So = "\x83\x5C";    // ソ
-const std::string Hyo = "\x95\x5C";   // 表
-const std::string No = "\x94\x5C";    // 能
-const std::string Gashu = "\x89\xE6\x8F\x57"; // 画集
 } // namespace
 
 TEST(WindowsPath, ChangeFileExtFollowsTheGalleryRule)

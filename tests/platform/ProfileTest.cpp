@@ -4,6 +4,9 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -76,6 +79,45 @@ TEST_F(ProfileTest, LongValuesAreCutAt2047Bytes)
     TIniFile ini("Vorlane.ini");
     EXPECT_EQ(ini.ReadString("Initial", "Manager", ""), std::string(2047, 'a'));
     EXPECT_EQ(ini.ReadString("Initial", "Other", longValue), std::string(2047, 'a'));
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+#define VORLANE_ADDRESS_LIMIT_WORKS 0 // the sanitizer reserves more address space than any limit allows
+#else
+#define VORLANE_ADDRESS_LIMIT_WORKS 1
+#endif
+
+// A value of 64 MiB is read within a few kilobytes: the reading of a settings file is bounded.
+TEST_F(ProfileTest, HugeValueIsReadInBoundedMemory)
+{
+    if (!VORLANE_ADDRESS_LIMIT_WORKS)
+        GTEST_SKIP() << "address-space limits do not work under the address sanitizer";
+    {
+        std::ofstream out(folder_ / "Vorlane.ini", std::ios::binary);
+        out << "[Initial]\nManager=";
+        const std::string block(1 << 20, 'm');
+        for (int i = 0; i < 64; ++i)
+            out << block;
+        out << "\nSaver=Default\n";
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        long pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        const rlim_t room = rlim_t(pages) * rlim_t(::sysconf(_SC_PAGESIZE)) + (rlim_t(32) << 20);
+        const rlimit limit{room, room};
+        ::setrlimit(RLIMIT_AS, &limit);
+        try {
+            const std::string value = GetPrivateProfileString("Initial", "Manager", "", "Vorlane.ini");
+            const std::string saver = GetPrivateProfileString("Initial", "Saver", "", "Vorlane.ini");
+            ::_exit(value == std::string(ProfileValueLimit, 'm') && saver == "Default" ? 0 : 1);
+        } catch (...) {
+            ::_exit(2);
+        }
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 TEST_F(ProfileTest, WriteCreatesFileSectionAndKey)

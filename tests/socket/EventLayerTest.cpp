@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/AsyncSocket.h"
 #include "platform/EventLoop.h"
+#include "platform/EventLoopWait.h"
 #include "platform/MessageWindow.h"
 #include "tests/socket/SocketTestSupport.h"
 
@@ -129,6 +132,28 @@ TEST_F(EventLayer, Timer_CannotBeHadOnAThreadWithoutTheLoop)
     bool started = true;
     std::thread([&] { started = SetTimer(window, 1, 10); }).join();
     EXPECT_FALSE(started);
+    DestroyWindow(window);
+}
+
+TEST_F(EventLayer, EventWait_EndsAtItsConditionItsDeadlineOrWhenItsOwnerIsFreed)
+{
+    int turns = 0;
+    EXPECT_TRUE(EventWait::Within(std::chrono::seconds(20)).Until([&] { return ++turns == 3; }, 1));
+    EXPECT_EQ(turns, 3);
+
+    // Nothing happens: the deadline ends the wait, though a turn may sleep longer.
+    EXPECT_FALSE(EventWait::Within(std::chrono::milliseconds(30)).Until([] { return false; }, 1000));
+
+    // A message handled during the wait frees the owner: the wait ends without the condition.
+    auto owner = std::make_shared<const int>(0);
+    auto wait = EventWait::Of(owner);
+    const WindowHandle window = AllocateWindow([&](uint32_t, uintptr_t, intptr_t) {
+        owner.reset();
+        return intptr_t{0};
+    });
+    PostMessage(window, 3003, 0, 0);
+    EXPECT_FALSE(wait.Until([] { return false; }, 1000));
+    EXPECT_TRUE(wait.OwnerFreed());
     DestroyWindow(window);
 }
 

@@ -90,7 +90,7 @@ TEST(SstpReplyComplete, AtTheFirstEmptyLine)
     EXPECT_FALSE(ReplyComplete(""));
     EXPECT_FALSE(ReplyComplete("SSTP/1.4 200 OK\r\n"));
     EXPECT_FALSE(ReplyComplete("SSTP/1.4 200 OK\r\nSender: x\r\n"));
-    EXPECT_FALSE(ReplyComplete(std::string("SSTP/1.4 200 OK\0\r\n\r\n", 22))); // nothing counts after a NUL
+    EXPECT_FALSE(ReplyComplete(std::string("SSTP/1.4 200 OK\0\r\n\r\n", 20))); // nothing counts after a NUL
     EXPECT_TRUE(ReplyComplete("SSTP/1.4 200 OK\r\n\r\n"));
     EXPECT_TRUE(ReplyComplete("SSTP/1.4 200 OK\r\nSender: x\r\n\r\nmore"));
     EXPECT_TRUE(ReplyComplete("SSTP/1.4 200 OK\n\n"));

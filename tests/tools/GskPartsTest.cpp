@@ -9,8 +9,9 @@
 #include "tools/vorlane-gsk/Json.h"
 #include "tools/vorlane-gsk/Placeholder.h"
 #include "tools/vorlane-gsk/Png.h"
-#include "tools/vorlane-gsk/Text.h"
+#include "tools/vorlane-gsk/Relink.h"
 #include "tests/Utf8Text.h"
+#include "tests/platform/ShiftJisNames.h"
 
 using namespace vorlane;
 using vorlane::test::Utf8;
@@ -71,19 +72,27 @@ TEST(GskArguments, HelpForTheToolAndForEachCommand)
     }
 }
 
-TEST(GskText, GalleryTextsBecomeValidUtf8)
+TEST(GskRelink, FolderPrefixesCompareAsTheirSystemDoes)
 {
-    // Names in the system code page (UTF-8 here, Shift_JIS on Windows) come out as UTF-8.
-    EXPECT_EQ(DisplayText("/p/画集.jpg"), Utf8(u8"/p/画集.jpg"));
-    // A Windows gallery's Shift_JIS path: 画集 is 89 E6 8F 57, ソ is 83 5C.
-    EXPECT_EQ(DisplayText("C:\\V\\\x89\xE6\x8F\x57"), Utf8(u8"C:\\V\\画集"));
-    EXPECT_EQ(DisplayText("\x83\x5C"), Utf8(u8"ソ"));
-    // Neither UTF-8 nor Shift_JIS: each stray byte is replaced, the rest kept.
-    const std::string mixed = DisplayText(std::string("a\xFF" "b\xC3", 4));
-    EXPECT_TRUE(IsValidUtf8(mixed));
-    EXPECT_EQ(mixed, "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
-    EXPECT_FALSE(IsValidUtf8("\xC0\xAF")) << "overlong";
-    EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80")) << "surrogate";
+    using namespace vorlane::test::sjis;
+    const std::string to = "/home/u/写真";
+    // A Windows folder: letters in either case, either separator, a trailing one or not; the rest of the
+    // path is converted to UTF-8. ソ and 表 end in 0x5C and split nothing.
+    const std::string entry = "C:\\" + Shashin + "\\" + So + Hyo + "\\" + No + ".BMP";
+    EXPECT_EQ(RelinkedPath(entry, "c:/写真/", to), "/home/u/写真/ソ表/能.BMP");
+    EXPECT_EQ(RelinkedPath(entry, "C:\\写真\\ソ表", to), "/home/u/写真/能.BMP");
+    EXPECT_EQ(RelinkedPath(entry, "C:\\", "/"), "/写真/ソ表/能.BMP");
+    EXPECT_EQ(RelinkedPath(entry, "C:\\写真\\ソ", to), std::nullopt) << "a folder is matched whole";
+    EXPECT_EQ(RelinkedPath(entry, "D:\\写真", to), std::nullopt);
+    EXPECT_EQ(RelinkedPath(entry, "C:\\写真\\ソ表\\能.BMP", to), std::nullopt) << "the picture itself is no folder";
+    EXPECT_EQ(RelinkedPath("\\\\srv\\" + Shashin + "\\a.jpg", "\\\\SRV\\写真", to), "/home/u/写真/a.jpg");
+    EXPECT_EQ(RelinkedPath("C:\\x\\..\\y\\a.jpg", "C:\\y", to), "/home/u/写真/a.jpg");
+    // Folders of this system: exactly, letter case included, and never a Windows one.
+    EXPECT_EQ(RelinkedPath("/old/pics/a.jpg", "/old", "/new"), "/new/pics/a.jpg");
+    EXPECT_EQ(RelinkedPath("/older/a.jpg", "/old", "/new"), std::nullopt);
+    EXPECT_EQ(RelinkedPath("/Old/a.jpg", "/old", "/new"), std::nullopt);
+    EXPECT_EQ(RelinkedPath("/old/a.jpg", "C:\\old", "/new"), std::nullopt);
+    EXPECT_EQ(RelinkedPath("/old/\xFF.jpg", "/old", "/new"), std::nullopt) << "unreadable bytes";
 }
 
 TEST(GskJson, StringsAreEscaped)

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -108,7 +109,7 @@ TEST_F(WallpaperToolTest, AutostartShowsTheRecordedWallpaperAgainOnANewServerAnd
 
     // Damaged, missing: nothing is drawn, and stderr says why.
     StartSession(session);
-    const std::vector<Rgb> untouched = session->Screenshot();
+    const std::vector<Rgb> untouched = session->Screenshot().pixels;
     ::setenv("XDG_CONFIG_HOME", (folder_ / "config").c_str(), 1);
     const auto key = registry::CreateKey(registry::Root, "Control Panel\\Desktop");
     ASSERT_TRUE(key);
@@ -125,7 +126,7 @@ TEST_F(WallpaperToolTest, AutostartShowsTheRecordedWallpaperAgainOnANewServerAnd
     const Outcome missing = Run(AutostartCommand());
     EXPECT_EQ(missing.status, 4);
     EXPECT_NE(missing.errors.find("no wallpaper is recorded"), std::string::npos) << missing.errors;
-    EXPECT_TRUE(session->Screenshot() == untouched);
+    EXPECT_TRUE(session->Screenshot().pixels == untouched);
 }
 
 // Brings the loopback interface of a new network namespace up.
@@ -189,6 +190,39 @@ TEST_F(WallpaperToolTest, GalleryEntryIsSetAndAnnouncedOnlyOnceADesktopShowedIt)
         GTEST_SKIP() << "no network namespace of our own here (needs CAP_SYS_ADMIN)";
     EXPECT_EQ(WEXITSTATUS(status), 0) << "see the child's messages above";
     EXPECT_EQ(test::CentredMismatches(session->Screenshot(), decoded_), 0);
+}
+
+TEST_F(WallpaperToolTest, SwayCentresThePictureOnEachOutput)
+{
+    VORLANE_NEED_PROGRAMS({"sway", "swaymsg", "swaybg", "grim", "setpriv"});
+    const test::DesktopSession session(false, false);
+    ASSERT_EQ(session.Failure(), "");
+    test::Sway sway(session);
+    ASSERT_EQ(sway.Failure(), "");
+    ::setenv("SWAYSOCK", sway.Socket().c_str(), 1);
+    // sway's background program runs as sway's user: it must reach "Temp.bmp".
+    fs::permissions(folder_, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    // Two outputs of different sizes side by side.
+    ASSERT_EQ(Run("swaymsg create_output >/dev/null").status, 0);
+    ASSERT_EQ(Run("swaymsg 'output HEADLESS-1 mode 640x480 position 0 0' >/dev/null").status, 0);
+    ASSERT_EQ(Run("swaymsg 'output HEADLESS-2 mode 800x600 position 640 0' >/dev/null").status, 0);
+    const Outcome set = Run("vorlane-wallpaper set --centre " + picture_);
+    ::unsetenv("SWAYSOCK");
+    EXPECT_EQ(set.status, 0) << set.errors;
+
+    const auto centredOnEach = [&](const test::Screen& screen) {
+        int wrong = screen.width == 1440 && screen.height == 600 ? 0 : 1;
+        for (const auto& [left, top] : {std::pair{295, 220}, std::pair{640 + 375, 280}})
+            wrong += test::Mismatches(screen, left, top, decoded_.Width(), decoded_.Height(),
+                                      [&](int x, int y) { return decoded_.PixelRgb(x - left, y - top); });
+        return wrong;
+    };
+    // swaybg draws when it is ready; look until both outputs show the picture, for a bounded time.
+    int wrong = -1;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while ((wrong = centredOnEach(sway.Screenshot())) != 0 && std::chrono::steady_clock::now() < deadline) {
+    }
+    EXPECT_EQ(wrong, 0);
 }
 
 } // namespace

@@ -3,6 +3,11 @@
 // with the desktop program still running afterwards.
 #include <gtest/gtest.h>
 
+#include <X11/Xatom.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdlib>
 
 #include "tests/wallpaper/DesktopSession.h"
@@ -11,24 +16,10 @@
 namespace vorlane {
 namespace {
 
-using test::DesktopSession;
 using test::SessionProgram;
 
-class DesktopProgramTest : public ::testing::Test {
+class DesktopProgramTest : public test::SharedSessionTest {
 protected:
-    // Starts the session; skips (outside CI) when a program is missing.
-    void Begin(const std::vector<std::string>& programs, bool withDisplay = true)
-    {
-        std::string missing;
-        if (!test::NeedPrograms(programs, missing)) {
-            if (std::getenv("CI"))
-                FAIL() << "not installed: " << missing << " (scripts/setup-debian.sh installs it)";
-            GTEST_SKIP() << "not installed: " << missing << "; scripts/setup-debian.sh installs it";
-        }
-        session_ = std::make_unique<DesktopSession>(withDisplay);
-        ASSERT_EQ(session_->Failure(), "");
-    }
-
     // Starts the desktop program and waits until its desktop window covers the screen.
     void StartDesktop(std::vector<std::string> argv)
     {
@@ -38,86 +29,207 @@ protected:
         ASSERT_TRUE(desktop_->Running()) << "the desktop program ended at start";
     }
 
-    bool Shows(const std::function<int(const std::vector<Rgb>&)>& mismatches)
+    bool Shows(const std::function<int(const test::Screen&)>& mismatches)
     {
         int last = -1;
-        const bool shown = session_->WaitForScreen([&] { return (last = mismatches(session_->Screenshot())) == 0; });
+        const auto matches = [&] { return (last = mismatches(sway_ ? sway_->Screenshot() : session_->Screenshot())) == 0; };
+        bool shown = false;
+        if (sway_) {
+            // Each capture is a run of grim, which paces the looking.
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+            while (!(shown = matches()) && std::chrono::steady_clock::now() < deadline) {
+            }
+        } else {
+            shown = session_->WaitForScreen(matches);
+        }
         if (!shown)
             ADD_FAILURE() << last << " pixels differ";
         return shown;
     }
     bool ShowsCentred(const Bitmap& picture)
     {
-        return Shows([&](const std::vector<Rgb>& screen) { return test::CentredMismatches(screen, picture); });
+        return Shows([&](const test::Screen& screen) { return test::CentredMismatches(screen, picture); });
     }
     bool ShowsTiled(const Bitmap& picture)
     {
-        return Shows([&](const std::vector<Rgb>& screen) { return test::TiledMismatches(screen, picture); });
+        return Shows([&](const test::Screen& screen) { return test::TiledMismatches(screen, picture); });
     }
 
     // Centred, then tiled, then a "Temp.bmp" rewritten twice under its name: each is shown, and the
-    // desktop program keeps running.
+    // desktop program keeps running. Stops at the first picture not shown.
     void ShowsEveryWallpaper()
     {
         TWallPaper wallpaper(nullptr);
         const Bitmap first = test::TestPicture(64, 48, 1);
         wallpaper.SetTile(false);
         wallpaper.SetWallPaper(session_->SaveBmp("first.bmp", first));
-        EXPECT_TRUE(ShowsCentred(first)) << "centred";
+        ASSERT_TRUE(ShowsCentred(first)) << "centred";
         wallpaper.SetTile(true);
-        EXPECT_TRUE(ShowsTiled(first)) << "tiled";
+        ASSERT_TRUE(ShowsTiled(first)) << "tiled";
 
-        const std::string temp = session_->SaveBmp("Temp.bmp", test::TestPicture(48, 40, 2));
+        const Bitmap second = test::TestPicture(48, 40, 2);
+        const std::string temp = session_->SaveBmp("Temp.bmp", second);
         wallpaper.SetWallPaper(temp);
-        EXPECT_TRUE(ShowsTiled(test::TestPicture(48, 40, 2))) << "Temp.bmp";
+        ASSERT_TRUE(ShowsTiled(second)) << "Temp.bmp";
         const Bitmap rewritten = test::TestPicture(40, 30, 3);
         session_->SaveBmp("Temp.bmp", rewritten);
         wallpaper.SetWallPaper(temp);
-        EXPECT_TRUE(ShowsTiled(rewritten)) << "Temp.bmp rewritten";
+        ASSERT_TRUE(ShowsTiled(rewritten)) << "Temp.bmp rewritten";
+        if (sway_) {
+            EXPECT_TRUE(sway_->Running()) << "sway ended";
+        }
         if (desktop_) {
             EXPECT_TRUE(desktop_->Running()) << "the desktop program ended";
+            EXPECT_TRUE(session_->DesktopWindowShown()) << "the desktop window is gone";
         }
     }
 
-    std::unique_ptr<DesktopSession> session_;
+    std::unique_ptr<test::Sway> sway_;
     std::unique_ptr<SessionProgram> desktop_;
 };
 
 TEST_F(DesktopProgramTest, PlainWindowManagerShowsTheRootPixmap)
 {
-    Begin({"Xvfb", "dbus-daemon", "openbox"});
+    if (!Begin({"Xvfb", "dbus-daemon", "openbox"}))
+        return;
     auto windowManager = session_->Start({"openbox", "--sm-disable"});
     ShowsEveryWallpaper();
     EXPECT_TRUE(windowManager->Running());
 }
 
+// Publishes a pixmap of a new connection in both root properties, the way setters share it, and
+// returns it. `keep`: the connection ends with its pixmap kept, as a setter that ended leaves it.
+Pixmap PublishPixmap(Display* display, bool keep)
+{
+    const Window root = DefaultRootWindow(display);
+    const Pixmap pixmap = XCreatePixmap(display, root, 8, 8, unsigned(DefaultDepth(display, 0)));
+    for (const char* name : {"_XROOTPMAP_ID", "ESETROOT_PMAP_ID"})
+        XChangeProperty(display, root, XInternAtom(display, name, False), XA_PIXMAP, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&pixmap), 1);
+    if (keep)
+        XSetCloseDownMode(display, RetainPermanent);
+    XSync(display, False);
+    return pixmap;
+}
+
+int g_xErrors = 0;
+
+TEST_F(DesktopProgramTest, PixmapOfAnEndedSetterIsFreedOneOfARunningProgramIsNot)
+{
+    if (!Begin({"Xvfb", "dbus-daemon"}))
+        return;
+    TWallPaper wallpaper(nullptr);
+    wallpaper.SetTile(false);
+
+    // A setter that ended left its pixmap for the next one to free.
+    const pid_t setter = ::fork();
+    if (setter == 0) {
+        Display* display = XOpenDisplay(nullptr);
+        if (!display)
+            ::_exit(2);
+        PublishPixmap(display, true);
+        XCloseDisplay(display);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(setter, &status, 0), setter);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    Display* x = session_->X();
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    ASSERT_EQ(XGetWindowProperty(x, DefaultRootWindow(x), XInternAtom(x, "_XROOTPMAP_ID", False), 0, 1, False,
+                                 XA_PIXMAP, &type, &format, &count, &after, &data), Success);
+    ASSERT_EQ(count, 1u);
+    const Pixmap left = *reinterpret_cast<const Pixmap*>(data);
+    XFree(data);
+    wallpaper.SetWallPaper(session_->SaveBmp("first.bmp", test::TestPicture(30, 20, 6)));
+    XSync(x, False);
+    g_xErrors = 0;
+    const XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) { return ++g_xErrors, 0; });
+    Window root;
+    int at;
+    unsigned int size, border, depth;
+    XGetGeometry(x, left, &root, &at, &at, &size, &size, &border, &depth);
+    XSync(x, False);
+    XSetErrorHandler(previous);
+    EXPECT_EQ(g_xErrors, 1) << "the ended setter's pixmap is still there";
+
+    // A running program named a pixmap of its open connection; freeing it the setters' way would end
+    // that program's connection.
+    int published[2], checked[2];
+    ASSERT_EQ(::pipe(published), 0);
+    ASSERT_EQ(::pipe(checked), 0);
+    const pid_t program = ::fork();
+    if (program == 0) {
+        Display* display = XOpenDisplay(nullptr);
+        if (!display)
+            ::_exit(2);
+        XSetIOErrorHandler([](Display*) -> int { ::_exit(3); });
+        PublishPixmap(display, false);
+        char signal = 0;
+        if (::write(published[1], "p", 1) != 1 || ::read(checked[0], &signal, 1) != 1)
+            ::_exit(4);
+        XSync(display, False); // ends in the handler when the connection was closed
+        ::_exit(0);
+    }
+    char signal = 0;
+    ASSERT_EQ(::read(published[0], &signal, 1), 1);
+    const Bitmap picture = test::TestPicture(30, 20, 7);
+    wallpaper.SetWallPaper(session_->SaveBmp("second.bmp", picture));
+    EXPECT_TRUE(ShowsCentred(picture));
+    ASSERT_EQ(::write(checked[1], "c", 1), 1);
+    ASSERT_EQ(::waitpid(program, &status, 0), program);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the program lost its connection";
+    for (const int fd : {published[0], published[1], checked[0], checked[1]})
+        ::close(fd);
+}
+
 TEST_F(DesktopProgramTest, XfceDesktop)
 {
-    Begin({"Xvfb", "dbus-daemon", "xfdesktop"});
-    StartDesktop({"xfdesktop", "--sm-client-disable", "--disable-wm-check"});
+    if (!Begin({"Xvfb", "dbus-daemon", "openbox", "xfdesktop"}))
+        return;
+    // xfdesktop shows its desktop once a window manager runs.
+    auto windowManager = session_->Start({"openbox", "--sm-disable"});
+    ASSERT_NO_FATAL_FAILURE(StartDesktop({"xfdesktop", "--sm-client-disable"}));
     ShowsEveryWallpaper();
 }
 
 TEST_F(DesktopProgramTest, MateDesktopDrawnByCaja)
 {
-    Begin({"Xvfb", "dbus-daemon", "caja"});
-    StartDesktop({"caja", "--no-default-window", "--force-desktop"});
+    if (!Begin({"Xvfb", "dbus-daemon", "caja"}))
+        return;
+    ASSERT_NO_FATAL_FAILURE(StartDesktop({"caja", "--no-default-window", "--force-desktop"}));
     ShowsEveryWallpaper();
 }
 
 TEST_F(DesktopProgramTest, LxdeDesktopDrawnByPcmanfm)
 {
-    Begin({"Xvfb", "dbus-daemon", "pcmanfm"});
-    StartDesktop({"pcmanfm", "--desktop"});
+    if (!Begin({"Xvfb", "dbus-daemon", "pcmanfm"}))
+        return;
+    ASSERT_NO_FATAL_FAILURE(StartDesktop({"pcmanfm", "--desktop"}));
     ShowsEveryWallpaper();
 }
 
 TEST_F(DesktopProgramTest, LxqtDesktopDrawnByPcmanfmQt)
 {
-    Begin({"Xvfb", "dbus-daemon", "pcmanfm-qt"});
+    if (!Begin({"Xvfb", "dbus-daemon", "pcmanfm-qt"}))
+        return;
     ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-    StartDesktop({"pcmanfm-qt", "--desktop"});
+    ASSERT_NO_FATAL_FAILURE(StartDesktop({"pcmanfm-qt", "--desktop"}));
     ShowsEveryWallpaper();
+}
+
+TEST_F(DesktopProgramTest, SwayHeadlessShowsItThroughSwaymsg)
+{
+    if (!Begin({"Xvfb", "dbus-daemon", "sway", "swaymsg", "swaybg", "grim", "setpriv"}))
+        return;
+    sway_ = std::make_unique<test::Sway>(*session_);
+    ASSERT_EQ(sway_->Failure(), "");
+    ::setenv("SWAYSOCK", sway_->Socket().c_str(), 1);
+    ShowsEveryWallpaper();
+    ::unsetenv("SWAYSOCK");
 }
 
 } // namespace

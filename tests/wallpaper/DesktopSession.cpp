@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 
@@ -60,13 +61,29 @@ SessionProgram::~SessionProgram()
     }
 }
 
-bool NeedPrograms(const std::vector<std::string>& programs, std::string& missing)
+std::string MissingPrograms(const std::vector<std::string>& programs)
 {
-    missing.clear();
+    std::string missing;
     for (const auto& program : programs)
-        if (!ServerProcess::Installed(program))
+        if (program.find('/') != std::string::npos ? ::access(program.c_str(), X_OK) != 0 : !ServerProcess::Installed(program))
             missing += (missing.empty() ? "" : ", ") + program;
-    return missing.empty();
+    return missing;
+}
+
+DesktopSession& SharedDesktopSession()
+{
+    static DesktopSession session;
+    return session;
+}
+
+bool SharedSessionTest::Begin(const std::vector<std::string>& programs)
+{
+    [&] {
+        VORLANE_NEED_PROGRAMS(programs);
+        session_ = &SharedDesktopSession();
+        ASSERT_EQ(session_->Failure(), "");
+    }();
+    return !IsSkipped() && !HasFailure();
 }
 
 namespace {
@@ -181,17 +198,17 @@ std::string DesktopSession::SaveBmp(const std::string& name, const Bitmap& pictu
     return file;
 }
 
-std::vector<Rgb> DesktopSession::Screenshot() const
+Screen DesktopSession::Screenshot() const
 {
-    std::vector<Rgb> pixels(size_t(Width) * Height, 0);
+    Screen screen{Width, Height, std::vector<Rgb>(size_t(Width) * Height, 0)};
     XImage* image = XGetImage(display_, DefaultRootWindow(display_), 0, 0, Width, Height, AllPlanes, ZPixmap);
     if (!image)
-        return pixels;
+        return screen;
     for (int y = 0; y < Height; ++y)
         for (int x = 0; x < Width; ++x)
-            pixels[size_t(y) * Width + size_t(x)] = Rgb(XGetPixel(image, x, y) & 0xFFFFFF);
+            screen.pixels[size_t(y) * Width + size_t(x)] = Rgb(XGetPixel(image, x, y) & 0xFFFFFF);
     XDestroyImage(image);
-    return pixels;
+    return screen;
 }
 
 bool DesktopSession::WaitForScreen(const std::function<bool()>& ready, int seconds) const
@@ -240,19 +257,29 @@ bool DesktopSession::DesktopWindowShown() const
             XFree(data);
         return desktop;
     };
-    Window rootReturn = None, parent = None;
-    Window* children = nullptr;
-    unsigned int count = 0;
-    bool shown = false;
-    if (XQueryTree(display_, DefaultRootWindow(display_), &rootReturn, &parent, &children, &count))
-        for (unsigned int i = 0; i < count && !shown; ++i)
-            shown = isDesktop(children[i]);
-    if (children)
-        XFree(children);
-    return shown;
+    const auto children = [&](Window parent) {
+        Window rootReturn = None, parentReturn = None;
+        Window* list = nullptr;
+        unsigned int count = 0;
+        std::vector<Window> result;
+        if (XQueryTree(display_, parent, &rootReturn, &parentReturn, &list, &count) && list)
+            result.assign(list, list + count);
+        if (list)
+            XFree(list);
+        return result;
+    };
+    // A top-level window, or one a window manager framed.
+    for (const Window top : children(DefaultRootWindow(display_))) {
+        if (isDesktop(top))
+            return true;
+        for (const Window framed : children(top))
+            if (isDesktop(framed))
+                return true;
+    }
+    return false;
 }
 
-int Mismatches(const std::vector<Rgb>& screen, int left, int top, int width, int height,
+int Mismatches(const Screen& screen, int left, int top, int width, int height,
                const std::function<Rgb(int, int)>& expected)
 {
     const auto near = [](Rgb a, Rgb b) {
@@ -264,25 +291,101 @@ int Mismatches(const std::vector<Rgb>& screen, int left, int top, int width, int
     int wrong = 0;
     for (int y = top; y < top + height; ++y)
         for (int x = left; x < left + width; ++x)
-            if (x < 0 || y < 0 || x >= DesktopSession::Width || y >= DesktopSession::Height ||
-                !near(screen[size_t(y) * DesktopSession::Width + size_t(x)], expected(x, y)))
+            if (x < 0 || y < 0 || x >= screen.width || y >= screen.height || !near(screen.At(x, y), expected(x, y)))
                 ++wrong;
     return wrong;
 }
 
-int CentredMismatches(const std::vector<Rgb>& screen, const Bitmap& picture)
+int CentredMismatches(const Screen& screen, const Bitmap& picture)
 {
-    const int left = (DesktopSession::Width - picture.Width()) / 2;
-    const int top = (DesktopSession::Height - picture.Height()) / 2;
+    const int left = (screen.width - picture.Width()) / 2;
+    const int top = (screen.height - picture.Height()) / 2;
     return Mismatches(screen, left, top, picture.Width(), picture.Height(),
                       [&](int x, int y) { return picture.PixelRgb(x - left, y - top); });
 }
 
-int TiledMismatches(const std::vector<Rgb>& screen, const Bitmap& picture)
+int TiledMismatches(const Screen& screen, const Bitmap& picture)
 {
-    constexpr int W = DesktopSession::Width, H = DesktopSession::Height;
-    return Mismatches(screen, W / 2, H / 2, W / 2, H / 2,
+    const int w = std::max(1, screen.width / 2), h = std::max(1, screen.height / 2);
+    return Mismatches(screen, w, h, w, h,
                       [&](int x, int y) { return picture.PixelRgb(x % picture.Width(), y % picture.Height()); });
+}
+
+Sway::Sway(const DesktopSession& session) : runtime_(session.Folder() / "sway")
+{
+    // Its runtime folder and configuration belong to "nobody" when this runs as root.
+    const bool root = ::getuid() == 0;
+    std::filesystem::create_directories(runtime_);
+    ::chmod(session.Folder().c_str(), 0711);
+    ::chmod(runtime_.c_str(), 0700);
+    const auto ready = session.Folder() / "sway-ready";
+    ::mkfifo(ready.c_str(), 0666);
+    ::chmod(ready.c_str(), 0666);
+    const auto config = session.Folder() / "sway.config";
+    std::ofstream(config) << "output * bg #000000 solid_color\n"
+                          << "exec sh -c 'echo \"$WAYLAND_DISPLAY $SWAYSOCK\" > " << ready.string() << "'\n";
+    ::chmod(config.c_str(), 0644);
+    if (root && ::chown(runtime_.c_str(), 65534, 65534) != 0) {
+        failure_ = "cannot give the runtime folder to nobody";
+        return;
+    }
+    // Opened for writing too, so the wait sees the line and never an end of file.
+    const int fifo = ::open(ready.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    std::vector<std::string> argv{"env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "HOME=" + runtime_.string(),
+                                  "XDG_RUNTIME_DIR=" + runtime_.string(), "WLR_BACKENDS=headless",
+                                  "WLR_RENDERER=pixman", "WLR_LIBINPUT_NO_DEVICES=1"};
+    if (root)
+        argv.insert(argv.end(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+    argv.insert(argv.end(), {"sway", "-c", config.string()});
+    program_ = session.Start(argv);
+
+    std::string line;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (fifo >= 0 && line.find('\n') == std::string::npos) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd events{fifo, POLLIN, 0};
+        if (left.count() <= 0 || ::poll(&events, 1, int(left.count())) <= 0)
+            break;
+        char buffer[512];
+        const ssize_t n = ::read(fifo, buffer, sizeof buffer);
+        if (n > 0)
+            line.append(buffer, size_t(n));
+    }
+    if (fifo >= 0)
+        ::close(fifo);
+    const size_t blank = line.find(' ');
+    const size_t end = line.find('\n');
+    if (blank == std::string::npos || end == std::string::npos) {
+        failure_ = "sway did not start (see sway.log)";
+        return;
+    }
+    display_ = line.substr(0, blank);
+    socket_ = line.substr(blank + 1, end - blank - 1);
+}
+
+Screen Sway::Screenshot() const
+{
+    // grim writes a binary PPM: "P6", width, height, 255, then RGB triples.
+    const std::string command = "XDG_RUNTIME_DIR='" + runtime_.string() + "' WAYLAND_DISPLAY='" + display_ +
+                                "' grim -t ppm - 2>/dev/null";
+    Screen screen;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return screen;
+    int maximum = 0;
+    if (std::fscanf(pipe, "P6 %d %d %d", &screen.width, &screen.height, &maximum) == 3 && maximum == 255 &&
+        std::fgetc(pipe) != EOF && screen.width > 0 && screen.height > 0) {
+        std::vector<uint8_t> bytes(size_t(screen.width) * size_t(screen.height) * 3);
+        if (std::fread(bytes.data(), 1, bytes.size(), pipe) == bytes.size()) {
+            screen.pixels.resize(bytes.size() / 3);
+            for (size_t i = 0; i < screen.pixels.size(); ++i)
+                screen.pixels[i] = MakeRgb(bytes[3 * i], bytes[3 * i + 1], bytes[3 * i + 2]);
+        }
+    }
+    ::pclose(pipe);
+    if (screen.pixels.empty())
+        screen = Screen{};
+    return screen;
 }
 
 Bitmap TestPicture(int width, int height, int seed)

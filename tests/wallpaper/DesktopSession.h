@@ -5,6 +5,8 @@
 // programs started here and the services the bus starts see the same folders.
 #pragma once
 
+#include <gtest/gtest.h> // before Xlib, whose macros (None, Bool) clash with its names
+
 #include <X11/Xlib.h>
 #include <sys/types.h>
 
@@ -20,6 +22,29 @@
 typedef struct _GDBusConnection GDBusConnection;
 
 namespace vorlane::test {
+
+class DesktopSession;
+// The one session of this test process, started on first use: GLib's settings keep the first session
+// bus they reached, so every case of a process shares it.
+DesktopSession& SharedDesktopSession();
+
+// Tests in the shared session.
+class SharedSessionTest : public ::testing::Test {
+protected:
+    // Starts the session; skips (outside CI) when a program is missing. False when the test is over.
+    bool Begin(const std::vector<std::string>& programs);
+
+    DesktopSession* session_ = nullptr;
+};
+
+// What a screen shows, each pixel 0xRRGGBB.
+struct Screen {
+    int width = 0;
+    int height = 0;
+    std::vector<Rgb> pixels;
+    Rgb At(int x, int y) const { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
+    bool operator==(const Screen&) const = default;
+};
 
 // A program of the session, in a process group of its own; stopped with it at the end.
 class SessionProgram {
@@ -38,9 +63,20 @@ private:
     bool ended_ = false;
 };
 
-// The programs a test needs: the test is skipped when one is missing, except in CI (CI set), where
-// every program the set-up script installs must be there.
-bool NeedPrograms(const std::vector<std::string>& programs, std::string& missing);
+// The programs a test needs, by name; empty when all are installed.
+std::string MissingPrograms(const std::vector<std::string>& programs);
+
+// Skips the test when a program it needs is missing, except in CI (CI set), where every program the
+// set-up script installs must be there and the test fails instead.
+#define VORLANE_NEED_PROGRAMS(...)                                                                        \
+    do {                                                                                                  \
+        const std::string missing_ = ::vorlane::test::MissingPrograms(__VA_ARGS__);                      \
+        if (!missing_.empty()) {                                                                          \
+            if (std::getenv("CI"))                                                                        \
+                FAIL() << "not installed: " << missing_ << " (scripts/setup-debian.sh installs it)";     \
+            GTEST_SKIP() << "not installed: " << missing_ << "; scripts/setup-debian.sh installs it";    \
+        }                                                                                                 \
+    } while (false)
 
 class DesktopSession {
 public:
@@ -62,8 +98,8 @@ public:
     // Writes `picture` as a bitmap file in the session's folder and returns its path.
     std::string SaveBmp(const std::string& name, const Bitmap& picture) const;
 
-    // The root window as the screen shows it, each pixel 0xRRGGBB.
-    std::vector<Rgb> Screenshot() const;
+    // The root window as the screen shows it.
+    Screen Screenshot() const;
 
     // Waits, at most `seconds`, until `ready` holds, looking again whenever the screen changes or a
     // window is mapped, moved or given a property. True when it held.
@@ -83,16 +119,35 @@ private:
     std::vector<std::string> variables_;
 };
 
+// sway, headless and drawn in memory, run as an unprivileged user (it refuses to run as root) with its
+// own runtime folder; its IPC socket and Wayland display are known once it has read its configuration.
+class Sway {
+public:
+    explicit Sway(const DesktopSession& session);
+    const std::string& Failure() const { return failure_; }
+    const std::string& Socket() const { return socket_; }
+    bool Running() { return program_ && program_->Running(); }
+    // The output as grim captures it; empty when grim failed.
+    Screen Screenshot() const;
+
+private:
+    std::filesystem::path runtime_;
+    std::string display_;
+    std::string socket_;
+    std::unique_ptr<SessionProgram> program_;
+    std::string failure_;
+};
+
 // Pixels of `screen` inside the rectangle (left, top, width, height) whose colour is further than a few
-// steps from expected(x, y).
-int Mismatches(const std::vector<Rgb>& screen, int left, int top, int width, int height,
+// steps from expected(x, y); a rectangle off the screen counts whole.
+int Mismatches(const Screen& screen, int left, int top, int width, int height,
                const std::function<Rgb(int, int)>& expected);
 
 // The picture centred on the screen: the pixels where it should be that are not it.
-int CentredMismatches(const std::vector<Rgb>& screen, const Bitmap& picture);
+int CentredMismatches(const Screen& screen, const Bitmap& picture);
 // The picture tiled from the top-left corner: checked in the screen's right half, lower half, away from
 // desktop icons.
-int TiledMismatches(const std::vector<Rgb>& screen, const Bitmap& picture);
+int TiledMismatches(const Screen& screen, const Bitmap& picture);
 
 // A 24-bit picture, different at every position, without black, and unlike the one of another `seed`.
 Bitmap TestPicture(int width, int height, int seed);

@@ -95,6 +95,12 @@ inline int flock(int, int)
     return -1;
 }
 
+#define _SC_PAGESIZE 30
+inline long sysconf(int)
+{
+    return 4096;
+}
+
 #ifndef SIGXFSZ
 #define SIGXFSZ SIGTERM
 #endif

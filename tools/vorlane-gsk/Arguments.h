@@ -19,6 +19,8 @@ struct Invocation {
     std::string command;               // empty with Help: the general help
     std::vector<std::string> operands; // FILE first
     bool json = false;                 // show --json
+    bool dryRun = false;               // relink --dry-run
+    bool search = false;               // relink --search: the operand after FILE is the folder searched
 };
 
 // Parses argv[1..]. Options may stand anywhere after the command; "--" ends them, so a picture whose

@@ -12,12 +12,14 @@
 #include "gallery/Thumbnail.h"
 #include "gallery/View.h"
 #include "gallery/Vorlane1.h"
+#include "platform/DisplayName.h"
 #include "platform/Exceptions.h"
 #include "platform/FolderLock.h"
 #include "platform/Path.h"
 #include "tools/vorlane-gsk/Json.h"
 #include "tools/vorlane-gsk/Placeholder.h"
 #include "tools/vorlane-gsk/Png.h"
+#include "tools/vorlane-gsk/Relink.h"
 #include "tools/vorlane-gsk/Text.h"
 
 namespace vorlane::gsk {
@@ -40,15 +42,15 @@ public:
     std::optional<int> dropTarget;
 };
 
-// A picture or gallery operand as an absolute path; the gallery stores the paths it is given, and a
-// relative one would mean something else to the program, whose working folder is not ours.
+} // namespace
+
 std::string AbsolutePath(const std::string& operand)
 {
     return path::ExpandFileName(operand);
 }
 
-// The gallery file operand. The gallery always works on "ManagerName with the extension .gsk", so a
-// FILE with another extension would make it read or write a different file than the one named.
+// The gallery always works on "ManagerName with the extension .gsk", so a FILE with another extension
+// would make it read or write a different file than the one named.
 std::string GalleryOperand(const std::string& operand)
 {
     const std::string file = AbsolutePath(operand);
@@ -56,6 +58,8 @@ std::string GalleryOperand(const std::string& operand)
         throw UsageError("'" + operand + "' is not a gallery file name: it must end in \".gsk\"");
     return file;
 }
+
+namespace {
 
 void UsePlaceholder(TVorlane& gallery)
 {
@@ -66,7 +70,8 @@ void UsePlaceholder(TVorlane& gallery)
     gallery.SetDefaultImages(defaults);
 }
 
-// Reads an existing gallery file the way the program's load command does.
+} // namespace
+
 void LoadExisting(TVorlane& gallery, const std::string& file)
 {
     if (!fs::is_regular_file(file))
@@ -83,10 +88,12 @@ void ReportKeptAside(const TVorlane& gallery)
                      TerminalText(*gallery.KeptAside()).c_str());
 }
 
+namespace {
+
 // Edits of one gallery exclude each other, across processes, from the read to the rename of the saved
 // file: two edits at once each see the other's result instead of both starting from the same old file.
 // The gallery is saved to the file it was loaded from (the name stored in a copied file does not lead
-// elsewhere), and a change made meanwhile by the window is kept aside, not overwritten.
+// elsewhere), and a version saved meanwhile by a program that did not wait is kept aside, not overwritten.
 template <class Change>
 void Edit(const std::string& file, TVorlane& gallery, Change change)
 {
@@ -124,7 +131,8 @@ void Show(const Invocation& invocation, std::FILE* out)
         JsonWriter json;
         json.BeginObject();
         json.Member("file", file);
-        json.Member("managerName", gallery.ManagerName());
+        json.Member("managerName", gallery.StoredManagerName());
+        json.Member("name", display::FileName(gallery.StoredManagerName()));
         json.Member("initialDir", gallery.InitialDir());
         json.Member("iniManagerName", gallery.IniManagerName());
         json.Member("formLeft", gallery.FormLeft());
@@ -149,7 +157,8 @@ void Show(const Invocation& invocation, std::FILE* out)
     }
 
     std::fprintf(out, "File:           %s\n", TerminalText(file).c_str());
-    std::fprintf(out, "ManagerName:    %s\n", TerminalText(gallery.ManagerName()).c_str());
+    std::fprintf(out, "ManagerName:    %s\n", TerminalText(gallery.StoredManagerName()).c_str());
+    std::fprintf(out, "Name:           %s\n", TerminalText(display::FileName(gallery.StoredManagerName())).c_str());
     std::fprintf(out, "InitialDir:     %s\n", TerminalText(gallery.InitialDir()).c_str());
     if (!gallery.IniManagerName().empty())
         std::fprintf(out, "IniManagerName: %s\n", TerminalText(gallery.IniManagerName()).c_str());
@@ -173,16 +182,15 @@ void Add(const Invocation& invocation, std::FILE* out)
     const FolderLock lock(file);
     const bool exists = fs::exists(file);
     const auto addPictures = [&] {
-        // One by one rather than AddImages, to name the picture that fails. Nothing is saved then, so the
-        // file stays as it was.
-        for (const std::string& picture : pictures) {
-            try {
-                gallery.AddImage(picture);
-            } catch (const Exception& error) {
-                throw Exception(picture + ": " + error.Message());
-            }
+        // On every core. The pictures before a failing one are added, so the count names the one that
+        // failed; nothing is saved then, so the file stays as it was.
+        const int before = gallery.FileNames().Count();
+        try {
+            gallery.AddImages(pictures);
+        } catch (const Exception& error) {
+            const std::string& failed = pictures.at(size_t(gallery.FileNames().Count() - before));
+            throw Exception(failed + ": " + error.Message());
         }
-        gallery.RefreshView();
         // As the window's add command: the folder of the first picture, without its trailing separator.
         gallery.SetInitialDir(path::ExtractFileDir(pictures.front()));
     };
@@ -318,6 +326,8 @@ void RunCommand(const Invocation& invocation, std::FILE* out)
         Thumbs(invocation, out);
     else if (command == "check")
         Check(invocation, out);
+    else if (command == "relink")
+        Relink(invocation, out);
     else
         throw UsageError("unknown command '" + command + "'");
 }

@@ -9,6 +9,7 @@
 #include "component/ComponentReader.h"
 #include "component/Stream.h"
 #include "gallery/Vorlane1.h"
+#include "image/PictureFile.h"
 #include "platform/Exceptions.h"
 #include "platform/Path.h"
 #include "sstp/FastSstp.h"
@@ -138,6 +139,7 @@ std::string HelpText()
 ExitStatus Set(const Invocation& invocation)
 {
     const std::string picture = PictureOperand(invocation.operands);
+    OpenPictureFile(picture); // as the window does: a picture that cannot be read ends here, unrecorded
     TComponent owner;
     TWallPaper* wallpaper = new TWallPaper(&owner);
     if (invocation.tile)

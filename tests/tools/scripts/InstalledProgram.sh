@@ -1,6 +1,6 @@
 #!/bin/bash
 # The installed program in an unwritable folder finds its default gallery in the per-user data folder.
-#   InstalledProgram.sh BUILD_DIR VORLANE_GSK
+#   with-xvfb 800x600x24 InstalledProgram.sh BUILD_DIR VORLANE_GSK
 # The build is installed into a scratch folder's prefix/, whose bin/ is made read-only. The scratch folder
 # is in the temporary folder, since the unprivileged user must reach it (a build folder under /root is
 # out of its reach). The default gallery $XDG_DATA_HOME/vorlane/画集.gsk is a second name (hard link) of
@@ -12,11 +12,9 @@ build="$1"
 gsk="$2"
 scratch="$(mktemp -d "${TMPDIR:-/tmp}/vorlane-installed-XXXXXX")"
 
-xvfb_pid=""
 app_pid=""
 cleanup() {
   [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
   chmod -R u+w "$scratch" 2>/dev/null || true
   rm -rf "$scratch"
 }
@@ -39,18 +37,7 @@ if [ "$(id -u)" -eq 0 ]; then
   run_as=(setpriv --reuid=65534 --regid=65534 --clear-groups)
 fi
 
-display_number=150
-while [ -e "/tmp/.X11-unix/X$display_number" ] || [ -e "/tmp/.X$display_number-lock" ]; do
-  display_number=$((display_number + 1))
-done
-export DISPLAY=":$display_number"
-Xvfb "$DISPLAY" -screen 0 800x600x24 -noreset -nolisten tcp -ac >/dev/null 2>&1 &
-xvfb_pid=$!
-deadline=$((SECONDS + 30))
-until xdpyinfo >/dev/null 2>&1; do
-  [ "$SECONDS" -lt "$deadline" ] || { echo "Xvfb did not start"; exit 1; }
-  sleep 0.1
-done
+[ -n "${DISPLAY:-}" ] || { echo "no display: run under with-xvfb"; exit 1; }
 
 env -i DISPLAY="$DISPLAY" HOME="$scratch/home" XDG_DATA_HOME="$scratch/home/data" \
   XDG_CONFIG_HOME="$scratch/home/config" "${run_as[@]}" "$scratch/prefix/bin/Vorlane16" &

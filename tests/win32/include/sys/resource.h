@@ -9,6 +9,7 @@ struct rlimit {
     rlim_t rlim_max;
 };
 #define RLIMIT_FSIZE 1
+#define RLIMIT_AS 9
 
 inline int getrlimit(int, rlimit*)
 {

@@ -1,0 +1,21 @@
+#include "platform/DisplayName.h"
+
+#include "platform/CodePage.h"
+#include "platform/Path.h"
+
+namespace vorlane::display {
+
+// The name is split before it is converted: the rules know the stored encoding's character boundaries,
+// and a whole character converts the same on its own as inside the name.
+std::string FileName(std::string_view storedName)
+{
+    return codepage::DisplayText(path::ExtractFileName(storedName, path::RulesOf(storedName)));
+}
+
+std::string FileTitle(std::string_view storedName)
+{
+    const path::Rules rules = path::RulesOf(storedName);
+    return codepage::DisplayText(path::ChangeFileExt(path::ExtractFileName(storedName, rules), "", rules));
+}
+
+} // namespace vorlane::display

@@ -5,6 +5,10 @@
 #include <cstring>
 #include <optional>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "image/BmpFile.h"
 #include "platform/ByteCursor.h"
 #include "platform/Exceptions.h"
@@ -105,32 +109,89 @@ TileRowCopy FixedCopyFor(size_t bytes)
     }
 }
 
+// Places rows of a direct-colour picture at the images' depth into the images' rows.
+class TileRowPlacer {
+public:
+    explicit TileRowPlacer(const ImageListImages& out)
+        : depth_(out.bitsPerPixel), width_(out.width), used_(size_t(out.width) * size_t(depth_ / 8)),
+          stride_(out.PixelStride()), fixed_(FixedCopyFor(used_)),
+          stream_(used_ % 16 == 0 && stride_ == used_ && depth_ == 24)
+    {
+    }
+    size_t Used() const { return used_; }
+    // Orders the stores that went past the cache before any that follow.
+    void Finish() const
+    {
+#ifdef __SSE2__
+        if (stream_)
+            _mm_sfence();
+#endif
+    }
+
+    void Place(uint8_t* dst, const uint8_t* src) const
+    {
+#ifdef __SSE2__
+        // Rows of whole 16-byte units go straight to memory: a list being read is not looked at again
+        // soon, and stores that skip the cache need not fetch what they overwrite.
+        if (stream_ && (reinterpret_cast<uintptr_t>(dst) & 15) == 0) {
+            for (size_t i = 0; i < used_; i += 16)
+                _mm_stream_si128(reinterpret_cast<__m128i*>(dst + i),
+                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)));
+            return;
+        }
+#endif
+        if (fixed_)
+            fixed_(dst, src);
+        else
+            std::memcpy(dst, src, used_);
+        if (stride_ > used_)
+            std::memset(dst + used_, 0, stride_ - used_);
+        // The fixed layouts keep bit 15 (16 bits) and the fourth byte (32 bits) zero.
+        if (depth_ == 16)
+            for (int x = 0; x < width_; ++x)
+                dst[2 * x + 1] &= 0x7F;
+        else if (depth_ == 32)
+            for (int x = 0; x < width_; ++x)
+                dst[4 * x + 3] = 0;
+    }
+
+private:
+    int depth_;
+    int width_;
+    size_t used_;
+    size_t stride_;
+    TileRowCopy fixed_;
+    bool stream_; // rows that need no more than copying, in whole 16-byte units
+};
+
 // Picture row r (from the top) of a direct-colour picture at the images' depth: its part of every tile.
 void PlaceImageRow(ImageListImages& out, const Tiles& tiles, int r, const uint8_t* src)
 {
+    const TileRowPlacer placer(out);
     const int tileRow = r / out.height, y = r % out.height;
-    const int depth = out.bitsPerPixel;
-    const size_t used = size_t(out.width) * size_t(depth / 8), stride = out.PixelStride();
-    const TileRowCopy fixed = FixedCopyFor(used);
     const int first = tileRow * tiles.across;
     const int columns = std::min(tiles.across, tiles.count - first);
     uint8_t* dst = out.ImageRow(first, y);
     const size_t imageBytes = out.ImageBytes();
-    for (int col = 0; col < columns; ++col, dst += imageBytes, src += used) {
-        if (fixed)
-            fixed(dst, src);
-        else
-            std::memcpy(dst, src, used);
-        if (stride > used)
-            std::memset(dst + used, 0, stride - used);
-        // The fixed layouts keep bit 15 (16 bits) and the fourth byte (32 bits) zero.
-        if (depth == 16)
-            for (int x = 0; x < out.width; ++x)
-                dst[2 * x + 1] &= 0x7F;
-        else if (depth == 32)
-            for (int x = 0; x < out.width; ++x)
-                dst[4 * x + 3] = 0;
+    for (int col = 0; col < columns; ++col, dst += imageBytes, src += placer.Used())
+        placer.Place(dst, src);
+    placer.Finish();
+}
+
+// A whole tile row of such a picture, its top row at `top` and each next row `step` bytes on. Image by
+// image, each one's rows are written in the order they are held, which the memory takes best.
+void PlaceImageTileRow(ImageListImages& out, const Tiles& tiles, int tileRow, const uint8_t* top, ptrdiff_t step)
+{
+    const TileRowPlacer placer(out);
+    const int first = tileRow * tiles.across;
+    const int columns = std::min(tiles.across, tiles.count - first);
+    for (int col = 0; col < columns; ++col) {
+        uint8_t* dst = out.ImageRow(first + col, 0);
+        const uint8_t* src = top + size_t(col) * placer.Used();
+        for (int y = 0; y < out.height; ++y, dst += out.PixelStride(), src += step)
+            placer.Place(dst, src);
     }
+    placer.Finish();
 }
 
 // The same for a colour-table picture: each tile's part goes through the table to the images' depth.
@@ -384,10 +445,26 @@ int TileFileReader::Read(bool asMask, ImageListImages& out, const Tiles& tiles, 
     const int needed = int(std::min<int64_t>(tiles.Rows(out.height), bmp.height));
     const int before = bmp.topDown ? 0 : bmp.height - needed;
     source_->Skip(size_t(before) * bmp.stride);
-    const int rowsPerPiece = int(std::max<size_t>(1, PieceSize / bmp.stride));
+    int rowsPerPiece = int(std::max<size_t>(1, PieceSize / bmp.stride));
+    // Pieces of whole tile rows let the images take their rows a tile at a time.
+    const bool wholeTiles = !asMask && needed % out.height == 0 && rowsPerPiece >= out.height;
+    if (wholeTiles)
+        rowsPerPiece -= rowsPerPiece % out.height;
     for (int done = 0; done < needed;) {
         const int n = std::min(rowsPerPiece, needed - done);
         const std::span<const uint8_t> rows = source_->Next(size_t(n) * bmp.stride, scratch_);
+        if (wholeTiles) {
+            for (int i = 0; i < n; i += out.height) {
+                // The tile row's top row is its first in a top-down file, its last in a bottom-up one.
+                const int topIndex = bmp.topDown ? i : i + out.height - 1;
+                const int fileRow = before + done + topIndex;
+                const int r = bmp.topDown ? fileRow : bmp.height - 1 - fileRow;
+                const ptrdiff_t step = bmp.topDown ? ptrdiff_t(bmp.stride) : -ptrdiff_t(bmp.stride);
+                PlaceImageTileRow(out, tiles, r / out.height, rows.data() + size_t(topIndex) * bmp.stride, step);
+            }
+            done += n;
+            continue;
+        }
         for (int i = 0; i < n; ++i) {
             const int fileRow = before + done + i;
             const int r = bmp.topDown ? fileRow : bmp.height - 1 - fileRow;

@@ -87,7 +87,7 @@ struct Tiles {
     int64_t Rows(int height) const { return (int64_t(count) + across - 1) / across * height; }
 };
 
-// Copies `count` bytes; a size known here becomes a few moves in place of a call, which matters when a
+// Copies `Bytes` bytes; a size known here becomes a few moves in place of a call, which matters when a
 // 10,000-image list is cut from its picture one tile row at a time.
 template <size_t Bytes>
 void CopyFixed(uint8_t* dst, const uint8_t* src)

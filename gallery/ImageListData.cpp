@@ -695,14 +695,21 @@ void WriteImageListData(const ImageListImages& images, const std::function<void(
     const size_t tileBytes = size_t(width) * size_t(depth) / 8;
     WriteBmpHeaders(out, l.pictureWidth, l.pictureHeight, depth, {}, BmpSizeField::PixelOffset);
     pieces.Add(out);
+    const TileRowCopy fixed = FixedCopyFor(tileBytes);
     WriteTileRows(pieces, l.count, height, l.pictureHeight, l.imageStride, [&](uint8_t* row, int col, int k, int y) {
-        std::memcpy(row + size_t(col) * tileBytes, images.ImageRow(k, y), tileBytes);
+        if (fixed)
+            fixed(row + size_t(col) * tileBytes, images.ImageRow(k, y));
+        else
+            std::memcpy(row + size_t(col) * tileBytes, images.ImageRow(k, y), tileBytes);
     });
     ByteWriter maskHeaders;
     WriteBmpHeaders(maskHeaders, l.pictureWidth, l.pictureHeight, 1, MaskPalette, BmpSizeField::PixelOffset);
     pieces.Add(maskHeaders);
     WriteTileRows(pieces, l.count, height, l.pictureHeight, l.maskStride, [&](uint8_t* row, int col, int k, int y) {
-        CopyBits(row, size_t(col) * size_t(width), images.MaskRow(k, y), 0, size_t(width));
+        if (width == 32) // thumbnails: one 32-bit word a tile
+            std::memcpy(row + size_t(col) * 4, images.MaskRow(k, y), 4);
+        else
+            CopyBits(row, size_t(col) * size_t(width), images.MaskRow(k, y), 0, size_t(width));
     });
     pieces.AddZeros(ImageListTailSize);
     pieces.PassOn();

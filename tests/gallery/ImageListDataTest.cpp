@@ -304,10 +304,11 @@ TEST(ImageListData, TilesAreFourAcrossWhateverThePictureWidth)
     EXPECT_EQ(list.Mask(4).PixelValue(0, 0), 0u);
 
     // The same picture stored top-down: rows in the other order, a negative height.
-    Bytes topDown = WriteBmp(picture);
-    const size_t stride = Bitmap::StrideFor(16, 24), pixels = U32At(topDown, 10);
+    const Bytes bottomUp = WriteBmp(picture);
+    Bytes topDown = bottomUp;
+    const size_t stride = Bitmap::StrideFor(16, 24), pixels = U32At(bottomUp, 10);
     for (int y = 0; y < 4; ++y)
-        std::copy_n(WriteBmp(picture).begin() + ptrdiff_t(pixels + size_t(3 - y) * stride), stride,
+        std::copy_n(bottomUp.begin() + ptrdiff_t(pixels + size_t(3 - y) * stride), stride,
                     topDown.begin() + ptrdiff_t(pixels + size_t(y) * stride));
     const int32_t negative = -4;
     std::memcpy(topDown.data() + 22, &negative, 4); // height

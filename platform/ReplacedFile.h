@@ -44,8 +44,8 @@ public:
     // false once any write has failed.
     bool WriteAt(uint64_t offset, std::span<const uint8_t> bytes);
     // Closes the temporary file (after flushing it to the disk when `sync`) and renames it over the
-    // target (flushing the folder too when `sync`), or writes the content in place (always flushed). False when any step failed; the target
-    // then holds its old content.
+    // target (flushing the folder too when `sync`), or writes the content in place (always flushed).
+    // False when any step failed; the target then holds its old content.
     bool Commit(bool sync);
 
     // Removes the temporary files of this naming in `folder` whose writer is gone.

@@ -120,6 +120,7 @@ int main(int argc, char** argv)
         for (unsigned int i = 0; i < count; ++i) {
             XSelectInput(display, children[i], PropertyChangeMask);
             if (found(children[i])) {
+                XFree(children);
                 XCloseDisplay(display);
                 return 0;
             }

@@ -22,8 +22,6 @@ prefix="Quorvel Vorlane  Ver1.6 "
 "$closer" "$prefix" 60 >"$work/title" &
 closer_pid=$!
 status=0
-# Under the leak checker, fontconfig's process-long data is not the program's leak.
-export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$(dirname "$0")/lsan.supp"
 env -u WAYLAND_DISPLAY -u XDG_RUNTIME_DIR HOME="$work/home" XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb \
   timeout 60 "$work/program/Vorlane16" 2>"$work/stderr" || status=$?
 wait "$closer_pid" || { echo "the window was not found"; cat "$work/stderr"; exit 1; }

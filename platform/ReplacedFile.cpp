@@ -141,10 +141,8 @@ ReplacedFile::ReplacedFile(const std::string& target, mode_t mode) : target_(tar
     if (exists) {
         // A file without any write bit is write-protected for everyone, the owner and root included.
         if ((old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
-            ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
-            readOnly_ = true;
-            return;
-        }
+            ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+            return; // refused: Open() is false
         mode = old.st_mode & 07777;
     }
     if (exists && old.st_nlink > 1) {

@@ -15,6 +15,12 @@ std::optional<std::string> Utf8ToShiftJis(std::string_view utf8);
 // The text in UTF-8, or nothing when the bytes are not valid Shift_JIS.
 std::optional<std::string> ShiftJisToUtf8(std::string_view shiftJis);
 
+// The length of the well-formed UTF-8 character at the start of `text` (not empty); 0 when there is none
+// (an overlong form, a surrogate, a value above U+10FFFF, a sequence cut short), and then `invalid`,
+// when given, receives how many bytes form the run to replace: the lead and the continuation bytes
+// that still fitted it, at least 1.
+size_t Utf8CharacterLength(std::string_view text, size_t* invalid = nullptr);
+
 // Whether the bytes are UTF-8 (no overlong forms, surrogates or values above U+10FFFF).
 bool IsValidUtf8(std::string_view bytes);
 

@@ -20,10 +20,14 @@ ErrorPresenter& Presenter()
     return presenter;
 }
 
-void ShowErrorBox(const std::string& title, const std::string& text)
+// Under the program's title, through the presenter when one is set, otherwise in a message box.
+void Present(QMessageBox::Icon icon, const std::string& text)
 {
-    QMessageBox box(QMessageBox::Critical, QString::fromStdString(title), QString::fromStdString(text),
-                    QMessageBox::Ok);
+    if (Presenter()) {
+        Presenter()(ApplicationTitle(), text);
+        return;
+    }
+    QMessageBox box(icon, QString::fromStdString(ApplicationTitle()), QString::fromStdString(text), QMessageBox::Ok);
     box.exec();
 }
 
@@ -83,31 +87,17 @@ void SetErrorPresenter(ErrorPresenter presenter)
     Presenter() = std::move(presenter);
 }
 
-void ShowException(const std::exception& error)
-{
-    ShowException(error, "");
-}
-
 void ShowException(const std::exception& error, const std::string& afterwards)
 {
     std::string text = ErrorBoxText(error.what());
     if (!afterwards.empty())
         text += "\n\n" + afterwards;
-    if (Presenter())
-        Presenter()(ApplicationTitle(), text);
-    else
-        ShowErrorBox(ApplicationTitle(), text);
+    Present(QMessageBox::Critical, text);
 }
 
 void ShowNotice(const std::string& text)
 {
-    if (Presenter()) {
-        Presenter()(ApplicationTitle(), text);
-        return;
-    }
-    QMessageBox box(QMessageBox::Information, QString::fromStdString(ApplicationTitle()),
-                    QString::fromStdString(text), QMessageBox::Ok);
-    box.exec();
+    Present(QMessageBox::Information, text);
 }
 
 void HandleCurrentException()

@@ -26,10 +26,9 @@ void SetErrorPresenter(ErrorPresenter presenter); // an empty one restores the d
 // program's title, through the same presenter as the errors.
 void ShowNotice(const std::string& text);
 
-// The central handler: shows the exception's message under the program's title; the program goes on.
-void ShowException(const std::exception& error);
-// The same, with a paragraph after the message (what the user can do now).
-void ShowException(const std::exception& error, const std::string& afterwards);
+// The central handler: shows the exception's message under the program's title, with `afterwards` as a
+// paragraph after it when given (what the user can do now); the program goes on.
+void ShowException(const std::exception& error, const std::string& afterwards = "");
 void HandleCurrentException(); // inside a catch block, for any exception
 
 // Runs one command: an exception that escapes it ends the command and goes to the central handler.

@@ -93,20 +93,25 @@ void RequirePicture(const std::string& picture)
 // every later save, and so every close, would fail.
 std::string GalleryNameFromDialog(const TGskForm& form)
 {
-    const std::string name = path::ProgramFolder() + EditText(form);
     const std::string typed = EditText(form);
+    const std::string name = path::ProgramFolder() + typed;
     const std::string fileName = path::ExtractFileName(path::ChangeFileExt(name, ".gsk"));
     if (typed.find('/') != std::string::npos || fileName.size() > NAME_MAX)
-        throw EFCreateError(Format(msg::FCreateError, (path::ProgramFolder() + typed + ".gsk").c_str()));
+        throw EFCreateError(Format(msg::FCreateError, (name + ".gsk").c_str()));
     return name;
+}
+
+// The point of a window that stands for its top: in its title bar, near its left end.
+QPoint TopOf(const QRect& window)
+{
+    return QPoint(window.left() + std::min(window.width() / 2, 50), window.top() + 5);
 }
 
 // A window is shown where its top (title bar and menus) lies on some monitor.
 bool TopIsShown(const QRect& window)
 {
-    const QPoint top(window.left() + std::min(window.width() / 2, 50), window.top() + 5);
     for (const QScreen* screen : QGuiApplication::screens())
-        if (screen->geometry().contains(top))
+        if (screen->geometry().contains(TopOf(window)))
             return true;
     return QGuiApplication::screens().isEmpty();
 }
@@ -114,7 +119,7 @@ bool TopIsShown(const QRect& window)
 // `window` moved, at its size, onto the monitor nearest to its top.
 QRect OntoNearestMonitor(const QRect& window)
 {
-    const QPoint top(window.left() + std::min(window.width() / 2, 50), window.top() + 5);
+    const QPoint top = TopOf(window);
     QRect best;
     long bestDistance = -1;
     for (const QScreen* screen : QGuiApplication::screens()) {

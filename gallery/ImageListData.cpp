@@ -5,6 +5,10 @@
 #include <cstring>
 #include <optional>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "image/BmpFile.h"
 #include "platform/ByteCursor.h"
 #include "platform/Exceptions.h"
@@ -83,28 +87,111 @@ struct Tiles {
     int64_t Rows(int height) const { return (int64_t(count) + across - 1) / across * height; }
 };
 
+// Copies `Bytes` bytes; a size known here becomes a few moves in place of a call, which matters when a
+// 10,000-image list is cut from its picture one tile row at a time.
+template <size_t Bytes>
+void CopyFixed(uint8_t* dst, const uint8_t* src)
+{
+    std::memcpy(dst, src, Bytes);
+}
+
+using TileRowCopy = void (*)(uint8_t*, const uint8_t*);
+
+TileRowCopy FixedCopyFor(size_t bytes)
+{
+    switch (bytes) {
+    case 32: return CopyFixed<32>;  // 16x16 at 16 bits
+    case 48: return CopyFixed<48>;  // 16x16 at 24 bits
+    case 64: return CopyFixed<64>;  // 32x32 at 16 bits, 16x16 at 32 bits
+    case 96: return CopyFixed<96>;  // 32x32 at 24 bits: thumbnails
+    case 128: return CopyFixed<128>; // 32x32 at 32 bits
+    default: return nullptr;
+    }
+}
+
+// Places rows of a direct-colour picture at the images' depth into the images' rows.
+class TileRowPlacer {
+public:
+    explicit TileRowPlacer(const ImageListImages& out)
+        : depth_(out.bitsPerPixel), width_(out.width), used_(size_t(out.width) * size_t(depth_ / 8)),
+          stride_(out.PixelStride()), fixed_(FixedCopyFor(used_)),
+          stream_(used_ % 16 == 0 && stride_ == used_ && depth_ == 24)
+    {
+    }
+    size_t Used() const { return used_; }
+    // Orders the stores that went past the cache before any that follow.
+    void Finish() const
+    {
+#ifdef __SSE2__
+        if (stream_)
+            _mm_sfence();
+#endif
+    }
+
+    void Place(uint8_t* dst, const uint8_t* src) const
+    {
+#ifdef __SSE2__
+        // Rows of whole 16-byte units go straight to memory: a list being read is not looked at again
+        // soon, and stores that skip the cache need not fetch what they overwrite.
+        if (stream_ && (reinterpret_cast<uintptr_t>(dst) & 15) == 0) {
+            for (size_t i = 0; i < used_; i += 16)
+                _mm_stream_si128(reinterpret_cast<__m128i*>(dst + i),
+                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)));
+            return;
+        }
+#endif
+        if (fixed_)
+            fixed_(dst, src);
+        else
+            std::memcpy(dst, src, used_);
+        if (stride_ > used_)
+            std::memset(dst + used_, 0, stride_ - used_);
+        // The fixed layouts keep bit 15 (16 bits) and the fourth byte (32 bits) zero.
+        if (depth_ == 16)
+            for (int x = 0; x < width_; ++x)
+                dst[2 * x + 1] &= 0x7F;
+        else if (depth_ == 32)
+            for (int x = 0; x < width_; ++x)
+                dst[4 * x + 3] = 0;
+    }
+
+private:
+    int depth_;
+    int width_;
+    size_t used_;
+    size_t stride_;
+    TileRowCopy fixed_;
+    bool stream_; // rows that need no more than copying, in whole 16-byte units
+};
+
 // Picture row r (from the top) of a direct-colour picture at the images' depth: its part of every tile.
 void PlaceImageRow(ImageListImages& out, const Tiles& tiles, int r, const uint8_t* src)
 {
+    const TileRowPlacer placer(out);
     const int tileRow = r / out.height, y = r % out.height;
-    const int depth = out.bitsPerPixel;
-    const size_t used = size_t(out.width) * size_t(depth / 8), stride = out.PixelStride();
-    for (int col = 0; col < tiles.across; ++col) {
-        const int k = tileRow * tiles.across + col;
-        if (k >= tiles.count)
-            return;
-        uint8_t* dst = out.ImageRow(k, y);
-        std::memcpy(dst, src + size_t(col) * used, used);
-        if (stride > used)
-            std::memset(dst + used, 0, stride - used);
-        // The fixed layouts keep bit 15 (16 bits) and the fourth byte (32 bits) zero.
-        if (depth == 16)
-            for (int x = 0; x < out.width; ++x)
-                dst[2 * x + 1] &= 0x7F;
-        else if (depth == 32)
-            for (int x = 0; x < out.width; ++x)
-                dst[4 * x + 3] = 0;
+    const int first = tileRow * tiles.across;
+    const int columns = std::min(tiles.across, tiles.count - first);
+    uint8_t* dst = out.ImageRow(first, y);
+    const size_t imageBytes = out.ImageBytes();
+    for (int col = 0; col < columns; ++col, dst += imageBytes, src += placer.Used())
+        placer.Place(dst, src);
+    placer.Finish();
+}
+
+// A whole tile row of such a picture, its top row at `top` and each next row `step` bytes on. Image by
+// image, each one's rows are written in the order they are held, which the memory takes best.
+void PlaceImageTileRow(ImageListImages& out, const Tiles& tiles, int tileRow, const uint8_t* top, ptrdiff_t step)
+{
+    const TileRowPlacer placer(out);
+    const int first = tileRow * tiles.across;
+    const int columns = std::min(tiles.across, tiles.count - first);
+    for (int col = 0; col < columns; ++col) {
+        uint8_t* dst = out.ImageRow(first + col, 0);
+        const uint8_t* src = top + size_t(col) * placer.Used();
+        for (int y = 0; y < out.height; ++y, dst += out.PixelStride(), src += step)
+            placer.Place(dst, src);
     }
+    placer.Finish();
 }
 
 // The same for a colour-table picture: each tile's part goes through the table to the images' depth.
@@ -137,13 +224,25 @@ void PlaceMaskRow(ImageListImages& out, const Tiles& tiles, int r, const uint8_t
     const int width = out.width;
     const size_t used = (size_t(width) + 7) / 8, stride = out.MaskStride();
     const uint8_t tail = width % 8 ? uint8_t(0xFF << (8 - width % 8)) : 0xFF;
-    for (int col = 0; col < tiles.across; ++col) {
-        const int k = tileRow * tiles.across + col;
-        if (k >= tiles.count)
-            return;
+    const int first = tileRow * tiles.across;
+    const int columns = std::min(tiles.across, tiles.count - first);
+    if (width == 32 && !inverted) { // thumbnails: one 32-bit word a tile, all zero unless transparent
+        uint8_t* dst = out.MaskRow(first, y);
+        const size_t maskBytes = out.MaskBytes();
+        for (int col = 0; col < columns; ++col, dst += maskBytes) {
+            uint32_t bits;
+            std::memcpy(&bits, src + size_t(col) * 4, 4);
+            std::memcpy(dst, &bits, 4);
+            if (bits != 0)
+                BlackenTransparentRow(out.ImageRow(first + col, y), dst, width, out.bitsPerPixel / 8);
+        }
+        return;
+    }
+    for (int col = 0; col < columns; ++col) {
+        const int k = first + col;
         uint8_t* dst = out.MaskRow(k, y);
         uint8_t any = 0;
-        if (width % 8 == 0 && !inverted) { // the usual case: whole bytes as they are
+        if (width % 8 == 0 && !inverted) { // whole bytes as they are
             const uint8_t* bits = src + size_t(col) * used;
             for (size_t i = 0; i < used; ++i)
                 any |= dst[i] = bits[i];
@@ -346,10 +445,26 @@ int TileFileReader::Read(bool asMask, ImageListImages& out, const Tiles& tiles, 
     const int needed = int(std::min<int64_t>(tiles.Rows(out.height), bmp.height));
     const int before = bmp.topDown ? 0 : bmp.height - needed;
     source_->Skip(size_t(before) * bmp.stride);
-    const int rowsPerPiece = int(std::max<size_t>(1, PieceSize / bmp.stride));
+    int rowsPerPiece = int(std::max<size_t>(1, PieceSize / bmp.stride));
+    // Pieces of whole tile rows let the images take their rows a tile at a time.
+    const bool wholeTiles = !asMask && needed % out.height == 0 && rowsPerPiece >= out.height;
+    if (wholeTiles)
+        rowsPerPiece -= rowsPerPiece % out.height;
     for (int done = 0; done < needed;) {
         const int n = std::min(rowsPerPiece, needed - done);
         const std::span<const uint8_t> rows = source_->Next(size_t(n) * bmp.stride, scratch_);
+        if (wholeTiles) {
+            for (int i = 0; i < n; i += out.height) {
+                // The tile row's top row is its first in a top-down file, its last in a bottom-up one.
+                const int topIndex = bmp.topDown ? i : i + out.height - 1;
+                const int fileRow = before + done + topIndex;
+                const int r = bmp.topDown ? fileRow : bmp.height - 1 - fileRow;
+                const ptrdiff_t step = bmp.topDown ? ptrdiff_t(bmp.stride) : -ptrdiff_t(bmp.stride);
+                PlaceImageTileRow(out, tiles, r / out.height, rows.data() + size_t(topIndex) * bmp.stride, step);
+            }
+            done += n;
+            continue;
+        }
         for (int i = 0; i < n; ++i) {
             const int fileRow = before + done + i;
             const int r = bmp.topDown ? fileRow : bmp.height - 1 - fileRow;
@@ -580,14 +695,21 @@ void WriteImageListData(const ImageListImages& images, const std::function<void(
     const size_t tileBytes = size_t(width) * size_t(depth) / 8;
     WriteBmpHeaders(out, l.pictureWidth, l.pictureHeight, depth, {}, BmpSizeField::PixelOffset);
     pieces.Add(out);
+    const TileRowCopy fixed = FixedCopyFor(tileBytes);
     WriteTileRows(pieces, l.count, height, l.pictureHeight, l.imageStride, [&](uint8_t* row, int col, int k, int y) {
-        std::memcpy(row + size_t(col) * tileBytes, images.ImageRow(k, y), tileBytes);
+        if (fixed)
+            fixed(row + size_t(col) * tileBytes, images.ImageRow(k, y));
+        else
+            std::memcpy(row + size_t(col) * tileBytes, images.ImageRow(k, y), tileBytes);
     });
     ByteWriter maskHeaders;
     WriteBmpHeaders(maskHeaders, l.pictureWidth, l.pictureHeight, 1, MaskPalette, BmpSizeField::PixelOffset);
     pieces.Add(maskHeaders);
     WriteTileRows(pieces, l.count, height, l.pictureHeight, l.maskStride, [&](uint8_t* row, int col, int k, int y) {
-        CopyBits(row, size_t(col) * size_t(width), images.MaskRow(k, y), 0, size_t(width));
+        if (width == 32) // thumbnails: one 32-bit word a tile
+            std::memcpy(row + size_t(col) * 4, images.MaskRow(k, y), 4);
+        else
+            CopyBits(row, size_t(col) * size_t(width), images.MaskRow(k, y), 0, size_t(width));
     });
     pieces.AddZeros(ImageListTailSize);
     pieces.PassOn();

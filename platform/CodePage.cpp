@@ -1,51 +1,51 @@
 #include "platform/CodePage.h"
-#include "platform/Utf8Sequence.h"
+
+#include <cstdint>
 
 namespace vorlane::codepage {
-namespace detail {
 
-// Length of the valid UTF-8 sequence starting at `at`, or 0 when the bytes there are not one
-// (overlong forms, surrogates and values above U+10FFFF are invalid).
-size_t Utf8SequenceLength(std::string_view s, size_t at)
+size_t Utf8CharacterLength(std::string_view text, size_t* invalid)
 {
-    const auto byte = [&](size_t i) { return static_cast<unsigned char>(s[i]); };
-    const unsigned char lead = byte(at);
+    const auto byte = [&](size_t i) { return static_cast<uint8_t>(text[i]); };
+    const uint8_t lead = byte(0);
+    size_t ignored = 0;
+    size_t& run = invalid ? *invalid : ignored;
+    run = 1;
     if (lead < 0x80)
         return 1;
-    size_t length;
-    unsigned char low = 0x80, high = 0xBF; // allowed range of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF)
+    size_t length = 0;
+    // The range of the second byte, which rules out overlong forms, surrogates and code points above
+    // U+10FFFF; every later byte is a plain continuation byte.
+    uint8_t low = 0x80;
+    uint8_t high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
         length = 2;
-    else if (lead >= 0xE0 && lead <= 0xEF) {
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
         length = 3;
-        if (lead == 0xE0)
-            low = 0xA0;
-        if (lead == 0xED)
-            high = 0x9F;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
     } else if (lead >= 0xF0 && lead <= 0xF4) {
         length = 4;
-        if (lead == 0xF0)
-            low = 0x90;
-        if (lead == 0xF4)
-            high = 0x8F;
-    } else
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
         return 0;
-    if (s.size() - at < length)
-        return 0;
-    if (byte(at + 1) < low || byte(at + 1) > high)
-        return 0;
-    for (size_t i = 2; i < length; ++i)
-        if (byte(at + i) < 0x80 || byte(at + i) > 0xBF)
+    }
+    for (size_t i = 1; i < length; ++i) {
+        const uint8_t min = i == 1 ? low : 0x80;
+        const uint8_t max = i == 1 ? high : 0xBF;
+        if (i >= text.size() || byte(i) < min || byte(i) > max) {
+            run = i;
             return 0;
+        }
+    }
     return length;
 }
-
-} // namespace detail
 
 bool IsValidUtf8(std::string_view bytes)
 {
     for (size_t i = 0; i < bytes.size();) {
-        const size_t length = detail::Utf8SequenceLength(bytes, i);
+        const size_t length = Utf8CharacterLength(bytes.substr(i));
         if (length == 0)
             return false;
         i += length;

@@ -20,13 +20,20 @@ std::optional<std::string> ShiftJisToUtf8(std::string_view shiftJis);
 // cannot express (or bytes that are not text of the system code page).
 std::optional<std::string> SystemToShiftJis(std::string_view text);
 
+// The length of the well-formed UTF-8 character at the start of `text` (not empty); 0 when there is none
+// (an overlong form, a surrogate, a value above U+10FFFF, a sequence cut short), and then `invalid`,
+// when given, receives how many bytes form the run to replace: the lead and the continuation bytes
+// that still fitted it, at least 1.
+size_t Utf8CharacterLength(std::string_view text, size_t* invalid = nullptr);
+
 // Whether the bytes are UTF-8 (no overlong forms, surrogates or values above U+10FFFF).
 bool IsValidUtf8(std::string_view bytes);
 
 // A stored name as this platform shows it. Names are bytes in the system code page: UTF-8 here,
 // Shift_JIS in galleries made on Windows. UTF-8 stays as it is; otherwise the bytes are read as
 // Shift_JIS when they are that; otherwise each byte that is not part of a valid UTF-8 sequence becomes
-// U+FFFD. Never fails; the result is always valid UTF-8.
+// U+FFFD. Never fails; the result is always valid UTF-8. (On Windows names are shown in the code page:
+// UTF-8 is converted to it, "?" standing for what it lacks.)
 std::string DisplayText(std::string_view bytes);
 
 } // namespace vorlane::codepage

@@ -1,6 +1,6 @@
-// The conversions on glibc's iconv tables ("CP932": Shift_JIS with the vendor extensions).
+// The conversions on glibc's iconv tables ("CP932": Shift_JIS with the vendor extensions), and names
+// shown in UTF-8.
 #include "platform/CodePage.h"
-#include "platform/Utf8Sequence.h"
 
 #include <cerrno>
 #include <iconv.h>
@@ -73,7 +73,6 @@ std::optional<std::string> SystemToShiftJis(std::string_view text)
     return Utf8ToShiftJis(text);
 }
 
-// Shown here in UTF-8.
 std::string DisplayText(std::string_view bytes)
 {
     if (IsValidUtf8(bytes))
@@ -82,7 +81,7 @@ std::string DisplayText(std::string_view bytes)
         return *converted;
     std::string result;
     for (size_t i = 0; i < bytes.size();) {
-        const size_t length = detail::Utf8SequenceLength(bytes, i);
+        const size_t length = Utf8CharacterLength(bytes.substr(i));
         if (length == 0) {
             result += "\xEF\xBF\xBD"; // U+FFFD
             ++i;

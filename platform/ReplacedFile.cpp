@@ -59,11 +59,14 @@ bool ProcessAlive(pid_t pid)
     return pid == ::getpid() || ::kill(pid, 0) == 0 || errno == EPERM;
 }
 
-bool WriteAll(int fd, const uint8_t* data, size_t size, off_t offset)
+// Repeats `transfer(done)`, a read or write of what is left after `done` bytes, until `size` bytes went
+// through; false on an error or an end of file.
+template <typename Transfer>
+bool TransferAll(size_t size, Transfer transfer)
 {
     size_t done = 0;
     while (done < size) {
-        const ssize_t n = ::pwrite(fd, data + done, size - done, offset + off_t(done));
+        const ssize_t n = transfer(done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -79,21 +82,16 @@ bool ReadAll(int fd, std::vector<uint8_t>& bytes)
     if (::fstat(fd, &st) != 0)
         return false;
     bytes.resize(size_t(st.st_size));
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::pread(fd, bytes.data() + done, bytes.size() - done, off_t(done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += size_t(n);
-    }
-    return true;
+    return TransferAll(bytes.size(), [&](size_t done) {
+        return ::pread(fd, bytes.data() + done, bytes.size() - done, off_t(done));
+    });
 }
 
 bool Replace(int fd, const std::vector<uint8_t>& bytes)
 {
-    return WriteAll(fd, bytes.data(), bytes.size(), 0) && ::ftruncate(fd, off_t(bytes.size())) == 0 &&
+    return TransferAll(bytes.size(),
+                       [&](size_t done) { return ::pwrite(fd, bytes.data() + done, bytes.size() - done, off_t(done)); }) &&
+           ::ftruncate(fd, off_t(bytes.size())) == 0 &&
            ::fsync(fd) == 0;
 }
 
@@ -143,10 +141,8 @@ ReplacedFile::ReplacedFile(const std::string& target, mode_t mode) : target_(tar
     if (exists) {
         // A file without any write bit is write-protected for everyone, the owner and root included.
         if ((old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
-            ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
-            readOnly_ = true;
-            return;
-        }
+            ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+            return; // refused: Open() is false
         mode = old.st_mode & 07777;
     }
     if (exists && old.st_nlink > 1) {
@@ -239,17 +235,11 @@ bool ReplacedFile::Put(std::span<const uint8_t> bytes, off_t at)
             appendAt_ = from + bytes.size();
         return true;
     }
-    size_t written = 0;
-    while (!failed_ && written < bytes.size()) {
-        const uint8_t* data = bytes.data() + written;
-        const size_t size = bytes.size() - written;
-        const ssize_t n = at < 0 ? ::write(fd_, data, size) : ::pwrite(fd_, data, size, at + off_t(written));
-        if (n < 0 && errno == EINTR)
-            continue;
-        failed_ = n <= 0;
-        if (!failed_)
-            written += static_cast<size_t>(n);
-    }
+    failed_ = failed_ || !TransferAll(bytes.size(), [&](size_t done) {
+        const uint8_t* data = bytes.data() + done;
+        const size_t size = bytes.size() - done;
+        return at < 0 ? ::write(fd_, data, size) : ::pwrite(fd_, data, size, at + off_t(done));
+    });
     return !failed_;
 }
 

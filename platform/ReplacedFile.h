@@ -34,8 +34,6 @@ public:
     ReplacedFile& operator=(const ReplacedFile&) = delete;
 
     bool Open() const { return state_ != State::Closed; }
-    // The existing target may not be written (Open() is false then).
-    bool ReadOnly() const { return readOnly_; }
     // The content will be written into the existing file rather than replace it.
     bool InPlace() const { return state_ == State::InPlace; }
     // Appends bytes; false once any write has failed.
@@ -44,8 +42,8 @@ public:
     // false once any write has failed.
     bool WriteAt(uint64_t offset, std::span<const uint8_t> bytes);
     // Closes the temporary file (after flushing it to the disk when `sync`) and renames it over the
-    // target (flushing the folder too when `sync`), or writes the content in place (always flushed). False when any step failed; the target
-    // then holds its old content.
+    // target (flushing the folder too when `sync`), or writes the content in place (always flushed).
+    // False when any step failed; the target then holds its old content.
     bool Commit(bool sync);
 
     // Removes the temporary files of this naming in `folder` whose writer is gone.
@@ -62,7 +60,6 @@ private:
     std::string temporary_;
     State state_ = State::Closed;
     int fd_ = -1;
-    bool readOnly_ = false;
     bool failed_ = false;
     bool committed_ = false;
     std::vector<uint8_t> content_; // in place: the new content until Commit()

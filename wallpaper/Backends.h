@@ -18,6 +18,9 @@ std::unique_ptr<DesktopBackend> NewPcmanfmQtBackend(); // LXQt
 std::unique_ptr<DesktopBackend> NewPlasmaBackend();
 std::unique_ptr<DesktopBackend> NewSwayBackend();
 
+// The file's absolute file:// URI; empty when none can be made.
+std::string FileUri(const std::string& path);
+
 // The same file under another spelling ("./" before its name). A desktop that keeps the picture it
 // loaded under the file's name is given this when the name it has is the one to set, so that it loads
 // the rewritten file ("Temp.bmp") anew.

@@ -35,21 +35,6 @@ bool SessionBusReachable()
     return OpenSessionBus() != nullptr;
 }
 
-std::string FileUri(const std::string& path)
-{
-    std::error_code error;
-    const std::string absolute = std::filesystem::absolute(path, error).string();
-    if (error)
-        return {};
-    GError* failure = nullptr;
-    std::unique_ptr<gchar, GFree> uri(g_filename_to_uri(absolute.c_str(), nullptr, &failure));
-    if (!uri) {
-        g_clear_error(&failure);
-        return {};
-    }
-    return uri.get();
-}
-
 // The same file under another spelling: the last "." of the name written as "%2E" (or, in a name
 // without one, its last character escaped). Both decode to the same path.
 std::string OtherSpelling(const std::string& uri)
@@ -91,6 +76,21 @@ private:
 };
 
 } // namespace
+
+std::string FileUri(const std::string& path)
+{
+    std::error_code error;
+    const std::string absolute = std::filesystem::absolute(path, error).string();
+    if (error)
+        return {};
+    GError* failure = nullptr;
+    std::unique_ptr<gchar, GFree> uri(g_filename_to_uri(absolute.c_str(), nullptr, &failure));
+    if (!uri) {
+        g_clear_error(&failure);
+        return {};
+    }
+    return uri.get();
+}
 
 bool BackgroundSchemaInstalled(const BackgroundSchema& schema)
 {

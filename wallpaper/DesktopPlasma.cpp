@@ -1,8 +1,5 @@
 // KDE Plasma: the shell draws each desktop's wallpaper through its image plugin (org.kde.image) and
 // takes changes as a script handed to its scripting interface on the session bus.
-#include <filesystem>
-#include <system_error>
-
 #include "wallpaper/Backends.h"
 #include "wallpaper/SessionBus.h"
 
@@ -34,16 +31,9 @@ public:
 
     bool Apply(const WallpaperRequest& request) override
     {
-        std::string image;
-        if (!request.path.empty()) {
-            std::error_code error;
-            const auto absolute = std::filesystem::absolute(request.path, error);
-            gchar* uri = error ? nullptr : g_filename_to_uri(absolute.c_str(), nullptr, nullptr);
-            if (!uri)
-                return false;
-            image = uri;
-            g_free(uri);
-        }
+        const std::string image = request.path.empty() ? std::string() : FileUri(request.path);
+        if (!request.path.empty() && image.empty())
+            return false;
         const std::string script =
             "var all = desktops();\n"
             "for (var i = 0; i < all.length; ++i) {\n"

@@ -6,7 +6,6 @@
 #include <X11/extensions/XRes.h>
 #include <X11/extensions/Xrandr.h>
 #include <signal.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
@@ -18,6 +17,8 @@
 #include <optional>
 #include <utility>
 #include <vector>
+
+#include "platform/FileIdentity.h"
 
 namespace vorlane {
 namespace {
@@ -384,7 +385,7 @@ struct X11RootDrawing::State {
     bool failed = false;
     bool finished = false;
     std::string file;
-    struct stat identity {};
+    std::optional<FileIdentity> identity;
 
     ~State()
     {
@@ -521,17 +522,15 @@ void X11RootDrawing::Row(int y, const uint8_t* row)
 void X11RootDrawing::Finished(const std::string& file)
 {
     State& s = *state_;
-    s.finished = s.pixmap != None && !s.failed && s.rowsSeen == s.pictureHeight && ::stat(file.c_str(), &s.identity) == 0;
+    s.identity = IdentityOf(file);
+    s.finished = s.pixmap != None && !s.failed && s.rowsSeen == s.pictureHeight && s.identity;
     s.file = file;
 }
 
 bool X11RootDrawing::Shows(const std::string& file) const
 {
     const State& s = *state_;
-    struct stat now {};
-    return s.finished && file == s.file && ::stat(file.c_str(), &now) == 0 && now.st_dev == s.identity.st_dev &&
-           now.st_ino == s.identity.st_ino && now.st_size == s.identity.st_size &&
-           now.st_mtim.tv_sec == s.identity.st_mtim.tv_sec && now.st_mtim.tv_nsec == s.identity.st_mtim.tv_nsec;
+    return s.finished && file == s.file && IdentityOf(file) == s.identity;
 }
 
 bool X11RootDrawing::Publish()

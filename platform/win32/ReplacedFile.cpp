@@ -117,10 +117,8 @@ ReplacedFile::ReplacedFile(const std::string& target, mode_t) : target_(target)
                         !(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
     if (old != INVALID_HANDLE_VALUE)
         CloseHandle(old);
-    if (exists && (information.dwFileAttributes & FILE_ATTRIBUTE_READONLY)) {
-        readOnly_ = true;
-        return;
-    }
+    if (exists && (information.dwFileAttributes & FILE_ATTRIBUTE_READONLY))
+        return; // refused: not Open()
     if (exists && information.nNumberOfLinks > 1) {
         state_ = State::InPlace; // replacing one name would part it from the others
         return;

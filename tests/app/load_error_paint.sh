@@ -1,29 +1,23 @@
 #!/bin/bash
 # While the error box of a gallery that fails to load at start-up is up, the main window behind it is
-# drawn, not left black: Vorlane16 starts on a virtual X display with a damaged default gallery, and the
-# main window's pixels are read from the screen while the box is shown.
+# drawn, not left black: Vorlane16 starts on the virtual X display DISPLAY names (run under with-xvfb)
+# with a damaged default gallery, and the main window's pixels are read from the screen while the box is
+# shown.
 #   load_error_paint.sh PATH-TO-Vorlane16 PATH-TO-x-close-window
 set -euo pipefail
 program="$1"
 closer="$2"
 work="$(mktemp -d)"
-xvfb_pid=""
 app_pid=""
 cleanup() {
   if [ -n "$app_pid" ]; then kill "$app_pid" 2>/dev/null || true; wait "$app_pid" 2>/dev/null || true; fi
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
 mkdir -p "$work/program" "$work/config" "$work/home"
 cp "$program" "$work/program/Vorlane16"
 printf 'TPF0\010TVorlane\000\005Broken' >"$work/program/画集.gsk"
-
-mkfifo "$work/displayfd"
-Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1024x768x24 3>"$work/displayfd" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-read -r -t 30 number <"$work/displayfd" || { echo "Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
-export DISPLAY=":$number"
+[ -n "${DISPLAY:-}" ] || { echo "no display: run under with-xvfb"; exit 1; }
 
 env -u WAYLAND_DISPLAY -u XDG_RUNTIME_DIR HOME="$work/home" XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb \
   "$work/program/Vorlane16" 2>"$work/stderr" &

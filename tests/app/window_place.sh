@@ -1,7 +1,8 @@
 #!/bin/bash
 # The window keeps its place under a real window manager: Vorlane16 runs on the virtual X display
-# DISPLAY names (run under with-xvfb) with openbox, is closed as the window manager closes it, and starts again four times. The place stored in
-# the gallery after each session is the same as after the first, and the window is shown there.
+# DISPLAY names (run under with-xvfb) with openbox, is closed as the window manager closes it, and starts
+# again four times. The place stored in the gallery after each session is the same as after the first,
+# and the window is shown there.
 #   window_place.sh PATH-TO-Vorlane16 PATH-TO-x-close-window PATH-TO-vorlane-gsk
 set -euo pipefail
 program="$1"

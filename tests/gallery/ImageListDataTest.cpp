@@ -1,6 +1,9 @@
 // Image-list data: the exact layout written, round trips, other depths, the older layout and errors.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+
 #include "image/BmpFile.h"
 #include "gallery/ImageList.h"
 #include "gallery/ImageListData.h"
@@ -299,6 +302,21 @@ TEST(ImageListData, TilesAreFourAcrossWhateverThePictureWidth)
     EXPECT_EQ(list.Image(4).PixelRgb(0, 0), MakeRgb(200, 0, 0));
     EXPECT_EQ(list.Mask(4).PixelValue(1, 1), 1u);
     EXPECT_EQ(list.Mask(4).PixelValue(0, 0), 0u);
+
+    // The same picture stored top-down: rows in the other order, a negative height.
+    const Bytes bottomUp = WriteBmp(picture);
+    Bytes topDown = bottomUp;
+    const size_t stride = Bitmap::StrideFor(16, 24), pixels = U32At(bottomUp, 10);
+    for (int y = 0; y < 4; ++y)
+        std::copy_n(bottomUp.begin() + ptrdiff_t(pixels + size_t(3 - y) * stride), stride,
+                    topDown.begin() + ptrdiff_t(pixels + size_t(y) * stride));
+    const int32_t negative = -4;
+    std::memcpy(topDown.data() + 22, &negative, 4); // height
+    TImageList fromTopDown;
+    fromTopDown.ReadData(CurrentLayout(5, 2, 2, topDown, WriteBmp(mask)));
+    ASSERT_EQ(fromTopDown.Count(), 5);
+    for (int k = 0; k < 5; ++k)
+        EXPECT_EQ(fromTopDown.Image(k), list.Image(k)) << k;
 
     // Pictures of less than one full tile row are refused, whatever the count: the header's image size
     // needs pictures to back it (a 133-byte input once made an empty list of 5126 x 15619 images, which

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "image/BmpFile.h"
+#include "tests/wallpaper/PathOfUri.h"
 #include "tests/wallpaper/Sandbox.h"
 #include "tests/wallpaper/ServerProcess.h"
 #include "wallpaper/CWallPaper.h"
@@ -66,15 +67,6 @@ protected:
         g_free(value);
         return text;
     }
-    static std::string PathOfUri(const std::string& uri)
-    {
-        GFile* file = g_file_new_for_uri(uri.c_str());
-        gchar* path = g_file_get_path(file);
-        std::string text = path ? path : "";
-        g_free(path);
-        g_object_unref(file);
-        return text;
-    }
 
     std::unique_ptr<test::ServerProcess> bus_;
     GSettings* settings_ = nullptr;
@@ -87,14 +79,14 @@ TEST_F(GnomeDesktopTest, PictureAndPlacementAreSet)
     ASSERT_TRUE(SetGnomeBackground(file, false));
     const std::string uri = Get("picture-uri");
     EXPECT_EQ(uri.rfind("file:///", 0), 0u);
-    EXPECT_EQ(PathOfUri(uri), file);
+    EXPECT_EQ(test::PathOfUri(uri), file);
     EXPECT_EQ(Get("picture-uri-dark"), uri);
     EXPECT_EQ(Get("picture-options"), "centered");
 
     // The same file again (a rewritten "Temp.bmp") must still look like a change to the desktop.
     ASSERT_TRUE(SetGnomeBackground(file, true));
     EXPECT_NE(Get("picture-uri"), uri);
-    EXPECT_EQ(PathOfUri(Get("picture-uri")), file);
+    EXPECT_EQ(test::PathOfUri(Get("picture-uri")), file);
     EXPECT_EQ(Get("picture-uri-dark"), Get("picture-uri"));
     EXPECT_EQ(Get("picture-options"), "wallpaper");
     ASSERT_TRUE(SetGnomeBackground(file, true));
@@ -141,7 +133,7 @@ TEST_F(GnomeDesktopTest, TheComponentReachesGnomeThroughTheDesktopCall)
     std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     TWallPaper wallpaper(nullptr);
     wallpaper.SetWallPaper(file);
-    EXPECT_EQ(PathOfUri(Get("picture-uri")), file);
+    EXPECT_EQ(test::PathOfUri(Get("picture-uri")), file);
     EXPECT_EQ(Get("picture-options"), "centered");
     wallpaper.SetTile(true);
     EXPECT_EQ(Get("picture-options"), "wallpaper");

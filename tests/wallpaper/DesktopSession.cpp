@@ -21,24 +21,8 @@
 namespace vorlane::test {
 
 SessionProgram::SessionProgram(std::vector<std::string> argv, const std::string& log)
+    : pid_(StartProgram(std::move(argv), log, true))
 {
-    std::vector<char*> args;
-    for (auto& arg : argv)
-        args.push_back(arg.data());
-    args.push_back(nullptr);
-    pid_ = ::fork();
-    if (pid_ == 0) {
-        ::setpgid(0, 0);
-        const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-        const int in = ::open("/dev/null", O_RDONLY);
-        ::dup2(in, STDIN_FILENO);
-        ::dup2(out, STDOUT_FILENO);
-        ::dup2(out, STDERR_FILENO);
-        ::execvp(args[0], args.data());
-        ::_exit(127);
-    }
-    if (pid_ > 0)
-        ::setpgid(pid_, pid_); // also here, so the group exists before either side goes on
 }
 
 bool SessionProgram::Running()
@@ -339,18 +323,7 @@ Sway::Sway(const DesktopSession& session) : runtime_(session.Folder() / "sway")
     argv.insert(argv.end(), {"sway", "-c", config.string()});
     program_ = session.Start(argv);
 
-    std::string line;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (fifo >= 0 && line.find('\n') == std::string::npos) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        pollfd events{fifo, POLLIN, 0};
-        if (left.count() <= 0 || ::poll(&events, 1, int(left.count())) <= 0)
-            break;
-        char buffer[512];
-        const ssize_t n = ::read(fifo, buffer, sizeof buffer);
-        if (n > 0)
-            line.append(buffer, size_t(n));
-    }
+    const std::string line = fifo >= 0 ? ReadFirstLine(fifo, 20) : std::string();
     if (fifo >= 0)
         ::close(fifo);
     const size_t blank = line.find(' ');

@@ -116,7 +116,6 @@ private:
     Display* display_ = nullptr;
     int damageEvent_ = 0;
     std::string failure_;
-    std::vector<std::string> variables_;
 };
 
 // sway, headless and drawn in memory, run as an unprivileged user (it refuses to run as root) with its

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "tests/wallpaper/DesktopSession.h"
+#include "tests/wallpaper/PathOfUri.h"
 #include "wallpaper/CWallPaper.h"
 #include "wallpaper/DesktopBackend.h"
 #include "wallpaper/DesktopGSettings.h"
@@ -35,14 +36,6 @@ protected:
         g_object_unref(settings);
         return text;
     }
-    static std::string PathOfUri(const std::string& uri)
-    {
-        gchar* path = g_filename_from_uri(uri.c_str(), nullptr, nullptr);
-        std::string text = path ? path : "";
-        g_free(path);
-        return text;
-    }
-
 };
 
 TEST_F(DesktopSettingsTest, GnomeAndCinnamonReadItFromDconf)
@@ -62,7 +55,7 @@ TEST_F(DesktopSettingsTest, GnomeAndCinnamonReadItFromDconf)
         TWallPaper wallpaper(nullptr);
         wallpaper.SetTile(false);
         wallpaper.SetWallPaper(temp);
-        EXPECT_EQ(PathOfUri(Setting(schema->id, "picture-uri")), temp);
+        EXPECT_EQ(test::PathOfUri(Setting(schema->id, "picture-uri")), temp);
         EXPECT_EQ(Setting(schema->id, "picture-options"), "centered");
         wallpaper.SetTile(true);
         EXPECT_EQ(Setting(schema->id, "picture-options"), "wallpaper");
@@ -70,7 +63,7 @@ TEST_F(DesktopSettingsTest, GnomeAndCinnamonReadItFromDconf)
         const std::string before = Setting(schema->id, "picture-uri");
         wallpaper.SetWallPaper(temp);
         EXPECT_NE(Setting(schema->id, "picture-uri"), before);
-        EXPECT_EQ(PathOfUri(Setting(schema->id, "picture-uri")), temp);
+        EXPECT_EQ(test::PathOfUri(Setting(schema->id, "picture-uri")), temp);
         if (gnome) {
             EXPECT_EQ(Setting(schema->id, "picture-uri-dark"), Setting(schema->id, "picture-uri"));
         }

@@ -38,39 +38,13 @@ ServerProcess::ServerProcess(std::vector<std::string> argv)
     for (auto& arg : argv)
         if (const size_t at = arg.find("{fd}"); at != std::string::npos)
             arg.replace(at, 4, std::to_string(fds[1]));
-    std::vector<char*> args;
-    for (auto& arg : argv)
-        args.push_back(arg.data());
-    args.push_back(nullptr);
-
-    pid_ = ::fork();
-    if (pid_ == 0) {
-        ::prctl(PR_SET_PDEATHSIG, SIGTERM); // a server never outlives the test that started it
-        const int quiet = ::open("/dev/null", O_WRONLY);
-        ::dup2(quiet, STDOUT_FILENO);
-        ::dup2(quiet, STDERR_FILENO);
-        ::execvp(args[0], args.data());
-        ::_exit(127);
-    }
+    pid_ = StartProgram(std::move(argv), "/dev/null", false);
     ::close(fds[1]);
     if (pid_ < 0) {
         ::close(fds[0]);
         return;
     }
-    // Read up to the first newline, bounded by a deadline.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    std::string text;
-    while (text.find('\n') == std::string::npos) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        pollfd ready{fds[0], POLLIN, 0};
-        if (left.count() <= 0 || ::poll(&ready, 1, int(left.count())) <= 0)
-            break;
-        char buffer[256];
-        const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
-        if (n <= 0)
-            break;
-        text.append(buffer, size_t(n));
-    }
+    const std::string text = ReadFirstLine(fds[0], 20);
     ::close(fds[0]);
     if (const size_t newline = text.find('\n'); newline != std::string::npos && newline > 0)
         line_ = text.substr(0, newline);
@@ -83,6 +57,49 @@ ServerProcess::~ServerProcess()
         int status = 0;
         ::waitpid(pid_, &status, 0);
     }
+}
+
+pid_t StartProgram(std::vector<std::string> argv, const std::string& log, bool ownGroup)
+{
+    std::vector<char*> args;
+    for (auto& arg : argv)
+        args.push_back(arg.data());
+    args.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (ownGroup)
+            ::setpgid(0, 0);
+        else
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM); // a server never outlives the test that started it
+        const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        const int in = ::open("/dev/null", O_RDONLY);
+        ::dup2(in, STDIN_FILENO);
+        ::dup2(out, STDOUT_FILENO);
+        ::dup2(out, STDERR_FILENO);
+        ::execvp(args[0], args.data());
+        ::_exit(127);
+    }
+    if (pid > 0 && ownGroup)
+        ::setpgid(pid, pid); // also here, so the group exists before either side goes on
+    return pid;
+}
+
+std::string ReadFirstLine(int fd, int seconds)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    std::string text;
+    while (text.find('\n') == std::string::npos) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd ready{fd, POLLIN, 0};
+        if (left.count() <= 0 || ::poll(&ready, 1, int(left.count())) <= 0)
+            break;
+        char buffer[256];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        text.append(buffer, size_t(n));
+    }
+    return text;
 }
 
 Xvfb::Xvfb(const std::string& screen)

@@ -30,6 +30,15 @@ private:
     std::string line_;
 };
 
+// Starts argv[0] (looked up in PATH) with its input from /dev/null and its output and errors appended to
+// `log`. `ownGroup`: in a process group of its own, which the caller stops as a whole; otherwise it ends
+// when this process does. The child's id, or -1.
+pid_t StartProgram(std::vector<std::string> argv, const std::string& log, bool ownGroup);
+
+// What `fd` gives up to and including its first newline, read for at most `seconds`; less when it ended,
+// failed or the time ran out.
+std::string ReadFirstLine(int fd, int seconds);
+
 // An X server, 320x240 pixels at 24 bits unless told otherwise, kept alive after its last client leaves
 // (-noreset: the root's background survives). Display() is ":N"; Running() is false when it could not be
 // started.

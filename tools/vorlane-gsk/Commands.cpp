@@ -286,20 +286,23 @@ void Thumbs(const Invocation& invocation, std::FILE* out)
 void Check(const Invocation& invocation, std::FILE* out)
 {
     const std::string file = GalleryOperand(invocation.operands[0]);
-    TVorlane gallery;
-    LoadExisting(gallery, file);
+    if (!fs::is_regular_file(file))
+        throw EFOpenError(Format(msg::FOpenError, file.c_str()));
+    const FolderLock lock(file); // as the program's load: no save of another program in the middle
 
-    // The program's load stops after the image list and never looks further; a whole file ends there.
-    // This second reading starts without a placeholder, so the counts below are the file's own.
-    TVorlane again;
+    // The file read once, by the program's own readers in the order of its load, so that a file the
+    // program cannot load fails here with the same message. The gallery starts without a placeholder
+    // and nothing is fitted to the names afterwards, so the counts below are the file's own; the load
+    // stops after the image list and never looks further, while a whole file ends there.
+    TVorlane gallery;
     TFileStream stream(file, TFileStream::Mode::OpenRead);
-    { ComponentReader(stream).ReadComponent(again); }
-    { ComponentReader(stream).ReadComponent(again.Images()); }
+    { ComponentReader(stream).ReadComponent(gallery); }
+    { ComponentReader(stream).ReadComponent(gallery.Images()); }
     if (const int64_t rest = stream.Remaining(); rest > 0)
         throw Exception(TerminalText(file) + ": " + std::to_string(rest) + " bytes after the image list");
 
-    const int entries = again.FileNames().Count();
-    const TImageList& images = again.Images();
+    const int entries = gallery.FileNames().Count();
+    const TImageList& images = gallery.Images();
     if (images.Width() != ThumbnailSize || images.Height() != ThumbnailSize)
         throw Exception(TerminalText(file) + ": the images are " + std::to_string(images.Width()) + "x" +
                         std::to_string(images.Height()) + ", not 32x32");

@@ -10,7 +10,6 @@
 namespace vorlane::gsk {
 
 using codepage::DisplayText;
-using codepage::IsValidUtf8;
 
 // DisplayText for a terminal: control characters (C0, DEL and C1) are shown as \xHH or \uHHHH, so that a
 // name can neither split a line nor send the terminal a command (a new title, a cursor move).

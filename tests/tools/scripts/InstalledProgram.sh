@@ -5,8 +5,7 @@
 # is in the temporary folder, since the unprivileged user must reach it (a build folder under /root is
 # out of its reach). The default gallery $XDG_DATA_HOME/vorlane/画集.gsk is a second name (hard link) of
 # 見本.gsk, the name stored in it, so the window's caption shows 見本.gsk only when the program loaded
-# that file. Root ignores permission bits,
-# so as root the program runs as "nobody".
+# that file. Root ignores permission bits, so as root the program runs as "nobody".
 set -euo pipefail
 build="$1"
 gsk="$2"

@@ -175,10 +175,14 @@ std::unique_ptr<SessionProgram> DesktopSession::Start(std::vector<std::string> a
 
 std::string DesktopSession::SaveBmp(const std::string& name, const Bitmap& picture) const
 {
+    // Written beside and renamed over, as the program replaces "Temp.bmp": a desktop that watches the
+    // file must never read it half written.
     const std::string file = (folder_ / name).string();
+    const std::string written = file + ".new";
     const auto bytes = WriteBmp(picture);
-    std::ofstream(file, std::ios::binary | std::ios::trunc)
+    std::ofstream(written, std::ios::binary | std::ios::trunc)
         .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    std::filesystem::rename(written, file);
     return file;
 }
 

@@ -7,21 +7,13 @@
 set -euo pipefail
 program="$1"
 closer="$2"
-work="$(mktemp -d)"
-app_pid=""
-cleanup() {
-  if [ -n "$app_pid" ]; then kill "$app_pid" 2>/dev/null || true; wait "$app_pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-mkdir -p "$work/program" "$work/config" "$work/home"
-cp "$program" "$work/program/Vorlane16"
+. "$(dirname "$0")/scratch_program.sh" "$program"
 printf 'TPF0\010TVorlane\000\005Broken' >"$work/program/画集.gsk"
-[ -n "${DISPLAY:-}" ] || { echo "no display: run under with-xvfb"; exit 1; }
 
 env -u WAYLAND_DISPLAY -u XDG_RUNTIME_DIR HOME="$work/home" XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb \
   "$work/program/Vorlane16" 2>"$work/stderr" &
 app_pid=$!
+background+=("$app_pid")
 
 window_id() { xwininfo -root -children 2>/dev/null | awk -v t="\"$1\"" 'index($0, t) { print $1; exit }'; }
 # The main window's share of black pixels, in percent, as the screen shows it.
@@ -47,5 +39,5 @@ done
 "$closer" "Vorlane16" 30 >/dev/null
 "$closer" "Quorvel Vorlane  Ver1.6" 30 >/dev/null
 wait "$app_pid"
-app_pid=""
+background=()
 echo "ok: the main window was drawn ($painted% black) behind the error box"

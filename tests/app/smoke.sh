@@ -9,14 +9,7 @@ set -euo pipefail
 program="$1"
 closer="$2"
 damage="$3"
-work="$(mktemp -d)"
-cleanup() {
-  rm -rf "$work"
-}
-trap cleanup EXIT
-mkdir -p "$work/program" "$work/config" "$work/home"
-cp "$program" "$work/program/Vorlane16"
-[ -n "${DISPLAY:-}" ] || { echo "no display: run under with-xvfb"; exit 1; }
+. "$(dirname "$0")/scratch_program.sh" "$program"
 
 prefix="Quorvel Vorlane  Ver1.6 "
 "$closer" "$prefix" 60 >"$work/title" &

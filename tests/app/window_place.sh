@@ -8,19 +8,10 @@ set -euo pipefail
 program="$1"
 closer="$2"
 gsk="$3"
-work="$(mktemp -d)"
-wm_pid=""
-cleanup() {
-  if [ -n "$wm_pid" ]; then kill "$wm_pid" 2>/dev/null || true; wait "$wm_pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-mkdir -p "$work/program" "$work/config" "$work/home"
-cp "$program" "$work/program/Vorlane16"
+. "$(dirname "$0")/scratch_program.sh" "$program"
 
-[ -n "${DISPLAY:-}" ] || { echo "no display: run under with-xvfb"; exit 1; }
 HOME="$work/home" openbox --sm-disable >"$work/openbox.log" 2>&1 &
-wm_pid=$!
+background+=($!)
 deadline=$((SECONDS + 30))
 until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
   [ "$SECONDS" -lt "$deadline" ] || { echo "openbox did not start"; cat "$work/openbox.log"; exit 1; }

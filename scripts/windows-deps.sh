@@ -13,25 +13,14 @@ prefix="$deps/prefix"
 toolchain="$root/cmake/mingw-w64-x86_64.cmake"
 jobs="$(nproc)"
 
+# Installed as the rest of the project's packages are (root or sudo, nothing when all are there).
+"$root/scripts/setup-debian.sh" \
+  g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev nasm \
+  wine wine64 locales \
+  dpkg-dev googletest
+
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; fi
-
-packages=(
-  g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev nasm
-  wine wine64 locales
-  cmake ninja-build dpkg-dev googletest
-)
-missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$p")
-  fi
-done
-if ((${#missing[@]})); then
-  echo "Installing: ${missing[*]}"
-  $SUDO apt-get -o DPkg::Lock::Timeout=600 update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}"
-fi
 
 mkdir -p "$deps"
 

@@ -33,6 +33,8 @@ struct Registration {
     WindowHandle window = 0;
     uint32_t message = 0;
     uint32_t relayMessage = 0;
+    bool connecting = false; // a connect was started and its notice has not come
+    uint64_t connectPass = 0; // the loop's pass that delivered the connect notice
 };
 
 struct Lookup {
@@ -82,6 +84,40 @@ void FinishLookup(uint32_t task, uint16_t error)
     SendMessage(lookup.window, lookup.message, task, MakeNoticeParam(0, error));
 }
 
+// Hands a socket notice to its target, unless the socket has been closed or registered anew since.
+//
+// A wait looks at its state between the loop's passes, and under wine a peer that closes at once gets
+// its close notice into the same pass as the connect notice, or even alone: the connect wait would
+// never see the connection that stood, only a closed socket. So the close comes one pass after the
+// connect, as it does on the other system, and a close that comes first brings the connect it implies
+// (the handshake completed, or there would be nothing to close).
+void Deliver(SOCKET socket, uint32_t relayMessage, intptr_t lParam)
+{
+    auto it = registrations.find(socket);
+    if (it == registrations.end() || it->second.relayMessage != relayMessage)
+        return;
+    Registration& registration = it->second;
+    const uint16_t event = NoticeEvent(lParam);
+    if (event == FD_CLOSE && registration.connecting) {
+        registration.connecting = false;
+        registration.connectPass = win32::CurrentPass();
+        const Registration target = registration;
+        SendMessage(target.window, target.message, socket, MakeNoticeParam(FD_CONNECT, 0));
+        win32::DeferToNextPass([socket, relayMessage, lParam] { Deliver(socket, relayMessage, lParam); });
+        return;
+    }
+    if (event == FD_CLOSE && registration.connectPass == win32::CurrentPass()) {
+        win32::DeferToNextPass([socket, relayMessage, lParam] { Deliver(socket, relayMessage, lParam); });
+        return;
+    }
+    if (event == FD_CONNECT) {
+        registration.connecting = false;
+        registration.connectPass = win32::CurrentPass();
+    }
+    const Registration target = registration; // the handler may close the socket and drop it
+    SendMessage(target.window, target.message, socket, lParam);
+}
+
 intptr_t Relay(uint32_t message, uintptr_t wParam, intptr_t lParam)
 {
     if (message == LookupEnded) {
@@ -94,9 +130,7 @@ intptr_t Relay(uint32_t message, uintptr_t wParam, intptr_t lParam)
     } else if (message == LookupRefused) {
         FinishLookup(static_cast<uint32_t>(wParam), NoticeError(lParam));
     } else {
-        auto it = registrations.find(static_cast<SOCKET>(wParam));
-        if (it != registrations.end() && it->second.relayMessage == message)
-            SendMessage(it->second.window, it->second.message, wParam, lParam);
+        Deliver(static_cast<SOCKET>(wParam), message, lParam);
     }
     return 0;
 }
@@ -188,8 +222,15 @@ int SocketConnect(int socket, uint32_t remote, uint16_t port)
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
     address.sin_addr.s_addr = remote;
-    if (connect(Native(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
-        return Fail();
+    const bool started = connect(Native(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    const int error = started ? 0 : WSAGetLastError();
+    auto it = registrations.find(Native(socket));
+    if (it != registrations.end() && (started || error == WSAEWOULDBLOCK))
+        it->second.connecting = true;
+    if (!started) {
+        lastError = error;
+        return -1;
+    }
     return 0;
 }
 
@@ -247,13 +288,17 @@ uint32_t AsyncGetHostByName(WindowHandle window, uint32_t message, const std::st
     lookup.entry = entry;
     lookup.buffer = std::make_unique<char[]>(MAXGETHOSTSTRUCT);
     const HWND relay = RelayWindow();
-    const HANDLE handle = WSAAsyncGetHostByName(relay, LookupEnded, name.c_str(), lookup.buffer.get(),
-                                                MAXGETHOSTSTRUCT);
+    // The system takes the empty name for this machine's own; here, as on the other system, it names
+    // no host.
+    const HANDLE handle = name.empty() ? nullptr
+                                       : WSAAsyncGetHostByName(relay, LookupEnded, name.c_str(),
+                                                               lookup.buffer.get(), MAXGETHOSTSTRUCT);
+    const int error = name.empty() ? WSAHOST_NOT_FOUND : WSAGetLastError();
     lookups.emplace(task, std::move(lookup));
     if (handle)
         tasksOfHandles[reinterpret_cast<uintptr_t>(handle)] = task;
     else
-        PostMessageA(relay, LookupRefused, task, MakeNoticeParam(0, static_cast<uint16_t>(WSAGetLastError())));
+        PostMessageA(relay, LookupRefused, task, MakeNoticeParam(0, static_cast<uint16_t>(error)));
     return task;
 }
 

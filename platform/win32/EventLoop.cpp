@@ -2,10 +2,16 @@
 // DispatchMessage, and the system's window timers.
 #include "platform/EventLoop.h"
 
+#include <utility>
+#include <vector>
+
 #include "platform/win32/WinApi.h"
 
 namespace vorlane {
 namespace {
+
+thread_local uint64_t pass = 0;
+thread_local std::vector<std::function<void()>> deferred;
 
 // An exception that a handler let escape while the system dispatched to it goes to the central handler.
 void HandleEscaped()
@@ -14,15 +20,39 @@ void HandleEscaped()
         HandleException(error);
 }
 
-bool OwnedByThisThread(WindowHandle window)
+// Any thread of the system may own windows and timers, but only the loop thread's queue is read.
+bool OwnedByTheLoopThread(WindowHandle window)
 {
-    return IsWindow(window) && GetWindowThreadProcessId(win32::ToHwnd(window), nullptr) == GetCurrentThreadId();
+    return IsWindow(window) && GetCurrentThreadId() == win32::LoopThread() &&
+           GetWindowThreadProcessId(win32::ToHwnd(window), nullptr) == GetCurrentThreadId();
 }
 
 } // namespace
 
+namespace win32 {
+
+uint64_t CurrentPass()
+{
+    return pass;
+}
+
+void DeferToNextPass(std::function<void()> work)
+{
+    deferred.push_back(std::move(work));
+}
+
+} // namespace win32
+
 void ProcessMessages()
 {
+    ++pass;
+    for (auto& work : std::exchange(deferred, {})) {
+        try {
+            work();
+        } catch (...) {
+            HandleException(std::current_exception());
+        }
+    }
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) {
@@ -39,7 +69,8 @@ void ProcessMessages()
 
 void WaitForEvents(int maxMilliseconds)
 {
-    const DWORD bound = maxMilliseconds < 0 ? 0 : static_cast<DWORD>(maxMilliseconds);
+    // Work put off to the next pass is an event already there.
+    const DWORD bound = maxMilliseconds < 0 || !deferred.empty() ? 0 : static_cast<DWORD>(maxMilliseconds);
     MsgWaitForMultipleObjectsEx(0, nullptr, bound, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     ProcessMessages();
 }
@@ -48,7 +79,7 @@ bool SetTimer(WindowHandle window, uint32_t id, uint32_t intervalMs)
 {
     KillTimer(window, id);
     // The system runs a timer's ticks on the thread that owns its window, and only there.
-    if (intervalMs == 0 || !OwnedByThisThread(window))
+    if (intervalMs == 0 || !OwnedByTheLoopThread(window))
         return false;
     const UINT period = intervalMs > USER_TIMER_MAXIMUM ? USER_TIMER_MAXIMUM : intervalMs;
     return ::SetTimer(win32::ToHwnd(window), id, period, nullptr) != 0;

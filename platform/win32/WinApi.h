@@ -26,6 +26,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 
 #include "platform/MessageWindow.h"
 
@@ -41,6 +42,15 @@ inline WindowHandle FromHwnd(HWND window)
 {
     return static_cast<WindowHandle>(HandleToULong(window));
 }
+
+// The thread that runs the event loop: the first that made a message target. Only it gets timers.
+DWORD LoopThread();
+
+// The event loop handles what is pending in passes (one ProcessMessages each). The number of the pass
+// running now, and work put off until the next pass begins: what must not be seen in the same pass as
+// something before it (the waits look at their state between passes).
+uint64_t CurrentPass();
+void DeferToNextPass(std::function<void()> work);
 
 // An exception that left a target's handler: the window procedure keeps it, so that it never unwinds
 // through the system's frames, for whoever called into the system on this thread to take: the

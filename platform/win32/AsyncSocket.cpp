@@ -86,11 +86,12 @@ void FinishLookup(uint32_t task, uint16_t error)
 
 // Hands a socket notice to its target, unless the socket has been closed or registered anew since.
 //
-// A wait looks at its state between the loop's passes, and under wine a peer that closes at once gets
+// A wait looks at its state between passes of the loop, and under wine a peer that closes at once gets
 // its close notice into the same pass as the connect notice, or even alone: the connect wait would
-// never see the connection that stood, only a closed socket. So the close comes one pass after the
-// connect, as it does on the other system, and a close that comes first brings the connect it implies
-// (the handshake completed, or there would be nothing to close).
+// never see the connection that stood, only a closed socket. So a close that comes in the pass that
+// brought the connect is put off until that pass has ended, as it comes later on the other system, and
+// a close that comes first brings the connect it implies (the handshake completed, or there would be
+// nothing to close).
 void Deliver(SOCKET socket, uint32_t relayMessage, intptr_t lParam)
 {
     auto it = registrations.find(socket);
@@ -98,23 +99,29 @@ void Deliver(SOCKET socket, uint32_t relayMessage, intptr_t lParam)
         return;
     Registration& registration = it->second;
     const uint16_t event = NoticeEvent(lParam);
+    auto closeLater = [&] {
+        win32::DeferToNextPass([socket, relayMessage, lParam] { Deliver(socket, relayMessage, lParam); });
+    };
     if (event == FD_CLOSE && registration.connecting) {
         registration.connecting = false;
         registration.connectPass = win32::CurrentPass();
-        const Registration target = registration;
+        const Registration target = registration; // the handler may close the socket and drop it
         SendMessage(target.window, target.message, socket, MakeNoticeParam(FD_CONNECT, 0));
-        win32::DeferToNextPass([socket, relayMessage, lParam] { Deliver(socket, relayMessage, lParam); });
+        if (win32::InPass())
+            closeLater();
+        else
+            Deliver(socket, relayMessage, lParam);
         return;
     }
-    if (event == FD_CLOSE && registration.connectPass == win32::CurrentPass()) {
-        win32::DeferToNextPass([socket, relayMessage, lParam] { Deliver(socket, relayMessage, lParam); });
+    if (event == FD_CLOSE && win32::InPass() && registration.connectPass == win32::CurrentPass()) {
+        closeLater();
         return;
     }
     if (event == FD_CONNECT) {
         registration.connecting = false;
-        registration.connectPass = win32::CurrentPass();
+        registration.connectPass = win32::InPass() ? win32::CurrentPass() : 0;
     }
-    const Registration target = registration; // the handler may close the socket and drop it
+    const Registration target = registration;
     SendMessage(target.window, target.message, socket, lParam);
 }
 
@@ -144,6 +151,21 @@ HWND RelayWindow()
 SOCKET Native(int socket)
 {
     return socket < 0 ? INVALID_SOCKET : static_cast<SOCKET>(socket);
+}
+
+// The layer's number for a new socket of the system, or -1: one that needs more than an int is closed.
+// Programs this one starts do not inherit it.
+int Adopt(SOCKET socket)
+{
+    if (socket == INVALID_SOCKET)
+        return Fail();
+    if (socket > static_cast<SOCKET>(INT_MAX)) {
+        closesocket(socket);
+        lastError = WSAEMFILE;
+        return -1;
+    }
+    SetHandleInformation(reinterpret_cast<HANDLE>(socket), HANDLE_FLAG_INHERIT, 0);
+    return static_cast<int>(socket);
 }
 
 } // namespace
@@ -182,17 +204,7 @@ int LastSocketError()
 
 int SocketOpen(bool tcp)
 {
-    const SOCKET socket = ::socket(AF_INET, SOCK_STREAM, tcp ? IPPROTO_TCP : 0);
-    if (socket == INVALID_SOCKET)
-        return Fail();
-    if (socket > static_cast<SOCKET>(INT_MAX)) {
-        closesocket(socket);
-        lastError = WSAEMFILE;
-        return -1;
-    }
-    // Programs this one starts do not inherit the connection.
-    SetHandleInformation(reinterpret_cast<HANDLE>(socket), HANDLE_FLAG_INHERIT, 0);
-    return static_cast<int>(socket);
+    return Adopt(::socket(AF_INET, SOCK_STREAM, tcp ? IPPROTO_TCP : 0));
 }
 
 int AsyncSelect(int socket, WindowHandle window, uint32_t message, uint32_t events)
@@ -256,17 +268,10 @@ int SocketAccept(int socket, uint32_t* peerAddress)
 {
     sockaddr_in address{};
     int length = sizeof address;
-    const SOCKET accepted = accept(Native(socket), reinterpret_cast<sockaddr*>(&address), &length);
-    if (accepted == INVALID_SOCKET)
-        return Fail();
-    if (accepted > static_cast<SOCKET>(INT_MAX)) {
-        closesocket(accepted);
-        lastError = WSAEMFILE;
-        return -1;
-    }
-    if (peerAddress)
+    const int accepted = Adopt(accept(Native(socket), reinterpret_cast<sockaddr*>(&address), &length));
+    if (accepted >= 0 && peerAddress)
         *peerAddress = address.sin_addr.s_addr;
-    return static_cast<int>(accepted);
+    return accepted;
 }
 
 int SocketClose(int socket)

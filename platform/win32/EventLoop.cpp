@@ -10,8 +10,30 @@
 namespace vorlane {
 namespace {
 
-thread_local uint64_t pass = 0;
+thread_local int passesRunning = 0; // more than one when a handler waits itself
+thread_local uint64_t pass = 0;      // counts where passes begin and end: where a wait may look
 thread_local std::vector<std::function<void()>> deferred;
+
+void RunDeferred()
+{
+    for (auto& work : std::exchange(deferred, {})) {
+        try {
+            work();
+        } catch (...) {
+            HandleException(std::current_exception());
+        }
+    }
+}
+
+// The target whose message runs the work put off during a pass.
+WindowHandle DeferredRunner()
+{
+    static const WindowHandle runner = AllocateWindow([](uint32_t, uintptr_t, intptr_t) -> intptr_t {
+        RunDeferred();
+        return 0;
+    });
+    return runner;
+}
 
 // An exception that a handler let escape while the system dispatched to it goes to the central handler.
 void HandleEscaped()
@@ -31,6 +53,11 @@ bool OwnedByTheLoopThread(WindowHandle window)
 
 namespace win32 {
 
+bool InPass()
+{
+    return passesRunning > 0;
+}
+
 uint64_t CurrentPass()
 {
     return pass;
@@ -45,14 +72,8 @@ void DeferToNextPass(std::function<void()> work)
 
 void ProcessMessages()
 {
+    ++passesRunning;
     ++pass;
-    for (auto& work : std::exchange(deferred, {})) {
-        try {
-            work();
-        } catch (...) {
-            HandleException(std::current_exception());
-        }
-    }
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) {
@@ -65,12 +86,15 @@ void ProcessMessages()
         HandleEscaped();
     }
     HandleEscaped(); // from a message another thread sent while the queue was read
+    ++pass;
+    --passesRunning;
+    if (!deferred.empty())
+        PostMessage(DeferredRunner(), WM_USER, 0, 0);
 }
 
 void WaitForEvents(int maxMilliseconds)
 {
-    // Work put off to the next pass is an event already there.
-    const DWORD bound = maxMilliseconds < 0 || !deferred.empty() ? 0 : static_cast<DWORD>(maxMilliseconds);
+    const DWORD bound = maxMilliseconds < 0 ? 0 : static_cast<DWORD>(maxMilliseconds);
     MsgWaitForMultipleObjectsEx(0, nullptr, bound, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     ProcessMessages();
 }

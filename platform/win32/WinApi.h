@@ -46,9 +46,11 @@ inline WindowHandle FromHwnd(HWND window)
 // The thread that runs the event loop: the first that made a message target. Only it gets timers.
 DWORD LoopThread();
 
-// The event loop handles what is pending in passes (one ProcessMessages each). The number of the pass
-// running now, and work put off until the next pass begins: what must not be seen in the same pass as
-// something before it (the waits look at their state between passes).
+// The waits handle what is pending in passes (one ProcessMessages each) and look at their state where a
+// pass ends. Whether a pass runs now; a number that changes wherever a pass begins or ends; and work put
+// off until the running pass has ended: what must not be seen without a wait having looked in between.
+// The work is queued as a message when the pass ends, so the application's own message loop runs it too.
+bool InPass();
 uint64_t CurrentPass();
 void DeferToNextPass(std::function<void()> work);
 

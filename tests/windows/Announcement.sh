@@ -2,7 +2,8 @@
 # The announcement from the Windows build, end to end: vorlane-wallpaper.exe under wine sets a picture
 # with a Japanese name as the wallpaper, and a mascot stand-in listening on 127.0.0.1:9801 must receive
 # exactly the request the mascot expects: Shift_JIS, CR LF line ends, the extra CR LF after the empty
-# line. wine's sockets are this machine's, so the port is taken in a network namespace of its own.
+# line. wine's sockets are this machine's, so the port is taken in a network namespace of its own; the
+# wine server makes the sockets of its programs, so it runs in that namespace too.
 #   tests/windows/Announcement.sh path/to/vorlane-wallpaper.exe
 # Runs with the caller's WINEPREFIX and a Japanese locale (code page 932).
 set -euo pipefail
@@ -21,6 +22,7 @@ printf '\xff\0\0\0\xff\0\0\0\0\0\xff\xff\xff\xff\0\0' >> "$picture"
 printf 'SEND SSTP/1.0\r\nSender: Vorlane\r\nCharSet: Shift_JIS\r\nScript: 壁紙を%sに設定しました\r\nOption: nodescript\r\n\r\n\r\n' \
   "$picture" | iconv -f UTF-8 -t CP932 > expected
 
+wineserver --wait # the prefix's server of the steps before, outside the namespace, is gone
 namespace=(unshare --net)
 if [ "$(id -u)" -ne 0 ]; then namespace=(unshare --user --map-root-user --net); fi
 "${namespace[@]}" bash -c '
@@ -33,6 +35,7 @@ if [ "$(id -u)" -ne 0 ]; then namespace=(unshare --user --map-root-user --net); 
   [ "$line" = ready ]
   status=0
   wine "$2" set "$3" || status=$?
+  wineserver --kill || true
   wait "$mascot"
   exit "$status"
 ' announcement "$here/Mascot.pl" "$program" "$picture"

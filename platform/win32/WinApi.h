@@ -1,34 +1,22 @@
-// Private to the Windows event layer: the system's headers, with the names that the layer's public
-// headers declare for themselves (SendMessage, PostMessage, the message numbers, the socket events and
-// error codes) taken back from the macros the system gives them. The real calls are named here with
-// their ANSI names (SendMessageA, PostMessageA) and the numbers are the layer's own constants, of the same
-// values.
+// Private to the Windows event layer: the system's headers after the layer's own, whose declarations
+// keep their names whatever the system's macros say. Its constants (message numbers, socket events,
+// error codes) have the values of the system's macros of the same names; the calls SendMessage and
+// PostMessage, which the system's headers rename to their ANSI or wide forms, are taken back, and the
+// real ones are named by their ANSI names (SendMessageA, PostMessageA).
 #pragma once
+
+#include "platform/AsyncSocket.h"
+#include "platform/MessageWindow.h"
 
 #include <winsock2.h>
 #include <windows.h>
 
 #undef SendMessage
 #undef PostMessage
-#undef WM_COPYDATA
-#undef WM_TIMER
-#undef WM_USER
-#undef FD_READ
-#undef FD_WRITE
-#undef FD_OOB
-#undef FD_ACCEPT
-#undef FD_CONNECT
-#undef FD_CLOSE
-#undef WSAEWOULDBLOCK
-#undef WSAEALREADY
-#undef WSAENOTCONN
-#undef WSAHOST_NOT_FOUND
 
 #include <cstdint>
 #include <exception>
 #include <functional>
-
-#include "platform/MessageWindow.h"
 
 namespace vorlane::win32 {
 

@@ -44,11 +44,12 @@ struct Lookup {
     std::unique_ptr<char[]> buffer; // the system writes the host entry here when the lookup ends
 };
 
-// Only the thread that runs the loop uses these.
-std::unordered_map<SOCKET, Registration> registrations;
+// Only the thread that runs the loop uses these. They outlive every static that might still close a
+// socket at exit.
+auto& registrations = *new std::unordered_map<SOCKET, Registration>;
 uint32_t nextRegistration = 0;
-std::unordered_map<uint32_t, Lookup> lookups;            // by task
-std::unordered_map<uintptr_t, uint32_t> tasksOfHandles; // the system's task handle -> task
+auto& lookups = *new std::unordered_map<uint32_t, Lookup>;            // by task
+auto& tasksOfHandles = *new std::unordered_map<uintptr_t, uint32_t>; // the system's task handle -> task
 
 HostEntry EntryFrom(const char* buffer, uint32_t task)
 {

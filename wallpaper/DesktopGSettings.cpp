@@ -121,16 +121,6 @@ bool SetBackgroundSettings(const BackgroundSchema& background, const std::string
     return true;
 }
 
-bool GnomeBackgroundAvailable()
-{
-    return BackgroundSchemaInstalled(GnomeBackground) && SessionBusReachable();
-}
-
-bool SetGnomeBackground(const std::string& path, bool tile)
-{
-    return SetBackgroundSettings(GnomeBackground, path, tile);
-}
-
 std::unique_ptr<DesktopBackend> NewGnomeBackend()
 {
     return std::make_unique<GSettingsBackend>("gnome", GnomeBackground);

@@ -27,8 +27,4 @@ bool BackgroundSchemaInstalled(const BackgroundSchema& schema);
 // schema is not installed or no session bus is reachable.
 bool SetBackgroundSettings(const BackgroundSchema& schema, const std::string& path, bool tile);
 
-// GNOME's settings, as above.
-bool GnomeBackgroundAvailable();
-bool SetGnomeBackground(const std::string& path, bool tile);
-
 } // namespace vorlane

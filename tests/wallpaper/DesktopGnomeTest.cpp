@@ -20,13 +20,9 @@
 namespace vorlane {
 namespace {
 
-bool SchemaInstalled()
+bool SetGnomeBackground(const std::string& path, bool tile)
 {
-    GSettingsSchemaSource* source = g_settings_schema_source_get_default();
-    GSettingsSchema* schema = source ? g_settings_schema_source_lookup(source, "org.gnome.desktop.background", TRUE) : nullptr;
-    if (schema)
-        g_settings_schema_unref(schema);
-    return schema != nullptr;
+    return SetBackgroundSettings(GnomeBackground, path, tile);
 }
 
 class GnomeDesktopTest : public test::Sandbox {
@@ -39,11 +35,11 @@ protected:
         ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
         ::setenv("GSETTINGS_BACKEND", "memory", 1);
         ::setenv("XDG_CURRENT_DESKTOP", "GNOME", 1);
-        if (!SchemaInstalled())
+        if (!BackgroundSchemaInstalled(GnomeBackground))
             GTEST_SKIP() << "the schema org.gnome.desktop.background is not installed";
         if (!test::ServerProcess::Installed("dbus-daemon"))
             GTEST_SKIP() << "dbus-daemon is not installed: no session bus for GNOME's settings";
-        EXPECT_FALSE(GnomeBackgroundAvailable()); // no bus yet
+        EXPECT_FALSE(SetGnomeBackground(File("a.bmp"), false)); // no bus yet
         bus_ = std::make_unique<test::ServerProcess>(
             std::vector<std::string>{"dbus-daemon", "--session", "--nofork", "--print-address={fd}"});
         ASSERT_TRUE(bus_->Ready()) << "dbus-daemon did not report an address";
@@ -74,7 +70,6 @@ protected:
 
 TEST_F(GnomeDesktopTest, PictureAndPlacementAreSet)
 {
-    ASSERT_TRUE(GnomeBackgroundAvailable());
     const std::string file = File("壁 紙.bmp");
     ASSERT_TRUE(SetGnomeBackground(file, false));
     const std::string uri = Get("picture-uri");
@@ -109,11 +104,10 @@ TEST_F(GnomeDesktopTest, AnnouncedButDeadBusIsNotWaitedFor)
     ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
     ::close(fd);
     ::setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + socketPath).c_str(), 1);
-    EXPECT_FALSE(GnomeBackgroundAvailable());
     EXPECT_FALSE(SetGnomeBackground(File("a.bmp"), true));
     ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
     ::setenv("XDG_RUNTIME_DIR", folder_.c_str(), 1);
-    EXPECT_FALSE(GnomeBackgroundAvailable());
+    EXPECT_FALSE(SetGnomeBackground(File("a.bmp"), true));
     ::unsetenv("XDG_RUNTIME_DIR");
 
     // Without a display or GNOME the desktop call only records.

@@ -62,10 +62,10 @@ std::string StartGalleryName(const std::string& stored)
 // A picture that is not here (an entry of a gallery made on Windows that was not yet relinked, a file
 // since removed) ends the command with the open error, naming it as the user reads it, before anything
 // reaches the desktop: a missing bitmap would otherwise be handed on unchecked and announced.
-void RequirePicture(const std::string& picture)
+std::unique_ptr<std::FILE, FileCloser> OpenPicture(const std::string& picture)
 {
     try {
-        OpenPictureFile(picture);
+        return OpenPictureFile(picture);
     } catch (const EFOpenError&) {
         throw EFOpenError(Format(msg::FOpenError, codepage::DisplayText(picture).c_str()));
     }
@@ -337,11 +337,8 @@ void MainWindowCommands::SetAsWallpaper()
     if (!listView_.SelectedIndex())
         return;
     const std::string picture = gallery_->GetSelectedFileName();
-    RequirePicture(picture);
-    // The desktop draws a JPEG from its rows as "Temp.bmp" is written; only a wallpaper it took is announced.
-    const std::string wallpaper =
-        PrepareWallpaperFile(picture, gallery_->DisplayBitsPerPixel(), wallPaper_->PrepareDrawing());
-    if (wallPaper_->SetWallPaper(wallpaper))
+    const auto file = OpenPicture(picture);
+    if (SetPictureAsWallpaper(*wallPaper_, picture, file.get(), gallery_->DisplayBitsPerPixel()))
         AnnounceWallpaper(*fastSstp_, picture);
 }
 

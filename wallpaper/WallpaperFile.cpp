@@ -59,6 +59,12 @@ void ConvertToBmp(JpegDecoder& decoder, const std::string& target, PictureRows* 
         throw EFCreateError(Format(msg::FCreateError, target.c_str()));
 }
 
+// A bitmap is the wallpaper as it is; any other picture is decoded as JPEG.
+bool IsBitmapName(const std::string& picture)
+{
+    return path::AsciiLowerCase(path::ExtractFileExt(picture)) == ".bmp";
+}
+
 } // namespace
 
 std::string TempWallpaperPath()
@@ -68,14 +74,21 @@ std::string TempWallpaperPath()
 
 std::string PrepareWallpaperFile(const std::string& picture, int displayBitsPerPixel, PictureRows* drawing)
 {
-    if (path::AsciiLowerCase(path::ExtractFileExt(picture)) == ".bmp")
+    if (IsBitmapName(picture))
+        return ShortWallPaperPath(picture);
+    return PrepareWallpaperFile(picture, OpenPictureFile(picture).get(), displayBitsPerPixel, drawing);
+}
+
+std::string PrepareWallpaperFile(const std::string& picture, std::FILE* file, int displayBitsPerPixel,
+                                 PictureRows* drawing)
+{
+    if (IsBitmapName(picture))
         return ShortWallPaperPath(picture);
     const std::string target = TempWallpaperPath();
-    const auto file = OpenPictureFile(picture);
     struct stat info {};
-    if (::fstat(::fileno(file.get()), &info) != 0)
+    if (::fstat(::fileno(file), &info) != 0)
         throw EFOpenError(Format(msg::FOpenError, picture.c_str()));
-    JpegDecoder decoder(file.get());
+    JpegDecoder decoder(file);
     decoder.ReadHeader(displayBitsPerPixel);
     decoder.CheckClaimedSize(uint64_t(info.st_size), MaxWallpaperPixels);
     ConvertToBmp(decoder, target, drawing);
@@ -83,6 +96,11 @@ std::string PrepareWallpaperFile(const std::string& picture, int displayBitsPerP
     if (drawing)
         drawing->Finished(wallpaper);
     return wallpaper;
+}
+
+bool SetPictureAsWallpaper(TWallPaper& wallpaper, const std::string& picture, std::FILE* file, int displayBitsPerPixel)
+{
+    return wallpaper.SetWallPaper(PrepareWallpaperFile(picture, file, displayBitsPerPixel, wallpaper.PrepareDrawing()));
 }
 
 } // namespace vorlane

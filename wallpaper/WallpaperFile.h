@@ -3,11 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "wallpaper/PictureRows.h"
 
 namespace vorlane {
+
+class TWallPaper;
 
 // The largest JPEG picture made into "Temp.bmp": 2^27 pixels (for instance 16384 x 8192), whose file
 // takes 384 MiB at 24 bits. Larger pictures are refused with libjpeg's "image too big" number.
@@ -23,6 +26,15 @@ inline constexpr uint64_t MaxWallpaperPixels = uint64_t(1) << 27;
 // one claiming more pixels than its file can hold: then nothing is decoded or written) or
 // "ファイル %s を作成できません"; the old "Temp.bmp" then stays as it was.
 std::string PrepareWallpaperFile(const std::string& picture, int displayBitsPerPixel, PictureRows* drawing = nullptr);
+// The same for a picture its caller has opened already, as `file` (a bitmap is not read).
+std::string PrepareWallpaperFile(const std::string& picture, std::FILE* file, int displayBitsPerPixel,
+                                 PictureRows* drawing);
+
+// What the wallpaper button does with a picture once it has been opened as `file`: its wallpaper file is
+// prepared (drawn on the desktops that take its rows as they are written), then set and recorded. True
+// when a desktop of the session showed it: only then is the mascot told. Raises as
+// PrepareWallpaperFile does; nothing is recorded then.
+bool SetPictureAsWallpaper(TWallPaper& wallpaper, const std::string& picture, std::FILE* file, int displayBitsPerPixel);
 
 // The conversion file's path: ProgramFolder() + "Temp.bmp".
 std::string TempWallpaperPath();

@@ -131,14 +131,14 @@ std::string HelpText()
 ExitStatus Set(const Invocation& invocation)
 {
     const std::string picture = PictureOperand(invocation.operands);
-    OpenPictureFile(picture); // as the window does: a picture that cannot be read ends here, unrecorded
+    // As the window does: a picture that cannot be read ends here, unrecorded.
+    const auto file = OpenPictureFile(picture);
     TComponent owner;
     TWallPaper* wallpaper = new TWallPaper(&owner);
     if (invocation.tile)
         wallpaper->SetTile(*invocation.tile);
     const int depth = DisplayDepth();
-    const std::string file = PrepareWallpaperFile(picture, depth > 0 ? depth : 24, wallpaper->PrepareDrawing());
-    if (!wallpaper->SetWallPaper(file)) {
+    if (!SetPictureAsWallpaper(*wallpaper, picture, file.get(), depth > 0 ? depth : 24)) {
         Report("the wallpaper is recorded, but no desktop of this session showed it");
         return NotShown;
     }

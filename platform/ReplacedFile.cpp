@@ -9,50 +9,17 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <optional>
 
-#include "platform/Path.h"
+#include "platform/ReplacedFileNames.h"
 
 namespace vorlane {
 namespace {
 
-constexpr const char* TemporaryPrefix = ".vorlane-";
-constexpr const char* TemporarySuffix = ".tmp";
-
-std::string FolderOf(const std::string& target)
-{
-    return path::ExtractFilePath(target); // with its separator; empty for the current folder
-}
-
-bool AllDigits(std::string_view text, bool hex)
-{
-    if (text.empty())
-        return false;
-    for (const char c : text)
-        if (!(c >= '0' && c <= '9') && !(hex && c >= 'a' && c <= 'f'))
-            return false;
-    return true;
-}
-
-// The writer's process of a temporary file of ours: ".vorlane-<pid>-<hex>.tmp", or the gallery's former
-// ".vorlane-save-<pid>-<count>.tmp".
-std::optional<pid_t> WriterOf(std::string_view name)
-{
-    if (!name.starts_with(TemporaryPrefix) || !name.ends_with(TemporarySuffix))
-        return std::nullopt;
-    name.remove_prefix(std::strlen(TemporaryPrefix));
-    name.remove_suffix(std::strlen(TemporarySuffix));
-    const bool former = name.starts_with("save-");
-    if (former)
-        name.remove_prefix(5);
-    const size_t dash = name.find('-');
-    if (dash == std::string_view::npos || dash > 9 || !AllDigits(name.substr(0, dash), false) ||
-        !AllDigits(name.substr(dash + 1), !former))
-        return std::nullopt;
-    return pid_t(std::stol(std::string(name.substr(0, dash))));
-}
+using replaced::FolderOf;
 
 bool ProcessAlive(pid_t pid)
 {
@@ -114,8 +81,8 @@ void ReplacedFile::RemoveStaleTemporaries(const std::string& folder)
         return;
     const int dirFd = ::dirfd(dir);
     while (const dirent* entry = ::readdir(dir)) {
-        const std::optional<pid_t> writer = WriterOf(entry->d_name);
-        if (!writer || ProcessAlive(*writer))
+        const std::optional<unsigned long> writer = replaced::WriterOf(entry->d_name);
+        if (!writer || *writer > unsigned(INT_MAX) || ProcessAlive(pid_t(*writer)))
             continue;
         // A writer holds its file locked while it lives: this one is not held by anybody, and the name
         // still leads to the file that was checked.
@@ -174,10 +141,7 @@ bool ReplacedFile::CreateTemporary(mode_t mode)
         uint64_t random = 0;
         if (::getrandom(&random, sizeof random, 0) != sizeof random)
             random ^= uint64_t(attempt) * 0x9E3779B97F4A7C15u;
-        char name[64];
-        std::snprintf(name, sizeof name, "%s%d-%016llx%s", TemporaryPrefix, int(::getpid()),
-                      static_cast<unsigned long long>(random), TemporarySuffix);
-        temporary_ = FolderOf(target_) + name;
+        temporary_ = replaced::TemporaryFor(target_, static_cast<unsigned long>(::getpid()), random);
         fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd_ >= 0)
             break;
@@ -203,52 +167,17 @@ void ReplacedFile::DropTemporary()
     fd_ = -1;
 }
 
-ReplacedFile::~ReplacedFile()
+bool ReplacedFile::WriteTemporary(std::span<const uint8_t> bytes, off_t at)
 {
-    if (state_ == State::Temporary && !committed_)
-        DropTemporary();
-    else if (fd_ >= 0)
-        ::close(fd_);
-}
-
-bool ReplacedFile::Write(std::span<const uint8_t> bytes)
-{
-    return Put(bytes, -1);
-}
-
-bool ReplacedFile::WriteAt(uint64_t offset, std::span<const uint8_t> bytes)
-{
-    return Put(bytes, off_t(offset));
-}
-
-bool ReplacedFile::Put(std::span<const uint8_t> bytes, off_t at)
-{
-    if (state_ == State::Closed)
-        return false;
-    if (state_ == State::InPlace) {
-        // Kept in memory until Commit(); `at` < 0 continues where the last append ended.
-        const size_t from = at < 0 ? appendAt_ : size_t(at);
-        if (content_.size() < from + bytes.size())
-            content_.resize(from + bytes.size());
-        std::copy(bytes.begin(), bytes.end(), content_.begin() + std::ptrdiff_t(from));
-        if (at < 0)
-            appendAt_ = from + bytes.size();
-        return true;
-    }
-    failed_ = failed_ || !TransferAll(bytes.size(), [&](size_t done) {
+    return TransferAll(bytes.size(), [&](size_t done) {
         const uint8_t* data = bytes.data() + done;
         const size_t size = bytes.size() - done;
         return at < 0 ? ::write(fd_, data, size) : ::pwrite(fd_, data, size, at + off_t(done));
     });
-    return !failed_;
 }
 
-bool ReplacedFile::Commit(bool sync)
+bool ReplacedFile::CommitTemporary(bool sync)
 {
-    if (state_ == State::InPlace)
-        return CommitInPlace();
-    if (state_ != State::Temporary || fd_ < 0)
-        return false;
     if (failed_ || (sync && ::fsync(fd_) != 0)) {
         DropTemporary();
         return false;

@@ -54,7 +54,9 @@ private:
     bool CreateTemporary(mode_t mode);
     void DropTemporary();
     bool CommitInPlace();
+    bool CommitTemporary(bool sync);
     bool Put(std::span<const uint8_t> bytes, off_t at); // at < 0: where the last append ended
+    bool WriteTemporary(std::span<const uint8_t> bytes, off_t at);
 
     std::string target_;
     std::string temporary_;

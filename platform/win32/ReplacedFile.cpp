@@ -15,32 +15,12 @@
 #include <cstring>
 #include <optional>
 
-#include "platform/Path.h"
+#include "platform/ReplacedFileNames.h"
 
 namespace vorlane {
 namespace {
 
-constexpr const char* TemporaryPrefix = ".vorlane-";
-constexpr const char* TemporarySuffix = ".tmp";
-
-std::string FolderOf(const std::string& target)
-{
-    return path::ExtractFilePath(target); // with its separator; empty for the current folder
-}
-
-// The writer's process of a temporary file of ours: ".vorlane-<pid>-<hex>.tmp".
-std::optional<DWORD> WriterOf(std::string_view name)
-{
-    if (!name.starts_with(TemporaryPrefix) || !name.ends_with(TemporarySuffix))
-        return std::nullopt;
-    name.remove_prefix(std::strlen(TemporaryPrefix));
-    name.remove_suffix(std::strlen(TemporarySuffix));
-    const size_t dash = name.find('-');
-    if (dash == std::string_view::npos || dash == 0 || dash > 10 ||
-        name.substr(0, dash).find_first_not_of("0123456789") != std::string_view::npos)
-        return std::nullopt;
-    return DWORD(std::stoul(std::string(name.substr(0, dash))));
-}
+using replaced::FolderOf;
 
 bool ProcessAlive(DWORD pid)
 {
@@ -95,12 +75,13 @@ bool Replace(int fd, const std::vector<uint8_t>& bytes)
 void ReplacedFile::RemoveStaleTemporaries(const std::string& folder)
 {
     WIN32_FIND_DATAA found{};
-    const HANDLE search = FindFirstFileA((folder + ".vorlane-*.tmp").c_str(), &found);
+    const std::string pattern = folder + replaced::TemporaryPrefix + "*" + replaced::TemporarySuffix;
+    const HANDLE search = FindFirstFileA(pattern.c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)
         return;
     do {
-        const std::optional<DWORD> writer = WriterOf(found.cFileName);
-        if (writer && !ProcessAlive(*writer) && !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        const std::optional<unsigned long> writer = replaced::WriterOf(found.cFileName);
+        if (writer && !ProcessAlive(DWORD(*writer)) && !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
             DeleteFileA((folder + found.cFileName).c_str()); // fails while anybody holds it open
     } while (FindNextFileA(search, &found));
     FindClose(search);
@@ -137,10 +118,7 @@ bool ReplacedFile::CreateTemporary(mode_t)
         const unsigned long long random =
             (unsigned long long)GetTickCount64() * 0x9E3779B97F4A7C15ull ^ (unsigned long long)(uintptr_t)this ^
             (unsigned long long)attempt << 48;
-        char name[64];
-        std::snprintf(name, sizeof name, "%s%lu-%016llx%s", TemporaryPrefix, GetCurrentProcessId(), random,
-                      TemporarySuffix);
-        temporary_ = FolderOf(target_) + name;
+        temporary_ = replaced::TemporaryFor(target_, GetCurrentProcessId(), random);
         fd_ = _open(temporary_.c_str(), _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
         if (fd_ >= 0)
             return true;
@@ -158,54 +136,18 @@ void ReplacedFile::DropTemporary()
     DeleteFileA(temporary_.c_str());
 }
 
-ReplacedFile::~ReplacedFile()
+bool ReplacedFile::WriteTemporary(std::span<const uint8_t> bytes, off_t at)
 {
-    if (state_ == State::Temporary && !committed_)
-        DropTemporary();
-    else if (fd_ >= 0)
-        _close(fd_);
+    if (at < 0)
+        return WriteAll(fd_, bytes.data(), bytes.size(), -1);
+    // Out of order: written at its place, and the next append goes on from the end.
+    const int64_t end = _lseeki64(fd_, 0, SEEK_END);
+    return end >= 0 && WriteAll(fd_, bytes.data(), bytes.size(), at) &&
+           _lseeki64(fd_, std::max<int64_t>(end, at + int64_t(bytes.size())), SEEK_SET) >= 0;
 }
 
-bool ReplacedFile::Write(std::span<const uint8_t> bytes)
+bool ReplacedFile::CommitTemporary(bool sync)
 {
-    return Put(bytes, -1);
-}
-
-bool ReplacedFile::WriteAt(uint64_t offset, std::span<const uint8_t> bytes)
-{
-    return Put(bytes, off_t(offset));
-}
-
-bool ReplacedFile::Put(std::span<const uint8_t> bytes, off_t at)
-{
-    if (state_ == State::Closed)
-        return false;
-    if (state_ == State::InPlace) {
-        // Kept in memory until Commit(); `at` < 0 continues where the last append ended.
-        const size_t from = at < 0 ? appendAt_ : size_t(at);
-        if (content_.size() < from + bytes.size())
-            content_.resize(from + bytes.size());
-        std::copy(bytes.begin(), bytes.end(), content_.begin() + std::ptrdiff_t(from));
-        if (at < 0)
-            appendAt_ = from + bytes.size();
-        return true;
-    }
-    if (!failed_ && at >= 0) {
-        // Out of order: written at its place, and the next append goes on from the end.
-        const int64_t end = _lseeki64(fd_, 0, SEEK_END);
-        failed_ = end < 0 || !WriteAll(fd_, bytes.data(), bytes.size(), at) || _lseeki64(fd_, std::max<int64_t>(end, at + int64_t(bytes.size())), SEEK_SET) < 0;
-        return !failed_;
-    }
-    failed_ = failed_ || !WriteAll(fd_, bytes.data(), bytes.size(), -1);
-    return !failed_;
-}
-
-bool ReplacedFile::Commit(bool sync)
-{
-    if (state_ == State::InPlace)
-        return CommitInPlace();
-    if (state_ != State::Temporary || fd_ < 0)
-        return false;
     if (failed_ || (sync && _commit(fd_) != 0) || _close(fd_) != 0) {
         fd_ = -1;
         DropTemporary();

@@ -1,83 +1,43 @@
-#include "platform/FolderLock.h"
-
+// The folder's lock here: flock on the folder itself.
 #include <cerrno>
 #include <fcntl.h>
-#include <map>
-#include <mutex>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <utility>
 
-#include "platform/Path.h"
+#include "platform/FolderLockSystem.h"
 
-namespace vorlane {
-namespace {
+namespace vorlane::folderlock {
 
-struct HeldLock {
-    int fd;
-    int count;
-};
-
-// A second flock on another descriptor of the same folder would wait for this very process, so the
-// locks this process holds are counted here.
-std::mutex& HeldMutex()
+std::optional<SystemLock> OpenLock(const std::string& folder)
 {
-    static std::mutex mutex;
-    return mutex;
-}
-
-std::map<std::pair<uint64_t, uint64_t>, HeldLock>& HeldLocks()
-{
-    static std::map<std::pair<uint64_t, uint64_t>, HeldLock> locks;
-    return locks;
-}
-
-} // namespace
-
-FolderLock::FolderLock(const std::string& file)
-{
-    const std::string folder = path::ExtractFileDir(file); // empty for a bare name
     const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
-        return;
+        return std::nullopt;
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
         ::close(fd);
-        return;
+        return std::nullopt;
     }
-    device_ = st.st_dev;
-    inode_ = st.st_ino;
-    const std::lock_guard guard(HeldMutex());
-    auto& locks = HeldLocks();
-    if (const auto found = locks.find({device_, inode_}); found != locks.end()) {
-        ++found->second.count;
-        ::close(fd);
-        held_ = true;
-        return;
-    }
-    int result;
-    while ((result = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
-    }
-    if (result != 0) {
-        ::close(fd);
-        return;
-    }
-    locks[{device_, inode_}] = HeldLock{fd, 1};
-    held_ = true;
+    return SystemLock{fd, uint64_t(st.st_dev), uint64_t(st.st_ino)};
 }
 
-FolderLock::~FolderLock()
+bool TakeLock(intptr_t handle)
 {
-    if (!held_)
-        return;
-    const std::lock_guard guard(HeldMutex());
-    auto& locks = HeldLocks();
-    const auto found = locks.find({device_, inode_});
-    if (found != locks.end() && --found->second.count == 0) {
-        ::close(found->second.fd); // releases the lock
-        locks.erase(found);
+    int result;
+    while ((result = ::flock(int(handle), LOCK_EX)) != 0 && errno == EINTR) {
     }
+    return result == 0;
 }
 
-} // namespace vorlane
+void CloseLock(intptr_t handle)
+{
+    ::close(int(handle)); // a lock held through another descriptor stays
+}
+
+void ReleaseLock(intptr_t handle)
+{
+    ::close(int(handle)); // releases the lock
+}
+
+} // namespace vorlane::folderlock

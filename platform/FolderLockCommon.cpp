@@ -1,0 +1,70 @@
+// The folder locks this process holds, counted: taken again while held, a lock is counted rather than
+// waited for, and released when the last holder goes.
+#include "platform/FolderLock.h"
+
+#include <map>
+#include <mutex>
+#include <utility>
+
+#include "platform/FolderLockSystem.h"
+#include "platform/Path.h"
+
+namespace vorlane {
+namespace {
+
+struct HeldLock {
+    intptr_t handle;
+    int count;
+};
+
+std::mutex& HeldMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::map<std::pair<uint64_t, uint64_t>, HeldLock>& HeldLocks()
+{
+    static std::map<std::pair<uint64_t, uint64_t>, HeldLock> locks;
+    return locks;
+}
+
+} // namespace
+
+FolderLock::FolderLock(const std::string& file)
+{
+    const std::optional<folderlock::SystemLock> lock = folderlock::OpenLock(path::ExtractFileDir(file));
+    if (!lock)
+        return;
+    device_ = lock->device;
+    inode_ = lock->inode;
+    const std::lock_guard guard(HeldMutex());
+    auto& locks = HeldLocks();
+    if (const auto found = locks.find({device_, inode_}); found != locks.end()) {
+        ++found->second.count;
+        folderlock::CloseLock(lock->handle);
+        held_ = true;
+        return;
+    }
+    if (!folderlock::TakeLock(lock->handle)) {
+        folderlock::CloseLock(lock->handle);
+        return;
+    }
+    locks.emplace(std::pair(device_, inode_), HeldLock{lock->handle, 1});
+    held_ = true;
+}
+
+FolderLock::~FolderLock()
+{
+    if (!held_)
+        return;
+    const std::lock_guard guard(HeldMutex());
+    auto& locks = HeldLocks();
+    const auto found = locks.find({device_, inode_});
+    if (found != locks.end() && --found->second.count == 0) {
+        folderlock::ReleaseLock(found->second.handle);
+        locks.erase(found);
+    }
+}
+
+} // namespace vorlane

@@ -1,4 +1,4 @@
-// Where the program's files live: the executable's folder, the program folder and the settings folder.
+// Where the program's files live: the executable's folder, the user's data folder and the settings folder.
 #include "platform/Path.h"
 
 #include <climits>
@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "platform/FoldersSystem.h"
 #include "platform/NativePathRules.h"
 
 namespace vorlane::path {
@@ -47,13 +48,27 @@ bool IsSystemProgramFolder(const std::string& folder)
     return false;
 }
 
-std::string& ProgramFolderOverride()
+} // namespace
+
+bool detail::ProgramMayWriteIn(const std::string& folder)
 {
-    static std::string folder;
-    return folder;
+    return !IsSystemProgramFolder(folder) && CanCreateFileIn(folder);
 }
 
-} // namespace
+std::string detail::UserProgramFolder()
+{
+    std::string data;
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg)
+        data = xdg;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        data = std::string(home) + "/.local/share";
+    else
+        return {};
+    data += "/vorlane/";
+    std::error_code ignored;
+    std::filesystem::create_directories(data, ignored);
+    return data;
+}
 
 std::string ExpandFileName(const std::string& path)
 {
@@ -69,27 +84,6 @@ std::string ExecutableFolder()
     return ExtractFilePath(std::string_view(buffer, static_cast<size_t>(length)));
 }
 
-std::string ProgramFolder()
-{
-    if (!ProgramFolderOverride().empty())
-        return ProgramFolderOverride();
-    const std::string executable = ExecutableFolder();
-    if (!IsSystemProgramFolder(executable) && CanCreateFileIn(executable))
-        return executable;
-
-    std::string data;
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg)
-        data = xdg;
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        data = std::string(home) + "/.local/share";
-    else
-        return executable;
-    data += "/vorlane/";
-    std::error_code ignored;
-    std::filesystem::create_directories(data, ignored);
-    return data;
-}
-
 std::string SettingsFolder()
 {
     std::string folder;
@@ -102,11 +96,6 @@ std::string SettingsFolder()
     if (folder.back() != '/')
         folder += '/';
     return folder;
-}
-
-void SetProgramFolderForTesting(const std::string& folder)
-{
-    ProgramFolderOverride() = folder;
 }
 
 } // namespace vorlane::path

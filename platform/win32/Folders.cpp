@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "platform/FoldersSystem.h"
 #include "platform/NativePathRules.h"
 
 namespace vorlane::path {
@@ -37,13 +38,24 @@ std::string WithSeparator(std::string folder)
     return folder;
 }
 
-std::string& ProgramFolderOverride()
+} // namespace
+
+bool detail::ProgramMayWriteIn(const std::string& folder)
 {
-    static std::string folder;
-    return folder;
+    return CanCreateFileIn(folder);
 }
 
-} // namespace
+// A program installed under "Program Files" cannot write beside itself: its galleries and "Temp.bmp" go
+// to the user's local application data.
+std::string detail::UserProgramFolder()
+{
+    char data[MAX_PATH];
+    if (SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, data) != S_OK)
+        return {};
+    const std::string folder = WithSeparator(data) + "Vorlane\\";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
 
 // The C++ library's paths give their text back in UTF-8 here, not in the code page; the system's own
 // call keeps the code page.
@@ -79,23 +91,6 @@ std::string ExecutableFolder()
     }
 }
 
-std::string ProgramFolder()
-{
-    if (!ProgramFolderOverride().empty())
-        return ProgramFolderOverride();
-    const std::string executable = ExecutableFolder();
-    if (CanCreateFileIn(executable))
-        return executable;
-    // A program installed under "Program Files" cannot write beside itself: its galleries and
-    // "Temp.bmp" go to the user's local application data.
-    char data[MAX_PATH];
-    if (SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, data) != S_OK)
-        return executable;
-    const std::string folder = WithSeparator(data) + "Vorlane\\";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    return folder;
-}
-
 std::string SettingsFolder()
 {
     char windows[MAX_PATH];
@@ -103,11 +98,6 @@ std::string SettingsFolder()
     if (length == 0 || length >= MAX_PATH)
         return ".\\";
     return WithSeparator(std::string(windows, length));
-}
-
-void SetProgramFolderForTesting(const std::string& folder)
-{
-    ProgramFolderOverride() = folder;
 }
 
 } // namespace vorlane::path

@@ -8,6 +8,7 @@
 
 #include "platform/Exceptions.h"
 #include "platform/Path.h"
+#include "platform/ProfileText.h"
 #include "platform/ReplacedFile.h"
 
 namespace vorlane {
@@ -23,13 +24,6 @@ std::string_view Trim(std::string_view text)
     return text;
 }
 
-std::string_view TrimEnd(std::string_view text)
-{
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
-
 // A value written in quotes ('...' or "...") is read without them, as the profile functions read it.
 std::string_view Unquoted(std::string_view value)
 {
@@ -41,13 +35,6 @@ std::string_view Unquoted(std::string_view value)
 bool SameName(std::string_view a, std::string_view b)
 {
     return path::AsciiLowerCase(Trim(a)) == path::AsciiLowerCase(Trim(b));
-}
-
-// A line break inside a name or a value would start a line of its own (a forged key or section), so
-// everything from the first one on is dropped; reading it back could not have seen more anyway.
-std::string_view OneLine(std::string_view text)
-{
-    return text.substr(0, text.find_first_of("\r\n"));
 }
 
 struct Line {
@@ -171,8 +158,7 @@ std::string ProfileFilePath(const std::string& file)
 std::string GetPrivateProfileString(std::string_view section, std::string_view key,
                                     std::string_view defaultValue, const std::string& file)
 {
-    // Only the default's trailing blanks go; leading ones are part of it.
-    std::string result(TrimEnd(defaultValue));
+    std::string result(profile::WithoutTrailingBlanks(defaultValue));
     bool inSection = false;
     ForEachLine(ProfileFilePath(file), [&](std::string_view line) {
         std::string_view name;
@@ -196,9 +182,9 @@ std::string GetPrivateProfileString(std::string_view section, std::string_view k
 bool WritePrivateProfileString(std::string_view section, std::string_view key, std::string_view value,
                                const std::string& file)
 {
-    section = Trim(OneLine(section));
-    key = Trim(OneLine(key));
-    value = OneLine(value);
+    section = Trim(profile::OneLine(section));
+    key = Trim(profile::OneLine(key));
+    value = profile::OneLine(value);
     const std::string target = ProfileFilePath(file);
 
     std::string content;

@@ -7,23 +7,15 @@
 #undef WritePrivateProfileString
 
 #include "platform/Path.h"
+#include "platform/ProfileText.h"
 
 namespace vorlane {
 namespace {
 
-// A line break inside a name or a value would start a line of its own (a forged key or section), and
-// the profile functions write it as given; everything from the first one on is dropped.
+// The profile functions write a line break as given.
 std::string OneLine(std::string_view text)
 {
-    return std::string(text.substr(0, text.find_first_of("\r\n")));
-}
-
-// The default loses its trailing blanks, tabs included, as it does on the other platforms.
-std::string WithoutTrailingBlanks(std::string_view text)
-{
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return std::string(text);
+    return std::string(profile::OneLine(text));
 }
 
 } // namespace
@@ -39,8 +31,9 @@ std::string GetPrivateProfileString(std::string_view section, std::string_view k
                                     std::string_view defaultValue, const std::string& file)
 {
     char buffer[ProfileValueLimit + 1];
+    const std::string fallback(profile::WithoutTrailingBlanks(defaultValue));
     const DWORD length = ::GetPrivateProfileStringA(std::string(section).c_str(), std::string(key).c_str(),
-                                                  WithoutTrailingBlanks(defaultValue).c_str(), buffer, sizeof buffer,
+                                                  fallback.c_str(), buffer, sizeof buffer,
                                                   ProfileFilePath(file).c_str());
     return std::string(buffer, length);
 }

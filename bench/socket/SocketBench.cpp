@@ -3,17 +3,14 @@
 // time a capture uses while it waits for its time-out.
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
-
-#include <arpa/inet.h>
 #include <chrono>
-#include <netinet/in.h>
 #include <stdexcept>
 #include <string>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "bench/BlockingLoopback.h"
 #include "platform/Exceptions.h"
 #include "socket/Psock.h"
 #include "tests/socket/SocketTestSupport.h"
@@ -43,12 +40,8 @@ vorlane::test::TestPeer StartLocalPeer(bool holdOpen)
 // The floor: the same exchange in blocking calls.
 std::string BlockingExchange(uint16_t port)
 {
-    const int client = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
-    if (connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+    const int client = vorlane::bench::ConnectBlocking(port);
+    if (client < 0)
         throw std::runtime_error("cannot connect");
     send(client, Request.data(), Request.size(), MSG_NOSIGNAL);
     std::string reply;
@@ -154,12 +147,3 @@ void BM_CpuDuringTimedOutCapture(benchmark::State& state)
 BENCHMARK(BM_CpuDuringTimedOutCapture)->Iterations(2)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -2,16 +2,14 @@
 // mascots do, against the floor of the same exchange in plain blocking socket calls that stop at the
 // reply's empty line. Each iteration times both, one after the other, so the ratio holds up on a busy
 // machine; run with repetitions to see its spread.
+#include "bench/BlockingLoopback.h"
 #include "platform/CodePage.h"
 #include "sstp/FastSstp.h"
 #include "sstp/SstpRequest.h"
 #include "sstp/WallpaperAnnouncement.h"
 #include "tests/sstp/SstpTestServer.h"
 
-#include <QCoreApplication>
-#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -34,15 +32,9 @@ bool BlockingExchange(uint16_t port)
         "SEND SSTP/1.0\r\n", "Sender: Vorlane\r\n", "CharSet: Shift_JIS\r\n",
         "Script: " + codepage::Utf8ToShiftJis("壁紙をa.jpgに設定しました").value() + "\r\n",
         "Option: nodescript\r\n", "\r\n", "\r\n"};
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        ::close(fd);
+    const int fd = bench::ConnectBlocking(port);
+    if (fd < 0)
         return false;
-    }
     for (const std::string& line : lines)
         ::send(fd, line.data(), line.size(), MSG_NOSIGNAL);
     std::string reply;
@@ -89,12 +81,3 @@ void BM_AnnouncementToAMascotThatStaysOpen(benchmark::State& state)
 BENCHMARK(BM_AnnouncementToAMascotThatStaysOpen)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

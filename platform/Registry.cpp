@@ -322,13 +322,16 @@ std::string Join(const Key& parent, std::string_view subKey)
     return result;
 }
 
-// Loads the store and finds `key` in it: Ok with the key, NotFound, or Failed.
-Result LoadKey(Store& store, const Key& key, StoredKey*& found)
+// Loads the store and hands `key` in it to `use`: what `use` returns, or NotFound or Failed when the
+// store or the key cannot be had.
+template <class Use>
+Result WithKey(const Key& key, Use use)
 {
+    Store store;
     if (const Result loaded = Load(store); loaded != Result::Ok)
         return loaded;
-    found = FindKey(store, key.path);
-    return found ? Result::Ok : Result::NotFound;
+    StoredKey* found = FindKey(store, key.path);
+    return found ? use(store, *found) : Result::NotFound;
 }
 
 } // namespace
@@ -377,45 +380,39 @@ Result QueryValueInfo(const Key& key, std::string_view name, uint32_t& type, siz
 
 Result QueryValue(const Key& key, std::string_view name, size_t capacity, Value& value)
 {
-    Store store;
-    StoredKey* stored = nullptr;
-    if (const Result status = LoadKey(store, key, stored); status != Result::Ok)
-        return status;
-    const StoredValue* found = FindValue(*stored, name);
-    if (!found)
-        return Result::NotFound;
-    if (found->value.data.size() > capacity)
-        return Result::Failed;
-    value = found->value;
-    return Result::Ok;
+    return WithKey(key, [&](Store&, StoredKey& stored) {
+        const StoredValue* found = FindValue(stored, name);
+        if (!found)
+            return Result::NotFound;
+        if (found->value.data.size() > capacity)
+            return Result::Failed;
+        value = found->value;
+        return Result::Ok;
+    });
 }
 
 Result SetValue(const Key& key, std::string_view name, uint32_t type, std::span<const uint8_t> data)
 {
     const ChangeLock lock;
-    Store store;
-    StoredKey* stored = nullptr;
-    if (const Result status = LoadKey(store, key, stored); status != Result::Ok)
-        return status;
-    PutValue(*stored, name, Value{type, std::vector<uint8_t>(data.begin(), data.end())});
-    return Save(store) ? Result::Ok : Result::Failed;
+    return WithKey(key, [&](Store& store, StoredKey& stored) {
+        PutValue(stored, name, Value{type, std::vector<uint8_t>(data.begin(), data.end())});
+        return Save(store) ? Result::Ok : Result::Failed;
+    });
 }
 
 Result DeleteValue(const Key& key, std::string_view name)
 {
     const ChangeLock lock;
-    Store store;
-    StoredKey* stored = nullptr;
-    if (const Result status = LoadKey(store, key, stored); status != Result::Ok)
-        return status;
-    const StoredValue* found = FindValue(*stored, name);
-    if (!found)
-        return Result::NotFound;
-    stored->values.erase(stored->values.begin() + (found - stored->values.data()));
-    stored->index.clear();
-    for (size_t i = 0; i < stored->values.size(); ++i)
-        stored->index.emplace(Folded(stored->values[i].name), i);
-    return Save(store) ? Result::Ok : Result::Failed;
+    return WithKey(key, [&](Store& store, StoredKey& stored) {
+        const StoredValue* found = FindValue(stored, name);
+        if (!found)
+            return Result::NotFound;
+        stored.values.erase(stored.values.begin() + (found - stored.values.data()));
+        stored.index.clear();
+        for (size_t i = 0; i < stored.values.size(); ++i)
+            stored.index.emplace(Folded(stored.values[i].name), i);
+        return Save(store) ? Result::Ok : Result::Failed;
+    });
 }
 
 } // namespace vorlane::registry

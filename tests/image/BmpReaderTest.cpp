@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "tests/TestFiles.h"
 #include "image/BmpFile.h"
 #include "platform/ByteCursor.h"
 #include "platform/Exceptions.h"
@@ -318,7 +319,7 @@ TEST_F(BmpFileOnDisk, ReadsAFileAndRefusesWhatCannotBeOpened)
 {
     const auto path = folder_ / "a.bmp";
     const Bytes file = MakeBmp({.width = 1, .height = 1, .bitsPerPixel = 24}, {}, {1, 2, 3, 0});
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
+    test::WriteFile(path, file);
     EXPECT_EQ(ReadBmpFile(path.string()).PixelRgb(0, 0), MakeRgb(3, 2, 1));
 
     // A pipe is refused at once rather than waited on for a writer.
@@ -337,7 +338,7 @@ TEST_F(BmpFileOnDisk, ReadsAFileAndRefusesWhatCannotBeOpened)
     large.SetPixelRgb(199, 0, MakeRgb(1, 2, 3));
     const auto largePath = folder_ / "large.bmp";
     const Bytes largeFile = WriteBmp(large);
-    std::ofstream(largePath, std::ios::binary).write(reinterpret_cast<const char*>(largeFile.data()), std::streamsize(largeFile.size()));
+    test::WriteFile(largePath, largeFile);
     EXPECT_EQ(ReadBmpFile(largePath.string()), large);
     const auto zeros = folder_ / "zeros.bmp";
     std::ofstream(zeros, std::ios::binary) << std::string(300000, '\0');

@@ -1,3 +1,4 @@
+#include "tests/TestFiles.h"
 #include "image/Jpeg.h"
 
 #include <gtest/gtest.h>
@@ -243,7 +244,7 @@ protected:
     std::string Write(const std::string& name, const std::vector<uint8_t>& bytes)
     {
         const std::string path = (folder_ / name).string();
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        test::WriteFile(path, bytes);
         return path;
     }
     std::filesystem::path folder_;

@@ -12,6 +12,7 @@
 #include "tests/platform/FileSizeLimit.h"
 #include "platform/Registry.h"
 #include "platform/RegistryIniFile.h"
+#include "tests/TestFiles.h"
 
 namespace vorlane {
 namespace {
@@ -24,16 +25,11 @@ class RegistryTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string pattern = (fs::temp_directory_path() / "vorlane-registry-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
+        folder_ = scratch_.Path();
+        ASSERT_FALSE(folder_.empty());
         UseSettingsFolder(folder_);
     }
-    void TearDown() override
-    {
-        ::unsetenv("XDG_CONFIG_HOME");
-        fs::remove_all(folder_);
-    }
+    void TearDown() override { ::unsetenv("XDG_CONFIG_HOME"); }
     static void UseSettingsFolder(const fs::path& folder) { ::setenv("XDG_CONFIG_HOME", folder.c_str(), 1); }
     // A settings folder that cannot exist: its parent is a file.
     void MakeStoreUnwritable()
@@ -41,13 +37,7 @@ protected:
         std::ofstream(folder_ / "file") << "x";
         UseSettingsFolder(folder_ / "file" / "sub");
     }
-    static std::string StoreText()
-    {
-        std::ifstream in(registry::StorePath(), std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    static std::string StoreText() { return test::ReadText(registry::StorePath()); }
     static registry::Key Desktop() { return *registry::CreateKey(registry::Root, "Control Panel\\Desktop"); }
     static void Set(std::string_view name, uint32_t type, std::string_view data)
     {
@@ -56,6 +46,7 @@ protected:
                   Result::Ok);
     }
 
+    const test::ScratchFolder scratch_{"vorlane-registry"};
     fs::path folder_;
 };
 

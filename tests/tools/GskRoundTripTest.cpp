@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <jpeglib.h>
 #include <map>
 #include <random>
 #include <spawn.h>
@@ -23,7 +22,9 @@
 #include "gallery/Vorlane1.h"
 #include "tools/vorlane-gsk/Json.h"
 #include "tools/vorlane-gsk/Placeholder.h"
+#include "tests/TestFiles.h"
 #include "tests/gallery/WindowsGallery.h"
+#include "tests/image/JpegEncode.h"
 
 extern char** environ;
 
@@ -39,85 +40,22 @@ struct Result {
     std::string err;
 };
 
-std::string ReadText(const fs::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-std::vector<uint8_t> ReadBytes(const fs::path& file)
-{
-    const std::string text = ReadText(file);
-    return std::vector<uint8_t>(text.begin(), text.end());
-}
-
-void WriteBytes(const fs::path& file, const std::vector<uint8_t>& bytes)
-{
-    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
-
-// A small colour JPEG, encoded with libjpeg's defaults.
-std::vector<uint8_t> EncodeJpeg(int width, int height)
-{
-    jpeg_compress_struct cinfo{};
-    jpeg_error_mgr jerr{};
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_compress(&cinfo);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buffer, &size);
-    cinfo.image_width = JDIMENSION(width);
-    cinfo.image_height = JDIMENSION(height);
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<uint8_t> row(size_t(width) * 3);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        for (int x = 0; x < width; ++x) {
-            row[size_t(x) * 3] = uint8_t(x * 255 / width);
-            row[size_t(x) * 3 + 1] = uint8_t(cinfo.next_scanline * 255 / cinfo.image_height);
-            row[size_t(x) * 3 + 2] = 96;
-        }
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&cinfo, rows, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    std::vector<uint8_t> result(buffer, buffer + size);
-    jpeg_destroy_compress(&cinfo);
-    std::free(buffer);
-    return result;
-}
-
-Bitmap TestBitmap(int width, int height)
-{
-    Bitmap bitmap(width, height, 24);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            bitmap.SetPixelRgb(x, y, MakeRgb(uint8_t(x * 6), uint8_t(200 - y * 5), uint8_t((x + y) * 3)));
-    return bitmap;
-}
+using test::ReadBytes;
+using test::ReadText;
 
 class GskRoundTrip : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string pattern = (fs::temp_directory_path() / "vorlane-gsk-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
+        dir_ = scratch_.Path();
+        ASSERT_FALSE(dir_.empty());
         bmp_ = (dir_ / "a.bmp").string();
         jpg_ = (dir_ / "b.jpg").string();
         missing_ = (dir_ / "gone.jpg").string();
         gallery_ = (dir_ / "g.gsk").string();
-        WriteBytes(bmp_, WriteBmp(TestBitmap(40, 30)));
-        WriteBytes(jpg_, EncodeJpeg(64, 48));
+        test::WriteFile(bmp_, WriteBmp(test::TestPicture(40, 30, 1)));
+        test::WriteFile(jpg_, test::EncodeJpeg(test::TestPicture(64, 48, 2)));
     }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
-    }
-
     // Starts vorlane-gsk with `arguments` (after `wrapper`, a program that runs it, if any), from the
     // scratch folder; its outputs go to files named after `tag`. The process id, or -1.
     pid_t Start(const std::vector<std::string>& arguments, const std::string& tag = "",
@@ -165,6 +103,7 @@ protected:
         return gallery;
     }
 
+    const test::ScratchFolder scratch_{"vorlane-gsk"};
     fs::path dir_;
     std::string bmp_, jpg_, missing_, gallery_;
 };
@@ -271,7 +210,7 @@ TEST_F(GskRoundTrip, FailuresLeaveTheFileAsItWas)
     EXPECT_NE(range.err.find("リストのインデックスが範囲を超えています (5)"), std::string::npos) << range.err;
 
     // A picture that is not a JPEG: the error names it, and no picture of the command is added.
-    WriteBytes(dir_ / "text.jpg", {'n', 'o', 't', ' ', 'a', ' ', 'j', 'p', 'e', 'g'});
+    test::WriteFile(dir_ / "text.jpg", "not a jpeg");
     Result bad = Run({"add", "g.gsk", "b.jpg", "text.jpg"});
     EXPECT_EQ(bad.status, 1);
     EXPECT_NE(bad.err.find((dir_ / "text.jpg").string() + ": JPEG エラー #"), std::string::npos) << bad.err;
@@ -299,14 +238,14 @@ TEST_F(GskRoundTrip, CheckReportsDamageWithTheProgramsMessage)
     const std::vector<uint8_t> whole = ReadBytes(gallery_);
 
     std::vector<uint8_t> cut(whole.begin(), whole.begin() + long(whole.size() - 100));
-    WriteBytes(gallery_, cut);
+    test::WriteFile(gallery_, cut);
     Result truncated = Run({"check", "g.gsk"});
     EXPECT_EQ(truncated.status, 1);
     EXPECT_NE(truncated.err.find("ストリームからの読み込みエラー"), std::string::npos) << truncated.err;
 
     std::vector<uint8_t> signature = whole;
     signature[3] = 'X';
-    WriteBytes(gallery_, signature);
+    test::WriteFile(gallery_, signature);
     Result wrong = Run({"check", "g.gsk"});
     EXPECT_EQ(wrong.status, 1);
     EXPECT_NE(wrong.err.find("不正なストリーム フォーマット"), std::string::npos) << wrong.err;
@@ -314,7 +253,7 @@ TEST_F(GskRoundTrip, CheckReportsDamageWithTheProgramsMessage)
     // The program would load this one; only a strict reading notices the bytes after the image list.
     std::vector<uint8_t> longer = whole;
     longer.push_back(0);
-    WriteBytes(gallery_, longer);
+    test::WriteFile(gallery_, longer);
     Result trailing = Run({"check", "g.gsk"});
     EXPECT_EQ(trailing.status, 1);
     EXPECT_NE(trailing.err.find("1 bytes after the image list"), std::string::npos) << trailing.err;
@@ -342,12 +281,12 @@ protected:
     {
         GskRoundTrip::SetUp();
         file_ = (dir_ / "旅行.gsk").string();
-        WriteBytes(file_, windows_.File());
+        test::WriteFile(file_, windows_.File());
     }
     void Touch(const fs::path& relative)
     {
         fs::create_directories((dir_ / relative).parent_path());
-        WriteBytes(dir_ / relative, {'x'});
+        test::WriteFile(dir_ / relative, "x");
     }
     // The entries as the program reads them, after checking that the thumbnails and the name are the
     // file's own and that the file is exact (the program writes back the same bytes).

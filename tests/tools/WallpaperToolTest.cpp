@@ -19,6 +19,7 @@
 #include "image/Jpeg.h"
 #include "platform/CodePage.h"
 #include "platform/Registry.h"
+#include "tests/TestFiles.h"
 #include "tests/image/JpegEncode.h"
 #include "tests/sstp/SstpTestServer.h"
 #include "tests/wallpaper/DesktopSession.h"
@@ -28,13 +29,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadText(const fs::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using test::ReadText;
 
 struct Outcome {
     int status = -1;
@@ -45,19 +40,16 @@ class WallpaperToolTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string pattern = (fs::temp_directory_path() / "vorlane-wallpaper-tool-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
+        folder_ = scratch_.Path();
+        ASSERT_FALSE(folder_.empty());
         // A copy of its own, so "Temp.bmp" lands beside it in the test's folder.
         fs::create_directories(folder_ / "program");
         fs::create_directories(folder_ / "config");
         fs::copy_file(VORLANE_WALLPAPER_TOOL, folder_ / "program" / "vorlane-wallpaper");
         picture_ = (folder_ / "a.jpg").string();
-        const auto jpeg = test::EncodeJpeg(test::TestPicture(50, 40, 1u));
-        std::ofstream(picture_, std::ios::binary).write(reinterpret_cast<const char*>(jpeg.data()), std::streamsize(jpeg.size()));
+        test::WriteFile(picture_, test::EncodeJpeg(test::TestPicture(50, 40, 1u)));
         decoded_ = DecodeJpegFile(picture_, 24);
     }
-    void TearDown() override { fs::remove_all(folder_); }
 
     // Runs a shell command line with the tool's folder first on PATH and the test's settings folder, in
     // this process's environment otherwise (the session's display).
@@ -87,6 +79,7 @@ protected:
         ASSERT_EQ(session->Failure(), "");
     }
 
+    const test::ScratchFolder scratch_{"vorlane-wallpaper-tool"};
     fs::path folder_;
     std::string picture_;
     Bitmap decoded_;

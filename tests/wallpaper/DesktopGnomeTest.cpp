@@ -10,6 +10,7 @@
 #include <fstream>
 #include <memory>
 
+#include "tests/TestFiles.h"
 #include "image/BmpFile.h"
 #include "tests/wallpaper/PathOfUri.h"
 #include "tests/wallpaper/Sandbox.h"
@@ -124,7 +125,7 @@ TEST_F(GnomeDesktopTest, TheComponentReachesGnomeThroughTheDesktopCall)
 {
     const std::string file = File("a.bmp");
     const auto bytes = WriteBmp(Bitmap(4, 4, 24));
-    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    test::WriteFile(file, bytes);
     TWallPaper wallpaper(nullptr);
     wallpaper.SetWallPaper(file);
     EXPECT_EQ(test::PathOfUri(Get("picture-uri")), file);

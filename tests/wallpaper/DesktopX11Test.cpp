@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+#include "tests/TestFiles.h"
 #include "image/BmpFile.h"
 #include "image/Jpeg.h"
 #include "tests/image/JpegEncode.h"
@@ -85,7 +86,7 @@ protected:
     {
         const std::string file = File(name);
         const auto bytes = WriteBmp(picture);
-        std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        test::WriteFile(file, bytes);
         return file;
     }
 
@@ -206,7 +207,7 @@ TEST_F(X11DesktopTest, EveryDepthAndOddSizeIsDrawnWithItsColoursInPlace)
     const int32_t negative = -picture.Height();
     std::memcpy(bytes.data() + 22, &negative, 4); // biHeight, little-endian here
     const std::string topDown = File("topdown.bmp");
-    std::ofstream(topDown, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    test::WriteFile(topDown, bytes);
     wallpaper.SetWallPaper(topDown);
     EXPECT_EQ(Mismatches(Root(), Centred(picture)), 0) << "top-down";
 
@@ -246,7 +247,7 @@ TEST_F(X11DesktopTest, JpegIsDrawnFromItsRowsOnlyWhileItsFileStaysAsWritten)
 {
     const std::string jpeg = File("a.jpg");
     const auto encoded = test::EncodeJpeg(test::TestPicture(90, 70, 4));
-    std::ofstream(jpeg, std::ios::binary).write(reinterpret_cast<const char*>(encoded.data()), std::streamsize(encoded.size()));
+    test::WriteFile(jpeg, encoded);
     const Bitmap decoded = DecodeJpegFile(jpeg, 24);
     TWallPaper wallpaper(nullptr);
     ASSERT_NE(wallpaper.PrepareDrawing(), nullptr);

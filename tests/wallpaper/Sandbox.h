@@ -10,6 +10,7 @@
 
 #include "platform/Path.h"
 #include "platform/Registry.h"
+#include "tests/TestFiles.h"
 
 namespace vorlane::test {
 
@@ -17,9 +18,8 @@ class Sandbox : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vorlane-wallpaper-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
+        folder_ = scratch_.Path();
+        ASSERT_FALSE(folder_.empty());
         std::filesystem::create_directories(folder_ / "config");
         std::filesystem::create_directories(folder_ / "program");
         ::setenv("XDG_CONFIG_HOME", (folder_ / "config").c_str(), 1);
@@ -29,7 +29,6 @@ protected:
     {
         path::SetProgramFolderForTesting("");
         ::unsetenv("XDG_CONFIG_HOME");
-        std::filesystem::remove_all(folder_);
     }
 
     std::string File(const std::string& name) const { return (folder_ / name).string(); }
@@ -61,6 +60,7 @@ public:
     }
 
 protected:
+    const ScratchFolder scratch_{"vorlane-wallpaper"};
     std::filesystem::path folder_;
 };
 

@@ -10,6 +10,7 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
+#include "tests/TestFiles.h"
 #include "image/BmpFile.h"
 #include "image/Jpeg.h"
 #include "platform/ByteCursor.h"
@@ -81,7 +82,7 @@ std::vector<uint8_t> ReadAll(const std::string& file)
 
 void WriteAll(const std::string& file, const std::vector<uint8_t>& bytes)
 {
-    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    test::WriteFile(file, bytes);
 }
 
 class WallpaperFileTest : public test::Sandbox {

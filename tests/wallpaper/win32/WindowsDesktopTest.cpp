@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "tests/TestFiles.h"
 #include "image/BmpFile.h"
 #include "platform/RegistryIniFile.h"
 #include "wallpaper/CWallPaper.h"
@@ -22,7 +23,7 @@ TEST(WindowsDesktop, SetsTheWallpaperThroughTheSystemAndReadsItBack)
     Bitmap bitmap(8, 8, 24);
     bitmap.Fill(MakeRgb(200, 40, 40));
     const std::vector<uint8_t> bytes = WriteBmp(bitmap);
-    std::ofstream(picture, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    test::WriteFile(picture, bytes);
 
     {
         TWallPaper wallpaper(nullptr);

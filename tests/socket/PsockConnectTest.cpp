@@ -8,28 +8,15 @@
 #include "platform/EventLoop.h"
 #include "platform/Exceptions.h"
 #include "socket/Psock.h"
-#include "tests/socket/SocketTestSupport.h"
+#include "tests/socket/PsockTestSupport.h"
 
 namespace vorlane {
 namespace {
 
+using test::Aim;
+using test::HoldOpen;
+using test::SockErrorOf;
 using test::TestPeer;
-
-// A peer that accepts and holds the connection until the test ends.
-TestPeer::Session HoldOpen()
-{
-    return [](int, TestPeer& peer) { peer.WaitForStop(60000); };
-}
-
-std::string SockErrorOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const ESockError& e) {
-        return e.Message();
-    }
-    return "(no error)";
-}
 
 class PsockConnect : public ::testing::Test {
 protected:
@@ -40,9 +27,7 @@ TEST_F(PsockConnect, ConnectsToADottedAddressWithoutALookup)
 {
     TestPeer peer(HoldOpen());
     TPowersock sock;
-    sock.SetHost("127.0.0.1");
-    sock.SetPort(peer.Port());
-    sock.SetTimeOut(5000);
+    Aim(sock, peer.Port());
     int connects = 0;
     int resolved = 0;
     sock.OnConnect = [&](TComponent* sender) {
@@ -87,9 +72,7 @@ TEST_F(PsockConnect, PortUsesOnlyItsLow16Bits)
 {
     TestPeer peer(HoldOpen());
     TPowersock sock;
-    sock.SetHost("127.0.0.1");
-    sock.SetPort(peer.Port() + 65536);
-    sock.SetTimeOut(5000);
+    Aim(sock, peer.Port() + 65536);
     sock.Connect();
     EXPECT_TRUE(sock.Connected());
 }
@@ -97,9 +80,7 @@ TEST_F(PsockConnect, PortUsesOnlyItsLow16Bits)
 TEST_F(PsockConnect, RefusedConnectionFiresOnConnectionFailedThenFails)
 {
     TPowersock sock;
-    sock.SetHost("127.0.0.1");
-    sock.SetPort(test::ClosedPort());
-    sock.SetTimeOut(5000);
+    Aim(sock, test::ClosedPort());
     std::vector<std::string> order;
     sock.OnConnectionFailed = [&](TComponent*) { order.push_back("failed"); };
     order.push_back(SockErrorOf([&] { sock.Connect(); }));
@@ -112,9 +93,7 @@ TEST_F(PsockConnect, AfterAFailedAttemptTheNextConnectUsesAFreshSocket)
 {
     const uint16_t port = test::ClosedPort();
     TPowersock sock;
-    sock.SetHost("127.0.0.1");
-    sock.SetPort(port);
-    sock.SetTimeOut(5000);
+    Aim(sock, port);
     int failed = 0;
     int disconnects = 0;
     sock.OnConnectionFailed = [&](TComponent*) { ++failed; };
@@ -137,9 +116,7 @@ TEST_F(PsockConnect, ListenerThatNeverAcceptsTimesOutAndTheNextSendIsAborted)
     TestPeer peer(nullptr, 0);
     const int filler = test::ConnectBlocking(peer.Port()); // fills the queue: later handshakes hang
     TPowersock sock;
-    sock.SetHost("127.0.0.1");
-    sock.SetPort(peer.Port());
-    sock.SetTimeOut(200);
+    Aim(sock, peer.Port(), 200);
     int failed = 0;
     sock.OnConnectionFailed = [&](TComponent*) { ++failed; };
     EXPECT_EQ(SockErrorOf([&] { sock.Connect(); }), "Connection Timed out");
@@ -171,9 +148,7 @@ TEST_F(PsockConnect, AfterATimedOutConnectTheSecondWriteSendsOnceTheAttemptConne
     ASSERT_NE(port, 0);
     const int filler = test::ConnectBlocking(port); // the queue is full
     TPowersock sock;
-    sock.SetHost("127.0.0.1");
-    sock.SetPort(port);
-    sock.SetTimeOut(200);
+    Aim(sock, port, 200);
     int connects = 0;
     sock.OnConnect = [&](TComponent*) { ++connects; };
     EXPECT_EQ(SockErrorOf([&] { sock.Connect(); }), "Connection Timed out");
@@ -202,9 +177,7 @@ TEST_F(PsockConnect, CancelFromAnEventEndsAConnectWithoutTimeOut)
     TestPeer peer(nullptr, 0);
     const int filler = test::ConnectBlocking(peer.Port());
     TPowersock sock;
-    sock.SetHost("127.0.0.1");
-    sock.SetPort(peer.Port());
-    sock.SetTimeOut(0);
+    Aim(sock, peer.Port(), 0);
     TThreadTimer canceller;
     canceller.SetInterval(50);
     canceller.SetOnTimer([&](TComponent*) { sock.Cancel(); });
@@ -265,9 +238,7 @@ TEST_F(PsockConnect, PeerClosingWithNothingUnreadDisconnects)
 {
     TestPeer peer([](int, TestPeer&) {});
     TPowersock sock;
-    sock.SetHost("127.0.0.1");
-    sock.SetPort(peer.Port());
-    sock.SetTimeOut(5000);
+    Aim(sock, peer.Port());
     int disconnects = 0;
     sock.OnDisconnect = [&](TComponent*) { ++disconnects; };
     sock.Connect();
@@ -283,9 +254,7 @@ TEST_F(PsockConnect, FreedByItsOwnHandlersOrInsideItsWaits)
     {
         TestPeer peer([](int, TestPeer&) {}); // accepts and closes: the close notice fires OnDisconnect
         auto* sock = new TPowersock;
-        sock->SetHost("127.0.0.1");
-        sock->SetPort(peer.Port());
-        sock->SetTimeOut(5000);
+        Aim(*sock, peer.Port());
         bool freed = false;
         sock->OnDisconnect = [&](TComponent* sender) {
             delete sender;
@@ -298,9 +267,7 @@ TEST_F(PsockConnect, FreedByItsOwnHandlersOrInsideItsWaits)
         TestPeer peer(nullptr, 0);
         const int filler = test::ConnectBlocking(peer.Port()); // the connect wait lasts
         auto* sock = new TPowersock;
-        sock->SetHost("127.0.0.1");
-        sock->SetPort(peer.Port());
-        sock->SetTimeOut(0);
+        Aim(*sock, peer.Port(), 0);
         TThreadTimer command;
         command.SetInterval(20);
         command.SetOnTimer([&](TComponent*) {
@@ -314,9 +281,7 @@ TEST_F(PsockConnect, FreedByItsOwnHandlersOrInsideItsWaits)
         TestPeer peer(nullptr, 0);
         const int filler = test::ConnectBlocking(peer.Port());
         auto* sock = new TPowersock;
-        sock->SetHost("127.0.0.1");
-        sock->SetPort(peer.Port());
-        sock->SetTimeOut(100);
+        Aim(*sock, peer.Port(), 100);
         sock->OnConnectionFailed = [](TComponent* sender) { delete sender; };
         EXPECT_EQ(SockErrorOf([&] { sock->Connect(); }), "Connection Timed out");
         test::CloseSocket(filler);
@@ -324,9 +289,7 @@ TEST_F(PsockConnect, FreedByItsOwnHandlersOrInsideItsWaits)
     {
         TestPeer peer(HoldOpen());
         auto* sock = new TPowersock;
-        sock->SetHost("127.0.0.1");
-        sock->SetPort(peer.Port());
-        sock->SetTimeOut(5000);
+        Aim(*sock, peer.Port());
         sock->OnConnect = [](TComponent* sender) { delete sender; };
         EXPECT_EQ(SockErrorOf([&] { sock->Connect(); }), "Connection Canceled");
     }
@@ -360,9 +323,7 @@ TEST_F(PsockConnect, EachComponentGetsOnlyItsOwnNotices)
     int connectsB = 0;
     a.OnConnect = [&](TComponent*) { ++connectsA; };
     b.OnConnect = [&](TComponent*) { ++connectsB; };
-    a.SetHost("127.0.0.1");
-    a.SetPort(peerA.Port());
-    a.SetTimeOut(5000);
+    Aim(a, peerA.Port());
     a.Connect();
     ProcessMessages();
     EXPECT_EQ(connectsA, 1);
@@ -436,9 +397,7 @@ TEST_F(PsockConnect, ReportLevelFiltersStatusTexts)
         TPowersock sock;
         sock.SetReportLevel(level);
         sock.OnStatus = [&](TComponent*, const std::string& status) { statuses.push_back(status); };
-        sock.SetHost("127.0.0.1");
-        sock.SetPort(peer.Port());
-        sock.SetTimeOut(5000);
+        Aim(sock, peer.Port());
         sock.Connect();
         std::string reply;
         sock.Transaction("HELLO", reply);
@@ -462,9 +421,7 @@ TEST_F(PsockConnect, DestructionReportsNothingAndFiresNoDisconnect)
     int disconnects = 0;
     {
         TPowersock sock;
-        sock.SetHost("127.0.0.1");
-        sock.SetPort(peer.Port());
-        sock.SetTimeOut(5000);
+        Aim(sock, peer.Port());
         sock.Connect();
         sock.SetReportLevel(8);
         sock.OnStatus = [&](TComponent*, const std::string&) { ++statuses; };

@@ -1,0 +1,40 @@
+// Helpers of the socket component's tests: a component aimed at a loopback peer, the text of the error
+// a call raises, and a peer session that only holds the connection.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/Exceptions.h"
+#include "socket/Psock.h"
+#include "tests/socket/SocketTestSupport.h"
+
+namespace vorlane::test {
+
+// Points `sock` at `port` on 127.0.0.1, with `timeOut` milliseconds for each wait.
+inline void Aim(TPowersock& sock, uint16_t port, int timeOut = 5000)
+{
+    sock.SetHost("127.0.0.1");
+    sock.SetPort(port);
+    sock.SetTimeOut(timeOut);
+}
+
+// The message of the socket error (an abort included) that `action` raises, or "(no error)".
+inline std::string SockErrorOf(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const ESockError& e) {
+        return e.Message();
+    }
+    return "(no error)";
+}
+
+// A peer session that accepts and holds the connection until the test ends.
+inline TestPeer::Session HoldOpen()
+{
+    return [](int, TestPeer& peer) { peer.WaitForStop(60000); };
+}
+
+} // namespace vorlane::test

@@ -365,7 +365,41 @@ Screen Sway::Screenshot() const
     return screen;
 }
 
-Bitmap TestPicture(int width, int height, int seed)
+Pixmap RootPixmapProperty(Display* display, const char* name)
+{
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    Pixmap pixmap = None;
+    if (XGetWindowProperty(display, DefaultRootWindow(display), XInternAtom(display, name, False), 0, 1, False,
+                           AnyPropertyType, &type, &format, &count, &after, &data) == Success &&
+        data && type == XA_PIXMAP && format == 32 && count == 1)
+        pixmap = *reinterpret_cast<Pixmap*>(data);
+    if (data)
+        XFree(data);
+    return pixmap;
+}
+
+namespace {
+int g_xErrors = 0;
+} // namespace
+
+bool PixmapAlive(Display* display, Pixmap pixmap)
+{
+    XSync(display, False);
+    g_xErrors = 0;
+    const XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) { return ++g_xErrors, 0; });
+    Window root;
+    int x, y;
+    unsigned width, height, border, depth;
+    XGetGeometry(display, pixmap, &root, &x, &y, &width, &height, &border, &depth);
+    XSync(display, False);
+    XSetErrorHandler(previous);
+    return g_xErrors == 0;
+}
+
+Bitmap ScreenPicture(int width, int height, int seed)
 {
     Bitmap picture(width, height, 24);
     for (int y = 0; y < height; ++y)

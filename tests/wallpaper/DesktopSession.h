@@ -149,6 +149,11 @@ int CentredMismatches(const Screen& screen, const Bitmap& picture);
 int TiledMismatches(const Screen& screen, const Bitmap& picture);
 
 // A 24-bit picture, different at every position, without black, and unlike the one of another `seed`.
-Bitmap TestPicture(int width, int height, int seed);
+Bitmap ScreenPicture(int width, int height, int seed);
+
+// The pixmap the root window's property `name` names (type PIXMAP, format 32); None when it names none.
+Pixmap RootPixmapProperty(Display* display, const char* name);
+// Whether `pixmap` still exists on the X server.
+bool PixmapAlive(Display* display, Pixmap pixmap);
 
 } // namespace vorlane::test

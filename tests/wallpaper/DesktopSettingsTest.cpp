@@ -51,7 +51,7 @@ TEST_F(DesktopSettingsTest, GnomeAndCinnamonReadItFromDconf)
         const bool gnome = schema == &GnomeBackground;
         SCOPED_TRACE(schema->id);
         ::setenv("XDG_CURRENT_DESKTOP", gnome ? "ubuntu:GNOME" : "X-Cinnamon", 1);
-        const std::string temp = session_->SaveBmp("Temp.bmp", test::TestPicture(20, 10, 1));
+        const std::string temp = session_->SaveBmp("Temp.bmp", test::ScreenPicture(20, 10, 1));
         TWallPaper wallpaper(nullptr);
         wallpaper.SetTile(false);
         wallpaper.SetWallPaper(temp);
@@ -166,7 +166,7 @@ TEST_F(DesktopSettingsTest, PlasmaShellIsHandedAScriptForEveryDesktop)
         return;
     FakePlasmaShell shell;
     ASSERT_TRUE(shell.Owned());
-    const std::string file = session_->SaveBmp("a \"quoted\" name.bmp", test::TestPicture(20, 10, 1));
+    const std::string file = session_->SaveBmp("a \"quoted\" name.bmp", test::ScreenPicture(20, 10, 1));
     TWallPaper wallpaper(nullptr);
     wallpaper.SetTile(false);
     wallpaper.SetWallPaper(file);
@@ -200,13 +200,13 @@ TEST_F(DesktopSettingsTest, FailingBackendsStopNoneOfTheOthers)
     ::setenv("SWAYSOCK", stale.c_str(), 1);
     ::setenv("XDG_CURRENT_DESKTOP", "XFCE", 1);
 
-    const auto outcomes = ApplyToSessionDesktops({session_->SaveBmp("b.bmp", test::TestPicture(30, 20, 4)), false});
+    const auto outcomes = ApplyToSessionDesktops({session_->SaveBmp("b.bmp", test::ScreenPicture(30, 20, 4)), false});
     std::string summary;
     for (const auto& outcome : outcomes)
         summary += outcome.name + (outcome.applied ? " applied; " : " failed; ");
     EXPECT_EQ(summary, "x11-root applied; xfce failed; sway failed; ");
 
-    const Bitmap picture = test::TestPicture(40, 30, 5);
+    const Bitmap picture = test::ScreenPicture(40, 30, 5);
     TWallPaper wallpaper(nullptr);
     wallpaper.SetTile(false);
     EXPECT_NO_THROW(wallpaper.SetWallPaper(session_->SaveBmp("c.bmp", picture)));

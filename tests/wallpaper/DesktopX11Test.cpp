@@ -15,6 +15,7 @@
 #include "image/BmpFile.h"
 #include "image/Jpeg.h"
 #include "tests/image/JpegEncode.h"
+#include "tests/wallpaper/DesktopSession.h"
 #include "tests/wallpaper/Sandbox.h"
 #include "tests/wallpaper/ServerProcess.h"
 #include "wallpaper/CWallPaper.h"
@@ -47,10 +48,9 @@ Bitmap Pattern(int width, int height, int bitsPerPixel)
     return picture;
 }
 
-bool g_xError = false;
-int NoteError(Display*, XErrorEvent*)
+// An X error the program under test provokes is its own to handle: the test goes on.
+int IgnoreError(Display*, XErrorEvent*)
 {
-    g_xError = true;
     return 0;
 }
 
@@ -69,7 +69,7 @@ protected:
         ::unsetenv("XDG_RUNTIME_DIR");
         display_ = XOpenDisplay(nullptr);
         ASSERT_NE(display_, nullptr);
-        previousHandler_ = XSetErrorHandler(NoteError);
+        previousHandler_ = XSetErrorHandler(IgnoreError);
     }
     void TearDown() override
     {
@@ -92,33 +92,8 @@ protected:
 
     Window Root() const { return DefaultRootWindow(display_); }
 
-    Pixmap PixmapProperty(const char* name)
-    {
-        Atom type = None;
-        int format = 0;
-        unsigned long count = 0, after = 0;
-        unsigned char* data = nullptr;
-        Pixmap pixmap = None;
-        if (XGetWindowProperty(display_, Root(), XInternAtom(display_, name, False), 0, 1, False, AnyPropertyType,
-                               &type, &format, &count, &after, &data) == Success &&
-            data && type == XA_PIXMAP && format == 32 && count == 1)
-            pixmap = *reinterpret_cast<Pixmap*>(data);
-        if (data)
-            XFree(data);
-        return pixmap;
-    }
-
-    bool PixmapAlive(Pixmap pixmap)
-    {
-        XSync(display_, False);
-        g_xError = false;
-        Window root;
-        int x, y;
-        unsigned width, height, border, depth;
-        XGetGeometry(display_, pixmap, &root, &x, &y, &width, &height, &border, &depth);
-        XSync(display_, False);
-        return !g_xError;
-    }
+    Pixmap PixmapProperty(const char* name) { return test::RootPixmapProperty(display_, name); }
+    bool PixmapAlive(Pixmap pixmap) { return test::PixmapAlive(display_, pixmap); }
 
     // The root pixmap both properties name; fails the test unless they agree on a live one.
     Pixmap PublishedPixmap()

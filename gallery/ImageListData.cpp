@@ -87,111 +87,41 @@ struct Tiles {
     int64_t Rows(int height) const { return (int64_t(count) + across - 1) / across * height; }
 };
 
-// Copies `Bytes` bytes; a size known here becomes a few moves in place of a call, which matters when a
-// 10,000-image list is cut from its picture one tile row at a time.
-template <size_t Bytes>
-void CopyFixed(uint8_t* dst, const uint8_t* src)
+// Row y of a tile at the images' depth, taken from a picture of that depth. The fixed layouts keep bit 15
+// (16 bits) and the fourth byte (32 bits) zero.
+void PlaceTileRow(uint8_t* dst, const uint8_t* src, size_t bytes, int depth)
 {
-    std::memcpy(dst, src, Bytes);
+    std::memcpy(dst, src, bytes);
+    if (depth == 16)
+        for (size_t i = 1; i < bytes; i += 2)
+            dst[i] &= 0x7F;
+    else if (depth == 32)
+        for (size_t i = 3; i < bytes; i += 4)
+            dst[i] = 0;
 }
 
-using TileRowCopy = void (*)(uint8_t*, const uint8_t*);
-
-TileRowCopy FixedCopyFor(size_t bytes)
+// The same over the whole picture of the images, read in place.
+void KeepFixedLayout(ImageListImages& images)
 {
-    switch (bytes) {
-    case 32: return CopyFixed<32>;  // 16x16 at 16 bits
-    case 48: return CopyFixed<48>;  // 16x16 at 24 bits
-    case 64: return CopyFixed<64>;  // 32x32 at 16 bits, 16x16 at 32 bits
-    case 96: return CopyFixed<96>;  // 32x32 at 24 bits: thumbnails
-    case 128: return CopyFixed<128>; // 32x32 at 32 bits
-    default: return nullptr;
-    }
+    uint8_t* bytes = images.Picture();
+    const size_t size = images.PictureBytes();
+    if (images.bitsPerPixel == 16)
+        for (size_t i = 1; i < size; i += 2)
+            bytes[i] &= 0x7F;
+    else if (images.bitsPerPixel == 32)
+        for (size_t i = 3; i < size; i += 4)
+            bytes[i] = 0;
 }
-
-// Places rows of a direct-colour picture at the images' depth into the images' rows.
-class TileRowPlacer {
-public:
-    explicit TileRowPlacer(const ImageListImages& out)
-        : depth_(out.bitsPerPixel), width_(out.width), used_(size_t(out.width) * size_t(depth_ / 8)),
-          stride_(out.PixelStride()), fixed_(FixedCopyFor(used_)),
-          stream_(used_ % 16 == 0 && stride_ == used_ && depth_ == 24)
-    {
-    }
-    size_t Used() const { return used_; }
-    // Orders the stores that went past the cache before any that follow.
-    void Finish() const
-    {
-#ifdef __SSE2__
-        if (stream_)
-            _mm_sfence();
-#endif
-    }
-
-    void Place(uint8_t* dst, const uint8_t* src) const
-    {
-#ifdef __SSE2__
-        // Rows of whole 16-byte units go straight to memory: a list being read is not looked at again
-        // soon, and stores that skip the cache need not fetch what they overwrite.
-        if (stream_ && (reinterpret_cast<uintptr_t>(dst) & 15) == 0) {
-            for (size_t i = 0; i < used_; i += 16)
-                _mm_stream_si128(reinterpret_cast<__m128i*>(dst + i),
-                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)));
-            return;
-        }
-#endif
-        if (fixed_)
-            fixed_(dst, src);
-        else
-            std::memcpy(dst, src, used_);
-        if (stride_ > used_)
-            std::memset(dst + used_, 0, stride_ - used_);
-        // The fixed layouts keep bit 15 (16 bits) and the fourth byte (32 bits) zero.
-        if (depth_ == 16)
-            for (int x = 0; x < width_; ++x)
-                dst[2 * x + 1] &= 0x7F;
-        else if (depth_ == 32)
-            for (int x = 0; x < width_; ++x)
-                dst[4 * x + 3] = 0;
-    }
-
-private:
-    int depth_;
-    int width_;
-    size_t used_;
-    size_t stride_;
-    TileRowCopy fixed_;
-    bool stream_; // rows that need no more than copying, in whole 16-byte units
-};
 
 // Picture row r (from the top) of a direct-colour picture at the images' depth: its part of every tile.
 void PlaceImageRow(ImageListImages& out, const Tiles& tiles, int r, const uint8_t* src)
 {
-    const TileRowPlacer placer(out);
     const int tileRow = r / out.height, y = r % out.height;
     const int first = tileRow * tiles.across;
     const int columns = std::min(tiles.across, tiles.count - first);
-    uint8_t* dst = out.ImageRow(first, y);
-    const size_t imageBytes = out.ImageBytes();
-    for (int col = 0; col < columns; ++col, dst += imageBytes, src += placer.Used())
-        placer.Place(dst, src);
-    placer.Finish();
-}
-
-// A whole tile row of such a picture, its top row at `top` and each next row `step` bytes on. Image by
-// image, each one's rows are written in the order they are held, which the memory takes best.
-void PlaceImageTileRow(ImageListImages& out, const Tiles& tiles, int tileRow, const uint8_t* top, ptrdiff_t step)
-{
-    const TileRowPlacer placer(out);
-    const int first = tileRow * tiles.across;
-    const int columns = std::min(tiles.across, tiles.count - first);
-    for (int col = 0; col < columns; ++col) {
-        uint8_t* dst = out.ImageRow(first + col, 0);
-        const uint8_t* src = top + size_t(col) * placer.Used();
-        for (int y = 0; y < out.height; ++y, dst += out.PixelStride(), src += step)
-            placer.Place(dst, src);
-    }
-    placer.Finish();
+    const size_t bytes = out.TileBytes();
+    for (int col = 0; col < columns; ++col)
+        PlaceTileRow(out.ImageRow(first + col, y), src + size_t(col) * bytes, bytes, out.bitsPerPixel);
 }
 
 // The same for a colour-table picture: each tile's part goes through the table to the images' depth.
@@ -212,7 +142,7 @@ void PlaceTableRow(ImageListImages& out, const Tiles& tiles, int r, const uint8_
                                      : 0;
         }
         converted.SetRowRgb(0, colours.data());
-        std::memcpy(out.ImageRow(k, y), converted.Row(0), out.PixelStride());
+        std::memcpy(out.ImageRow(k, y), converted.Row(0), out.TileBytes());
     }
 }
 
@@ -445,36 +375,27 @@ int TileFileReader::Read(bool asMask, ImageListImages& out, const Tiles& tiles, 
     const int needed = int(std::min<int64_t>(tiles.Rows(out.height), bmp.height));
     const int before = bmp.topDown ? 0 : bmp.height - needed;
     source_->Skip(size_t(before) * bmp.stride);
-    int rowsPerPiece = int(std::max<size_t>(1, PieceSize / bmp.stride));
-    // Pieces of whole tile rows let the images take their rows a tile at a time.
-    const bool wholeTiles = !asMask && needed % out.height == 0 && rowsPerPiece >= out.height;
-    if (wholeTiles)
-        rowsPerPiece -= rowsPerPiece % out.height;
-    for (int done = 0; done < needed;) {
-        const int n = std::min(rowsPerPiece, needed - done);
-        const std::span<const uint8_t> rows = source_->Next(size_t(n) * bmp.stride, scratch_);
-        if (wholeTiles) {
-            for (int i = 0; i < n; i += out.height) {
-                // The tile row's top row is its first in a top-down file, its last in a bottom-up one.
-                const int topIndex = bmp.topDown ? i : i + out.height - 1;
-                const int fileRow = before + done + topIndex;
+    if (!asMask && !bmp.topDown && size_t(needed) == out.PictureRows() && bmp.stride == out.PictureStride()) {
+        // The images' own layout: the rows go straight into place.
+        source_->Read(out.Picture(), out.PictureBytes());
+        KeepFixedLayout(out);
+        out.ClearUnusedTiles();
+    } else {
+        const int rowsPerPiece = int(std::max<size_t>(1, PieceSize / bmp.stride));
+        for (int done = 0; done < needed;) {
+            const int n = std::min(rowsPerPiece, needed - done);
+            const std::span<const uint8_t> rows = source_->Next(size_t(n) * bmp.stride, scratch_);
+            for (int i = 0; i < n; ++i) {
+                const int fileRow = before + done + i;
                 const int r = bmp.topDown ? fileRow : bmp.height - 1 - fileRow;
-                const ptrdiff_t step = bmp.topDown ? ptrdiff_t(bmp.stride) : -ptrdiff_t(bmp.stride);
-                PlaceImageTileRow(out, tiles, r / out.height, rows.data() + size_t(topIndex) * bmp.stride, step);
+                const uint8_t* src = rows.data() + size_t(i) * bmp.stride;
+                if (asMask)
+                    PlaceMaskRow(out, tiles, r, src, inverted);
+                else
+                    PlaceImageRow(out, tiles, r, src);
             }
             done += n;
-            continue;
         }
-        for (int i = 0; i < n; ++i) {
-            const int fileRow = before + done + i;
-            const int r = bmp.topDown ? fileRow : bmp.height - 1 - fileRow;
-            const uint8_t* src = rows.data() + size_t(i) * bmp.stride;
-            if (asMask)
-                PlaceMaskRow(out, tiles, r, src, inverted);
-            else
-                PlaceImageRow(out, tiles, r, src);
-        }
-        done += n;
     }
     source_->Skip(size_t(bmp.height - before - needed) * bmp.stride);
     return bmp.height;
@@ -604,6 +525,13 @@ public:
         bytes_.resize(bytes_.size() + count);
         return bytes_.data() + bytes_.size() - count;
     }
+    // Bytes handed on where they are, after what was collected before them.
+    void AddAsItIs(std::span<const uint8_t> bytes)
+    {
+        PassOn();
+        if (!bytes.empty())
+            put_(bytes);
+    }
     void PassOn()
     {
         if (!bytes_.empty())
@@ -656,6 +584,22 @@ std::span<const uint8_t> ImageListDataSource::Next(size_t count, PixelBytes& scr
     return {scratch.data(), count};
 }
 
+void ImageListDataSource::Read(uint8_t* out, size_t count)
+{
+    if (count > remaining_)
+        throw EReadError(msg::ReadError);
+    if (count == 0)
+        return;
+    if (!read_) {
+        std::memcpy(out, memory_.data(), count);
+        memory_ = memory_.subspan(count);
+        remaining_ -= count;
+        return;
+    }
+    remaining_ -= count;
+    read_(out, count);
+}
+
 void ImageListDataSource::Skip(size_t count)
 {
     PixelBytes scratch;
@@ -691,17 +635,13 @@ void WriteImageListData(const ImageListImages& images, const std::function<void(
     for (int i = 0; i < 4; ++i)
         out.WriteI16(-1); // overlay images: none
 
-    // Rows bottom-up; tile row 0 is at the top of the picture. Tiles past the count stay zero.
-    const size_t tileBytes = size_t(width) * size_t(depth) / 8;
+    // Rows bottom-up; tile row 0 is at the top of the picture. The tile rows past the images' come
+    // first and are zero; then the images' picture, held as it is written.
     WriteBmpHeaders(out, l.pictureWidth, l.pictureHeight, depth, {}, BmpSizeField::PixelOffset);
     pieces.Add(out);
-    const TileRowCopy fixed = FixedCopyFor(tileBytes);
-    WriteTileRows(pieces, l.count, height, l.pictureHeight, l.imageStride, [&](uint8_t* row, int col, int k, int y) {
-        if (fixed)
-            fixed(row + size_t(col) * tileBytes, images.ImageRow(k, y));
-        else
-            std::memcpy(row + size_t(col) * tileBytes, images.ImageRow(k, y), tileBytes);
-    });
+    for (size_t y = images.PictureRows(); y < size_t(l.pictureHeight); ++y)
+        pieces.AddZeros(l.imageStride);
+    pieces.AddAsItIs({images.Picture(), images.PictureBytes()});
     ByteWriter maskHeaders;
     WriteBmpHeaders(maskHeaders, l.pictureWidth, l.pictureHeight, 1, MaskPalette, BmpSizeField::PixelOffset);
     pieces.Add(maskHeaders);

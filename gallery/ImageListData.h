@@ -33,6 +33,8 @@ public:
     // EReadError "ストリームからの読み込みエラー".
     std::span<const uint8_t> Next(size_t count, PixelBytes& scratch);
     void Skip(size_t count);
+    // The next `count` bytes stored at `out`.
+    void Read(uint8_t* out, size_t count);
 
 private:
     std::span<const uint8_t> memory_;

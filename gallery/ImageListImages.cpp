@@ -1,5 +1,6 @@
 #include "gallery/ImageListImages.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace vorlane {
@@ -19,17 +20,63 @@ const std::vector<RgbQuad> BlackAndWhite = {RgbQuad{0, 0, 0, 0}, RgbQuad{255, 25
 
 } // namespace
 
-void ImageListImages::Resize(int count)
+void ImageListImages::Resize(int newCount)
 {
-    pixels.resize(size_t(count) * ImageBytes());
+    const size_t oldBytes = PictureBytes();
+    const size_t oldStart = pictureStart;
+    count = newCount;
+    const size_t newBytes = PictureBytes();
+    if (newCount == 0) {
+        pixels.clear();
+        pictureStart = 0;
+    } else if (newBytes > oldBytes) {
+        const size_t more = newBytes - oldBytes;
+        if (oldStart < more) {
+            // As much room again before the picture as it holds, so that adding images one at a time
+            // moves the picture only each time it has doubled.
+            const size_t room = std::max(more, oldBytes);
+            PixelBytes grown;
+            grown.resize(room + oldBytes);
+            if (oldBytes > 0)
+                std::memcpy(grown.data() + room, pixels.data() + oldStart, oldBytes);
+            pixels = std::move(grown);
+            pictureStart = room;
+        }
+        pictureStart -= more;
+    } else {
+        pictureStart += oldBytes - newBytes;
+    }
+    ClearUnusedTiles();
     masks.resize(size_t(count) * MaskBytes());
+}
+
+void ImageListImages::ClearUnusedTiles()
+{
+    if (const int used = count % TilesAcross; used != 0)
+        for (int y = 0; y < height; ++y)
+            std::memset(ImageRow(count, y), 0, size_t(TilesAcross - used) * TileBytes());
+}
+
+void ImageListImages::CopyImage(int from, int to)
+{
+    for (int y = 0; y < height; ++y)
+        std::memcpy(ImageRow(to, y), ImageRow(from, y), TileBytes());
+    std::memcpy(MaskRow(to, 0), MaskRow(from, 0), MaskBytes());
 }
 
 Bitmap ImageListImages::Image(int k) const
 {
     Bitmap image(width, height, bitsPerPixel);
-    std::memcpy(image.Pixels().data(), ImageRow(k, 0), ImageBytes());
+    for (int y = 0; y < height; ++y)
+        std::memcpy(image.Row(y), ImageRow(k, y), TileBytes());
     return image;
+}
+
+bool operator==(const ImageListImages& a, const ImageListImages& b)
+{
+    return a.width == b.width && a.height == b.height && a.bitsPerPixel == b.bitsPerPixel &&
+           a.capacity == b.capacity && a.allocBy == b.allocBy && a.count == b.count && a.masks == b.masks &&
+           std::equal(a.Picture(), a.Picture() + a.PictureBytes(), b.Picture(), b.Picture() + b.PictureBytes());
 }
 
 Bitmap ImageListImages::Mask(int k) const

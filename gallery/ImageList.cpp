@@ -80,18 +80,16 @@ void TImageList::SetBitsPerPixel(int bitsPerPixel)
         InvalidGraphic();
     if (bitsPerPixel == content_.bitsPerPixel)
         return;
-    ImageListImages converted = content_;
+    ImageListImages converted = content_; // the masks and the settings
     converted.bitsPerPixel = bitsPerPixel;
-    converted.pixels.clear();
-    converted.pictureStart = 0;
-    converted.count = 0;
-    converted.Resize(content_.count);
-    for (int k = 0; k < content_.count; ++k) {
+    converted.pixels = BottomUpRows();
+    converted.pixels.Resize(0, converted.PictureBytes());
+    converted.ClearUnusedTiles();
+    for (int k = 0; k < Count(); ++k) {
         const Bitmap image = content_.Image(k).ConvertedTo(bitsPerPixel);
         for (int y = 0; y < Height(); ++y)
             std::memcpy(converted.ImageRow(k, y), image.Row(y), converted.TileBytes());
     }
-    converted.masks = content_.masks;
     content_ = std::move(converted);
 }
 
@@ -131,7 +129,7 @@ void TImageList::Insert(int index, const Bitmap& image, const Bitmap* mask)
         content_.CopyImage(k - 1, k);
     for (int y = 0; y < Height(); ++y) {
         std::memcpy(content_.ImageRow(index, y), held.Row(y), content_.TileBytes());
-        std::memcpy(content_.MaskRow(index, y), heldMask.Row(y), content_.MaskStride());
+        content_.SetMaskRow(index, y, heldMask.Row(y));
     }
     while (content_.capacity < Count())
         content_.capacity += std::max(content_.allocBy, 1);
@@ -194,8 +192,9 @@ void TImageList::Draw(Bitmap& target, int x, int y, int index) const
     const size_t pixelBytes = size_t(depth / 8);
     const Bitmap image = sameDepth ? Bitmap() : content_.Image(index);
     std::vector<Rgb> colours(static_cast<size_t>(width));
+    std::vector<uint8_t> bits((size_t(width) + 7) / 8);
     for (int sy = y0; sy < y1; ++sy) {
-        const uint8_t* bits = content_.MaskRow(index, sy);
+        content_.GetMaskRow(index, sy, bits.data());
         const uint8_t* src = content_.ImageRow(index, sy);
         uint8_t* dst = target.Row(y + sy);
         if (!sameDepth)

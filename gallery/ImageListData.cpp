@@ -46,24 +46,6 @@ const RgbQuad MaskPalette[2] = {RgbQuad{0, 0, 0, 0}, RgbQuad{255, 255, 255, 0}};
     throw EReadError(msg::ImageListReadError);
 }
 
-// Copies `bits` bits from `src` (starting at bit `srcBit`) to `dst` (at bit `dstBit`), most
-// significant bit first as 1-bit rows store them.
-void CopyBits(uint8_t* dst, size_t dstBit, const uint8_t* src, size_t srcBit, size_t bits)
-{
-    if (dstBit % 8 == 0 && srcBit % 8 == 0 && bits % 8 == 0) {
-        std::memcpy(dst + dstBit / 8, src + srcBit / 8, bits / 8);
-        return;
-    }
-    for (size_t i = 0; i < bits; ++i) {
-        const size_t s = srcBit + i, d = dstBit + i;
-        const uint8_t bit = uint8_t(0x80u >> (d & 7));
-        if (src[s >> 3] & (0x80u >> (s & 7)))
-            dst[d >> 3] |= bit;
-        else
-            dst[d >> 3] &= uint8_t(~bit);
-    }
-}
-
 uint32_t IndexAt(const uint8_t* row, int x, int bitsPerPixel)
 {
     switch (bitsPerPixel) {
@@ -103,7 +85,7 @@ void PlaceTileRow(uint8_t* dst, const uint8_t* src, size_t bytes, int depth)
 // The same over the whole picture of the images, read in place.
 void KeepFixedLayout(ImageListImages& images)
 {
-    uint8_t* bytes = images.Picture();
+    uint8_t* bytes = images.pixels.Data();
     const size_t size = images.PictureBytes();
     if (images.bitsPerPixel == 16)
         for (size_t i = 1; i < size; i += 2)
@@ -146,51 +128,27 @@ void PlaceTableRow(ImageListImages& out, const Tiles& tiles, int r, const uint8_
     }
 }
 
-// Picture row r of a 1-bit mask picture; `inverted`: colour 0 is the light (transparent) one. The
-// images' rows, placed before, are made black where the mask marks pixels transparent.
+// Picture row r of a 1-bit mask picture; `inverted`: colour 0 is the light (transparent) one.
 void PlaceMaskRow(ImageListImages& out, const Tiles& tiles, int r, const uint8_t* src, bool inverted)
 {
     const int tileRow = r / out.height, y = r % out.height;
     const int width = out.width;
-    const size_t used = (size_t(width) + 7) / 8, stride = out.MaskStride();
+    const size_t used = (size_t(width) + 7) / 8;
     const uint8_t tail = width % 8 ? uint8_t(0xFF << (8 - width % 8)) : 0xFF;
     const int first = tileRow * tiles.across;
     const int columns = std::min(tiles.across, tiles.count - first);
-    if (width == 32 && !inverted) { // thumbnails: one 32-bit word a tile, all zero unless transparent
-        uint8_t* dst = out.MaskRow(first, y);
-        const size_t maskBytes = out.MaskBytes();
-        for (int col = 0; col < columns; ++col, dst += maskBytes) {
-            uint32_t bits;
-            std::memcpy(&bits, src + size_t(col) * 4, 4);
-            std::memcpy(dst, &bits, 4);
-            if (bits != 0)
-                BlackenTransparentRow(out.ImageRow(first + col, y), dst, width, out.bitsPerPixel / 8);
-        }
-        return;
-    }
+    std::vector<uint8_t> bits(used);
     for (int col = 0; col < columns; ++col) {
         const int k = first + col;
-        uint8_t* dst = out.MaskRow(k, y);
-        uint8_t any = 0;
-        if (width % 8 == 0 && !inverted) { // whole bytes as they are
-            const uint8_t* bits = src + size_t(col) * used;
-            for (size_t i = 0; i < used; ++i)
-                any |= dst[i] = bits[i];
-        } else {
-            std::memset(dst, 0, used);
-            CopyBits(dst, 0, src, size_t(col) * size_t(width), size_t(width));
-            for (size_t i = 0; i < used; ++i) {
-                if (inverted)
-                    dst[i] = uint8_t(~dst[i]);
-                if (i + 1 == used)
-                    dst[i] &= tail;
-                any |= dst[i];
-            }
+        std::fill(bits.begin(), bits.end(), 0);
+        CopyBits(bits.data(), 0, src, size_t(col) * size_t(width), size_t(width));
+        for (size_t i = 0; i < used; ++i) {
+            if (inverted)
+                bits[i] = uint8_t(~bits[i]);
+            if (i + 1 == used)
+                bits[i] &= tail;
         }
-        for (size_t i = used; i < stride; ++i)
-            dst[i] = 0;
-        if (any)
-            BlackenTransparentRow(out.ImageRow(k, y), dst, width, out.bitsPerPixel / 8);
+        out.SetMaskRow(k, y, bits.data());
     }
 }
 
@@ -375,11 +333,19 @@ int TileFileReader::Read(bool asMask, ImageListImages& out, const Tiles& tiles, 
     const int needed = int(std::min<int64_t>(tiles.Rows(out.height), bmp.height));
     const int before = bmp.topDown ? 0 : bmp.height - needed;
     source_->Skip(size_t(before) * bmp.stride);
-    if (!asMask && !bmp.topDown && size_t(needed) == out.PictureRows() && bmp.stride == out.PictureStride()) {
-        // The images' own layout: the rows go straight into place.
-        source_->Read(out.Picture(), out.PictureBytes());
-        KeepFixedLayout(out);
-        out.ClearUnusedTiles();
+    const bool inPlace = !bmp.topDown && size_t(needed) == out.PictureRows() &&
+                         (asMask ? !inverted && out.width % 8 == 0 && bmp.stride == out.MaskStride()
+                                 : bmp.stride == out.PictureStride());
+    if (inPlace) {
+        // The list's own layout: the rows go straight into place.
+        if (asMask) {
+            source_->Read(out.masks.Data(), out.MaskPictureBytes());
+            out.ClearUnusedTiles();
+        } else {
+            source_->Read(out.pixels.Data(), out.PictureBytes());
+            KeepFixedLayout(out);
+            out.ClearUnusedTiles();
+        }
     } else {
         const int rowsPerPiece = int(std::max<size_t>(1, PieceSize / bmp.stride));
         for (int done = 0; done < needed;) {
@@ -435,11 +401,8 @@ ImageListImages ReadCurrentLayout(ImageListDataSource& data, std::span<const uin
     const int covered = std::max(count, TilesAcross);
     TileFileReader files(data);
     const int pictureHeight = files.Read(false, images, tiles, covered, current.bitsPerPixel);
-    if (flags & FlagMask) {
+    if (flags & FlagMask) // otherwise the images are opaque, as they were sized
         files.Read(true, images, tiles, covered, current.bitsPerPixel);
-    } else {
-        std::fill(images.masks.begin(), images.masks.end(), 0);
-    }
     // The capacity is taken as far as the picture has room for it: a header claiming more would make the
     // next write far larger than the data read.
     const int64_t room = int64_t(TilesAcross) * (pictureHeight / height);
@@ -544,22 +507,6 @@ private:
     std::vector<uint8_t> bytes_;
 };
 
-// Writes the rows of a picture of tiles, bottom row first, with `copy(row, column, k, y)` placing row y
-// of image k's tile; tiles past the count stay zero.
-template <typename CopyTileRow>
-void WriteTileRows(Pieces& pieces, int count, int height, int pictureHeight, size_t stride, CopyTileRow&& copy)
-{
-    for (int y = pictureHeight - 1; y >= 0; --y) {
-        const int tileRow = y / height, inTile = y % height;
-        uint8_t* row = pieces.AddZeros(stride);
-        for (int col = 0; col < TilesAcross; ++col) {
-            const int k = tileRow * TilesAcross + col;
-            if (k < count)
-                copy(row, col, k, inTile);
-        }
-    }
-}
-
 } // namespace
 
 ImageListDataSource::ImageListDataSource(size_t size, std::function<void(uint8_t*, size_t)> read)
@@ -641,16 +588,30 @@ void WriteImageListData(const ImageListImages& images, const std::function<void(
     pieces.Add(out);
     for (size_t y = images.PictureRows(); y < size_t(l.pictureHeight); ++y)
         pieces.AddZeros(l.imageStride);
-    pieces.AddAsItIs({images.Picture(), images.PictureBytes()});
+    // The images' rows go as they are held, except those with transparent pixels not yet black.
+    const int pictureWidth = TilesAcross * width;
+    const uint8_t* pixels = images.pixels.Data();
+    const uint8_t* masks = images.masks.Data();
+    const size_t rows = images.PictureRows(), stride = images.PictureStride(), maskStride = images.MaskStride();
+    for (size_t run = 0; run < rows;) {
+        size_t end = run;
+        while (end < rows && TransparentPixelsBlack(pixels + end * stride, masks + end * maskStride, pictureWidth, depth / 8))
+            ++end;
+        pieces.AddAsItIs({pixels + run * stride, (end - run) * stride});
+        if (end < rows) {
+            uint8_t* row = pieces.AddZeros(stride);
+            std::memcpy(row, pixels + end * stride, stride);
+            BlackenTransparentRow(row, masks + end * maskStride, pictureWidth, depth / 8);
+            ++end;
+        }
+        run = end;
+    }
     ByteWriter maskHeaders;
     WriteBmpHeaders(maskHeaders, l.pictureWidth, l.pictureHeight, 1, MaskPalette, BmpSizeField::PixelOffset);
     pieces.Add(maskHeaders);
-    WriteTileRows(pieces, l.count, height, l.pictureHeight, l.maskStride, [&](uint8_t* row, int col, int k, int y) {
-        if (width == 32) // thumbnails: one 32-bit word a tile
-            std::memcpy(row + size_t(col) * 4, images.MaskRow(k, y), 4);
-        else
-            CopyBits(row, size_t(col) * size_t(width), images.MaskRow(k, y), 0, size_t(width));
-    });
+    for (size_t y = images.PictureRows(); y < size_t(l.pictureHeight); ++y)
+        pieces.AddZeros(l.maskStride);
+    pieces.AddAsItIs({images.masks.Data(), images.MaskPictureBytes()});
     pieces.AddZeros(ImageListTailSize);
     pieces.PassOn();
 }

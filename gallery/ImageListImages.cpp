@@ -1,6 +1,7 @@
 #include "gallery/ImageListImages.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace vorlane {
@@ -20,86 +21,157 @@ const std::vector<RgbQuad> BlackAndWhite = {RgbQuad{0, 0, 0, 0}, RgbQuad{255, 25
 
 } // namespace
 
+void BottomUpRows::Resize(size_t oldSize, size_t newSize)
+{
+    if (newSize == 0) {
+        bytes_ = PixelBytes();
+        start_ = 0;
+    } else if (newSize <= oldSize) {
+        start_ += oldSize - newSize;
+    } else {
+        const size_t more = newSize - oldSize;
+        if (start_ < more) {
+            // As much room again before the rows as they take, so that adding images one at a time
+            // moves the rows only each time they have doubled.
+            const size_t room = std::max(more, oldSize);
+            PixelBytes grown;
+            grown.resize(room + oldSize);
+            if (oldSize > 0)
+                std::memcpy(grown.data() + room, Data(), oldSize);
+            bytes_ = std::move(grown);
+            start_ = room;
+        }
+        start_ -= more;
+    }
+}
+
+void CopyBits(uint8_t* dst, size_t dstBit, const uint8_t* src, size_t srcBit, size_t bits)
+{
+    if (dstBit % 8 == 0 && srcBit % 8 == 0 && bits % 8 == 0) {
+        std::memcpy(dst + dstBit / 8, src + srcBit / 8, bits / 8);
+        return;
+    }
+    for (size_t i = 0; i < bits; ++i) {
+        const size_t s = srcBit + i, d = dstBit + i;
+        const uint8_t bit = uint8_t(0x80u >> (d & 7));
+        if (src[s >> 3] & (0x80u >> (s & 7)))
+            dst[d >> 3] |= bit;
+        else
+            dst[d >> 3] &= uint8_t(~bit);
+    }
+}
+
 void ImageListImages::Resize(int newCount)
 {
-    const size_t oldBytes = PictureBytes();
-    const size_t oldStart = pictureStart;
+    const size_t oldPixels = PictureBytes(), oldMasks = MaskPictureBytes(), oldRows = PictureRows();
     count = newCount;
-    const size_t newBytes = PictureBytes();
-    if (newCount == 0) {
-        pixels.clear();
-        pictureStart = 0;
-    } else if (newBytes > oldBytes) {
-        const size_t more = newBytes - oldBytes;
-        if (oldStart < more) {
-            // As much room again before the picture as it holds, so that adding images one at a time
-            // moves the picture only each time it has doubled.
-            const size_t room = std::max(more, oldBytes);
-            PixelBytes grown;
-            grown.resize(room + oldBytes);
-            if (oldBytes > 0)
-                std::memcpy(grown.data() + room, pixels.data() + oldStart, oldBytes);
-            pixels = std::move(grown);
-            pictureStart = room;
-        }
-        pictureStart -= more;
-    } else {
-        pictureStart += oldBytes - newBytes;
-    }
+    pixels.Resize(oldPixels, PictureBytes());
+    masks.Resize(oldMasks, MaskPictureBytes());
+    if (PictureRows() > oldRows)
+        std::memset(masks.Data(), 0, (PictureRows() - oldRows) * MaskStride());
     ClearUnusedTiles();
-    masks.resize(size_t(count) * MaskBytes());
 }
 
 void ImageListImages::ClearUnusedTiles()
 {
-    if (const int used = count % TilesAcross; used != 0)
-        for (int y = 0; y < height; ++y)
-            std::memset(ImageRow(count, y), 0, size_t(TilesAcross - used) * TileBytes());
+    const int used = count % TilesAcross;
+    if (used == 0)
+        return;
+    const std::vector<uint8_t> zeros((size_t(width) * size_t(TilesAcross - used) + 7) / 8);
+    for (int y = 0; y < height; ++y) {
+        std::memset(ImageRow(count, y), 0, size_t(TilesAcross - used) * TileBytes());
+        CopyBits(masks.Data() + StoredRow(count, y) * MaskStride(), size_t(used) * size_t(width), zeros.data(), 0,
+                 size_t(TilesAcross - used) * size_t(width));
+    }
+}
+
+void ImageListImages::GetMaskRow(int k, int y, uint8_t* bits) const
+{
+    std::memset(bits, 0, (size_t(width) + 7) / 8);
+    CopyBits(bits, 0, masks.Data() + StoredRow(k, y) * MaskStride(), TileColumn(k) * size_t(width), size_t(width));
+}
+
+void ImageListImages::SetMaskRow(int k, int y, const uint8_t* bits)
+{
+    CopyBits(masks.Data() + StoredRow(k, y) * MaskStride(), TileColumn(k) * size_t(width), bits, 0, size_t(width));
 }
 
 void ImageListImages::CopyImage(int from, int to)
 {
-    for (int y = 0; y < height; ++y)
+    for (int y = 0; y < height; ++y) {
         std::memcpy(ImageRow(to, y), ImageRow(from, y), TileBytes());
-    std::memcpy(MaskRow(to, 0), MaskRow(from, 0), MaskBytes());
+        CopyBits(masks.Data() + StoredRow(to, y) * MaskStride(), TileColumn(to) * size_t(width),
+                 masks.Data() + StoredRow(from, y) * MaskStride(), TileColumn(from) * size_t(width), size_t(width));
+    }
 }
 
 Bitmap ImageListImages::Image(int k) const
 {
     Bitmap image(width, height, bitsPerPixel);
-    for (int y = 0; y < height; ++y)
+    std::vector<uint8_t> bits((size_t(width) + 7) / 8);
+    for (int y = 0; y < height; ++y) {
         std::memcpy(image.Row(y), ImageRow(k, y), TileBytes());
+        GetMaskRow(k, y, bits.data());
+        BlackenTransparentRow(image.Row(y), bits.data(), width, bitsPerPixel / 8);
+    }
     return image;
-}
-
-bool operator==(const ImageListImages& a, const ImageListImages& b)
-{
-    return a.width == b.width && a.height == b.height && a.bitsPerPixel == b.bitsPerPixel &&
-           a.capacity == b.capacity && a.allocBy == b.allocBy && a.count == b.count && a.masks == b.masks &&
-           std::equal(a.Picture(), a.Picture() + a.PictureBytes(), b.Picture(), b.Picture() + b.PictureBytes());
 }
 
 Bitmap ImageListImages::Mask(int k) const
 {
     Bitmap mask(width, height, 1);
     mask.Palette() = BlackAndWhite;
-    std::memcpy(mask.Pixels().data(), MaskRow(k, 0), MaskBytes());
+    for (int y = 0; y < height; ++y)
+        GetMaskRow(k, y, mask.Row(y));
     return mask;
 }
+
+namespace {
+
+// Calls `pixel(x)` for each pixel marked transparent in the first `width` bits of `maskRow`, until it
+// returns false; and whether none did.
+template <typename Pixel>
+bool EachTransparentPixel(const uint8_t* maskRow, int width, Pixel&& pixel)
+{
+    const size_t maskBytes = (size_t(width) + 7) / 8;
+    for (size_t i = 0; i < maskBytes; ++i) {
+        unsigned bits = maskRow[i];
+        while (bits != 0) {
+            const int b = std::countl_zero(uint8_t(bits));
+            bits &= ~(0x80u >> b);
+            const size_t x = i * 8 + size_t(b);
+            if (x >= size_t(width))
+                break;
+            if (!pixel(x))
+                return false;
+        }
+    }
+    return true;
+}
+
+bool Black(const uint8_t* pixel, size_t bytes)
+{
+    for (size_t j = 0; j < bytes; ++j)
+        if (pixel[j] != 0)
+            return false;
+    return true;
+}
+
+} // namespace
 
 void BlackenTransparentRow(uint8_t* row, const uint8_t* maskRow, int width, int bytesPerPixel)
 {
     const size_t pixelBytes = size_t(bytesPerPixel);
-    const size_t maskBytes = (size_t(width) + 7) / 8;
-    for (size_t i = 0; i < maskBytes; ++i) {
-        if (maskRow[i] == 0)
-            continue;
-        for (int b = 0; b < 8; ++b) {
-            const size_t x = i * 8 + size_t(b);
-            if (x < size_t(width) && (maskRow[i] & (0x80 >> b)))
-                std::memset(row + x * pixelBytes, 0, pixelBytes);
-        }
-    }
+    EachTransparentPixel(maskRow, width, [&](size_t x) {
+        std::memset(row + x * pixelBytes, 0, pixelBytes);
+        return true;
+    });
+}
+
+bool TransparentPixelsBlack(const uint8_t* row, const uint8_t* maskRow, int width, int bytesPerPixel)
+{
+    const size_t pixelBytes = size_t(bytesPerPixel);
+    return EachTransparentPixel(maskRow, width, [&](size_t x) { return Black(row + x * pixelBytes, pixelBytes); });
 }
 
 bool MaskTableInverted(const std::vector<RgbQuad>& palette)

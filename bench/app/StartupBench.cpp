@@ -16,10 +16,10 @@
 #include "bench/PairedRuns.h"
 
 #include "app/Dialogs.h"
-#include "app/ErrorReport.h"
-#include "app/ListView.h"
-#include "app/MaonFormUnit.h"
-#include "app/Pictures.h"
+#include "app/qt/ErrorReport.h"
+#include "app/qt/ListView.h"
+#include "app/qt/MaonFormUnit.h"
+#include "app/qt/Pictures.h"
 #include "gallery/ImageList.h"
 #include "gallery/View.h"
 #include "gallery/Vorlane1.h"
@@ -35,7 +35,7 @@ constexpr int Pictures = 10000;
 
 struct NoDialogs final : DialogRunner {
     bool Execute(TOpenDialog&) override { return false; }
-    int ShowModal(TGskForm&) override { return mrCancel; }
+    std::optional<std::string> AskGalleryName() override { return std::nullopt; }
 };
 
 class MemoryView final : public GalleryView {

@@ -1,4 +1,4 @@
-#include "app/QtDialogs.h"
+#include "app/qt/QtDialogs.h"
 
 #include <algorithm>
 
@@ -9,8 +9,8 @@
 #include <QLineEdit>
 #include <QGridLayout>
 
-#include "app/GskFormUnit.h"
-#include "app/PicturePreview.h"
+#include "app/qt/GskFormUnit.h"
+#include "app/qt/PicturePreview.h"
 
 namespace vorlane {
 
@@ -121,9 +121,11 @@ bool QtDialogRunner::Execute(TOpenDialog& settings)
     return !settings.Files.empty();
 }
 
-int QtDialogRunner::ShowModal(TGskForm& form)
+std::optional<std::string> QtDialogRunner::AskGalleryName()
 {
-    return form.exec();
+    if (GskForm->exec() != mrOk)
+        return std::nullopt;
+    return GskForm->GskEdit->text().toStdString();
 }
 
 } // namespace vorlane

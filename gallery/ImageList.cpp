@@ -83,6 +83,7 @@ void TImageList::SetBitsPerPixel(int bitsPerPixel)
     ImageListImages converted = content_; // the masks and the settings
     converted.bitsPerPixel = bitsPerPixel;
     converted.pixels = BottomUpRows();
+    converted.pixels.MakeRoom(0, converted.PictureBytes());
     converted.pixels.Resize(0, converted.PictureBytes());
     converted.ClearUnusedTiles();
     for (int k = 0; k < Count(); ++k) {

@@ -5,10 +5,6 @@
 #include <cstring>
 #include <optional>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
 #include "image/BmpFile.h"
 #include "platform/ByteCursor.h"
 #include "platform/Exceptions.h"
@@ -18,7 +14,7 @@ namespace {
 
 constexpr uint16_t Magic = 0x4C49; // "IL"
 constexpr uint16_t Version = 0x0101;
-constexpr int TilesAcross = 4;
+constexpr int TilesAcross = ImageListImages::TilesAcross;
 // Bit 1: a mask bitmap follows. The low byte's other bits name the colour depth; 0x1000 is carried as
 // every written list carries it.
 constexpr uint16_t WrittenFlags = 0x10FF;
@@ -595,7 +591,8 @@ void WriteImageListData(const ImageListImages& images, const std::function<void(
     const size_t rows = images.PictureRows(), stride = images.PictureStride(), maskStride = images.MaskStride();
     for (size_t run = 0; run < rows;) {
         size_t end = run;
-        while (end < rows && TransparentPixelsBlack(pixels + end * stride, masks + end * maskStride, pictureWidth, depth / 8))
+        while (end < rows &&
+               TransparentPixelsBlack(pixels + end * stride, masks + end * maskStride, pictureWidth, depth / 8))
             ++end;
         pieces.AddAsItIs({pixels + run * stride, (end - run) * stride});
         if (end < rows) {

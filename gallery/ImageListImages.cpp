@@ -21,7 +21,22 @@ const std::vector<RgbQuad> BlackAndWhite = {RgbQuad{0, 0, 0, 0}, RgbQuad{255, 25
 
 } // namespace
 
-void BottomUpRows::Resize(size_t oldSize, size_t newSize)
+void BottomUpRows::MakeRoom(size_t size, size_t newSize)
+{
+    if (newSize <= size || start_ >= newSize - size)
+        return;
+    // As much room again in front as the rows take, so that adding images one at a time moves the rows
+    // only each time they have doubled.
+    const size_t room = std::max(newSize - size, size);
+    PixelBytes grown;
+    grown.resize(room + size);
+    if (size > 0)
+        std::memcpy(grown.data() + room, Data(), size);
+    bytes_ = std::move(grown);
+    start_ = room;
+}
+
+void BottomUpRows::Resize(size_t oldSize, size_t newSize) noexcept
 {
     if (newSize == 0) {
         bytes_ = PixelBytes();
@@ -29,19 +44,7 @@ void BottomUpRows::Resize(size_t oldSize, size_t newSize)
     } else if (newSize <= oldSize) {
         start_ += oldSize - newSize;
     } else {
-        const size_t more = newSize - oldSize;
-        if (start_ < more) {
-            // As much room again before the rows as they take, so that adding images one at a time
-            // moves the rows only each time they have doubled.
-            const size_t room = std::max(more, oldSize);
-            PixelBytes grown;
-            grown.resize(room + oldSize);
-            if (oldSize > 0)
-                std::memcpy(grown.data() + room, Data(), oldSize);
-            bytes_ = std::move(grown);
-            start_ = room;
-        }
-        start_ -= more;
+        start_ -= newSize - oldSize;
     }
 }
 
@@ -63,10 +66,13 @@ void CopyBits(uint8_t* dst, size_t dstBit, const uint8_t* src, size_t srcBit, si
 
 void ImageListImages::Resize(int newCount)
 {
-    const size_t oldPixels = PictureBytes(), oldMasks = MaskPictureBytes(), oldRows = PictureRows();
+    const size_t oldRows = PictureRows();
+    const size_t newRows = size_t((newCount + TilesAcross - 1) / TilesAcross) * size_t(height);
+    pixels.MakeRoom(oldRows * PictureStride(), newRows * PictureStride());
+    masks.MakeRoom(oldRows * MaskStride(), newRows * MaskStride());
     count = newCount;
-    pixels.Resize(oldPixels, PictureBytes());
-    masks.Resize(oldMasks, MaskPictureBytes());
+    pixels.Resize(oldRows * PictureStride(), newRows * PictureStride());
+    masks.Resize(oldRows * MaskStride(), newRows * MaskStride());
     if (PictureRows() > oldRows)
         std::memset(masks.Data(), 0, (PictureRows() - oldRows) * MaskStride());
     ClearUnusedTiles();

@@ -40,9 +40,11 @@ class BottomUpRows {
 public:
     uint8_t* Data() { return bytes_.data() + start_; }
     const uint8_t* Data() const { return bytes_.data() + start_; }
-    // From `oldSize` bytes to `newSize`: rows are added or taken away at the front; new bytes are left
-    // as they are.
-    void Resize(size_t oldSize, size_t newSize);
+    // Room in front of the `size` bytes held for growing to `newSize`; what they hold stays as it is.
+    void MakeRoom(size_t size, size_t newSize);
+    // From `oldSize` bytes to `newSize` (after MakeRoom when growing): rows are added or taken away at
+    // the front; new bytes are left as they are.
+    void Resize(size_t oldSize, size_t newSize) noexcept;
 
 private:
     PixelBytes bytes_;
@@ -77,18 +79,15 @@ struct ImageListImages {
     int Count() const { return count; }
 
     // Row y (from the top) of image k: TileBytes() bytes.
-    uint8_t* ImageRow(int k, int y) { return pixels.Data() + StoredRow(k, y) * PictureStride() + TileColumn(k) * TileBytes(); }
-    const uint8_t* ImageRow(int k, int y) const
-    {
-        return pixels.Data() + StoredRow(k, y) * PictureStride() + TileColumn(k) * TileBytes();
-    }
+    uint8_t* ImageRow(int k, int y) { return pixels.Data() + ImageRowOffset(k, y); }
+    const uint8_t* ImageRow(int k, int y) const { return pixels.Data() + ImageRowOffset(k, y); }
     // Row y of image k's mask, copied out of the mask picture and into it: `width` bits, most
     // significant first; copied out, the bits past the width are 0 up to the next whole byte.
     void GetMaskRow(int k, int y, uint8_t* bits) const;
     void SetMaskRow(int k, int y, const uint8_t* bits);
 
     // Room for exactly `count` images; the pixels of new ones are left for the caller to fill, their
-    // masks are opaque; tiles past the count are made zero.
+    // masks are opaque; tiles past the count are made zero. A failure (no memory) changes nothing.
     void Resize(int count);
     // Makes the tiles past the count zero in both pictures (after they were filled from elsewhere).
     void ClearUnusedTiles();
@@ -99,8 +98,16 @@ struct ImageListImages {
     Bitmap Mask(int k) const;
 
 private:
-    size_t StoredRow(int k, int y) const { return PictureRows() - 1 - (size_t(k / TilesAcross) * size_t(height) + size_t(y)); }
+    // Where row y of tile k is held: the picture's rows are stored from its bottom up.
+    size_t StoredRow(int k, int y) const
+    {
+        return PictureRows() - 1 - (size_t(k / TilesAcross) * size_t(height) + size_t(y));
+    }
     static size_t TileColumn(int k) { return size_t(k % TilesAcross); }
+    size_t ImageRowOffset(int k, int y) const
+    {
+        return StoredRow(k, y) * PictureStride() + TileColumn(k) * TileBytes();
+    }
 };
 
 // Copies `bits` bits from `src` (starting at bit `srcBit`) to `dst` (at bit `dstBit`), most

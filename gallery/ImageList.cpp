@@ -91,6 +91,7 @@ void TImageList::SetBitsPerPixel(int bitsPerPixel)
         for (int y = 0; y < Height(); ++y)
             std::memcpy(converted.ImageRow(k, y), image.Row(y), converted.TileBytes());
     }
+    converted.colourUnderMasks = false; // the images were made black where transparent
     content_ = std::move(converted);
 }
 
@@ -148,6 +149,7 @@ void TImageList::Clear()
 {
     content_.Resize(0);
     content_.capacity = 0;
+    content_.colourUnderMasks = false;
 }
 
 void TImageList::Assign(const TImageList& other)

@@ -397,8 +397,10 @@ ImageListImages ReadCurrentLayout(ImageListDataSource& data, std::span<const uin
     const int covered = std::max(count, TilesAcross);
     TileFileReader files(data);
     const int pictureHeight = files.Read(false, images, tiles, covered, current.bitsPerPixel);
-    if (flags & FlagMask) // otherwise the images are opaque, as they were sized
+    if (flags & FlagMask) { // otherwise the images are opaque, as they were sized
         files.Read(true, images, tiles, covered, current.bitsPerPixel);
+        images.colourUnderMasks = true;
+    }
     // The capacity is taken as far as the picture has room for it: a header claiming more would make the
     // next write far larger than the data read.
     const int64_t room = int64_t(TilesAcross) * (pictureHeight / height);
@@ -437,6 +439,7 @@ ImageListImages ReadOlderLayout(std::span<const uint8_t> data, const ImageListIm
     images.Resize(tiles.count);
     PlacePicture(picture, false, images, tiles);
     PlacePicture(mask, true, images, tiles);
+    images.colourUnderMasks = true;
     const int step = std::max(current.allocBy, 1);
     images.capacity = int((int64_t(tiles.count) + step - 1) / step * step);
     return images;
@@ -589,10 +592,13 @@ void WriteImageListData(const ImageListImages& images, const std::function<void(
     const uint8_t* pixels = images.pixels.Data();
     const uint8_t* masks = images.masks.Data();
     const size_t rows = images.PictureRows(), stride = images.PictureStride(), maskStride = images.MaskStride();
+    const auto asHeld = [&](size_t row) {
+        return !images.colourUnderMasks ||
+               TransparentPixelsBlack(pixels + row * stride, masks + row * maskStride, pictureWidth, depth / 8);
+    };
     for (size_t run = 0; run < rows;) {
         size_t end = run;
-        while (end < rows &&
-               TransparentPixelsBlack(pixels + end * stride, masks + end * maskStride, pictureWidth, depth / 8))
+        while (end < rows && asHeld(end))
             ++end;
         pieces.AddAsItIs({pixels + run * stride, (end - run) * stride});
         if (end < rows) {

@@ -67,6 +67,8 @@ struct ImageListImages {
     // file need not touch its 30 MB again to find them black already.
     BottomUpRows pixels;
     BottomUpRows masks;
+    // Whether a transparent pixel may hold a colour: only masks read from data can bring one.
+    bool colourUnderMasks = false;
 
     // A tile's row: whole bytes at every depth held, so an image row has no padding.
     size_t TileBytes() const { return size_t(width) * size_t(bitsPerPixel / 8); }

@@ -127,8 +127,7 @@ void TImageList::Insert(int index, const Bitmap& image, const Bitmap* mask)
     // Room first, so that nothing can fail once the images have started to move.
     const int count = Count();
     content_.Resize(count + 1);
-    for (int k = count; k > index; --k)
-        content_.CopyImage(k - 1, k);
+    content_.MoveUpFrom(index);
     for (int y = 0; y < Height(); ++y) {
         std::memcpy(content_.ImageRow(index, y), held.Row(y), content_.TileBytes());
         content_.SetMaskRow(index, y, heldMask.Row(y));
@@ -140,8 +139,7 @@ void TImageList::Insert(int index, const Bitmap& image, const Bitmap* mask)
 void TImageList::Delete(int index)
 {
     CheckIndex(index, Count());
-    for (int k = index; k + 1 < Count(); ++k)
-        content_.CopyImage(k + 1, k);
+    content_.MoveDownOnto(index);
     content_.Resize(Count() - 1);
 }
 

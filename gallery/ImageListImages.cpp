@@ -102,13 +102,64 @@ void ImageListImages::SetMaskRow(int k, int y, const uint8_t* bits)
     CopyBits(masks.Data() + StoredRow(k, y) * MaskStride(), TileColumn(k) * size_t(width), bits, 0, size_t(width));
 }
 
-void ImageListImages::CopyImage(int from, int to)
+// Images move a picture row at a time: within a tile row the tiles of a row lie side by side and move
+// as one run; one tile crosses to the neighbouring tile row.
+void ImageListImages::MoveUpFrom(int index)
 {
-    for (int y = 0; y < height; ++y) {
-        std::memcpy(ImageRow(to, y), ImageRow(from, y), TileBytes());
+    const int first = index / TilesAcross;
+    const auto move = [&](uint8_t* picture, size_t stride, size_t tileBytes) {
+        for (int t = TileRows() - 1; t >= first; --t) {
+            // Tiles `from` to the last image's before the move (never the room, which holds nothing yet).
+            const int from = t == first ? index % TilesAcross : 0;
+            const int last = std::min(count - 2 - t * TilesAcross, TilesAcross - 2);
+            const size_t tiles = last >= from ? size_t(last - from + 1) : 0;
+            for (int y = 0; y < height; ++y) {
+                uint8_t* row = picture + StoredRow(t * TilesAcross, y) * stride;
+                std::memmove(row + size_t(from + 1) * tileBytes, row + size_t(from) * tileBytes, tiles * tileBytes);
+                if (t > first) {
+                    const uint8_t* above = picture + StoredRow((t - 1) * TilesAcross, y) * stride;
+                    std::memcpy(row, above + (TilesAcross - 1) * tileBytes, tileBytes);
+                }
+            }
+        }
+    };
+    move(pixels.Data(), PictureStride(), TileBytes());
+    if (width % 8 == 0)
+        move(masks.Data(), MaskStride(), size_t(width) / 8);
+    else
+        for (int k = count - 1; k > index; --k)
+            CopyMask(k - 1, k);
+}
+
+void ImageListImages::MoveDownOnto(int index)
+{
+    const auto move = [&](uint8_t* picture, size_t stride, size_t tileBytes) {
+        for (int t = index / TilesAcross; t < TileRows(); ++t) {
+            // Tiles past the count are zero and move as they are.
+            const size_t to = t == index / TilesAcross ? size_t(index % TilesAcross) : 0;
+            for (int y = 0; y < height; ++y) {
+                uint8_t* row = picture + StoredRow(t * TilesAcross, y) * stride;
+                std::memmove(row + to * tileBytes, row + (to + 1) * tileBytes, (TilesAcross - 1 - to) * tileBytes);
+                if (t + 1 < TileRows()) {
+                    const uint8_t* below = picture + StoredRow((t + 1) * TilesAcross, y) * stride;
+                    std::memcpy(row + (TilesAcross - 1) * tileBytes, below, tileBytes);
+                }
+            }
+        }
+    };
+    move(pixels.Data(), PictureStride(), TileBytes());
+    if (width % 8 == 0)
+        move(masks.Data(), MaskStride(), size_t(width) / 8);
+    else
+        for (int k = index; k + 1 < count; ++k)
+            CopyMask(k + 1, k);
+}
+
+void ImageListImages::CopyMask(int from, int to)
+{
+    for (int y = 0; y < height; ++y)
         CopyBits(masks.Data() + StoredRow(to, y) * MaskStride(), TileColumn(to) * size_t(width),
                  masks.Data() + StoredRow(from, y) * MaskStride(), TileColumn(from) * size_t(width), size_t(width));
-    }
 }
 
 Bitmap ImageListImages::Image(int k) const

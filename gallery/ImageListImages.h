@@ -93,8 +93,10 @@ struct ImageListImages {
     void Resize(int count);
     // Makes the tiles past the count zero in both pictures (after they were filled from elsewhere).
     void ClearUnusedTiles();
-    // Image `from` and its mask copied over image `to`.
-    void CopyImage(int from, int to);
+    // The images from `index` on, with their masks, moved one place up (into room made by Resize), or
+    // those after `index` one place down over it.
+    void MoveUpFrom(int index);
+    void MoveDownOnto(int index);
     // Image k as a bitmap of its own, black where transparent, and its mask (1 bit, black-and-white table).
     Bitmap Image(int k) const;
     Bitmap Mask(int k) const;
@@ -106,6 +108,7 @@ private:
         return PictureRows() - 1 - (size_t(k / TilesAcross) * size_t(height) + size_t(y));
     }
     static size_t TileColumn(int k) { return size_t(k % TilesAcross); }
+    void CopyMask(int from, int to);
     size_t ImageRowOffset(int k, int y) const
     {
         return StoredRow(k, y) * PictureStride() + TileColumn(k) * TileBytes();

@@ -1,6 +1,7 @@
 #!/bin/bash
 # The Windows build, cross-compiled here and tested under wine with a Japanese locale (ANSI code page
-# 932): the unit suites, then the gallery written by both builds' vorlane-gsk compared.
+# 932): the unit suites, then the gallery written by both builds' vorlane-gsk compared, and an
+# announcement of vorlane-wallpaper received by a mascot stand-in.
 #   tests/windows/run-under-wine.sh [windows-build-folder] [linux-build-folder]
 # The Linux build folder must hold a built tools/vorlane-gsk (scripts/test.sh makes it).
 # wine is not Windows: what passes here has not met a real Windows system.
@@ -41,14 +42,20 @@ unpacked="$(mktemp -d "${TMPDIR:-/tmp}/vorlane-zip-XXXXXX")"
 trap 'rm -rf "$unpacked"' EXIT
 unzip -q "$zip" -d "$unpacked"
 program="$(ls "$unpacked"/Vorlane-*/vorlane-gsk.exe)"
-# Linked statically: it needs no library but the system's own.
-foreign="$(x86_64-w64-mingw32-objdump -p "$program" | sed -n 's/.*DLL Name: //p' |
-  grep -viE '^(kernel32|msvcrt|user32|advapi32|shell32|ws2_32|gdi32|comctl32|ole32)\.dll$' || true)"
-if [ -n "$foreign" ]; then
-  echo "vorlane-gsk.exe needs libraries the ZIP lacks: $foreign" >&2
-  exit 1
-fi
-(cd "$unpacked" && wine "$program" --version)
+wallpaper_program="$(ls "$unpacked"/Vorlane-*/vorlane-wallpaper.exe)"
+# Linked statically: they need no library but the system's own.
+for exe in "$program" "$wallpaper_program"; do
+  foreign="$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/.*DLL Name: //p' |
+    grep -viE '^(kernel32|msvcrt|user32|advapi32|shell32|ws2_32|gdi32|comctl32|ole32)\.dll$' || true)"
+  if [ -n "$foreign" ]; then
+    echo "$(basename "$exe") needs libraries the ZIP lacks: $foreign" >&2
+    exit 1
+  fi
+  (cd "$unpacked" && wine "$exe" --version)
+done
+
+echo "=== An announcement from the Windows build reaches the mascot ==="
+"$root/tests/windows/Announcement.sh" "$wallpaper_program"
 
 echo "=== The same gallery from the Linux and the Windows build ==="
 "$root/tests/windows/SameGallery.sh" "$linux_build/tools/vorlane-gsk" "$build/tools/vorlane-gsk.exe"

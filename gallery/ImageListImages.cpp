@@ -25,9 +25,9 @@ void BottomUpRows::MakeRoom(size_t size, size_t newSize)
 {
     if (newSize <= size || start_ >= newSize - size)
         return;
-    // As much room again in front as the rows take, so that adding images one at a time moves the rows
-    // only each time they have doubled.
-    const size_t room = std::max(newSize - size, size);
+    // A quarter more room in front than is asked for, so that adding images one at a time moves the rows
+    // only each time they have grown by a quarter, and a list read whole keeps little room it never uses.
+    const size_t room = newSize - size + size / 4;
     PixelBytes grown;
     grown.resize(room + size);
     if (size > 0)

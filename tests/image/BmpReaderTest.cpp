@@ -9,10 +9,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "tests/TestFiles.h"
 #include "image/BmpFile.h"
 #include "platform/ByteCursor.h"
 #include "platform/Exceptions.h"
+#include "tests/TestFiles.h"
 
 namespace vorlane {
 namespace {

@@ -1,4 +1,3 @@
-#include "tests/TestFiles.h"
 #include "image/Jpeg.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +14,7 @@
 #include <jpeglib.h>
 
 #include "platform/Exceptions.h"
+#include "tests/TestFiles.h"
 #include "tests/image/JpegEncode.h"
 
 namespace vorlane {

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/Exceptions.h"
+#include "tests/TestFiles.h"
 
 namespace vorlane {
 namespace {
@@ -21,30 +22,19 @@ class ProfileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        folder_ = fs::temp_directory_path() / ("vorlane-profile-" + std::to_string(::getpid()) + "-" +
-                                               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
+        folder_ = scratch_.Path();
+        ASSERT_FALSE(folder_.empty());
         ::setenv("XDG_CONFIG_HOME", folder_.string().c_str(), 1);
         // Where the settings file of that name lives on this system (on Windows, its Windows folder).
         ini_ = ProfileFilePath("Vorlane.ini");
         fs::remove(ini_);
     }
-    void TearDown() override
-    {
-        fs::remove(ini_);
-        fs::remove_all(folder_);
-    }
+    void TearDown() override { fs::remove(ini_); }
 
-    void WriteIni(const std::string& content) { std::ofstream(ini_, std::ios::binary) << content; }
-    std::string ReadIni() const
-    {
-        std::ifstream in(ini_, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    void WriteIni(const std::string& content) { test::WriteFile(ini_, content); }
+    std::string ReadIni() const { return test::ReadText(ini_); }
 
+    const test::ScratchFolder scratch_{"vorlane-profile"};
     fs::path folder_;
     std::string ini_;
 };

@@ -9,10 +9,10 @@
 #include <unistd.h>
 
 #include "platform/Exceptions.h"
+#include "tests/TestFiles.h"
 #include "tests/platform/FileSizeLimit.h"
 #include "platform/Registry.h"
 #include "platform/RegistryIniFile.h"
-#include "tests/TestFiles.h"
 
 namespace vorlane {
 namespace {

@@ -20,9 +20,9 @@
 #include "gallery/ImageList.h"
 #include "gallery/Thumbnail.h"
 #include "gallery/Vorlane1.h"
+#include "tests/TestFiles.h"
 #include "tools/vorlane-gsk/Json.h"
 #include "tools/vorlane-gsk/Placeholder.h"
-#include "tests/TestFiles.h"
 #include "tests/gallery/WindowsGallery.h"
 #include "tests/image/JpegEncode.h"
 

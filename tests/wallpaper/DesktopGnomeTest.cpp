@@ -10,8 +10,8 @@
 #include <fstream>
 #include <memory>
 
-#include "tests/TestFiles.h"
 #include "image/BmpFile.h"
+#include "tests/TestFiles.h"
 #include "tests/wallpaper/PathOfUri.h"
 #include "tests/wallpaper/Sandbox.h"
 #include "tests/wallpaper/ServerProcess.h"

@@ -11,9 +11,9 @@
 #include <functional>
 #include <memory>
 
-#include "tests/TestFiles.h"
 #include "image/BmpFile.h"
 #include "image/Jpeg.h"
+#include "tests/TestFiles.h"
 #include "tests/image/JpegEncode.h"
 #include "tests/wallpaper/DesktopSession.h"
 #include "tests/wallpaper/Sandbox.h"

@@ -10,11 +10,11 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
-#include "tests/TestFiles.h"
 #include "image/BmpFile.h"
 #include "image/Jpeg.h"
 #include "platform/ByteCursor.h"
 #include "platform/Exceptions.h"
+#include "tests/TestFiles.h"
 #include "tests/image/JpegEncode.h"
 #include "tests/platform/FileSizeLimit.h"
 #include "tests/wallpaper/Sandbox.h"
@@ -74,16 +74,8 @@ Decoded ReferenceDecode(const std::vector<uint8_t>& jpeg, bool quantise)
     return result;
 }
 
-std::vector<uint8_t> ReadAll(const std::string& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteAll(const std::string& file, const std::vector<uint8_t>& bytes)
-{
-    test::WriteFile(file, bytes);
-}
+using test::ReadBytes;
+using test::WriteFile;
 
 class WallpaperFileTest : public test::Sandbox {
 protected:
@@ -93,10 +85,10 @@ protected:
     void ExpectConvertedLikeLibjpeg(const std::string& name, bool greyscale, int displayBits)
     {
         const auto jpeg = test::EncodeJpeg(test::TestPicture(37, 23, 5), {.greyscale = greyscale});
-        WriteAll(File(name), jpeg);
+        WriteFile(File(name), jpeg);
         ASSERT_EQ(PrepareWallpaperFile(File(name), displayBits), Temp());
 
-        const auto bytes = ReadAll(Temp());
+        const auto bytes = ReadBytes(Temp());
         ByteReader header(bytes);
         EXPECT_EQ(header.ReadString(2), "BM");
         EXPECT_EQ(header.ReadU32(), bytes.size()); // file size
@@ -172,11 +164,11 @@ struct RecordedRows final : PictureRows {
 TEST_F(WallpaperFileTest, PictureOfManyBandsIsWrittenBottomUpAndHandedOnTopDown)
 {
     // 4500-byte rows: the file is written in several bands of rows, each at its own place.
-    WriteAll(File("wide.jpg"), test::EncodeJpeg(test::TestPicture(1500, 800, 3)));
+    WriteFile(File("wide.jpg"), test::EncodeJpeg(test::TestPicture(1500, 800, 3)));
     RecordedRows rows;
     ASSERT_EQ(PrepareWallpaperFile(File("wide.jpg"), 24, &rows), Temp());
     const Bitmap decoded = DecodeJpegFile(File("wide.jpg"), 24);
-    EXPECT_EQ(ReadAll(Temp()), WriteBmp(decoded));
+    EXPECT_EQ(ReadBytes(Temp()), WriteBmp(decoded));
     std::vector<int> topDown(800);
     std::iota(topDown.begin(), topDown.end(), 0);
     EXPECT_EQ(rows.order, topDown);
@@ -186,9 +178,9 @@ TEST_F(WallpaperFileTest, PictureOfManyBandsIsWrittenBottomUpAndHandedOnTopDown)
 
 TEST_F(WallpaperFileTest, AnyOtherNameIsTakenForJpeg)
 {
-    WriteAll(File("noextension"), test::EncodeJpeg(test::TestPicture(8, 8, 1)));
+    WriteFile(File("noextension"), test::EncodeJpeg(test::TestPicture(8, 8, 1)));
     EXPECT_EQ(PrepareWallpaperFile(File("noextension"), 24), Temp());
-    WriteAll(File("picture.gif"), {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0});
+    WriteFile(File("picture.gif"), std::string_view("GIF89a\1\0\1\0\0\0\0", 13));
     try {
         PrepareWallpaperFile(File("picture.gif"), 24);
         FAIL() << "a GIF was converted";
@@ -199,7 +191,7 @@ TEST_F(WallpaperFileTest, AnyOtherNameIsTakenForJpeg)
 
 TEST_F(WallpaperFileTest, FailuresLeaveTheOldTempBmp)
 {
-    WriteAll(Temp(), {'o', 'l', 'd'});
+    WriteFile(Temp(), "old");
     try {
         PrepareWallpaperFile(File("missing.jpg"), 24);
         FAIL();
@@ -211,7 +203,7 @@ TEST_F(WallpaperFileTest, FailuresLeaveTheOldTempBmp)
     const auto frame = std::search(jpeg.begin(), jpeg.end(), std::begin(startOfFrame), std::end(startOfFrame));
     ASSERT_NE(frame, jpeg.end());
     frame[4] = 13; // a sample precision no decoder here takes: a fatal error, unlike a short file
-    WriteAll(File("damaged.jpg"), jpeg);
+    WriteFile(File("damaged.jpg"), jpeg);
     EXPECT_THROW(PrepareWallpaperFile(File("damaged.jpg"), 24), EJPEG);
 
     // A picture claiming far more pixels than its file holds (libjpeg would fill them in grey, into a
@@ -229,7 +221,7 @@ TEST_F(WallpaperFileTest, FailuresLeaveTheOldTempBmp)
         return bytes;
     };
     const auto refusal = [&](const std::string& name, const std::vector<uint8_t>& bytes) -> std::string {
-        WriteAll(File(name), bytes);
+        WriteFile(File(name), bytes);
         try {
             PrepareWallpaperFile(File(name), 24);
         } catch (const EJPEG& e) {
@@ -241,21 +233,21 @@ TEST_F(WallpaperFileTest, FailuresLeaveTheOldTempBmp)
     EXPECT_EQ(refusal("huge.jpg", claim(16384, 8193, 300000)), "JPEG エラー #" + std::to_string(JERR_IMAGE_TOO_BIG));
     EXPECT_EQ(refusal("fits.jpg", claim(2048, 2048, 70000)), "accepted"); // a plain 4 MP picture in 70 KB
     ASSERT_TRUE(fs::remove(Temp()));
-    WriteAll(Temp(), {'o', 'l', 'd'});
+    WriteFile(Temp(), "old");
 
-    WriteAll(File("good.jpg"), test::EncodeJpeg(test::TestPicture(64, 64, 2)));
+    WriteFile(File("good.jpg"), test::EncodeJpeg(test::TestPicture(64, 64, 2)));
     {
         const FileSizeLimit diskFull(100); // the new file cannot be written completely
         EXPECT_THROW(PrepareWallpaperFile(File("good.jpg"), 24), EWriteError);
     }
-    EXPECT_EQ(ReadAll(Temp()), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    EXPECT_EQ(ReadBytes(Temp()), (std::vector<uint8_t>{'o', 'l', 'd'}));
     for (const auto& entry : fs::directory_iterator(path::ProgramFolder()))
         EXPECT_EQ(entry.path().filename(), "Temp.bmp"); // no temporary file left behind
 }
 
 TEST_F(WallpaperFileTest, MissingProgramFolderCannotTakeTempBmp)
 {
-    WriteAll(File("a.jpg"), test::EncodeJpeg(test::TestPicture(8, 8, 1)));
+    WriteFile(File("a.jpg"), test::EncodeJpeg(test::TestPicture(8, 8, 1)));
     path::SetProgramFolderForTesting(File("gone") + "/");
     try {
         PrepareWallpaperFile(File("a.jpg"), 24);
@@ -270,7 +262,7 @@ TEST_F(WallpaperFileTest, LongTempPathIsNamedWhole)
     const std::string deep = File(std::string(200, 'd')) + "/" + std::string(60, 'e') + "/";
     fs::create_directories(deep);
     path::SetProgramFolderForTesting(deep);
-    WriteAll(File("a.jpg"), test::EncodeJpeg(test::TestPicture(8, 8, 1)));
+    WriteFile(File("a.jpg"), test::EncodeJpeg(test::TestPicture(8, 8, 1)));
     const std::string result = PrepareWallpaperFile(File("a.jpg"), 24);
     EXPECT_EQ(result, deep + "Temp.bmp");
     EXPECT_EQ(ReadBmpFile(deep + "Temp.bmp").Width(), 8);

@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "tests/TestFiles.h"
 #include "image/BmpFile.h"
 #include "platform/RegistryIniFile.h"
+#include "tests/TestFiles.h"
 #include "wallpaper/CWallPaper.h"
 
 #include <windows.h>

@@ -11,6 +11,7 @@
 #include "component/ComponentWriter.h"
 #include "component/Stream.h"
 #include "platform/Exceptions.h"
+#include "tests/ErrorOf.h"
 #include "tests/component/StreamBytes.h"
 
 namespace vorlane {
@@ -114,12 +115,7 @@ void ReadStream(const Bytes& bytes, TComponent& component)
 
 std::string ReadError(const Bytes& bytes, TComponent& component)
 {
-    try {
-        ReadStream(bytes, component);
-    } catch (const EReadError& error) {
-        return error.Message();
-    }
-    return "(no error)";
+    return ErrorOf<EReadError>([&] { ReadStream(bytes, component); });
 }
 
 // A stream of TThing holding the given records.
@@ -225,12 +221,8 @@ TEST(ComponentWriter, ShortWriteIsAWriteError)
     thing.caption = std::string(5000, 'c');
     for (size_t limit : {size_t(0), size_t(100), size_t(4096), size_t(5000)}) {
         ShortStream stream(limit);
-        try {
-            ComponentWriter(stream).WriteComponent(thing);
-            FAIL() << "no error at limit " << limit;
-        } catch (const EWriteError& error) {
-            EXPECT_STREQ(error.what(), "ストリームへの書き込みエラー");
-        }
+        EXPECT_EQ(test::ErrorOf<EWriteError>([&] { ComponentWriter(stream).WriteComponent(thing); }),
+                  "ストリームへの書き込みエラー");
     }
 }
 

@@ -12,6 +12,7 @@
 #include "image/BmpFile.h"
 #include "platform/ByteCursor.h"
 #include "platform/Exceptions.h"
+#include "tests/ErrorOf.h"
 #include "tests/TestFiles.h"
 
 namespace vorlane {
@@ -70,12 +71,7 @@ Bytes MakeBmp(const Info& info, const Bytes& between, const Bytes& pixels)
 
 void ExpectInvalid(const Bytes& data)
 {
-    try {
-        ReadBmp(data);
-        FAIL() << "no error";
-    } catch (const EInvalidGraphic& e) {
-        EXPECT_STREQ(e.what(), "ビットマップイメージが不正です");
-    }
+    EXPECT_EQ(test::ErrorOf<EInvalidGraphic>([&] { ReadBmp(data); }), "ビットマップイメージが不正です");
 }
 
 TEST(BmpReader, CoreHeaderOneBitWithThreeByteTable)
@@ -325,12 +321,8 @@ TEST_F(BmpFileOnDisk, ReadsAFileAndRefusesWhatCannotBeOpened)
     // A pipe is refused at once rather than waited on for a writer.
     ASSERT_EQ(::mkfifo((folder_ / "pipe.bmp").string().c_str(), 0600), 0);
     for (const auto& bad : {folder_ / "missing.bmp", folder_, folder_ / "pipe.bmp"}) {
-        try {
-            ReadBmpFile(bad.string());
-            FAIL() << bad;
-        } catch (const EFOpenError& e) {
-            EXPECT_EQ(e.Message(), "ファイル " + bad.string() + " は開けません");
-        }
+        EXPECT_EQ(test::ErrorOf<EFOpenError>([&] { ReadBmpFile(bad.string()); }),
+                  "ファイル " + bad.string() + " は開けません");
     }
 
     // Larger than the first block read: the rest follows; a large file that is no bitmap fails early.

@@ -4,6 +4,7 @@
 #include "image/BmpFile.h"
 #include "platform/ByteCursor.h"
 #include "platform/Exceptions.h"
+#include "tests/ErrorOf.h"
 
 namespace vorlane {
 namespace {
@@ -88,12 +89,7 @@ TEST(BmpWriter, RoundTripsAtEveryDepth)
 
 TEST(BmpWriter, AnEmptyPictureHasNoFileForm)
 {
-    try {
-        WriteBmp(Bitmap());
-        FAIL();
-    } catch (const EInvalidGraphic& e) {
-        EXPECT_STREQ(e.what(), "ビットマップイメージが不正です");
-    }
+    EXPECT_EQ(test::ErrorOf<EInvalidGraphic>([&] { WriteBmp(Bitmap()); }), "ビットマップイメージが不正です");
 }
 
 TEST(Bitmap, ConversionKeepsColoursAcrossDepths)

@@ -14,6 +14,7 @@
 #include <jpeglib.h>
 
 #include "platform/Exceptions.h"
+#include "tests/ErrorOf.h"
 #include "tests/TestFiles.h"
 #include "tests/image/JpegEncode.h"
 
@@ -265,12 +266,8 @@ TEST_F(DecodeJpegFileTest, GivesWhatDecodingTheBytesGives)
 TEST_F(DecodeJpegFileTest, UnopenableFilesRaiseTheOpenError)
 {
     const std::string missing = (folder_ / "missing.jpg").string();
-    try {
-        DecodeJpegFile(missing, 24);
-        FAIL();
-    } catch (const EFOpenError& e) {
-        EXPECT_EQ(e.Message(), "ファイル " + missing + " は開けません");
-    }
+    EXPECT_EQ(test::ErrorOf<EFOpenError>([&] { DecodeJpegFile(missing, 24); }),
+              "ファイル " + missing + " は開けません");
     EXPECT_THROW(DecodeJpegFile(folder_.string(), 24), EFOpenError);
 }
 

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/Exceptions.h"
+#include "tests/ErrorOf.h"
 #include "tests/TestFiles.h"
 
 namespace vorlane {
@@ -144,12 +145,8 @@ TEST_F(ProfileTest, UnwritableFolderRaisesWriteError)
     // A folder below a plain file cannot be created, not even by the superuser.
     ::setenv("XDG_CONFIG_HOME", (folder_ / "Vorlane.ini" / "sub").string().c_str(), 1);
     TIniFile ini("Vorlane.ini");
-    try {
-        ini.WriteString("Initial", "Saver", "Default");
-        FAIL() << "no error";
-    } catch (const EIniFileException& error) {
-        EXPECT_STREQ(error.what(), "Vorlane.ini に書き込めません");
-    }
+    EXPECT_EQ(test::ErrorOf<EIniFileException>([&] { ini.WriteString("Initial", "Saver", "Default"); }),
+              "Vorlane.ini に書き込めません");
     ::setenv("XDG_CONFIG_HOME", folder_.string().c_str(), 1);
     EXPECT_EQ(ReadIni(), "[Initial]\nManager=/g/a\n");
 }

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "platform/Exceptions.h"
+#include "tests/ErrorOf.h"
 #include "tests/TestFiles.h"
 #include "tests/platform/FileSizeLimit.h"
 #include "platform/Registry.h"
@@ -213,12 +214,8 @@ TEST_F(RegistryTest, IniReadsStringsOfStringTypesOnly)
     EXPECT_EQ(ini.ReadString("Desktop", "Empty", "d"), ""); // size 0: empty whatever its type
     EXPECT_EQ(ini.ReadString("Desktop", "Missing", "d"), "d");
     EXPECT_EQ(ini.ReadString("Colors", "Plain", "d"), "d");
-    try {
-        ini.ReadString("Desktop", "Number", "d");
-        FAIL() << "a REG_DWORD value was read as a string";
-    } catch (const ERegistryException& e) {
-        EXPECT_EQ(e.Message(), "'Number' のデータ型が不正です");
-    }
+    EXPECT_EQ(test::ErrorOf<ERegistryException>([&] { ini.ReadString("Desktop", "Number", "d"); }),
+              "'Number' のデータ型が不正です");
 }
 
 TEST_F(RegistryTest, IniBooleansParseDecimalAndDollarHexadecimal)
@@ -262,24 +259,16 @@ TEST_F(RegistryTest, IniWriteFailuresNameTheKeyOrTheValue)
         ASSERT_TRUE(registry::CreateKey(registry::Root, "Control Panel\\Desktop"));
         MakeStoreUnwritable();
         // The store is now elsewhere and empty: the section cannot be created there.
-        try {
-            ini.WriteBool("Desktop", "TileWallPaper", true);
-            FAIL();
-        } catch (const ERegistryException& e) {
-            EXPECT_EQ(e.Message(), "キー Desktop の作成に失敗しました");
-        }
+        EXPECT_EQ(test::ErrorOf<ERegistryException>([&] { ini.WriteBool("Desktop", "TileWallPaper", true); }),
+                  "キー Desktop の作成に失敗しました");
     }
     UseSettingsFolder(folder_);
     TRegIniFile ini("Control Panel");
     {
         // The section exists, so only the value's write needs the disk, and the disk is full.
         const FileSizeLimit full(fs::file_size(registry::StorePath()));
-        try {
-            ini.WriteBool("Desktop", "TileWallPaper", true);
-            FAIL();
-        } catch (const ERegistryException& e) {
-            EXPECT_EQ(e.Message(), "'TileWallPaper' の設定に失敗しました");
-        }
+        EXPECT_EQ(test::ErrorOf<ERegistryException>([&] { ini.WriteBool("Desktop", "TileWallPaper", true); }),
+                  "'TileWallPaper' の設定に失敗しました");
     }
     EXPECT_FALSE(ini.ReadBool("Desktop", "TileWallPaper", false));
 

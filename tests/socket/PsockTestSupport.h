@@ -8,6 +8,7 @@
 
 #include "platform/Exceptions.h"
 #include "socket/Psock.h"
+#include "tests/ErrorOf.h"
 #include "tests/socket/SocketTestSupport.h"
 
 namespace vorlane::test {
@@ -23,12 +24,7 @@ inline void Aim(TPowersock& sock, uint16_t port, int timeOut = 5000)
 // The message of the socket error (an abort included) that `action` raises, or "(no error)".
 inline std::string SockErrorOf(const std::function<void()>& action)
 {
-    try {
-        action();
-    } catch (const ESockError& e) {
-        return e.Message();
-    }
-    return "(no error)";
+    return ErrorOf<ESockError>(action);
 }
 
 // A peer session that accepts and holds the connection until the test ends.

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/Exceptions.h"
+#include "tests/ErrorOf.h"
 #include "tests/platform/FileSizeLimit.h"
 #include "tests/wallpaper/Sandbox.h"
 #include "wallpaper/CWallPaper.h"
@@ -117,12 +118,8 @@ TEST_F(WallPaperTest, ValueOfAnotherTypeFailsCreationOnceAndIsRemoved)
 {
     StoreDesktopValue("TileWallPaper", REG_DWORD, std::string("\x01\x00\x00\x00", 4));
     StoreDesktopString("Wallpaper", "/a.bmp");
-    try {
-        TWallPaper wallpaper(nullptr, desktop);
-        FAIL() << "created despite a REG_DWORD TileWallPaper";
-    } catch (const ERegistryException& e) {
-        EXPECT_EQ(e.Message(), "'TileWallPaper' のデータ型が不正です");
-    }
+    EXPECT_EQ(test::ErrorOf<ERegistryException>([&] { TWallPaper wallpaper(nullptr, desktop); }),
+              "'TileWallPaper' のデータ型が不正です");
     {
         TWallPaper next(nullptr, desktop); // the next start works, with the default tiling
         EXPECT_FALSE(next.Tile());
@@ -131,12 +128,8 @@ TEST_F(WallPaperTest, ValueOfAnotherTypeFailsCreationOnceAndIsRemoved)
 
     StoreDesktopString("TileWallPaper", "1");
     StoreDesktopValue("Wallpaper", REG_BINARY, "/a.bmp");
-    try {
-        TWallPaper wallpaper(nullptr, desktop);
-        FAIL() << "created despite a REG_BINARY Wallpaper";
-    } catch (const ERegistryException& e) {
-        EXPECT_EQ(e.Message(), "'Wallpaper' のデータ型が不正です");
-    }
+    EXPECT_EQ(test::ErrorOf<ERegistryException>([&] { TWallPaper wallpaper(nullptr, desktop); }),
+              "'Wallpaper' のデータ型が不正です");
     TWallPaper next(nullptr, desktop);
     EXPECT_TRUE(next.Tile());
     EXPECT_TRUE(next.NoWallPaper());
@@ -179,12 +172,8 @@ TEST_F(WallPaperTest, UnwritableStoreFailsSetTileAfterTileChanged)
     TWallPaper wallpaper(nullptr, desktop);
     {
         const FileSizeLimit full(std::filesystem::file_size(registry::StorePath()));
-        try {
-            wallpaper.SetTile(true);
-            FAIL() << "the write went through";
-        } catch (const ERegistryException& e) {
-            EXPECT_EQ(e.Message(), "'TileWallPaper' の設定に失敗しました");
-        }
+        EXPECT_EQ(test::ErrorOf<ERegistryException>([&] { wallpaper.SetTile(true); }),
+                  "'TileWallPaper' の設定に失敗しました");
     }
     EXPECT_TRUE(wallpaper.Tile());
     EXPECT_TRUE(desktop.calls.empty());
@@ -198,12 +187,8 @@ TEST_F(WallPaperTest, WithoutAStoreTheComponentStillWorksButCannotRecordTiling)
     TWallPaper wallpaper(nullptr, desktop);
     EXPECT_FALSE(wallpaper.RegIni().HasKey());
     EXPECT_TRUE(wallpaper.NoWallPaper());
-    try {
-        wallpaper.SetTile(true);
-        FAIL();
-    } catch (const ERegistryException& e) {
-        EXPECT_EQ(e.Message(), "キー Desktop の作成に失敗しました");
-    }
+    EXPECT_EQ(test::ErrorOf<ERegistryException>([&] { wallpaper.SetTile(true); }),
+              "キー Desktop の作成に失敗しました");
     EXPECT_TRUE(desktop.calls.empty());
 }
 

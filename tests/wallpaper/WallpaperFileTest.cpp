@@ -14,6 +14,7 @@
 #include "image/Jpeg.h"
 #include "platform/ByteCursor.h"
 #include "platform/Exceptions.h"
+#include "tests/ErrorOf.h"
 #include "tests/TestFiles.h"
 #include "tests/image/JpegEncode.h"
 #include "tests/platform/FileSizeLimit.h"
@@ -192,12 +193,8 @@ TEST_F(WallpaperFileTest, AnyOtherNameIsTakenForJpeg)
 TEST_F(WallpaperFileTest, FailuresLeaveTheOldTempBmp)
 {
     WriteFile(Temp(), "old");
-    try {
-        PrepareWallpaperFile(File("missing.jpg"), 24);
-        FAIL();
-    } catch (const EFOpenError& e) {
-        EXPECT_EQ(e.Message(), "ファイル " + File("missing.jpg") + " は開けません");
-    }
+    EXPECT_EQ(test::ErrorOf<EFOpenError>([&] { PrepareWallpaperFile(File("missing.jpg"), 24); }),
+              "ファイル " + File("missing.jpg") + " は開けません");
     auto jpeg = test::EncodeJpeg(test::TestPicture(64, 64, 2));
     const uint8_t startOfFrame[] = {0xFF, 0xC0};
     const auto frame = std::search(jpeg.begin(), jpeg.end(), std::begin(startOfFrame), std::end(startOfFrame));
@@ -249,12 +246,8 @@ TEST_F(WallpaperFileTest, MissingProgramFolderCannotTakeTempBmp)
 {
     WriteFile(File("a.jpg"), test::EncodeJpeg(test::TestPicture(8, 8, 1)));
     path::SetProgramFolderForTesting(File("gone") + "/");
-    try {
-        PrepareWallpaperFile(File("a.jpg"), 24);
-        FAIL();
-    } catch (const EFCreateError& e) {
-        EXPECT_EQ(e.Message(), "ファイル " + File("gone") + "/Temp.bmp を作成できません");
-    }
+    EXPECT_EQ(test::ErrorOf<EFCreateError>([&] { PrepareWallpaperFile(File("a.jpg"), 24); }),
+              "ファイル " + File("gone") + "/Temp.bmp を作成できません");
 }
 
 TEST_F(WallpaperFileTest, LongTempPathIsNamedWhole)

@@ -7,6 +7,7 @@
 #include "component/Component.h"
 #include "platform/Exceptions.h"
 #include "platform/StringList.h"
+#include "tests/ErrorOf.h"
 
 namespace vorlane {
 namespace {
@@ -28,12 +29,7 @@ bool Alive(const TComponent* component)
 
 std::string IndexError(const std::function<void()>& action)
 {
-    try {
-        action();
-    } catch (const EStringListError& error) {
-        return error.Message();
-    }
-    return "(no error)";
+    return test::ErrorOf<EStringListError>(action);
 }
 
 } // namespace

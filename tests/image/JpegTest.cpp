@@ -26,12 +26,7 @@ std::string JpegMessage(int code) { return "JPEG エラー #" + std::to_string(c
 template <typename F>
 std::string JpegErrorOf(F&& f)
 {
-    try {
-        f();
-    } catch (const EJPEG& e) {
-        return e.Message();
-    }
-    return "no error";
+    return test::ErrorOf<EJPEG>(f);
 }
 
 int MaxChannelDifference(Rgb a, Rgb b)

@@ -7,6 +7,7 @@
 #include "platform/EventLoop.h"
 #include "platform/Exceptions.h"
 #include "socket/ThreadTimer.h"
+#include "tests/ErrorOf.h"
 #include "tests/socket/SocketTestSupport.h"
 
 namespace vorlane {
@@ -101,11 +102,7 @@ TEST_F(ThreadTimer, NoTimerWhereNoTimerCanBeHad)
     std::string message;
     std::thread([&] {
         TThreadTimer timer;
-        try {
-            timer.SetOnTimer([](TComponent*) {});
-        } catch (const Exception& e) {
-            message = e.Message();
-        }
+        message = test::ErrorOf([&] { timer.SetOnTimer([](TComponent*) {}); });
     }).join();
     EXPECT_EQ(message, "No Timer");
 }

@@ -29,18 +29,6 @@ void WakeLoop()
         QMetaObject::invokeMethod(application, [] {}, Qt::QueuedConnection);
 }
 
-uint16_t ClosedPort()
-{
-    const int s = PlainSocket();
-    sockaddr_in address = Loopback(0);
-    socklen_t length = sizeof address;
-    if (s < 0 || bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        throw std::runtime_error("test peer: no free port");
-    close(s);
-    return ntohs(address.sin_port);
-}
-
 int ConnectBlocking(uint16_t port)
 {
     const int client = PlainSocket();

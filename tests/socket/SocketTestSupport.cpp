@@ -31,6 +31,19 @@ bool WaitUntil(const std::function<bool()>& done, int deadlineMs)
     return EventWait::Within(std::chrono::milliseconds(deadlineMs)).Until(done, deadlineMs);
 }
 
+uint16_t ClosedPort()
+{
+    // A port the system hands out to a listener is free again once the listener, which never accepted
+    // anything, is closed.
+    const int s = PlainSocket();
+    const uint16_t port = s < 0 ? 0 : ListenOnLoopback(s, 1);
+    if (s >= 0)
+        CloseSocket(s);
+    if (port == 0)
+        throw std::runtime_error("test peer: no free port");
+    return port;
+}
+
 TestPeer::TestPeer(Session session, int backlog, int connections, uint16_t port)
     : connections_(connections), session_(std::move(session))
 {

@@ -17,6 +17,7 @@
 #include <fstream>
 
 #include "image/BmpFile.h"
+#include "tests/TestFiles.h"
 
 namespace vorlane::test {
 
@@ -180,8 +181,7 @@ std::string DesktopSession::SaveBmp(const std::string& name, const Bitmap& pictu
     const std::string file = (folder_ / name).string();
     const std::string written = file + ".new";
     const auto bytes = WriteBmp(picture);
-    std::ofstream(written, std::ios::binary | std::ios::trunc)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    WriteFile(written, bytes);
     std::filesystem::rename(written, file);
     return file;
 }

@@ -44,18 +44,6 @@ void WakeLoop()
         vorlane::PostMessage(Waker(), WM_USER, 0, 0);
 }
 
-uint16_t ClosedPort()
-{
-    const int s = PlainSocket();
-    sockaddr_in address = Loopback(0);
-    int length = sizeof address;
-    if (s < 0 || bind(Native(s), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        getsockname(Native(s), reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        throw std::runtime_error("test peer: no free port");
-    closesocket(Native(s));
-    return ntohs(address.sin_port);
-}
-
 int ConnectBlocking(uint16_t port)
 {
     const int client = PlainSocket();

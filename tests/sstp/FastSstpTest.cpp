@@ -111,13 +111,10 @@ TEST_F(FastSstpTest, ReplyStatusComesFromTheFirstLineOnly)
         int32_t code;
         TSstpResult result;
     };
+    // How a status line is read is SstpParseStatusCode's; here, that the component reads the reply's
+    // first line, whole or cut, and reports it.
     const Case cases[] = {
         {"SSTP/1.4 200 OK\r\n", 200, srOk},
-        {"SSTP/1.4  200 OK\r\n", NoStatusCode, srOther},
-        {"SSTP/1.4200\r\n", NoStatusCode, srOther},
-        {" 200 OK\r\n", 200, srOk},
-        {"SSTP/1.0 204abc\r\n", 204, srNoContent},
-        {"SSTP/1.0 2147483648 Big\r\n", NoStatusCode, srOther},
         {"SSTP/1.0 201 Created\r\n", 201, srOther},
         {"SSTP/1.0 Hello\r\nSSTP/1.0 200 OK\r\n", NoStatusCode, srOther},
         {"SSTP/1.0 409 Conflict", 409, srConflict}, // no line end before the close

@@ -10,7 +10,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "bench/BlockingLoopback.h"
 #include "platform/Exceptions.h"
 #include "socket/Psock.h"
 #include "tests/socket/SocketTestSupport.h"
@@ -40,9 +39,7 @@ vorlane::test::TestPeer StartLocalPeer(bool holdOpen)
 // The floor: the same exchange in blocking calls.
 std::string BlockingExchange(uint16_t port)
 {
-    const int client = vorlane::bench::ConnectBlocking(port);
-    if (client < 0)
-        throw std::runtime_error("cannot connect");
+    const int client = vorlane::test::ConnectBlocking(port);
     send(client, Request.data(), Request.size(), MSG_NOSIGNAL);
     std::string reply;
     char chunk[65536];

@@ -2,7 +2,6 @@
 // mascots do, against the floor of the same exchange in plain blocking socket calls that stop at the
 // reply's empty line. Each iteration times both, one after the other, so the ratio holds up on a busy
 // machine; run with repetitions to see its spread.
-#include "bench/BlockingLoopback.h"
 #include "platform/CodePage.h"
 #include "sstp/FastSstp.h"
 #include "sstp/SstpRequest.h"
@@ -32,9 +31,7 @@ bool BlockingExchange(uint16_t port)
         "SEND SSTP/1.0\r\n", "Sender: Vorlane\r\n", "CharSet: Shift_JIS\r\n",
         "Script: " + codepage::Utf8ToShiftJis("壁紙をa.jpgに設定しました").value() + "\r\n",
         "Option: nodescript\r\n", "\r\n", "\r\n"};
-    const int fd = bench::ConnectBlocking(port);
-    if (fd < 0)
-        return false;
+    const int fd = test::ConnectBlocking(port);
     for (const std::string& line : lines)
         ::send(fd, line.data(), line.size(), MSG_NOSIGNAL);
     std::string reply;

@@ -302,13 +302,8 @@ TEST(BmpReader, HugeSizesFailBeforeAllocating)
 
 class BmpFileOnDisk : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        folder_ = std::filesystem::temp_directory_path() / ("bmp-test-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(folder_);
-    }
-    void TearDown() override { std::filesystem::remove_all(folder_); }
-    std::filesystem::path folder_;
+    const test::ScratchFolder scratch_{"vorlane-bmp"};
+    const std::filesystem::path folder_ = scratch_.Path();
 };
 
 TEST_F(BmpFileOnDisk, ReadsAFileAndRefusesWhatCannotBeOpened)
@@ -333,11 +328,11 @@ TEST_F(BmpFileOnDisk, ReadsAFileAndRefusesWhatCannotBeOpened)
     test::WriteFile(largePath, largeFile);
     EXPECT_EQ(ReadBmpFile(largePath.string()), large);
     const auto zeros = folder_ / "zeros.bmp";
-    std::ofstream(zeros, std::ios::binary) << std::string(300000, '\0');
+    test::WriteFile(zeros, std::string(300000, '\0'));
     EXPECT_THROW(ReadBmpFile(zeros.string()), EInvalidGraphic);
 
     const auto damaged = folder_ / "damaged.bmp";
-    std::ofstream(damaged, std::ios::binary) << "BM not a bitmap";
+    test::WriteFile(damaged, "BM not a bitmap");
     EXPECT_THROW(ReadBmpFile(damaged.string()), EInvalidGraphic);
 }
 

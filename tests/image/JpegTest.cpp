@@ -229,21 +229,14 @@ TEST(DecodeJpeg, ManyScansAreRefused)
 
 class DecodeJpegFileTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        folder_ = std::filesystem::temp_directory_path() /
-                  ("vorlane-jpeg-" + std::to_string(::getpid()) + "-" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(folder_);
-    }
-    void TearDown() override { std::filesystem::remove_all(folder_); }
     std::string Write(const std::string& name, const std::vector<uint8_t>& bytes)
     {
         const std::string path = (folder_ / name).string();
         test::WriteFile(path, bytes);
         return path;
     }
-    std::filesystem::path folder_;
+    const test::ScratchFolder scratch_{"vorlane-jpeg"};
+    const std::filesystem::path folder_ = scratch_.Path();
 };
 
 TEST_F(DecodeJpegFileTest, GivesWhatDecodingTheBytesGives)

@@ -12,6 +12,7 @@
 #include "platform/Profile.h"
 #include "platform/Registry.h"
 #include "platform/ReplacedFile.h"
+#include "tests/TestFiles.h"
 
 // After our headers: it defines the registry's type numbers as macros.
 #include <windows.h>
@@ -21,22 +22,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadText(const std::string& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using test::ReadText;
 
 class WindowsFiles : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        folder_ = (fs::temp_directory_path() / ("vorlane-windows-" + std::to_string(GetCurrentProcessId()))).string() + "\\";
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
-    std::string folder_;
+    const test::ScratchFolder scratch_{"vorlane-windows"};
+    const std::string folder_ = scratch_.Path().string() + "\\";
 };
 
 TEST(WindowsPath, NativeRulesAreWindowsRulesThatTakeSlashesToo)
@@ -68,7 +59,7 @@ TEST(WindowsPath, FoldersComeFromTheSystem)
 TEST_F(WindowsFiles, ReplacedFileAndRenameReplaceAnExistingFile)
 {
     const std::string target = folder_ + "g.gsk";
-    std::ofstream(target, std::ios::binary) << "old";
+    test::WriteFile(target, "old");
     {
         ReplacedFile replaced(target, 0644);
         ASSERT_TRUE(replaced.Open());
@@ -79,7 +70,7 @@ TEST_F(WindowsFiles, ReplacedFileAndRenameReplaceAnExistingFile)
     EXPECT_EQ(ReadText(target), "new\n");
 
     const std::string other = folder_ + "other";
-    std::ofstream(other, std::ios::binary) << "newer";
+    test::WriteFile(other, "newer");
     EXPECT_EQ(std::rename(other.c_str(), target.c_str()), 0);
     EXPECT_EQ(ReadText(target), "newer");
     EXPECT_FALSE(fs::exists(other));

@@ -98,13 +98,7 @@ TEST_F(EventLayer, CopyData_CarriesIdentifierSenderAndBytes)
 TEST_F(EventLayer, Timer_TicksUntilKilledAndAnExceptionGoesToTheCentralHandler)
 {
     std::vector<std::string> central;
-    SetExceptionHandler([&](std::exception_ptr error) {
-        try {
-            std::rethrow_exception(error);
-        } catch (const std::exception& e) {
-            central.push_back(e.what());
-        }
-    });
+    test::CollectCentralErrors(central);
     int ticks = 0;
     const WindowHandle window = AllocateWindow([&](uint32_t message, uintptr_t wParam, intptr_t) -> intptr_t {
         if (message == WM_TIMER && wParam == 5 && ++ticks == 1)

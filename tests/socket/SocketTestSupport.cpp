@@ -26,6 +26,17 @@ void RunLater(int ms, std::function<void()> action)
         PostMessage(*window, WM_USER, 0, 0);
 }
 
+void CollectCentralErrors(std::vector<std::string>& messages)
+{
+    SetExceptionHandler([&messages](std::exception_ptr error) {
+        try {
+            std::rethrow_exception(error);
+        } catch (const std::exception& e) {
+            messages.push_back(e.what());
+        }
+    });
+}
+
 bool WaitUntil(const std::function<bool()>& done, int deadlineMs)
 {
     return EventWait::Within(std::chrono::milliseconds(deadlineMs)).Until(done, deadlineMs);

@@ -26,6 +26,9 @@ struct WithApplication {
     WithApplication() { EnsureApplication(); }
 };
 
+// Hands the text of every exception that reaches the central handler to `messages` from now on.
+void CollectCentralErrors(std::vector<std::string>& messages);
+
 // Runs `action` once on the loop thread, `ms` milliseconds from now (0: at the loop's next turn).
 void RunLater(int ms, std::function<void()> action);
 

@@ -82,13 +82,7 @@ TEST_F(ThreadTimer, SettingTheCurrentValueDoesNotRestartThePeriod)
 TEST_F(ThreadTimer, ARaisingHandlerReachesTheCentralHandlerAndTicksGoOn)
 {
     std::vector<std::string> central;
-    SetExceptionHandler([&](std::exception_ptr error) {
-        try {
-            std::rethrow_exception(error);
-        } catch (const Exception& e) {
-            central.push_back(e.Message());
-        }
-    });
+    test::CollectCentralErrors(central);
     TThreadTimer timer;
     timer.SetInterval(5);
     timer.SetOnTimer([&](TComponent*) { throw Exception("tick " + std::to_string(central.size())); });

@@ -13,13 +13,15 @@
 #include <vector>
 
 #include "image/Bitmap.h"
+#include "platform/LargeBlocks.h"
 
 namespace vorlane {
 
 // An allocator that leaves new bytes as they are: blocks that are filled right after they grow need no
-// zero-fill first.
+// zero-fill first. Its blocks come from the system's memory for large blocks.
 template <typename T>
 struct UninitialisedAllocator : std::allocator<T> {
+    using value_type = T;
     template <typename U>
     struct rebind {
         using other = UninitialisedAllocator<U>;
@@ -27,6 +29,8 @@ struct UninitialisedAllocator : std::allocator<T> {
     UninitialisedAllocator() = default;
     template <typename U>
     UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+    T* allocate(std::size_t n) { return static_cast<T*>(memory::AllocateBlock(n * sizeof(T))); }
+    void deallocate(T* p, std::size_t n) noexcept { memory::FreeBlock(p, n * sizeof(T)); }
     template <typename U>
     void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
     template <typename U, typename... Args>

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,20 +38,21 @@ inline std::vector<uint8_t> ReadBytes(const std::filesystem::path& file)
 }
 
 // A new empty folder "<prefix>-XXXXXX" in the system's temporary folder, removed with all it holds when
-// the object goes. Path() is empty when the folder could not be made.
+// the object goes. A folder that cannot be made throws: a test fixture holding one then fails before
+// it runs.
 class ScratchFolder {
 public:
     explicit ScratchFolder(const std::string& prefix)
     {
         std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
-        if (::mkdtemp(pattern.data()))
-            path_ = pattern;
+        if (!::mkdtemp(pattern.data()))
+            throw std::runtime_error("no scratch folder " + pattern);
+        path_ = pattern;
     }
     ~ScratchFolder()
     {
         std::error_code ignored;
-        if (!path_.empty())
-            std::filesystem::remove_all(path_, ignored);
+        std::filesystem::remove_all(path_, ignored);
     }
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;

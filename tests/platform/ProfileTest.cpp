@@ -23,8 +23,6 @@ class ProfileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        folder_ = scratch_.Path();
-        ASSERT_FALSE(folder_.empty());
         ::setenv("XDG_CONFIG_HOME", folder_.string().c_str(), 1);
         // Where the settings file of that name lives on this system (on Windows, its Windows folder).
         ini_ = ProfileFilePath("Vorlane.ini");
@@ -36,7 +34,7 @@ protected:
     std::string ReadIni() const { return test::ReadText(ini_); }
 
     const test::ScratchFolder scratch_{"vorlane-profile"};
-    fs::path folder_;
+    const fs::path folder_ = scratch_.Path();
     std::string ini_;
 };
 

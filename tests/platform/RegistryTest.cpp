@@ -26,8 +26,6 @@ class RegistryTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        folder_ = scratch_.Path();
-        ASSERT_FALSE(folder_.empty());
         UseSettingsFolder(folder_);
     }
     void TearDown() override { ::unsetenv("XDG_CONFIG_HOME"); }
@@ -48,7 +46,7 @@ protected:
     }
 
     const test::ScratchFolder scratch_{"vorlane-registry"};
-    fs::path folder_;
+    const fs::path folder_ = scratch_.Path();
 };
 
 TEST_F(RegistryTest, ValuesKeepTheirTypeAndEveryByte)

@@ -47,8 +47,6 @@ class GskRoundTrip : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir_ = scratch_.Path();
-        ASSERT_FALSE(dir_.empty());
         bmp_ = (dir_ / "a.bmp").string();
         jpg_ = (dir_ / "b.jpg").string();
         missing_ = (dir_ / "gone.jpg").string();
@@ -104,7 +102,7 @@ protected:
     }
 
     const test::ScratchFolder scratch_{"vorlane-gsk"};
-    fs::path dir_;
+    const fs::path dir_ = scratch_.Path();
     std::string bmp_, jpg_, missing_, gallery_;
 };
 

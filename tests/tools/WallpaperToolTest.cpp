@@ -40,8 +40,6 @@ class WallpaperToolTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        folder_ = scratch_.Path();
-        ASSERT_FALSE(folder_.empty());
         // A copy of its own, so "Temp.bmp" lands beside it in the test's folder.
         fs::create_directories(folder_ / "program");
         fs::create_directories(folder_ / "config");
@@ -80,7 +78,7 @@ protected:
     }
 
     const test::ScratchFolder scratch_{"vorlane-wallpaper-tool"};
-    fs::path folder_;
+    const fs::path folder_ = scratch_.Path();
     std::string picture_;
     Bitmap decoded_;
 };

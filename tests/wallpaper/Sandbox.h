@@ -18,8 +18,6 @@ class Sandbox : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        folder_ = scratch_.Path();
-        ASSERT_FALSE(folder_.empty());
         std::filesystem::create_directories(folder_ / "config");
         std::filesystem::create_directories(folder_ / "program");
         ::setenv("XDG_CONFIG_HOME", (folder_ / "config").c_str(), 1);
@@ -61,7 +59,7 @@ public:
 
 protected:
     const ScratchFolder scratch_{"vorlane-wallpaper"};
-    std::filesystem::path folder_;
+    const std::filesystem::path folder_ = scratch_.Path();
 };
 
 } // namespace vorlane::test

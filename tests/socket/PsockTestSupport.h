@@ -13,8 +13,9 @@
 
 namespace vorlane::test {
 
-// Points `sock` at `port` on 127.0.0.1, with `timeOut` milliseconds for each wait.
-inline void Aim(TPowersock& sock, uint16_t port, int timeOut = 5000)
+// Points `sock` at `port` on 127.0.0.1, with `timeOut` milliseconds for each wait. The port goes to the
+// component as given, whole: what it makes of a number beyond 16 bits is its own to show.
+inline void Aim(TPowersock& sock, int32_t port, int timeOut = 5000)
 {
     sock.SetHost("127.0.0.1");
     sock.SetPort(port);

@@ -2,12 +2,11 @@
 // settings and read the outcome, so tests run them with a runner of their own and nothing blocks.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace vorlane {
-
-class TGskForm;
 
 // An open-file dialog's settings and outcome.
 struct TOpenDialog {
@@ -33,8 +32,9 @@ public:
     virtual ~DialogRunner() = default;
     // Shows the dialog; true when the user chose, with FileName and Files filled in.
     virtual bool Execute(TOpenDialog& dialog) = 0;
-    // Shows the gallery-name dialog modally and returns its modal result.
-    virtual int ShowModal(TGskForm& form) = 0;
+    // Shows the gallery-name dialog modally: the text of its edit box when the user chose OK (modal
+    // result mrOk), nothing for any other result. The edit box keeps its text from one showing to the next.
+    virtual std::optional<std::string> AskGalleryName() = 0;
 };
 
 } // namespace vorlane

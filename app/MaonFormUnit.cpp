@@ -57,11 +57,6 @@ constexpr const char* CloseAgainHint = "保存せずに閉じるには、もう�
 // make the window ask for gigabytes of backing store.
 constexpr int MaxWindowSide = 8192;
 
-std::string EditText(const TGskForm& form)
-{
-    return form.GskEdit->text().toStdString();
-}
-
 // "Manager" as this system names the gallery. A settings file brought from Windows holds a Windows path
 // in Shift_JIS, which names no file here: the gallery of that name in the program folder is meant, where
 // the galleries brought along go. Texts are UTF-8 here, so another name in Shift_JIS is read as such;
@@ -91,9 +86,8 @@ void RequirePicture(const std::string& picture)
 // The gallery name typed in the name dialog, refused when no file of that name can exist in the
 // program folder (a "/" would name another folder; a name must fit the file system's limit): otherwise
 // every later save, and so every close, would fail.
-std::string GalleryNameFromDialog(const TGskForm& form)
+std::string GalleryName(const std::string& typed)
 {
-    const std::string typed = EditText(form);
     const std::string name = path::ProgramFolder() + typed;
     const std::string fileName = path::ExtractFileName(path::ChangeFileExt(name, ".gsk"));
     if (typed.find('/') != std::string::npos || fileName.size() > NAME_MAX)
@@ -452,9 +446,10 @@ void TMainForm::L1Click()
 
 void TMainForm::N1Click()
 {
-    if (dialogs_.ShowModal(*GskForm) != mrOk)
+    const std::optional<std::string> typed = dialogs_.AskGalleryName();
+    if (!typed)
         return;
-    const std::string name = GalleryNameFromDialog(*GskForm);
+    const std::string name = GalleryName(*typed);
     SaveGallery();
     Gallery->ClearImages();
     Gallery->SetManagerName(name);
@@ -464,9 +459,10 @@ void TMainForm::N1Click()
 
 void TMainForm::R1Click()
 {
-    if (dialogs_.ShowModal(*GskForm) != mrOk)
+    const std::optional<std::string> typed = dialogs_.AskGalleryName();
+    if (!typed)
         return;
-    Gallery->SetManagerName(GalleryNameFromDialog(*GskForm));
+    Gallery->SetManagerName(GalleryName(*typed));
     UpdateCaption();
 }
 

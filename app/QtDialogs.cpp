@@ -121,9 +121,11 @@ bool QtDialogRunner::Execute(TOpenDialog& settings)
     return !settings.Files.empty();
 }
 
-int QtDialogRunner::ShowModal(TGskForm& form)
+std::optional<std::string> QtDialogRunner::AskGalleryName()
 {
-    return form.exec();
+    if (GskForm->exec() != mrOk)
+        return std::nullopt;
+    return GskForm->GskEdit->text().toStdString();
 }
 
 } // namespace vorlane

@@ -25,7 +25,8 @@ public:
     // Dialogs open over `parent`, or over the active window when it is null.
     explicit QtDialogRunner(QWidget* parent = nullptr) : parent_(parent) {}
     bool Execute(TOpenDialog& dialog) override;
-    int ShowModal(TGskForm& form) override;
+    // Shows GskForm.
+    std::optional<std::string> AskGalleryName() override;
 
 private:
     QWidget* parent_;

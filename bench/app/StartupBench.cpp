@@ -35,7 +35,7 @@ constexpr int Pictures = 10000;
 
 struct NoDialogs final : DialogRunner {
     bool Execute(TOpenDialog&) override { return false; }
-    int ShowModal(TGskForm&) override { return mrCancel; }
+    std::optional<std::string> AskGalleryName() override { return std::nullopt; }
 };
 
 class MemoryView final : public GalleryView {

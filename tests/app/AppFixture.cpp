@@ -30,18 +30,17 @@ bool ScriptedDialogs::Execute(TOpenDialog& dialog)
     return true;
 }
 
-int ScriptedDialogs::ShowModal(TGskForm& form)
+std::optional<std::string> ScriptedDialogs::AskGalleryName()
 {
     if (names.empty()) {
         ADD_FAILURE() << "the name dialog was not expected";
-        return mrCancel;
+        return std::nullopt;
     }
     const std::optional<std::string> name = names.front();
     names.pop_front();
-    if (!name)
-        return mrCancel;
-    form.GskEdit->setText(QString::fromStdString(*name));
-    return mrOk;
+    if (name)
+        GskForm->GskEdit->setText(QString::fromStdString(*name));
+    return name;
 }
 
 void AppTest::SetUp()

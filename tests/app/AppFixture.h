@@ -25,7 +25,8 @@ public:
     std::vector<TOpenDialog> shown; // the settings each file dialog was shown with
 
     bool Execute(TOpenDialog& dialog) override;
-    int ShowModal(TGskForm& form) override;
+    // Types the name into GskForm's edit box as the user would.
+    std::optional<std::string> AskGalleryName() override;
 };
 
 // A desktop that only records what it is asked to do.

@@ -1,0 +1,103 @@
+// The main window's commands apart from any toolkit: what each handler does with the gallery, the
+// settings file, the dialogs, the wallpaper and the announcement. A front end builds the widgets, binds
+// each handler to one call here and runs it under its error handler: a command that fails raises the
+// system's exception, which ends the command, and the front end shows its message (ErrorText.h).
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/DamagedGallery.h"
+#include "app/Dialogs.h"
+
+namespace vorlane {
+
+class Desktop;
+class GalleryView;
+class MainWindowFrontEnd;
+class TComponent;
+class TFastSstp;
+class TImageList;
+class TIniFile;
+class TVorlane;
+class TWallPaper;
+
+// The fixed part of the caption; the gallery's file name follows it.
+inline constexpr const char* CaptionPrefix = "Quorvel Vorlane  Ver1.6 ";
+// The caption the window is created with, until its first showing.
+inline constexpr const char* DesignCaption = "Quorvel Vorlane  Ver1.6";
+
+class MainWindowCommands {
+public:
+    // Creates the wallpaper component (which reads the desktop's settings from `desktop`) and then the
+    // SSTP component, both owned by `window`; errors of their creation pass to the caller. The list
+    // view, the placeholder image list and the dialogs are the front end's and outlive this object.
+    MainWindowCommands(TComponent& window, MainWindowFrontEnd& frontEnd, GalleryView& listView,
+                       TImageList& defaultImages, DialogRunner& dialogs, Desktop& desktop);
+    ~MainWindowCommands();
+    MainWindowCommands(const MainWindowCommands&) = delete;
+    MainWindowCommands& operator=(const MainWindowCommands&) = delete;
+
+    // The window's dialogs (settings and outcome; the DialogRunner shows them) and components.
+    TOpenDialog OpenImage; // pictures: bitmaps and JPEG, several at a time, with a preview
+    TOpenDialog Opengsk;   // galleries
+    TWallPaper& WallPaper() const { return *wallPaper_; }
+    TFastSstp& FastSstp() const { return *fastSstp_; }
+
+    // The gallery as it stands (for tests and benchmarks).
+    const TVorlane& Gallery() const { return *gallery_; }
+    const DamagedGalleryGuard& DamagedGallery() const { return damaged_; }
+
+    // Life of the window.
+    void Create();      // creation: the gallery, the settings file, the name of the gallery to start with
+    void FirstShow();   // first showing: the gallery loaded into the list, the stored place, the caption
+    // Closing: the window's place goes into the gallery, which is saved. False when the window is to stay
+    // open: the save failed and the error was shown, with how to close anyway (the next close closes
+    // even when it cannot save either, so the user is never shut in).
+    bool Close();
+    void Destroy();     // destruction: the gallery's name written to the settings file
+    void UpdateCaption();
+
+    // Gallery commands.
+    void AddPictures();               // "画像読込"
+    void DeletePicture();             // "削除"
+    void OpenGallery();               // "画集読込": saves the current gallery, loads the chosen one
+    void NewGallery();                // "新規画集(&N)"
+    void RenameGallery();             // "画集の名前を変える(&R)"
+    void NameScreenSaverGallery();    // "画集の設定(&A)"
+    void ReleaseScreenSaverGallery(); // "画集の解除(&B)"
+    void MoveDroppedPicture();        // a list item dropped on another
+
+    // Wallpaper commands.
+    void SetAsWallpaper();            // "壁紙": the selected picture, then the announcement
+    void ShowWallpaperStyle();        // the wallpaper menu opens: its check marks
+    void CentreWallpaper();           // "画像を中央に(&C)"
+    void TileWallpaper();             // "画像を並べて(&V)"
+
+    // The watched gallery file changed on disk: another program's save shows at once while the window
+    // has no change of its own (otherwise the next save keeps both versions).
+    void GalleryFileChanged();
+
+private:
+    // The gallery's load and save, with the damaged-file guard around them; after a save that had to
+    // keep another program's version aside, the user is told which file holds what.
+    void LoadGallery();
+    void SaveGallery();
+    void WatchGalleryFile();
+    // The stored place, moved onto the nearest monitor when no monitor would show the window's top.
+    void PlaceStoredWindow();
+
+    MainWindowFrontEnd& frontEnd_;
+    GalleryView& listView_;
+    TImageList& defaultImages_;
+    DialogRunner& dialogs_;
+    TWallPaper* wallPaper_;
+    TFastSstp* fastSstp_;
+    std::unique_ptr<TVorlane> gallery_;
+    std::unique_ptr<TIniFile> iniFile_;
+    std::string startManagerName_;
+    bool closeFailed_ = false; // the last close could not save: the next one closes in any case
+    DamagedGalleryGuard damaged_;
+};
+
+} // namespace vorlane

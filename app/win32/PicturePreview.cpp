@@ -166,7 +166,7 @@ void PicturePreviewPanel::Attach(OPENFILENAMEA& settings)
     settings.lCustData = LPARAM(this);
 }
 
-UINT_PTR CALLBACK PicturePreviewPanel::Hook(HWND child, UINT message, WPARAM wParam, LPARAM lParam)
+UINT_PTR CALLBACK PicturePreviewPanel::Hook(HWND child, UINT message, WPARAM, LPARAM lParam)
 {
     if (message == WM_INITDIALOG) {
         SetWindowLongPtrA(child, GWLP_USERDATA, LONG_PTR(reinterpret_cast<OPENFILENAMEA*>(lParam)->lCustData));

@@ -36,7 +36,7 @@ public:
     HWND PreviewButton = nullptr;
 
 private:
-    static UINT_PTR CALLBACK Hook(HWND child, UINT message, WPARAM wParam, LPARAM lParam);
+    static UINT_PTR CALLBACK Hook(HWND child, UINT message, WPARAM, LPARAM lParam);
     void Create(HWND dialog);
     void OpenPreviewWindow();
 

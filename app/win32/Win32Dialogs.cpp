@@ -77,9 +77,11 @@ bool Win32DialogRunner::Execute(TOpenDialog& dialog)
     return !dialog.Files.empty();
 }
 
-int Win32DialogRunner::ShowModal(TGskForm& form)
+std::optional<std::string> Win32DialogRunner::AskGalleryName()
 {
-    return form.ShowModal(owner_);
+    if (GskForm->ShowModal(owner_) != mrOk)
+        return std::nullopt;
+    return GskForm->Text();
 }
 
 } // namespace vorlane

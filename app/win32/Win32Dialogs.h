@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,7 +26,8 @@ public:
     void SetOwner(HWND owner) { owner_ = owner; }
 
     bool Execute(TOpenDialog& dialog) override;
-    int ShowModal(TGskForm& form) override;
+    // Shows GskForm.
+    std::optional<std::string> AskGalleryName() override;
 
 private:
     HWND owner_;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -165,44 +166,35 @@ uint16_t LookupError(int status)
 
 } // namespace
 
-int SocketErrorFromErrno(int error)
-{
-    switch (error) {
-    case 0: return 0;
-    case EWOULDBLOCK: return 10035;
-#if EAGAIN != EWOULDBLOCK
-    case EAGAIN: return 10035;
-#endif
-    case EINPROGRESS: return 10035;
-    case EALREADY: return 10037;
-    case ENOTSOCK: return 10038;
-    case EMSGSIZE: return 10040;
-    case EADDRINUSE: return 10048;
-    case EADDRNOTAVAIL: return 10049;
-    case ENETDOWN: return 10050;
-    case ENETUNREACH: return 10051;
-    case ECONNABORTED: return 10053;
-    case ECONNRESET: return 10054;
-    case EPIPE: return 10054;
-    case ENOBUFS: return 10055;
-    case EISCONN: return 10056;
-    case ENOTCONN: return 10057;
-    case ETIMEDOUT: return 10060;
-    case ECONNREFUSED: return 10061;
-    case EHOSTUNREACH: return 10065;
-    case EINTR: return 10004;
-    case EBADF: return 10009;
-    case EACCES: return 10013;
-    case EFAULT: return 10014;
-    case EINVAL: return 10022;
-    case EMFILE: return 10024;
-    default: return 10100 + error; // outside the message table, above 10000 so it is never tolerated
-    }
-}
-
 int LastSocketError()
 {
     return lastError;
+}
+
+std::vector<std::string> SocketStartup()
+{
+    rlimit files{};
+    rlim_t maxSockets = 0;
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0)
+        maxSockets = files.rlim_cur == RLIM_INFINITY || files.rlim_cur > 0xFFFF ? 0xFFFF : files.rlim_cur;
+    return {
+        "Version= 1.1",
+        "High Version= 2.2",
+        "Description= POSIX sockets on the Qt event loop",
+        "System= Running",
+        "Max Sockets= " + std::to_string(maxSockets),
+        "Max Udp pack size= 65507",
+    };
+}
+
+void SocketCleanup()
+{
+    // Nothing to end: the POSIX sockets need no start.
+}
+
+uint32_t InetAddress(const char* text)
+{
+    return inet_addr(text);
 }
 
 int SocketOpen(bool tcp)
@@ -237,8 +229,20 @@ int AsyncSelect(int socket, WindowHandle window, uint32_t message, uint32_t even
     return 0;
 }
 
-int SocketConnect(int socket, const sockaddr_in& address)
+void SocketResetOnClose(int socket)
 {
+    linger option{};
+    option.l_onoff = 1;
+    option.l_linger = 0;
+    setsockopt(socket, SOL_SOCKET, SO_LINGER, &option, sizeof option);
+}
+
+int SocketConnect(int socket, uint32_t remote, uint16_t port)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = remote;
     Watch* watch = WatchOf(socket);
     if (::connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
         if (!watch)
@@ -287,7 +291,7 @@ ssize_t SocketRecv(int socket, void* data, size_t length, int flags)
     return n;
 }
 
-int SocketAccept(int socket, sockaddr_in* peer)
+int SocketAccept(int socket, uint32_t* peerAddress)
 {
     sockaddr_in address{};
     socklen_t length = sizeof address;
@@ -299,8 +303,8 @@ int SocketAccept(int socket, sockaddr_in* peer)
     }
     if (accepted < 0)
         return Fail(error);
-    if (peer)
-        *peer = address;
+    if (peerAddress)
+        *peerAddress = address.sin_addr.s_addr;
     return accepted;
 }
 

@@ -12,7 +12,28 @@
 
 #include "platform/MessageWindow.h"
 
-struct sockaddr_in;
+// The Windows headers name the events and error codes below as macros of the same values; these
+// declarations are this layer's own, whatever was included before.
+#pragma push_macro("FD_READ")
+#pragma push_macro("FD_WRITE")
+#pragma push_macro("FD_OOB")
+#pragma push_macro("FD_ACCEPT")
+#pragma push_macro("FD_CONNECT")
+#pragma push_macro("FD_CLOSE")
+#pragma push_macro("WSAEWOULDBLOCK")
+#pragma push_macro("WSAEALREADY")
+#pragma push_macro("WSAENOTCONN")
+#pragma push_macro("WSAHOST_NOT_FOUND")
+#undef FD_READ
+#undef FD_WRITE
+#undef FD_OOB
+#undef FD_ACCEPT
+#undef FD_CONNECT
+#undef FD_CLOSE
+#undef WSAEWOULDBLOCK
+#undef WSAEALREADY
+#undef WSAENOTCONN
+#undef WSAHOST_NOT_FOUND
 
 namespace vorlane {
 
@@ -31,6 +52,10 @@ inline constexpr int WSAENOTCONN = 10057;
 inline constexpr int WSAHOST_NOT_FOUND = 11001;
 
 inline constexpr int InvalidSocket = -1;
+// An IPv4 address that is none (inet_addr's answer for text that is no dotted address).
+inline constexpr uint32_t NoAddress = 0xFFFFFFFF;
+// The receive flag that leaves the bytes in the socket (MSG_PEEK, the same number on both systems).
+inline constexpr int RecvPeek = 2;
 
 // lParam of a notice: event in the low word, error code in the high word.
 inline intptr_t MakeNoticeParam(uint16_t event, uint16_t error)
@@ -45,6 +70,15 @@ int SocketErrorFromErrno(int error);
 // The code of the last failed call below, on this thread.
 int LastSocketError();
 
+// Starts the socket layer for the process (Windows Sockets 1.1) and describes it in six lines: "Version= ",
+// "High Version= ", "Description= ", "System= ", "Max Sockets= ", "Max Udp pack size= ", each with its
+// value. SocketCleanup ends it; each call of SocketStartup is matched by one of SocketCleanup.
+std::vector<std::string> SocketStartup();
+void SocketCleanup();
+
+// The IPv4 address (network byte order) of a dotted address, or NoAddress.
+uint32_t InetAddress(const char* text);
+
 // A new stream socket (IPPROTO_TCP when `tcp`, else protocol 0), or InvalidSocket.
 int SocketOpen(bool tcp);
 
@@ -55,15 +89,19 @@ int SocketOpen(bool tcp);
 // is closed. 0 on success, -1 on failure.
 int AsyncSelect(int socket, WindowHandle window, uint32_t message, uint32_t events);
 
-// connect(); a connection that cannot complete at once fails with WSAEWOULDBLOCK and its outcome
-// comes as an FD_CONNECT notice.
-int SocketConnect(int socket, const sockaddr_in& address);
+// Closing the socket resets its connection at once and drops unsent data (a linger time of 0).
+void SocketResetOnClose(int socket);
+
+// connect() to `address` (network byte order) and `port`; a connection that cannot complete at once
+// fails with WSAEWOULDBLOCK and its outcome comes as an FD_CONNECT notice.
+int SocketConnect(int socket, uint32_t address, uint16_t port);
 // send() without SIGPIPE.
 ssize_t SocketSend(int socket, const void* data, size_t length);
 // recv(); flags may hold MSG_PEEK. Re-arms FD_READ.
 ssize_t SocketRecv(int socket, void* data, size_t length, int flags);
-// accept(); the peer's address goes to `peer` when not null. Re-arms FD_ACCEPT.
-int SocketAccept(int socket, sockaddr_in* peer);
+// accept(); the peer's IPv4 address (network byte order) goes to `peerAddress` when not null. Re-arms
+// FD_ACCEPT.
+int SocketAccept(int socket, uint32_t* peerAddress);
 // Stops the notices of the socket and closes it. 0 or -1.
 int SocketClose(int socket);
 
@@ -81,3 +119,14 @@ struct HostEntry {
 uint32_t AsyncGetHostByName(WindowHandle window, uint32_t message, const std::string& name, HostEntry* entry);
 
 } // namespace vorlane
+
+#pragma pop_macro("FD_READ")
+#pragma pop_macro("FD_WRITE")
+#pragma pop_macro("FD_OOB")
+#pragma pop_macro("FD_ACCEPT")
+#pragma pop_macro("FD_CONNECT")
+#pragma pop_macro("FD_CLOSE")
+#pragma pop_macro("WSAEWOULDBLOCK")
+#pragma pop_macro("WSAEALREADY")
+#pragma pop_macro("WSAENOTCONN")
+#pragma pop_macro("WSAHOST_NOT_FOUND")

@@ -5,9 +5,6 @@
 #include <QThread>
 #include <QTimerEvent>
 
-#include <cstdio>
-#include <mutex>
-
 #include "platform/EventDispatcher.h"
 
 namespace vorlane {
@@ -129,22 +126,6 @@ void EventDispatcher::timerEvent(QTimerEvent* event)
 
 } // namespace detail
 
-namespace {
-
-std::mutex& HandlerMutex()
-{
-    static std::mutex mutex;
-    return mutex;
-}
-
-ExceptionHandler& CentralHandler()
-{
-    static ExceptionHandler handler;
-    return handler;
-}
-
-} // namespace
-
 void ProcessMessages()
 {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
@@ -171,32 +152,6 @@ bool SetTimer(WindowHandle window, uint32_t id, uint32_t intervalMs)
 void KillTimer(WindowHandle window, uint32_t id)
 {
     detail::EventDispatcher::Instance().KillTimer(window, id);
-}
-
-void SetExceptionHandler(ExceptionHandler handler)
-{
-    std::lock_guard lock(HandlerMutex());
-    CentralHandler() = std::move(handler);
-}
-
-void HandleException(std::exception_ptr error) noexcept
-{
-    ExceptionHandler handler;
-    {
-        std::lock_guard lock(HandlerMutex());
-        handler = CentralHandler();
-    }
-    try {
-        if (handler) {
-            handler(error);
-            return;
-        }
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "%s\n", e.what());
-    } catch (...) {
-        std::fprintf(stderr, "unknown exception\n");
-    }
 }
 
 } // namespace vorlane

@@ -78,13 +78,4 @@ bool PostMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr
     return true;
 }
 
-intptr_t SendCopyData(WindowHandle target, WindowHandle sender, uint32_t id, std::string_view bytes)
-{
-    CopyDataStruct record;
-    record.dwData = id;
-    record.cbData = static_cast<uint32_t>(bytes.size());
-    record.lpData = bytes.data();
-    return SendMessage(target, WM_COPYDATA, sender, reinterpret_cast<intptr_t>(&record));
-}
-
 } // namespace vorlane

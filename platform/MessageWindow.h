@@ -7,6 +7,19 @@
 #include <functional>
 #include <string_view>
 
+// <windows.h> names the calls and message numbers below as macros (SendMessage is SendMessageA or
+// SendMessageW); these declarations are this layer's own, whatever was included before.
+#pragma push_macro("SendMessage")
+#pragma push_macro("PostMessage")
+#pragma push_macro("WM_COPYDATA")
+#pragma push_macro("WM_TIMER")
+#pragma push_macro("WM_USER")
+#undef SendMessage
+#undef PostMessage
+#undef WM_COPYDATA
+#undef WM_TIMER
+#undef WM_USER
+
 namespace vorlane {
 
 // 0 names no target. Handles are never reused within a run, so a message for a destroyed target
@@ -51,3 +64,9 @@ inline const CopyDataStruct* CopyDataOf(intptr_t lParam)
 }
 
 } // namespace vorlane
+
+#pragma pop_macro("SendMessage")
+#pragma pop_macro("PostMessage")
+#pragma pop_macro("WM_COPYDATA")
+#pragma pop_macro("WM_TIMER")
+#pragma pop_macro("WM_USER")

@@ -3,11 +3,7 @@
 #include "socket/Psock.h"
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <cstring>
-#include <netinet/in.h>
-#include <sys/resource.h>
-#include <sys/socket.h>
 
 #include "platform/EventLoopWait.h"
 #include "socket/FireEvent.h"
@@ -21,22 +17,6 @@ constexpr size_t MaxHostLength = DataBufferSize - 1;
 
 // Components alive that have started the socket layer; only the window thread touches it.
 int socketUsers = 0;
-
-std::vector<std::string> StartupInfo()
-{
-    rlimit files{};
-    rlim_t maxSockets = 0;
-    if (getrlimit(RLIMIT_NOFILE, &files) == 0)
-        maxSockets = files.rlim_cur == RLIM_INFINITY || files.rlim_cur > 0xFFFF ? 0xFFFF : files.rlim_cur;
-    return {
-        "Version= 1.1",
-        "High Version= 2.2",
-        "Description= POSIX sockets on the Qt event loop",
-        "System= Running",
-        "Max Sockets= " + std::to_string(maxSockets),
-        "Max Udp pack size= 65507",
-    };
-}
 
 PublishedProperty IntegerProperty(const char* name, std::optional<int32_t> defaultValue, int32_t& field)
 {
@@ -92,8 +72,8 @@ TPowersock::~TPowersock()
     } catch (...) {
         // A destructor cannot fail; what is left goes with the base destruction.
     }
-    if (startedSockets_)
-        --socketUsers;
+    if (startedSockets_ && --socketUsers == 0)
+        SocketCleanup();
 }
 
 int TPowersock::SocketUsers()
@@ -126,10 +106,7 @@ bool TPowersock::OpenSocket(bool firstSocket)
     resetOnClose_ = firstSocket;
     if (firstSocket) {
         // Closing the first socket resets the connection at once and drops unsent data.
-        linger option{};
-        option.l_onoff = 1;
-        option.l_linger = 0;
-        setsockopt(socketHandle_, SOL_SOCKET, SO_LINGER, &option, sizeof option);
+        SocketResetOnClose(socketHandle_);
     }
     AsyncSelect(socketHandle_, socketWindow_, SocketNotice, NoticeEvents);
     return true;
@@ -141,7 +118,7 @@ void TPowersock::InitializeWinsock()
     ++socketUsers;
     startedSockets_ = true;
     if (socketUsers == 1)
-        winsockInfo_ = StartupInfo();
+        winsockInfo_ = SocketStartup();
     try {
         if (!OpenSocket(true)) {
             std::string message;
@@ -149,7 +126,8 @@ void TPowersock::InitializeWinsock()
             throw ESockError(message);
         }
     } catch (...) {
-        --socketUsers;
+        if (--socketUsers == 0)
+            SocketCleanup();
         startedSockets_ = false;
         throw ESockError("Initializaton of windows sockets failed");
     }
@@ -215,8 +193,8 @@ void TPowersock::ResolveHost()
     std::memcpy(dataBuffer_.data(), host_.data(), length);
     dataBuffer_[length] = 0;
     const char* name = reinterpret_cast<const char*>(dataBuffer_.data());
-    const in_addr_t address = inet_addr(name);
-    if (address != INADDR_NONE) {
+    const uint32_t address = InetAddress(name);
+    if (address != NoAddress) {
         remoteAddress_ = address;
         return;
     }
@@ -269,17 +247,12 @@ void TPowersock::Connect()
             throw ESockError("Null Remote Address");
     }
 
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port_ & 0xFFFF));
-    address.sin_addr.s_addr = remoteAddress_;
-
     if (attemptFailed_)
         ReplaceFailedSocket();
     attemptFailed_ = true; // until the connection stands
     lookupDone_ = false;
     succeeded_ = true;
-    if (SocketConnect(Descriptor(), address) != 0) {
+    if (SocketConnect(Descriptor(), remoteAddress_, static_cast<uint16_t>(port_ & 0xFFFF)) != 0) {
         std::string message;
         CheckSocketError(WSAEWOULDBLOCK, message);
     }
@@ -412,7 +385,7 @@ bool TPowersock::DataAvailable()
 {
     StatusMessage(8, "Data Available");
     uint8_t byte = 0;
-    return SocketRecv(Descriptor(), &byte, 1, MSG_PEEK) >= 1;
+    return SocketRecv(Descriptor(), &byte, 1, RecvPeek) >= 1;
 }
 
 void TPowersock::HandleSocketMessage(uint32_t message, uintptr_t wParam, intptr_t lParam)

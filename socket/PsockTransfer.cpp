@@ -1,8 +1,6 @@
 // TPowersock: sending text, reading a line, a command with its reply line, capturing a reply, and
 // accepting a connection.
 #include <cstring>
-#include <netinet/in.h>
-#include <sys/socket.h>
 
 #include "platform/EventLoopWait.h"
 #include "platform/Exceptions.h"
@@ -120,7 +118,7 @@ void TPowersock::ReadLn(std::string& line)
         const size_t room = ReceiveSize - taken;
         if (room == 0)
             break; // the line fills DataBuffer: it is returned as it stands, the rest stays unread
-        const ssize_t n = SocketRecv(Descriptor(), dataBuffer_.data() + taken, room, MSG_PEEK);
+        const ssize_t n = SocketRecv(Descriptor(), dataBuffer_.data() + taken, room, RecvPeek);
         if (n == 0) {
             line.clear(); // the end of the data; a part line taken before it is dropped
             return;
@@ -245,7 +243,7 @@ uint16_t TPowersock::Accept()
         throw ESockCanceled("Accepting Canceled");
     if (!succeeded_)
         throw ESockError("Error creating Data Connection");
-    sockaddr_in peer{};
+    uint32_t peer = 0;
     const int accepted = SocketAccept(Descriptor(), &peer);
     if (accepted < 0) {
         std::string message;
@@ -254,7 +252,7 @@ uint16_t TPowersock::Accept()
     }
     const uint16_t handle = FitHandle(accepted);
     AsyncSelect(handle, socketWindow_, SocketNotice, NoticeEvents);
-    remoteAddress_ = peer.sin_addr.s_addr;
+    remoteAddress_ = peer;
     return handle;
 }
 

@@ -4,12 +4,14 @@
 #include <commctrl.h>
 
 #include <exception>
+#include <string>
 
 #include "app/ErrorText.h"
 #include "app/win32/GskFormUnit.h"
 #include "app/win32/MaonFormUnit.h"
 #include "app/win32/MessageLoop.h"
 #include "app/win32/Win32Dialogs.h"
+#include "platform/EventLoop.h"
 #include "wallpaper/Desktop.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show)
@@ -18,6 +20,16 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show)
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);
     Win32DialogRunner dialogs;
+    // What escapes a handler outside the window's own (a timer tick, a socket notice) is shown too.
+    SetExceptionHandler([](std::exception_ptr error) {
+        try {
+            std::rethrow_exception(error);
+        } catch (...) {
+            const std::string text = CurrentErrorBoxText();
+            if (MainForm)
+                MainForm->ShowError(text);
+        }
+    });
     try {
         MainForm = new TMainForm(dialogs, SystemDesktop());
         dialogs.SetOwner(MainForm->Handle());

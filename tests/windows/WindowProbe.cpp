@@ -1,0 +1,156 @@
+// Drives Vorlane16.exe from outside, as a user would, and reports what it shows:
+//   vorlane-window-probe PROGRAM STEP...
+// starts PROGRAM in its own folder, waits until its main window takes input, then runs the steps:
+//   caption        prints the main window's caption
+//   items          prints how many items the list shows
+//   select-first   selects the list's first item with the keyboard (Home); select-last with End
+//   command N      sends the menu command N (WM_COMMAND) and waits until it has run
+//   wallpaper      prints the desktop's wallpaper, as the system call gives it
+//   close          closes the window (WM_CLOSE), waits for the program's end and prints its exit code
+// Output is in the system code page. Every wait has a deadline; a message box the program shows instead
+// of going on is printed and ends the probe with status 1.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr DWORD Deadline = 60000;
+
+struct Program {
+    PROCESS_INFORMATION process{};
+    HWND window = nullptr;
+    HWND list = nullptr;
+};
+
+[[noreturn]] void Fail(const Program& program, const char* what)
+{
+    std::printf("failed: %s\n", what);
+    // What the program shows instead: its message boxes and their texts.
+    EnumWindows(
+        [](HWND window, LPARAM pid) -> BOOL {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner != DWORD(pid) || !IsWindowVisible(window))
+                return TRUE;
+            char text[1024] = {};
+            GetWindowTextA(window, text, sizeof text);
+            std::printf("window: %s\n", text);
+            EnumChildWindows(
+                window,
+                [](HWND child, LPARAM) -> BOOL {
+                    char inner[1024] = {};
+                    GetWindowTextA(child, inner, sizeof inner);
+                    if (inner[0])
+                        std::printf("  %s\n", inner);
+                    return TRUE;
+                },
+                0);
+            return TRUE;
+        },
+        LPARAM(program.process.dwProcessId));
+    std::fflush(stdout);
+    TerminateProcess(program.process.hProcess, 1);
+    std::exit(1);
+}
+
+HWND FindMainWindow(DWORD pid)
+{
+    struct Search {
+        DWORD pid;
+        HWND found;
+    } search{pid, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(data);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            char name[64] = {};
+            GetClassNameA(window, name, sizeof name);
+            if (owner == s.pid && std::strcmp(name, "TMainForm") == 0 && IsWindowVisible(window)) {
+                s.found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        LPARAM(&search));
+    return search.found;
+}
+
+// Sends and waits for the answer, within the deadline.
+LRESULT Send(const Program& program, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, Deadline, &result))
+        Fail(program, "the window did not answer");
+    return LRESULT(result);
+}
+
+Program Start(const char* path)
+{
+    Program program;
+    std::string folder = path;
+    folder.erase(folder.find_last_of("\\/") + 1);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    std::string commandLine = std::string("\"") + path + "\"";
+    if (!CreateProcessA(path, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &program.process)) {
+        std::printf("failed: cannot start %s (%lu)\n", path, GetLastError());
+        std::exit(1);
+    }
+    // Ready once its message loop waits for input with nothing pending: the window is up by then.
+    if (WaitForInputIdle(program.process.hProcess, Deadline) != 0)
+        Fail(program, "the program did not come to wait for input");
+    program.window = FindMainWindow(program.process.dwProcessId);
+    if (!program.window)
+        Fail(program, "no main window");
+    program.list = FindWindowExA(program.window, nullptr, WC_LISTVIEWA, nullptr);
+    return program;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: vorlane-window-probe PROGRAM STEP...\n");
+        return 2;
+    }
+    Program program = Start(argv[1]);
+    for (int i = 2; i < argc; ++i) {
+        const std::string step = argv[i];
+        if (step == "caption") {
+            char caption[1024] = {};
+            Send(program, program.window, WM_GETTEXT, sizeof caption, LPARAM(caption));
+            std::printf("%s\n", caption);
+        } else if (step == "items") {
+            std::printf("%d\n", int(Send(program, program.list, LVM_GETITEMCOUNT, 0, 0)));
+        } else if (step == "select-first" || step == "select-last") {
+            Send(program, program.list, WM_KEYDOWN, step == "select-first" ? VK_HOME : VK_END, 0);
+            if (Send(program, program.list, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED) < 0)
+                Fail(program, "no item is selected");
+        } else if (step == "command" && i + 1 < argc) {
+            Send(program, program.window, WM_COMMAND, WPARAM(std::atoi(argv[++i])), 0);
+        } else if (step == "wallpaper") {
+            char wallpaper[MAX_PATH * 2] = {};
+            SystemParametersInfoA(SPI_GETDESKWALLPAPER, sizeof wallpaper, wallpaper, 0);
+            std::printf("%s\n", wallpaper);
+        } else if (step == "close") {
+            PostMessageA(program.window, WM_CLOSE, 0, 0);
+            if (WaitForSingleObject(program.process.hProcess, Deadline) != WAIT_OBJECT_0)
+                Fail(program, "the program did not end after WM_CLOSE");
+            DWORD code = 0;
+            GetExitCodeProcess(program.process.hProcess, &code);
+            std::printf("%lu\n", code);
+        } else {
+            Fail(program, ("unknown step " + step).c_str());
+        }
+        std::fflush(stdout);
+    }
+    return 0;
+}

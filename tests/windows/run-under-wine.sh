@@ -1,8 +1,10 @@
 #!/bin/bash
 # The Windows build, cross-compiled here and tested under wine with a Japanese locale (ANSI code page
-# 932): the unit suites, then the gallery written by both builds' vorlane-gsk compared.
+# 932): the unit suites, the gallery written by both builds' vorlane-gsk and by Vorlane16.exe compared,
+# then Vorlane16.exe's window driven on a virtual X display.
 #   tests/windows/run-under-wine.sh [windows-build-folder] [linux-build-folder]
-# The Linux build folder must hold a built tools/vorlane-gsk (scripts/test.sh makes it).
+# The Linux build folder must hold a built tools/vorlane-gsk and tests/wallpaper/with-xvfb
+# (scripts/test.sh makes them).
 # wine is not Windows: what passes here has not met a real Windows system.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -50,6 +52,14 @@ if [ -n "$foreign" ]; then
 fi
 (cd "$unpacked" && wine "$program" --version)
 
+with_xvfb="$linux_build/tests/wallpaper/with-xvfb"
+vorlane="$build/app/Vorlane16.exe"
+probe="$build/tests/windows/vorlane-window-probe.exe"
 echo "=== The same gallery from the Linux and the Windows build ==="
-"$root/tests/windows/SameGallery.sh" "$linux_build/tools/vorlane-gsk" "$build/tools/vorlane-gsk.exe"
+"$with_xvfb" 1024x768x24 "$root/tests/windows/SameGallery.sh" "$linux_build/tools/vorlane-gsk" \
+  "$build/tools/vorlane-gsk.exe" "$vorlane" "$probe"
+
+echo "=== The main window ==="
+"$with_xvfb" 1024x768x24 "$root/tests/windows/MainWindow.sh" "$vorlane" "$probe" "$build/tools/vorlane-gsk.exe" \
+  "$linux_build/tools/vorlane-gsk"
 wineserver --kill || true

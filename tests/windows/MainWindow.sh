@@ -1,0 +1,72 @@
+#!/bin/bash
+# Vorlane16.exe under wine, on the virtual X display DISPLAY names (run it under with-xvfb), driven from
+# outside by vorlane-window-probe.exe as a user would:
+#  1. first start in an empty program folder: the caption ends in "画集"; closing writes "画集.gsk" into
+#     the program folder and "Vorlane.ini" (section "Initial", key "Manager") into the Windows directory;
+#  2. a gallery of a bitmap and a JPEG picture: the window's wallpaper command makes each the desktop
+#     wallpaper (the registry's "Control Panel\Desktop" values and the desktop call's answer), the JPEG
+#     through "Temp.bmp" in the program folder.
+#   MainWindow.sh VORLANE16.EXE PROBE.EXE VORLANE-GSK.EXE LINUX-VORLANE-GSK
+# WINEPREFIX and a Japanese LANG are set by the caller.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/../.." && pwd)"
+vorlane="$(realpath "$1")"
+probe="$(realpath "$2")"
+windows_gsk="$(realpath "$3")"
+linux_gsk="$(realpath "$4")"
+scratch="$(mktemp -d "${TMPDIR:-/tmp}/vorlane-window-XXXXXX")"
+windir="$WINEPREFIX/drive_c/windows"
+trap 'rm -rf "$scratch"; rm -f "$windir/Vorlane.ini"' EXIT
+
+# The menu commands the window answers (app/win32/MainMenu.h).
+cmX1=1006 cmTileV=1008
+
+. "$(dirname "$0")/window_probe.sh"
+sjis() { printf '%s' "$1" | iconv -f UTF-8 -t CP932; }
+reg_value() { # the data of one value of HKCU\Control Panel\Desktop
+  wine reg query 'HKCU\Control Panel\Desktop' /v "$1" | tr -d '\r' | iconv -f CP932 -t UTF-8 |
+    sed -n "s/^ *$1 *REG_SZ *//p"
+}
+
+echo "=== First start ==="
+program="$scratch/program"
+mkdir -p "$program"
+cp "$vorlane" "$program/Vorlane16.exe"
+rm -f "$windir/Vorlane.ini"
+mapfile -t answers < <(drive "$probe" "$program" caption items close)
+printf '  %s\n' "${answers[@]}"
+expect "caption" "Quorvel Vorlane  Ver1.6 画集" "${answers[0]}"
+expect "items" 0 "${answers[1]}"
+expect "exit code" 0 "${answers[2]}"
+[ -f "$program/画集.gsk" ] || { echo "no 画集.gsk in the program folder" >&2; ls -la "$program" >&2; exit 1; }
+"$linux_gsk" check "$program/画集.gsk" >/dev/null
+shown="$("$linux_gsk" show --json "$program/画集.gsk")"
+for field in '"formLeft":0,"formTop":0,"formWidth":600,"formHeight":400' '"entries":[]' \
+    "\"managerName\":\"$(windows_path "$program/画集" | sed 's/\\/\\\\/g')\""; do
+  grep -qF "$field" <<<"$shown" || { echo "the gallery lacks $field: $shown" >&2; exit 1; }
+done
+[ -f "$windir/Vorlane.ini" ] || { echo "no Vorlane.ini in the Windows directory" >&2; exit 1; }
+sjis "$(printf '[Initial]\r\nManager=%s\r\n' "$(windows_path "$program/画集")")" >"$scratch/expected.ini"
+cmp "$scratch/expected.ini" "$windir/Vorlane.ini" || { echo "unexpected Vorlane.ini:" >&2; cat -A "$windir/Vorlane.ini" >&2; exit 1; }
+echo "ok: caption, 画集.gsk and Vorlane.ini"
+
+echo "=== The wallpaper command ==="
+program="$scratch/wallpaper"
+mkdir -p "$program/pics"
+cp "$vorlane" "$program/Vorlane16.exe"
+cp "$root/tests/data/fuzz/fuzz_bmp/info_24_bottom_up.bmp" "$program/pics/写真.bmp"
+tail -c +2 "$root/tests/data/fuzz/fuzz_jpeg_thumbnail/progressive-420-40x64" >"$program/pics/表ソ.jpg"
+(cd "$program" && wine "$windows_gsk" add 画集.gsk "$(windows_path "$program/pics/写真.bmp")" \
+   "$(windows_path "$program/pics/表ソ.jpg")" >/dev/null)
+rm -f "$windir/Vorlane.ini"
+mapfile -t answers < <(drive "$probe" "$program" items command "$cmTileV" select-first command "$cmX1" wallpaper \
+  select-last command "$cmX1" wallpaper close)
+printf '  %s\n' "${answers[@]}"
+expect "items" 2 "${answers[0]}"
+expect "the bitmap's wallpaper" "$(windows_path "$program/pics/写真.bmp")" "${answers[1]}"
+expect "the JPEG's wallpaper" "$(windows_path "$program/Temp.bmp")" "${answers[2]}"
+expect "exit code" 0 "${answers[3]}"
+expect "registry Wallpaper" "$(windows_path "$program/Temp.bmp")" "$(reg_value Wallpaper)"
+expect "registry TileWallPaper" 1 "$(reg_value TileWallPaper)"
+[ "$(head -c 2 "$program/Temp.bmp")" = BM ] || { echo "Temp.bmp is not a bitmap file" >&2; exit 1; }
+echo "ok: wallpaper set from a bitmap and from a JPEG, tiled"

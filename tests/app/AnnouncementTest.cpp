@@ -6,8 +6,8 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include "app/ListView.h"
-#include "app/MaonFormUnit.h"
+#include "app/qt/ListView.h"
+#include "app/qt/MaonFormUnit.h"
 #include "image/BmpFile.h"
 #include "platform/CodePage.h"
 #include "sstp/FastSstp.h"

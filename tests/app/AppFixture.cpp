@@ -6,8 +6,8 @@
 #include <QApplication>
 #include <QLineEdit>
 
-#include "app/ErrorReport.h"
-#include "app/GskFormUnit.h"
+#include "app/qt/ErrorReport.h"
+#include "app/qt/GskFormUnit.h"
 #include "platform/Path.h"
 
 namespace vorlane::test {

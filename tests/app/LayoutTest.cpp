@@ -13,12 +13,12 @@
 #include <QToolButton>
 #include <QTranslator>
 
-#include "app/Application.h"
-#include "app/ErrorReport.h"
-#include "app/GskFormUnit.h"
-#include "app/ListView.h"
-#include "app/MaonFormUnit.h"
-#include "app/QtDialogs.h"
+#include "app/qt/Application.h"
+#include "app/qt/ErrorReport.h"
+#include "app/qt/GskFormUnit.h"
+#include "app/qt/ListView.h"
+#include "app/qt/MaonFormUnit.h"
+#include "app/qt/QtDialogs.h"
 #include "gallery/ImageList.h"
 #include "platform/Exceptions.h"
 #include "tests/app/AppFixture.h"

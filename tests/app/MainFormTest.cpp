@@ -14,9 +14,9 @@
 #include <QLineEdit>
 #include <QToolButton>
 
-#include "app/GskFormUnit.h"
-#include "app/ListView.h"
-#include "app/MaonFormUnit.h"
+#include "app/qt/GskFormUnit.h"
+#include "app/qt/ListView.h"
+#include "app/qt/MaonFormUnit.h"
 #include "gallery/ImageList.h"
 #include "gallery/Vorlane1.h"
 #include "tests/app/AppFixture.h"
@@ -97,7 +97,7 @@ TEST_F(MainFormTest, FirstStartShowsEmptyDefaultGalleryAndSavesItOnExit)
     EXPECT_EQ(form_->width(), 600);
     EXPECT_EQ(form_->height(), 400);
     EXPECT_EQ(Caption(), Prefix + "画集");
-    EXPECT_EQ(form_->OpenImage.InitialDir, "");
+    EXPECT_EQ(form_->OpenImage().InitialDir, "");
     ASSERT_TRUE(Close());
     EXPECT_TRUE(fs::exists(ProgramPath("画集.gsk")));
     EXPECT_EQ(ReadIni(), "[Initial]\nManager=" + Program() + "画集\n");
@@ -121,7 +121,7 @@ TEST_F(MainFormTest, StoredGalleryComesBackWithItsGeometryAndName)
     EXPECT_EQ(form_->y(), 40);
     EXPECT_EQ(form_->width(), 500);
     EXPECT_EQ(form_->height(), 300);
-    EXPECT_EQ(form_->OpenImage.InitialDir, (root_ / "pictures").string());
+    EXPECT_EQ(form_->OpenImage().InitialDir, (root_ / "pictures").string());
     ASSERT_TRUE(Close());
     EXPECT_EQ(ReadIni(), "[Initial]\nManager=" + Program() + "画集\nSaver=" + Program() + "other\n");
 }
@@ -194,7 +194,7 @@ TEST_F(MainFormTest, AddPicturesAppendsInOrderAndRemembersTheFolder)
     AddPictures({Picture("x.jpg"), Picture("y.bmp"), Picture("x.jpg")});
     EXPECT_EQ(Captions(), (std::vector<std::string>{"x", "y", "x"}));
     EXPECT_EQ(Gallery().InitialDir(), (root_ / "pictures").string());
-    EXPECT_EQ(form_->OpenImage.InitialDir, ""); // takes effect at the next load
+    EXPECT_EQ(form_->OpenImage().InitialDir, ""); // takes effect at the next load
     ASSERT_EQ(dialogs_.shown.size(), 1u);
     EXPECT_EQ(dialogs_.shown[0].Filter, "ﾋﾞｯﾄﾏｯﾌﾟ (*.bmp)|*.bmp|JPEG(*.jpg)|*jpg");
     EXPECT_TRUE(dialogs_.shown[0].AllowMultiSelect);
@@ -269,7 +269,7 @@ TEST_F(MainFormTest, LoadSavesTheCurrentGalleryThenShowsTheChosenOne)
     EXPECT_TRUE(fs::exists(ProgramPath("typed.gsk")));
     EXPECT_EQ(Captions(), (std::vector<std::string>{"a"}));
     EXPECT_EQ(Caption(), Prefix + "画集");
-    EXPECT_EQ(form_->OpenImage.InitialDir, (root_ / "pictures").string());
+    EXPECT_EQ(form_->OpenImage().InitialDir, (root_ / "pictures").string());
 
     // Cancel saves nothing.
     fs::remove(ProgramPath("typed.gsk"));

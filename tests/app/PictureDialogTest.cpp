@@ -10,8 +10,8 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include "app/PicturePreview.h"
-#include "app/QtDialogs.h"
+#include "app/qt/PicturePreview.h"
+#include "app/qt/QtDialogs.h"
 #include "tests/app/AppFixture.h"
 
 namespace vorlane::test {

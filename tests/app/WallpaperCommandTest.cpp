@@ -8,8 +8,8 @@
 #include <QMenu>
 #include <QToolButton>
 
-#include "app/ListView.h"
-#include "app/MaonFormUnit.h"
+#include "app/qt/ListView.h"
+#include "app/qt/MaonFormUnit.h"
 #include "tests/app/AppFixture.h"
 #include "wallpaper/CWallPaper.h"
 

@@ -1,4 +1,4 @@
-#include "app/Application.h"
+#include "app/qt/Application.h"
 
 #include <cstdlib>
 
@@ -7,7 +7,7 @@
 #include <QTranslator>
 #include <X11/Xlib.h>
 
-#include "app/ErrorReport.h"
+#include "app/qt/ErrorReport.h"
 #include "platform/EventLoop.h"
 
 namespace vorlane {

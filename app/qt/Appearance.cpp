@@ -1,4 +1,4 @@
-#include "app/Appearance.h"
+#include "app/qt/Appearance.h"
 
 #include <QStringList>
 

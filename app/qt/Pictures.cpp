@@ -1,4 +1,4 @@
-#include "app/Pictures.h"
+#include "app/qt/Pictures.h"
 
 #include <QPixmap>
 

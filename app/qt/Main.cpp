@@ -6,11 +6,11 @@
 #include <QApplication>
 #include <QMessageBox>
 
-#include "app/Application.h"
-#include "app/ErrorReport.h"
-#include "app/GskFormUnit.h"
-#include "app/MaonFormUnit.h"
-#include "app/QtDialogs.h"
+#include "app/qt/Application.h"
+#include "app/qt/ErrorReport.h"
+#include "app/qt/GskFormUnit.h"
+#include "app/qt/MaonFormUnit.h"
+#include "app/qt/QtDialogs.h"
 
 int main(int argc, char** argv)
 {

@@ -1,4 +1,4 @@
-#include "app/PicturePreview.h"
+#include "app/qt/PicturePreview.h"
 
 #include <QGuiApplication>
 #include <QImageReader>

@@ -1,4 +1,4 @@
-#include "app/QtDialogs.h"
+#include "app/qt/QtDialogs.h"
 
 #include <algorithm>
 
@@ -9,8 +9,8 @@
 #include <QLineEdit>
 #include <QGridLayout>
 
-#include "app/GskFormUnit.h"
-#include "app/PicturePreview.h"
+#include "app/qt/GskFormUnit.h"
+#include "app/qt/PicturePreview.h"
 
 namespace vorlane {
 

@@ -1,6 +1,6 @@
-// The main window: tool bar, large-icon list, status bar, menus, the two open dialogs and the non-visual
-// components, with the handlers the layout binds. Handlers stay short: the gallery, the wallpaper and
-// the SSTP components do the work.
+// The main window under Qt: tool bar, large-icon list, status bar, menus and the dialogs, with the
+// handlers the layout binds. Each handler forwards to the toolkit-free commands (app/MainWindowCommands.h);
+// this window only builds the widgets and answers what the commands ask of it.
 #pragma once
 
 #include <memory>
@@ -8,8 +8,8 @@
 
 #include <QMainWindow>
 
-#include "app/DamagedGallery.h"
-#include "app/Dialogs.h"
+#include "app/MainWindowCommands.h"
+#include "app/MainWindowFrontEnd.h"
 #include "component/Component.h"
 #include "wallpaper/Desktop.h"
 
@@ -25,15 +25,11 @@ namespace vorlane {
 
 class TFastSstp;
 class TImageList;
-class TIniFile;
 class TListView;
 class TVorlane;
 class TWallPaper;
 
-// The fixed part of the caption; the gallery's file name follows it.
-inline constexpr const char* CaptionPrefix = "Quorvel Vorlane  Ver1.6 ";
-
-class TMainForm : public QMainWindow, public TComponent {
+class TMainForm : public QMainWindow, public TComponent, private MainWindowFrontEnd {
 public:
     // Creates the components in layout order, then runs FormCreate. Dialogs are shown through `dialogs`;
     // the wallpaper component talks to `desktop`. Errors of the components' creation pass to the caller.
@@ -52,9 +48,9 @@ public:
     QStatusBar* StatusBar1;
     TImageList* DefaultImageList;
     TImageList* ButtonImageList;
-    TOpenDialog OpenImage;
+    TOpenDialog& OpenImage() { return commands_->OpenImage; }
     TWallPaper* WallPaper;
-    TOpenDialog Opengsk;
+    TOpenDialog& Opengsk() { return commands_->Opengsk; }
     QMenuBar* MainMenu1;
     QMenu* F1;
     QAction* N1;
@@ -75,7 +71,8 @@ public:
     // Life of the window.
     void FormCreate();
     void FormShow();
-    void FormClose();
+    // True when the window may close (see MainWindowCommands::Close).
+    bool FormClose();
     void FormDestroy();
     void UpdateCaption();
 
@@ -100,8 +97,8 @@ public:
     void TileVClick();
 
     // The gallery as it stands (for tests and benchmarks).
-    const TVorlane& CurrentGallery() const { return *Gallery; }
-    const DamagedGalleryGuard& DamagedGallery() const { return damaged_; }
+    const TVorlane& CurrentGallery() const { return commands_->Gallery(); }
+    const DamagedGalleryGuard& DamagedGallery() const { return commands_->DamagedGallery(); }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -110,24 +107,20 @@ protected:
 private:
     void CreateToolBar();
     void CreateMenus();
-    // The gallery's load and save, with the damaged-file guard around them; after a save that had to
-    // keep another program's version aside, the user is told which file holds what.
-    void LoadGallery();
-    void SaveGallery();
-    // Follows the gallery file on disk: another program's save shows at once while the window has no
-    // change of its own (otherwise the next save keeps both versions).
-    void WatchGalleryFile();
-    void GalleryFileChanged();
-    // The stored geometry, moved onto the nearest monitor when no monitor would show the window's top.
-    void ApplyStoredGeometry();
 
-    DialogRunner& dialogs_;
-    std::unique_ptr<TVorlane> Gallery;
-    std::unique_ptr<TIniFile> IniFile;
-    std::string StartManagerName;
+    // What the commands ask of the window.
+    void SetCaption(const std::string& caption) override;
+    void ShowNotice(const std::string& text) override;
+    void ShowError(const std::string& text) override;
+    void CheckWallpaperStyle(bool tile) override;
+    WindowRect ClientArea() const override;
+    void PlaceClientArea(const WindowRect& area) override;
+    std::vector<WindowRect> MonitorAreas() const override;
+    std::optional<int> ScreenBitsPerPixel() const override;
+    void WatchGalleryFile(const std::string& file, const std::string& folder) override;
+
+    std::unique_ptr<MainWindowCommands> commands_;
     bool shown_ = false;
-    bool closeFailed_ = false; // the last close could not save: the next one closes in any case
-    DamagedGalleryGuard damaged_;
     QFileSystemWatcher* galleryWatcher_ = nullptr;
 };
 

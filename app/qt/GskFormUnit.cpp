@@ -1,11 +1,11 @@
-#include "app/GskFormUnit.h"
+#include "app/qt/GskFormUnit.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
 
-#include "app/Appearance.h"
+#include "app/qt/Appearance.h"
 #include "app/Dialogs.h"
 
 namespace vorlane {

@@ -1,35 +1,15 @@
-#include "app/ErrorReport.h"
+#include "app/ErrorText.h"
 
 #include <cxxabi.h>
 #include <cstdlib>
 #include <memory>
+#include <stdexcept>
 #include <typeinfo>
-#include <unistd.h>
-
-#include <QMessageBox>
-#include <QString>
 
 #include "platform/Path.h"
 
 namespace vorlane {
 namespace {
-
-ErrorPresenter& Presenter()
-{
-    static ErrorPresenter presenter;
-    return presenter;
-}
-
-// Under the program's title, through the presenter when one is set, otherwise in a message box.
-void Present(QMessageBox::Icon icon, const std::string& text)
-{
-    if (Presenter()) {
-        Presenter()(ApplicationTitle(), text);
-        return;
-    }
-    QMessageBox box(icon, QString::fromStdString(ApplicationTitle()), QString::fromStdString(text), QMessageBox::Ok);
-    box.exec();
-}
 
 // The start of the last character of a UTF-8 text.
 size_t LastCharacterStart(const std::string& text)
@@ -63,17 +43,6 @@ std::string ApplicationTitle(std::string_view executablePath)
     return title;
 }
 
-std::string ApplicationTitle()
-{
-    static const std::string title = [] {
-        char buffer[4096];
-        const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-        return ApplicationTitle(length > 0 ? std::string_view(buffer, static_cast<size_t>(length))
-                                           : std::string_view("Vorlane16"));
-    }();
-    return title;
-}
-
 std::string ErrorBoxText(const std::string& message)
 {
     if (message.empty())
@@ -82,32 +51,22 @@ std::string ErrorBoxText(const std::string& message)
     return last > "." ? message + "." : message;
 }
 
-void SetErrorPresenter(ErrorPresenter presenter)
-{
-    Presenter() = std::move(presenter);
-}
-
-void ShowException(const std::exception& error, const std::string& afterwards)
+std::string ErrorBoxText(const std::exception& error, const std::string& afterwards)
 {
     std::string text = ErrorBoxText(error.what());
     if (!afterwards.empty())
         text += "\n\n" + afterwards;
-    Present(QMessageBox::Critical, text);
+    return text;
 }
 
-void ShowNotice(const std::string& text)
-{
-    Present(QMessageBox::Information, text);
-}
-
-void HandleCurrentException()
+std::string CurrentErrorBoxText()
 {
     try {
         throw;
     } catch (const std::exception& error) {
-        ShowException(error);
+        return ErrorBoxText(error);
     } catch (...) {
-        ShowException(std::runtime_error("不明な例外"));
+        return ErrorBoxText(std::runtime_error("不明な例外"));
     }
 }
 

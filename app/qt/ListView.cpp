@@ -1,4 +1,4 @@
-#include "app/ListView.h"
+#include "app/qt/ListView.h"
 
 #include <vector>
 
@@ -11,7 +11,7 @@
 #include <QPixmap>
 #include <QStyledItemDelegate>
 
-#include "app/Pictures.h"
+#include "app/qt/Pictures.h"
 #include "gallery/ImageList.h"
 
 namespace vorlane {

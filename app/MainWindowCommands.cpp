@@ -1,0 +1,363 @@
+#include "app/MainWindowCommands.h"
+
+#include <algorithm>
+#include <climits>
+#include <optional>
+
+#include "app/ErrorText.h"
+#include "app/MainWindowFrontEnd.h"
+#include "gallery/ImageList.h"
+#include "gallery/View.h"
+#include "gallery/Vorlane1.h"
+#include "image/PictureFile.h"
+#include "platform/CodePage.h"
+#include "platform/DisplayName.h"
+#include "platform/Exceptions.h"
+#include "platform/Path.h"
+#include "platform/Profile.h"
+#include "sstp/FastSstp.h"
+#include "sstp/WallpaperAnnouncement.h"
+#include "wallpaper/CWallPaper.h"
+#include "wallpaper/WallpaperFile.h"
+
+namespace vorlane {
+namespace {
+
+constexpr const char* IniFileName = "Vorlane.ini";
+constexpr const char* IniSection = "Initial";
+constexpr const char* DefaultGalleryName = "画集";
+// Said after a save that found another program's version of the gallery file: the gallery file (twice),
+// then where the other version is now.
+constexpr const char* VersionsKeptText =
+    "画集 %s は、開いている間に他のプログラムが書き換えていました。この画面の画集を %s に保存し、"
+    "他のプログラムが保存した画集は %s に残しました。";
+// Added to the error of a close that could not save.
+constexpr const char* CloseAgainHint = "保存せずに閉じるには、もう一度閉じてください。";
+
+// A stored width or height is applied as it is, but no bigger than this: a damaged gallery file must not
+// make the window ask for gigabytes of backing store.
+constexpr int MaxWindowSide = 8192;
+
+#ifndef NAME_MAX
+constexpr size_t NAME_MAX = 255; // the longest file name the Windows file systems take
+#endif
+
+// "Manager" as this system names the gallery. A settings file brought from Windows holds a Windows path
+// in Shift_JIS, which names no file where paths are not Windows ones: the gallery of that name in the
+// program folder is meant, where the galleries brought along go. Where texts are UTF-8, another name in
+// Shift_JIS is read as such; bytes that are neither stay as they are.
+std::string StartGalleryName(const std::string& stored)
+{
+    const bool windowsHere = path::Separator() == '\\';
+    if (windowsHere)
+        return stored;
+    if (path::IsWindowsPath(stored))
+        return path::ProgramFolder() + display::FileName(stored);
+    if (!codepage::IsValidUtf8(stored))
+        if (std::optional<std::string> utf8 = codepage::ShiftJisToUtf8(stored))
+            return *utf8;
+    return stored;
+}
+
+// A picture that is not here (an entry of a gallery made on Windows that was not yet relinked, a file
+// since removed) ends the command with the open error, naming it as the user reads it, before anything
+// reaches the desktop: a missing bitmap would otherwise be handed on unchecked and announced.
+void RequirePicture(const std::string& picture)
+{
+    try {
+        OpenPictureFile(picture);
+    } catch (const EFOpenError&) {
+        throw EFOpenError(Format(msg::FOpenError, codepage::DisplayText(picture).c_str()));
+    }
+}
+
+// The gallery name typed in the name dialog, refused when no file of that name can exist in the
+// program folder (a separator would name another folder; a name must fit the file system's limit):
+// otherwise every later save, and so every close, would fail.
+std::string GalleryName(const std::string& typed)
+{
+    const std::string name = path::ProgramFolder() + typed;
+    const std::string fileName = path::ExtractFileName(path::ChangeFileExt(name, ".gsk"));
+    const bool namesFolder = path::ExtractFileName(typed) != typed; // by characters: no trailing byte counts
+    if (namesFolder || fileName.size() > NAME_MAX)
+        throw EFCreateError(Format(msg::FCreateError, (name + ".gsk").c_str()));
+    return name;
+}
+
+// Pixel rules of a screen rectangle: its last column is Left + Width - 1.
+int RightOf(const WindowRect& area)
+{
+    return area.Left + area.Width - 1;
+}
+
+int BottomOf(const WindowRect& area)
+{
+    return area.Top + area.Height - 1;
+}
+
+struct ScreenPoint {
+    int x;
+    int y;
+};
+
+// The point of a window that stands for its top: in its title bar, near its left end.
+ScreenPoint TopOf(const WindowRect& window)
+{
+    return {window.Left + std::min(window.Width / 2, 50), window.Top + 5};
+}
+
+bool Contains(const WindowRect& area, ScreenPoint point)
+{
+    return point.x >= area.Left && point.x <= RightOf(area) && point.y >= area.Top && point.y <= BottomOf(area);
+}
+
+// A window is shown where its top (title bar and menus) lies on some monitor.
+bool TopIsShown(const WindowRect& window, const std::vector<WindowRect>& monitors)
+{
+    return monitors.empty() ||
+           std::any_of(monitors.begin(), monitors.end(), [&](const WindowRect& area) { return Contains(area, TopOf(window)); });
+}
+
+// `window` moved, at its size, onto the monitor nearest to its top.
+WindowRect OntoNearestMonitor(const WindowRect& window, const std::vector<WindowRect>& monitors)
+{
+    const ScreenPoint top = TopOf(window);
+    WindowRect best;
+    long bestDistance = -1;
+    for (const WindowRect& area : monitors) {
+        const long dx = top.x < area.Left ? area.Left - top.x : std::max(0, top.x - RightOf(area));
+        const long dy = top.y < area.Top ? area.Top - top.y : std::max(0, top.y - BottomOf(area));
+        if (bestDistance < 0 || dx + dy < bestDistance) {
+            bestDistance = dx + dy;
+            best = area;
+        }
+    }
+    const int left = std::clamp(window.Left, best.Left, std::max(best.Left, RightOf(best) + 1 - window.Width));
+    const int top_ = std::clamp(window.Top, best.Top, std::max(best.Top, BottomOf(best) + 1 - window.Height));
+    return {left, top_, window.Width, window.Height};
+}
+
+} // namespace
+
+MainWindowCommands::MainWindowCommands(TComponent& window, MainWindowFrontEnd& frontEnd, GalleryView& listView,
+                                       TImageList& defaultImages, DialogRunner& dialogs, Desktop& desktop)
+    : frontEnd_(frontEnd), listView_(listView), defaultImages_(defaultImages), dialogs_(dialogs)
+{
+    OpenImage.Filter = "ﾋﾞｯﾄﾏｯﾌﾟ (*.bmp)|*.bmp|JPEG(*.jpg)|*jpg";
+    OpenImage.FilterIndex = 1;
+    OpenImage.AllowMultiSelect = true;
+    OpenImage.FileMustExist = true;
+    OpenImage.Sizable = false;
+    OpenImage.PicturePreview = true;
+
+    wallPaper_ = new TWallPaper(&window, desktop);
+    wallPaper_->SetName("WallPaper");
+
+    Opengsk.Filter = "画集|*.gsk";
+    Opengsk.Sizable = true;
+
+    fastSstp_ = CreateMainWindowFastSstp(&window);
+}
+
+MainWindowCommands::~MainWindowCommands()
+{
+    if (gallery_)
+        gallery_->SetView(nullptr);
+    listView_.SetLargeImages(nullptr);
+}
+
+void MainWindowCommands::Create()
+{
+    gallery_ = std::make_unique<TVorlane>();
+    if (const std::optional<int> bitsPerPixel = frontEnd_.ScreenBitsPerPixel())
+        gallery_->SetDisplayBitsPerPixel(*bitsPerPixel);
+    iniFile_ = std::make_unique<TIniFile>(IniFileName);
+    startManagerName_ =
+        StartGalleryName(iniFile_->ReadString(IniSection, "Manager", path::ProgramFolder() + DefaultGalleryName));
+}
+
+void MainWindowCommands::FirstShow()
+{
+    gallery_->SetDefaultImages(defaultImages_);
+    gallery_->SetView(&listView_);
+    gallery_->SetManagerName(startManagerName_);
+    LoadGallery();
+    PlaceStoredWindow();
+    OpenImage.InitialDir = gallery_->InitialDir();
+    UpdateCaption();
+}
+
+// The window's client area is what is stored and restored: its frame is the window manager's, known only
+// once the window is on the screen, and storing one while restoring the other moved the window by the
+// frame's size at every session.
+void MainWindowCommands::PlaceStoredWindow()
+{
+    WindowRect stored{gallery_->FormLeft(), gallery_->FormTop(), std::clamp(gallery_->FormWidth(), 1, MaxWindowSide),
+                      std::clamp(gallery_->FormHeight(), 1, MaxWindowSide)};
+    const std::vector<WindowRect> monitors = frontEnd_.MonitorAreas();
+    if (!TopIsShown(stored, monitors))
+        stored = OntoNearestMonitor(stored, monitors);
+    frontEnd_.PlaceClientArea(stored);
+}
+
+bool MainWindowCommands::Close()
+{
+    try {
+        const WindowRect client = frontEnd_.ClientArea();
+        gallery_->SetFormTop(client.Top);
+        gallery_->SetFormLeft(client.Left);
+        gallery_->SetFormWidth(client.Width);
+        gallery_->SetFormHeight(client.Height);
+        SaveGallery();
+        return true;
+    } catch (const std::exception& error) {
+        if (closeFailed_)
+            return true;
+        closeFailed_ = true;
+        frontEnd_.ShowError(ErrorBoxText(error, CloseAgainHint));
+        return false;
+    }
+}
+
+void MainWindowCommands::Destroy()
+{
+    if (!iniFile_ || !gallery_)
+        return; // Create did not get that far
+    iniFile_->WriteString(IniSection, "Manager", gallery_->ManagerName());
+}
+
+void MainWindowCommands::UpdateCaption()
+{
+    frontEnd_.SetCaption(CaptionPrefix + display::FileName(gallery_->StoredManagerName()));
+}
+
+void MainWindowCommands::LoadGallery()
+{
+    const std::string file = gallery_->GalleryFileName();
+    try {
+        gallery_->LoadGallery();
+    } catch (...) {
+        damaged_.LoadFailed(file);
+        WatchGalleryFile();
+        throw;
+    }
+    WatchGalleryFile();
+}
+
+void MainWindowCommands::SaveGallery()
+{
+    damaged_.BeforeSave(gallery_->GalleryFileName());
+    gallery_->SaveGallery();
+    closeFailed_ = false;
+    WatchGalleryFile();
+    if (const std::optional<std::string>& aside = gallery_->KeptAside())
+        frontEnd_.ShowNotice(Format(VersionsKeptText, gallery_->GalleryFileName().c_str(),
+                                    gallery_->GalleryFileName().c_str(), aside->c_str()));
+}
+
+void MainWindowCommands::WatchGalleryFile()
+{
+    const std::string file = gallery_->GalleryFileName();
+    const std::string folder = path::ExtractFileDir(file);
+    frontEnd_.WatchGalleryFile(file, folder.empty() ? "." : folder);
+}
+
+void MainWindowCommands::GalleryFileChanged()
+{
+    if (gallery_->ReloadIfChanged())
+        UpdateCaption();
+    WatchGalleryFile();
+}
+
+void MainWindowCommands::AddPictures()
+{
+    if (!dialogs_.Execute(OpenImage))
+        return;
+    gallery_->AddImages(OpenImage.Files);
+    gallery_->SetInitialDir(path::ExtractFileDir(OpenImage.FileName));
+}
+
+void MainWindowCommands::DeletePicture()
+{
+    gallery_->DeleteSelected();
+}
+
+void MainWindowCommands::OpenGallery()
+{
+    Opengsk.InitialDir = path::ProgramFolder();
+    if (!dialogs_.Execute(Opengsk))
+        return;
+    SaveGallery();
+    gallery_->ClearImages();
+    gallery_->SetManagerName(Opengsk.FileName);
+    LoadGallery();
+    OpenImage.InitialDir = gallery_->InitialDir();
+    UpdateCaption();
+}
+
+void MainWindowCommands::NewGallery()
+{
+    const std::optional<std::string> typed = dialogs_.AskGalleryName();
+    if (!typed)
+        return;
+    const std::string name = GalleryName(*typed);
+    SaveGallery();
+    gallery_->ClearImages();
+    gallery_->SetManagerName(name);
+    LoadGallery();
+    UpdateCaption();
+}
+
+void MainWindowCommands::RenameGallery()
+{
+    const std::optional<std::string> typed = dialogs_.AskGalleryName();
+    if (!typed)
+        return;
+    gallery_->SetManagerName(GalleryName(*typed));
+    UpdateCaption();
+}
+
+void MainWindowCommands::NameScreenSaverGallery()
+{
+    iniFile_->WriteString(IniSection, "Saver", gallery_->ManagerName());
+}
+
+void MainWindowCommands::ReleaseScreenSaverGallery()
+{
+    iniFile_->WriteString(IniSection, "Saver", "Default");
+}
+
+void MainWindowCommands::MoveDroppedPicture()
+{
+    gallery_->MoveSelected();
+}
+
+void MainWindowCommands::SetAsWallpaper()
+{
+    if (!listView_.SelectedIndex())
+        return;
+    const std::string picture = gallery_->GetSelectedFileName();
+    RequirePicture(picture);
+    // The desktop draws a JPEG from its rows as "Temp.bmp" is written; only a wallpaper it took is announced.
+    const std::string wallpaper =
+        PrepareWallpaperFile(picture, gallery_->DisplayBitsPerPixel(), wallPaper_->PrepareDrawing());
+    if (wallPaper_->SetWallPaper(wallpaper))
+        AnnounceWallpaper(*fastSstp_, picture);
+}
+
+void MainWindowCommands::ShowWallpaperStyle()
+{
+    frontEnd_.CheckWallpaperStyle(wallPaper_->Tile());
+}
+
+void MainWindowCommands::CentreWallpaper()
+{
+    wallPaper_->SetTile(false);
+}
+
+void MainWindowCommands::TileWallpaper()
+{
+    wallPaper_->SetTile(true);
+}
+
+} // namespace vorlane

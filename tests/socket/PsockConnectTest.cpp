@@ -1,13 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <csignal>
+#include <cerrno>
 #include <memory>
-#include <netinet/in.h>
-#include <poll.h>
 #include <string>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <vector>
 
 #include "platform/EventLoop.h"
@@ -85,7 +80,7 @@ TEST_F(PsockConnect, AHostNameIsLookedUpAndReported)
     sock.Connect();
     EXPECT_TRUE(sock.Connected());
     EXPECT_EQ(resolved, 1);
-    EXPECT_EQ(sock.RemoteAddress(), htonl(INADDR_LOOPBACK));
+    EXPECT_EQ(sock.RemoteAddress(), InetAddress("127.0.0.1"));
 }
 
 TEST_F(PsockConnect, PortUsesOnlyItsLow16Bits)
@@ -164,49 +159,42 @@ TEST_F(PsockConnect, ListenerThatNeverAcceptsTimesOutAndTheNextSendIsAborted)
     // The next Connect makes a fresh attempt, which the full queue holds up again.
     EXPECT_EQ(SockErrorOf([&] { sock.Connect(); }), "Connection Timed out");
     EXPECT_EQ(failed, 2);
-    close(filler);
+    test::CloseSocket(filler);
 }
 
 // After a Connect that timed out, the first write consumes the abort; the next one waits, handling
 // events, for the abandoned attempt, and sends once it has connected after all.
 TEST_F(PsockConnect, AfterATimedOutConnectTheSecondWriteSendsOnceTheAttemptConnects)
 {
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(listen(listener, 0), 0);
-    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
-    const int filler = test::ConnectBlocking(ntohs(address.sin_port)); // the queue is full
+    const int listener = test::PlainSocket();
+    const uint16_t port = test::ListenOnLoopback(listener, 0);
+    ASSERT_NE(port, 0);
+    const int filler = test::ConnectBlocking(port); // the queue is full
     TPowersock sock;
     sock.SetHost("127.0.0.1");
-    sock.SetPort(ntohs(address.sin_port));
+    sock.SetPort(port);
     sock.SetTimeOut(200);
     int connects = 0;
     sock.OnConnect = [&](TComponent*) { ++connects; };
     EXPECT_EQ(SockErrorOf([&] { sock.Connect(); }), "Connection Timed out");
 
     // Room in the queue: the abandoned attempt's next handshake gets through.
-    pollfd pending{listener, POLLIN, 0};
-    ASSERT_EQ(poll(&pending, 1, 20000), 1);
-    const int first = accept(listener, nullptr, nullptr);
+    const int first = test::AcceptWithin(listener, 20000);
+    ASSERT_GE(first, 0);
     sock.SetTimeOut(20000);
     EXPECT_EQ(SockErrorOf([&] { sock.Writeln("lost"); }), "Socket send aborted");
     sock.Writeln("hello");
     EXPECT_TRUE(test::WaitUntil([&] { return sock.Connected(); })); // the late connect notice
     EXPECT_EQ(connects, 1);
 
-    ASSERT_EQ(poll(&pending, 1, 20000), 1);
-    const int second = accept(listener, nullptr, nullptr);
-    pollfd data{second, POLLIN, 0};
-    ASSERT_EQ(poll(&data, 1, 20000), 1);
+    const int second = test::AcceptWithin(listener, 20000);
+    ASSERT_GE(second, 0);
+    ASSERT_TRUE(test::ReadableWithin(second, 20000));
     char bytes[16] = {};
-    EXPECT_EQ(recv(second, bytes, sizeof bytes, 0), 7);
+    EXPECT_EQ(test::ReceiveSome(second, bytes, sizeof bytes), 7);
     EXPECT_STREQ(bytes, "hello\r\n");
-    for (const int fd : {second, first, filler, listener})
-        close(fd);
+    for (const int socket : {second, first, filler, listener})
+        test::CloseSocket(socket);
 }
 
 TEST_F(PsockConnect, CancelFromAnEventEndsAConnectWithoutTimeOut)
@@ -222,7 +210,7 @@ TEST_F(PsockConnect, CancelFromAnEventEndsAConnectWithoutTimeOut)
     canceller.SetOnTimer([&](TComponent*) { sock.Cancel(); });
     EXPECT_EQ(SockErrorOf([&] { sock.Connect(); }), "Connection Canceled");
     EXPECT_FALSE(sock.TimedOut());
-    close(filler);
+    test::CloseSocket(filler);
 }
 
 TEST_F(PsockConnect, NoAddressEndsInNullRemoteAddress)
@@ -320,7 +308,7 @@ TEST_F(PsockConnect, FreedByItsOwnHandlersOrInsideItsWaits)
             delete sock;
         });
         EXPECT_EQ(SockErrorOf([&] { sock->Connect(); }), "Connection Canceled");
-        close(filler);
+        test::CloseSocket(filler);
     }
     {
         TestPeer peer(nullptr, 0);
@@ -331,7 +319,7 @@ TEST_F(PsockConnect, FreedByItsOwnHandlersOrInsideItsWaits)
         sock->SetTimeOut(100);
         sock->OnConnectionFailed = [](TComponent* sender) { delete sender; };
         EXPECT_EQ(SockErrorOf([&] { sock->Connect(); }), "Connection Timed out");
-        close(filler);
+        test::CloseSocket(filler);
     }
     {
         TestPeer peer(HoldOpen());

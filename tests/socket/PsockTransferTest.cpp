@@ -1,13 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <csignal>
-#include <netinet/in.h>
 #include <string>
-#include <sys/socket.h>
-#include <unistd.h>
 
-#include <QTimer>
 
 #include "platform/EventLoop.h"
 #include "platform/Exceptions.h"
@@ -141,7 +135,7 @@ TEST_F(PsockTransfer, ReadLnAssemblesALineThatArrivesInParts)
     });
     ConnectTo(peer);
     // The second part is asked for from inside the reader's wait, which runs the event loop.
-    QTimer::singleShot(20, [&] { sock.Writeln("go"); });
+    test::RunLater(20, [&] { sock.Writeln("go"); });
     std::string line;
     sock.ReadLn(line);
     EXPECT_EQ(line, "parts\n");
@@ -253,8 +247,7 @@ TEST_F(PsockTransfer, WritingToAClosedPeerRaisesInsteadOfEndingTheProcess)
 {
     TestPeer peer([](int client, TestPeer& p) {
         p.ReceiveUntil(client, "\n");
-        linger reset{1, 0}; // close with a reset
-        setsockopt(client, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        SocketResetOnClose(client);
     });
     ConnectTo(peer);
     sock.Writeln("hello");
@@ -349,21 +342,16 @@ TEST_F(PsockTransfer, FreedInsideAReadEndsItAsAnAbort)
 
 TEST_F(PsockTransfer, AcceptTakesAPendingConnection)
 {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(bind(sock.SocketHandle(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(listen(sock.SocketHandle(), 1), 0);
-    getsockname(sock.SocketHandle(), reinterpret_cast<sockaddr*>(&address), &length);
-    const int client = test::ConnectBlocking(ntohs(address.sin_port));
+    const uint16_t port = test::ListenOnLoopback(sock.SocketHandle(), 1);
+    ASSERT_NE(port, 0);
+    const int client = test::ConnectBlocking(port);
     const uint16_t accepted = sock.Accept();
     EXPECT_NE(accepted, NoSocket);
     EXPECT_NE(accepted, sock.SocketHandle());
     EXPECT_TRUE(sock.Connected());
-    EXPECT_EQ(sock.RemoteAddress(), htonl(INADDR_LOOPBACK));
+    EXPECT_EQ(sock.RemoteAddress(), InetAddress("127.0.0.1"));
     SocketClose(accepted);
-    close(client);
+    test::CloseSocket(client);
 }
 
 TEST_F(PsockTransfer, AcceptEndsWithCancel)

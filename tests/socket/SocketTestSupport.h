@@ -5,7 +5,6 @@
 #pragma once
 
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -16,13 +15,19 @@
 
 namespace vorlane::test {
 
-// Creates the process's QCoreApplication on first use (unless some application object exists).
+// Makes what the event layer needs on first use: the process's QCoreApplication (unless some
+// application object exists), or on Windows the started Windows Sockets.
 void EnsureApplication();
+// Wakes the event loop of the thread that called EnsureApplication; from any thread.
+void WakeLoop();
 
 // A base for fixtures whose members need the application object already.
 struct WithApplication {
     WithApplication() { EnsureApplication(); }
 };
+
+// Runs `action` once on the loop thread, `ms` milliseconds from now (0: at the loop's next turn).
+void RunLater(int ms, std::function<void()> action);
 
 // Runs the event loop until `done` holds or `deadlineMs` pass; returns whether `done` held.
 bool WaitUntil(const std::function<bool()>& done, int deadlineMs = 20000);
@@ -32,6 +37,18 @@ uint16_t ClosedPort();
 
 // A connection to `port` that completes (the peer's queue then holds it), for filling a listener.
 int ConnectBlocking(uint16_t port);
+
+// Plain blocking sockets of the peer and of the tests' own listeners, on either system.
+int PlainSocket(); // -1 on failure
+// Binds `socket` to 127.0.0.1 and `port` (0: an ephemeral one) and listens; the port, or 0 on failure.
+uint16_t ListenOnLoopback(int socket, int backlog, uint16_t port = 0);
+int AcceptWithin(int listener, int ms); // -1 when no connection came
+bool ReadableWithin(int socket, int ms);
+long ReceiveSome(int socket, char* bytes, size_t size); // recv(); below 0 on an error
+long SendSome(int socket, const char* bytes, size_t size); // send(); a gone peer raises no signal
+void ShutdownSending(int socket);
+void ShutdownBoth(int socket); // wakes a thread blocked on the socket
+void CloseSocket(int socket);
 
 // A listening socket on 127.0.0.1. `session` runs in the peer's thread for each connection accepted,
 // one after another, with its blocking descriptor (closed afterwards); without a session the peer

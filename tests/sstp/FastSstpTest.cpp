@@ -4,7 +4,6 @@
 #include "sstp/WallpaperAnnouncement.h"
 #include "tests/sstp/SstpTestServer.h"
 
-#include <QTimer>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -238,7 +237,7 @@ TEST_F(FastSstpTest, NestedRequestDuringTheWaitIsRefusedUnsent)
     sstp_->SetPort(server.Port());
     bool nestedDone = false;
     bool timerStopped = false;
-    QTimer::singleShot(0, [&] { // a second wallpaper set while the first announcement waits
+    test::RunLater(0, [&] { // a second wallpaper set while the first announcement waits
         timerStopped = !sstp_->ResendTimer()->Running();
         AnnounceWallpaper(*sstp_, "/pictures/b.jpg");
         nestedDone = true;
@@ -278,7 +277,7 @@ TEST_F(FastSstpTest, FreedByItsHandlersOrWhileADeliveryWaits)
         SstpTestServer server({Reply("SSTP/1.4 200 OK\r\n", PeerBehaviour::ReplyAndStayOpen)});
         TFastSstp* sstp = make(server.Port());
         bool freed = false;
-        QTimer::singleShot(50, [&] { // the main window goes while the announcement waits for the close
+        test::RunLater(50, [&] { // the main window goes while the announcement waits for the close
             delete sstp;
             freed = true;
         });

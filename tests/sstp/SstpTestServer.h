@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
-#include <sys/socket.h>
 #include <vector>
 
 namespace vorlane::test {
@@ -77,7 +76,7 @@ private:
                 flooded_ += chunk.size();
         }
         if (behaviour.kind == PeerBehaviour::ReplyAndClose || behaviour.kind == PeerBehaviour::Flood)
-            ::shutdown(client, SHUT_WR);
+            ShutdownSending(client);
         peer.ReceiveAll(client); // the rest, until the client disconnects
     }
 

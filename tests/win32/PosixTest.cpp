@@ -1,10 +1,12 @@
 #include "tests/win32/PosixTest.h"
 
 #include <windows.h>
+#include <psapi.h>
 
 #include <map>
 #include <spawn.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 int link(const char* existing, const char* name)
@@ -13,6 +15,17 @@ int link(const char* existing, const char* name)
         return 0;
     errno = GetLastError() == ERROR_ALREADY_EXISTS ? EEXIST : EACCES;
     return -1;
+}
+
+int getrusage(int, rusage* usage)
+{
+    PROCESS_MEMORY_COUNTERS counters{};
+    if (!K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) {
+        errno = EINVAL;
+        return -1;
+    }
+    usage->ru_maxrss = static_cast<long>(counters.PeakWorkingSetSize / 1024);
+    return 0;
 }
 
 namespace {

@@ -1,4 +1,5 @@
-// File-size limits do not exist on Windows: the calls fail (see tests/win32/PosixTest.h).
+// File-size limits do not exist on Windows: the calls fail (see tests/win32/PosixTest.h). The peak
+// memory in use is the process's peak working set.
 #pragma once
 
 #include <cerrno>
@@ -21,3 +22,9 @@ inline int setrlimit(int, const rlimit*)
     errno = ENOSYS;
     return -1;
 }
+
+struct rusage {
+    long ru_maxrss; // KiB
+};
+#define RUSAGE_SELF 0
+int getrusage(int who, rusage* usage);

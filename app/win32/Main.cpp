@@ -1,5 +1,8 @@
 // The program Vorlane16 on Windows: the common controls, the main window and the gallery-name dialog,
 // then the message loop until the main window is gone.
+// Before the system's headers, which define the desktop call's constants as macros.
+#include "wallpaper/Desktop.h"
+
 #include <windows.h>
 #include <commctrl.h>
 
@@ -12,7 +15,6 @@
 #include "app/win32/MessageLoop.h"
 #include "app/win32/Win32Dialogs.h"
 #include "platform/EventLoop.h"
-#include "wallpaper/Desktop.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show)
 {

@@ -6,6 +6,7 @@
 //   select-first   selects the list's first item with the keyboard (Home); select-last with End
 //   command N      sends the menu command N (WM_COMMAND) and waits until it has run
 //   wallpaper      prints the desktop's wallpaper, as the system call gives it
+//   capture FILE   writes what the screen shows of the main window as a 24-bit bitmap file
 //   close          closes the window (WM_CLOSE), waits for the program's end and prints its exit code
 // Output is in the system code page. Every wait has a deadline; a message box the program shows instead
 // of going on is printed and ends the probe with status 1.
@@ -90,6 +91,46 @@ LRESULT Send(const Program& program, HWND window, UINT message, WPARAM wParam, L
     return LRESULT(result);
 }
 
+// The screen's pixels under the window, as they are shown.
+void Capture(const Program& program, const char* file)
+{
+    RECT area;
+    GetWindowRect(program.window, &area);
+    const int width = area.right - area.left, height = area.bottom - area.top;
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = height; // bottom-up, as the file stores it
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP picture = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, picture);
+    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+    GdiFlush();
+    const DWORD rowBytes = DWORD((width * 3 + 3) & ~3);
+    info.biSizeImage = rowBytes * DWORD(height);
+    BITMAPFILEHEADER header{};
+    header.bfType = 0x4D42; // "BM"
+    header.bfOffBits = sizeof header + sizeof info;
+    header.bfSize = header.bfOffBits + info.biSizeImage;
+    if (FILE* out = std::fopen(file, "wb")) {
+        std::fwrite(&header, sizeof header, 1, out);
+        std::fwrite(&info, sizeof info, 1, out);
+        std::fwrite(bits, 1, info.biSizeImage, out);
+        std::fclose(out);
+    } else {
+        Fail(program, "cannot write the capture");
+    }
+    SelectObject(memory, old);
+    DeleteObject(picture);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+}
+
 Program Start(const char* path)
 {
     Program program;
@@ -140,6 +181,10 @@ int main(int argc, char** argv)
             char wallpaper[MAX_PATH * 2] = {};
             SystemParametersInfoA(SPI_GETDESKWALLPAPER, sizeof wallpaper, wallpaper, 0);
             std::printf("%s\n", wallpaper);
+        } else if (step == "capture" && i + 1 < argc) {
+            // Painted and on the screen: every message before this one has been handled.
+            Send(program, program.window, WM_NULL, 0, 0);
+            Capture(program, argv[++i]);
         } else if (step == "close") {
             PostMessageA(program.window, WM_CLOSE, 0, 0);
             if (WaitForSingleObject(program.process.hProcess, Deadline) != WAIT_OBJECT_0)

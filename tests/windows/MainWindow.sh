@@ -5,7 +5,8 @@
 #     the program folder and "Vorlane.ini" (section "Initial", key "Manager") into the Windows directory;
 #  2. a gallery of a bitmap and a JPEG picture: the window's wallpaper command makes each the desktop
 #     wallpaper (the registry's "Control Panel\Desktop" values and the desktop call's answer), the JPEG
-#     through "Temp.bmp" in the program folder.
+#     through "Temp.bmp" in the program folder, and announces it to a mascot on 127.0.0.1:9801 (run it
+#     in a network namespace of its own: the port is fixed).
 #   MainWindow.sh VORLANE16.EXE PROBE.EXE VORLANE-GSK.EXE LINUX-VORLANE-GSK
 # WINEPREFIX and a Japanese LANG are set by the caller.
 set -euo pipefail
@@ -16,13 +17,13 @@ windows_gsk="$(realpath "$3")"
 linux_gsk="$(realpath "$4")"
 scratch="$(mktemp -d "${TMPDIR:-/tmp}/vorlane-window-XXXXXX")"
 windir="$WINEPREFIX/drive_c/windows"
-trap 'rm -rf "$scratch"; rm -f "$windir/Vorlane.ini"' EXIT
+# wine's desktop process goes before the display does.
+trap 'rm -rf "$scratch"; rm -f "$windir/Vorlane.ini"; wineserver --kill 2>/dev/null || true' EXIT
 
 # The menu commands the window answers (app/win32/MainMenu.h).
 cmX1=1006 cmTileV=1008
 
 . "$(dirname "$0")/window_probe.sh"
-sjis() { printf '%s' "$1" | iconv -f UTF-8 -t CP932; }
 reg_value() { # the data of one value of HKCU\Control Panel\Desktop
   wine reg query 'HKCU\Control Panel\Desktop' /v "$1" | tr -d '\r' | iconv -f CP932 -t UTF-8 |
     sed -n "s/^ *$1 *REG_SZ *//p"
@@ -46,7 +47,7 @@ for field in '"formLeft":0,"formTop":0,"formWidth":600,"formHeight":400' '"entri
   grep -qF "$field" <<<"$shown" || { echo "the gallery lacks $field: $shown" >&2; exit 1; }
 done
 [ -f "$windir/Vorlane.ini" ] || { echo "no Vorlane.ini in the Windows directory" >&2; exit 1; }
-sjis "$(printf '[Initial]\r\nManager=%s\r\n' "$(windows_path "$program/画集")")" >"$scratch/expected.ini"
+printf '[Initial]\r\nManager=%s\r\n' "$(windows_path "$program/画集")" | iconv -f UTF-8 -t CP932 >"$scratch/expected.ini"
 cmp "$scratch/expected.ini" "$windir/Vorlane.ini" || { echo "unexpected Vorlane.ini:" >&2; cat -A "$windir/Vorlane.ini" >&2; exit 1; }
 echo "ok: caption, 画集.gsk and Vorlane.ini"
 
@@ -59,14 +60,27 @@ tail -c +2 "$root/tests/data/fuzz/fuzz_jpeg_thumbnail/progressive-420-40x64" >"$
 (cd "$program" && wine "$windows_gsk" add 画集.gsk "$(windows_path "$program/pics/写真.bmp")" \
    "$(windows_path "$program/pics/表ソ.jpg")" >/dev/null)
 rm -f "$windir/Vorlane.ini"
-mapfile -t answers < <(drive "$probe" "$program" items command "$cmTileV" select-first command "$cmX1" wallpaper \
-  select-last command "$cmX1" wallpaper close)
+# The prefix's desktop is shared with earlier runs: start centred.
+wine reg add 'HKCU\Control Panel\Desktop' /v TileWallPaper /t REG_SZ /d 0 /f >/dev/null
+# Each probe is a process of its own: wine keeps a process's first reading of the desktop's settings.
+mapfile -t answers < <(drive "$probe" "$program" items select-first announced "$cmX1" wallpaper close)
 printf '  %s\n' "${answers[@]}"
 expect "items" 2 "${answers[0]}"
-expect "the bitmap's wallpaper" "$(windows_path "$program/pics/写真.bmp")" "${answers[1]}"
-expect "the JPEG's wallpaper" "$(windows_path "$program/Temp.bmp")" "${answers[2]}"
-expect "exit code" 0 "${answers[3]}"
+expect "selected" 0 "${answers[1]}"
+expect "announcement" "SEND SSTP/1.0|Sender: Vorlane|CharSet: Shift_JIS|Script: 壁紙を写真.bmpに設定しました|Option: nodescript|." \
+  "$(IFS='|'; echo "${answers[*]:2:6}")"
+expect "the bitmap's wallpaper" "$(windows_path "$program/pics/写真.bmp")" "${answers[8]}"
+expect "exit code" 0 "${answers[9]}"
+expect "registry Wallpaper" "$(windows_path "$program/pics/写真.bmp")" "$(reg_value Wallpaper)"
+expect "registry TileWallPaper" 0 "$(reg_value TileWallPaper)"
+
+mapfile -t answers < <(drive "$probe" "$program" command "$cmTileV" select-last announced "$cmX1" wallpaper close)
+printf '  %s\n' "${answers[@]}"
+expect "selected" 1 "${answers[0]}"
+expect "announcement" "Script: 壁紙を表ソ.jpgに設定しました" "${answers[4]}"
+expect "the JPEG's wallpaper" "$(windows_path "$program/Temp.bmp")" "${answers[7]}"
+expect "exit code" 0 "${answers[8]}"
 expect "registry Wallpaper" "$(windows_path "$program/Temp.bmp")" "$(reg_value Wallpaper)"
 expect "registry TileWallPaper" 1 "$(reg_value TileWallPaper)"
 [ "$(head -c 2 "$program/Temp.bmp")" = BM ] || { echo "Temp.bmp is not a bitmap file" >&2; exit 1; }
-echo "ok: wallpaper set from a bitmap and from a JPEG, tiled"
+echo "ok: wallpaper set and announced from a bitmap and from a JPEG, then tiled"

@@ -76,10 +76,13 @@ echo "Same gallery from both builds apart from the names' encoding; each reads t
 cp "$vorlane" "$scratch/windows/Vorlane16.exe"
 ini="$WINEPREFIX/drive_c/windows/Vorlane.ini"
 rm -f "$ini"
+touch -d 2000-01-01 "$scratch/windows/画集.gsk" # so that its saving shows
 mapfile -t answers < <(drive "$probe" "$scratch/windows" items close)
 rm -f "$ini"
+wineserver --kill 2>/dev/null || true # wine's desktop process goes before the display does
 expect "items in the window" 2 "${answers[0]}"
 expect "exit code" 0 "${answers[1]}"
+[ "$scratch/windows/画集.gsk" -nt "$scratch/expected.gsk" ] || { echo "Vorlane16.exe did not save the gallery" >&2; exit 1; }
 if ! cmp "$scratch/expected.gsk" "$scratch/windows/画集.gsk"; then
   echo "the gallery Vorlane16.exe saved differs from the Linux build's in more than its names" >&2
   exit 1

@@ -3,13 +3,18 @@
 // starts PROGRAM in its own folder, waits until its main window takes input, then runs the steps:
 //   caption        prints the main window's caption
 //   items          prints how many items the list shows
-//   select-first   selects the list's first item with the keyboard (Home); select-last with End
+//   select-first   selects the list's first item with the keyboard (Home); select-last with End; prints
+//                  the selected item's index
 //   command N      sends the menu command N (WM_COMMAND) and waits until it has run
+//   announced N    the same, as the desktop mascot: listens on 127.0.0.1:9801 meanwhile, answers the one
+//                  request that comes with "SSTP/1.0 200 OK" and prints its lines, then "."; prints
+//                  "none" and "." when no request came within the deadline
 //   wallpaper      prints the desktop's wallpaper, as the system call gives it
 //   capture FILE   writes what the screen shows of the main window as a 24-bit bitmap file
 //   close          closes the window (WM_CLOSE), waits for the program's end and prints its exit code
 // Output is in the system code page. Every wait has a deadline; a message box the program shows instead
 // of going on is printed and ends the probe with status 1.
+#include <winsock2.h>
 #include <windows.h>
 #include <commctrl.h>
 
@@ -131,6 +136,57 @@ void Capture(const Program& program, const char* file)
     ReleaseDC(nullptr, screen);
 }
 
+// A socket's wait for reading, bounded by the deadline.
+bool Readable(SOCKET socket, DWORD milliseconds)
+{
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(socket, &set);
+    timeval wait{LONG(milliseconds / 1000), LONG(milliseconds % 1000) * 1000};
+    return select(0, &set, nullptr, nullptr, &wait) == 1;
+}
+
+// Runs command `id` while answering its announcement as the mascot does.
+void Announced(const Program& program, int id)
+{
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    SOCKET server = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(9801);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(server, 1) != 0)
+        Fail(program, "cannot listen on 127.0.0.1:9801");
+    PostMessageA(program.window, WM_COMMAND, WPARAM(id), 0);
+    std::string request;
+    if (Readable(server, Deadline)) {
+        SOCKET peer = accept(server, nullptr, nullptr);
+        char buffer[4096];
+        while (request.find("\r\n\r\n") == std::string::npos && Readable(peer, Deadline)) {
+            const int got = recv(peer, buffer, sizeof buffer, 0);
+            if (got <= 0)
+                break;
+            request.append(buffer, size_t(got));
+        }
+        const char reply[] = "SSTP/1.0 200 OK\r\n\r\n";
+        send(peer, reply, int(sizeof reply - 1), 0);
+        closesocket(peer);
+    }
+    closesocket(server);
+    Send(program, program.window, WM_NULL, 0, 0);
+    if (request.empty())
+        std::printf("none\n");
+    for (size_t at = 0; at < request.size();) {
+        const size_t end = request.find("\r\n", at);
+        if (end == std::string::npos || end == at)
+            break;
+        std::printf("%s\n", request.substr(at, end - at).c_str());
+        at = end + 2;
+    }
+    std::printf(".\n");
+}
+
 Program Start(const char* path)
 {
     Program program;
@@ -173,10 +229,11 @@ int main(int argc, char** argv)
             std::printf("%d\n", int(Send(program, program.list, LVM_GETITEMCOUNT, 0, 0)));
         } else if (step == "select-first" || step == "select-last") {
             Send(program, program.list, WM_KEYDOWN, step == "select-first" ? VK_HOME : VK_END, 0);
-            if (Send(program, program.list, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED) < 0)
-                Fail(program, "no item is selected");
+            std::printf("%d\n", int(Send(program, program.list, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED)));
         } else if (step == "command" && i + 1 < argc) {
             Send(program, program.window, WM_COMMAND, WPARAM(std::atoi(argv[++i])), 0);
+        } else if (step == "announced" && i + 1 < argc) {
+            Announced(program, std::atoi(argv[++i]));
         } else if (step == "wallpaper") {
             char wallpaper[MAX_PATH * 2] = {};
             SystemParametersInfoA(SPI_GETDESKWALLPAPER, sizeof wallpaper, wallpaper, 0);

@@ -15,6 +15,10 @@ vorlane="$(realpath "$1")"
 probe="$(realpath "$2")"
 windows_gsk="$(realpath "$3")"
 linux_gsk="$(realpath "$4")"
+# A wine server started before this display (by programs run without one) keeps its desktop there, and
+# windows opened through it never show: start afresh.
+wineserver --kill 2>/dev/null || true
+wineserver --wait
 scratch="$(mktemp -d "${TMPDIR:-/tmp}/vorlane-window-XXXXXX")"
 windir="$WINEPREFIX/drive_c/windows"
 # wine's desktop process goes before the display does.

@@ -12,6 +12,10 @@ linux_gsk="$(realpath "$1")"
 windows_gsk="$(realpath "$2")"
 vorlane="${3:+$(realpath "$3")}"
 probe="${4:+$(realpath "$4")}"
+# A wine server started before this display (by programs run without one) keeps its desktop there, and
+# windows opened through it never show: start afresh.
+wineserver --kill 2>/dev/null || true
+wineserver --wait
 scratch="$(mktemp -d "${TMPDIR:-/tmp}/vorlane-same-XXXXXX")"
 trap 'rm -rf "$scratch"' EXIT
 

@@ -9,8 +9,14 @@
 //   announced N    the same, as the desktop mascot: listens on 127.0.0.1:9801 meanwhile, answers the one
 //                  request that comes with "SSTP/1.0 200 OK" and prints its lines, then "."; prints
 //                  "none" and "." when no request came within the deadline
+//   post N         posts the menu command N, which may open a modal dialog, and goes on at once
+//   dialog CLASS   waits for the program's dialog window of this class ("#32770" for the common
+//                  dialogs, "TGskForm") and prints its caption
+//   type TEXT      puts TEXT into the dialog's name box
+//   ok             presses the dialog's OK button and waits until the dialog is gone
 //   wallpaper      prints the desktop's wallpaper, as the system call gives it
-//   capture FILE   writes what the screen shows of the main window as a 24-bit bitmap file
+//   capture FILE   writes what the screen shows of the open dialog, or else of the main window, as a
+//                  24-bit bitmap file
 //   close          closes the window (WM_CLOSE), waits for the program's end and prints its exit code
 // Output is in the system code page. Every wait has a deadline; a message box the program shows instead
 // of going on is printed and ends the probe with status 1.
@@ -31,6 +37,7 @@ struct Program {
     PROCESS_INFORMATION process{};
     HWND window = nullptr;
     HWND list = nullptr;
+    HWND dialog = nullptr;
 };
 
 [[noreturn]] void Fail(const Program& program, const char* what)
@@ -41,18 +48,22 @@ struct Program {
         [](HWND window, LPARAM pid) -> BOOL {
             DWORD owner = 0;
             GetWindowThreadProcessId(window, &owner);
-            if (owner != DWORD(pid) || !IsWindowVisible(window))
+            if (owner != DWORD(pid))
                 return TRUE;
-            char text[1024] = {};
+            char text[1024] = {}, name[64] = {};
             GetWindowTextA(window, text, sizeof text);
-            std::printf("window: %s\n", text);
+            GetClassNameA(window, name, sizeof name);
+            RECT area;
+            GetWindowRect(window, &area);
+            std::printf("window %s%s (%ld,%ld)-(%ld,%ld): %s\n", name, IsWindowVisible(window) ? "" : ", hidden",
+                        area.left, area.top, area.right, area.bottom, text);
             EnumChildWindows(
                 window,
                 [](HWND child, LPARAM) -> BOOL {
-                    char inner[1024] = {};
+                    char inner[1024] = {}, kind[64] = {};
                     GetWindowTextA(child, inner, sizeof inner);
-                    if (inner[0])
-                        std::printf("  %s\n", inner);
+                    GetClassNameA(child, kind, sizeof kind);
+                    std::printf("  %s %#x: %s\n", kind, unsigned(GetDlgCtrlID(child)), inner);
                     return TRUE;
                 },
                 0);
@@ -64,12 +75,13 @@ struct Program {
     std::exit(1);
 }
 
-HWND FindMainWindow(DWORD pid)
+HWND FindWindowOf(DWORD pid, const char* className)
 {
     struct Search {
         DWORD pid;
+        const char* className;
         HWND found;
-    } search{pid, nullptr};
+    } search{pid, className, nullptr};
     EnumWindows(
         [](HWND window, LPARAM data) -> BOOL {
             auto& s = *reinterpret_cast<Search*>(data);
@@ -77,7 +89,7 @@ HWND FindMainWindow(DWORD pid)
             GetWindowThreadProcessId(window, &owner);
             char name[64] = {};
             GetClassNameA(window, name, sizeof name);
-            if (owner == s.pid && std::strcmp(name, "TMainForm") == 0 && IsWindowVisible(window)) {
+            if (owner == s.pid && std::strcmp(name, s.className) == 0 && IsWindowVisible(window)) {
                 s.found = window;
                 return FALSE;
             }
@@ -99,8 +111,12 @@ LRESULT Send(const Program& program, HWND window, UINT message, WPARAM wParam, L
 // The screen's pixels under the window, as they are shown.
 void Capture(const Program& program, const char* file)
 {
+    HWND shown = program.dialog ? program.dialog : program.window;
+    // Painted now: the window's paint messages are sent to it before this returns.
+    RedrawWindow(shown, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    Send(program, shown, WM_NULL, 0, 0);
     RECT area;
-    GetWindowRect(program.window, &area);
+    GetWindowRect(shown, &area);
     const int width = area.right - area.left, height = area.bottom - area.top;
     BITMAPINFOHEADER info{};
     info.biSize = sizeof info;
@@ -134,6 +150,38 @@ void Capture(const Program& program, const char* file)
     DeleteObject(picture);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
+}
+
+// Waits, one round trip through the program's message loop at a time, until `done` holds.
+template <class F>
+void WaitFor(const Program& program, const char* what, F done)
+{
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        DWORD_PTR result = 0;
+        SendMessageTimeoutA(program.window, WM_NULL, 0, 0, SMTO_NORMAL, Deadline, &result);
+        if (GetTickCount() - start > Deadline)
+            Fail(program, what);
+    }
+}
+
+// The name box of a dialog: its first visible edit box, however deep (the common dialog's lies inside its
+// file-name combo box).
+HWND NameBox(HWND dialog)
+{
+    HWND found = nullptr;
+    EnumChildWindows(
+        dialog,
+        [](HWND child, LPARAM result) -> BOOL {
+            char kind[64] = {};
+            GetClassNameA(child, kind, sizeof kind);
+            if (_stricmp(kind, "Edit") != 0 || !IsWindowVisible(child))
+                return TRUE;
+            *reinterpret_cast<HWND*>(result) = child;
+            return FALSE;
+        },
+        LPARAM(&found));
+    return found;
 }
 
 // A socket's wait for reading, bounded by the deadline.
@@ -200,12 +248,31 @@ Program Start(const char* path)
         std::printf("failed: cannot start %s (%lu)\n", path, GetLastError());
         std::exit(1);
     }
-    // Ready once its message loop waits for input with nothing pending: the window is up by then.
-    if (WaitForInputIdle(program.process.hProcess, Deadline) != 0)
-        Fail(program, "the program did not come to wait for input");
-    program.window = FindMainWindow(program.process.dwProcessId);
+    // Ready once the main window shows: the system tells of every window shown by the program.
+    static DWORD pid;
+    static HWND shown;
+    pid = program.process.dwProcessId;
+    HWINEVENTHOOK hook = SetWinEventHook(
+        EVENT_OBJECT_SHOW, EVENT_OBJECT_SHOW, nullptr,
+        [](HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG, DWORD, DWORD) {
+            char name[64] = {};
+            if (object == OBJID_WINDOW && GetClassNameA(window, name, sizeof name) && std::strcmp(name, "TMainForm") == 0)
+                shown = window;
+        },
+        pid, 0, WINEVENT_OUTOFCONTEXT);
+    const DWORD start = GetTickCount();
+    while (!shown && !(program.window = FindWindowOf(pid, "TMainForm"))) {
+        const DWORD spent = GetTickCount() - start;
+        if (spent > Deadline ||
+            MsgWaitForMultipleObjects(1, &program.process.hProcess, FALSE, Deadline - spent, QS_ALLINPUT) == WAIT_OBJECT_0)
+            Fail(program, "no main window");
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&message);
+    }
+    UnhookWinEvent(hook);
     if (!program.window)
-        Fail(program, "no main window");
+        program.window = shown;
     program.list = FindWindowExA(program.window, nullptr, WC_LISTVIEWA, nullptr);
     return program;
 }
@@ -232,6 +299,25 @@ int main(int argc, char** argv)
             std::printf("%d\n", int(Send(program, program.list, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED)));
         } else if (step == "command" && i + 1 < argc) {
             Send(program, program.window, WM_COMMAND, WPARAM(std::atoi(argv[++i])), 0);
+        } else if (step == "post" && i + 1 < argc) {
+            PostMessageA(program.window, WM_COMMAND, WPARAM(std::atoi(argv[++i])), 0);
+        } else if (step == "dialog" && i + 1 < argc) {
+            const char* className = argv[++i];
+            WaitFor(program, "no dialog came", [&] {
+                return (program.dialog = FindWindowOf(program.process.dwProcessId, className)) != nullptr;
+            });
+            char caption[1024] = {};
+            Send(program, program.dialog, WM_GETTEXT, sizeof caption, LPARAM(caption));
+            std::printf("%s\n", caption);
+        } else if (step == "type" && i + 1 < argc) {
+            HWND box = program.dialog ? NameBox(program.dialog) : nullptr;
+            if (!box)
+                Fail(program, "no name box");
+            Send(program, box, WM_SETTEXT, 0, LPARAM(argv[++i]));
+        } else if (step == "ok") {
+            PostMessageA(program.dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            WaitFor(program, "the dialog stayed", [&] { return !IsWindow(program.dialog) || !IsWindowVisible(program.dialog); });
+            program.dialog = nullptr;
         } else if (step == "announced" && i + 1 < argc) {
             Announced(program, std::atoi(argv[++i]));
         } else if (step == "wallpaper") {
@@ -239,8 +325,6 @@ int main(int argc, char** argv)
             SystemParametersInfoA(SPI_GETDESKWALLPAPER, sizeof wallpaper, wallpaper, 0);
             std::printf("%s\n", wallpaper);
         } else if (step == "capture" && i + 1 < argc) {
-            // Painted and on the screen: every message before this one has been handled.
-            Send(program, program.window, WM_NULL, 0, 0);
             Capture(program, argv[++i]);
         } else if (step == "close") {
             PostMessageA(program.window, WM_CLOSE, 0, 0);

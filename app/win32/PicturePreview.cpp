@@ -16,6 +16,7 @@ namespace {
 constexpr int PanelWidth = 180;
 constexpr int PreviewBorder = 5;
 constexpr int PreviewButtonId = 0x4C01;
+constexpr int SizeLabelId = 0x4C02;
 constexpr const char* AreaClass = "TPreviewArea";
 constexpr const char* WindowClass = "TPreviewForm";
 
@@ -200,7 +201,7 @@ void PicturePreviewPanel::Create(HWND dialog)
     const int left = client.right + 4, top = 10, width = PanelWidth - 14;
     HINSTANCE instance = GetModuleHandleA(nullptr);
     SizeLabel = CreateWindowExA(0, "STATIC", "画像:", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, left, top,
-                                width - 28, 18, dialog, nullptr, instance, nullptr);
+                                width - 28, 18, dialog, HMENU(INT_PTR(SizeLabelId)), instance, nullptr);
     PreviewButton = CreateWindowExA(0, "BUTTON", "...", WS_CHILD | WS_VISIBLE | WS_DISABLED | BS_PUSHBUTTON,
                                     left + width - 23, top - 2, 23, 22, dialog, HMENU(INT_PTR(PreviewButtonId)),
                                     instance, nullptr);

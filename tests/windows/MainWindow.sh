@@ -6,7 +6,10 @@
 #  2. a gallery of a bitmap and a JPEG picture: the window's wallpaper command makes each the desktop
 #     wallpaper (the registry's "Control Panel\Desktop" values and the desktop call's answer), the JPEG
 #     through "Temp.bmp" in the program folder, and announces it to a mascot on 127.0.0.1:9801 (run it
-#     in a network namespace of its own: the port is fixed).
+#     in a network namespace of its own: the port is fixed);
+#  3. the dialogs: the picture dialog opens in the gallery's folder, its panel gives the size of the
+#     selected picture, and the chosen files are added; the gallery-name dialog starts a new gallery and
+#     the gallery dialog loads the first one again; the list shows the thumbnails on the screen.
 #   MainWindow.sh VORLANE16.EXE PROBE.EXE VORLANE-GSK.EXE LINUX-VORLANE-GSK
 # WINEPREFIX and a Japanese LANG are set by the caller.
 set -euo pipefail
@@ -25,7 +28,7 @@ windir="$WINEPREFIX/drive_c/windows"
 trap 'rm -rf "$scratch"; rm -f "$windir/Vorlane.ini"; wineserver --kill 2>/dev/null || true' EXIT
 
 # The menu commands the window answers (app/win32/MainMenu.h).
-cmX1=1006 cmTileV=1008
+cmN1=1001 cmL1=1002 cmG1=1004 cmX1=1006 cmTileV=1008
 
 . "$(dirname "$0")/window_probe.sh"
 reg_value() { # the data of one value of HKCU\Control Panel\Desktop
@@ -88,3 +91,31 @@ expect "registry Wallpaper" "$(windows_path "$program/Temp.bmp")" "$(reg_value W
 expect "registry TileWallPaper" 1 "$(reg_value TileWallPaper)"
 [ "$(head -c 2 "$program/Temp.bmp")" = BM ] || { echo "Temp.bmp is not a bitmap file" >&2; exit 1; }
 echo "ok: wallpaper set and announced from a bitmap and from a JPEG, then tiled"
+
+echo "=== The dialogs ==="
+program="$scratch/dialogs"
+mkdir -p "$program"
+cp -r "$scratch/wallpaper/pics" "$program/"
+cp "$vorlane" "$program/Vorlane16.exe"
+# A gallery of one picture, whose folder the picture dialog opens in.
+(cd "$program" && wine "$windows_gsk" add 画集.gsk "$(windows_path "$program/pics/写真.bmp")" >/dev/null)
+rm -f "$windir/Vorlane.ini"
+mapfile -t answers < <(drive "$probe" "$program" capture "$(windows_path "$scratch/shown.bmp")" \
+  post "$cmG1" dialog "#32770" select-file type '"表ソ.jpg" "写真.bmp"' ok items \
+  post "$cmN1" dialog TGskForm type 新しい ok caption items \
+  post "$cmL1" dialog "#32770" type 画集.gsk ok caption items close)
+printf '  %s\n' "${answers[@]}"
+expect "answers" "開く| (7x4)|3|GskForm|Quorvel Vorlane  Ver1.6 新しい|0|開く|Quorvel Vorlane  Ver1.6 画集.gsk|3|0" \
+  "$(IFS='|'; echo "${answers[*]}")"
+shown="$("$linux_gsk" show --json "$program/画集.gsk")"
+expect "entries" "\"entries\":[$(for p in 写真.bmp 表ソ.jpg 写真.bmp; do
+  printf '"%s",' "$(windows_path "$program/pics/$p" | sed 's/\\/\\\\/g')"; done | sed 's/,$//')]" \
+  "$(grep -o '"entries":.*]' <<<"$shown")"
+[ -f "$program/新しい.gsk" ] || { echo "no 新しい.gsk" >&2; exit 1; }
+# The first picture's thumbnail, as the gallery holds it, is on the screen in the list.
+"$linux_gsk" thumbs "$program/画集.gsk" "$scratch/thumbs.png" >/dev/null
+convert "$scratch/thumbs.png" -crop 32x32+32+0 +repage "$scratch/thumb.png"
+convert "$scratch/shown.bmp" -crop 200x120+0+60 +repage "$scratch/list.png"
+found="$(compare -metric AE -subimage-search "$scratch/list.png" "$scratch/thumb.png" null: 2>&1 || true)"
+[ "${found%% *}" = 0 ] || { echo "the thumbnail is not on the screen: $found" >&2; exit 1; }
+echo "ok: picture dialog with its panel, gallery-name dialog, gallery dialog; thumbnails shown"

@@ -14,6 +14,8 @@
 //                  dialogs, "TGskForm") and prints its caption
 //   type TEXT      puts TEXT into the dialog's name box
 //   ok             presses the dialog's OK button and waits until the dialog is gone
+//   select-file    selects the first file the open dialog lists (Home in its file list), then prints
+//                  the picture panel's size label
 //   wallpaper      prints the desktop's wallpaper, as the system call gives it
 //   capture FILE   writes what the screen shows of the open dialog, or else of the main window, as a
 //                  24-bit bitmap file
@@ -75,13 +77,15 @@ struct Program {
     std::exit(1);
 }
 
-HWND FindWindowOf(DWORD pid, const char* className)
+// The program's top-level window of this class; a hidden one too unless `visibleOnly`.
+HWND FindWindowOf(DWORD pid, const char* className, bool visibleOnly = true)
 {
     struct Search {
         DWORD pid;
         const char* className;
+        bool visibleOnly;
         HWND found;
-    } search{pid, className, nullptr};
+    } search{pid, className, visibleOnly, nullptr};
     EnumWindows(
         [](HWND window, LPARAM data) -> BOOL {
             auto& s = *reinterpret_cast<Search*>(data);
@@ -89,7 +93,7 @@ HWND FindWindowOf(DWORD pid, const char* className)
             GetWindowThreadProcessId(window, &owner);
             char name[64] = {};
             GetClassNameA(window, name, sizeof name);
-            if (owner == s.pid && std::strcmp(name, s.className) == 0 && IsWindowVisible(window)) {
+            if (owner == s.pid && std::strcmp(name, s.className) == 0 && (!s.visibleOnly || IsWindowVisible(window))) {
                 s.found = window;
                 return FALSE;
             }
@@ -108,13 +112,38 @@ LRESULT Send(const Program& program, HWND window, UINT message, WPARAM wParam, L
     return LRESULT(result);
 }
 
+// Waits, one round trip through the program's message loop at a time, until `done` holds: the program
+// shows and hides its windows as it handles its messages. Within the deadline.
+template <class F>
+void WaitFor(const Program& program, const char* what, F done)
+{
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > Deadline)
+            Fail(program, what);
+        DWORD_PTR result = 0;
+        SendMessageTimeoutA(program.window, WM_NULL, 0, 0, SMTO_NORMAL, Deadline, &result);
+    }
+}
+
 // The screen's pixels under the window, as they are shown.
 void Capture(const Program& program, const char* file)
 {
     HWND shown = program.dialog ? program.dialog : program.window;
-    // Painted now: the window's paint messages are sent to it before this returns.
-    RedrawWindow(shown, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    Send(program, shown, WM_NULL, 0, 0);
+    // Drawn anew, each part by its own window procedure before the paint message returns, and handed to
+    // the display once the program's loop is back waiting (a round trip).
+    RedrawWindow(shown, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    struct Painter {
+        const Program* program;
+        static BOOL CALLBACK Paint(HWND window, LPARAM self)
+        {
+            Send(*reinterpret_cast<const Painter*>(self)->program, window, WM_PAINT, 0, 0);
+            return TRUE;
+        }
+    } painter{&program};
+    Painter::Paint(shown, LPARAM(&painter));
+    EnumChildWindows(shown, Painter::Paint, LPARAM(&painter));
+    Send(program, program.window, WM_NULL, 0, 0);
     RECT area;
     GetWindowRect(shown, &area);
     const int width = area.right - area.left, height = area.bottom - area.top;
@@ -150,19 +179,6 @@ void Capture(const Program& program, const char* file)
     DeleteObject(picture);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
-}
-
-// Waits, one round trip through the program's message loop at a time, until `done` holds.
-template <class F>
-void WaitFor(const Program& program, const char* what, F done)
-{
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        DWORD_PTR result = 0;
-        SendMessageTimeoutA(program.window, WM_NULL, 0, 0, SMTO_NORMAL, Deadline, &result);
-        if (GetTickCount() - start > Deadline)
-            Fail(program, what);
-    }
 }
 
 // The name box of a dialog: its first visible edit box, however deep (the common dialog's lies inside its
@@ -248,31 +264,13 @@ Program Start(const char* path)
         std::printf("failed: cannot start %s (%lu)\n", path, GetLastError());
         std::exit(1);
     }
-    // Ready once the main window shows: the system tells of every window shown by the program.
-    static DWORD pid;
-    static HWND shown;
-    pid = program.process.dwProcessId;
-    HWINEVENTHOOK hook = SetWinEventHook(
-        EVENT_OBJECT_SHOW, EVENT_OBJECT_SHOW, nullptr,
-        [](HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG, DWORD, DWORD) {
-            char name[64] = {};
-            if (object == OBJID_WINDOW && GetClassNameA(window, name, sizeof name) && std::strcmp(name, "TMainForm") == 0)
-                shown = window;
-        },
-        pid, 0, WINEVENT_OUTOFCONTEXT);
-    const DWORD start = GetTickCount();
-    while (!shown && !(program.window = FindWindowOf(pid, "TMainForm"))) {
-        const DWORD spent = GetTickCount() - start;
-        if (spent > Deadline ||
-            MsgWaitForMultipleObjects(1, &program.process.hProcess, FALSE, Deadline - spent, QS_ALLINPUT) == WAIT_OBJECT_0)
-            Fail(program, "no main window");
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageA(&message);
-    }
-    UnhookWinEvent(hook);
+    // The main window exists once the program first waits for input; it shows as the program goes on.
+    if (WaitForInputIdle(program.process.hProcess, Deadline) != 0)
+        Fail(program, "the program did not come to wait for input");
+    program.window = FindWindowOf(program.process.dwProcessId, "TMainForm", false);
     if (!program.window)
-        program.window = shown;
+        Fail(program, "no main window");
+    WaitFor(program, "the main window did not show", [&] { return IsWindowVisible(program.window) != FALSE; });
     program.list = FindWindowExA(program.window, nullptr, WC_LISTVIEWA, nullptr);
     return program;
 }
@@ -314,6 +312,15 @@ int main(int argc, char** argv)
             if (!box)
                 Fail(program, "no name box");
             Send(program, box, WM_SETTEXT, 0, LPARAM(argv[++i]));
+        } else if (step == "select-file") {
+            HWND view = program.dialog ? FindWindowExA(program.dialog, nullptr, "SHELLDLL_DefView", nullptr) : nullptr;
+            HWND files = view ? FindWindowExA(view, nullptr, WC_LISTVIEWA, nullptr) : nullptr;
+            if (!files)
+                Fail(program, "no file list");
+            Send(program, files, WM_KEYDOWN, VK_HOME, 0);
+            char label[256] = {};
+            Send(program, GetDlgItem(program.dialog, 0x4C02), WM_GETTEXT, sizeof label, LPARAM(label));
+            std::printf("%s\n", label);
         } else if (step == "ok") {
             PostMessageA(program.dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
             WaitFor(program, "the dialog stayed", [&] { return !IsWindow(program.dialog) || !IsWindowVisible(program.dialog); });

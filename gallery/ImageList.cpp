@@ -80,15 +80,19 @@ void TImageList::SetBitsPerPixel(int bitsPerPixel)
         InvalidGraphic();
     if (bitsPerPixel == content_.bitsPerPixel)
         return;
-    const int count = Count();
-    PixelBytes converted;
-    converted.reserve(size_t(count) * Bitmap::StrideFor(Width(), bitsPerPixel) * size_t(Height()));
-    for (int k = 0; k < count; ++k) {
+    ImageListImages converted = content_; // the masks and the settings
+    converted.bitsPerPixel = bitsPerPixel;
+    converted.pixels = BottomUpRows();
+    converted.pixels.MakeRoom(0, converted.PictureBytes());
+    converted.pixels.Resize(0, converted.PictureBytes());
+    converted.ClearUnusedTiles();
+    for (int k = 0; k < Count(); ++k) {
         const Bitmap image = content_.Image(k).ConvertedTo(bitsPerPixel);
-        converted.insert(converted.end(), image.Pixels().begin(), image.Pixels().end());
+        for (int y = 0; y < Height(); ++y)
+            std::memcpy(converted.ImageRow(k, y), image.Row(y), converted.TileBytes());
     }
-    content_.pixels = std::move(converted);
-    content_.bitsPerPixel = bitsPerPixel;
+    converted.colourUnderMasks = false; // the images were made black where transparent
+    content_ = std::move(converted);
 }
 
 void TImageList::SetCapacity(int capacity)
@@ -120,20 +124,14 @@ void TImageList::Insert(int index, const Bitmap& image, const Bitmap* mask)
     const Bitmap heldMask = mask ? NormalizedMask(*mask) : NormalizedMask(Bitmap(Width(), Height(), 1));
     for (int y = 0; y < Height(); ++y)
         BlackenTransparentRow(held.Row(y), heldMask.Row(y), Width(), BitsPerPixel() / 8);
-    // Bitmap rows are laid out as the blocks hold them: one image is one run of bytes.
-    // Room for both first, so that neither insertion can fail and leave the blocks uneven.
-    const auto& pixels = held.Pixels();
-    const auto& bits = heldMask.Pixels();
-    const auto makeRoom = [](PixelBytes& block, size_t more) {
-        if (block.capacity() < block.size() + more)
-            block.reserve(std::max(block.size() + more, 2 * block.capacity()));
-    };
-    makeRoom(content_.pixels, pixels.size());
-    makeRoom(content_.masks, bits.size());
-    content_.pixels.insert(content_.pixels.begin() + ptrdiff_t(size_t(index) * content_.ImageBytes()), pixels.begin(),
-                           pixels.end());
-    content_.masks.insert(content_.masks.begin() + ptrdiff_t(size_t(index) * content_.MaskBytes()), bits.begin(),
-                          bits.end());
+    // Room first, so that nothing can fail once the images have started to move.
+    const int count = Count();
+    content_.Resize(count + 1);
+    content_.MoveUpFrom(index);
+    for (int y = 0; y < Height(); ++y) {
+        std::memcpy(content_.ImageRow(index, y), held.Row(y), content_.TileBytes());
+        content_.SetMaskRow(index, y, heldMask.Row(y));
+    }
     while (content_.capacity < Count())
         content_.capacity += std::max(content_.allocBy, 1);
 }
@@ -141,17 +139,15 @@ void TImageList::Insert(int index, const Bitmap& image, const Bitmap* mask)
 void TImageList::Delete(int index)
 {
     CheckIndex(index, Count());
-    const auto image = content_.pixels.begin() + ptrdiff_t(size_t(index) * content_.ImageBytes());
-    content_.pixels.erase(image, image + ptrdiff_t(content_.ImageBytes()));
-    const auto mask = content_.masks.begin() + ptrdiff_t(size_t(index) * content_.MaskBytes());
-    content_.masks.erase(mask, mask + ptrdiff_t(content_.MaskBytes()));
+    content_.MoveDownOnto(index);
+    content_.Resize(Count() - 1);
 }
 
 void TImageList::Clear()
 {
-    content_.pixels.clear();
-    content_.masks.clear();
+    content_.Resize(0);
     content_.capacity = 0;
+    content_.colourUnderMasks = false;
 }
 
 void TImageList::Assign(const TImageList& other)
@@ -197,8 +193,9 @@ void TImageList::Draw(Bitmap& target, int x, int y, int index) const
     const size_t pixelBytes = size_t(depth / 8);
     const Bitmap image = sameDepth ? Bitmap() : content_.Image(index);
     std::vector<Rgb> colours(static_cast<size_t>(width));
+    std::vector<uint8_t> bits((size_t(width) + 7) / 8);
     for (int sy = y0; sy < y1; ++sy) {
-        const uint8_t* bits = content_.MaskRow(index, sy);
+        content_.GetMaskRow(index, sy, bits.data());
         const uint8_t* src = content_.ImageRow(index, sy);
         uint8_t* dst = target.Row(y + sy);
         if (!sameDepth)

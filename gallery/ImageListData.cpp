@@ -5,10 +5,6 @@
 #include <cstring>
 #include <optional>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
 #include "image/BmpFile.h"
 #include "platform/ByteCursor.h"
 #include "platform/Exceptions.h"
@@ -18,7 +14,7 @@ namespace {
 
 constexpr uint16_t Magic = 0x4C49; // "IL"
 constexpr uint16_t Version = 0x0101;
-constexpr int TilesAcross = 4;
+constexpr int TilesAcross = ImageListImages::TilesAcross;
 // Bit 1: a mask bitmap follows. The low byte's other bits name the colour depth; 0x1000 is carried as
 // every written list carries it.
 constexpr uint16_t WrittenFlags = 0x10FF;
@@ -46,24 +42,6 @@ const RgbQuad MaskPalette[2] = {RgbQuad{0, 0, 0, 0}, RgbQuad{255, 255, 255, 0}};
     throw EReadError(msg::ImageListReadError);
 }
 
-// Copies `bits` bits from `src` (starting at bit `srcBit`) to `dst` (at bit `dstBit`), most
-// significant bit first as 1-bit rows store them.
-void CopyBits(uint8_t* dst, size_t dstBit, const uint8_t* src, size_t srcBit, size_t bits)
-{
-    if (dstBit % 8 == 0 && srcBit % 8 == 0 && bits % 8 == 0) {
-        std::memcpy(dst + dstBit / 8, src + srcBit / 8, bits / 8);
-        return;
-    }
-    for (size_t i = 0; i < bits; ++i) {
-        const size_t s = srcBit + i, d = dstBit + i;
-        const uint8_t bit = uint8_t(0x80u >> (d & 7));
-        if (src[s >> 3] & (0x80u >> (s & 7)))
-            dst[d >> 3] |= bit;
-        else
-            dst[d >> 3] &= uint8_t(~bit);
-    }
-}
-
 uint32_t IndexAt(const uint8_t* row, int x, int bitsPerPixel)
 {
     switch (bitsPerPixel) {
@@ -87,111 +65,41 @@ struct Tiles {
     int64_t Rows(int height) const { return (int64_t(count) + across - 1) / across * height; }
 };
 
-// Copies `Bytes` bytes; a size known here becomes a few moves in place of a call, which matters when a
-// 10,000-image list is cut from its picture one tile row at a time.
-template <size_t Bytes>
-void CopyFixed(uint8_t* dst, const uint8_t* src)
+// Row y of a tile at the images' depth, taken from a picture of that depth. The fixed layouts keep bit 15
+// (16 bits) and the fourth byte (32 bits) zero.
+void PlaceTileRow(uint8_t* dst, const uint8_t* src, size_t bytes, int depth)
 {
-    std::memcpy(dst, src, Bytes);
+    std::memcpy(dst, src, bytes);
+    if (depth == 16)
+        for (size_t i = 1; i < bytes; i += 2)
+            dst[i] &= 0x7F;
+    else if (depth == 32)
+        for (size_t i = 3; i < bytes; i += 4)
+            dst[i] = 0;
 }
 
-using TileRowCopy = void (*)(uint8_t*, const uint8_t*);
-
-TileRowCopy FixedCopyFor(size_t bytes)
+// The same over the whole picture of the images, read in place.
+void KeepFixedLayout(ImageListImages& images)
 {
-    switch (bytes) {
-    case 32: return CopyFixed<32>;  // 16x16 at 16 bits
-    case 48: return CopyFixed<48>;  // 16x16 at 24 bits
-    case 64: return CopyFixed<64>;  // 32x32 at 16 bits, 16x16 at 32 bits
-    case 96: return CopyFixed<96>;  // 32x32 at 24 bits: thumbnails
-    case 128: return CopyFixed<128>; // 32x32 at 32 bits
-    default: return nullptr;
-    }
+    uint8_t* bytes = images.pixels.Data();
+    const size_t size = images.PictureBytes();
+    if (images.bitsPerPixel == 16)
+        for (size_t i = 1; i < size; i += 2)
+            bytes[i] &= 0x7F;
+    else if (images.bitsPerPixel == 32)
+        for (size_t i = 3; i < size; i += 4)
+            bytes[i] = 0;
 }
-
-// Places rows of a direct-colour picture at the images' depth into the images' rows.
-class TileRowPlacer {
-public:
-    explicit TileRowPlacer(const ImageListImages& out)
-        : depth_(out.bitsPerPixel), width_(out.width), used_(size_t(out.width) * size_t(depth_ / 8)),
-          stride_(out.PixelStride()), fixed_(FixedCopyFor(used_)),
-          stream_(used_ % 16 == 0 && stride_ == used_ && depth_ == 24)
-    {
-    }
-    size_t Used() const { return used_; }
-    // Orders the stores that went past the cache before any that follow.
-    void Finish() const
-    {
-#ifdef __SSE2__
-        if (stream_)
-            _mm_sfence();
-#endif
-    }
-
-    void Place(uint8_t* dst, const uint8_t* src) const
-    {
-#ifdef __SSE2__
-        // Rows of whole 16-byte units go straight to memory: a list being read is not looked at again
-        // soon, and stores that skip the cache need not fetch what they overwrite.
-        if (stream_ && (reinterpret_cast<uintptr_t>(dst) & 15) == 0) {
-            for (size_t i = 0; i < used_; i += 16)
-                _mm_stream_si128(reinterpret_cast<__m128i*>(dst + i),
-                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)));
-            return;
-        }
-#endif
-        if (fixed_)
-            fixed_(dst, src);
-        else
-            std::memcpy(dst, src, used_);
-        if (stride_ > used_)
-            std::memset(dst + used_, 0, stride_ - used_);
-        // The fixed layouts keep bit 15 (16 bits) and the fourth byte (32 bits) zero.
-        if (depth_ == 16)
-            for (int x = 0; x < width_; ++x)
-                dst[2 * x + 1] &= 0x7F;
-        else if (depth_ == 32)
-            for (int x = 0; x < width_; ++x)
-                dst[4 * x + 3] = 0;
-    }
-
-private:
-    int depth_;
-    int width_;
-    size_t used_;
-    size_t stride_;
-    TileRowCopy fixed_;
-    bool stream_; // rows that need no more than copying, in whole 16-byte units
-};
 
 // Picture row r (from the top) of a direct-colour picture at the images' depth: its part of every tile.
 void PlaceImageRow(ImageListImages& out, const Tiles& tiles, int r, const uint8_t* src)
 {
-    const TileRowPlacer placer(out);
     const int tileRow = r / out.height, y = r % out.height;
     const int first = tileRow * tiles.across;
     const int columns = std::min(tiles.across, tiles.count - first);
-    uint8_t* dst = out.ImageRow(first, y);
-    const size_t imageBytes = out.ImageBytes();
-    for (int col = 0; col < columns; ++col, dst += imageBytes, src += placer.Used())
-        placer.Place(dst, src);
-    placer.Finish();
-}
-
-// A whole tile row of such a picture, its top row at `top` and each next row `step` bytes on. Image by
-// image, each one's rows are written in the order they are held, which the memory takes best.
-void PlaceImageTileRow(ImageListImages& out, const Tiles& tiles, int tileRow, const uint8_t* top, ptrdiff_t step)
-{
-    const TileRowPlacer placer(out);
-    const int first = tileRow * tiles.across;
-    const int columns = std::min(tiles.across, tiles.count - first);
-    for (int col = 0; col < columns; ++col) {
-        uint8_t* dst = out.ImageRow(first + col, 0);
-        const uint8_t* src = top + size_t(col) * placer.Used();
-        for (int y = 0; y < out.height; ++y, dst += out.PixelStride(), src += step)
-            placer.Place(dst, src);
-    }
-    placer.Finish();
+    const size_t bytes = out.TileBytes();
+    for (int col = 0; col < columns; ++col)
+        PlaceTileRow(out.ImageRow(first + col, y), src + size_t(col) * bytes, bytes, out.bitsPerPixel);
 }
 
 // The same for a colour-table picture: each tile's part goes through the table to the images' depth.
@@ -212,55 +120,31 @@ void PlaceTableRow(ImageListImages& out, const Tiles& tiles, int r, const uint8_
                                      : 0;
         }
         converted.SetRowRgb(0, colours.data());
-        std::memcpy(out.ImageRow(k, y), converted.Row(0), out.PixelStride());
+        std::memcpy(out.ImageRow(k, y), converted.Row(0), out.TileBytes());
     }
 }
 
-// Picture row r of a 1-bit mask picture; `inverted`: colour 0 is the light (transparent) one. The
-// images' rows, placed before, are made black where the mask marks pixels transparent.
+// Picture row r of a 1-bit mask picture; `inverted`: colour 0 is the light (transparent) one.
 void PlaceMaskRow(ImageListImages& out, const Tiles& tiles, int r, const uint8_t* src, bool inverted)
 {
     const int tileRow = r / out.height, y = r % out.height;
     const int width = out.width;
-    const size_t used = (size_t(width) + 7) / 8, stride = out.MaskStride();
+    const size_t used = (size_t(width) + 7) / 8;
     const uint8_t tail = width % 8 ? uint8_t(0xFF << (8 - width % 8)) : 0xFF;
     const int first = tileRow * tiles.across;
     const int columns = std::min(tiles.across, tiles.count - first);
-    if (width == 32 && !inverted) { // thumbnails: one 32-bit word a tile, all zero unless transparent
-        uint8_t* dst = out.MaskRow(first, y);
-        const size_t maskBytes = out.MaskBytes();
-        for (int col = 0; col < columns; ++col, dst += maskBytes) {
-            uint32_t bits;
-            std::memcpy(&bits, src + size_t(col) * 4, 4);
-            std::memcpy(dst, &bits, 4);
-            if (bits != 0)
-                BlackenTransparentRow(out.ImageRow(first + col, y), dst, width, out.bitsPerPixel / 8);
-        }
-        return;
-    }
+    std::vector<uint8_t> bits(used);
     for (int col = 0; col < columns; ++col) {
         const int k = first + col;
-        uint8_t* dst = out.MaskRow(k, y);
-        uint8_t any = 0;
-        if (width % 8 == 0 && !inverted) { // whole bytes as they are
-            const uint8_t* bits = src + size_t(col) * used;
-            for (size_t i = 0; i < used; ++i)
-                any |= dst[i] = bits[i];
-        } else {
-            std::memset(dst, 0, used);
-            CopyBits(dst, 0, src, size_t(col) * size_t(width), size_t(width));
-            for (size_t i = 0; i < used; ++i) {
-                if (inverted)
-                    dst[i] = uint8_t(~dst[i]);
-                if (i + 1 == used)
-                    dst[i] &= tail;
-                any |= dst[i];
-            }
+        std::fill(bits.begin(), bits.end(), 0);
+        CopyBits(bits.data(), 0, src, size_t(col) * size_t(width), size_t(width));
+        for (size_t i = 0; i < used; ++i) {
+            if (inverted)
+                bits[i] = uint8_t(~bits[i]);
+            if (i + 1 == used)
+                bits[i] &= tail;
         }
-        for (size_t i = used; i < stride; ++i)
-            dst[i] = 0;
-        if (any)
-            BlackenTransparentRow(out.ImageRow(k, y), dst, width, out.bitsPerPixel / 8);
+        out.SetMaskRow(k, y, bits.data());
     }
 }
 
@@ -445,36 +329,35 @@ int TileFileReader::Read(bool asMask, ImageListImages& out, const Tiles& tiles, 
     const int needed = int(std::min<int64_t>(tiles.Rows(out.height), bmp.height));
     const int before = bmp.topDown ? 0 : bmp.height - needed;
     source_->Skip(size_t(before) * bmp.stride);
-    int rowsPerPiece = int(std::max<size_t>(1, PieceSize / bmp.stride));
-    // Pieces of whole tile rows let the images take their rows a tile at a time.
-    const bool wholeTiles = !asMask && needed % out.height == 0 && rowsPerPiece >= out.height;
-    if (wholeTiles)
-        rowsPerPiece -= rowsPerPiece % out.height;
-    for (int done = 0; done < needed;) {
-        const int n = std::min(rowsPerPiece, needed - done);
-        const std::span<const uint8_t> rows = source_->Next(size_t(n) * bmp.stride, scratch_);
-        if (wholeTiles) {
-            for (int i = 0; i < n; i += out.height) {
-                // The tile row's top row is its first in a top-down file, its last in a bottom-up one.
-                const int topIndex = bmp.topDown ? i : i + out.height - 1;
-                const int fileRow = before + done + topIndex;
+    const bool inPlace = !bmp.topDown && size_t(needed) == out.PictureRows() &&
+                         (asMask ? !inverted && out.width % 8 == 0 && bmp.stride == out.MaskStride()
+                                 : bmp.stride == out.PictureStride());
+    if (inPlace) {
+        // The list's own layout: the rows go straight into place.
+        if (asMask) {
+            source_->Read(out.masks.Data(), out.MaskPictureBytes());
+            out.ClearUnusedTiles();
+        } else {
+            source_->Read(out.pixels.Data(), out.PictureBytes());
+            KeepFixedLayout(out);
+            out.ClearUnusedTiles();
+        }
+    } else {
+        const int rowsPerPiece = int(std::max<size_t>(1, PieceSize / bmp.stride));
+        for (int done = 0; done < needed;) {
+            const int n = std::min(rowsPerPiece, needed - done);
+            const std::span<const uint8_t> rows = source_->Next(size_t(n) * bmp.stride, scratch_);
+            for (int i = 0; i < n; ++i) {
+                const int fileRow = before + done + i;
                 const int r = bmp.topDown ? fileRow : bmp.height - 1 - fileRow;
-                const ptrdiff_t step = bmp.topDown ? ptrdiff_t(bmp.stride) : -ptrdiff_t(bmp.stride);
-                PlaceImageTileRow(out, tiles, r / out.height, rows.data() + size_t(topIndex) * bmp.stride, step);
+                const uint8_t* src = rows.data() + size_t(i) * bmp.stride;
+                if (asMask)
+                    PlaceMaskRow(out, tiles, r, src, inverted);
+                else
+                    PlaceImageRow(out, tiles, r, src);
             }
             done += n;
-            continue;
         }
-        for (int i = 0; i < n; ++i) {
-            const int fileRow = before + done + i;
-            const int r = bmp.topDown ? fileRow : bmp.height - 1 - fileRow;
-            const uint8_t* src = rows.data() + size_t(i) * bmp.stride;
-            if (asMask)
-                PlaceMaskRow(out, tiles, r, src, inverted);
-            else
-                PlaceImageRow(out, tiles, r, src);
-        }
-        done += n;
     }
     source_->Skip(size_t(bmp.height - before - needed) * bmp.stride);
     return bmp.height;
@@ -514,10 +397,9 @@ ImageListImages ReadCurrentLayout(ImageListDataSource& data, std::span<const uin
     const int covered = std::max(count, TilesAcross);
     TileFileReader files(data);
     const int pictureHeight = files.Read(false, images, tiles, covered, current.bitsPerPixel);
-    if (flags & FlagMask) {
+    if (flags & FlagMask) { // otherwise the images are opaque, as they were sized
         files.Read(true, images, tiles, covered, current.bitsPerPixel);
-    } else {
-        std::fill(images.masks.begin(), images.masks.end(), 0);
+        images.colourUnderMasks = true;
     }
     // The capacity is taken as far as the picture has room for it: a header claiming more would make the
     // next write far larger than the data read.
@@ -557,6 +439,7 @@ ImageListImages ReadOlderLayout(std::span<const uint8_t> data, const ImageListIm
     images.Resize(tiles.count);
     PlacePicture(picture, false, images, tiles);
     PlacePicture(mask, true, images, tiles);
+    images.colourUnderMasks = true;
     const int step = std::max(current.allocBy, 1);
     images.capacity = int((int64_t(tiles.count) + step - 1) / step * step);
     return images;
@@ -604,6 +487,13 @@ public:
         bytes_.resize(bytes_.size() + count);
         return bytes_.data() + bytes_.size() - count;
     }
+    // Bytes handed on where they are, after what was collected before them.
+    void AddAsItIs(std::span<const uint8_t> bytes)
+    {
+        PassOn();
+        if (!bytes.empty())
+            put_(bytes);
+    }
     void PassOn()
     {
         if (!bytes_.empty())
@@ -615,22 +505,6 @@ private:
     const std::function<void(std::span<const uint8_t>)>& put_;
     std::vector<uint8_t> bytes_;
 };
-
-// Writes the rows of a picture of tiles, bottom row first, with `copy(row, column, k, y)` placing row y
-// of image k's tile; tiles past the count stay zero.
-template <typename CopyTileRow>
-void WriteTileRows(Pieces& pieces, int count, int height, int pictureHeight, size_t stride, CopyTileRow&& copy)
-{
-    for (int y = pictureHeight - 1; y >= 0; --y) {
-        const int tileRow = y / height, inTile = y % height;
-        uint8_t* row = pieces.AddZeros(stride);
-        for (int col = 0; col < TilesAcross; ++col) {
-            const int k = tileRow * TilesAcross + col;
-            if (k < count)
-                copy(row, col, k, inTile);
-        }
-    }
-}
 
 } // namespace
 
@@ -654,6 +528,22 @@ std::span<const uint8_t> ImageListDataSource::Next(size_t count, PixelBytes& scr
     scratch.resize(count);
     read_(scratch.data(), count);
     return {scratch.data(), count};
+}
+
+void ImageListDataSource::Read(uint8_t* out, size_t count)
+{
+    if (count > remaining_)
+        throw EReadError(msg::ReadError);
+    if (count == 0)
+        return;
+    if (!read_) {
+        std::memcpy(out, memory_.data(), count);
+        memory_ = memory_.subspan(count);
+        remaining_ -= count;
+        return;
+    }
+    remaining_ -= count;
+    read_(out, count);
 }
 
 void ImageListDataSource::Skip(size_t count)
@@ -691,26 +581,40 @@ void WriteImageListData(const ImageListImages& images, const std::function<void(
     for (int i = 0; i < 4; ++i)
         out.WriteI16(-1); // overlay images: none
 
-    // Rows bottom-up; tile row 0 is at the top of the picture. Tiles past the count stay zero.
-    const size_t tileBytes = size_t(width) * size_t(depth) / 8;
+    // Rows bottom-up; tile row 0 is at the top of the picture. The tile rows past the images' come
+    // first and are zero; then the images' picture, held as it is written.
     WriteBmpHeaders(out, l.pictureWidth, l.pictureHeight, depth, {}, BmpSizeField::PixelOffset);
     pieces.Add(out);
-    const TileRowCopy fixed = FixedCopyFor(tileBytes);
-    WriteTileRows(pieces, l.count, height, l.pictureHeight, l.imageStride, [&](uint8_t* row, int col, int k, int y) {
-        if (fixed)
-            fixed(row + size_t(col) * tileBytes, images.ImageRow(k, y));
-        else
-            std::memcpy(row + size_t(col) * tileBytes, images.ImageRow(k, y), tileBytes);
-    });
+    for (size_t y = images.PictureRows(); y < size_t(l.pictureHeight); ++y)
+        pieces.AddZeros(l.imageStride);
+    // The images' rows go as they are held, except those with transparent pixels not yet black.
+    const int pictureWidth = TilesAcross * width;
+    const uint8_t* pixels = images.pixels.Data();
+    const uint8_t* masks = images.masks.Data();
+    const size_t rows = images.PictureRows(), stride = images.PictureStride(), maskStride = images.MaskStride();
+    const auto asHeld = [&](size_t row) {
+        return !images.colourUnderMasks ||
+               TransparentPixelsBlack(pixels + row * stride, masks + row * maskStride, pictureWidth, depth / 8);
+    };
+    for (size_t run = 0; run < rows;) {
+        size_t end = run;
+        while (end < rows && asHeld(end))
+            ++end;
+        pieces.AddAsItIs({pixels + run * stride, (end - run) * stride});
+        if (end < rows) {
+            uint8_t* row = pieces.AddZeros(stride);
+            std::memcpy(row, pixels + end * stride, stride);
+            BlackenTransparentRow(row, masks + end * maskStride, pictureWidth, depth / 8);
+            ++end;
+        }
+        run = end;
+    }
     ByteWriter maskHeaders;
     WriteBmpHeaders(maskHeaders, l.pictureWidth, l.pictureHeight, 1, MaskPalette, BmpSizeField::PixelOffset);
     pieces.Add(maskHeaders);
-    WriteTileRows(pieces, l.count, height, l.pictureHeight, l.maskStride, [&](uint8_t* row, int col, int k, int y) {
-        if (width == 32) // thumbnails: one 32-bit word a tile
-            std::memcpy(row + size_t(col) * 4, images.MaskRow(k, y), 4);
-        else
-            CopyBits(row, size_t(col) * size_t(width), images.MaskRow(k, y), 0, size_t(width));
-    });
+    for (size_t y = images.PictureRows(); y < size_t(l.pictureHeight); ++y)
+        pieces.AddZeros(l.maskStride);
+    pieces.AddAsItIs({images.masks.Data(), images.MaskPictureBytes()});
     pieces.AddZeros(ImageListTailSize);
     pieces.PassOn();
 }

@@ -4,8 +4,9 @@
 // In both files the size field holds the pixel-data offset.
 //
 // Both directions go a piece at a time, so that a 10,000-image gallery passes between its file and the
-// list without a second copy of all its bytes: the writer hands out pieces as it forms them, the reader
-// takes the data from a source as it needs it.
+// list without a second copy of all its bytes: the writer hands out pieces, the reader takes the data from
+// a source as it needs it. The list holds its pictures as these files do, so their rows go between the
+// file and the list as they are, without being copied on the way.
 #pragma once
 
 #include <cstddef>
@@ -33,6 +34,8 @@ public:
     // EReadError "ストリームからの読み込みエラー".
     std::span<const uint8_t> Next(size_t count, PixelBytes& scratch);
     void Skip(size_t count);
+    // The next `count` bytes stored at `out`.
+    void Read(uint8_t* out, size_t count);
 
 private:
     std::span<const uint8_t> memory_;

@@ -210,6 +210,11 @@ std::string TVorlane::Caption(const std::string& fileName)
     return display::FileTitle(fileName);
 }
 
+void TVorlane::Caption(const std::string& fileName, std::string& caption)
+{
+    display::FileTitle(fileName, caption);
+}
+
 void TVorlane::SetDefaultImages(const TImageList& defaults)
 {
     images_->Assign(defaults);
@@ -427,8 +432,11 @@ void TVorlane::RefreshView()
     try {
         view_->Clear();
         view_->SetLargeImages(images_.get());
-        for (int i = 0; i < fileNames_->Count(); ++i)
-            view_->AddItem(Caption(fileNames_->Get(i)), i + 1);
+        std::string caption;
+        for (int i = 0; i < fileNames_->Count(); ++i) {
+            Caption(fileNames_->Get(i), caption);
+            view_->AddItem(caption, i + 1);
+        }
     } catch (...) {
         view_->EndUpdate();
         throw;

@@ -82,8 +82,9 @@ public:
     std::string GalleryFileName() const;
     // A list item's caption: the file name without folder and without extension ("a.b.jpg" -> "a.b"),
     // shown as UTF-8. A Windows path (in Shift_JIS from a gallery made on Windows) is taken apart by
-    // the Windows rules; the entry itself keeps its bytes.
+    // the Windows rules; the entry itself keeps its bytes. Also into `caption`, whose room is used again.
     static std::string Caption(const std::string& fileName);
+    static void Caption(const std::string& fileName, std::string& caption);
 
     // Images becomes a copy of `defaults` (the placeholder list), which is also kept to restore the
     // placeholder when a damaged file takes it away. Called once, before anything else.

@@ -1,6 +1,6 @@
 // Non-blocking IPv4 stream sockets whose events arrive as messages to a window, and host lookups whose
 // completion arrives the same way. Error codes are the Windows Sockets numbers that the socket client's
-// message table uses, mapped from errno.
+// message table uses: the system's own on Windows, mapped from errno elsewhere.
 #pragma once
 
 #include <array>
@@ -97,7 +97,7 @@ void SocketResetOnClose(int socket);
 int SocketConnect(int socket, uint32_t address, uint16_t port);
 // send() without SIGPIPE.
 ssize_t SocketSend(int socket, const void* data, size_t length);
-// recv(); flags may hold MSG_PEEK. Re-arms FD_READ.
+// recv(); flags may hold RecvPeek. Re-arms FD_READ.
 ssize_t SocketRecv(int socket, void* data, size_t length, int flags);
 // accept(); the peer's IPv4 address (network byte order) goes to `peerAddress` when not null. Re-arms
 // FD_ACCEPT.

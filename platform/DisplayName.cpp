@@ -14,8 +14,19 @@ std::string FileName(std::string_view storedName)
 
 std::string FileTitle(std::string_view storedName)
 {
+    std::string title;
+    FileTitle(storedName, title);
+    return title;
+}
+
+void FileTitle(std::string_view storedName, std::string& title)
+{
     const path::Rules rules = path::RulesOf(storedName);
-    return codepage::DisplayText(path::ChangeFileExt(path::ExtractFileName(storedName, rules), "", rules));
+    const std::string_view bytes = path::WithoutFileExt(path::FileNamePart(storedName, rules), rules);
+    if (codepage::IsValidUtf8(bytes))
+        title.assign(bytes);
+    else
+        title = codepage::DisplayText(bytes);
 }
 
 } // namespace vorlane::display

@@ -14,5 +14,8 @@ std::string FileName(std::string_view storedName);
 
 // The file-name part without its extension, as a list item shows a picture ("C:\P\a.b.jpg" -> "a.b").
 std::string FileTitle(std::string_view storedName);
+// The same into `title`, whose room is used again: a list of 10,000 entries needs no string of its own
+// for each caption.
+void FileTitle(std::string_view storedName, std::string& title);
 
 } // namespace vorlane::display

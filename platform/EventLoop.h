@@ -14,7 +14,8 @@ namespace vorlane {
 void ProcessMessages();
 
 // Waits until at least one event has been handled or `maxMilliseconds` have passed, whichever comes
-// first, handling what is pending. Needs a running application object (QCoreApplication).
+// first, handling what is pending. On Qt's event loop it needs a running application object
+// (QCoreApplication).
 void WaitForEvents(int maxMilliseconds);
 
 // Window timers: every `intervalMs` milliseconds `window` receives WM_TIMER with wParam = id, until

@@ -23,7 +23,8 @@
 namespace vorlane {
 
 // 0 names no target. Handles are never reused within a run, so a message for a destroyed target
-// cannot reach a later one.
+// cannot reach a later one. (On Windows they are the system's window handles, of which 32 bits count:
+// one comes back only after its slot has been used 65,536 times.)
 using WindowHandle = uint32_t;
 
 // Message numbers with a fixed meaning.

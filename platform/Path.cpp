@@ -32,6 +32,12 @@ bool IsFolderDelimiter(char c, Rules rules)
 // character by character so that a trailing byte of a double-byte character is never matched.
 size_t LastDelimiter(std::string_view path, Rules rules, bool dot)
 {
+    if (Resolved(rules) == Rules::Native) { // characters of one byte: the last match from the end
+        for (size_t i = path.size(); i-- > 0;)
+            if (path[i] == '/' || (dot && path[i] == '.'))
+                return i;
+        return std::string_view::npos;
+    }
     size_t found = std::string_view::npos;
     for (size_t i = 0; i < path.size(); ++i) {
         const char c = path[i];
@@ -70,8 +76,13 @@ char Separator(Rules rules)
 
 std::string ExtractFileName(std::string_view path, Rules rules)
 {
+    return std::string(FileNamePart(path, rules));
+}
+
+std::string_view FileNamePart(std::string_view path, Rules rules)
+{
     const size_t at = LastDelimiter(path, rules, false);
-    return std::string(at == std::string_view::npos ? path : path.substr(at + 1));
+    return at == std::string_view::npos ? path : path.substr(at + 1);
 }
 
 std::string ExtractFilePath(std::string_view path, Rules rules)
@@ -104,10 +115,15 @@ std::string ExtractFileExt(std::string_view path, Rules rules)
 
 std::string ChangeFileExt(std::string_view path, std::string_view extension, Rules rules)
 {
-    const size_t at = LastDelimiter(path, rules, true);
-    std::string result(at == std::string_view::npos || path[at] != '.' ? path : path.substr(0, at));
+    std::string result(WithoutFileExt(path, rules));
     result.append(extension);
     return result;
+}
+
+std::string_view WithoutFileExt(std::string_view path, Rules rules)
+{
+    const size_t at = LastDelimiter(path, rules, true);
+    return at == std::string_view::npos || path[at] != '.' ? path : path.substr(0, at);
 }
 
 std::string AsciiLowerCase(std::string_view text)

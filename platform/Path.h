@@ -27,6 +27,7 @@ char Separator(Rules rules = Rules::Native);
 
 // The file-name part: everything after the last separator (or drive colon).
 std::string ExtractFileName(std::string_view path, Rules rules = Rules::Native);
+std::string_view FileNamePart(std::string_view path, Rules rules = Rules::Native);
 // The folder part with its trailing separator ("C:\V\a.b" -> "C:\V\"; "a.b" -> "").
 std::string ExtractFilePath(std::string_view path, Rules rules = Rules::Native);
 // The folder part without the trailing separator, keeping a root ("C:\V\a" -> "C:\V", "C:\a" -> "C:\",
@@ -34,8 +35,9 @@ std::string ExtractFilePath(std::string_view path, Rules rules = Rules::Native);
 std::string ExtractFileDir(std::string_view path, Rules rules = Rules::Native);
 // The extension, dot included, from the last "." after the last separator; empty when there is none.
 std::string ExtractFileExt(std::string_view path, Rules rules = Rules::Native);
-// The path with its extension replaced (or, without one, with `extension` appended).
+// The path with its extension replaced (or, without one, with `extension` appended), and without it.
 std::string ChangeFileExt(std::string_view path, std::string_view extension, Rules rules = Rules::Native);
+std::string_view WithoutFileExt(std::string_view path, Rules rules = Rules::Native);
 // ASCII letters lower-cased; other bytes unchanged (only ASCII letters matter for extension tests).
 std::string AsciiLowerCase(std::string_view text);
 

@@ -1,6 +1,7 @@
 #!/bin/bash
 # Prepares what the Windows build needs, from Debian alone: the mingw-w64 compilers (posix threads),
-# wine to run the result, nasm for libjpeg-turbo's SIMD code, zlib for Windows; then libjpeg-turbo built
+# wine to run the result (iproute2 for the loopback of the namespace its announcement test runs in), nasm
+# for libjpeg-turbo's SIMD code, zlib for Windows; then libjpeg-turbo built
 # for Windows from Debian's own source package of the installed version, and googletest from
 # /usr/src/googletest. Both are cached in <build-folder>/deps and built again only when missing.
 #   scripts/windows-deps.sh [build-folder]     (prints nothing else on success; the prefix is
@@ -16,7 +17,7 @@ jobs="$(nproc)"
 # Installed as the rest of the project's packages are (root or sudo, nothing when all are there).
 "$root/scripts/setup-debian.sh" \
   g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev nasm \
-  wine wine64 locales \
+  wine wine64 locales iproute2 \
   dpkg-dev googletest
 
 SUDO=""

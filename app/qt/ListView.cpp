@@ -1,5 +1,7 @@
 #include "app/qt/ListView.h"
 
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include <QAbstractListModel>
@@ -33,10 +35,28 @@ public:
 
 class GalleryItemModel final : public QAbstractListModel {
 public:
+    // Captions are kept as the bytes they came in, one after another, and made into text only for the
+    // items that are painted: 10,000 items are then a few allocations, not 10,000.
     struct Item {
-        QString caption;
+        size_t captionStart;
+        size_t captionLength;
         int imageIndex;
     };
+
+    void Add(const std::string& caption, int imageIndex)
+    {
+        items.push_back({captions.size(), caption.size(), imageIndex});
+        captions += caption;
+    }
+    void ClearItems()
+    {
+        items.clear();
+        captions.clear();
+    }
+    std::string_view Caption(const Item& item) const
+    {
+        return std::string_view(captions).substr(item.captionStart, item.captionLength);
+    }
 
     int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : int(items.size()); }
 
@@ -46,8 +66,10 @@ public:
             return {};
         const Item& item = items[size_t(index.row())];
         switch (role) {
-        case Qt::DisplayRole:
-            return item.caption;
+        case Qt::DisplayRole: {
+            const std::string_view caption = Caption(item);
+            return QString::fromUtf8(caption.data(), qsizetype(caption.size()));
+        }
         case Qt::DecorationRole:
             return Icon(item.imageIndex);
         case Qt::BackgroundRole:
@@ -92,6 +114,7 @@ public:
     }
 
     std::vector<Item> items;
+    std::string captions;
     TImageList* images = nullptr;
     std::optional<int> dropTarget;
     QBrush highlight;
@@ -157,7 +180,7 @@ void TListView::EndUpdate()
 void TListView::Clear()
 {
     BeginUpdate();
-    model_->items.clear();
+    model_->ClearItems();
     model_->ForgetIcons(); // the images may have changed since they were drawn
     EndUpdate();
 }
@@ -173,7 +196,7 @@ void TListView::SetLargeImages(TImageList* images)
 void TListView::AddItem(const std::string& caption, int imageIndex)
 {
     BeginUpdate();
-    model_->items.push_back({QString::fromStdString(caption), imageIndex});
+    model_->Add(caption, imageIndex);
     EndUpdate();
 }
 
@@ -197,7 +220,7 @@ int TListView::Count() const
 
 std::string TListView::Caption(int index) const
 {
-    return model_->items.at(size_t(index)).caption.toStdString();
+    return std::string(model_->Caption(model_->items.at(size_t(index))));
 }
 
 int TListView::ImageIndex(int index) const

@@ -1,5 +1,7 @@
 #include "app/qt/Pictures.h"
 
+#include <vector>
+
 #include <QPixmap>
 
 #include "gallery/ImageList.h"
@@ -41,15 +43,17 @@ void AddPicture(TImageList& list, const QString& resource)
 
 QImage ImageListPicture(const TImageList& list, int index)
 {
-    const Bitmap& image = list.Image(index);
-    const Bitmap& mask = list.Mask(index);
+    const Bitmap image = list.Image(index);
+    const Bitmap mask = list.Mask(index);
     QImage result(image.Width(), image.Height(), QImage::Format_ARGB32);
-    const bool masked = mask.Width() == image.Width() && mask.Height() == image.Height();
+    std::vector<Rgb> colours(size_t(image.Width()));
     for (int y = 0; y < image.Height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(result.scanLine(y));
+        const uint8_t* bits = mask.Row(y);
+        image.RowRgb(y, colours.data());
         for (int x = 0; x < image.Width(); ++x) {
-            const Rgb colour = image.PixelRgb(x, y);
-            const bool transparent = masked && mask.PixelValue(x, y) != 0;
+            const Rgb colour = colours[size_t(x)];
+            const bool transparent = bits[x >> 3] & (0x80 >> (x & 7));
             line[x] = transparent ? qRgba(0, 0, 0, 0) : qRgb(RedOf(colour), GreenOf(colour), BlueOf(colour));
         }
     }

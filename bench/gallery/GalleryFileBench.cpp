@@ -4,7 +4,8 @@
 // - the gallery loaded (LoadGallery), against reading the file's bytes into a new buffer;
 // - the gallery saved (SaveGallery), against writing the same bytes to a new file beside it, syncing
 //   it and renaming it over the old one, as a save that replaces a file safely must;
-// - the growth of the peak resident size while a fresh process loads the gallery, against the file size.
+// - the growth of the peak resident size while a fresh process loads the gallery, and while it loads and
+//   saves it, against the file size.
 // Pairs of work and floor alternate (bench/PairedRuns.h).
 #include <benchmark/benchmark.h>
 
@@ -172,11 +173,12 @@ void BM_SaveGallery(benchmark::State& state)
         state.SkipWithError("the gallery did not save to the same size");
 }
 
-void BM_LoadPeakMemory(benchmark::State& state)
+// `work`: "load", or "save" (a load, then a save of what was loaded).
+void BM_PeakMemory(benchmark::State& state, const char* work)
 {
     long peak = 0;
     for (auto _ : state)
-        peak = bench::PeakGrowthKiB("load", GalleryName);
+        peak = bench::PeakGrowthKiB(work, GalleryName);
     const double file = double(FileSize(GalleryFile()));
     state.counters["peak_MB"] = double(peak) * 1024 / 1e6;
     state.counters["peak_per_file_size"] = double(peak) * 1024 / file;
@@ -188,11 +190,15 @@ void BM_LoadPeakMemory(benchmark::State& state)
 int main(int argc, char** argv)
 {
     using namespace vorlane;
-    const bench::PeakWorks works = {{"load", [](const std::string& name) {
-                                         TVorlane gallery;
-                                         gallery.SetManagerName(name);
-                                         gallery.LoadGallery();
-                                     }}};
+    const auto load = [](const std::string& name, bool save) {
+        TVorlane gallery;
+        gallery.SetManagerName(name);
+        gallery.LoadGallery();
+        if (save)
+            gallery.SaveGallery();
+    };
+    const bench::PeakWorks works = {{"load", [&](const std::string& name) { load(name, false); }},
+                                    {"save", [&](const std::string& name) { load(name, true); }}};
     if (const auto code = bench::RunPeakChild(argc, argv, works))
         return *code;
     benchmark::Initialize(&argc, argv);
@@ -206,7 +212,8 @@ int main(int argc, char** argv)
     benchmark::RegisterBenchmark("ImageListData/Read10000", BM_ReadImageListData)->UseManualTime()->Iterations(31)->Unit(ms);
     benchmark::RegisterBenchmark("GalleryFile/Load10000", BM_LoadGallery)->UseManualTime()->Iterations(31)->Unit(ms);
     benchmark::RegisterBenchmark("GalleryFile/Save10000", BM_SaveGallery)->UseManualTime()->Iterations(21)->Unit(ms);
-    benchmark::RegisterBenchmark("GalleryFile/LoadPeakMemory", BM_LoadPeakMemory)->Iterations(1)->Unit(ms);
+    benchmark::RegisterBenchmark("GalleryFile/LoadPeakMemory", BM_PeakMemory, "load")->Iterations(1)->Unit(ms);
+    benchmark::RegisterBenchmark("GalleryFile/SavePeakMemory", BM_PeakMemory, "save")->Iterations(1)->Unit(ms);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     delete Data;

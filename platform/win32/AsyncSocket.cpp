@@ -33,6 +33,8 @@ struct Registration {
     WindowHandle window = 0;
     uint32_t message = 0;
     uint32_t relayMessage = 0;
+    bool connecting = false; // a connect was started and its notice has not come
+    uint64_t connectPass = 0; // the loop's pass that delivered the connect notice
 };
 
 struct Lookup {
@@ -42,11 +44,12 @@ struct Lookup {
     std::unique_ptr<char[]> buffer; // the system writes the host entry here when the lookup ends
 };
 
-// Only the thread that runs the loop uses these.
-std::unordered_map<SOCKET, Registration> registrations;
+// Only the thread that runs the loop uses these. They outlive every static that might still close a
+// socket at exit.
+auto& registrations = *new std::unordered_map<SOCKET, Registration>;
 uint32_t nextRegistration = 0;
-std::unordered_map<uint32_t, Lookup> lookups;            // by task
-std::unordered_map<uintptr_t, uint32_t> tasksOfHandles; // the system's task handle -> task
+auto& lookups = *new std::unordered_map<uint32_t, Lookup>;            // by task
+auto& tasksOfHandles = *new std::unordered_map<uintptr_t, uint32_t>; // the system's task handle -> task
 
 HostEntry EntryFrom(const char* buffer, uint32_t task)
 {
@@ -82,6 +85,47 @@ void FinishLookup(uint32_t task, uint16_t error)
     SendMessage(lookup.window, lookup.message, task, MakeNoticeParam(0, error));
 }
 
+// Hands a socket notice to its target, unless the socket has been closed or registered anew since.
+//
+// A wait looks at its state between passes of the loop, and under wine a peer that closes at once gets
+// its close notice into the same pass as the connect notice, or even alone: the connect wait would
+// never see the connection that stood, only a closed socket. So a close that comes in the pass that
+// brought the connect is put off until that pass has ended, as it comes later on the other system, and
+// a close that comes first brings the connect it implies (the handshake completed, or there would be
+// nothing to close).
+void Deliver(SOCKET socket, uint32_t relayMessage, intptr_t lParam)
+{
+    auto it = registrations.find(socket);
+    if (it == registrations.end() || it->second.relayMessage != relayMessage)
+        return;
+    Registration& registration = it->second;
+    const uint16_t event = NoticeEvent(lParam);
+    auto closeLater = [&] {
+        win32::DeferToNextPass([socket, relayMessage, lParam] { Deliver(socket, relayMessage, lParam); });
+    };
+    if (event == FD_CLOSE && registration.connecting) {
+        registration.connecting = false;
+        registration.connectPass = win32::CurrentPass();
+        const Registration target = registration; // the handler may close the socket and drop it
+        SendMessage(target.window, target.message, socket, MakeNoticeParam(FD_CONNECT, 0));
+        if (win32::InPass())
+            closeLater();
+        else
+            Deliver(socket, relayMessage, lParam);
+        return;
+    }
+    if (event == FD_CLOSE && win32::InPass() && registration.connectPass == win32::CurrentPass()) {
+        closeLater();
+        return;
+    }
+    if (event == FD_CONNECT) {
+        registration.connecting = false;
+        registration.connectPass = win32::InPass() ? win32::CurrentPass() : 0;
+    }
+    const Registration target = registration;
+    SendMessage(target.window, target.message, socket, lParam);
+}
+
 intptr_t Relay(uint32_t message, uintptr_t wParam, intptr_t lParam)
 {
     if (message == LookupEnded) {
@@ -94,9 +138,7 @@ intptr_t Relay(uint32_t message, uintptr_t wParam, intptr_t lParam)
     } else if (message == LookupRefused) {
         FinishLookup(static_cast<uint32_t>(wParam), NoticeError(lParam));
     } else {
-        auto it = registrations.find(static_cast<SOCKET>(wParam));
-        if (it != registrations.end() && it->second.relayMessage == message)
-            SendMessage(it->second.window, it->second.message, wParam, lParam);
+        Deliver(static_cast<SOCKET>(wParam), message, lParam);
     }
     return 0;
 }
@@ -110,6 +152,21 @@ HWND RelayWindow()
 SOCKET Native(int socket)
 {
     return socket < 0 ? INVALID_SOCKET : static_cast<SOCKET>(socket);
+}
+
+// The layer's number for a new socket of the system, or -1: one that needs more than an int is closed.
+// Programs this one starts do not inherit it.
+int Adopt(SOCKET socket)
+{
+    if (socket == INVALID_SOCKET)
+        return Fail();
+    if (socket > static_cast<SOCKET>(INT_MAX)) {
+        closesocket(socket);
+        lastError = WSAEMFILE;
+        return -1;
+    }
+    SetHandleInformation(reinterpret_cast<HANDLE>(socket), HANDLE_FLAG_INHERIT, 0);
+    return static_cast<int>(socket);
 }
 
 } // namespace
@@ -148,17 +205,7 @@ int LastSocketError()
 
 int SocketOpen(bool tcp)
 {
-    const SOCKET socket = ::socket(AF_INET, SOCK_STREAM, tcp ? IPPROTO_TCP : 0);
-    if (socket == INVALID_SOCKET)
-        return Fail();
-    if (socket > static_cast<SOCKET>(INT_MAX)) {
-        closesocket(socket);
-        lastError = WSAEMFILE;
-        return -1;
-    }
-    // Programs this one starts do not inherit the connection.
-    SetHandleInformation(reinterpret_cast<HANDLE>(socket), HANDLE_FLAG_INHERIT, 0);
-    return static_cast<int>(socket);
+    return Adopt(::socket(AF_INET, SOCK_STREAM, tcp ? IPPROTO_TCP : 0));
 }
 
 int AsyncSelect(int socket, WindowHandle window, uint32_t message, uint32_t events)
@@ -188,8 +235,15 @@ int SocketConnect(int socket, uint32_t remote, uint16_t port)
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
     address.sin_addr.s_addr = remote;
-    if (connect(Native(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
-        return Fail();
+    const bool started = connect(Native(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    const int error = started ? 0 : WSAGetLastError();
+    auto it = registrations.find(Native(socket));
+    if (it != registrations.end() && (started || error == WSAEWOULDBLOCK))
+        it->second.connecting = true;
+    if (!started) {
+        lastError = error;
+        return -1;
+    }
     return 0;
 }
 
@@ -215,17 +269,10 @@ int SocketAccept(int socket, uint32_t* peerAddress)
 {
     sockaddr_in address{};
     int length = sizeof address;
-    const SOCKET accepted = accept(Native(socket), reinterpret_cast<sockaddr*>(&address), &length);
-    if (accepted == INVALID_SOCKET)
-        return Fail();
-    if (accepted > static_cast<SOCKET>(INT_MAX)) {
-        closesocket(accepted);
-        lastError = WSAEMFILE;
-        return -1;
-    }
-    if (peerAddress)
+    const int accepted = Adopt(accept(Native(socket), reinterpret_cast<sockaddr*>(&address), &length));
+    if (accepted >= 0 && peerAddress)
         *peerAddress = address.sin_addr.s_addr;
-    return static_cast<int>(accepted);
+    return accepted;
 }
 
 int SocketClose(int socket)
@@ -247,13 +294,17 @@ uint32_t AsyncGetHostByName(WindowHandle window, uint32_t message, const std::st
     lookup.entry = entry;
     lookup.buffer = std::make_unique<char[]>(MAXGETHOSTSTRUCT);
     const HWND relay = RelayWindow();
-    const HANDLE handle = WSAAsyncGetHostByName(relay, LookupEnded, name.c_str(), lookup.buffer.get(),
-                                                MAXGETHOSTSTRUCT);
+    // The system takes the empty name for this machine's own; here, as on the other system, it names
+    // no host.
+    const HANDLE handle = name.empty() ? nullptr
+                                       : WSAAsyncGetHostByName(relay, LookupEnded, name.c_str(),
+                                                               lookup.buffer.get(), MAXGETHOSTSTRUCT);
+    const int error = name.empty() ? WSAHOST_NOT_FOUND : WSAGetLastError();
     lookups.emplace(task, std::move(lookup));
     if (handle)
         tasksOfHandles[reinterpret_cast<uintptr_t>(handle)] = task;
     else
-        PostMessageA(relay, LookupRefused, task, MakeNoticeParam(0, static_cast<uint16_t>(WSAGetLastError())));
+        PostMessageA(relay, LookupRefused, task, MakeNoticeParam(0, static_cast<uint16_t>(error)));
     return task;
 }
 

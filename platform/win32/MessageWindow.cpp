@@ -90,6 +90,12 @@ bool IsOwnTarget(HWND window)
 
 namespace win32 {
 
+DWORD LoopThread()
+{
+    static const DWORD thread = GetCurrentThreadId();
+    return thread;
+}
+
 void KeepEscaped(std::exception_ptr error) noexcept
 {
     escaped = std::move(error);
@@ -106,6 +112,7 @@ WindowHandle AllocateWindow(MessageHandler handler)
 {
     if (!handler || WindowClass() == 0)
         return 0;
+    win32::LoopThread();
     const HWND window = CreateWindowExA(0, ClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                         GetModuleHandleA(nullptr), nullptr);
     if (!window)

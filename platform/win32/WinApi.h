@@ -1,33 +1,22 @@
-// Private to the Windows event layer: the system's headers, with the names that the layer's public
-// headers declare for themselves (SendMessage, PostMessage, the message numbers, the socket events and
-// error codes) taken back from the macros the system gives them. The real calls are named here with
-// their ANSI names (SendMessageA, PostMessageA) and the numbers are the layer's own constants, of the same
-// values.
+// Private to the Windows event layer: the system's headers after the layer's own, whose declarations
+// keep their names whatever the system's macros say. Its constants (message numbers, socket events,
+// error codes) have the values of the system's macros of the same names; the calls SendMessage and
+// PostMessage, which the system's headers rename to their ANSI or wide forms, are taken back, and the
+// real ones are named by their ANSI names (SendMessageA, PostMessageA).
 #pragma once
+
+#include "platform/AsyncSocket.h"
+#include "platform/MessageWindow.h"
 
 #include <winsock2.h>
 #include <windows.h>
 
 #undef SendMessage
 #undef PostMessage
-#undef WM_COPYDATA
-#undef WM_TIMER
-#undef WM_USER
-#undef FD_READ
-#undef FD_WRITE
-#undef FD_OOB
-#undef FD_ACCEPT
-#undef FD_CONNECT
-#undef FD_CLOSE
-#undef WSAEWOULDBLOCK
-#undef WSAEALREADY
-#undef WSAENOTCONN
-#undef WSAHOST_NOT_FOUND
 
 #include <cstdint>
 #include <exception>
-
-#include "platform/MessageWindow.h"
+#include <functional>
 
 namespace vorlane::win32 {
 
@@ -41,6 +30,17 @@ inline WindowHandle FromHwnd(HWND window)
 {
     return static_cast<WindowHandle>(HandleToULong(window));
 }
+
+// The thread that runs the event loop: the first that made a message target. Only it gets timers.
+DWORD LoopThread();
+
+// The waits handle what is pending in passes (one ProcessMessages each) and look at their state where a
+// pass ends. Whether a pass runs now; a number that changes wherever a pass begins or ends; and work put
+// off until the running pass has ended: what must not be seen without a wait having looked in between.
+// The work is queued as a message when the pass ends, so the application's own message loop runs it too.
+bool InPass();
+uint64_t CurrentPass();
+void DeferToNextPass(std::function<void()> work);
 
 // An exception that left a target's handler: the window procedure keeps it, so that it never unwinds
 // through the system's frames, for whoever called into the system on this thread to take: the

@@ -175,6 +175,16 @@ TEST(ImageListData, BlackUnderTransparentPixels)
         EXPECT_EQ(picture.PixelRgb(32 + i, i), 0u);   // image 1 has the diagonal mask
         EXPECT_NE(picture.PixelRgb(i, i), 0u);        // image 0 is opaque
     }
+
+    // Data from another writer with colour under the transparent pixels: the list gives them out black
+    // and writes them back black.
+    Bytes coloured = data;
+    for (size_t i = 0; i < 32; ++i) // rows bottom-up, 384 bytes each, after the header and the file's headers
+        coloured[28 + 54 + (31 - i) * 384 + (32 + i) * 3] = 0xFF;
+    TImageList back(nullptr, 32, 32);
+    back.ReadData(coloured);
+    EXPECT_EQ(back.Image(1), list.Image(1));
+    EXPECT_EQ(back.WriteData(), data);
 }
 
 TEST(ImageListData, RoundTripsAtEveryListDepth)

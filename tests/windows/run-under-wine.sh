@@ -1,7 +1,8 @@
 #!/bin/bash
 # The Windows build, cross-compiled here and tested under wine with a Japanese locale (ANSI code page
-# 932): the unit suites, the gallery written by both builds' vorlane-gsk and by Vorlane16.exe compared,
-# then Vorlane16.exe's window driven on a virtual X display.
+# 932): the unit suites, an announcement of vorlane-wallpaper received by a mascot stand-in, the
+# gallery written by both builds' vorlane-gsk and by Vorlane16.exe compared, then Vorlane16.exe's window
+# driven on a virtual X display.
 #   tests/windows/run-under-wine.sh [windows-build-folder] [linux-build-folder]
 # The Linux build folder must hold a built tools/vorlane-gsk and tests/wallpaper/with-xvfb
 # (scripts/test.sh makes them).
@@ -43,17 +44,26 @@ unpacked="$(mktemp -d "${TMPDIR:-/tmp}/vorlane-zip-XXXXXX")"
 trap 'rm -rf "$unpacked"' EXIT
 unzip -q "$zip" -d "$unpacked"
 program="$(ls "$unpacked"/Vorlane-*/vorlane-gsk.exe)"
-# Linked statically: it needs no library but the system's own.
-foreign="$(x86_64-w64-mingw32-objdump -p "$program" | sed -n 's/.*DLL Name: //p' |
-  grep -viE '^(kernel32|msvcrt|user32|advapi32|shell32|ws2_32|gdi32|comctl32|ole32)\.dll$' || true)"
-if [ -n "$foreign" ]; then
-  echo "vorlane-gsk.exe needs libraries the ZIP lacks: $foreign" >&2
-  exit 1
-fi
-(cd "$unpacked" && wine "$program" --version)
+wallpaper_program="$(ls "$unpacked"/Vorlane-*/vorlane-wallpaper.exe)"
+window_program="$(ls "$unpacked"/Vorlane-*/Vorlane16.exe)"
+# Linked statically: they need no library but the system's own.
+for exe in "$program" "$wallpaper_program" "$window_program"; do
+  foreign="$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/.*DLL Name: //p' |
+    grep -viE '^(kernel32|msvcrt|user32|advapi32|shell32|ws2_32|gdi32|comctl32|comdlg32|ole32)\.dll$' || true)"
+  if [ -n "$foreign" ]; then
+    echo "$(basename "$exe") needs libraries the ZIP lacks: $foreign" >&2
+    exit 1
+  fi
+done
+for exe in "$program" "$wallpaper_program"; do
+  (cd "$unpacked" && wine "$exe" --version)
+done
+
+echo "=== An announcement from the Windows build reaches the mascot ==="
+"$root/tests/windows/Announcement.sh" "$wallpaper_program"
 
 with_xvfb="$linux_build/tests/wallpaper/with-xvfb"
-vorlane="$build/app/Vorlane16.exe"
+vorlane="$window_program" # as the ZIP holds it
 probe="$build/tests/windows/vorlane-window-probe.exe"
 echo "=== The same gallery from the Linux and the Windows build ==="
 "$with_xvfb" 1024x768x24 "$root/tests/windows/SameGallery.sh" "$linux_build/tools/vorlane-gsk" \

@@ -14,10 +14,9 @@
 #include "platform/Path.h"
 #include "sstp/FastSstp.h"
 #include "sstp/WallpaperAnnouncement.h"
+#include "tools/vorlane-wallpaper/Session.h"
 #include "wallpaper/BitmapRows.h"
 #include "wallpaper/CWallPaper.h"
-#include "wallpaper/DesktopBackend.h"
-#include "wallpaper/DesktopX11.h"
 #include "wallpaper/WallpaperFile.h"
 
 namespace vorlane::wallpapertool {
@@ -25,18 +24,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The desktops whose picture lives only as long as the session: the root pixmap goes with the X server,
-// sway's background with sway. Every other desktop keeps its own setting across logins.
-bool ForgetsWithTheSession(const std::string& backend)
-{
-    return backend == "x11-root" || backend == "sway";
-}
-
 // The picture a "set" names: a picture file (made absolute, since the path is recorded for later), or
 // entry N of a gallery file, counted from 0 as vorlane-gsk counts them.
 std::string PictureOperand(const std::vector<std::string>& operands)
 {
-    const std::string first = fs::absolute(fs::path(operands[0])).lexically_normal().string();
+    const std::string first = path::ExpandFileName(operands[0]);
     if (operands.size() == 1)
         return first;
     if (path::AsciiLowerCase(path::ExtractFileExt(first)) != ".gsk")
@@ -144,7 +136,7 @@ ExitStatus Set(const Invocation& invocation)
     TWallPaper* wallpaper = new TWallPaper(&owner);
     if (invocation.tile)
         wallpaper->SetTile(*invocation.tile);
-    const int depth = X11DisplayDepth();
+    const int depth = DisplayDepth();
     const std::string file = PrepareWallpaperFile(picture, depth > 0 ? depth : 24, wallpaper->PrepareDrawing());
     if (!wallpaper->SetWallPaper(file)) {
         Report("the wallpaper is recorded, but no desktop of this session showed it");
@@ -174,17 +166,12 @@ ExitStatus Restore()
         Report("the recorded wallpaper cannot be shown: " + std::string(error.what()));
         return NothingToRestore;
     }
-    auto chosen = ChooseDesktopBackends(ObserveSession());
-    std::erase_if(chosen, [](const ChosenBackend& c) { return !ForgetsWithTheSession(c.backend->Name()); });
-    if (chosen.empty())
+    bool forgetful = false;
+    const bool shown = ReapplyWhereForgotten(wallpaper->WallPaperFile(), wallpaper->Tile(), picture->View(), forgetful);
+    if (!forgetful)
         return Done; // every desktop of this session keeps the wallpaper itself
-    WallpaperRequest request;
-    request.path = wallpaper->WallPaperFile();
-    request.tile = wallpaper->Tile();
-    request.rows = &picture->View();
-    const auto outcomes = ApplyToDesktops(chosen, request);
-    if (std::none_of(outcomes.begin(), outcomes.end(), [](const BackendOutcome& o) { return o.applied; })) {
-        Report("no desktop of this session showed the recorded wallpaper " + request.path);
+    if (!shown) {
+        Report("no desktop of this session showed the recorded wallpaper " + wallpaper->WallPaperFile());
         return NotShown;
     }
     return Done;
@@ -200,11 +187,7 @@ ExitStatus Show(std::FILE* out)
         std::fprintf(out, "wallpaper: damaged record (%s)\n", error.what());
     }
     std::fprintf(out, "Temp.bmp: %s\n", TempWallpaperPath().c_str());
-    const auto chosen = ChooseDesktopBackends(ObserveSession());
-    std::fprintf(out, "desktops:%s\n", chosen.empty() ? " none" : "");
-    for (const auto& [backend, reason] : chosen)
-        std::fprintf(out, "  %s: %s%s\n", backend->Name().c_str(), reason.c_str(),
-                     ForgetsWithTheSession(backend->Name()) ? "; restored at login" : "");
+    ListDesktops(out);
     return Done;
 }
 

@@ -1,19 +1,19 @@
 // vorlane-wallpaper: the desktop wallpaper from the command line (see Commands.h).
-#include <QCoreApplication>
-
 #include <cstdio>
 #include <exception>
 #include <string>
 #include <vector>
 
+#include "platform/CommandLine.h"
 #include "tools/vorlane-wallpaper/Commands.h"
+#include "tools/vorlane-wallpaper/Session.h"
 
 int main(int argc, char** argv)
 {
     using namespace vorlane::wallpapertool;
     int status = Done;
     try {
-        const Invocation invocation = ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
+        const Invocation invocation = ParseArguments(vorlane::CommandLineArguments(argc, argv));
         switch (invocation.command) {
         case Invocation::Command::Help:
             std::fputs(HelpText().c_str(), stdout);
@@ -22,7 +22,7 @@ int main(int argc, char** argv)
             std::printf("%s %s\n", ToolName, VORLANE_VERSION);
             break;
         case Invocation::Command::Set: {
-            QCoreApplication application(argc, argv); // the announcement waits in its event loop
+            const auto eventLoop = StartEventLoop(argc, argv); // the announcement waits in it
             status = Set(invocation);
             break;
         }

@@ -9,18 +9,10 @@
 
 #undef PostMessage
 #include "platform/MessageWindow.h"
+#include "tests/socket/LoopbackAddress.h"
 
 namespace vorlane::test {
 namespace {
-
-sockaddr_in Loopback(uint16_t port)
-{
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
-    return address;
-}
 
 SOCKET Native(int socket)
 {

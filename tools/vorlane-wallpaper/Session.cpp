@@ -1,0 +1,55 @@
+// vorlane-wallpaper's session on Linux: Qt's event loop, the X display, and the desktop backends.
+#include "tools/vorlane-wallpaper/Session.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+
+#include "wallpaper/DesktopBackend.h"
+#include "wallpaper/DesktopX11.h"
+
+namespace vorlane::wallpapertool {
+namespace {
+
+// The desktops whose picture lives only as long as the session: the root pixmap goes with the X server,
+// sway's background with sway. Every other desktop keeps its own setting across logins.
+bool ForgetsWithTheSession(const std::string& backend)
+{
+    return backend == "x11-root" || backend == "sway";
+}
+
+} // namespace
+
+std::shared_ptr<void> StartEventLoop(int& argc, char** argv)
+{
+    return std::make_shared<QCoreApplication>(argc, argv);
+}
+
+int DisplayDepth()
+{
+    return X11DisplayDepth();
+}
+
+bool ReapplyWhereForgotten(const std::string& path, bool tile, const BmpRowsView& rows, bool& forgetful)
+{
+    auto chosen = ChooseDesktopBackends(ObserveSession());
+    std::erase_if(chosen, [](const ChosenBackend& c) { return !ForgetsWithTheSession(c.backend->Name()); });
+    forgetful = !chosen.empty();
+    WallpaperRequest request;
+    request.path = path;
+    request.tile = tile;
+    request.rows = &rows;
+    const auto outcomes = ApplyToDesktops(chosen, request);
+    return std::any_of(outcomes.begin(), outcomes.end(), [](const BackendOutcome& o) { return o.applied; });
+}
+
+void ListDesktops(std::FILE* out)
+{
+    const auto chosen = ChooseDesktopBackends(ObserveSession());
+    std::fprintf(out, "desktops:%s\n", chosen.empty() ? " none" : "");
+    for (const auto& [backend, reason] : chosen)
+        std::fprintf(out, "  %s: %s%s\n", backend->Name().c_str(), reason.c_str(),
+                     ForgetsWithTheSession(backend->Name()) ? "; restored at login" : "");
+}
+
+} // namespace vorlane::wallpapertool

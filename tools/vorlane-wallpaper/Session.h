@@ -1,0 +1,29 @@
+// What vorlane-wallpaper needs of the session it runs in, which differs from system to system: the
+// event loop the announcement waits in, the display's colour depth, and the desktops that forget the
+// wallpaper with the session.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace vorlane {
+struct BmpRowsView;
+}
+
+namespace vorlane::wallpapertool {
+
+// Whatever the event loop needs for the rest of the run (on Linux the QCoreApplication).
+std::shared_ptr<void> StartEventLoop(int& argc, char** argv);
+
+// Bits per pixel of the display, 0 when there is none to ask.
+int DisplayDepth();
+
+// Applies the picture again through the desktops that forget it with the session. `forgetful` tells
+// whether there were any, and the result whether one of them showed it.
+bool ReapplyWhereForgotten(const std::string& path, bool tile, const BmpRowsView& rows, bool& forgetful);
+
+// Lists the desktops of this session that apply, under "desktops:".
+void ListDesktops(std::FILE* out);
+
+} // namespace vorlane::wallpapertool

@@ -9,7 +9,8 @@
 #     in a network namespace of its own: the port is fixed);
 #  3. the dialogs: the picture dialog opens in the gallery's folder, its panel gives the size of the
 #     selected picture, and the chosen files are added; the gallery-name dialog starts a new gallery and
-#     the gallery dialog loads the first one again; the list shows the thumbnails on the screen.
+#     the gallery dialog loads the first one again; dragging an item onto another reorders the gallery;
+#     the list shows the thumbnails on the screen.
 #   MainWindow.sh VORLANE16.EXE PROBE.EXE VORLANE-GSK.EXE LINUX-VORLANE-GSK
 # WINEPREFIX and a Japanese LANG are set by the caller.
 set -euo pipefail
@@ -103,19 +104,19 @@ rm -f "$windir/Vorlane.ini"
 mapfile -t answers < <(drive "$probe" "$program" capture "$(windows_path "$scratch/shown.bmp")" \
   post "$cmG1" dialog "#32770" select-file type '"表ソ.jpg" "写真.bmp"' ok items \
   post "$cmN1" dialog TGskForm type 新しい ok caption items \
-  post "$cmL1" dialog "#32770" type 画集.gsk ok caption items close)
+  post "$cmL1" dialog "#32770" type 画集.gsk ok caption items drag 1 0 close)
 printf '  %s\n' "${answers[@]}"
 expect "answers" "開く| (7x4)|3|GskForm|Quorvel Vorlane  Ver1.6 新しい|0|開く|Quorvel Vorlane  Ver1.6 画集.gsk|3|0" \
   "$(IFS='|'; echo "${answers[*]}")"
 shown="$("$linux_gsk" show --json "$program/画集.gsk")"
-expect "entries" "\"entries\":[$(for p in 写真.bmp 表ソ.jpg 写真.bmp; do
+expect "entries" "\"entries\":[$(for p in 表ソ.jpg 写真.bmp 写真.bmp; do
   printf '"%s",' "$(windows_path "$program/pics/$p" | sed 's/\\/\\\\/g')"; done | sed 's/,$//')]" \
   "$(grep -o '"entries":.*]' <<<"$shown")"
 [ -f "$program/新しい.gsk" ] || { echo "no 新しい.gsk" >&2; exit 1; }
-# The first picture's thumbnail, as the gallery holds it, is on the screen in the list.
+# The bitmap's thumbnail (image 2 after the drag), as the gallery holds it, was on the screen in the list.
 "$linux_gsk" thumbs "$program/画集.gsk" "$scratch/thumbs.png" >/dev/null
-convert "$scratch/thumbs.png" -crop 32x32+32+0 +repage "$scratch/thumb.png"
+convert "$scratch/thumbs.png" -crop 32x32+64+0 +repage "$scratch/thumb.png"
 convert "$scratch/shown.bmp" -crop 200x120+0+60 +repage "$scratch/list.png"
 found="$(compare -metric AE -subimage-search "$scratch/list.png" "$scratch/thumb.png" null: 2>&1 || true)"
 [ "${found%% *}" = 0 ] || { echo "the thumbnail is not on the screen: $found" >&2; exit 1; }
-echo "ok: picture dialog with its panel, gallery-name dialog, gallery dialog; thumbnails shown"
+echo "ok: picture dialog with its panel, gallery-name dialog, gallery dialog, reordering by dragging; thumbnails shown"

@@ -5,6 +5,7 @@
 //   items          prints how many items the list shows
 //   select-first   selects the list's first item with the keyboard (Home); select-last with End; prints
 //                  the selected item's index
+//   drag FROM TO   drags list item FROM onto item TO with the mouse (the items of one row of large icons)
 //   command N      sends the menu command N (WM_COMMAND) and waits until it has run
 //   announced N    the same, as the desktop mascot: listens on 127.0.0.1:9801 meanwhile, answers the one
 //                  request that comes with "SSTP/1.0 200 OK" and prints its lines, then "."; prints
@@ -181,6 +182,39 @@ void Capture(const Program& program, const char* file)
     ReleaseDC(nullptr, screen);
 }
 
+// Where the mouse points at the icon of list item `index` on the screen: large icons stand in one row of
+// cells of the list's item spacing, each icon centred at the top of its cell.
+POINT ItemIconPoint(const Program& program, int index)
+{
+    const LRESULT spacing = Send(program, program.list, LVM_GETITEMSPACING, FALSE, 0);
+    POINT point{index * LOWORD(spacing) + LOWORD(spacing) / 2, 2 + 16};
+    ClientToScreen(program.list, &point);
+    return point;
+}
+
+// Moves the mouse to `point`, with the button `flags` (down, up or neither), as the user's hand does.
+void Mouse(const Program& program, POINT point, DWORD flags)
+{
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = LONG(point.x * 65536 / GetSystemMetrics(SM_CXSCREEN));
+    input.mi.dy = LONG(point.y * 65536 / GetSystemMetrics(SM_CYSCREEN));
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | flags;
+    SendInput(1, &input, sizeof input);
+    // Handled before the next: one round trip through the program's loop.
+    Send(program, program.window, WM_NULL, 0, 0);
+}
+
+void Drag(const Program& program, int from, int to)
+{
+    const POINT start = ItemIconPoint(program, from), end = ItemIconPoint(program, to);
+    Mouse(program, start, 0);
+    Mouse(program, start, MOUSEEVENTF_LEFTDOWN);
+    for (int step = 1; step <= 8; ++step)
+        Mouse(program, {start.x + (end.x - start.x) * step / 8, start.y + (end.y - start.y) * step / 8}, 0);
+    Mouse(program, end, MOUSEEVENTF_LEFTUP);
+}
+
 // The name box of a dialog: its first visible edit box, however deep (the common dialog's lies inside its
 // file-name combo box).
 HWND NameBox(HWND dialog)
@@ -295,6 +329,9 @@ int main(int argc, char** argv)
         } else if (step == "select-first" || step == "select-last") {
             Send(program, program.list, WM_KEYDOWN, step == "select-first" ? VK_HOME : VK_END, 0);
             std::printf("%d\n", int(Send(program, program.list, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED)));
+        } else if (step == "drag" && i + 2 < argc) {
+            Drag(program, std::atoi(argv[i + 1]), std::atoi(argv[i + 2]));
+            i += 2;
         } else if (step == "command" && i + 1 < argc) {
             Send(program, program.window, WM_COMMAND, WPARAM(std::atoi(argv[++i])), 0);
         } else if (step == "post" && i + 1 < argc) {

@@ -19,10 +19,8 @@ vorlane="$(realpath "$1")"
 probe="$(realpath "$2")"
 windows_gsk="$(realpath "$3")"
 linux_gsk="$(realpath "$4")"
-# A wine server started before this display (by programs run without one) keeps its desktop there, and
-# windows opened through it never show: start afresh.
-wineserver --kill 2>/dev/null || true
-wineserver --wait
+. "$(dirname "$0")/window_probe.sh"
+fresh_wine_server
 scratch="$(mktemp -d "${TMPDIR:-/tmp}/vorlane-window-XXXXXX")"
 windir="$WINEPREFIX/drive_c/windows"
 # wine's desktop process goes before the display does.
@@ -31,7 +29,6 @@ trap 'rm -rf "$scratch"; rm -f "$windir/Vorlane.ini"; wineserver --kill 2>/dev/n
 # The menu commands the window answers (app/win32/MainMenu.h).
 cmN1=1001 cmL1=1002 cmG1=1004 cmX1=1006 cmTileV=1008
 
-. "$(dirname "$0")/window_probe.sh"
 reg_value() { # the data of one value of HKCU\Control Panel\Desktop
   wine reg query 'HKCU\Control Panel\Desktop' /v "$1" | tr -d '\r' | iconv -f CP932 -t UTF-8 |
     sed -n "s/^ *$1 *REG_SZ *//p"

@@ -12,10 +12,8 @@ linux_gsk="$(realpath "$1")"
 windows_gsk="$(realpath "$2")"
 vorlane="${3:+$(realpath "$3")}"
 probe="${4:+$(realpath "$4")}"
-# A wine server started before this display (by programs run without one) keeps its desktop there, and
-# windows opened through it never show: start afresh.
-wineserver --kill 2>/dev/null || true
-wineserver --wait
+. "$(dirname "$0")/window_probe.sh"
+fresh_wine_server
 scratch="$(mktemp -d "${TMPDIR:-/tmp}/vorlane-same-XXXXXX")"
 trap 'rm -rf "$scratch"' EXIT
 
@@ -25,7 +23,6 @@ cp "$root/tests/data/fuzz/fuzz_bmp/info_24_bottom_up.bmp" "$scratch/pics/写真.
 tail -c +2 "$root/tests/data/fuzz/fuzz_jpeg_thumbnail/progressive-420-40x64" >"$scratch/pics/表ソ.jpg"
 pictures=(写真.bmp 表ソ.jpg)
 
-. "$(dirname "$0")/window_probe.sh"
 wine_gsk() { (cd "$1" && shift && wine "$windows_gsk" "$@"); }
 
 linux_args=() windows_args=()

@@ -8,7 +8,7 @@
 #     through "Temp.bmp" in the program folder, and announces it to a mascot on 127.0.0.1:9801 (run it
 #     in a network namespace of its own: the port is fixed);
 #  3. the dialogs: the picture dialog opens in the gallery's folder, its panel gives the size of the
-#     selected picture, and the chosen files are added; the gallery-name dialog starts a new gallery and
+#     selected picture and opens the preview window (Escape closes it), and the chosen files are added; the gallery-name dialog starts a new gallery and
 #     the gallery dialog loads the first one again; dragging an item onto another reorders the gallery;
 #     the list shows the thumbnails on the screen.
 #   MainWindow.sh VORLANE16.EXE PROBE.EXE VORLANE-GSK.EXE LINUX-VORLANE-GSK
@@ -28,6 +28,8 @@ trap 'rm -rf "$scratch"; rm -f "$windir/Vorlane.ini"; wineserver --kill 2>/dev/n
 
 # The menu commands the window answers (app/win32/MainMenu.h).
 cmN1=1001 cmL1=1002 cmG1=1004 cmX1=1006 cmTileV=1008
+# The picture panel's preview button (app/win32/PicturePreview.cpp).
+PreviewButton=$((0x4C01))
 
 reg_value() { # the data of one value of HKCU\Control Panel\Desktop
   wine reg query 'HKCU\Control Panel\Desktop' /v "$1" | tr -d '\r' | iconv -f CP932 -t UTF-8 |
@@ -99,11 +101,12 @@ cp "$vorlane" "$program/Vorlane16.exe"
 (cd "$program" && wine "$windows_gsk" add 画集.gsk "$(windows_path "$program/pics/写真.bmp")" >/dev/null)
 rm -f "$windir/Vorlane.ini"
 mapfile -t answers < <(drive "$probe" "$program" capture "$(windows_path "$scratch/shown.bmp")" \
-  post "$cmG1" dialog "#32770" select-file type '"表ソ.jpg" "写真.bmp"' ok items \
+  post "$cmG1" dialog "#32770" select-file press "$PreviewButton" dialog TPreviewForm escape \
+  dialog "#32770" type '"表ソ.jpg" "写真.bmp"' ok items \
   post "$cmN1" dialog TGskForm type 新しい ok caption items \
   post "$cmL1" dialog "#32770" type 画集.gsk ok caption items drag 1 0 close)
 printf '  %s\n' "${answers[@]}"
-expect "answers" "開く| (7x4)|3|GskForm|Quorvel Vorlane  Ver1.6 新しい|0|開く|Quorvel Vorlane  Ver1.6 画集.gsk|3|0" \
+expect "answers" "開く| (7x4)|プレビュー|開く|3|GskForm|Quorvel Vorlane  Ver1.6 新しい|0|開く|Quorvel Vorlane  Ver1.6 画集.gsk|3|0" \
   "$(IFS='|'; echo "${answers[*]}")"
 shown="$("$linux_gsk" show --json "$program/画集.gsk")"
 expect "entries" "\"entries\":[$(for p in 表ソ.jpg 写真.bmp 写真.bmp; do

@@ -14,7 +14,9 @@
 //   dialog CLASS   waits for the program's dialog window of this class ("#32770" for the common
 //                  dialogs, "TGskForm") and prints its caption
 //   type TEXT      puts TEXT into the dialog's name box
-//   ok             presses the dialog's OK button and waits until the dialog is gone
+//   ok             presses the dialog's OK button and waits until the dialog is gone; cancel the Cancel
+//                  button; escape presses Escape in it
+//   press ID       presses the dialog's button ID (a number) and goes on at once
 //   select-file    selects the first file the open dialog lists (Home in its file list), then prints
 //                  the picture panel's size label
 //   wallpaper      prints the desktop's wallpaper, as the system call gives it
@@ -358,8 +360,14 @@ int main(int argc, char** argv)
             char label[256] = {};
             Send(program, GetDlgItem(program.dialog, 0x4C02), WM_GETTEXT, sizeof label, LPARAM(label));
             std::printf("%s\n", label);
-        } else if (step == "ok") {
-            PostMessageA(program.dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        } else if (step == "press" && i + 1 < argc) {
+            const int id = std::atoi(argv[++i]);
+            PostMessageA(program.dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), LPARAM(GetDlgItem(program.dialog, id)));
+        } else if (step == "ok" || step == "cancel" || step == "escape") {
+            if (step == "escape")
+                PostMessageA(program.dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+            else
+                PostMessageA(program.dialog, WM_COMMAND, MAKEWPARAM(step == "ok" ? IDOK : IDCANCEL, BN_CLICKED), 0);
             WaitFor(program, "the dialog stayed", [&] { return !IsWindow(program.dialog) || !IsWindowVisible(program.dialog); });
             program.dialog = nullptr;
         } else if (step == "announced" && i + 1 < argc) {

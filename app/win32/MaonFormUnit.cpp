@@ -67,7 +67,19 @@ TMainForm::TMainForm(DialogRunner& dialogs, Desktop& desktop)
     RegisterClassOnce();
     hwnd_ = CreateWindowExA(WS_EX_CONTROLPARENT, WindowClassName, DesignCaption, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 296,
                             105, 510, 401, nullptr, nullptr, GetModuleHandleA(nullptr), this);
+    try {
+        CreateComponents(dialogs, desktop);
+    } catch (...) {
+        // No object answers for the window any more: it goes, and nothing reaches this one.
+        SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
+        DestroyWindow(hwnd_);
+        throw;
+    }
+    Run([this] { commands_->Create(); });
+}
 
+void TMainForm::CreateComponents(DialogRunner& dialogs, Desktop& desktop)
+{
     // The pictures first: the tool bar draws from its image list as it is made.
     DefaultImageList = new TImageList(this, 32, 32);
     DefaultImageList->SetName("DefaultImageList");
@@ -90,7 +102,6 @@ TMainForm::TMainForm(DialogRunner& dialogs, Desktop& desktop)
     Layout();
 
     commands_ = std::make_unique<MainWindowCommands>(*this, *this, *ListView, *DefaultImageList, dialogs, desktop);
-    Run([this] { commands_->Create(); });
 }
 
 TMainForm::~TMainForm()

@@ -63,6 +63,8 @@ public:
     LRESULT Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
+    // The controls and components in layout order; the window exists.
+    void CreateComponents(DialogRunner& dialogs, Desktop& desktop);
     void Command(int id);
     void Layout();
     // Runs one handler: an exception that escapes it ends the handler, and its message is shown.

@@ -10,7 +10,8 @@
 #  3. the dialogs: the picture dialog opens in the gallery's folder, its panel gives the size of the
 #     selected picture and opens the preview window (Escape closes it), and the chosen files are added; the gallery-name dialog starts a new gallery and
 #     the gallery dialog loads the first one again; dragging an item onto another reorders the gallery;
-#     the list shows the thumbnails on the screen.
+#     the list shows the thumbnails on the screen;
+#  4. a desktop setting of the wrong type: the start-up error box, then the exit code 1 and no gallery.
 #   MainWindow.sh VORLANE16.EXE PROBE.EXE VORLANE-GSK.EXE LINUX-VORLANE-GSK
 # WINEPREFIX and a Japanese LANG are set by the caller.
 set -euo pipefail
@@ -120,3 +121,16 @@ convert "$scratch/shown.bmp" -crop 200x120+0+60 +repage "$scratch/list.png"
 found="$(compare -metric AE -subimage-search "$scratch/list.png" "$scratch/thumb.png" null: 2>&1 || true)"
 [ "${found%% *}" = 0 ] || { echo "the thumbnail is not on the screen: $found" >&2; exit 1; }
 echo "ok: picture dialog with its panel, gallery-name dialog, gallery dialog, reordering by dragging; thumbnails shown"
+
+echo "=== An error while the window is created ==="
+program="$scratch/startup"
+mkdir -p "$program"
+cp "$vorlane" "$program/Vorlane16.exe"
+wine reg add 'HKCU\Control Panel\Desktop' /v Wallpaper /t REG_DWORD /d 1 /f >/dev/null
+mapfile -t answers < <(cd "$program" && wine "$probe" "$(windows_path "$program/Vorlane16.exe")" startup-error |
+  tr -d '\r' | iconv -f CP932 -t UTF-8)
+printf '  %s\n' "${answers[@]}"
+expect "error box" "アプリケーション エラー|例外 ERegistryException: 'Wallpaper' のデータ型が不正です.|1" \
+  "$(IFS='|'; echo "${answers[*]}")"
+[ ! -e "$program/画集.gsk" ] || { echo "a gallery was written although no window was shown" >&2; exit 1; }
+echo "ok: start-up error box, exit code 1"

@@ -1,6 +1,9 @@
 // Drives Vorlane16.exe from outside, as a user would, and reports what it shows:
 //   vorlane-window-probe PROGRAM STEP...
-// starts PROGRAM in its own folder, waits until its main window takes input, then runs the steps:
+//   vorlane-window-probe PROGRAM startup-error
+// starts PROGRAM in its own folder. With startup-error it waits for the error box the program shows
+// instead of its window, prints the box's caption and text, presses OK and prints the exit code.
+// Otherwise it waits until the main window shows, then runs the steps:
 //   caption        prints the main window's caption
 //   items          prints how many items the list shows
 //   select-first   selects the list's first item with the keyboard (Home); select-last with End; prints
@@ -300,6 +303,11 @@ Program Start(const char* path)
         std::printf("failed: cannot start %s (%lu)\n", path, GetLastError());
         std::exit(1);
     }
+    return program;
+}
+
+void WaitForMainWindow(Program& program)
+{
     // The main window exists once the program first waits for input; it shows as the program goes on.
     if (WaitForInputIdle(program.process.hProcess, Deadline) != 0)
         Fail(program, "the program did not come to wait for input");
@@ -308,7 +316,26 @@ Program Start(const char* path)
         Fail(program, "no main window");
     WaitFor(program, "the main window did not show", [&] { return IsWindowVisible(program.window) != FALSE; });
     program.list = FindWindowExA(program.window, nullptr, WC_LISTVIEWA, nullptr);
-    return program;
+}
+
+// The error box of a start that failed: a task-modal message box, while no main window exists.
+void StartupError(Program& program)
+{
+    if (WaitForInputIdle(program.process.hProcess, Deadline) != 0)
+        Fail(program, "the program did not come to wait for input");
+    HWND box = FindWindowOf(program.process.dwProcessId, "#32770");
+    if (!box)
+        Fail(program, "no error box");
+    char caption[1024] = {}, text[2048] = {};
+    Send(program, box, WM_GETTEXT, sizeof caption, LPARAM(caption));
+    Send(program, GetDlgItem(box, 0xFFFF), WM_GETTEXT, sizeof text, LPARAM(text)); // the box's text
+    std::printf("%s\n%s\n", caption, text);
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    if (WaitForSingleObject(program.process.hProcess, Deadline) != WAIT_OBJECT_0)
+        Fail(program, "the program did not end after its error box");
+    DWORD code = 0;
+    GetExitCodeProcess(program.process.hProcess, &code);
+    std::printf("%lu\n", code);
 }
 
 } // namespace
@@ -320,6 +347,11 @@ int main(int argc, char** argv)
         return 2;
     }
     Program program = Start(argv[1]);
+    if (argc == 3 && std::string(argv[2]) == "startup-error") {
+        StartupError(program);
+        return 0;
+    }
+    WaitForMainWindow(program);
     for (int i = 2; i < argc; ++i) {
         const std::string step = argv[i];
         if (step == "caption") {

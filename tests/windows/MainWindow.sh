@@ -6,7 +6,7 @@
 #  2. a gallery of a bitmap and a JPEG picture: the window's wallpaper command makes each the desktop
 #     wallpaper (the registry's "Control Panel\Desktop" values and the desktop call's answer), the JPEG
 #     through "Temp.bmp" in the program folder, and announces it to a mascot on 127.0.0.1:9801 (run it
-#     in a network namespace of its own: the port is fixed);
+#     in a network namespace of its own: the port is fixed); a picture gone since gives the error box;
 #  3. the dialogs: the picture dialog opens in the gallery's folder, its panel gives the size of the
 #     selected picture and opens the preview window (Escape closes it), and the chosen files are added; the gallery-name dialog starts a new gallery and
 #     the gallery dialog loads the first one again; dragging an item onto another reorders the gallery;
@@ -91,7 +91,14 @@ expect "exit code" 0 "${answers[8]}"
 expect "registry Wallpaper" "$(windows_path "$program/Temp.bmp")" "$(reg_value Wallpaper)"
 expect "registry TileWallPaper" 1 "$(reg_value TileWallPaper)"
 [ "$(head -c 2 "$program/Temp.bmp")" = BM ] || { echo "Temp.bmp is not a bitmap file" >&2; exit 1; }
-echo "ok: wallpaper set and announced from a bitmap and from a JPEG, then tiled"
+
+# A picture gone since it was added: the command ends with the error box, and the window goes on.
+mv "$program/pics/写真.bmp" "$scratch/写真.bmp"
+mapfile -t answers < <(drive "$probe" "$program" select-first post "$cmX1" dialog "#32770" text ok items close)
+mv "$scratch/写真.bmp" "$program/pics/写真.bmp"
+printf '  %s\n' "${answers[@]}"
+expect "error box" "0|Vorlane16|ファイル $(windows_path "$program/pics/写真.bmp") は開けません.|2|0" "$(IFS='|'; echo "${answers[*]}")"
+echo "ok: wallpaper set and announced from a bitmap and from a JPEG, then tiled; a missing picture's error box"
 
 echo "=== The dialogs ==="
 program="$scratch/dialogs"

@@ -17,6 +17,7 @@
 //   dialog CLASS   waits for the program's dialog window of this class ("#32770" for the common
 //                  dialogs, "TGskForm") and prints its caption
 //   type TEXT      puts TEXT into the dialog's name box
+//   text           prints the text of a message box
 //   ok             presses the dialog's OK button and waits until the dialog is gone; cancel the Cancel
 //                  button; escape presses Escape in it
 //   press ID       presses the dialog's button ID (a number) and goes on at once
@@ -328,7 +329,7 @@ void StartupError(Program& program)
         Fail(program, "no error box");
     char caption[1024] = {}, text[2048] = {};
     Send(program, box, WM_GETTEXT, sizeof caption, LPARAM(caption));
-    Send(program, GetDlgItem(box, 0xFFFF), WM_GETTEXT, sizeof text, LPARAM(text)); // the box's text
+    Send(program, GetDlgItem(box, 0xFFFF), WM_GETTEXT, sizeof text, LPARAM(text)); // a message box's text
     std::printf("%s\n%s\n", caption, text);
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     if (WaitForSingleObject(program.process.hProcess, Deadline) != WAIT_OBJECT_0)
@@ -378,6 +379,10 @@ int main(int argc, char** argv)
             char caption[1024] = {};
             Send(program, program.dialog, WM_GETTEXT, sizeof caption, LPARAM(caption));
             std::printf("%s\n", caption);
+        } else if (step == "text") {
+            char text[2048] = {};
+            Send(program, GetDlgItem(program.dialog, 0xFFFF), WM_GETTEXT, sizeof text, LPARAM(text));
+            std::printf("%s\n", text);
         } else if (step == "type" && i + 1 < argc) {
             HWND box = program.dialog ? NameBox(program.dialog) : nullptr;
             if (!box)

@@ -9,7 +9,8 @@
 #     in a network namespace of its own: the port is fixed); a picture gone since gives the error box;
 #  3. the dialogs: the picture dialog opens in the gallery's folder, its panel gives the size of the
 #     selected picture and opens the preview window (Escape closes it), and the chosen files are added; the gallery-name dialog starts a new gallery and
-#     the gallery dialog loads the first one again; dragging an item onto another reorders the gallery;
+#     the gallery dialog loads the first one again; dragging an item onto another reorders the gallery,
+#     which is renamed and named for the screen saver;
 #     the list shows the thumbnails on the screen;
 #  4. a desktop setting of the wrong type: the start-up error box, then the exit code 1 and no gallery.
 #   MainWindow.sh VORLANE16.EXE PROBE.EXE VORLANE-GSK.EXE LINUX-VORLANE-GSK
@@ -28,7 +29,7 @@ windir="$WINEPREFIX/drive_c/windows"
 trap 'rm -rf "$scratch"; rm -f "$windir/Vorlane.ini"; wineserver --kill 2>/dev/null || true' EXIT
 
 # The menu commands the window answers (app/win32/MainMenu.h).
-cmN1=1001 cmL1=1002 cmG1=1004 cmX1=1006 cmTileV=1008
+cmN1=1001 cmL1=1002 cmR1=1003 cmG1=1004 cmX1=1006 cmTileV=1008 cmA1=1009
 # The picture panel's preview button (app/win32/PicturePreview.cpp).
 PreviewButton=$((0x4C01))
 
@@ -112,22 +113,27 @@ mapfile -t answers < <(drive "$probe" "$program" capture "$(windows_path "$scrat
   post "$cmG1" dialog "#32770" select-file press "$PreviewButton" dialog TPreviewForm escape \
   dialog "#32770" type '"表ソ.jpg" "写真.bmp"' ok items \
   post "$cmN1" dialog TGskForm type 新しい ok caption items \
-  post "$cmL1" dialog "#32770" type 画集.gsk ok caption items drag 1 0 close)
+  post "$cmL1" dialog "#32770" type 画集.gsk ok caption items drag 1 0 \
+  post "$cmR1" dialog TGskForm type 改名 ok caption command "$cmA1" close)
 printf '  %s\n' "${answers[@]}"
-expect "answers" "開く| (7x4)|プレビュー|開く|3|GskForm|Quorvel Vorlane  Ver1.6 新しい|0|開く|Quorvel Vorlane  Ver1.6 画集.gsk|3|0" \
+expect "answers" "開く| (7x4)|プレビュー|開く|3|GskForm|Quorvel Vorlane  Ver1.6 新しい|0|開く|Quorvel Vorlane  Ver1.6 画集.gsk|3|GskForm|Quorvel Vorlane  Ver1.6 改名|0" \
   "$(IFS='|'; echo "${answers[*]}")"
-shown="$("$linux_gsk" show --json "$program/画集.gsk")"
+# Renamed, the gallery is saved under its new name on closing, and named for the screen saver.
+printf '[Initial]\r\nSaver=%s\r\nManager=%s\r\n' "$(windows_path "$program/改名")" "$(windows_path "$program/改名")" |
+  iconv -f UTF-8 -t CP932 >"$scratch/expected.ini"
+cmp "$scratch/expected.ini" "$windir/Vorlane.ini" || { echo "unexpected Vorlane.ini:" >&2; cat -A "$windir/Vorlane.ini" >&2; exit 1; }
+shown="$("$linux_gsk" show --json "$program/改名.gsk")"
 expect "entries" "\"entries\":[$(for p in 表ソ.jpg 写真.bmp 写真.bmp; do
   printf '"%s",' "$(windows_path "$program/pics/$p" | sed 's/\\/\\\\/g')"; done | sed 's/,$//')]" \
   "$(grep -o '"entries":.*]' <<<"$shown")"
 [ -f "$program/新しい.gsk" ] || { echo "no 新しい.gsk" >&2; exit 1; }
 # The bitmap's thumbnail (image 2 after the drag), as the gallery holds it, was on the screen in the list.
-"$linux_gsk" thumbs "$program/画集.gsk" "$scratch/thumbs.png" >/dev/null
+"$linux_gsk" thumbs "$program/改名.gsk" "$scratch/thumbs.png" >/dev/null
 convert "$scratch/thumbs.png" -crop 32x32+64+0 +repage "$scratch/thumb.png"
 convert "$scratch/shown.bmp" -crop 200x120+0+60 +repage "$scratch/list.png"
 found="$(compare -metric AE -subimage-search "$scratch/list.png" "$scratch/thumb.png" null: 2>&1 || true)"
 [ "${found%% *}" = 0 ] || { echo "the thumbnail is not on the screen: $found" >&2; exit 1; }
-echo "ok: picture dialog with its panel, gallery-name dialog, gallery dialog, reordering by dragging; thumbnails shown"
+echo "ok: picture dialog with its panel, gallery-name dialog (new, rename), gallery dialog, reordering by dragging, the screen saver's gallery; thumbnails shown"
 
 echo "=== An error while the window is created ==="
 program="$scratch/startup"

@@ -62,6 +62,34 @@ def write_png(name, img):
         f.write(png)
 
 
+def write_bmp_strip(name, images):
+    """The pictures side by side as two bitmap files, for the builds without PNG support: NAME.bmp holds
+    the colours at 24 bits (black where transparent), NAME-mask.bmp the mask at 1 bit (1 = transparent)."""
+    width, height = SIZE * len(images), SIZE
+
+    def bmp(bits, palette, rows):
+        stride = (width * bits + 31) // 32 * 4
+        pixels = b"".join(row.ljust(stride, b"\0") for row in reversed(rows))
+        offset = 14 + 40 + 4 * len(palette)
+        header = b"BM" + struct.pack("<IHHI", offset + len(pixels), 0, 0, offset)
+        info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, bits, 0, len(pixels), 0, 0, len(palette), 0)
+        return header + info + b"".join(bytes((b, g, r, 0)) for r, g, b in palette) + pixels
+
+    colours, masks = [], []
+    for y in range(height):
+        colour, bits = bytearray(), []
+        for img in images:
+            for px in img[y]:
+                colour += bytes((0, 0, 0)) if px is None else bytes((px[2], px[1], px[0]))
+                bits.append(px is None)
+        colours.append(bytes(colour))
+        masks.append(bytes(sum(bit << (7 - i) for i, bit in enumerate(bits[k:k + 8])) for k in range(0, width, 8)))
+    with open(name + ".bmp", "wb") as f:
+        f.write(bmp(24, [], colours))
+    with open(name + "-mask.bmp", "wb") as f:
+        f.write(bmp(1, [(0, 0, 0), (255, 255, 255)], masks))
+
+
 def placeholder():
     """A sheet of paper with its top-right corner folded over, a red and a green blob of paint and a blue
     pen lying across its lower right. Transparent: a strip along the sheet's right and bottom edges, the
@@ -118,11 +146,17 @@ def main():
     clear = sum(px is None for row in sheet for px in row)
     print("placeholder transparent pixels:", clear)
     write_png("placeholder.png", sheet)
-    write_png("flower0.png", flower((250, 120, 170), (250, 220, 60), 6, 0.0))   # pink
-    write_png("flower1.png", flower((250, 210, 40), (150, 80, 20), 12, 0.2))    # sunflower
-    write_png("flower2.png", flower((230, 60, 60), (250, 230, 120), 5, -0.3))   # red
-    write_png("flower3.png", flower((130, 100, 230), (250, 250, 250), 8, 0.4))  # violet
-    write_png("flower4.png", flower((255, 255, 255), (240, 200, 30), 10, 0.0))  # daisy
+    flowers = [
+        flower((250, 120, 170), (250, 220, 60), 6, 0.0),   # pink
+        flower((250, 210, 40), (150, 80, 20), 12, 0.2),    # sunflower
+        flower((230, 60, 60), (250, 230, 120), 5, -0.3),   # red
+        flower((130, 100, 230), (250, 250, 250), 8, 0.4),  # violet
+        flower((255, 255, 255), (240, 200, 30), 10, 0.0),  # daisy
+    ]
+    for i, img in enumerate(flowers):
+        write_png("flower%d.png" % i, img)
+    write_bmp_strip("placeholder", [sheet])
+    write_bmp_strip("flowers", flowers)
 
 
 if __name__ == "__main__":

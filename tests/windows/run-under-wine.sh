@@ -1,9 +1,11 @@
 #!/bin/bash
 # The Windows build, cross-compiled here and tested under wine with a Japanese locale (ANSI code page
-# 932): the unit suites, then the gallery written by both builds' vorlane-gsk compared, and an
-# announcement of vorlane-wallpaper received by a mascot stand-in.
+# 932): the unit suites, an announcement of vorlane-wallpaper received by a mascot stand-in, the
+# gallery written by both builds' vorlane-gsk and by Vorlane16.exe compared, then Vorlane16.exe's window
+# driven on a virtual X display.
 #   tests/windows/run-under-wine.sh [windows-build-folder] [linux-build-folder]
-# The Linux build folder must hold a built tools/vorlane-gsk (scripts/test.sh makes it).
+# The Linux build folder must hold a built tools/vorlane-gsk and tests/wallpaper/with-xvfb
+# (scripts/test.sh makes them).
 # wine is not Windows: what passes here has not met a real Windows system.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -43,20 +45,33 @@ trap 'rm -rf "$unpacked"' EXIT
 unzip -q "$zip" -d "$unpacked"
 program="$(ls "$unpacked"/Vorlane-*/vorlane-gsk.exe)"
 wallpaper_program="$(ls "$unpacked"/Vorlane-*/vorlane-wallpaper.exe)"
+window_program="$(ls "$unpacked"/Vorlane-*/Vorlane16.exe)"
 # Linked statically: they need no library but the system's own.
-for exe in "$program" "$wallpaper_program"; do
+for exe in "$program" "$wallpaper_program" "$window_program"; do
   foreign="$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/.*DLL Name: //p' |
-    grep -viE '^(kernel32|msvcrt|user32|advapi32|shell32|ws2_32|gdi32|comctl32|ole32)\.dll$' || true)"
+    grep -viE '^(kernel32|msvcrt|user32|advapi32|shell32|ws2_32|gdi32|comctl32|comdlg32|ole32)\.dll$' || true)"
   if [ -n "$foreign" ]; then
     echo "$(basename "$exe") needs libraries the ZIP lacks: $foreign" >&2
     exit 1
   fi
+done
+for exe in "$program" "$wallpaper_program"; do
   (cd "$unpacked" && wine "$exe" --version)
 done
 
 echo "=== An announcement from the Windows build reaches the mascot ==="
 "$root/tests/windows/Announcement.sh" "$wallpaper_program"
 
+with_xvfb="$linux_build/tests/wallpaper/with-xvfb"
+vorlane="$window_program" # as the ZIP holds it
+probe="$build/tests/windows/vorlane-window-probe.exe"
 echo "=== The same gallery from the Linux and the Windows build ==="
-"$root/tests/windows/SameGallery.sh" "$linux_build/tools/vorlane-gsk" "$build/tools/vorlane-gsk.exe"
+"$with_xvfb" 1024x768x24 "$root/tests/windows/SameGallery.sh" "$linux_build/tools/vorlane-gsk" \
+  "$build/tools/vorlane-gsk.exe" "$vorlane" "$probe"
+
+echo "=== The main window ==="
+# In a network namespace of its own, where the test is the mascot on the fixed SSTP port.
+unshare --net sh -c 'ip link set lo up && exec "$@"' sh \
+  "$with_xvfb" 1024x768x24 "$root/tests/windows/MainWindow.sh" "$vorlane" "$probe" "$build/tools/vorlane-gsk.exe" \
+  "$linux_build/tools/vorlane-gsk"
 wineserver --kill || true

@@ -1,0 +1,124 @@
+#include "app/win32/GskFormUnit.h"
+
+#include <vector>
+
+#include "app/Dialogs.h"
+#include "app/win32/WindowFont.h"
+
+namespace vorlane {
+
+TGskForm* GskForm = nullptr;
+
+namespace {
+
+constexpr const char* ClassName = "TGskForm";
+constexpr DWORD Style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD ExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+
+void RegisterClassOnce(WNDPROC proc)
+{
+    static const bool registered = [proc] {
+        WNDCLASSEXA windowClass{};
+        windowClass.cbSize = sizeof windowClass;
+        windowClass.lpfnWndProc = proc;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+        windowClass.hbrBackground = HBRUSH(COLOR_BTNFACE + 1);
+        windowClass.lpszClassName = ClassName;
+        return RegisterClassExA(&windowClass) != 0;
+    }();
+    (void)registered;
+}
+
+HWND Control(const char* kind, const char* text, DWORD style, int left, int top, int width, int height, HWND parent,
+             int id, DWORD exStyle = 0)
+{
+    return CreateWindowExA(exStyle, kind, text, WS_CHILD | WS_VISIBLE | style, left, top, width, height, parent,
+                           HMENU(INT_PTR(id)), GetModuleHandleA(nullptr), nullptr);
+}
+
+} // namespace
+
+TGskForm::TGskForm()
+{
+    RegisterClassOnce(WindowProc);
+    // Client area 173 x 96 at left 192, top 279 of the screen.
+    RECT frame{0, 0, 173, 96};
+    AdjustWindowRectEx(&frame, Style, FALSE, ExStyle);
+    hwnd_ = CreateWindowExA(ExStyle, ClassName, "GskForm", Style, 192, 279, frame.right - frame.left,
+                            frame.bottom - frame.top, nullptr, nullptr, GetModuleHandleA(nullptr), this);
+    Label1 = Control("STATIC", "画集の名前を入力してください", SS_LEFT | SS_NOPREFIX, 8, 8, 152, 12, hwnd_, -1);
+    GskEdit = Control("EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL, 8, 24, 153, 20, hwnd_, 100, WS_EX_CLIENTEDGE);
+    BitBtn1 = Control("BUTTON", "OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 8, 56, 73, 25, hwnd_, IDOK);
+    BitBtn2 = Control("BUTTON", "キャンセル", WS_TABSTOP | BS_PUSHBUTTON, 88, 56, 73, 25, hwnd_, IDCANCEL);
+    ApplyWindowFont(hwnd_);
+}
+
+TGskForm::~TGskForm()
+{
+    if (hwnd_)
+        DestroyWindow(hwnd_);
+}
+
+std::string TGskForm::Text() const
+{
+    std::vector<char> buffer(size_t(GetWindowTextLengthA(GskEdit)) + 1, '\0');
+    const int length = GetWindowTextA(GskEdit, buffer.data(), int(buffer.size()));
+    return std::string(buffer.data(), size_t(length > 0 ? length : 0));
+}
+
+void TGskForm::SetText(const std::string& text)
+{
+    SetWindowTextA(GskEdit, text.c_str());
+}
+
+int TGskForm::ShowModal(HWND owner)
+{
+    modalResult_ = mrNone;
+    SetWindowLongPtrA(hwnd_, GWLP_HWNDPARENT, LONG_PTR(owner));
+    if (owner)
+        EnableWindow(owner, FALSE);
+    ShowWindow(hwnd_, SW_SHOW);
+    SetFocus(GskEdit);
+    MSG message;
+    while (modalResult_ == mrNone && GetMessageA(&message, nullptr, 0, 0) > 0) {
+        if (!IsDialogMessageA(hwnd_, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+    if (modalResult_ == mrNone) { // the loop ended: a quit message is for the outer loop
+        PostQuitMessage(int(message.wParam));
+        modalResult_ = mrCancel;
+    }
+    // The owner comes back before the dialog goes, so the activation returns to it.
+    if (owner)
+        EnableWindow(owner, TRUE);
+    ShowWindow(hwnd_, SW_HIDE);
+    return modalResult_;
+}
+
+LRESULT CALLBACK TGskForm::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE)
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, LONG_PTR(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
+    auto* form = reinterpret_cast<TGskForm*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    switch (message) {
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK && form)
+            form->Close(mrOk);
+        else if (LOWORD(wParam) == IDCANCEL && form)
+            form->Close(mrCancel);
+        return 0;
+    case WM_CLOSE:
+        if (form)
+            form->Close(mrCancel);
+        return 0;
+    case DM_GETDEFID:
+        return MAKELRESULT(IDOK, DC_HASDEFID);
+    default:
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+}
+
+} // namespace vorlane

@@ -1,0 +1,297 @@
+#include "app/win32/MaonFormUnit.h"
+
+#include <commctrl.h>
+
+#include "app/ErrorText.h"
+#include "app/MainWindowCommands.h"
+#include "app/win32/ListViewControl.h"
+#include "app/win32/ProgramPictures.h"
+#include "app/win32/ToolBar.h"
+#include "app/win32/WindowFont.h"
+#include "gallery/ImageList.h"
+#include "platform/Path.h"
+
+namespace vorlane {
+
+TMainForm* MainForm = nullptr;
+
+namespace {
+
+constexpr const char* WindowClassName = "TMainForm";
+constexpr int ToolBarId = 1, ListViewId = 2, StatusBarId = 3;
+// The first showing's error, shown once the window is on the screen.
+constexpr UINT WM_SHOWPENDINGERROR = WM_APP + 1;
+
+constexpr ToolButtonLayout Buttons[] = {
+    {cmOpenImageButton, "画像読込", "画像を読み込む(複数可)", 0, true},
+    {cmWallButton, "壁紙", "壁紙にする", 1, true},
+    {cmToolButton1, "削除", "画像削除", 2, true},
+    // The window shows no hints, and this button follows it.
+    {cmToolButton2, "画集読込", "画集を読み込む", 3, false},
+};
+
+void RegisterClassOnce()
+{
+    static const bool registered = [] {
+        WNDCLASSEXA windowClass{};
+        windowClass.cbSize = sizeof windowClass;
+        windowClass.lpfnWndProc = [](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+            if (message == WM_NCCREATE)
+                SetWindowLongPtrA(hwnd, GWLP_USERDATA,
+                                  LONG_PTR(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
+            if (auto* form = reinterpret_cast<TMainForm*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA)))
+                return form->Dispatch(hwnd, message, wParam, lParam);
+            return DefWindowProcA(hwnd, message, wParam, lParam);
+        };
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+        windowClass.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
+        windowClass.hbrBackground = HBRUSH(COLOR_BTNFACE + 1);
+        windowClass.lpszClassName = WindowClassName;
+        return RegisterClassExA(&windowClass) != 0;
+    }();
+    (void)registered;
+}
+
+std::string ProgramTitle()
+{
+    char module[MAX_PATH * 2] = {};
+    GetModuleFileNameA(nullptr, module, sizeof module);
+    return ApplicationTitle(module);
+}
+
+} // namespace
+
+TMainForm::TMainForm(DialogRunner& dialogs, Desktop& desktop)
+{
+    RegisterClassOnce();
+    hwnd_ = CreateWindowExA(WS_EX_CONTROLPARENT, WindowClassName, DesignCaption, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 296,
+                            105, 510, 401, nullptr, nullptr, GetModuleHandleA(nullptr), this);
+    try {
+        CreateComponents(dialogs, desktop);
+    } catch (...) {
+        // No object answers for the window any more: it goes, and nothing reaches this one.
+        SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
+        DestroyWindow(hwnd_);
+        throw;
+    }
+    Run([this] { commands_->Create(); });
+}
+
+void TMainForm::CreateComponents(DialogRunner& dialogs, Desktop& desktop)
+{
+    // The pictures first: the tool bar draws from its image list as it is made.
+    DefaultImageList = new TImageList(this, 32, 32);
+    DefaultImageList->SetName("DefaultImageList");
+    AddPlaceholderPicture(*DefaultImageList);
+    ButtonImageList = new TImageList(this, 32, 32);
+    ButtonImageList->SetName("ButtonImageList");
+    AddButtonPictures(*ButtonImageList);
+
+    ToolBar1 = std::make_unique<TToolBar>(hwnd_, ToolBarId, *ButtonImageList, Buttons, int(std::size(Buttons)));
+    ListView = std::make_unique<TListViewControl>(hwnd_, ListViewId);
+    ListView->OnDragDrop = [this] { Run([this] { commands_->MoveDroppedPicture(); }); };
+    StatusBar1 = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, hwnd_,
+                                 HMENU(INT_PTR(StatusBarId)), GetModuleHandleA(nullptr), nullptr);
+    SendMessageA(StatusBar1, SB_SIMPLE, TRUE, 0);
+    SendMessageA(StatusBar1, SB_SETMINHEIGHT, 19, 0);
+
+    MainMenu1 = CreateMainMenu();
+    SetMenu(hwnd_, MainMenu1.MainMenu1);
+    ApplyWindowFont(hwnd_);
+    Layout();
+
+    commands_ = std::make_unique<MainWindowCommands>(*this, *this, *ListView, *DefaultImageList, dialogs, desktop);
+}
+
+TMainForm::~TMainForm()
+{
+    StopWatching();
+    if (hwnd_)
+        DestroyWindow(hwnd_);
+}
+
+template <class F>
+void TMainForm::Run(F&& handler)
+{
+    try {
+        handler();
+    } catch (...) {
+        ShowError(CurrentErrorBoxText());
+    }
+}
+
+void TMainForm::Layout()
+{
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    SendMessageA(ToolBar1->Handle(), TB_AUTOSIZE, 0, 0);
+    SendMessageA(StatusBar1, WM_SIZE, 0, 0);
+    RECT status;
+    GetWindowRect(StatusBar1, &status);
+    const int top = ToolBar1->Height();
+    const int bottom = client.bottom - (status.bottom - status.top);
+    MoveWindow(ListView->Handle(), 0, top, client.right, bottom > top ? bottom - top : 0, TRUE);
+}
+
+void TMainForm::Command(int id)
+{
+    MainWindowCommands& c = *commands_;
+    switch (id) {
+    case cmOpenImageButton: case cmG1: Run([&] { c.AddPictures(); }); break;
+    case cmToolButton1: case cmD1: Run([&] { c.DeletePicture(); }); break;
+    case cmToolButton2: case cmL1: Run([&] { c.OpenGallery(); }); break;
+    case cmN1: Run([&] { c.NewGallery(); }); break;
+    case cmR1: Run([&] { c.RenameGallery(); }); break;
+    case cmA1: Run([&] { c.NameScreenSaverGallery(); }); break;
+    case cmB1: Run([&] { c.ReleaseScreenSaverGallery(); }); break;
+    case cmWallButton: case cmX1: Run([&] { c.SetAsWallpaper(); }); break;
+    case cmCentC: Run([&] { c.CentreWallpaper(); }); break;
+    case cmTileV: Run([&] { c.TileWallpaper(); }); break;
+    default: break;
+    }
+}
+
+LRESULT TMainForm::Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // Creating the controls already sends notices; the window answers once all of it exists.
+    if (!commands_ && message != WM_DESTROY)
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    switch (message) {
+    case WM_SIZE:
+        Layout();
+        return 0;
+    case WM_SETFOCUS:
+        SetFocus(ListView->Handle());
+        return 0;
+    case WM_COMMAND:
+        if (lParam == 0 || HWND(lParam) == ToolBar1->Handle())
+            Command(LOWORD(wParam));
+        return 0;
+    case WM_NOTIFY: {
+        NMHDR& notice = *reinterpret_cast<NMHDR*>(lParam);
+        if (ToolBar1->Notify(notice) || ListView->Notify(notice))
+            return 0;
+        break;
+    }
+    case WM_INITMENUPOPUP:
+        if (HMENU(wParam) == MainMenu1.KabeW1)
+            Run([this] { commands_->ShowWallpaperStyle(); });
+        return 0;
+    case WM_SHOWWINDOW:
+        if (wParam && !shown_) {
+            shown_ = true;
+            try {
+                commands_->FirstShow();
+            } catch (...) {
+                // The window is not on the screen yet: a box opened now would stand over an undrawn window.
+                pendingError_ = CurrentErrorBoxText();
+                PostMessageA(hwnd_, WM_SHOWPENDINGERROR, 0, 0);
+            }
+        }
+        break;
+    case WM_SHOWPENDINGERROR:
+        ShowError(pendingError_);
+        return 0;
+    case WM_CLOSE:
+        if (commands_->Close())
+            DestroyWindow(hwnd);
+        return 0;
+    case WM_DESTROY:
+        if (commands_)
+            Run([this] { commands_->Destroy(); });
+        StopWatching();
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+        hwnd_ = nullptr;
+        PostQuitMessage(0);
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+void TMainForm::SetCaption(const std::string& caption)
+{
+    SetWindowTextA(hwnd_, caption.c_str());
+}
+
+void TMainForm::ShowNotice(const std::string& text)
+{
+    MessageBoxA(hwnd_, text.c_str(), ProgramTitle().c_str(), MB_OK | MB_ICONINFORMATION);
+}
+
+void TMainForm::ShowError(const std::string& text)
+{
+    MessageBoxA(hwnd_, text.c_str(), ProgramTitle().c_str(), MB_OK | MB_ICONERROR);
+}
+
+void TMainForm::CheckWallpaperStyle(bool tile)
+{
+    CheckMenuItem(MainMenu1.KabeW1, cmTileV, tile);
+    CheckMenuItem(MainMenu1.KabeW1, cmCentC, !tile);
+}
+
+// On Windows the stored place is the whole window's, frame included, as the system places windows.
+WindowRect TMainForm::ClientArea() const
+{
+    RECT window;
+    GetWindowRect(hwnd_, &window);
+    return {window.left, window.top, window.right - window.left, window.bottom - window.top};
+}
+
+void TMainForm::PlaceClientArea(const WindowRect& area)
+{
+    SetWindowPos(hwnd_, nullptr, area.Left, area.Top, area.Width, area.Height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+std::vector<WindowRect> TMainForm::MonitorAreas() const
+{
+    std::vector<WindowRect> areas;
+    EnumDisplayMonitors(
+        nullptr, nullptr,
+        [](HMONITOR, HDC, LPRECT area, LPARAM found) -> BOOL {
+            reinterpret_cast<std::vector<WindowRect>*>(found)->push_back(
+                {area->left, area->top, area->right - area->left, area->bottom - area->top});
+            return TRUE;
+        },
+        LPARAM(&areas));
+    return areas;
+}
+
+std::optional<int> TMainForm::ScreenBitsPerPixel() const
+{
+    HDC screen = GetDC(nullptr);
+    if (!screen)
+        return std::nullopt;
+    const int bits = GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES);
+    ReleaseDC(nullptr, screen);
+    return bits;
+}
+
+// The folder's change notice tells of any write, rename or new file in it, the gallery file's included;
+// the commands look whether the gallery file itself changed.
+void TMainForm::WatchGalleryFile(const std::string&, const std::string& folder)
+{
+    StopWatching();
+    const std::string watched = folder.empty() ? "." : folder;
+    HANDLE watch = FindFirstChangeNotificationA(
+        watched.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_SIZE);
+    watch_ = watch == INVALID_HANDLE_VALUE ? nullptr : watch;
+}
+
+void TMainForm::StopWatching()
+{
+    if (watch_)
+        FindCloseChangeNotification(watch_);
+    watch_ = nullptr;
+}
+
+void TMainForm::GalleryWatchSignalled()
+{
+    if (watch_ && !FindNextChangeNotification(watch_))
+        StopWatching();
+    Run([this] { commands_->GalleryFileChanged(); });
+}
+
+} // namespace vorlane

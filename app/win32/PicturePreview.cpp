@@ -1,0 +1,288 @@
+#include "app/win32/PicturePreview.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include <commctrl.h>
+
+#include "app/win32/WindowFont.h"
+#include "image/BmpFile.h"
+#include "image/Jpeg.h"
+#include "platform/Path.h"
+
+namespace vorlane {
+namespace {
+
+constexpr int PanelWidth = 180;
+constexpr int PreviewBorder = 5;
+constexpr int PreviewButtonId = 0x4C01;
+constexpr int SizeLabelId = 0x4C02;
+constexpr const char* AreaClass = "TPreviewArea";
+constexpr const char* WindowClass = "TPreviewForm";
+
+PicturePreviewPanel* PanelOf(HWND window)
+{
+    return reinterpret_cast<PicturePreviewPanel*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+}
+
+LRESULT CALLBACK AreaProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK PreviewWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+void RegisterClasses()
+{
+    static const bool registered = [] {
+        WNDCLASSEXA area{};
+        area.cbSize = sizeof area;
+        area.style = CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;
+        area.lpfnWndProc = AreaProc;
+        area.hInstance = GetModuleHandleA(nullptr);
+        area.hCursor = LoadCursor(nullptr, IDC_ARROW);
+        area.hbrBackground = HBRUSH(COLOR_BTNFACE + 1);
+        area.lpszClassName = AreaClass;
+        WNDCLASSEXA window = area;
+        window.style = CS_HREDRAW | CS_VREDRAW;
+        window.lpfnWndProc = PreviewWindowProc;
+        window.lpszClassName = WindowClass;
+        return RegisterClassExA(&area) && RegisterClassExA(&window);
+    }();
+    (void)registered;
+}
+
+void PaintNothing(HDC dc, const RECT& area)
+{
+    RECT box = area;
+    SetBkMode(dc, TRANSPARENT);
+    HGDIOBJ old = SelectObject(dc, WindowFont());
+    DrawTextA(dc, "(なし)", -1, &box, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc, old);
+}
+
+LRESULT CALLBACK AreaProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(hwnd, &paint);
+        RECT client;
+        GetClientRect(hwnd, &client);
+        const PicturePreviewPanel* panel = PanelOf(hwnd);
+        if (panel && !panel->Picture().Empty())
+            DrawPicture(dc, client, panel->Picture(), false);
+        else
+            PaintNothing(dc, client);
+        EndPaint(hwnd, &paint);
+        return 0;
+    }
+    case WM_LBUTTONDBLCLK:
+        if (PicturePreviewPanel* panel = PanelOf(hwnd); panel && !panel->Picture().Empty())
+            SendMessageA(GetParent(hwnd), WM_COMMAND, MAKEWPARAM(PreviewButtonId, BN_CLICKED), 0);
+        return 0;
+    default:
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+}
+
+struct PreviewWindowState {
+    const Bitmap* picture;
+    bool closed = false;
+};
+
+LRESULT CALLBACK PreviewWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE)
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, LONG_PTR(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
+    auto* state = reinterpret_cast<PreviewWindowState*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    switch (message) {
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(hwnd, &paint);
+        RECT inside;
+        GetClientRect(hwnd, &inside);
+        InflateRect(&inside, -PreviewBorder, -PreviewBorder);
+        if (state && inside.right > inside.left && inside.bottom > inside.top)
+            DrawPicture(dc, inside, *state->picture, true);
+        EndPaint(hwnd, &paint);
+        return 0;
+    }
+    case WM_KEYDOWN:
+        if (wParam == VK_ESCAPE)
+            DestroyWindow(hwnd);
+        return 0;
+    case WM_DESTROY:
+        if (state)
+            state->closed = true;
+        return 0;
+    default:
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+}
+
+} // namespace
+
+Bitmap LoadPreviewPicture(const std::string& path)
+{
+    const std::string extension = path::AsciiLowerCase(path::ExtractFileExt(path));
+    try {
+        if (extension == ".bmp")
+            return ReadBmpFile(path);
+        if (extension == ".jpg" || extension == ".jpeg" || extension == ".jpe" || extension == ".jfif")
+            return DecodeJpegFile(path, 24);
+    } catch (const std::exception&) {
+        // Not a picture after all: the panel shows none.
+    }
+    return {};
+}
+
+void DrawPicture(HDC dc, const RECT& area, const Bitmap& picture, bool stretch)
+{
+    const Bitmap shown = picture.BitsPerPixel() == 24 ? Bitmap() : picture.ConvertedTo(24);
+    const Bitmap& rows = picture.BitsPerPixel() == 24 ? picture : shown;
+    const int areaWidth = area.right - area.left, areaHeight = area.bottom - area.top;
+    int width = rows.Width(), height = rows.Height();
+    if (stretch) {
+        width = areaWidth;
+        height = areaHeight;
+    } else if (width > areaWidth || height > areaHeight) {
+        const double scale = std::min(double(areaWidth) / width, double(areaHeight) / height);
+        width = std::max(1, int(width * scale));
+        height = std::max(1, int(height * scale));
+    }
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = rows.Width();
+    info.bmiHeader.biHeight = -rows.Height();
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    SetStretchBltMode(dc, HALFTONE);
+    SetBrushOrgEx(dc, 0, 0, nullptr);
+    StretchDIBits(dc, area.left + (areaWidth - width) / 2, area.top + (areaHeight - height) / 2, width, height, 0, 0,
+                  rows.Width(), rows.Height(), rows.Pixels().data(), &info, DIB_RGB_COLORS, SRCCOPY);
+}
+
+void PicturePreviewPanel::Attach(OPENFILENAMEA& settings)
+{
+    settings.Flags |= OFN_ENABLEHOOK;
+    settings.lpfnHook = Hook;
+    settings.lCustData = LPARAM(this);
+}
+
+UINT_PTR CALLBACK PicturePreviewPanel::Hook(HWND child, UINT message, WPARAM, LPARAM lParam)
+{
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrA(child, GWLP_USERDATA, LONG_PTR(reinterpret_cast<OPENFILENAMEA*>(lParam)->lCustData));
+        return 0;
+    }
+    auto* panel = reinterpret_cast<PicturePreviewPanel*>(GetWindowLongPtrA(child, GWLP_USERDATA));
+    if (!panel || message != WM_NOTIFY)
+        return 0;
+    const auto* notice = reinterpret_cast<const OFNOTIFYA*>(lParam);
+    if (notice->hdr.code == CDN_INITDONE) {
+        panel->Create(GetParent(child));
+    } else if (notice->hdr.code == CDN_SELCHANGE) {
+        char path[MAX_PATH * 2] = {};
+        if (SendMessageA(GetParent(child), CDM_GETFILEPATH, sizeof path, LPARAM(path)) <= 0)
+            path[0] = '\0';
+        panel->ShowFile(path);
+    }
+    return 0;
+}
+
+// The panel goes beside the dialog's own controls: the dialog is widened by the panel's width.
+void PicturePreviewPanel::Create(HWND dialog)
+{
+    RegisterClasses();
+    dialog_ = dialog;
+    RECT frame, client;
+    GetWindowRect(dialog, &frame);
+    GetClientRect(dialog, &client);
+    SetWindowPos(dialog, nullptr, 0, 0, frame.right - frame.left + PanelWidth, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    const int left = client.right + 4, top = 10, width = PanelWidth - 14;
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    SizeLabel = CreateWindowExA(0, "STATIC", "画像:", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, left, top,
+                                width - 28, 18, dialog, HMENU(INT_PTR(SizeLabelId)), instance, nullptr);
+    PreviewButton = CreateWindowExA(0, "BUTTON", "...", WS_CHILD | WS_VISIBLE | WS_DISABLED | BS_PUSHBUTTON,
+                                    left + width - 23, top - 2, 23, 22, dialog, HMENU(INT_PTR(PreviewButtonId)),
+                                    instance, nullptr);
+    Area = CreateWindowExA(WS_EX_STATICEDGE, AreaClass, "", WS_CHILD | WS_VISIBLE, left, top + 24, width,
+                           client.bottom - top - 24 - 40, dialog, nullptr, instance, nullptr);
+    SetWindowLongPtrA(Area, GWLP_USERDATA, LONG_PTR(this));
+    SendMessageA(SizeLabel, WM_SETFONT, WPARAM(WindowFont()), FALSE);
+    // The button's hint, as a tool tip.
+    HWND tip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, dialog, nullptr, instance, nullptr);
+    TTTOOLINFOA tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = dialog;
+    tool.uId = UINT_PTR(PreviewButton);
+    tool.lpszText = const_cast<char*>("プレビュー");
+    SendMessageA(tip, TTM_ADDTOOLA, 0, LPARAM(&tool));
+    // The button's clicks reach the dialog, whose procedure is the system's: follow them there.
+    SetWindowSubclass(
+        dialog,
+        [](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self) -> LRESULT {
+            if (message == WM_COMMAND && LOWORD(wParam) == PreviewButtonId && HIWORD(wParam) == BN_CLICKED) {
+                reinterpret_cast<PicturePreviewPanel*>(self)->OpenPreviewWindow();
+                return 0;
+            }
+            return DefSubclassProc(hwnd, message, wParam, lParam);
+        },
+        1, DWORD_PTR(this));
+}
+
+void PicturePreviewPanel::ShowFile(const std::string& path)
+{
+    picture_ = path.empty() ? Bitmap() : LoadPreviewPicture(path);
+    if (picture_.Empty()) {
+        SetWindowTextA(SizeLabel, "画像:");
+    } else {
+        char size[64];
+        std::snprintf(size, sizeof size, " (%dx%d)", picture_.Width(), picture_.Height());
+        SetWindowTextA(SizeLabel, size);
+    }
+    EnableWindow(PreviewButton, !picture_.Empty());
+    InvalidateRect(Area, nullptr, TRUE);
+}
+
+void PicturePreviewPanel::OpenPreviewWindow()
+{
+    if (!picture_.Empty())
+        ShowPreviewWindow(picture_, dialog_);
+}
+
+void ShowPreviewWindow(const Bitmap& picture, HWND owner)
+{
+    RegisterClasses();
+    constexpr DWORD style = WS_OVERLAPPEDWINDOW & ~(WS_MINIMIZEBOX | WS_MAXIMIZEBOX);
+    constexpr DWORD exStyle = WS_EX_TOOLWINDOW;
+    RECT frame{0, 0, picture.Width() + 2 * PreviewBorder, picture.Height() + 2 * PreviewBorder};
+    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    PreviewWindowState state{&picture};
+    HWND window = CreateWindowExA(exStyle, WindowClass, "プレビュー", style,
+                                  (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                                  (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, owner, nullptr,
+                                  GetModuleHandleA(nullptr), &state);
+    if (!window)
+        return;
+    if (owner)
+        EnableWindow(owner, FALSE);
+    ShowWindow(window, SW_SHOW);
+    MSG message;
+    while (!state.closed && GetMessageA(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    if (!state.closed) {
+        PostQuitMessage(int(message.wParam));
+        DestroyWindow(window);
+    }
+    if (owner) {
+        EnableWindow(owner, TRUE);
+        SetActiveWindow(owner);
+    }
+}
+
+} // namespace vorlane

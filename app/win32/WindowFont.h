@@ -1,0 +1,13 @@
+// The font of both windows: "ＭＳ Ｐゴシック", Shift_JIS character set, 12 pixels high, no style.
+#pragma once
+
+#include <windows.h>
+
+namespace vorlane {
+
+// One font for the whole run, made on first use.
+HFONT WindowFont();
+// Gives `window` and each of its child windows the font.
+void ApplyWindowFont(HWND window);
+
+} // namespace vorlane

@@ -1,0 +1,22 @@
+# Shared by the Windows window tests (sourced): paths as wine names them, and the probe that drives a
+# fresh start of Vorlane16.exe.
+#   fresh_wine_server                ends the prefix's wine server: one started before the test's display
+#                                    (by programs run without one) keeps its desktop there, and windows
+#                                    opened through it never show
+#   windows_path UNIX-PATH           the same file as a Windows path on drive Z:
+#   drive PROBE.EXE FOLDER STEP...   starts FOLDER/Vorlane16.exe under the probe; its answers in UTF-8,
+#                                    one a line (see WindowProbe.cpp for the steps)
+#   expect WHAT EXPECTED ACTUAL      fails the test unless both agree
+fresh_wine_server() {
+  wineserver --kill 2>/dev/null || true
+  wineserver --wait
+}
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+drive() {
+  local probe="$1" folder="$2"
+  shift 2
+  (cd "$folder" && wine "$probe" "$(windows_path "$folder/Vorlane16.exe")" "$@") | tr -d '\r' | iconv -f CP932 -t UTF-8
+}
+expect() {
+  [ "$2" = "$3" ] || { echo "$1: expected '$2', got '$3'" >&2; exit 1; }
+}

@@ -24,8 +24,6 @@ class TWallPaper;
 
 // The fixed part of the caption; the gallery's file name follows it.
 inline constexpr const char* CaptionPrefix = "Quorvel Vorlane  Ver1.6 ";
-// The caption the window is created with, until its first showing.
-inline constexpr const char* DesignCaption = "Quorvel Vorlane  Ver1.6";
 
 class MainWindowCommands {
 public:

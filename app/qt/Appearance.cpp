@@ -2,14 +2,16 @@
 
 #include <QStringList>
 
+#include "app/MainWindowLayout.h"
+
 namespace vorlane {
 
 QFont WindowFont()
 {
     QFont font;
-    font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"),
+    font.setFamilies({QString::fromUtf8(WindowFontName), QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"),
                       QStringLiteral("IPAGothic"), QStringLiteral("Noto Sans CJK JP"), QStringLiteral("sans-serif")});
-    font.setPixelSize(12);
+    font.setPixelSize(WindowFontHeight);
     font.setStyleHint(QFont::SansSerif);
     return font;
 }

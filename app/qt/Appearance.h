@@ -5,8 +5,8 @@
 
 namespace vorlane {
 
-// "ＭＳ Ｐゴシック" at 12 pixels where it is installed, otherwise the first Japanese sans-serif found
-// (IPA P Gothic from fonts-ipafont-gothic on Debian).
+// The layout's font (app/MainWindowLayout.h) where it is installed, otherwise the first Japanese
+// sans-serif found (IPA P Gothic from fonts-ipafont-gothic on Debian).
 QFont WindowFont();
 
 } // namespace vorlane

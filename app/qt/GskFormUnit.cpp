@@ -5,8 +5,9 @@
 #include <QPushButton>
 #include <QStyle>
 
-#include "app/qt/Appearance.h"
 #include "app/Dialogs.h"
+#include "app/MainWindowLayout.h"
+#include "app/qt/Appearance.h"
 
 namespace vorlane {
 
@@ -16,24 +17,28 @@ TGskForm::TGskForm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint)
 {
-    setWindowTitle(QStringLiteral("GskForm"));
+    const GskFormLayout& layout = GskFormDesign;
+    const auto place = [](QWidget* widget, const DialogControlLayout& control) {
+        widget->setGeometry(control.Place.Left, control.Place.Top, control.Place.Width, control.Place.Height);
+    };
+    setWindowTitle(QString::fromUtf8(layout.Caption));
     setFont(WindowFont());
-    setFixedSize(173, 96);
-    move(192, 279);
+    setFixedSize(layout.Place.Width, layout.Place.Height);
+    move(layout.Place.Left, layout.Place.Top);
 
-    Label1 = new QLabel(QStringLiteral("画集の名前を入力してください"), this);
-    Label1->setGeometry(8, 8, 152, 12);
+    Label1 = new QLabel(QString::fromUtf8(layout.Label1.Text), this);
+    place(Label1, layout.Label1);
 
-    GskEdit = new QLineEdit(this);
-    GskEdit->setGeometry(8, 24, 153, 20);
+    GskEdit = new QLineEdit(QString::fromUtf8(layout.GskEdit.Text), this);
+    place(GskEdit, layout.GskEdit);
 
-    BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);
-    BitBtn1->setGeometry(8, 56, 73, 25);
+    BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QString::fromUtf8(layout.BitBtn1.Text), this);
+    place(BitBtn1, layout.BitBtn1);
     BitBtn1->setDefault(true);
     connect(BitBtn1, &QPushButton::clicked, this, [this] { done(mrOk); });
 
-    BitBtn2 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("キャンセル"), this);
-    BitBtn2->setGeometry(88, 56, 73, 25);
+    BitBtn2 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QString::fromUtf8(layout.BitBtn2.Text), this);
+    place(BitBtn2, layout.BitBtn2);
     BitBtn2->setAutoDefault(false);
     connect(BitBtn2, &QPushButton::clicked, this, [this] { done(mrCancel); });
 

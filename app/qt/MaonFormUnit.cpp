@@ -1,5 +1,7 @@
 #include "app/qt/MaonFormUnit.h"
 
+#include <map>
+
 #include <QAction>
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -13,6 +15,7 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include "app/MainWindowLayout.h"
 #include "app/qt/Appearance.h"
 #include "app/qt/ErrorReport.h"
 #include "app/qt/ListView.h"
@@ -37,32 +40,29 @@ TMainForm::TMainForm(DialogRunner& dialogs, Desktop& desktop, QWidget* parent) :
     setWindowTitle(QString::fromUtf8(DesignCaption));
     setFont(WindowFont());
     setContextMenuPolicy(Qt::NoContextMenu); // no pop-up menu anywhere
-    move(296, 105);
-    resize(510, 401);
+    move(DesignPlace.Left, DesignPlace.Top);
+    resize(DesignPlace.Width, DesignPlace.Height);
 
-    CreateToolBar();
-
-    ListView = new TListView(this);
-    ListView->OnDragDrop = [this] { RunCommand([this] { ListViewDragDrop(); }); };
-    setCentralWidget(ListView);
-    setTabOrder(ListView, ListView);
-
-    StatusBar1 = new QStatusBar(this);
-    StatusBar1->setFixedHeight(19);
-    setStatusBar(StatusBar1);
-
+    // The pictures first: the tool buttons take theirs as they are made.
     DefaultImageList = new TImageList(this, 32, 32);
     DefaultImageList->SetName("DefaultImageList");
     AddPicture(*DefaultImageList, PlaceholderPicture);
 
-    ButtonImageList = new TImageList(this, 32, 32);
+    ButtonImageList = new TImageList(this, ButtonPictureSize, ButtonPictureSize);
     ButtonImageList->SetName("ButtonImageList");
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < ButtonPictureCount; ++i)
         AddPicture(*ButtonImageList, ButtonPicture(i));
-    OpenImageButton->setIcon(ImageListIcon(*ButtonImageList, 0));
-    WallButton->setIcon(ImageListIcon(*ButtonImageList, 1));
-    ToolButton1->setIcon(ImageListIcon(*ButtonImageList, 2));
-    ToolButton2->setIcon(ImageListIcon(*ButtonImageList, 3));
+
+    CreateToolBar();
+
+    ListView = new TListView(this);
+    ListView->OnDragDrop = [this] { Run(&MainWindowCommands::MoveDroppedPicture); };
+    setCentralWidget(ListView);
+    setTabOrder(ListView, ListView);
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setFixedHeight(StatusBarHeight);
+    setStatusBar(StatusBar1);
 
     // The dialogs' settings, the wallpaper component and the SSTP component are the commands'.
     MainWindowFrontEnd& frontEnd = *this;
@@ -81,67 +81,79 @@ TMainForm::~TMainForm()
     commands_.reset();
 }
 
+void TMainForm::Run(MainWindowCommand command)
+{
+    RunCommand([this, command] { (commands_.get()->*command)(); });
+}
+
 void TMainForm::CreateToolBar()
 {
     ToolBar1 = new QToolBar(this);
     ToolBar1->setMovable(false);
     ToolBar1->setFloatable(false);
-    ToolBar1->setIconSize(QSize(32, 32));
+    ToolBar1->setIconSize(QSize(ButtonPictureSize, ButtonPictureSize));
     ToolBar1->setContentsMargins(0, 0, 0, 0);
-    ToolBar1->setFixedHeight(55);
+    ToolBar1->setFixedHeight(ToolBarHeight);
     addToolBar(Qt::TopToolBarArea, ToolBar1);
 
-    const auto button = [this](const char* caption, const char* hint, bool showHint, void (TMainForm::*handler)()) {
+    std::map<MainWindowControl, QToolButton*> made;
+    for (const ToolButtonLayout& layout : ToolButtons()) {
         auto* b = new QToolButton(ToolBar1);
-        b->setText(QString::fromUtf8(caption));
+        b->setText(QString::fromUtf8(layout.Caption));
         b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-        b->setIconSize(QSize(32, 32));
-        b->setFixedSize(55, 51);
+        b->setIcon(ImageListIcon(*ButtonImageList, layout.Image));
+        b->setIconSize(QSize(ButtonPictureSize, ButtonPictureSize));
+        b->setFixedSize(ToolButtonWidth, ToolButtonHeight);
         b->setAutoRaise(true);
         b->setFocusPolicy(Qt::NoFocus); // tool buttons take no focus; the list is the first stop
-        // The hint is kept with the button; it shows as a tool tip only where the layout lets it.
-        b->setProperty("Hint", QString::fromUtf8(hint));
-        if (showHint)
-            b->setToolTip(QString::fromUtf8(hint));
-        if (handler)
-            connect(b, &QToolButton::clicked, this, [this, handler] { RunCommand([this, handler] { (this->*handler)(); }); });
+        b->setProperty("Hint", QString::fromUtf8(layout.Hint));
+        if (layout.ShowHint)
+            b->setToolTip(QString::fromUtf8(layout.Hint));
+        connect(b, &QToolButton::clicked, this, [this, command = layout.Click] { Run(command); });
         ToolBar1->addWidget(b);
-        return b;
-    };
-    OpenImageButton = button("画像読込", "画像を読み込む(複数可)", true, &TMainForm::OpenImageButtonClick);
-    WallButton = button("壁紙", "壁紙にする", true, &TMainForm::WallButtonClick);
-    ToolButton1 = button("削除", "画像削除", true, &TMainForm::ToolButton1Click);
-    ToolButton2 = button("画集読込", "画集を読み込む", false, &TMainForm::ToolButton2Click);
+        made[layout.Control] = b;
+    }
+    OpenImageButton = made.at(MainWindowControl::OpenImageButton);
+    WallButton = made.at(MainWindowControl::WallButton);
+    ToolButton1 = made.at(MainWindowControl::ToolButton1);
+    ToolButton2 = made.at(MainWindowControl::ToolButton2);
 }
 
 void TMainForm::CreateMenus()
 {
     MainMenu1 = menuBar();
-    const auto item = [this](QMenu* menu, const char* caption, void (TMainForm::*handler)()) {
-        QAction* action = menu->addAction(QString::fromUtf8(caption));
-        if (handler)
-            connect(action, &QAction::triggered, this, [this, handler] { RunCommand([this, handler] { (this->*handler)(); }); });
-        return action;
-    };
-    F1 = MainMenu1->addMenu(QStringLiteral("ファイル(&F)"));
-    N1 = item(F1, "新規画集(&N)", &TMainForm::N1Click);
-    L1 = item(F1, "画集読込(&L)", &TMainForm::L1Click);
-    R1 = item(F1, "画集の名前を変える(&R)", &TMainForm::R1Click);
-    G1 = item(F1, "画像読込(&G)", &TMainForm::G1Click);
-    D1 = item(F1, "画像削除(&D)", &TMainForm::D1Click);
-
-    KabeW1 = MainMenu1->addMenu(QStringLiteral("壁紙(&W)"));
-    connect(KabeW1, &QMenu::aboutToShow, this, [this] { RunCommand([this] { KabeW1Click(); }); });
-    X1 = item(KabeW1, "壁紙に設定(&X)", &TMainForm::X1Click);
-    N2 = KabeW1->addSeparator();
-    CentC = item(KabeW1, "画像を中央に(&C)", &TMainForm::CentCClick);
-    TileV = item(KabeW1, "画像を並べて(&V)", &TMainForm::TileVClick);
-    CentC->setCheckable(true);
-    TileV->setCheckable(true);
-
-    s1 = MainMenu1->addMenu(QStringLiteral("ｽｸﾘｰﾝｾｰﾊﾞ(&S)"));
-    A1 = item(s1, "画集の設定(&A)", &TMainForm::A1Click);
-    B1 = item(s1, "画集の解除(&B)", &TMainForm::B1Click);
+    std::map<MainWindowControl, QMenu*> menus;
+    std::map<MainWindowControl, QAction*> items;
+    for (const MenuLayout& layout : MainMenu()) {
+        QMenu* menu = MainMenu1->addMenu(QString::fromUtf8(layout.Caption));
+        if (layout.Open)
+            connect(menu, &QMenu::aboutToShow, this, [this, command = layout.Open] { Run(command); });
+        for (const MenuItemLayout& item : layout.Items) {
+            if (item.IsSeparator()) {
+                items[item.Control] = menu->addSeparator();
+                continue;
+            }
+            QAction* action = menu->addAction(QString::fromUtf8(item.Caption));
+            action->setCheckable(item.Checkable);
+            connect(action, &QAction::triggered, this, [this, command = item.Click] { Run(command); });
+            items[item.Control] = action;
+        }
+        menus[layout.Control] = menu;
+    }
+    F1 = menus.at(MainWindowControl::F1);
+    N1 = items.at(MainWindowControl::N1);
+    L1 = items.at(MainWindowControl::L1);
+    R1 = items.at(MainWindowControl::R1);
+    G1 = items.at(MainWindowControl::G1);
+    D1 = items.at(MainWindowControl::D1);
+    KabeW1 = menus.at(MainWindowControl::KabeW1);
+    X1 = items.at(MainWindowControl::X1);
+    N2 = items.at(MainWindowControl::N2);
+    CentC = items.at(MainWindowControl::CentC);
+    TileV = items.at(MainWindowControl::TileV);
+    s1 = menus.at(MainWindowControl::s1);
+    A1 = items.at(MainWindowControl::A1);
+    B1 = items.at(MainWindowControl::B1);
 }
 
 void TMainForm::FormCreate() { commands_->Create(); }
@@ -149,24 +161,6 @@ void TMainForm::FormShow() { commands_->FirstShow(); }
 bool TMainForm::FormClose() { return commands_->Close(); }
 void TMainForm::FormDestroy() { commands_->Destroy(); }
 void TMainForm::UpdateCaption() { commands_->UpdateCaption(); }
-
-void TMainForm::OpenImageButtonClick() { commands_->AddPictures(); }
-void TMainForm::G1Click() { OpenImageButtonClick(); }
-void TMainForm::ToolButton1Click() { commands_->DeletePicture(); }
-void TMainForm::D1Click() { ToolButton1Click(); }
-void TMainForm::ToolButton2Click() { commands_->OpenGallery(); }
-void TMainForm::L1Click() { ToolButton2Click(); }
-void TMainForm::N1Click() { commands_->NewGallery(); }
-void TMainForm::R1Click() { commands_->RenameGallery(); }
-void TMainForm::A1Click() { commands_->NameScreenSaverGallery(); }
-void TMainForm::B1Click() { commands_->ReleaseScreenSaverGallery(); }
-void TMainForm::ListViewDragDrop() { commands_->MoveDroppedPicture(); }
-
-void TMainForm::WallButtonClick() { commands_->SetAsWallpaper(); }
-void TMainForm::X1Click() { WallButtonClick(); }
-void TMainForm::KabeW1Click() { commands_->ShowWallpaperStyle(); }
-void TMainForm::CentCClick() { commands_->CentreWallpaper(); }
-void TMainForm::TileVClick() { commands_->TileWallpaper(); }
 
 void TMainForm::showEvent(QShowEvent* event)
 {

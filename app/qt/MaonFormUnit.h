@@ -10,6 +10,7 @@
 
 #include "app/MainWindowCommands.h"
 #include "app/MainWindowFrontEnd.h"
+#include "app/MainWindowLayout.h"
 #include "component/Component.h"
 #include "wallpaper/Desktop.h"
 
@@ -76,26 +77,6 @@ public:
     void FormDestroy();
     void UpdateCaption();
 
-    // Gallery commands.
-    void OpenImageButtonClick();
-    void G1Click();
-    void ToolButton1Click();
-    void D1Click();
-    void ToolButton2Click();
-    void L1Click();
-    void N1Click();
-    void R1Click();
-    void A1Click();
-    void B1Click();
-    void ListViewDragDrop();
-
-    // Wallpaper commands.
-    void WallButtonClick();
-    void X1Click();
-    void KabeW1Click();
-    void CentCClick();
-    void TileVClick();
-
     // The gallery as it stands (for tests and benchmarks).
     const TVorlane& CurrentGallery() const { return commands_->Gallery(); }
     const DamagedGalleryGuard& DamagedGallery() const { return commands_->DamagedGallery(); }
@@ -105,8 +86,11 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The tool bar and the menus, built from the layout (app/MainWindowLayout.h).
     void CreateToolBar();
     void CreateMenus();
+    // Runs a command of the layout under the error handler.
+    void Run(MainWindowCommand command);
 
     // What the commands ask of the window.
     void SetCaption(const std::string& caption) override;

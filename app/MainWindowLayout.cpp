@@ -1,0 +1,87 @@
+#include "app/MainWindowLayout.h"
+
+#include <cstring>
+
+#include "app/MainWindowCommands.h"
+
+namespace vorlane {
+namespace {
+
+using C = MainWindowControl;
+using M = MainWindowCommands;
+
+constexpr ToolButtonLayout Buttons[] = {
+    {C::OpenImageButton, "画像読込", "画像を読み込む(複数可)", 0, true, &M::AddPictures},
+    {C::WallButton, "壁紙", "壁紙にする", 1, true, &M::SetAsWallpaper},
+    {C::ToolButton1, "削除", "画像削除", 2, true, &M::DeletePicture},
+    // The window shows no hints, and this button follows it.
+    {C::ToolButton2, "画集読込", "画集を読み込む", 3, false, &M::OpenGallery},
+};
+
+constexpr MenuItemLayout FileItems[] = {
+    {C::N1, "新規画集(&N)", &M::NewGallery},
+    {C::L1, "画集読込(&L)", &M::OpenGallery},
+    {C::R1, "画集の名前を変える(&R)", &M::RenameGallery},
+    {C::G1, "画像読込(&G)", &M::AddPictures},
+    {C::D1, "画像削除(&D)", &M::DeletePicture},
+};
+
+constexpr MenuItemLayout WallpaperItems[] = {
+    {C::X1, "壁紙に設定(&X)", &M::SetAsWallpaper},
+    {C::N2, "-"},
+    {C::CentC, "画像を中央に(&C)", &M::CentreWallpaper, true},
+    {C::TileV, "画像を並べて(&V)", &M::TileWallpaper, true},
+};
+
+constexpr MenuItemLayout ScreenSaverItems[] = {
+    {C::A1, "画集の設定(&A)", &M::NameScreenSaverGallery},
+    {C::B1, "画集の解除(&B)", &M::ReleaseScreenSaverGallery},
+};
+
+constexpr MenuLayout Menus[] = {
+    {C::F1, "ファイル(&F)", FileItems},
+    {C::KabeW1, "壁紙(&W)", WallpaperItems, &M::ShowWallpaperStyle}, // the check marks as it opens
+    {C::s1, "ｽｸﾘｰﾝｾｰﾊﾞ(&S)", ScreenSaverItems},
+};
+
+} // namespace
+
+const char* const WindowFontName = "ＭＳ Ｐゴシック";
+
+const GskFormLayout GskFormDesign{
+    "GskForm",
+    {192, 279, 173, 96},
+    {"画集の名前を入力してください", {8, 8, 152, 12}},
+    {"", {8, 24, 153, 20}},
+    {"OK", {8, 56, 73, 25}},
+    {"キャンセル", {88, 56, 73, 25}},
+};
+
+bool MenuItemLayout::IsSeparator() const
+{
+    return std::strcmp(Caption, "-") == 0;
+}
+
+std::span<const ToolButtonLayout> ToolButtons()
+{
+    return Buttons;
+}
+
+std::span<const MenuLayout> MainMenu()
+{
+    return Menus;
+}
+
+MainWindowCommand CommandOf(MainWindowControl control)
+{
+    for (const ToolButtonLayout& button : Buttons)
+        if (button.Control == control)
+            return button.Click;
+    for (const MenuLayout& menu : Menus)
+        for (const MenuItemLayout& item : menu.Items)
+            if (item.Control == control)
+                return item.Click;
+    return nullptr;
+}
+
+} // namespace vorlane

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "app/Dialogs.h"
+#include "app/MainWindowLayout.h"
 #include "app/win32/WindowFont.h"
 
 namespace vorlane {
@@ -30,11 +31,11 @@ void RegisterClassOnce(WNDPROC proc)
     (void)registered;
 }
 
-HWND Control(const char* kind, const char* text, DWORD style, int left, int top, int width, int height, HWND parent,
-             int id, DWORD exStyle = 0)
+HWND Control(const char* kind, const DialogControlLayout& layout, DWORD style, HWND parent, int id, DWORD exStyle = 0)
 {
-    return CreateWindowExA(exStyle, kind, text, WS_CHILD | WS_VISIBLE | style, left, top, width, height, parent,
-                           HMENU(INT_PTR(id)), GetModuleHandleA(nullptr), nullptr);
+    const WindowRect& place = layout.Place;
+    return CreateWindowExA(exStyle, kind, layout.Text, WS_CHILD | WS_VISIBLE | style, place.Left, place.Top,
+                           place.Width, place.Height, parent, HMENU(INT_PTR(id)), GetModuleHandleA(nullptr), nullptr);
 }
 
 } // namespace
@@ -42,15 +43,16 @@ HWND Control(const char* kind, const char* text, DWORD style, int left, int top,
 TGskForm::TGskForm()
 {
     RegisterClassOnce(WindowProc);
-    // Client area 173 x 96 at left 192, top 279 of the screen.
-    RECT frame{0, 0, 173, 96};
+    const GskFormLayout& layout = GskFormDesign;
+    RECT frame{0, 0, layout.Place.Width, layout.Place.Height};
     AdjustWindowRectEx(&frame, Style, FALSE, ExStyle);
-    hwnd_ = CreateWindowExA(ExStyle, ClassName, "GskForm", Style, 192, 279, frame.right - frame.left,
-                            frame.bottom - frame.top, nullptr, nullptr, GetModuleHandleA(nullptr), this);
-    Label1 = Control("STATIC", "画集の名前を入力してください", SS_LEFT | SS_NOPREFIX, 8, 8, 152, 12, hwnd_, -1);
-    GskEdit = Control("EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL, 8, 24, 153, 20, hwnd_, 100, WS_EX_CLIENTEDGE);
-    BitBtn1 = Control("BUTTON", "OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 8, 56, 73, 25, hwnd_, IDOK);
-    BitBtn2 = Control("BUTTON", "キャンセル", WS_TABSTOP | BS_PUSHBUTTON, 88, 56, 73, 25, hwnd_, IDCANCEL);
+    hwnd_ = CreateWindowExA(ExStyle, ClassName, layout.Caption, Style, layout.Place.Left, layout.Place.Top,
+                            frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
+                            GetModuleHandleA(nullptr), this);
+    Label1 = Control("STATIC", layout.Label1, SS_LEFT | SS_NOPREFIX, hwnd_, -1);
+    GskEdit = Control("EDIT", layout.GskEdit, WS_TABSTOP | ES_AUTOHSCROLL, hwnd_, 100, WS_EX_CLIENTEDGE);
+    BitBtn1 = Control("BUTTON", layout.BitBtn1, WS_TABSTOP | BS_DEFPUSHBUTTON, hwnd_, IDOK);
+    BitBtn2 = Control("BUTTON", layout.BitBtn2, WS_TABSTOP | BS_PUSHBUTTON, hwnd_, IDCANCEL);
     ApplyWindowFont(hwnd_);
 }
 

@@ -1,30 +1,34 @@
-// The main window's menu bar and the identifiers its items and the tool buttons send. Items carry
-// access keys only, no shortcut keys.
+// The main window's menu bar, built from the layout (app/MainWindowLayout.h), and the WM_COMMAND
+// identifiers its items and the tool buttons send.
 #pragma once
 
 #include <windows.h>
 
+#include <vector>
+
+#include "app/MainWindowLayout.h"
+
 namespace vorlane {
 
-// WM_COMMAND identifiers, one per item of the layout.
-enum MenuCommand : int {
-    cmN1 = 1001, cmL1, cmR1, cmG1, cmD1,   // ファイル(&F)
-    cmX1, cmCentC, cmTileV,                // 壁紙(&W)
-    cmA1, cmB1,                            // ｽｸﾘｰﾝｾｰﾊﾞ(&S)
-    cmOpenImageButton, cmWallButton, cmToolButton1, cmToolButton2,
-};
+// The WM_COMMAND identifier of a button or item, and the control an identifier stands for.
+inline int CommandId(MainWindowControl control)
+{
+    return FirstCommandId + int(control);
+}
+inline MainWindowControl ControlOfCommand(int id)
+{
+    return MainWindowControl(id - FirstCommandId);
+}
 
 struct TMainMenu {
-    HMENU MainMenu1;
-    HMENU F1;
-    HMENU KabeW1;
-    HMENU s1;
+    HMENU MainMenu1 = nullptr;
+    std::vector<HMENU> Menus; // in the layout's order
 };
 
-// The menu bar with its three menus; the window it is given to destroys it.
+// The menu bar with its menus; the window it is given to destroys it.
 TMainMenu CreateMainMenu();
 
-// Puts the check mark on `item` of `menu` or takes it away.
-void CheckMenuItem(HMENU menu, int item, bool checked);
+// Puts the check mark on `control`'s item of the menu bar or takes it away.
+void CheckMenuItem(const TMainMenu& menu, MainWindowControl control, bool checked);
 
 } // namespace vorlane

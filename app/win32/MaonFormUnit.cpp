@@ -4,6 +4,7 @@
 
 #include "app/ErrorText.h"
 #include "app/MainWindowCommands.h"
+#include "app/MainWindowLayout.h"
 #include "app/win32/ListViewControl.h"
 #include "app/win32/ProgramPictures.h"
 #include "app/win32/ToolBar.h"
@@ -21,14 +22,6 @@ constexpr const char* WindowClassName = "TMainForm";
 constexpr int ToolBarId = 1, ListViewId = 2, StatusBarId = 3;
 // The first showing's error, shown once the window is on the screen.
 constexpr UINT WM_SHOWPENDINGERROR = WM_APP + 1;
-
-constexpr ToolButtonLayout Buttons[] = {
-    {cmOpenImageButton, "画像読込", "画像を読み込む(複数可)", 0, true},
-    {cmWallButton, "壁紙", "壁紙にする", 1, true},
-    {cmToolButton1, "削除", "画像削除", 2, true},
-    // The window shows no hints, and this button follows it.
-    {cmToolButton2, "画集読込", "画集を読み込む", 3, false},
-};
 
 void RegisterClassOnce()
 {
@@ -65,8 +58,9 @@ std::string ProgramTitle()
 TMainForm::TMainForm(DialogRunner& dialogs, Desktop& desktop)
 {
     RegisterClassOnce();
-    hwnd_ = CreateWindowExA(WS_EX_CONTROLPARENT, WindowClassName, DesignCaption, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 296,
-                            105, 510, 401, nullptr, nullptr, GetModuleHandleA(nullptr), this);
+    hwnd_ = CreateWindowExA(WS_EX_CONTROLPARENT, WindowClassName, DesignCaption, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                            DesignPlace.Left, DesignPlace.Top, DesignPlace.Width, DesignPlace.Height, nullptr, nullptr,
+                            GetModuleHandleA(nullptr), this);
     try {
         CreateComponents(dialogs, desktop);
     } catch (...) {
@@ -84,17 +78,17 @@ void TMainForm::CreateComponents(DialogRunner& dialogs, Desktop& desktop)
     DefaultImageList = new TImageList(this, 32, 32);
     DefaultImageList->SetName("DefaultImageList");
     AddPlaceholderPicture(*DefaultImageList);
-    ButtonImageList = new TImageList(this, 32, 32);
+    ButtonImageList = new TImageList(this, ButtonPictureSize, ButtonPictureSize);
     ButtonImageList->SetName("ButtonImageList");
     AddButtonPictures(*ButtonImageList);
 
-    ToolBar1 = std::make_unique<TToolBar>(hwnd_, ToolBarId, *ButtonImageList, Buttons, int(std::size(Buttons)));
+    ToolBar1 = std::make_unique<TToolBar>(hwnd_, ToolBarId, *ButtonImageList, ToolButtons());
     ListView = std::make_unique<TListViewControl>(hwnd_, ListViewId);
-    ListView->OnDragDrop = [this] { Run([this] { commands_->MoveDroppedPicture(); }); };
+    ListView->OnDragDrop = [this] { RunCommand(&MainWindowCommands::MoveDroppedPicture); };
     StatusBar1 = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, hwnd_,
                                  HMENU(INT_PTR(StatusBarId)), GetModuleHandleA(nullptr), nullptr);
     SendMessageA(StatusBar1, SB_SIMPLE, TRUE, 0);
-    SendMessageA(StatusBar1, SB_SETMINHEIGHT, 19, 0);
+    SendMessageA(StatusBar1, SB_SETMINHEIGHT, StatusBarHeight, 0);
 
     MainMenu1 = CreateMainMenu();
     SetMenu(hwnd_, MainMenu1.MainMenu1);
@@ -134,22 +128,10 @@ void TMainForm::Layout()
     MoveWindow(ListView->Handle(), 0, top, client.right, bottom > top ? bottom - top : 0, TRUE);
 }
 
-void TMainForm::Command(int id)
+void TMainForm::RunCommand(MainWindowCommand command)
 {
-    MainWindowCommands& c = *commands_;
-    switch (id) {
-    case cmOpenImageButton: case cmG1: Run([&] { c.AddPictures(); }); break;
-    case cmToolButton1: case cmD1: Run([&] { c.DeletePicture(); }); break;
-    case cmToolButton2: case cmL1: Run([&] { c.OpenGallery(); }); break;
-    case cmN1: Run([&] { c.NewGallery(); }); break;
-    case cmR1: Run([&] { c.RenameGallery(); }); break;
-    case cmA1: Run([&] { c.NameScreenSaverGallery(); }); break;
-    case cmB1: Run([&] { c.ReleaseScreenSaverGallery(); }); break;
-    case cmWallButton: case cmX1: Run([&] { c.SetAsWallpaper(); }); break;
-    case cmCentC: Run([&] { c.CentreWallpaper(); }); break;
-    case cmTileV: Run([&] { c.TileWallpaper(); }); break;
-    default: break;
-    }
+    if (command)
+        Run([this, command] { (commands_.get()->*command)(); });
 }
 
 LRESULT TMainForm::Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -166,7 +148,7 @@ LRESULT TMainForm::Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         return 0;
     case WM_COMMAND:
         if (lParam == 0 || HWND(lParam) == ToolBar1->Handle())
-            Command(LOWORD(wParam));
+            RunCommand(CommandOf(ControlOfCommand(LOWORD(wParam))));
         return 0;
     case WM_NOTIFY: {
         NMHDR& notice = *reinterpret_cast<NMHDR*>(lParam);
@@ -175,8 +157,9 @@ LRESULT TMainForm::Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         break;
     }
     case WM_INITMENUPOPUP:
-        if (HMENU(wParam) == MainMenu1.KabeW1)
-            Run([this] { commands_->ShowWallpaperStyle(); });
+        for (size_t i = 0; i < MainMenu1.Menus.size(); ++i)
+            if (HMENU(wParam) == MainMenu1.Menus[i])
+                RunCommand(MainMenu()[i].Open);
         return 0;
     case WM_SHOWWINDOW:
         if (wParam && !shown_) {
@@ -228,8 +211,8 @@ void TMainForm::ShowError(const std::string& text)
 
 void TMainForm::CheckWallpaperStyle(bool tile)
 {
-    CheckMenuItem(MainMenu1.KabeW1, cmTileV, tile);
-    CheckMenuItem(MainMenu1.KabeW1, cmCentC, !tile);
+    CheckMenuItem(MainMenu1, MainWindowControl::TileV, tile);
+    CheckMenuItem(MainMenu1, MainWindowControl::CentC, !tile);
 }
 
 // On Windows the stored place is the whole window's, frame included, as the system places windows.

@@ -65,7 +65,8 @@ public:
 private:
     // The controls and components in layout order; the window exists.
     void CreateComponents(DialogRunner& dialogs, Desktop& desktop);
-    void Command(int id);
+    // Runs a command of the layout under Run; nothing for none.
+    void RunCommand(MainWindowCommand command);
     void Layout();
     // Runs one handler: an exception that escapes it ends the handler, and its message is shown.
     template <class F>

@@ -4,31 +4,33 @@
 
 #include <vector>
 
+#include "app/MainWindowLayout.h"
 #include "app/win32/ImageListHandle.h"
+#include "app/win32/MainMenu.h"
 
 namespace vorlane {
 
-TToolBar::TToolBar(HWND parent, int id, const TImageList& images, const ToolButtonLayout* buttons, int count)
+TToolBar::TToolBar(HWND parent, int id, const TImageList& images, std::span<const ToolButtonLayout> buttons)
     : hwnd_(CreateWindowExA(0, TOOLBARCLASSNAMEA, "",
                             WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | TBSTYLE_TOOLTIPS | TBSTYLE_FLAT | CCS_TOP,
                             0, 0, 0, 0, parent, HMENU(INT_PTR(id)), GetModuleHandleA(nullptr), nullptr)),
       images_(std::make_unique<ImageListHandle>(images)),
-      buttons_(buttons),
-      count_(count)
+      buttons_(buttons)
 {
     SendMessageA(hwnd_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     SendMessageA(hwnd_, TB_SETIMAGELIST, 0, LPARAM(images_->Get()));
-    SendMessageA(hwnd_, TB_SETBITMAPSIZE, 0, MAKELONG(32, 32));
-    std::vector<TBBUTTON> added(size_t(count), TBBUTTON{});
-    for (int i = 0; i < count; ++i) {
-        added[size_t(i)].iBitmap = buttons[i].image;
-        added[size_t(i)].idCommand = buttons[i].command;
-        added[size_t(i)].fsState = TBSTATE_ENABLED;
-        added[size_t(i)].fsStyle = BTNS_BUTTON;
-        added[size_t(i)].iString = INT_PTR(buttons[i].caption);
+    SendMessageA(hwnd_, TB_SETBITMAPSIZE, 0, MAKELONG(ButtonPictureSize, ButtonPictureSize));
+    std::vector<TBBUTTON> added;
+    for (const ToolButtonLayout& button : buttons) {
+        TBBUTTON& b = added.emplace_back();
+        b.iBitmap = button.Image;
+        b.idCommand = CommandId(button.Control);
+        b.fsState = TBSTATE_ENABLED;
+        b.fsStyle = BTNS_BUTTON;
+        b.iString = INT_PTR(button.Caption);
     }
-    SendMessageA(hwnd_, TB_ADDBUTTONSA, WPARAM(count), LPARAM(added.data()));
-    SendMessageA(hwnd_, TB_SETBUTTONSIZE, 0, MAKELONG(55, 51));
+    SendMessageA(hwnd_, TB_ADDBUTTONSA, WPARAM(added.size()), LPARAM(added.data()));
+    SendMessageA(hwnd_, TB_SETBUTTONSIZE, 0, MAKELONG(ToolButtonWidth, ToolButtonHeight));
     SendMessageA(hwnd_, TB_AUTOSIZE, 0, 0);
 }
 
@@ -51,9 +53,9 @@ bool TToolBar::Notify(NMHDR& notice)
     auto& info = reinterpret_cast<NMTTDISPINFOA&>(notice);
     info.lpszText = const_cast<char*>("");
     info.szText[0] = '\0';
-    for (int i = 0; i < count_; ++i)
-        if (UINT_PTR(buttons_[i].command) == notice.idFrom && buttons_[i].showHint)
-            info.lpszText = const_cast<char*>(buttons_[i].hint);
+    for (const ToolButtonLayout& button : buttons_)
+        if (UINT_PTR(CommandId(button.Control)) == notice.idFrom && button.ShowHint)
+            info.lpszText = const_cast<char*>(button.Hint);
     return true;
 }
 

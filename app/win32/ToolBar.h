@@ -5,23 +5,18 @@
 #include <windows.h>
 
 #include <memory>
+#include <span>
 
 namespace vorlane {
 
 class ImageListHandle;
 class TImageList;
-
-struct ToolButtonLayout {
-    int command;      // the WM_COMMAND identifier a click sends
-    const char* caption;
-    const char* hint;
-    int image;
-    bool showHint;
-};
+struct ToolButtonLayout;
 
 class TToolBar {
 public:
-    TToolBar(HWND parent, int id, const TImageList& images, const ToolButtonLayout* buttons, int count);
+    // Each button sends its control's WM_COMMAND identifier (MainMenu.h).
+    TToolBar(HWND parent, int id, const TImageList& images, std::span<const ToolButtonLayout> buttons);
     ~TToolBar();
 
     HWND Handle() const { return hwnd_; }
@@ -33,8 +28,7 @@ public:
 private:
     HWND hwnd_;
     std::unique_ptr<ImageListHandle> images_;
-    const ToolButtonLayout* buttons_;
-    int count_;
+    std::span<const ToolButtonLayout> buttons_;
 };
 
 } // namespace vorlane

@@ -1,12 +1,14 @@
 #include "app/win32/WindowFont.h"
 
+#include "app/MainWindowLayout.h"
+
 namespace vorlane {
 
 HFONT WindowFont()
 {
-    static const HFONT font = CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
+    static const HFONT font = CreateFontA(-WindowFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
                                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                          VARIABLE_PITCH | FF_SWISS, "ＭＳ Ｐゴシック");
+                                          VARIABLE_PITCH | FF_SWISS, WindowFontName);
     return font;
 }
 

@@ -1,4 +1,4 @@
-// The font of both windows: "ＭＳ Ｐゴシック", Shift_JIS character set, 12 pixels high, no style.
+// The font of both windows, as the layout (app/MainWindowLayout.h) names it.
 #pragma once
 
 #include <windows.h>

@@ -6,6 +6,7 @@
 
 #include "app/ErrorText.h"
 #include "app/MainWindowFrontEnd.h"
+#include "app/MainWindowLayout.h"
 #include "gallery/ImageList.h"
 #include "gallery/View.h"
 #include "gallery/Vorlane1.h"
@@ -141,21 +142,11 @@ WindowRect OntoNearestMonitor(const WindowRect& window, const std::vector<Window
 
 MainWindowCommands::MainWindowCommands(TComponent& window, MainWindowFrontEnd& frontEnd, GalleryView& listView,
                                        TImageList& defaultImages, DialogRunner& dialogs, Desktop& desktop)
-    : frontEnd_(frontEnd), listView_(listView), defaultImages_(defaultImages), dialogs_(dialogs)
+    : OpenImage(OpenImageDesign), Opengsk(OpengskDesign), frontEnd_(frontEnd), listView_(listView),
+      defaultImages_(defaultImages), dialogs_(dialogs)
 {
-    OpenImage.Filter = "ﾋﾞｯﾄﾏｯﾌﾟ (*.bmp)|*.bmp|JPEG(*.jpg)|*jpg";
-    OpenImage.FilterIndex = 1;
-    OpenImage.AllowMultiSelect = true;
-    OpenImage.FileMustExist = true;
-    OpenImage.Sizable = false;
-    OpenImage.PicturePreview = true;
-
     wallPaper_ = new TWallPaper(&window, desktop);
     wallPaper_->SetName("WallPaper");
-
-    Opengsk.Filter = "画集|*.gsk";
-    Opengsk.Sizable = true;
-
     fastSstp_ = CreateMainWindowFastSstp(&window);
 }
 

@@ -37,8 +37,8 @@ public:
     MainWindowCommands& operator=(const MainWindowCommands&) = delete;
 
     // The window's dialogs (settings and outcome; the DialogRunner shows them) and components.
-    TOpenDialog OpenImage; // pictures: bitmaps and JPEG, several at a time, with a preview
-    TOpenDialog Opengsk;   // galleries
+    TOpenDialog OpenImage; // pictures, as OpenImageDesign sets it (MainWindowLayout.h)
+    TOpenDialog Opengsk;   // galleries, as OpengskDesign sets it
     TWallPaper& WallPaper() const { return *wallPaper_; }
     TFastSstp& FastSstp() const { return *fastSstp_; }
 
@@ -56,21 +56,21 @@ public:
     void Destroy();     // destruction: the gallery's name written to the settings file
     void UpdateCaption();
 
-    // Gallery commands.
-    void AddPictures();               // "画像読込"
-    void DeletePicture();             // "削除"
-    void OpenGallery();               // "画集読込": saves the current gallery, loads the chosen one
-    void NewGallery();                // "新規画集(&N)"
-    void RenameGallery();             // "画集の名前を変える(&R)"
-    void NameScreenSaverGallery();    // "画集の設定(&A)"
-    void ReleaseScreenSaverGallery(); // "画集の解除(&B)"
+    // Gallery commands; the layout (MainWindowLayout.h) binds each to its buttons and menu items.
+    void AddPictures();               // OpenImageButton, G1
+    void DeletePicture();             // ToolButton1, D1
+    void OpenGallery();               // ToolButton2, L1: saves the current gallery, loads the chosen one
+    void NewGallery();                // N1
+    void RenameGallery();             // R1
+    void NameScreenSaverGallery();    // A1
+    void ReleaseScreenSaverGallery(); // B1
     void MoveDroppedPicture();        // a list item dropped on another
 
     // Wallpaper commands.
-    void SetAsWallpaper();            // "壁紙": the selected picture, then the announcement
-    void ShowWallpaperStyle();        // the wallpaper menu opens: its check marks
-    void CentreWallpaper();           // "画像を中央に(&C)"
-    void TileWallpaper();             // "画像を並べて(&V)"
+    void SetAsWallpaper();            // WallButton, X1: the selected picture, then the announcement
+    void ShowWallpaperStyle();        // the menu KabeW1 opens: its check marks
+    void CentreWallpaper();           // CentC
+    void TileWallpaper();             // TileV
 
     // The watched gallery file changed on disk: another program's save shows at once while the window
     // has no change of its own (otherwise the next save keeps both versions).

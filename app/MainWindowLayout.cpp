@@ -46,6 +46,25 @@ constexpr MenuLayout Menus[] = {
 
 } // namespace
 
+const TOpenDialog OpenImageDesign = [] {
+    TOpenDialog dialog;
+    // The JPEG choice shows every name ending in "jpg", with or without a dot before it.
+    dialog.Filter = "ﾋﾞｯﾄﾏｯﾌﾟ (*.bmp)|*.bmp|JPEG(*.jpg)|*jpg";
+    dialog.FilterIndex = 1;
+    dialog.AllowMultiSelect = true;
+    dialog.FileMustExist = true;
+    dialog.Sizable = false;
+    dialog.PicturePreview = true;
+    return dialog;
+}();
+
+const TOpenDialog OpengskDesign = [] {
+    TOpenDialog dialog;
+    dialog.Filter = "画集|*.gsk";
+    dialog.Sizable = true;
+    return dialog;
+}();
+
 const char* const WindowFontName = "ＭＳ Ｐゴシック";
 
 const GskFormLayout GskFormDesign{

@@ -5,6 +5,7 @@
 
 #include <span>
 
+#include "app/Dialogs.h"
 #include "app/MainWindowFrontEnd.h"
 
 namespace vorlane {
@@ -34,6 +35,11 @@ inline constexpr WindowRect DesignPlace{296, 105, 510, 401};
 inline constexpr int ToolButtonWidth = 55, ToolButtonHeight = 51, ToolBarHeight = 55;
 inline constexpr int ButtonPictureSize = 32, ButtonPictureCount = 5;
 inline constexpr int StatusBarHeight = 19;
+
+// The main window's dialogs as they are set at creation: OpenImage for pictures (bitmaps and JPEG,
+// several at a time, with a preview), Opengsk for galleries (a typed name need not exist).
+extern const TOpenDialog OpenImageDesign;
+extern const TOpenDialog OpengskDesign;
 
 // Both windows' font, 12 pixels high, no style, Shift_JIS character set.
 extern const char* const WindowFontName;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app/MainWindowCommands.h"
+#include "platform/Path.h"
 
 namespace vorlane {
 namespace {
@@ -64,6 +65,18 @@ const TOpenDialog OpengskDesign = [] {
     dialog.Sizable = true;
     return dialog;
 }();
+
+const PicturePreviewLayout PicturePreviewDesign{"画像:", " (%dx%d)", "(なし)", "プレビュー", 180, 5};
+
+PreviewFormat PreviewFormatOf(const std::string& path)
+{
+    const std::string extension = path::AsciiLowerCase(path::ExtractFileExt(path));
+    if (extension == ".bmp")
+        return PreviewFormat::Bitmap;
+    if (extension == ".jpg" || extension == ".jpeg" || extension == ".jpe" || extension == ".jfif")
+        return PreviewFormat::Jpeg;
+    return PreviewFormat::None;
+}
 
 const char* const WindowFontName = "ＭＳ Ｐゴシック";
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <span>
+#include <string>
 
 #include "app/Dialogs.h"
 #include "app/MainWindowFrontEnd.h"
@@ -40,6 +41,21 @@ inline constexpr int StatusBarHeight = 19;
 // several at a time, with a preview), Opengsk for galleries (a typed name need not exist).
 extern const TOpenDialog OpenImageDesign;
 extern const TOpenDialog OpengskDesign;
+
+// The picture dialog's panel beside the open-file dialog, and the preview window its button opens.
+struct PicturePreviewLayout {
+    const char* NoPictureLabel; // the size label while the selected file is no picture
+    const char* SizeLabel;      // the size label's format: the picture's width and height
+    const char* NoPictureText;  // centred in the preview area while no picture is shown
+    const char* Preview;        // the button's hint and the preview window's caption
+    int PanelWidth;
+    int PreviewBorder;          // around the picture in the preview window
+};
+extern const PicturePreviewLayout PicturePreviewDesign;
+
+// How the preview reads a file, chosen by its extension as the picture dialog's filter names them.
+enum class PreviewFormat { None, Bitmap, Jpeg };
+PreviewFormat PreviewFormatOf(const std::string& path);
 
 // Both windows' font, 12 pixels high, no style, Shift_JIS character set.
 extern const char* const WindowFontName;

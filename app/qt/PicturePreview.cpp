@@ -9,20 +9,18 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "platform/Path.h"
+#include "app/MainWindowLayout.h"
 
 namespace vorlane {
 
 QImage LoadPreviewPicture(const QString& path)
 {
-    const std::string extension = path::AsciiLowerCase(path::ExtractFileExt(path.toStdString()));
     QByteArray format;
-    if (extension == ".bmp")
-        format = "bmp";
-    else if (extension == ".jpg" || extension == ".jpeg" || extension == ".jpe" || extension == ".jfif")
-        format = "jpeg";
-    else
-        return {};
+    switch (PreviewFormatOf(path.toStdString())) {
+    case PreviewFormat::Bitmap: format = "bmp"; break;
+    case PreviewFormat::Jpeg: format = "jpeg"; break;
+    case PreviewFormat::None: return {};
+    }
     QImageReader reader(path, format);
     reader.setDecideFormatFromContent(false);
     return reader.read();
@@ -46,7 +44,7 @@ void PreviewArea::paintEvent(QPaintEvent* event)
     QPainter painter(this);
     const QRect room = contentsRect();
     if (picture_.isNull()) {
-        painter.drawText(room, Qt::AlignCenter, QStringLiteral("(なし)"));
+        painter.drawText(room, Qt::AlignCenter, QString::fromUtf8(PicturePreviewDesign.NoPictureText));
         return;
     }
     QSize size = picture_.size();
@@ -68,8 +66,9 @@ void PreviewArea::mouseDoubleClickEvent(QMouseEvent* event)
 PreviewWindow::PreviewWindow(const QImage& picture, QWidget* parent)
     : QDialog(parent, Qt::Tool), picture_(picture)
 {
-    setWindowTitle(QStringLiteral("プレビュー"));
-    QSize size = picture.size() + QSize(2 * Border, 2 * Border);
+    setWindowTitle(QString::fromUtf8(PicturePreviewDesign.Preview));
+    const int border = PicturePreviewDesign.PreviewBorder;
+    QSize size = picture.size() + QSize(2 * border, 2 * border);
     const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
     QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
     size = size.boundedTo(available.size()); // a huge picture gets a window no bigger than the screen
@@ -83,16 +82,17 @@ void PreviewWindow::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(rect().adjusted(Border, Border, -Border, -Border), picture_);
+    const int border = PicturePreviewDesign.PreviewBorder;
+    painter.drawImage(rect().adjusted(border, border, -border, -border), picture_);
 }
 
 PicturePreviewPanel::PicturePreviewPanel(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("PicturePreviewPanel"));
-    SizeLabel = new QLabel(QStringLiteral("画像:"), this);
+    SizeLabel = new QLabel(QString::fromUtf8(PicturePreviewDesign.NoPictureLabel), this);
     PreviewButton = new QToolButton(this);
     PreviewButton->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
-    PreviewButton->setToolTip(QStringLiteral("プレビュー"));
+    PreviewButton->setToolTip(QString::fromUtf8(PicturePreviewDesign.Preview));
     PreviewButton->setEnabled(false);
     Area = new PreviewArea(this);
 
@@ -113,8 +113,9 @@ void PicturePreviewPanel::ShowFile(const QString& path)
     const QImage picture = path.isEmpty() ? QImage() : LoadPreviewPicture(path);
     Area->SetPicture(picture);
     PreviewButton->setEnabled(!picture.isNull());
-    SizeLabel->setText(picture.isNull() ? QStringLiteral("画像:")
-                                        : QString::asprintf(" (%dx%d)", picture.width(), picture.height()));
+    SizeLabel->setText(picture.isNull() ? QString::fromUtf8(PicturePreviewDesign.NoPictureLabel)
+                                        : QString::asprintf(PicturePreviewDesign.SizeLabel, picture.width(),
+                                                            picture.height()));
 }
 
 void PicturePreviewPanel::OpenPreviewWindow()

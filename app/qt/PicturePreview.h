@@ -18,7 +18,7 @@ namespace vorlane {
 QImage LoadPreviewPicture(const QString& path);
 
 // The preview area: the picture centred at its own size when it fits, otherwise scaled down with its
-// proportions kept; "(なし)" when there is no picture.
+// proportions kept; the layout's text when there is no picture.
 class PreviewArea : public QFrame {
 public:
     explicit PreviewArea(QWidget* parent = nullptr);
@@ -34,10 +34,10 @@ private:
     QImage picture_;
 };
 
-// A resizable tool window captioned "プレビュー": the picture in a 5-pixel border, stretched to the window.
+// A resizable tool window with the layout's caption: the picture inside the layout's border, stretched
+// to the window.
 class PreviewWindow : public QDialog {
 public:
-    static constexpr int Border = 5;
     PreviewWindow(const QImage& picture, QWidget* parent);
 
 protected:

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QGridLayout>
 
+#include "app/MainWindowLayout.h"
 #include "app/qt/GskFormUnit.h"
 #include "app/qt/PicturePreview.h"
 
@@ -89,7 +90,7 @@ bool QtDialogRunner::Execute(TOpenDialog& settings)
 
     if (settings.PicturePreview) {
         auto* panel = new PicturePreviewPanel(&dialog);
-        panel->setFixedWidth(180);
+        panel->setFixedWidth(PicturePreviewDesign.PanelWidth);
         if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
             grid->addWidget(panel, 0, grid->columnCount(), grid->rowCount(), 1);
         QObject::connect(&dialog, &QFileDialog::currentChanged, panel,

@@ -5,16 +5,16 @@
 
 #include <commctrl.h>
 
+#include "app/MainWindowLayout.h"
 #include "app/win32/WindowFont.h"
 #include "image/BmpFile.h"
 #include "image/Jpeg.h"
-#include "platform/Path.h"
 
 namespace vorlane {
 namespace {
 
-constexpr int PanelWidth = 180;
-constexpr int PreviewBorder = 5;
+const int PanelWidth = PicturePreviewDesign.PanelWidth;
+const int PreviewBorder = PicturePreviewDesign.PreviewBorder;
 constexpr int PreviewButtonId = 0x4C01;
 constexpr int SizeLabelId = 0x4C02;
 constexpr const char* AreaClass = "TPreviewArea";
@@ -53,7 +53,7 @@ void PaintNothing(HDC dc, const RECT& area)
     RECT box = area;
     SetBkMode(dc, TRANSPARENT);
     HGDIOBJ old = SelectObject(dc, WindowFont());
-    DrawTextA(dc, "(なし)", -1, &box, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    DrawTextA(dc, PicturePreviewDesign.NoPictureText, -1, &box, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     SelectObject(dc, old);
 }
 
@@ -121,12 +121,12 @@ LRESULT CALLBACK PreviewWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
 
 Bitmap LoadPreviewPicture(const std::string& path)
 {
-    const std::string extension = path::AsciiLowerCase(path::ExtractFileExt(path));
     try {
-        if (extension == ".bmp")
-            return ReadBmpFile(path);
-        if (extension == ".jpg" || extension == ".jpeg" || extension == ".jpe" || extension == ".jfif")
-            return DecodeJpegFile(path, 24);
+        switch (PreviewFormatOf(path)) {
+        case PreviewFormat::Bitmap: return ReadBmpFile(path);
+        case PreviewFormat::Jpeg: return DecodeJpegFile(path, 24);
+        case PreviewFormat::None: break;
+        }
     } catch (const std::exception&) {
         // Not a picture after all: the panel shows none.
     }
@@ -200,7 +200,7 @@ void PicturePreviewPanel::Create(HWND dialog)
                  SWP_NOMOVE | SWP_NOZORDER);
     const int left = client.right + 4, top = 10, width = PanelWidth - 14;
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    SizeLabel = CreateWindowExA(0, "STATIC", "画像:", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, left, top,
+    SizeLabel = CreateWindowExA(0, "STATIC", PicturePreviewDesign.NoPictureLabel, WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, left, top,
                                 width - 28, 18, dialog, HMENU(INT_PTR(SizeLabelId)), instance, nullptr);
     PreviewButton = CreateWindowExA(0, "BUTTON", "...", WS_CHILD | WS_VISIBLE | WS_DISABLED | BS_PUSHBUTTON,
                                     left + width - 23, top - 2, 23, 22, dialog, HMENU(INT_PTR(PreviewButtonId)),
@@ -217,7 +217,7 @@ void PicturePreviewPanel::Create(HWND dialog)
     tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
     tool.hwnd = dialog;
     tool.uId = UINT_PTR(PreviewButton);
-    tool.lpszText = const_cast<char*>("プレビュー");
+    tool.lpszText = const_cast<char*>(PicturePreviewDesign.Preview);
     SendMessageA(tip, TTM_ADDTOOLA, 0, LPARAM(&tool));
     // The button's clicks reach the dialog, whose procedure is the system's: follow them there.
     SetWindowSubclass(
@@ -236,10 +236,10 @@ void PicturePreviewPanel::ShowFile(const std::string& path)
 {
     picture_ = path.empty() ? Bitmap() : LoadPreviewPicture(path);
     if (picture_.Empty()) {
-        SetWindowTextA(SizeLabel, "画像:");
+        SetWindowTextA(SizeLabel, PicturePreviewDesign.NoPictureLabel);
     } else {
         char size[64];
-        std::snprintf(size, sizeof size, " (%dx%d)", picture_.Width(), picture_.Height());
+        std::snprintf(size, sizeof size, PicturePreviewDesign.SizeLabel, picture_.Width(), picture_.Height());
         SetWindowTextA(SizeLabel, size);
     }
     EnableWindow(PreviewButton, !picture_.Empty());
@@ -261,7 +261,7 @@ void ShowPreviewWindow(const Bitmap& picture, HWND owner)
     AdjustWindowRectEx(&frame, style, FALSE, exStyle);
     const int width = frame.right - frame.left, height = frame.bottom - frame.top;
     PreviewWindowState state{&picture};
-    HWND window = CreateWindowExA(exStyle, WindowClass, "プレビュー", style,
+    HWND window = CreateWindowExA(exStyle, WindowClass, PicturePreviewDesign.Preview, style,
                                   (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
                                   (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, owner, nullptr,
                                   GetModuleHandleA(nullptr), &state);

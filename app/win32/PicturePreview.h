@@ -44,9 +44,9 @@ private:
     Bitmap picture_;
 };
 
-// The resizable tool window captioned "プレビュー" in the middle of the screen: the picture in a 5-pixel
-// border, first at its own size, stretched to the window when resized; Escape closes it. Runs modally
-// over `owner`.
+// The resizable tool window with the layout's caption in the middle of the screen: the picture inside
+// the layout's border, first at its own size, stretched to the window when resized; Escape closes it.
+// Runs modally over `owner`.
 void ShowPreviewWindow(const Bitmap& picture, HWND owner);
 
 } // namespace vorlane

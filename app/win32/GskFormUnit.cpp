@@ -4,6 +4,7 @@
 
 #include "app/Dialogs.h"
 #include "app/MainWindowLayout.h"
+#include "app/win32/WindowClass.h"
 #include "app/win32/WindowFont.h"
 
 namespace vorlane {
@@ -16,21 +17,6 @@ constexpr const char* ClassName = "TGskForm";
 constexpr DWORD Style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD ExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 
-void RegisterClassOnce(WNDPROC proc)
-{
-    static const bool registered = [proc] {
-        WNDCLASSEXA windowClass{};
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = proc;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-        windowClass.hbrBackground = HBRUSH(COLOR_BTNFACE + 1);
-        windowClass.lpszClassName = ClassName;
-        return RegisterClassExA(&windowClass) != 0;
-    }();
-    (void)registered;
-}
-
 HWND Control(const char* kind, const DialogControlLayout& layout, DWORD style, HWND parent, int id, DWORD exStyle = 0)
 {
     const WindowRect& place = layout.Place;
@@ -42,7 +28,7 @@ HWND Control(const char* kind, const DialogControlLayout& layout, DWORD style, H
 
 TGskForm::TGskForm()
 {
-    RegisterClassOnce(WindowProc);
+    RegisterWindowClass(ClassName, WindowProc);
     const GskFormLayout& layout = GskFormDesign;
     RECT frame{0, 0, layout.Place.Width, layout.Place.Height};
     AdjustWindowRectEx(&frame, Style, FALSE, ExStyle);
@@ -102,9 +88,7 @@ int TGskForm::ShowModal(HWND owner)
 
 LRESULT CALLBACK TGskForm::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE)
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, LONG_PTR(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
-    auto* form = reinterpret_cast<TGskForm*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    auto* form = WindowObject<TGskForm>(hwnd, message, lParam);
     switch (message) {
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK && form)

@@ -8,6 +8,7 @@
 #include "app/win32/ListViewControl.h"
 #include "app/win32/ProgramPictures.h"
 #include "app/win32/ToolBar.h"
+#include "app/win32/WindowClass.h"
 #include "app/win32/WindowFont.h"
 #include "gallery/ImageList.h"
 #include "platform/Path.h"
@@ -23,27 +24,11 @@ constexpr int ToolBarId = 1, ListViewId = 2, StatusBarId = 3;
 // The first showing's error, shown once the window is on the screen.
 constexpr UINT WM_SHOWPENDINGERROR = WM_APP + 1;
 
-void RegisterClassOnce()
+LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    static const bool registered = [] {
-        WNDCLASSEXA windowClass{};
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = [](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
-            if (message == WM_NCCREATE)
-                SetWindowLongPtrA(hwnd, GWLP_USERDATA,
-                                  LONG_PTR(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
-            if (auto* form = reinterpret_cast<TMainForm*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA)))
-                return form->Dispatch(hwnd, message, wParam, lParam);
-            return DefWindowProcA(hwnd, message, wParam, lParam);
-        };
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-        windowClass.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
-        windowClass.hbrBackground = HBRUSH(COLOR_BTNFACE + 1);
-        windowClass.lpszClassName = WindowClassName;
-        return RegisterClassExA(&windowClass) != 0;
-    }();
-    (void)registered;
+    if (auto* form = WindowObject<TMainForm>(hwnd, message, lParam))
+        return form->Dispatch(hwnd, message, wParam, lParam);
+    return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
 std::string ProgramTitle()
@@ -57,7 +42,7 @@ std::string ProgramTitle()
 
 TMainForm::TMainForm(DialogRunner& dialogs, Desktop& desktop)
 {
-    RegisterClassOnce();
+    RegisterWindowClass(WindowClassName, WindowProc, 0, LoadIcon(nullptr, IDI_APPLICATION));
     hwnd_ = CreateWindowExA(WS_EX_CONTROLPARENT, WindowClassName, DesignCaption, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
                             DesignPlace.Left, DesignPlace.Top, DesignPlace.Width, DesignPlace.Height, nullptr, nullptr,
                             GetModuleHandleA(nullptr), this);

@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include "app/MainWindowLayout.h"
+#include "app/win32/WindowClass.h"
 #include "app/win32/WindowFont.h"
 #include "image/BmpFile.h"
 #include "image/Jpeg.h"
@@ -30,22 +31,8 @@ LRESULT CALLBACK PreviewWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
 
 void RegisterClasses()
 {
-    static const bool registered = [] {
-        WNDCLASSEXA area{};
-        area.cbSize = sizeof area;
-        area.style = CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;
-        area.lpfnWndProc = AreaProc;
-        area.hInstance = GetModuleHandleA(nullptr);
-        area.hCursor = LoadCursor(nullptr, IDC_ARROW);
-        area.hbrBackground = HBRUSH(COLOR_BTNFACE + 1);
-        area.lpszClassName = AreaClass;
-        WNDCLASSEXA window = area;
-        window.style = CS_HREDRAW | CS_VREDRAW;
-        window.lpfnWndProc = PreviewWindowProc;
-        window.lpszClassName = WindowClass;
-        return RegisterClassExA(&area) && RegisterClassExA(&window);
-    }();
-    (void)registered;
+    RegisterWindowClass(AreaClass, AreaProc, CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW);
+    RegisterWindowClass(WindowClass, PreviewWindowProc, CS_HREDRAW | CS_VREDRAW);
 }
 
 void PaintNothing(HDC dc, const RECT& area)
@@ -89,9 +76,7 @@ struct PreviewWindowState {
 
 LRESULT CALLBACK PreviewWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE)
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, LONG_PTR(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
-    auto* state = reinterpret_cast<PreviewWindowState*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    auto* state = WindowObject<PreviewWindowState>(hwnd, message, lParam);
     switch (message) {
     case WM_PAINT: {
         PAINTSTRUCT paint;

@@ -55,11 +55,6 @@ std::string TGskForm::Text() const
     return std::string(buffer.data(), size_t(length > 0 ? length : 0));
 }
 
-void TGskForm::SetText(const std::string& text)
-{
-    SetWindowTextA(GskEdit, text.c_str());
-}
-
 int TGskForm::ShowModal(HWND owner)
 {
     modalResult_ = mrNone;
@@ -92,13 +87,13 @@ LRESULT CALLBACK TGskForm::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LP
     switch (message) {
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK && form)
-            form->Close(mrOk);
+            form->modalResult_ = mrOk;
         else if (LOWORD(wParam) == IDCANCEL && form)
-            form->Close(mrCancel);
+            form->modalResult_ = mrCancel;
         return 0;
     case WM_CLOSE:
         if (form)
-            form->Close(mrCancel);
+            form->modalResult_ = mrCancel;
         return 0;
     case DM_GETDEFID:
         return MAKELRESULT(IDOK, DC_HASDEFID);

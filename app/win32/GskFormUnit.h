@@ -16,7 +16,6 @@ public:
     TGskForm(const TGskForm&) = delete;
     TGskForm& operator=(const TGskForm&) = delete;
 
-    HWND Handle() const { return hwnd_; }
     HWND Label1;
     HWND GskEdit;
     HWND BitBtn1; // OK: default button (Enter), modal result 1
@@ -26,10 +25,6 @@ public:
     // result.
     int ShowModal(HWND owner);
     std::string Text() const; // the edit box's text
-    void SetText(const std::string& text);
-
-    // Ends a showing with this result, as the buttons do.
-    void Close(int modalResult) { modalResult_ = modalResult; }
 
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

@@ -37,8 +37,6 @@ public:
     // Called when one of the list's own items is dropped on the list; DropTargetIndex() names the item
     // under the mouse (none outside any item) while it runs.
     std::function<void()> OnDragDrop;
-    // Ends a drag over `target`, as a drop does.
-    void DropOn(std::optional<int> target);
 
     // The list's notices, which reach its parent: true when handled here.
     bool Notify(const NMHDR& notice);
@@ -48,6 +46,8 @@ private:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     std::optional<int> ItemAt(POINT client) const;
     void Highlight(std::optional<int> item);
+    // Ends a drag over `target`, as a drop does.
+    void DropOn(std::optional<int> target);
     void EndDrag();
 
     HWND hwnd_;

@@ -33,7 +33,6 @@ public:
     std::string ClassName() const override { return "TMainForm"; }
 
     HWND Handle() const { return hwnd_; }
-    MainWindowCommands& Commands() { return *commands_; }
 
     // The layout, in creation order.
     std::unique_ptr<TToolBar> ToolBar1;

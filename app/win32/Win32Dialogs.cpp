@@ -3,6 +3,7 @@
 #include <commdlg.h>
 
 #include <cstring>
+#include <vector>
 
 #include "app/win32/GskFormUnit.h"
 #include "app/win32/PicturePreview.h"
@@ -14,8 +15,8 @@ namespace {
 // Room for the names of a multiple selection; a choice that does not fit is refused by the dialog.
 constexpr size_t FileBufferSize = 64 * 1024;
 
-} // namespace
-
+// The filter of the common dialog: "description|patterns|..." as pairs of NUL-ended strings, ending in
+// an empty one.
 std::string CommonDialogFilter(const std::string& filter)
 {
     std::string result = filter;
@@ -27,6 +28,8 @@ std::string CommonDialogFilter(const std::string& filter)
     return result;
 }
 
+// The files a multiple-selection dialog returned in `buffer`: either one full path, or the folder
+// followed by the names, each NUL-ended, the last followed by a second NUL.
 std::vector<std::string> ChosenFiles(const char* buffer, size_t size)
 {
     std::vector<std::string> parts;
@@ -45,6 +48,8 @@ std::vector<std::string> ChosenFiles(const char* buffer, size_t size)
         files.push_back(folder + parts[i]);
     return files;
 }
+
+} // namespace
 
 bool Win32DialogRunner::Execute(TOpenDialog& dialog)
 {

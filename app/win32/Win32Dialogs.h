@@ -6,19 +6,10 @@
 
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "app/Dialogs.h"
 
 namespace vorlane {
-
-// The filter of the common dialog: "description|patterns|..." as pairs of NUL-ended strings, ending in
-// an empty one.
-std::string CommonDialogFilter(const std::string& filter);
-
-// The files a multiple-selection dialog returned in `buffer`: either one full path, or the folder
-// followed by the names, each NUL-ended, the last followed by a second NUL.
-std::vector<std::string> ChosenFiles(const char* buffer, size_t size);
 
 class Win32DialogRunner final : public DialogRunner {
 public:

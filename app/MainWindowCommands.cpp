@@ -26,6 +26,8 @@ namespace {
 
 constexpr const char* IniFileName = "Vorlane.ini";
 constexpr const char* IniSection = "Initial";
+constexpr const char* ManagerKey = "Manager"; // the current gallery
+constexpr const char* SaverKey = "Saver";     // the screen saver's gallery
 constexpr const char* DefaultGalleryName = "画集";
 // Said after a save that found another program's version of the gallery file: the gallery file (twice),
 // then where the other version is now.
@@ -164,7 +166,7 @@ void MainWindowCommands::Create()
         gallery_->SetDisplayBitsPerPixel(*bitsPerPixel);
     iniFile_ = std::make_unique<TIniFile>(IniFileName);
     startManagerName_ =
-        StartGalleryName(iniFile_->ReadString(IniSection, "Manager", path::ProgramFolder() + DefaultGalleryName));
+        StartGalleryName(iniFile_->ReadString(IniSection, ManagerKey, path::ProgramFolder() + DefaultGalleryName));
 }
 
 void MainWindowCommands::FirstShow()
@@ -214,12 +216,12 @@ void MainWindowCommands::Destroy()
 {
     if (!iniFile_ || !gallery_)
         return; // Create did not get that far
-    iniFile_->WriteString(IniSection, "Manager", gallery_->ManagerName());
+    iniFile_->WriteString(IniSection, ManagerKey, gallery_->ManagerName());
 }
 
 void MainWindowCommands::UpdateCaption()
 {
-    frontEnd_.SetCaption(CaptionPrefix + display::FileName(gallery_->StoredManagerName()));
+    frontEnd_.SetCaption(std::string(DesignCaption) + " " + display::FileName(gallery_->StoredManagerName()));
 }
 
 void MainWindowCommands::LoadGallery()
@@ -310,12 +312,12 @@ void MainWindowCommands::RenameGallery()
 
 void MainWindowCommands::NameScreenSaverGallery()
 {
-    iniFile_->WriteString(IniSection, "Saver", gallery_->ManagerName());
+    iniFile_->WriteString(IniSection, SaverKey, gallery_->ManagerName());
 }
 
 void MainWindowCommands::ReleaseScreenSaverGallery()
 {
-    iniFile_->WriteString(IniSection, "Saver", "Default");
+    iniFile_->WriteString(IniSection, SaverKey, "Default");
 }
 
 void MainWindowCommands::MoveDroppedPicture()

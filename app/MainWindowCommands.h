@@ -22,8 +22,6 @@ class TIniFile;
 class TVorlane;
 class TWallPaper;
 
-// The fixed part of the caption; the gallery's file name follows it.
-inline constexpr const char* CaptionPrefix = "Quorvel Vorlane  Ver1.6 ";
 
 class MainWindowCommands {
 public:
@@ -54,7 +52,7 @@ public:
     // even when it cannot save either, so the user is never shut in).
     bool Close();
     void Destroy();     // destruction: the gallery's name written to the settings file
-    void UpdateCaption();
+    void UpdateCaption(); // the caption at design, a space, then the gallery's file name
 
     // Gallery commands; the layout (MainWindowLayout.h) binds each to its buttons and menu items.
     void AddPictures();               // OpenImageButton, G1

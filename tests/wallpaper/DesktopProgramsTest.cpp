@@ -182,8 +182,10 @@ TEST_F(DesktopProgramTest, XfceDesktop)
 // backdrop yet. xfdesktop then starts on the picture set, and takes the tiling that follows.
 TEST_F(DesktopProgramTest, XfceDesktopStartsOnAWallpaperSetBeforeItsFirstRun)
 {
-    if (!Begin({"Xvfb", "dbus-daemon", "openbox", "xfdesktop"}))
+    if (!Begin({"Xvfb", "dbus-daemon", "openbox", "xfdesktop", "xrandr"}))
         return;
+    // The screen's monitor under a name of its own: xfdesktop names it by its output ("screen") still.
+    ASSERT_EQ(std::system("xrandr --setmonitor desk 640/169x480/127+0+0 screen"), 0);
     auto windowManager = session_->Start({"openbox", "--sm-disable"});
     // Whatever an earlier case of this process left in the channel goes: xfconfd then finds no backdrop.
     const BusPtr bus = OpenSessionBus();
@@ -213,6 +215,7 @@ TEST_F(DesktopProgramTest, XfceDesktopStartsOnAWallpaperSetBeforeItsFirstRun)
     wallpaper.SetTile(true);
     EXPECT_TRUE(ShowsTiled(picture)) << "tiled";
     EXPECT_TRUE(desktop_->Running()) << "xfdesktop ended";
+    EXPECT_EQ(std::system("xrandr --delmonitor desk"), 0);
 }
 
 TEST_F(DesktopProgramTest, MateDesktopDrawnByCaja)

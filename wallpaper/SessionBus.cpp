@@ -31,11 +31,16 @@ BusPtr OpenSessionBus()
 }
 
 GVariant* CallBusMethod(GDBusConnection* bus, const char* name, const char* path, const char* interface,
-                        const char* method, GVariant* parameters, int timeoutMs)
+                        const char* method, GVariant* parameters, int timeoutMs, std::string* errorName)
 {
     GError* error = nullptr;
     GVariant* reply = g_dbus_connection_call_sync(bus, name, path, interface, method, parameters, nullptr,
                                                   G_DBUS_CALL_FLAGS_NONE, timeoutMs, nullptr, &error);
+    if (error && errorName) {
+        gchar* remote = g_dbus_error_get_remote_error(error);
+        *errorName = remote ? remote : "";
+        g_free(remote);
+    }
     g_clear_error(&error);
     return reply;
 }

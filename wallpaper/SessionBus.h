@@ -22,8 +22,10 @@ BusPtr OpenSessionBus();
 // The names owned on the bus; empty when it does not answer within a few seconds.
 std::set<std::string> OwnedBusNames(GDBusConnection* bus);
 
-// The method's reply, or null when the call failed or took longer than `timeoutMs`.
+// The method's reply, or null when the call failed or took longer than `timeoutMs`; then `errorName`,
+// when given, receives the D-Bus error's name (empty when the failure had none, a time-out among them).
 GVariant* CallBusMethod(GDBusConnection* bus, const char* name, const char* path, const char* interface,
-                        const char* method, GVariant* parameters, int timeoutMs = 5000);
+                        const char* method, GVariant* parameters, int timeoutMs = 5000,
+                        std::string* errorName = nullptr);
 
 } // namespace vorlane

@@ -12,6 +12,7 @@
 
 #include "tests/wallpaper/DesktopSession.h"
 #include "wallpaper/CWallPaper.h"
+#include "wallpaper/SessionBus.h"
 
 namespace vorlane {
 namespace {
@@ -175,6 +176,46 @@ TEST_F(DesktopProgramTest, XfceDesktop)
     auto windowManager = session_->Start({"openbox", "--sm-disable"});
     ASSERT_NO_FATAL_FAILURE(StartDesktop({"xfdesktop", "--sm-client-disable"}));
     ShowsEveryWallpaper();
+}
+
+// A first login: the wallpaper is set before xfdesktop has ever run, so its settings channel holds no
+// backdrop yet. xfdesktop then starts on the picture set, and takes the tiling that follows.
+TEST_F(DesktopProgramTest, XfceDesktopStartsOnAWallpaperSetBeforeItsFirstRun)
+{
+    if (!Begin({"Xvfb", "dbus-daemon", "openbox", "xfdesktop", "xrandr"}))
+        return;
+    // The screen's monitor under a name of its own: xfdesktop names it by its output ("screen") still.
+    ASSERT_EQ(std::system("xrandr --setmonitor desk 640/169x480/127+0+0 screen"), 0);
+    auto windowManager = session_->Start({"openbox", "--sm-disable"});
+    // Whatever an earlier case of this process left in the channel goes: xfconfd then finds no backdrop.
+    const BusPtr bus = OpenSessionBus();
+    ASSERT_TRUE(bus);
+    const auto callXfconf = [&](const char* method, GVariant* parameters) {
+        std::string error;
+        if (GVariant* reply = CallBusMethod(bus.get(), "org.xfce.Xfconf", "/org/xfce/Xfconf", "org.xfce.Xfconf",
+                                            method, parameters, 5000, &error))
+            g_variant_unref(reply);
+        return error;
+    };
+    callXfconf("ResetProperty", g_variant_new("(ssb)", "xfce4-desktop", "/", TRUE));
+    const std::string backdrop = callXfconf("GetAllProperties", g_variant_new("(ss)", "xfce4-desktop", "/backdrop"));
+    ASSERT_TRUE(backdrop == "org.xfce.Xfconf.Error.ChannelNotFound" ||
+                backdrop == "org.xfce.Xfconf.Error.PropertyNotFound")
+        << "xfconfd answered " << backdrop;
+
+    ::setenv("XDG_CURRENT_DESKTOP", "XFCE", 1);
+    TWallPaper wallpaper(nullptr);
+    const Bitmap picture = test::ScreenPicture(64, 48, 8);
+    wallpaper.SetTile(false);
+    wallpaper.SetWallPaper(session_->SaveBmp("first-login.bmp", picture));
+    ::unsetenv("XDG_CURRENT_DESKTOP");
+
+    ASSERT_NO_FATAL_FAILURE(StartDesktop({"xfdesktop", "--sm-client-disable"}));
+    ASSERT_TRUE(ShowsCentred(picture)) << "centred";
+    wallpaper.SetTile(true);
+    EXPECT_TRUE(ShowsTiled(picture)) << "tiled";
+    EXPECT_TRUE(desktop_->Running()) << "xfdesktop ended";
+    EXPECT_EQ(std::system("xrandr --delmonitor desk"), 0);
 }
 
 TEST_F(DesktopProgramTest, MateDesktopDrawnByCaja)

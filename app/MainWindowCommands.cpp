@@ -262,7 +262,7 @@ void MainWindowCommands::GalleryFileChanged()
     WatchGalleryFile();
 }
 
-void MainWindowCommands::AddPictures()
+void MainWindowCommands::OpenImageButtonClick()
 {
     if (!dialogs_.Execute(OpenImage))
         return;
@@ -270,12 +270,22 @@ void MainWindowCommands::AddPictures()
     gallery_->SetInitialDir(path::ExtractFileDir(OpenImage.FileName));
 }
 
-void MainWindowCommands::DeletePicture()
+void MainWindowCommands::G1Click()
+{
+    OpenImageButtonClick();
+}
+
+void MainWindowCommands::ToolButton1Click()
 {
     gallery_->DeleteSelected();
 }
 
-void MainWindowCommands::OpenGallery()
+void MainWindowCommands::D1Click()
+{
+    ToolButton1Click();
+}
+
+void MainWindowCommands::ToolButton2Click()
 {
     Opengsk.InitialDir = path::ProgramFolder();
     if (!dialogs_.Execute(Opengsk))
@@ -288,7 +298,12 @@ void MainWindowCommands::OpenGallery()
     UpdateCaption();
 }
 
-void MainWindowCommands::NewGallery()
+void MainWindowCommands::L1Click()
+{
+    ToolButton2Click();
+}
+
+void MainWindowCommands::N1Click()
 {
     const std::optional<std::string> typed = dialogs_.AskGalleryName();
     if (!typed)
@@ -301,7 +316,7 @@ void MainWindowCommands::NewGallery()
     UpdateCaption();
 }
 
-void MainWindowCommands::RenameGallery()
+void MainWindowCommands::R1Click()
 {
     const std::optional<std::string> typed = dialogs_.AskGalleryName();
     if (!typed)
@@ -310,22 +325,22 @@ void MainWindowCommands::RenameGallery()
     UpdateCaption();
 }
 
-void MainWindowCommands::NameScreenSaverGallery()
+void MainWindowCommands::A1Click()
 {
     iniFile_->WriteString(IniSection, SaverKey, gallery_->ManagerName());
 }
 
-void MainWindowCommands::ReleaseScreenSaverGallery()
+void MainWindowCommands::B1Click()
 {
     iniFile_->WriteString(IniSection, SaverKey, "Default");
 }
 
-void MainWindowCommands::MoveDroppedPicture()
+void MainWindowCommands::ListViewDragDrop()
 {
     gallery_->MoveSelected();
 }
 
-void MainWindowCommands::SetAsWallpaper()
+void MainWindowCommands::WallButtonClick()
 {
     if (!listView_.SelectedIndex())
         return;
@@ -335,17 +350,22 @@ void MainWindowCommands::SetAsWallpaper()
         AnnounceWallpaper(*fastSstp_, picture);
 }
 
-void MainWindowCommands::ShowWallpaperStyle()
+void MainWindowCommands::X1Click()
+{
+    WallButtonClick();
+}
+
+void MainWindowCommands::KabeW1Click()
 {
     frontEnd_.CheckWallpaperStyle(wallPaper_->Tile());
 }
 
-void MainWindowCommands::CentreWallpaper()
+void MainWindowCommands::CentCClick()
 {
     wallPaper_->SetTile(false);
 }
 
-void MainWindowCommands::TileWallpaper()
+void MainWindowCommands::TileVClick()
 {
     wallPaper_->SetTile(true);
 }

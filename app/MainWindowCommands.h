@@ -54,21 +54,27 @@ public:
     void Destroy();     // destruction: the gallery's name written to the settings file
     void UpdateCaption(); // the caption at design, a space, then the gallery's file name
 
-    // Gallery commands; the layout (MainWindowLayout.h) binds each to its buttons and menu items.
-    void AddPictures();               // OpenImageButton, G1
-    void DeletePicture();             // ToolButton1, D1
-    void OpenGallery();               // ToolButton2, L1: saves the current gallery, loads the chosen one
-    void NewGallery();                // N1
-    void RenameGallery();             // R1
-    void NameScreenSaverGallery();    // A1
-    void ReleaseScreenSaverGallery(); // B1
-    void MoveDroppedPicture();        // a list item dropped on another
+    // The window's handlers, under the names the layout (MainWindowLayout.h) binds to its buttons and
+    // menu items; a menu item that does what a button does forwards to the button's handler.
+    // Gallery commands.
+    void OpenImageButtonClick(); // adds the chosen pictures
+    void G1Click();
+    void ToolButton1Click();     // removes the selected picture
+    void D1Click();
+    void ToolButton2Click();     // saves the current gallery, loads the chosen one
+    void L1Click();
+    void N1Click();              // a new gallery under a typed name
+    void R1Click();              // renames the gallery
+    void A1Click();              // names the gallery as the screen saver's
+    void B1Click();              // releases the screen saver's gallery
+    void ListViewDragDrop();     // a list item dropped on another
 
     // Wallpaper commands.
-    void SetAsWallpaper();            // WallButton, X1: the selected picture, then the announcement
-    void ShowWallpaperStyle();        // the menu KabeW1 opens: its check marks
-    void CentreWallpaper();           // CentC
-    void TileWallpaper();             // TileV
+    void WallButtonClick();      // the selected picture as wallpaper, then the announcement
+    void X1Click();
+    void KabeW1Click();          // the wallpaper menu opens: its check marks
+    void CentCClick();
+    void TileVClick();
 
     // The watched gallery file changed on disk: another program's save shows at once while the window
     // has no change of its own (otherwise the next save keeps both versions).

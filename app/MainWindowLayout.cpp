@@ -12,36 +12,36 @@ using C = MainWindowControl;
 using M = MainWindowCommands;
 
 constexpr ToolButtonLayout Buttons[] = {
-    {C::OpenImageButton, "画像読込", "画像を読み込む(複数可)", 0, true, &M::AddPictures},
-    {C::WallButton, "壁紙", "壁紙にする", 1, true, &M::SetAsWallpaper},
-    {C::ToolButton1, "削除", "画像削除", 2, true, &M::DeletePicture},
+    {C::OpenImageButton, "画像読込", "画像を読み込む(複数可)", 0, true, &M::OpenImageButtonClick},
+    {C::WallButton, "壁紙", "壁紙にする", 1, true, &M::WallButtonClick},
+    {C::ToolButton1, "削除", "画像削除", 2, true, &M::ToolButton1Click},
     // The window shows no hints, and this button follows it.
-    {C::ToolButton2, "画集読込", "画集を読み込む", 3, false, &M::OpenGallery},
+    {C::ToolButton2, "画集読込", "画集を読み込む", 3, false, &M::ToolButton2Click},
 };
 
 constexpr MenuItemLayout FileItems[] = {
-    {C::N1, "新規画集(&N)", &M::NewGallery},
-    {C::L1, "画集読込(&L)", &M::OpenGallery},
-    {C::R1, "画集の名前を変える(&R)", &M::RenameGallery},
-    {C::G1, "画像読込(&G)", &M::AddPictures},
-    {C::D1, "画像削除(&D)", &M::DeletePicture},
+    {C::N1, "新規画集(&N)", &M::N1Click},
+    {C::L1, "画集読込(&L)", &M::L1Click},
+    {C::R1, "画集の名前を変える(&R)", &M::R1Click},
+    {C::G1, "画像読込(&G)", &M::G1Click},
+    {C::D1, "画像削除(&D)", &M::D1Click},
 };
 
 constexpr MenuItemLayout WallpaperItems[] = {
-    {C::X1, "壁紙に設定(&X)", &M::SetAsWallpaper},
+    {C::X1, "壁紙に設定(&X)", &M::X1Click},
     {C::N2, "-"},
-    {C::CentC, "画像を中央に(&C)", &M::CentreWallpaper, true},
-    {C::TileV, "画像を並べて(&V)", &M::TileWallpaper, true},
+    {C::CentC, "画像を中央に(&C)", &M::CentCClick, true},
+    {C::TileV, "画像を並べて(&V)", &M::TileVClick, true},
 };
 
 constexpr MenuItemLayout ScreenSaverItems[] = {
-    {C::A1, "画集の設定(&A)", &M::NameScreenSaverGallery},
-    {C::B1, "画集の解除(&B)", &M::ReleaseScreenSaverGallery},
+    {C::A1, "画集の設定(&A)", &M::A1Click},
+    {C::B1, "画集の解除(&B)", &M::B1Click},
 };
 
 constexpr MenuLayout Menus[] = {
     {C::F1, "ファイル(&F)", FileItems},
-    {C::KabeW1, "壁紙(&W)", WallpaperItems, &M::ShowWallpaperStyle}, // the check marks as it opens
+    {C::KabeW1, "壁紙(&W)", WallpaperItems, &M::KabeW1Click}, // the check marks as it opens
     {C::s1, "ｽｸﾘｰﾝｾｰﾊﾞ(&S)", ScreenSaverItems},
 };
 

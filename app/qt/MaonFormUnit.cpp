@@ -56,7 +56,7 @@ TMainForm::TMainForm(DialogRunner& dialogs, Desktop& desktop, QWidget* parent) :
     CreateToolBar();
 
     ListView = new TListView(this);
-    ListView->OnDragDrop = [this] { Run(&MainWindowCommands::MoveDroppedPicture); };
+    ListView->OnDragDrop = [this] { Run(&MainWindowCommands::ListViewDragDrop); };
     setCentralWidget(ListView);
     setTabOrder(ListView, ListView);
 

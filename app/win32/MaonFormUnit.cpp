@@ -69,7 +69,7 @@ void TMainForm::CreateComponents(DialogRunner& dialogs, Desktop& desktop)
 
     ToolBar1 = std::make_unique<TToolBar>(hwnd_, ToolBarId, *ButtonImageList, ToolButtons());
     ListView = std::make_unique<TListViewControl>(hwnd_, ListViewId);
-    ListView->OnDragDrop = [this] { RunCommand(&MainWindowCommands::MoveDroppedPicture); };
+    ListView->OnDragDrop = [this] { RunCommand(&MainWindowCommands::ListViewDragDrop); };
     StatusBar1 = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, hwnd_,
                                  HMENU(INT_PTR(StatusBarId)), GetModuleHandleA(nullptr), nullptr);
     SendMessageA(StatusBar1, SB_SIMPLE, TRUE, 0);

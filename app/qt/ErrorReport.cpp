@@ -43,11 +43,6 @@ void SetErrorPresenter(ErrorPresenter presenter)
     Presenter() = std::move(presenter);
 }
 
-void ShowException(const std::exception& error, const std::string& afterwards)
-{
-    ShowError(ErrorBoxText(error, afterwards));
-}
-
 void ShowError(const std::string& text)
 {
     Present(QMessageBox::Critical, text);

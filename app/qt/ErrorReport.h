@@ -23,10 +23,9 @@ void ShowNotice(const std::string& text);
 // Shows an error box whose text is complete (ErrorBoxText made it).
 void ShowError(const std::string& text);
 
-// The central handler: shows the exception's message under the program's title, with `afterwards` as a
-// paragraph after it when given (what the user can do now); the program goes on.
-void ShowException(const std::exception& error, const std::string& afterwards = "");
-void HandleCurrentException(); // inside a catch block, for any exception
+// The central handler, inside a catch block, for any exception: shows the exception's message under the
+// program's title; the program goes on.
+void HandleCurrentException();
 
 // Runs one command: an exception that escapes it ends the command and goes to the central handler.
 template <class F>

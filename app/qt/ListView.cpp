@@ -223,11 +223,6 @@ std::string TListView::Caption(int index) const
     return std::string(model_->Caption(model_->items.at(size_t(index))));
 }
 
-int TListView::ImageIndex(int index) const
-{
-    return model_->items.at(size_t(index)).imageIndex;
-}
-
 void TListView::Select(std::optional<int> index)
 {
     if (index && *index >= 0 && *index < Count())

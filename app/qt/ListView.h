@@ -31,7 +31,6 @@ public:
 
     int Count() const;
     std::string Caption(int index) const;
-    int ImageIndex(int index) const;
     void Select(std::optional<int> index);
 
     // Called when one of the list's own items is dropped on the list; DropTargetIndex() names the item

@@ -2,10 +2,10 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -37,17 +37,22 @@ inline std::vector<uint8_t> ReadBytes(const std::filesystem::path& file)
     return std::vector<uint8_t>(text.begin(), text.end());
 }
 
-// A new empty folder "<prefix>-XXXXXX" in the system's temporary folder, removed with all it holds when
-// the object goes. A folder that cannot be made throws: a test fixture holding one then fails before
-// it runs.
+// A new empty folder "<prefix>-<random number>" in the system's temporary folder, for its owner alone,
+// removed with all it holds when the object goes. A folder that cannot be made throws: a test fixture
+// holding one then fails before it runs.
 class ScratchFolder {
 public:
     explicit ScratchFolder(const std::string& prefix)
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
-        if (!::mkdtemp(pattern.data()))
-            throw std::runtime_error("no scratch folder " + pattern);
-        path_ = pattern;
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+            const auto folder = std::filesystem::temp_directory_path() / (prefix + "-" + std::to_string(random()));
+            if (std::filesystem::create_directory(folder))
+                path_ = folder;
+        }
+        if (path_.empty())
+            throw std::runtime_error("no scratch folder " + prefix);
+        std::filesystem::permissions(path_, std::filesystem::perms::owner_all);
     }
     ~ScratchFolder()
     {

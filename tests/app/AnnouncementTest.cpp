@@ -27,7 +27,7 @@ protected:
         fs::create_directories(root_ / "pictures");
         picture_ = (root_ / "pictures" / "a.bmp").string();
         const std::vector<uint8_t> bytes = WriteBmp(Bitmap(8, 8, 24));
-        WriteFile(picture_, std::string(bytes.begin(), bytes.end()));
+        WriteFile(picture_, bytes);
         form_ = std::make_unique<TMainForm>(dialogs_, desktop_);
         form_->show();
         dialogs_.files.push_back(std::vector<std::string>{picture_});

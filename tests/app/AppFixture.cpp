@@ -1,7 +1,6 @@
 #include "tests/app/AppFixture.h"
 
 #include <cstdlib>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QLineEdit>
@@ -45,10 +44,6 @@ std::optional<std::string> ScriptedDialogs::AskGalleryName()
 
 void AppTest::SetUp()
 {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    root_ = fs::temp_directory_path() /
-            ("vorlane-app-" + std::to_string(::getpid()) + "-" + info->test_suite_name() + "-" + info->name());
-    fs::remove_all(root_);
     program_ = root_ / "program";
     config_ = root_ / "config";
     fs::create_directories(program_);
@@ -65,7 +60,6 @@ void AppTest::TearDown()
     GskForm = nullptr;
     SetErrorPresenter({});
     path::SetProgramFolderForTesting({});
-    fs::remove_all(root_);
 }
 
 void AppTest::WriteIni(const std::string& content) const
@@ -75,20 +69,7 @@ void AppTest::WriteIni(const std::string& content) const
 
 std::string AppTest::ReadIni() const
 {
-    return ReadFile(IniPath());
-}
-
-std::string AppTest::ReadFile(const fs::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void AppTest::WriteFile(const fs::path& file, const std::string& content)
-{
-    std::ofstream(file, std::ios::binary) << content;
+    return ReadText(IniPath());
 }
 
 } // namespace vorlane::test

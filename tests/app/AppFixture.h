@@ -4,15 +4,14 @@
 
 #include <deque>
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "app/Dialogs.h"
+#include "tests/TestFiles.h"
 #include "wallpaper/Desktop.h"
 
 namespace vorlane::test {
@@ -54,10 +53,9 @@ protected:
     std::filesystem::path IniPath() const { return config_ / "Vorlane.ini"; }
     void WriteIni(const std::string& content) const;
     std::string ReadIni() const;
-    static std::string ReadFile(const std::filesystem::path& file);
-    static void WriteFile(const std::filesystem::path& file, const std::string& content);
 
-    std::filesystem::path root_;
+    const ScratchFolder scratch_{"vorlane-app"};
+    const std::filesystem::path root_ = scratch_.Path();
     std::filesystem::path program_;
     std::filesystem::path config_;
     std::vector<std::string> errors_; // texts of the error boxes, in order

@@ -21,6 +21,7 @@
 #include "app/qt/QtDialogs.h"
 #include "gallery/ImageList.h"
 #include "platform/Exceptions.h"
+#include "tests/NeedInstalled.h"
 #include "tests/app/AppFixture.h"
 
 namespace vorlane::test {
@@ -124,8 +125,7 @@ TEST_F(LayoutTest, FiltersShowTheirDescriptionsAndMatchAsWindowsDoes)
 TEST(DialogLanguageTest, QtsOwnDialogTextsAreJapanese)
 {
     const QString english = QCoreApplication::translate("QFileDialog", "Look in:");
-    if (!InstallDialogTranslation(*QCoreApplication::instance()))
-        GTEST_SKIP() << "Qt's Japanese translation (qt6-translations-l10n) is not installed";
+    VORLANE_NEED_INSTALLED(InstallDialogTranslation(*QCoreApplication::instance()) ? "" : "Qt's Japanese translation (qt6-translations-l10n)");
     const QString japanese = QCoreApplication::translate("QFileDialog", "Look in:");
     for (QTranslator* translator : QCoreApplication::instance()->findChildren<QTranslator*>()) {
         QCoreApplication::removeTranslator(translator);

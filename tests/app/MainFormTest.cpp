@@ -157,7 +157,7 @@ TEST_F(MainFormTest, WindowsGalleryShowsJapaneseNamesAndItsMissingPicturesGiveTh
 {
     const WindowsGallery windows;
     const Bytes file = windows.File();
-    WriteFile(ProgramPath("旅行.gsk"), std::string(file.begin(), file.end()));
+    WriteFile(ProgramPath("旅行.gsk"), file);
     WriteIni("[Initial]\nManager=" + windows.managerName + "\n");
     Start();
     EXPECT_EQ(Caption(), Prefix + "旅行");
@@ -292,13 +292,13 @@ TEST_F(MainFormTest, LoadedCopyIsShownAndSavedUnderItsOwnName)
     AddPictures({Picture("b.jpg")});
     dialogs_.files.push_back(std::vector<std::string>{copy.string()});
     form_->ToolButton2->click();
-    const std::string original = ReadFile(ProgramPath("画集.gsk"));
+    const std::string original = ReadText(ProgramPath("画集.gsk"));
     EXPECT_EQ(Caption(), Prefix + "copy.gsk");
     EXPECT_EQ(Gallery().ManagerName(), copy.string());
     form_->ListView->Select(0);
     form_->ToolButton1->click();
     ASSERT_TRUE(Close());
-    EXPECT_EQ(ReadFile(ProgramPath("画集.gsk")), original);
+    EXPECT_EQ(ReadText(ProgramPath("画集.gsk")), original);
     TVorlane saved;
     saved.SetManagerName(copy.string());
     saved.LoadGallery();
@@ -338,7 +338,7 @@ TEST_F(MainFormTest, RenameChangesOnlyTheNameUntilTheNextSave)
     Start();
     AddPictures({Picture("a.jpg")});
     ASSERT_TRUE(Close());
-    const std::string oldFile = ReadFile(ProgramPath("画集.gsk"));
+    const std::string oldFile = ReadText(ProgramPath("画集.gsk"));
     Start();
     AddPictures({Picture("b.jpg")});
     dialogs_.names.push_back("新しい名前");
@@ -350,7 +350,7 @@ TEST_F(MainFormTest, RenameChangesOnlyTheNameUntilTheNextSave)
     dialogs_.files.push_back(std::vector<std::string>{Program() + "other.gsk"});
     form_->ToolButton2->click();
     EXPECT_TRUE(fs::exists(ProgramPath("新しい名前.gsk")));
-    EXPECT_EQ(ReadFile(ProgramPath("画集.gsk")), oldFile);
+    EXPECT_EQ(ReadText(ProgramPath("画集.gsk")), oldFile);
 
     // An empty name is the program folder itself: nothing after the fixed text.
     dialogs_.names.push_back("");
@@ -395,10 +395,10 @@ TEST_F(MainFormTest, FailedSaveAtCloseKeepsTheWindowOpenOnce)
     EXPECT_EQ(Captions(), (std::vector<std::string>{"a", "b"}));
     AddPictures({Picture("c.jpg")});
     ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
-    const std::string before = ReadFile(file);
+    const std::string before = ReadText(file);
     EXPECT_FALSE(Close());
     EXPECT_TRUE(Close());
-    EXPECT_EQ(ReadFile(file), before);
+    EXPECT_EQ(ReadText(file), before);
     EXPECT_EQ(errors_.size(), 2u);
 }
 
@@ -482,9 +482,9 @@ TEST_F(MainFormTest, DamagedGalleryIsShownAsAnErrorAndNeverOverwritten)
     EXPECT_EQ(form_->x(), 296);
     AddPictures({Picture("new.jpg")});
     ASSERT_TRUE(Close());
-    EXPECT_EQ(ReadFile(ProgramPath("画集.gsk.bak")), "an older backup");
-    EXPECT_EQ(ReadFile(ProgramPath("画集.gsk.bak2")), damaged);
-    EXPECT_NE(ReadFile(ProgramPath("画集.gsk")), damaged);
+    EXPECT_EQ(ReadText(ProgramPath("画集.gsk.bak")), "an older backup");
+    EXPECT_EQ(ReadText(ProgramPath("画集.gsk.bak2")), damaged);
+    EXPECT_NE(ReadText(ProgramPath("画集.gsk")), damaged);
 
     // The gallery saved in its place loads again.
     errors_.clear();
@@ -503,7 +503,7 @@ TEST_F(MainFormTest, GalleryFileNotAStreamIsKeptWhenAnotherIsLoaded)
     EXPECT_EQ(errors_[0], "不正なストリーム フォーマット.");
     dialogs_.files.push_back(std::vector<std::string>{Program() + "画集.gsk"});
     form_->ToolButton2->click();
-    EXPECT_EQ(ReadFile(ProgramPath("bad.gsk.bak")), "garbage");
+    EXPECT_EQ(ReadText(ProgramPath("bad.gsk.bak")), "garbage");
 }
 
 } // namespace

@@ -54,7 +54,7 @@ TEST_F(GalleryModel, SaveKeepsAnotherProgramsVersionAsideWhenBothChanged)
     Prepare(gallery, "AB");
     gallery.SaveGallery();
     EditElsewhere(gallery.ManagerName(), defaults, Picture('C'));
-    const Bytes theirs = ReadFile(gallery.GalleryFileName());
+    const Bytes theirs = ReadBytes(gallery.GalleryFileName());
     WriteFile(dir + "画集 (2).gsk", Bytes{'m', 'i', 'n', 'e'}); // an unrelated file of the first free name
 
     view.selected = 0;
@@ -63,8 +63,8 @@ TEST_F(GalleryModel, SaveKeepsAnotherProgramsVersionAsideWhenBothChanged)
     gallery.SaveGallery();
     ASSERT_TRUE(gallery.KeptAside());
     EXPECT_EQ(*gallery.KeptAside(), dir + "画集 (3).gsk");
-    EXPECT_EQ(ReadFile(*gallery.KeptAside()), theirs);
-    EXPECT_EQ(ReadFile(dir + "画集 (2).gsk"), (Bytes{'m', 'i', 'n', 'e'}));
+    EXPECT_EQ(ReadBytes(*gallery.KeptAside()), theirs);
+    EXPECT_EQ(ReadBytes(dir + "画集 (2).gsk"), (Bytes{'m', 'i', 'n', 'e'}));
     TVorlane saved;
     saved.SetManagerName(gallery.ManagerName());
     saved.LoadGallery();
@@ -83,7 +83,7 @@ TEST_F(GalleryModel, WriteProtectedFileIsRefused)
     TVorlane gallery;
     Prepare(gallery, "A");
     gallery.SaveGallery();
-    const Bytes old = ReadFile(gallery.GalleryFileName());
+    const Bytes old = ReadBytes(gallery.GalleryFileName());
     ASSERT_EQ(::chmod(gallery.GalleryFileName().c_str(), 0444), 0);
     gallery.AddImage(Picture('B'));
     try {
@@ -92,7 +92,7 @@ TEST_F(GalleryModel, WriteProtectedFileIsRefused)
     } catch (const EFCreateError& error) {
         EXPECT_EQ(error.Message(), "ファイル " + gallery.GalleryFileName() + " を作成できません");
     }
-    EXPECT_EQ(ReadFile(gallery.GalleryFileName()), old);
+    EXPECT_EQ(ReadBytes(gallery.GalleryFileName()), old);
     EXPECT_EQ(FolderEntries(dir).size(), 3u) << "a.bmp, b.bmp and the gallery, nothing else";
     ::chmod(gallery.GalleryFileName().c_str(), 0644); // Windows removes no read-only file
 }
@@ -119,7 +119,7 @@ TEST_F(GalleryModel, SaveKeepsModeOwnerAndHardLinks)
     ASSERT_EQ(::link(file.c_str(), (dir + "second.gsk").c_str()), 0);
     gallery.AddImage(Picture('C'));
     gallery.SaveGallery();
-    EXPECT_EQ(ReadFile(dir + "second.gsk"), ReadFile(file));
+    EXPECT_EQ(ReadBytes(dir + "second.gsk"), ReadBytes(file));
     struct stat again {};
     ASSERT_EQ(::stat(file.c_str(), &again), 0);
     EXPECT_EQ(again.st_ino, st.st_ino);
@@ -135,7 +135,7 @@ TEST_F(GalleryModel, WritableGalleryInAnUnwritableFolderIsSavedInPlace)
     gallery.SaveGallery();
     const std::string file = gallery.GalleryFileName();
     ASSERT_EQ(::chmod(file.c_str(), 0666), 0);
-    const Bytes old = ReadFile(file);
+    const Bytes old = ReadBytes(file);
     gallery.AddImages({Picture('B'), Picture('C')});
     ASSERT_EQ(::chmod(dir.c_str(), 0555), 0);
     const auto entries = FolderEntries(dir);
@@ -151,7 +151,7 @@ TEST_F(GalleryModel, WritableGalleryInAnUnwritableFolderIsSavedInPlace)
                       if (error.Message() != "ストリームへの書き込みエラー")
                           return 2;
                   }
-                  if (ReadFile(file) != old)
+                  if (ReadBytes(file) != old)
                       return 4;
                   gallery.SaveGallery();
                   return 0;
@@ -178,7 +178,7 @@ TEST_F(GalleryModel, LinkPlantedByAnotherUserIntoAnotherFileIsRefused)
     ASSERT_EQ(::lchown((dir + "new.gsk").c_str(), 1234, 1234), 0);
     gallery.SetManagerName(dir + "new");
     EXPECT_THROW(gallery.SaveGallery(), EFCreateError);
-    EXPECT_EQ(ReadFile(dir + "notes.txt"), (Bytes{'n', 'o', 't', 'e', 's'}));
+    EXPECT_EQ(ReadBytes(dir + "notes.txt"), (Bytes{'n', 'o', 't', 'e', 's'}));
 
     gallery.SetManagerName(dir + "real");
     gallery.SaveGallery();

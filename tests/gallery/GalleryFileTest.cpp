@@ -21,7 +21,7 @@ TEST_F(GalleryModel, SaveAndLoadRoundTrip)
     saved.SetInitialDir(dir + "ソ表能");
     saved.SetIniManagerName("ini");
     saved.SaveGallery();
-    const Bytes file = ReadFile(dir + "画集.gsk");
+    const Bytes file = ReadBytes(dir + "画集.gsk");
 
     TVorlane loaded;
     MemoryView otherView;
@@ -42,7 +42,7 @@ TEST_F(GalleryModel, SaveAndLoadRoundTrip)
     EXPECT_EQ(otherView.refreshes, 1);
     // Saving what was loaded gives the same bytes.
     loaded.SaveGallery();
-    EXPECT_EQ(ReadFile(dir + "画集.gsk"), file);
+    EXPECT_EQ(ReadBytes(dir + "画集.gsk"), file);
     for (const auto& entry : fs::directory_iterator(dir))
         EXPECT_FALSE(entry.path().filename().string().ends_with(".tmp")) << entry.path();
 }
@@ -114,7 +114,7 @@ TEST_F(GalleryModel, LoadMatchesThumbnailsToNames)
     TVorlane three;
     Prepare(three, "ABC");
     three.SaveGallery();
-    Bytes file = ReadFile(three.GalleryFileName());
+    Bytes file = ReadBytes(three.GalleryFileName());
     const Bytes stream2 = {'T', 'P', 'F', '0'};
     const auto at = std::search(file.begin() + 4, file.end(), stream2.begin(), stream2.end());
     WriteFile(dir + "half.gsk", Bytes(file.begin(), at));
@@ -195,7 +195,7 @@ TEST_F(GalleryModel, GalleryIsSavedToTheFileItWasLoadedFrom)
     fs::copy_file(dir + "old.gsk", dir + "copy.gsk");
     saved.AddImage(Picture('B'));
     saved.SaveGallery();
-    const Bytes original = ReadFile(dir + "old.gsk");
+    const Bytes original = ReadBytes(dir + "old.gsk");
 
     TVorlane copy;
     copy.SetDefaultImages(defaults);
@@ -204,7 +204,7 @@ TEST_F(GalleryModel, GalleryIsSavedToTheFileItWasLoadedFrom)
     EXPECT_EQ(copy.ManagerName(), dir + "copy.gsk");
     copy.AddImage(Picture('C'));
     copy.SaveGallery();
-    EXPECT_EQ(ReadFile(dir + "old.gsk"), original);
+    EXPECT_EQ(ReadBytes(dir + "old.gsk"), original);
     EXPECT_EQ(Order(copy), "AC");
 
     // Reached under another spelling of its own name (a link), the stored name stands.
@@ -215,7 +215,7 @@ TEST_F(GalleryModel, GalleryIsSavedToTheFileItWasLoadedFrom)
     EXPECT_EQ(linked.ManagerName(), dir + "old");
 
     // A damaged copy keeps its own name too, so the close after its error box cannot reach the original.
-    const Bytes whole = ReadFile(dir + "copy.gsk");
+    const Bytes whole = ReadBytes(dir + "copy.gsk");
     WriteFile(dir + "cut.gsk", Bytes(whole.begin(), whole.end() - 100));
     TVorlane cut;
     cut.SetManagerName(dir + "cut.gsk");
@@ -245,7 +245,7 @@ TEST_F(GalleryModel, WindowsGalleryShowsJapaneseCaptionsAndKeepsItsBytes)
     EXPECT_EQ(gallery.ManagerName(), dir + "旅行");
 
     gallery.SaveGallery();
-    EXPECT_EQ(ReadFile(dir + "旅行.gsk"), file);
+    EXPECT_EQ(ReadBytes(dir + "旅行.gsk"), file);
     EXPECT_EQ(FolderEntries(dir), std::vector<std::string>{"旅行.gsk"});
     // Naming the gallery ends its Windows name.
     gallery.SetManagerName(dir + "新");
@@ -258,7 +258,7 @@ TEST_F(GalleryModel, LoadThatFailsPartWayKeepsWhatWasRead)
     Prepare(saved, "AB");
     saved.SetFormTop(5);
     saved.SaveGallery();
-    Bytes file = ReadFile(dir + "画集.gsk");
+    Bytes file = ReadBytes(dir + "画集.gsk");
 
     // Cut inside stream 2's image data: stream 1 is applied, the images stay.
     WriteFile(dir + "cut.gsk", Bytes(file.begin(), file.end() - 100));
@@ -323,7 +323,7 @@ TEST_F(GalleryModel, SaveKeepsTheOldFileWhenTheDiskFillsUp)
     TVorlane gallery;
     Prepare(gallery, "A");
     gallery.SaveGallery();
-    const Bytes old = ReadFile(gallery.GalleryFileName());
+    const Bytes old = ReadBytes(gallery.GalleryFileName());
     gallery.AddImages({Picture('B'), Picture('C'), Picture('D'), Picture('E')});
     const auto entries = FolderEntries(dir);
 
@@ -339,7 +339,7 @@ TEST_F(GalleryModel, SaveKeepsTheOldFileWhenTheDiskFillsUp)
             return 1;
         });
         EXPECT_EQ(code, 0) << limit;
-        EXPECT_EQ(ReadFile(gallery.GalleryFileName()), old);
+        EXPECT_EQ(ReadBytes(gallery.GalleryFileName()), old);
     }
     EXPECT_EQ(FolderEntries(dir), entries); // no temporary file left behind
 }
@@ -349,7 +349,7 @@ TEST_F(GalleryModel, SaveKeepsTheOldFileInAReadOnlyFolder)
     TVorlane gallery;
     Prepare(gallery, "A");
     gallery.SaveGallery();
-    const Bytes old = ReadFile(gallery.GalleryFileName());
+    const Bytes old = ReadBytes(gallery.GalleryFileName());
     gallery.AddImages({Picture('B')});
     const auto entries = FolderEntries(dir);
     ASSERT_EQ(::chmod(dir.c_str(), 0555), 0);
@@ -357,7 +357,7 @@ TEST_F(GalleryModel, SaveKeepsTheOldFileInAReadOnlyFolder)
         [&] { gallery.SaveGallery(); }, "ファイル " + gallery.GalleryFileName() + " を作成できません");
     ::chmod(dir.c_str(), 0700);
     EXPECT_EQ(code, 0);
-    EXPECT_EQ(ReadFile(gallery.GalleryFileName()), old);
+    EXPECT_EQ(ReadBytes(gallery.GalleryFileName()), old);
     EXPECT_EQ(FolderEntries(dir), entries);
 }
 

@@ -22,6 +22,7 @@
 #include "gallery/Vorlane1.h"
 #include "platform/Exceptions.h"
 #include "platform/Path.h"
+#include "tests/TestFiles.h"
 
 namespace vorlane::test {
 
@@ -55,17 +56,6 @@ public:
     int updates = 0;
     int refreshes = 0;
 };
-
-inline Bytes ReadFile(const std::string& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void WriteFile(const std::string& file, const Bytes& bytes)
-{
-    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
 
 inline Rgb ColourOf(char letter)
 {
@@ -121,9 +111,7 @@ class GalleryModel : public testing::Test {
 protected:
     void SetUp() override
     {
-        std::string pattern = testing::TempDir() + "vorlane_model_XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir = pattern + "/";
+        dir = scratch_.Path().string() + "/";
         path::SetProgramFolderForTesting(dir);
 
         // The placeholder: blue with a transparent top-left corner.
@@ -138,8 +126,8 @@ protected:
     }
     void TearDown() override
     {
-        ::chmod(dir.c_str(), 0700);
-        fs::remove_all(dir);
+        // A case may have made it read-only; the scratch folder removes it with all it holds.
+        fs::permissions(dir, fs::perms::owner_all);
         path::SetProgramFolderForTesting("");
     }
 
@@ -176,6 +164,7 @@ protected:
         gallery.AddImages(files);
     }
 
+    const ScratchFolder scratch_{"vorlane-model"};
     std::string dir;
     TImageList defaults{nullptr, 32, 32};
     MemoryView view;

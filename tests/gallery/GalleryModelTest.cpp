@@ -65,7 +65,7 @@ TEST_F(GalleryModel, StreamOneOfTheWorkedExampleIsExactly136Bytes)
 // A gallery file kept from an earlier build: reading it and writing it again gives the same bytes.
 TEST_F(GalleryModel, StoredGalleryFileReadsAndWritesBackUnchanged)
 {
-    const Bytes file = ReadFile(std::string(VORLANE_TEST_DATA) + "/gallery/three_entries.gsk");
+    const Bytes file = ReadBytes(std::string(VORLANE_TEST_DATA) + "/gallery/three_entries.gsk");
     ASSERT_FALSE(file.empty());
     TVorlane gallery;
     TMemoryStream in(file);

@@ -14,6 +14,7 @@
 #include "gallery/Vorlane1.h"
 #include "image/Jpeg.h"
 #include "platform/Exceptions.h"
+#include "tests/TestFiles.h"
 #include "tests/image/JpegEncode.h"
 
 namespace vorlane {
@@ -25,10 +26,6 @@ class ThumbnailTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        folder_ = std::filesystem::temp_directory_path() /
-                  ("vorlane-thumbs-" + std::to_string(::getpid()) + "-" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(folder_);
         // The placeholder: a coloured square whose left column and top row are transparent.
         Bitmap image(32, 32, 24), mask(32, 32, 1);
         mask.Palette()[1] = {.blue = 255, .green = 255, .red = 255};
@@ -40,12 +37,11 @@ protected:
         images_.SetSize(32, 32);
         images_.Add(image, &mask);
     }
-    void TearDown() override { std::filesystem::remove_all(folder_); }
 
     std::string Write(const std::string& name, const std::vector<uint8_t>& bytes)
     {
         const std::string path = (folder_ / name).string();
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        test::WriteFile(path, bytes);
         return path;
     }
     template <typename F>
@@ -59,7 +55,8 @@ protected:
         return "no error";
     }
 
-    std::filesystem::path folder_;
+    const test::ScratchFolder scratch_{"vorlane-thumbs"};
+    const std::filesystem::path folder_ = scratch_.Path();
     TImageList images_;
 };
 

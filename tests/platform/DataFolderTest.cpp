@@ -15,6 +15,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "tests/TestFiles.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -30,9 +32,7 @@ protected:
     {
         if (RunningAsRoot() && ::access("/usr/bin/setpriv", X_OK) != 0)
             GTEST_SKIP() << "running as root without setpriv: no unprivileged user to run the probe as";
-        std::string pattern = (fs::temp_directory_path() / "vorlane-datafolder-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        root_ = pattern;
+        root_ = scratch_.Path();
         // The unprivileged user must reach everything below the root.
         fs::permissions(root_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                    fs::perms::others_read | fs::perms::others_exec);
@@ -46,11 +46,9 @@ protected:
 
     void TearDown() override
     {
-        if (root_.empty())
-            return;
+        // A case may have taken the programs' folder from its owner; the scratch folder removes it all.
         std::error_code ignored;
         fs::permissions(programs_, fs::perms::owner_all, fs::perm_options::add, ignored);
-        fs::remove_all(root_, ignored);
     }
 
     // Folders the probe must write to belong to the user it runs as.
@@ -90,6 +88,7 @@ protected:
         return output;
     }
 
+    const vorlane::test::ScratchFolder scratch_{"vorlane-datafolder"};
     fs::path root_, programs_, home_;
 };
 

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "image/BmpFile.h"
+#include "tests/NeedInstalled.h"
 #include "tests/TestFiles.h"
 #include "tests/wallpaper/PathOfUri.h"
 #include "tests/wallpaper/Sandbox.h"
@@ -36,10 +37,8 @@ protected:
         ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
         ::setenv("GSETTINGS_BACKEND", "memory", 1);
         ::setenv("XDG_CURRENT_DESKTOP", "GNOME", 1);
-        if (!BackgroundSchemaInstalled(GnomeBackground))
-            GTEST_SKIP() << "the schema org.gnome.desktop.background is not installed";
-        if (!test::ServerProcess::Installed("dbus-daemon"))
-            GTEST_SKIP() << "dbus-daemon is not installed: no session bus for GNOME's settings";
+        VORLANE_NEED_INSTALLED(BackgroundSchemaInstalled(GnomeBackground) ? "" : "the schema org.gnome.desktop.background");
+        VORLANE_NEED_PROGRAMS({"dbus-daemon"});
         EXPECT_FALSE(SetGnomeBackground(File("a.bmp"), false)); // no bus yet
         bus_ = std::make_unique<test::ServerProcess>(
             std::vector<std::string>{"dbus-daemon", "--session", "--nofork", "--print-address={fd}"});

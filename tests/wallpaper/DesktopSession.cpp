@@ -46,15 +46,6 @@ SessionProgram::~SessionProgram()
     }
 }
 
-std::string MissingPrograms(const std::vector<std::string>& programs)
-{
-    std::string missing;
-    for (const auto& program : programs)
-        if (program.find('/') != std::string::npos ? ::access(program.c_str(), X_OK) != 0 : !ServerProcess::Installed(program))
-            missing += (missing.empty() ? "" : ", ") + program;
-    return missing;
-}
-
 DesktopSession& SharedDesktopSession()
 {
     static DesktopSession session;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "image/Bitmap.h"
+#include "tests/NeedInstalled.h"
 #include "tests/wallpaper/ServerProcess.h"
 
 typedef struct _GDBusConnection GDBusConnection;
@@ -62,21 +63,6 @@ private:
     pid_t pid_ = -1;
     bool ended_ = false;
 };
-
-// The programs a test needs, by name; empty when all are installed.
-std::string MissingPrograms(const std::vector<std::string>& programs);
-
-// Skips the test when a program it needs is missing, except in CI (CI set), where every program the
-// set-up script installs must be there and the test fails instead.
-#define VORLANE_NEED_PROGRAMS(...)                                                                        \
-    do {                                                                                                  \
-        const std::string missing_ = ::vorlane::test::MissingPrograms(__VA_ARGS__);                      \
-        if (!missing_.empty()) {                                                                          \
-            if (std::getenv("CI"))                                                                        \
-                FAIL() << "not installed: " << missing_ << " (scripts/setup-debian.sh installs it)";     \
-            GTEST_SKIP() << "not installed: " << missing_ << "; scripts/setup-debian.sh installs it";    \
-        }                                                                                                 \
-    } while (false)
 
 class DesktopSession {
 public:

@@ -13,6 +13,7 @@
 
 #include "image/BmpFile.h"
 #include "image/Jpeg.h"
+#include "tests/NeedInstalled.h"
 #include "tests/TestFiles.h"
 #include "tests/image/JpegEncode.h"
 #include "tests/wallpaper/DesktopSession.h"
@@ -59,8 +60,7 @@ protected:
     void SetUp() override
     {
         Sandbox::SetUp();
-        if (!test::ServerProcess::Installed("Xvfb"))
-            GTEST_SKIP() << "Xvfb is not installed: the X11 root window cannot be tested here";
+        VORLANE_NEED_PROGRAMS({"Xvfb"});
         xvfb_ = std::make_unique<test::Xvfb>();
         ASSERT_TRUE(xvfb_->Running()) << "Xvfb did not report a display";
         ::setenv("DISPLAY", xvfb_->Display().c_str(), 1);
@@ -195,8 +195,7 @@ TEST_F(X11DesktopTest, EveryDepthAndOddSizeIsDrawnWithItsColoursInPlace)
 
 TEST_F(X11DesktopTest, CentredOnEachMonitorTiledAcrossTheWholeScreen)
 {
-    if (!test::ServerProcess::Installed("xrandr"))
-        GTEST_SKIP() << "xrandr is not installed: monitors cannot be made here";
+    VORLANE_NEED_PROGRAMS({"xrandr"});
     // Two monitors of different sizes side by side; the strip below the right one belongs to neither.
     const std::string xrandr = "DISPLAY=" + xvfb_->Display() + " xrandr";
     ASSERT_EQ(std::system((xrandr + " --setmonitor left 200/53x240/63+0+0 screen").c_str()), 0);

@@ -12,6 +12,15 @@
 
 namespace vorlane::test {
 
+std::string MissingPrograms(const std::vector<std::string>& programs)
+{
+    std::string missing;
+    for (const auto& program : programs)
+        if (program.find('/') != std::string::npos ? ::access(program.c_str(), X_OK) != 0 : !ServerProcess::Installed(program))
+            missing += (missing.empty() ? "" : ", ") + program;
+    return missing;
+}
+
 bool ServerProcess::Installed(const std::string& program)
 {
     const char* path = std::getenv("PATH");

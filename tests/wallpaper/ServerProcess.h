@@ -30,6 +30,10 @@ private:
     std::string line_;
 };
 
+// The programs among `programs` (names looked up in PATH, or paths) that are not installed, separated by
+// commas; empty when all are.
+std::string MissingPrograms(const std::vector<std::string>& programs);
+
 // Starts argv[0] (looked up in PATH) with its input from /dev/null and its output and errors appended to
 // `log`. `ownGroup`: in a process group of its own, which the caller stops as a whole; otherwise it ends
 // when this process does. The child's id, or -1.

@@ -409,6 +409,9 @@ Result QueryValue(const Key& key, std::string_view name, size_t capacity, Value&
 
 Result SetValue(const Key& key, std::string_view name, uint32_t type, std::span<const uint8_t> data)
 {
+    // What cannot change the store is found without the lock, so it creates no file.
+    if (const Result found = WithKey(key, [](Store&, StoredKey&) { return Result::Ok; }); found != Result::Ok)
+        return found;
     const ChangeLock lock;
     return WithKey(key, [&](Store& store, StoredKey& stored) {
         PutValue(stored, name, Value{type, std::vector<uint8_t>(data.begin(), data.end())});
@@ -418,6 +421,10 @@ Result SetValue(const Key& key, std::string_view name, uint32_t type, std::span<
 
 Result DeleteValue(const Key& key, std::string_view name)
 {
+    uint32_t type = REG_NONE;
+    size_t size = 0;
+    if (const Result found = QueryValueInfo(key, name, type, size); found != Result::Ok)
+        return found;
     const ChangeLock lock;
     return WithKey(key, [&](Store& store, StoredKey& stored) {
         const StoredValue* found = FindValue(stored, name);

@@ -152,12 +152,15 @@ TEST_F(RegistryTest, KeysExistOnlyOnceCreatedWithEveryLevel)
 TEST_F(RegistryTest, LookUpsCreateNoFile)
 {
     // A user who never changed anything: the keys every user has are there, and reading them, opening
-    // the component's key or "creating" one that exists leaves the settings folder as it was.
+    // the component's key, "creating" one that exists or changing what is not there leaves the settings
+    // folder as it was.
     const auto lookUp = [] {
         TRegIniFile ini("Control Panel");
         EXPECT_TRUE(ini.HasKey());
         ini.ReadBool("Desktop", "TileWallPaper", false);
         EXPECT_TRUE(registry::CreateKey(registry::Root, "control panel\\desktop"));
+        EXPECT_EQ(registry::DeleteValue(Desktop(), "Missing"), Result::NotFound);
+        EXPECT_EQ(registry::SetValue({"Colors"}, "Missing", REG_SZ, registry::StringData("1")), Result::NotFound);
     };
     lookUp();
     EXPECT_TRUE(fs::is_empty(folder_));

@@ -235,7 +235,7 @@ Result Load(Store& store)
     const std::string file = StorePath();
     std::error_code error;
     const auto status = std::filesystem::status(file, error);
-    // No file yet is a new user's store; a folder on the way that is a file is a store that cannot be.
+    // No file yet: a new user's store. A file where a folder of the path should be: no store can be had.
     if (status.type() == std::filesystem::file_type::not_found && error != std::errc::not_a_directory) {
         store = NewStore();
         return Result::Ok;

@@ -37,6 +37,27 @@ struct BmpRowsView {
 // Invalid data -> EInvalidGraphic.
 bool ViewBmpRows(std::span<const uint8_t> data, BmpRowsView& view);
 
+// Where the rows of an uncompressed bitmap file lie in the file, for reading them a few at a time
+// instead of holding the file: taken from the file's first bytes `head` (BmpHeadBytes of them, or the
+// whole file when it is shorter, hold every header and a full colour table) and checked against
+// `fileSize`, the file's size. Returns false for a valid file in another form, which ReadBmp reads
+// whole. Invalid data -> EInvalidGraphic.
+struct BmpRowsPlace {
+    int width = 0;
+    int height = 0;
+    int bitsPerPixel = 0;
+    std::vector<RgbQuad> palette; // 8 bits per pixel or fewer
+    uint64_t firstRow = 0;        // where the first stored row starts
+    size_t stride = 0;            // bytes from a stored row to the next
+    bool topDown = false;         // rows stored top row first
+    uint64_t fileBytes = 0;       // the bytes the file occupies
+
+    // Where picture row y (0 = the top) starts.
+    uint64_t RowOffset(int y) const { return firstRow + uint64_t(topDown ? y : height - 1 - y) * stride; }
+};
+inline constexpr size_t BmpHeadBytes = 2048;
+bool LocateBmpRows(std::span<const uint8_t> head, uint64_t fileSize, BmpRowsPlace& place);
+
 // Reads a bitmap file from disk: EFOpenError "ファイル %s は開けません" when it cannot be opened or
 // read (a folder, a file without read permission).
 Bitmap ReadBmpFile(const std::string& path);

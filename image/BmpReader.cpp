@@ -308,7 +308,7 @@ size_t ReadRunLength(std::span<const uint8_t> src, const Header& h, Bitmap& bitm
     return p;
 }
 
-// What the header says about the pixel data, checked against the data present.
+// What the header says about the pixel data, checked against the file's size.
 struct Layout {
     Header h;
     bool bitFields = false;
@@ -316,16 +316,17 @@ struct Layout {
     bool runLength = false;
     int depth = 0;         // of the picture read
     size_t fileStride = 0;
-    std::span<const uint8_t> pixels;
+    uint64_t pixelBytes = 0; // from h.offBits on
 };
 
-Layout ReadLayout(std::span<const uint8_t> data, ByteReader& in)
+// `in` reads the file from its start and holds at least the headers; `fileSize` is the whole file's.
+Layout ReadLayout(ByteReader& in, uint64_t fileSize)
 {
     Layout l;
     l.h = ReadHeader(in);
     CheckHeader(l.h);
     const Header& h = l.h;
-    if (h.offBits < in.Position() || h.offBits > data.size())
+    if (h.offBits < in.Position() || h.offBits > fileSize)
         Invalid();
 
     // Bit fields other than 5-5-5 at 16 bits are widened to 24 bits; any at 32 bits become B, G, R, 0.
@@ -340,18 +341,18 @@ Layout ReadLayout(std::span<const uint8_t> data, ByteReader& in)
     l.fileStride = Bitmap::StrideFor(h.width, h.bitsPerPixel);
     if (l.fileStride == 0)
         Invalid();
-    const size_t available = data.size() - h.offBits;
+    const uint64_t available = fileSize - h.offBits;
     l.runLength = h.compression == BiRle8 || h.compression == BiRle4;
     if (l.runLength) {
         if (h.sizeImage > available)
             Invalid();
-        l.pixels = data.subspan(h.offBits, h.sizeImage != 0 ? h.sizeImage : available);
-        if (uint64_t(h.width) * uint64_t(h.height) > (uint64_t(l.pixels.size()) + 1) * MaxRlePixelsPerByte)
+        l.pixelBytes = h.sizeImage != 0 ? h.sizeImage : available;
+        if (uint64_t(h.width) * uint64_t(h.height) > (l.pixelBytes + 1) * MaxRlePixelsPerByte)
             Invalid();
     } else {
-        if (l.fileStride > available / size_t(h.height))
+        if (l.fileStride > available / uint64_t(h.height))
             Invalid();
-        l.pixels = data.subspan(h.offBits, l.fileStride * size_t(h.height));
+        l.pixelBytes = uint64_t(l.fileStride) * uint64_t(h.height);
     }
     return l;
 }
@@ -359,7 +360,7 @@ Layout ReadLayout(std::span<const uint8_t> data, ByteReader& in)
 Bitmap Parse(std::span<const uint8_t> data, size_t* consumed)
 {
     ByteReader in(data);
-    const Layout l = ReadLayout(data, in);
+    const Layout l = ReadLayout(in, data.size());
     const Header& h = l.h;
     const size_t outStride = Bitmap::StrideFor(h.width, l.depth);
     if (h.height > Bitmap::MaxSide || outStride > Bitmap::MaxBytes / size_t(h.height))
@@ -367,39 +368,56 @@ Bitmap Parse(std::span<const uint8_t> data, size_t* consumed)
 
     Bitmap bitmap(h.width, h.height, l.depth);
     ReadPalette(in, h, bitmap);
-    size_t used = l.pixels.size();
+    const std::span<const uint8_t> pixels = data.subspan(h.offBits, size_t(l.pixelBytes));
+    size_t used = pixels.size();
     if (l.runLength) {
-        const size_t decoded = ReadRunLength(l.pixels, h, bitmap);
+        const size_t decoded = ReadRunLength(pixels, h, bitmap);
         if (h.sizeImage == 0)
             used = decoded;
     } else if (l.convert) {
-        ReadBitFields(l.pixels, l.fileStride, h, bitmap);
+        ReadBitFields(pixels, l.fileStride, h, bitmap);
     } else {
-        ReadUncompressed(l.pixels, h, bitmap);
+        ReadUncompressed(pixels, h, bitmap);
     }
     if (consumed)
         *consumed = h.offBits + used;
     return bitmap;
 }
 
-bool View(std::span<const uint8_t> data, BmpRowsView& view)
+bool Locate(std::span<const uint8_t> head, uint64_t fileSize, BmpRowsPlace& place)
 {
-    ByteReader in(data);
-    const Layout l = ReadLayout(data, in);
+    ByteReader in(head);
+    const Layout l = ReadLayout(in, fileSize);
     if (l.runLength || l.convert)
         return false;
     const Header& h = l.h;
-    view.width = h.width;
-    view.height = h.height;
-    view.bitsPerPixel = h.bitsPerPixel;
+    place.width = h.width;
+    place.height = h.height;
+    place.bitsPerPixel = h.bitsPerPixel;
     // The colour table goes through a one-row picture, which reads it as ReadBmp would.
     Bitmap tableHolder(1, 1, h.bitsPerPixel);
     ReadPalette(in, h, tableHolder);
-    view.palette = std::move(tableHolder.Palette());
-    const ptrdiff_t stride = ptrdiff_t(l.fileStride);
-    view.top = h.topDown ? l.pixels.data() : l.pixels.data() + (h.height - 1) * stride;
-    view.step = h.topDown ? stride : -stride;
-    view.fileBytes = h.offBits + l.pixels.size();
+    place.palette = std::move(tableHolder.Palette());
+    place.firstRow = h.offBits;
+    place.stride = l.fileStride;
+    place.topDown = h.topDown;
+    place.fileBytes = h.offBits + l.pixelBytes;
+    return true;
+}
+
+bool View(std::span<const uint8_t> data, BmpRowsView& view)
+{
+    BmpRowsPlace place;
+    if (!Locate(data, data.size(), place))
+        return false;
+    view.width = place.width;
+    view.height = place.height;
+    view.bitsPerPixel = place.bitsPerPixel;
+    view.palette = std::move(place.palette);
+    const ptrdiff_t stride = ptrdiff_t(place.stride);
+    view.top = data.data() + place.RowOffset(0);
+    view.step = place.topDown ? stride : -stride;
+    view.fileBytes = size_t(place.fileBytes);
     return true;
 }
 
@@ -410,6 +428,15 @@ bool ViewBmpRows(std::span<const uint8_t> data, BmpRowsView& view)
     try {
         return View(data, view);
     } catch (const EReadError&) { // the data ended inside the file
+        Invalid();
+    }
+}
+
+bool LocateBmpRows(std::span<const uint8_t> head, uint64_t fileSize, BmpRowsPlace& place)
+{
+    try {
+        return Locate(head, fileSize, place);
+    } catch (const EReadError&) { // the file ended inside its headers
         Invalid();
     }
 }

@@ -496,10 +496,19 @@ void JpegDecoder::DecodeOnlyColumns(const std::vector<int>& columns)
 
 void JpegDecoder::SkipRows(int count)
 {
-    JDIMENSION lines = JDIMENSION(count);
+    // The upsampler makes max_v_samp_factor rows at a time. libjpeg (2.1) skips within an iMCU row by
+    // whole groups counted from where it stands, as if none of the current group were still waiting to
+    // be read; when one is, every row after the skip comes out shifted by it. So the rest of the current
+    // group is skipped on its own first, which libjpeg does by reading it, and then whole groups.
+    const JDIMENSION group = JDIMENSION(std::max(session_->info.max_v_samp_factor, 1));
+    const JDIMENSION intoGroup = session_->info.output_scanline % group;
+    JDIMENSION parts[2] = {intoGroup == 0 ? 0 : std::min(JDIMENSION(count), group - intoGroup), 0};
+    parts[1] = JDIMENSION(count) - parts[0];
     Check(Guarded(session_.get(), [](Session* s, void* n) {
-        jpeg_skip_scanlines(&s->info, *static_cast<JDIMENSION*>(n));
-    }, &lines));
+        for (const JDIMENSION lines : *static_cast<JDIMENSION(*)[2]>(n))
+            if (lines > 0)
+                jpeg_skip_scanlines(&s->info, lines);
+    }, &parts));
 }
 
 int JpegDecoder::NextRow() const { return int(session_->info.output_scanline); }

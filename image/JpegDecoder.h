@@ -66,7 +66,7 @@ public:
     // left out). CanSkipRows() only, after Start(); other columns of the rows read come out black or
     // anything.
     void DecodeOnlyColumns(const std::vector<int>& columns);
-    // Skips `count` rows (CanSkipRows() only).
+    // Skips `count` rows (CanSkipRows() only), from any row.
     void SkipRows(int count);
     int NextRow() const;
     // After the last row: reads to the end of the picture.

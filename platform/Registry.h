@@ -6,7 +6,8 @@
 // the desktop layer) always see a complete store. Key and value names match without regard to ASCII
 // letter case, as on Windows; "\" separates the levels of a key path. A change reads, modifies and
 // replaces the whole file under a lock ("Vorlane.registry.lock"), so changes made by several processes
-// at once are all kept.
+// at once are all kept. Look-ups take no lock and create nothing: the file and its lock appear with the
+// first change. As on Windows, "Control Panel\Desktop" exists before anything is stored.
 #pragma once
 
 #include <cstdint>

@@ -10,7 +10,7 @@
 
 namespace vorlane {
 
-struct BmpRowsView;
+class BitmapRows;
 class X11RootDrawing;
 
 // What the desktop is asked to show: a bitmap file, centred or tiled from the top-left corner. An empty
@@ -18,9 +18,9 @@ class X11RootDrawing;
 struct WallpaperRequest {
     std::string path;
     bool tile = false;
-    // The picture's rows when the caller already holds them; a backend that draws the picture itself
-    // (the X root pixmap) then need not read the file back.
-    const BmpRowsView* rows = nullptr;
+    // The picture's file when the caller already opened it; a backend that draws the picture itself
+    // (the X root pixmap) then reads its rows from there.
+    const BitmapRows* rows = nullptr;
     // The root's picture drawn while the file was written; the X root pixmap shows it when it still
     // matches the file and the tiling.
     X11RootDrawing* drawing = nullptr;

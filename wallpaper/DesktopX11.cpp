@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/FileIdentity.h"
+#include "wallpaper/BitmapRows.h"
 
 namespace vorlane {
 namespace {
@@ -572,14 +573,12 @@ int X11DisplayDepth()
     return connection ? DefaultDepth(connection.get(), DefaultScreen(connection.get())) : 0;
 }
 
-bool SetX11RootWallpaper(const BmpRowsView& picture, bool tile)
+bool SetX11RootWallpaper(const BitmapRows& picture, bool tile)
 {
     X11RootDrawing drawing(tile);
     if (!drawing.Ready())
         return false;
-    drawing.Begin(picture.width, picture.height, picture.bitsPerPixel, picture.palette);
-    for (int y = 0; y < picture.height; ++y)
-        drawing.Row(y, picture.Row(y));
+    picture.SendTo(drawing);
     return drawing.Publish();
 }
 

@@ -15,6 +15,8 @@
 
 namespace vorlane {
 
+class BitmapRows;
+
 // The root's picture, drawn from the wallpaper's rows as they come into a pixmap of the server, a strip
 // of rows at a time: only the parts that show on screen are converted, and only a few rows are held here.
 class X11RootDrawing final : public PictureRows {
@@ -43,10 +45,11 @@ private:
     bool tile_;
 };
 
-// Draws the picture `picture` views centred on each monitor or tiled into a new pixmap and publishes it.
-// The previous setter's pixmap is freed when both properties named it, and the new one outlives this
-// connection. False when there is no display, its visual is not a true-colour one, or the server refused.
-bool SetX11RootWallpaper(const BmpRowsView& picture, bool tile);
+// Draws the bitmap `picture` reads, a band of rows at a time, centred on each monitor or tiled into a new
+// pixmap and publishes it. The previous setter's pixmap is freed when both properties named it, and the
+// new one outlives this connection. False when there is no display, its visual is not a true-colour
+// one, or the server refused; raises as BitmapRows::SendTo does, and nothing is published then.
+bool SetX11RootWallpaper(const BitmapRows& picture, bool tile);
 
 // Bits per pixel of the display's screen, as a program started now sees it; 0 without a display.
 int X11DisplayDepth();

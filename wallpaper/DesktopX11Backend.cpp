@@ -19,11 +19,11 @@ public:
             return ClearX11RootWallpaper();
         if (request.drawing && request.drawing->Tile() == request.tile && request.drawing->Shows(request.path))
             return request.drawing->Publish();
-        if (request.rows)
-            return SetX11RootWallpaper(*request.rows, request.tile);
         try {
+            if (request.rows)
+                return SetX11RootWallpaper(*request.rows, request.tile);
             const BitmapRows picture(request.path);
-            return SetX11RootWallpaper(picture.View(), request.tile);
+            return SetX11RootWallpaper(picture, request.tile);
         } catch (const std::exception&) {
             return false; // a file that is not a readable bitmap leaves the root as it is
         }

@@ -7,6 +7,10 @@
 //   `feh --bg-center --no-fehbg` on the same file and display (when feh is installed): elapsed time and
 //   peak resident memory of each; and what the picture adds to our peak (over the same command setting
 //   a 16x16 JPEG) against one screen-sized picture (4 bytes a pixel).
+// - Bitmap24MP: peak resident memory of the whole vorlane-wallpaper process bringing back a recorded
+//   24-megapixel bitmap (6000x4000 at 24 bits, a 69 MiB file) as at login ("restore"), and setting it
+//   ("set --centre"), over the same command with a 16x16 bitmap (the floor: what the program costs
+//   anyway), as a share of the file's size: a few rows would be well under 0.05, the picture 1.
 //
 // Times are the best of several rounds taken alternately, so that the other users of a shared machine
 // disturb both alike; elapsed rather than processor time because the X server does part of the work.
@@ -25,8 +29,10 @@
 #include <string>
 #include <vector>
 
+#include "image/BmpFile.h"
 #include "image/Jpeg.h"
 #include "platform/Path.h"
+#include "platform/Registry.h"
 #include "tests/image/JpegEncode.h"
 #include "tests/wallpaper/ServerProcess.h"
 #include "wallpaper/CWallPaper.h"
@@ -37,6 +43,8 @@ namespace {
 
 std::string JpegFile;
 std::string TinyJpegFile;
+std::string BmpFile;
+std::string TinyBmpFile;
 std::string Tool; // a copy of vorlane-wallpaper in the benchmark's folder, so "Temp.bmp" lands there
 bool WithDisplay = false;
 
@@ -122,6 +130,65 @@ void BM_CommandLineAgainstFeh(benchmark::State& state)
     state.counters["picture_per_screen"] = (ours.peakMiB - tinyPeak) / screenMiB;
 }
 
+// Records `file` as the wallpaper, as a set in an earlier session left it.
+void Record(const std::string& file)
+{
+    const auto key = registry::CreateKey(registry::Root, "Control Panel\\Desktop");
+    if (key)
+        registry::SetValue(*key, "Wallpaper", REG_SZ, registry::StringData(file));
+}
+
+void BM_Bitmap24MPPeakOverFileSize(benchmark::State& state)
+{
+    double restorePeak = 0, restoreFloor = 0, setPeak = 0, setFloor = 0;
+    for (auto _ : state) {
+        Record(TinyBmpFile);
+        const ProcessCost tinyRestore = RunProgram({Tool, "restore"});
+        Record(BmpFile);
+        const ProcessCost restore = RunProgram({Tool, "restore"});
+        if (!tinyRestore.ok || !restore.ok) {
+            state.SkipWithError("vorlane-wallpaper restore failed");
+            return;
+        }
+        state.SetIterationTime(restore.seconds);
+        restorePeak = std::max(restorePeak, restore.peakMiB);
+        restoreFloor = std::max(restoreFloor, tinyRestore.peakMiB);
+        if (WithDisplay) { // without a desktop to show it, set stops before the picture is read
+            setFloor = std::max(setFloor, RunProgram({Tool, "set", "--centre", TinyBmpFile}).peakMiB);
+            setPeak = std::max(setPeak, RunProgram({Tool, "set", "--centre", BmpFile}).peakMiB);
+        }
+    }
+    const double fileMiB = double(std::filesystem::file_size(BmpFile)) / (1 << 20);
+    state.counters["file_MiB"] = fileMiB;
+    state.counters["restore_peak_MiB"] = restorePeak;
+    state.counters["restore_floor_MiB"] = restoreFloor;
+    state.counters["restore_ratio"] = (restorePeak - restoreFloor) / fileMiB;
+    if (WithDisplay) {
+        state.counters["set_peak_MiB"] = setPeak;
+        state.counters["set_floor_MiB"] = setFloor;
+        state.counters["set_ratio"] = (setPeak - setFloor) / fileMiB;
+    }
+    state.counters["x11"] = WithDisplay ? 1 : 0;
+}
+
+// An uncompressed 24-bit bitmap of smooth colours, written a row at a time.
+void WriteBitmap(const std::string& file, int width, int height)
+{
+    ByteWriter headers;
+    WriteBmpHeaders(headers, width, height, 24, {}, BmpSizeField::FileSize);
+    std::ofstream out(file, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(headers.Bytes().data()), std::streamsize(headers.Bytes().size()));
+    std::vector<uint8_t> row(Bitmap::StrideFor(width, 24));
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            row[3 * size_t(x)] = uint8_t(x * 255 / width);
+            row[3 * size_t(x) + 1] = uint8_t(y * 255 / height);
+            row[3 * size_t(x) + 2] = uint8_t((x + y) & 0xFF);
+        }
+        out.write(reinterpret_cast<const char*>(row.data()), std::streamsize(row.size()));
+    }
+}
+
 } // namespace
 } // namespace vorlane
 
@@ -149,6 +216,10 @@ int main(int argc, char** argv)
         const auto jpeg = test::EncodeJpeg(test::TestPicture(4000, 3000, 7));
         std::ofstream(JpegFile, std::ios::binary).write(reinterpret_cast<const char*>(jpeg.data()), std::streamsize(jpeg.size()));
     }
+    BmpFile = folder + "/picture.bmp";
+    TinyBmpFile = folder + "/tiny.bmp";
+    WriteBitmap(BmpFile, 6000, 4000);
+    WriteBitmap(TinyBmpFile, 16, 16);
     std::unique_ptr<test::Xvfb> xvfb;
     if (test::ServerProcess::Installed("Xvfb")) {
         xvfb = std::make_unique<test::Xvfb>("1920x1080x24");
@@ -164,6 +235,10 @@ int main(int argc, char** argv)
         ->Unit(benchmark::kMillisecond);
     Tool = folder + "/vorlane-wallpaper";
     fs::copy_file(VORLANE_WALLPAPER_TOOL, Tool);
+    benchmark::RegisterBenchmark("Bitmap24MP/PeakMemoryOverFileSize", BM_Bitmap24MPPeakOverFileSize)
+        ->UseManualTime()
+        ->Iterations(3)
+        ->Unit(benchmark::kMillisecond);
     if (WithDisplay && test::ServerProcess::Installed("feh")) {
         ::setenv("HOME", folder.c_str(), 1); // feh's own settings stay in the benchmark's folder
         benchmark::RegisterBenchmark("CommandLine/Jpeg12MP/AgainstFehBgCenter", BM_CommandLineAgainstFeh)

@@ -49,6 +49,10 @@ struct Store {
     std::unordered_map<std::string, size_t> index{{"", 0}};   // lower-cased path -> position in keys
 };
 
+// Keys every user's registry has from the start, so that a user who never changed anything has no file
+// and opening or "creating" these keys writes nothing.
+constexpr std::string_view ProfileKeys[] = {"Control Panel", "Control Panel\\Desktop"};
+
 std::string Folded(std::string_view name)
 {
     return path::AsciiLowerCase(name);
@@ -161,6 +165,14 @@ StoredKey* AddKey(Store& store, const std::string& keyPath)
     return &store.keys.back();
 }
 
+Store NewStore()
+{
+    Store store;
+    for (const std::string_view key : ProfileKeys)
+        AddKey(store, std::string(key));
+    return store;
+}
+
 void ParseValueLine(StoredKey& key, std::string_view line)
 {
     const size_t colon = line.find(':');
@@ -185,7 +197,7 @@ void ParseValueLine(StoredKey& key, std::string_view line)
 
 Result Parse(const std::string& text, Store& store)
 {
-    store = Store{};
+    store = NewStore();
     if (text.empty())
         return Result::Ok;
     std::string_view rest(text);
@@ -223,8 +235,9 @@ Result Load(Store& store)
     const std::string file = StorePath();
     std::error_code error;
     const auto status = std::filesystem::status(file, error);
-    if (status.type() == std::filesystem::file_type::not_found) {
-        store = Store{};
+    // No file yet: a new user's store. A file where a folder of the path should be: no store can be had.
+    if (status.type() == std::filesystem::file_type::not_found && error != std::errc::not_a_directory) {
+        store = NewStore();
         return Result::Ok;
     }
     if (error || status.type() != std::filesystem::file_type::regular)
@@ -343,6 +356,9 @@ std::string StorePath()
 
 std::optional<Key> CreateKey(const Key& parent, std::string_view subKey)
 {
+    // Opening a key that exists is a look-up: it takes no lock, so it creates no file either.
+    if (auto existing = OpenKey(parent, subKey))
+        return existing;
     const ChangeLock lock;
     Store store;
     if (Load(store) != Result::Ok)
@@ -393,6 +409,9 @@ Result QueryValue(const Key& key, std::string_view name, size_t capacity, Value&
 
 Result SetValue(const Key& key, std::string_view name, uint32_t type, std::span<const uint8_t> data)
 {
+    // What cannot change the store is found without the lock, so it creates no file.
+    if (const Result found = WithKey(key, [](Store&, StoredKey&) { return Result::Ok; }); found != Result::Ok)
+        return found;
     const ChangeLock lock;
     return WithKey(key, [&](Store& store, StoredKey& stored) {
         PutValue(stored, name, Value{type, std::vector<uint8_t>(data.begin(), data.end())});
@@ -402,6 +421,10 @@ Result SetValue(const Key& key, std::string_view name, uint32_t type, std::span<
 
 Result DeleteValue(const Key& key, std::string_view name)
 {
+    uint32_t type = REG_NONE;
+    size_t size = 0;
+    if (const Result found = QueryValueInfo(key, name, type, size); found != Result::Ok)
+        return found;
     const ChangeLock lock;
     return WithKey(key, [&](Store& store, StoredKey& stored) {
         const StoredValue* found = FindValue(stored, name);

@@ -44,6 +44,10 @@ const Case Cases[] = {
     {"progressive 444 odd", 333, 999, {.horizontalSampling = 1, .verticalSampling = 1, .progressive = true}},
     {"progressive 422", 701, 333, {.horizontalSampling = 2, .verticalSampling = 1, .progressive = true}},
     {"progressive 440", 333, 701, {.horizontalSampling = 1, .verticalSampling = 2, .progressive = true}},
+    // Chroma tripled across and doubled down: rows come in pairs with no context rows, so a skip can
+    // start halfway through a pair.
+    {"luma 3x2", 301, 203, {.horizontalSampling = 3, .verticalSampling = 2}},
+    {"progressive luma 3x2", 40, 68, {.horizontalSampling = 3, .verticalSampling = 2, .progressive = true}},
     {"greyscale", 517, 403, {.greyscale = true}},
     {"greyscale progressive", 250, 640, {.greyscale = true, .progressive = true}},
     {"restart markers", 900, 650, {.restartInterval = 3}},

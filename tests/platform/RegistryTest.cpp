@@ -127,23 +127,47 @@ TEST_F(RegistryTest, ChangesOfSeveralProcessesAtOnceAreAllKept)
 
 TEST_F(RegistryTest, KeysExistOnlyOnceCreatedWithEveryLevel)
 {
-    EXPECT_FALSE(registry::OpenKey(registry::Root, "Control Panel"));
-    const auto desktop = registry::CreateKey(registry::Root, "Control Panel\\Desktop");
-    ASSERT_TRUE(desktop);
-    EXPECT_EQ(desktop->path, "Control Panel\\Desktop");
+    EXPECT_FALSE(registry::OpenKey(registry::Root, "Software"));
+    const auto program = registry::CreateKey(registry::Root, "Software\\Vorlane");
+    ASSERT_TRUE(program);
+    EXPECT_EQ(program->path, "Software\\Vorlane");
+    const auto software = registry::OpenKey(registry::Root, "software");
+    ASSERT_TRUE(software);
+    EXPECT_EQ(registry::OpenKey(*software, "VORLANE")->path, "Software\\Vorlane");
+    EXPECT_FALSE(registry::OpenKey(*software, "Colors"));
+    // Creating an existing key keeps its spelling and values.
     const auto panel = registry::OpenKey(registry::Root, "Control Panel");
     ASSERT_TRUE(panel);
-    EXPECT_EQ(registry::OpenKey(*panel, "desktop")->path, "Control Panel\\Desktop");
-    EXPECT_FALSE(registry::OpenKey(*panel, "Colors"));
-    // Creating an existing key keeps its spelling and values.
     Set("Wallpaper", REG_SZ, std::string("a\0", 2));
     EXPECT_EQ(registry::CreateKey(*panel, "DESKTOP")->path, "Control Panel\\Desktop");
+    const registry::Key desktop = Desktop();
     uint32_t type = 0;
     size_t size = 0;
-    EXPECT_EQ(registry::QueryValueInfo(*desktop, "Wallpaper", type, size), Result::Ok);
+    EXPECT_EQ(registry::QueryValueInfo(desktop, "Wallpaper", type, size), Result::Ok);
     // A key removed from the store behind an open handle no longer takes values.
     fs::remove(registry::StorePath());
-    EXPECT_EQ(registry::SetValue(*desktop, "Wallpaper", REG_SZ, registry::StringData("b")), Result::NotFound);
+    EXPECT_EQ(registry::SetValue(*program, "Wallpaper", REG_SZ, registry::StringData("b")), Result::NotFound);
+}
+
+TEST_F(RegistryTest, LookUpsCreateNoFile)
+{
+    // A user who never changed anything: the keys every user has are there, and reading them, opening
+    // the component's key, "creating" one that exists or changing what is not there leaves the settings
+    // folder as it was.
+    const auto lookUp = [] {
+        TRegIniFile ini("Control Panel");
+        EXPECT_TRUE(ini.HasKey());
+        ini.ReadBool("Desktop", "TileWallPaper", false);
+        EXPECT_TRUE(registry::CreateKey(registry::Root, "control panel\\desktop"));
+        EXPECT_EQ(registry::DeleteValue(Desktop(), "Missing"), Result::NotFound);
+        EXPECT_EQ(registry::SetValue({"Colors"}, "Missing", REG_SZ, registry::StringData("1")), Result::NotFound);
+    };
+    lookUp();
+    EXPECT_TRUE(fs::is_empty(folder_));
+    Set("Wallpaper", REG_SZ, std::string("a\0", 2));
+    fs::remove(registry::StorePath() + ".lock");
+    lookUp();
+    EXPECT_FALSE(fs::exists(registry::StorePath() + ".lock"));
 }
 
 TEST_F(RegistryTest, AStoreThatCannotBeWrittenFailsEveryChange)
@@ -261,6 +285,7 @@ TEST_F(RegistryTest, IniWriteFailuresNameTheKeyOrTheValue)
                   "キー Desktop の作成に失敗しました");
     }
     UseSettingsFolder(folder_);
+    Set("Wallpaper", REG_SZ, std::string("a\0", 2));
     TRegIniFile ini("Control Panel");
     {
         // The section exists, so only the value's write needs the disk, and the disk is full.

@@ -120,6 +120,16 @@ TEST_F(WallpaperToolTest, AutostartShowsTheRecordedWallpaperAgainOnANewServerAnd
     EXPECT_TRUE(session->Screenshot().pixels == untouched);
 }
 
+TEST_F(WallpaperToolTest, AutostartForAUserWhoNeverSetAWallpaperCreatesNoFile)
+{
+    fs::remove(folder_ / "config"); // not even the settings folder exists yet
+    const Outcome restored = Run(AutostartCommand());
+    EXPECT_EQ(restored.status, 4);
+    EXPECT_NE(restored.errors.find("no wallpaper is recorded"), std::string::npos) << restored.errors;
+    EXPECT_FALSE(fs::exists(folder_ / "config"));
+    EXPECT_FALSE(fs::exists(folder_ / "program" / "Temp.bmp"));
+}
+
 // Brings the loopback interface of a new network namespace up.
 bool LoopbackUp()
 {

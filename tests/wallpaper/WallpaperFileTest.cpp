@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <numeric>
 #include <sstream>
@@ -19,6 +20,7 @@
 #include "tests/image/JpegEncode.h"
 #include "tests/platform/FileSizeLimit.h"
 #include "tests/wallpaper/Sandbox.h"
+#include "wallpaper/BitmapRows.h"
 #include "wallpaper/WallpaperFile.h"
 
 namespace vorlane {
@@ -147,14 +149,16 @@ TEST_F(WallpaperFileTest, EightBitDisplayQuantisesColourToo)
 
 // Rows handed on as they are decoded; a copy of them, and what Finished() named.
 struct RecordedRows final : PictureRows {
-    void Begin(int width, int height, int bitsPerPixel, std::span<const RgbQuad>) override
+    void Begin(int width, int height, int bitsPerPixel, std::span<const RgbQuad> palette) override
     {
         picture = Bitmap(width, height, bitsPerPixel);
+        if (bitsPerPixel <= 8)
+            picture.Palette().assign(palette.begin(), palette.end());
     }
     void Row(int y, const uint8_t* row) override
     {
         order.push_back(y);
-        std::copy_n(row, size_t(picture.Width()) * 3, picture.Row(y));
+        std::copy_n(row, (size_t(picture.Width()) * size_t(picture.BitsPerPixel()) + 7) / 8, picture.Row(y));
     }
     void Finished(const std::string& file) override { finished = file; }
     Bitmap picture;
@@ -175,6 +179,46 @@ TEST_F(WallpaperFileTest, PictureOfManyBandsIsWrittenBottomUpAndHandedOnTopDown)
     EXPECT_EQ(rows.order, topDown);
     EXPECT_TRUE(rows.picture == decoded);
     EXPECT_EQ(rows.finished, Temp());
+}
+
+TEST_F(WallpaperFileTest, BitmapRowsComeTopDownFromEveryBandOfTheFile)
+{
+    // 4500-byte rows: read in several bands of rows, the last one short; stored either way up; a colour
+    // table; run-length data, which is read whole.
+    const Bitmap wide = test::TestPicture(1500, 800, 4);
+    Bitmap paletted(301, 7, 8);
+    paletted.Palette().assign(256, RgbQuad{1, 2, 3, 0});
+    paletted.Palette()[9] = RgbQuad{200, 100, 50, 0};
+    for (int x = 0; x < 301; ++x)
+        paletted.SetPixelValue(x, x % 7, 9);
+    auto topDown = WriteBmp(wide);
+    const int32_t negative = -wide.Height();
+    std::memcpy(topDown.data() + 22, &negative, 4); // biHeight, little-endian here
+    for (int y = 0; y < wide.Height(); ++y)
+        std::copy_n(wide.Row(y), wide.Stride(), topDown.begin() + ptrdiff_t(54 + size_t(y) * wide.Stride()));
+    const std::pair<const char*, std::vector<uint8_t>> files[] = {
+        {"bottom-up.bmp", WriteBmp(wide)},
+        {"top-down.bmp", topDown},
+        {"paletted.bmp", WriteBmp(paletted)},
+        {"rle8.bmp", ReadBytes(fs::path(VORLANE_TEST_DATA) / "fuzz/fuzz_bmp/rle8.bmp")},
+    };
+    for (const auto& [name, bytes] : files) {
+        SCOPED_TRACE(name);
+        WriteFile(File(name), bytes);
+        RecordedRows rows;
+        BitmapRows(File(name)).SendTo(rows);
+        const Bitmap expected = ReadBmpFile(File(name));
+        std::vector<int> order(size_t(expected.Height()));
+        std::iota(order.begin(), order.end(), 0);
+        EXPECT_EQ(rows.order, order);
+        EXPECT_TRUE(rows.picture == expected);
+    }
+
+    // Cut short after it was opened: the rows that are gone fail the picture.
+    const BitmapRows cut(File("bottom-up.bmp"));
+    fs::resize_file(File("bottom-up.bmp"), 54 + 400 * wide.Stride());
+    RecordedRows rows;
+    EXPECT_EQ(test::ErrorOf<EInvalidGraphic>([&] { cut.SendTo(rows); }), "ビットマップイメージが不正です");
 }
 
 TEST_F(WallpaperFileTest, AnyOtherNameIsTakenForJpeg)

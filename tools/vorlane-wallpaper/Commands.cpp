@@ -167,7 +167,7 @@ ExitStatus Restore()
         return NothingToRestore;
     }
     bool forgetful = false;
-    const bool shown = ReapplyWhereForgotten(wallpaper->WallPaperFile(), wallpaper->Tile(), picture->View(), forgetful);
+    const bool shown = ReapplyWhereForgotten(wallpaper->WallPaperFile(), wallpaper->Tile(), *picture, forgetful);
     if (!forgetful)
         return Done; // every desktop of this session keeps the wallpaper itself
     if (!shown) {

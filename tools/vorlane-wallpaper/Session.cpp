@@ -30,7 +30,7 @@ int DisplayDepth()
     return X11DisplayDepth();
 }
 
-bool ReapplyWhereForgotten(const std::string& path, bool tile, const BmpRowsView& rows, bool& forgetful)
+bool ReapplyWhereForgotten(const std::string& path, bool tile, const BitmapRows& picture, bool& forgetful)
 {
     auto chosen = ChooseDesktopBackends(ObserveSession());
     std::erase_if(chosen, [](const ChosenBackend& c) { return !ForgetsWithTheSession(c.backend->Name()); });
@@ -38,7 +38,7 @@ bool ReapplyWhereForgotten(const std::string& path, bool tile, const BmpRowsView
     WallpaperRequest request;
     request.path = path;
     request.tile = tile;
-    request.rows = &rows;
+    request.rows = &picture;
     const auto outcomes = ApplyToDesktops(chosen, request);
     return std::any_of(outcomes.begin(), outcomes.end(), [](const BackendOutcome& o) { return o.applied; });
 }

@@ -16,6 +16,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "image/BmpFile.h"
 #include "image/Jpeg.h"
 #include "platform/CodePage.h"
 #include "platform/Registry.h"
@@ -214,6 +215,76 @@ TEST_F(WallpaperToolTest, SwayCentresThePictureOnEachOutput)
     while ((wrong = centredOnEach(sway.Screenshot())) != 0 && std::chrono::steady_clock::now() < deadline) {
     }
     EXPECT_EQ(wrong, 0);
+}
+
+// sway reads the path of `output * bg` as words to expand: a name that holds a command language must
+// neither run anything nor name another file, when set and when shown again at login. Run as an
+// ordinary user, as sway is (root runs it as "nobody").
+TEST_F(WallpaperToolTest, NamesSwayWouldExpandShowTheirOwnPictureAndRunNothing)
+{
+    VORLANE_NEED_PROGRAMS({"sway", "swaymsg", "swaybg", "grim", "setpriv"});
+    const test::DesktopSession session(false, false);
+    ASSERT_EQ(session.Failure(), "");
+    test::Sway sway(session);
+    ASSERT_EQ(sway.Failure(), "");
+    // The user's own folders, and the pictures in a folder that user may read.
+    const bool root = ::getuid() == 0;
+    const fs::path user = folder_ / "user";
+    for (const char* name : {"home", "config", "data", "pictures"})
+        fs::create_directories(user / name);
+    if (root) {
+        ASSERT_EQ(std::system(("chown -R 65534:65534 '" + user.string() + "'").c_str()), 0);
+    }
+    fs::permissions(folder_, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    const auto runAsUser = [&](std::vector<std::string> argv) {
+        std::vector<std::string> command{"env", "HOME=" + (user / "home").string(),
+                                         "XDG_CONFIG_HOME=" + (user / "config").string(),
+                                         "XDG_DATA_HOME=" + (user / "data").string(), "SWAYSOCK=" + sway.Socket()};
+        if (root)
+            command.insert(command.end(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+        command.insert(command.end(), argv.begin(), argv.end());
+        fs::remove(folder_ / "stderr");
+        const pid_t pid = test::StartProgram(command, (folder_ / "stderr").string(), false);
+        int status = -1;
+        return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    const std::string tool = (folder_ / "program" / "vorlane-wallpaper").string();
+    const fs::path marker = session.Folder() / "sway" / "pwned"; // sway's HOME, where "cd" goes
+    const auto shows = [&](const Bitmap& picture, bool shown) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while ((test::CentredMismatches(sway.Screenshot(), picture) == 0) != shown &&
+               std::chrono::steady_clock::now() < deadline) {
+        }
+        return (test::CentredMismatches(sway.Screenshot(), picture) == 0) == shown;
+    };
+
+    const std::vector<std::string> names = {"$(cd;touch pwned).bmp", "`cd;touch pwned`.bmp", "it's.bmp", "a&b.bmp",
+                                            "a;b.bmp", "$HOME.bmp", "*.bmp", "new\nline.bmp", "plain.bmp"};
+    // The other names are kept here; only the recorded picture's is.
+    const fs::path links = user / "data" / "vorlane" / "wallpaper-names";
+    const auto linkCount = [&] {
+        std::error_code error;
+        const auto entries = fs::directory_iterator(links, error);
+        return error ? 0 : std::distance(fs::begin(entries), fs::end(entries));
+    };
+    int seed = 20;
+    for (const auto& name : names) {
+        SCOPED_TRACE(testing::PrintToString(name));
+        const Bitmap picture = test::ScreenPicture(60, 44, ++seed);
+        const fs::path file = user / "pictures" / name;
+        test::WriteFile(file, WriteBmp(picture));
+        EXPECT_EQ(runAsUser({tool, "set", "--centre", file.string()}), 0) << ReadText(folder_ / "stderr");
+        EXPECT_TRUE(shows(picture, true)) << "set";
+        // A new login: sway starts without it, and the autostart entry's restore shows it again.
+        ASSERT_EQ(runAsUser({"swaymsg", "output * bg #000000 solid_color"}), 0);
+        ASSERT_TRUE(shows(picture, false));
+        EXPECT_EQ(runAsUser({tool, "restore"}), 0) << ReadText(folder_ / "stderr");
+        EXPECT_TRUE(shows(picture, true)) << "restored";
+        EXPECT_FALSE(fs::exists(marker)) << "a command ran";
+        EXPECT_EQ(linkCount(), name == "plain.bmp" ? 0 : 1);
+        fs::remove(marker);
+    }
+    EXPECT_TRUE(sway.Running());
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <gio/gio.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -220,6 +221,32 @@ bool DesktopSession::WaitForScreen(const std::function<bool()>& ready, int secon
                 XDamageSubtract(display_, reinterpret_cast<XDamageNotifyEvent*>(&event)->damage, None, None);
         }
     }
+}
+
+bool WaitForFolder(const std::filesystem::path& folder, const std::function<bool()>& ready, int seconds)
+{
+    const int watcher = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+    std::filesystem::create_directories(folder);
+    if (watcher < 0 || ::inotify_add_watch(watcher, folder.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO | IN_CREATE) < 0) {
+        if (watcher >= 0)
+            ::close(watcher);
+        return ready();
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    bool held = false;
+    while (!(held = ready())) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd events{watcher, POLLIN, 0};
+        if (left.count() <= 0 || ::poll(&events, 1, int(left.count())) <= 0) {
+            held = ready();
+            break;
+        }
+        char buffer[4096];
+        while (::read(watcher, buffer, sizeof buffer) > 0) {
+        }
+    }
+    ::close(watcher);
+    return held;
 }
 
 bool DesktopSession::DesktopWindowShown() const

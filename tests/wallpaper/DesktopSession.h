@@ -137,6 +137,10 @@ private:
     std::string failure_;
 };
 
+// Waits, at most `seconds`, until `ready` holds, looking again whenever a file in `folder` changes. True
+// when it held.
+bool WaitForFolder(const std::filesystem::path& folder, const std::function<bool()>& ready, int seconds = 20);
+
 // Pixels of `screen` inside the rectangle (left, top, width, height) whose colour is further than a few
 // steps from expected(x, y); a rectangle off the screen counts whole.
 int Mismatches(const Screen& screen, int left, int top, int width, int height,

@@ -81,6 +81,25 @@ const char* const BusServices[] = {"ca.desrt.dconf.service", "org.xfce.Xfconf.se
 
 } // namespace
 
+std::unique_ptr<ServerProcess> StartSessionBus(const std::filesystem::path& folder, std::vector<std::string> runAs)
+{
+    const auto services = folder / "services";
+    std::filesystem::create_directories(services);
+    for (const char* service : BusServices) {
+        std::error_code ignored;
+        std::filesystem::copy_file(std::filesystem::path("/usr/share/dbus-1/services") / service, services / service,
+                                   ignored);
+    }
+    const auto config = folder / "bus.conf";
+    std::ofstream(config) << "<busconfig>\n<type>session</type>\n<listen>unix:tmpdir=" << folder.string()
+                          << "</listen>\n<auth>EXTERNAL</auth>\n<servicedir>" << services.string()
+                          << "</servicedir>\n<policy context=\"default\"><allow send_destination=\"*\" "
+                             "eavesdrop=\"true\"/><allow eavesdrop=\"true\"/><allow own=\"*\"/></policy>\n"
+                             "</busconfig>\n";
+    runAs.insert(runAs.end(), {"dbus-daemon", "--config-file=" + config.string(), "--nofork", "--print-address={fd}"});
+    return std::make_unique<ServerProcess>(std::move(runAs));
+}
+
 DesktopSession::DesktopSession(bool withDisplay, bool withBus)
 {
     std::string pattern = (std::filesystem::temp_directory_path() / "vorlane-desktop-XXXXXX").string();
@@ -105,21 +124,7 @@ DesktopSession::DesktopSession(bool withDisplay, bool withBus)
         ::unsetenv(name);
 
     if (withBus) {
-        const auto services = folder_ / "services";
-        std::filesystem::create_directories(services);
-        for (const char* service : BusServices) {
-            std::error_code ignored;
-            std::filesystem::copy_file(std::filesystem::path("/usr/share/dbus-1/services") / service,
-                                       services / service, ignored);
-        }
-        const auto config = folder_ / "bus.conf";
-        std::ofstream(config) << "<busconfig>\n<type>session</type>\n<listen>unix:tmpdir=" << folder_.string()
-                              << "</listen>\n<auth>EXTERNAL</auth>\n<servicedir>" << services.string()
-                              << "</servicedir>\n<policy context=\"default\"><allow send_destination=\"*\" "
-                                 "eavesdrop=\"true\"/><allow eavesdrop=\"true\"/><allow own=\"*\"/></policy>\n"
-                                 "</busconfig>\n";
-        bus_ = std::make_unique<ServerProcess>(std::vector<std::string>{
-            "dbus-daemon", "--config-file=" + config.string(), "--nofork", "--print-address={fd}"});
+        bus_ = StartSessionBus(folder_);
         if (!bus_->Ready()) {
             failure_ = "dbus-daemon did not report an address";
             return;

@@ -1,20 +1,12 @@
 // Desktops that take the wallpaper through their own command: the running pcmanfm (LXDE) and
-// pcmanfm-qt (LXQt) hand it to the instance that draws the desktop; swaymsg hands it to sway.
-#include <filesystem>
-#include <system_error>
-
+// pcmanfm-qt (LXQt) hand it to the instance that draws the desktop; swaymsg hands it to sway. pcmanfm
+// writes the name raw into its settings file and sway expands it as words, so both get a plain name.
 #include "wallpaper/Backends.h"
+#include "wallpaper/PictureName.h"
 #include "wallpaper/RunProgram.h"
 
 namespace vorlane {
 namespace {
-
-std::string Absolute(const std::string& path)
-{
-    std::error_code error;
-    const auto absolute = std::filesystem::absolute(path, error);
-    return error ? path : absolute.string();
-}
 
 class PcmanfmBackend final : public DesktopBackend {
 public:
@@ -24,25 +16,16 @@ public:
     {
         if (request.path.empty())
             return RunProgram({program_, "--wallpaper-mode=color"});
-        return RunProgram({program_, "--set-wallpaper=" + Absolute(request.path),
+        const std::string picture = PictureNameFor(request.path, NameReader::PlainWord);
+        if (picture.empty())
+            return false;
+        return RunProgram({program_, "--set-wallpaper=" + picture,
                            request.tile ? "--wallpaper-mode=tile" : "--wallpaper-mode=center"});
     }
 
 private:
     const char* program_;
 };
-
-// A text in double quotes as sway's command parser reads it.
-std::string SwayQuoted(const std::string& text)
-{
-    std::string quoted = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\')
-            quoted += '\\';
-        quoted += c;
-    }
-    return quoted + '"';
-}
 
 class SwayBackend final : public DesktopBackend {
 public:
@@ -51,7 +34,10 @@ public:
     {
         if (request.path.empty())
             return RunProgram({"swaymsg", "output * bg #000000 solid_color"});
-        return RunProgram({"swaymsg", "output * bg " + SwayQuoted(Absolute(request.path)) +
+        const std::string picture = PictureNameFor(request.path, NameReader::PlainWord);
+        if (picture.empty())
+            return false;
+        return RunProgram({"swaymsg", "output * bg " + picture +
                                           (request.tile ? " tile" : " center") + " #000000"});
     }
 };

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "wallpaper/Backends.h"
+#include "wallpaper/PictureName.h"
 #include "wallpaper/SessionBus.h"
 
 namespace vorlane {
@@ -104,9 +105,10 @@ bool SetBackgroundSettings(const BackgroundSchema& background, const std::string
         return false;
     std::string picture;
     if (!path.empty()) {
-        std::error_code error;
-        picture = background.uri ? FileUri(path) : std::filesystem::absolute(path, error).string();
-        if (picture.empty() || error)
+        // GSettings holds UTF-8 text only: another name gives criticals and sets nothing.
+        const std::string name = PictureNameFor(path, NameReader::TextStore);
+        picture = background.uri && !name.empty() ? FileUri(name) : name;
+        if (picture.empty())
             return false;
     }
     std::unique_ptr<GSettings, GObjectUnref> settings(g_settings_new_full(schema.get(), nullptr, nullptr));

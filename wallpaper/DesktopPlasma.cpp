@@ -1,6 +1,7 @@
 // KDE Plasma: the shell draws each desktop's wallpaper through its image plugin (org.kde.image) and
 // takes changes as a script handed to its scripting interface on the session bus.
 #include "wallpaper/Backends.h"
+#include "wallpaper/PictureName.h"
 #include "wallpaper/SessionBus.h"
 
 namespace vorlane {
@@ -31,7 +32,8 @@ public:
 
     bool Apply(const WallpaperRequest& request) override
     {
-        const std::string image = request.path.empty() ? std::string() : FileUri(request.path);
+        const std::string picture = request.path.empty() ? "" : PictureNameFor(request.path, NameReader::TextStore);
+        const std::string image = picture.empty() ? std::string() : FileUri(picture);
         if (!request.path.empty() && image.empty())
             return false;
         const std::string script =

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "wallpaper/Backends.h"
+#include "wallpaper/PictureName.h"
 #include "wallpaper/SessionBus.h"
 
 namespace vorlane {
@@ -119,6 +120,10 @@ public:
 
     bool Apply(const WallpaperRequest& request) override
     {
+        // xfconf holds UTF-8 text only: g_variant_new_string() makes nothing of another name.
+        const std::string picture = request.path.empty() ? "" : PictureNameFor(request.path, NameReader::TextStore);
+        if (!request.path.empty() && picture.empty())
+            return false;
         const BusPtr bus = OpenSessionBus();
         if (!bus)
             return false;
@@ -142,7 +147,7 @@ public:
                     continue;
                 workspaces.insert(workspace);
                 if (workspace + "/last-image" == property && g_variant_is_of_type(value, G_VARIANT_TYPE_STRING) &&
-                    request.path == g_variant_get_string(value, nullptr))
+                    picture == g_variant_get_string(value, nullptr))
                     shownImages.insert(workspace);
             }
             g_variant_iter_free(iter);
@@ -159,7 +164,7 @@ public:
             if (request.path.empty())
                 continue;
             // A file rewritten under the same name is named anew, so xfdesktop loads it again.
-            const std::string image = shownImages.count(workspace) ? PathSpelledAnew(request.path) : request.path;
+            const std::string image = shownImages.count(workspace) ? PathSpelledAnew(picture) : picture;
             applied = Set(bus.get(), workspace + "/last-image", g_variant_new_string(image.c_str())) && applied;
         }
         return applied;

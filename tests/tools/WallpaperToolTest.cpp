@@ -16,6 +16,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "image/BmpFile.h"
 #include "image/Jpeg.h"
 #include "platform/CodePage.h"
 #include "platform/Registry.h"
@@ -77,8 +78,46 @@ protected:
         ASSERT_EQ(session->Failure(), "");
     }
 
+    // An ordinary user's own folders under user_ (home, config, data, runtime, pictures): "nobody"'s
+    // when this runs as root, whose programs must reach them.
+    void MakeUser()
+    {
+        for (const char* name : {"home", "config", "data", "runtime", "pictures"})
+            fs::create_directories(user_ / name);
+        fs::permissions(user_ / "runtime", fs::perms::owner_all);
+        fs::permissions(folder_, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+        if (::getuid() == 0) {
+            ASSERT_EQ(std::system(("chown -R 65534:65534 '" + user_.string() + "'").c_str()), 0);
+        }
+    }
+
+    // The command that runs argv as that user, in those folders, with `variables` ("NAME=value") set.
+    std::vector<std::string> AsUser(const std::vector<std::string>& argv, const std::vector<std::string>& variables = {}) const
+    {
+        std::vector<std::string> command{"env", "HOME=" + (user_ / "home").string(),
+                                         "XDG_CONFIG_HOME=" + (user_ / "config").string(),
+                                         "XDG_DATA_HOME=" + (user_ / "data").string(),
+                                         "XDG_RUNTIME_DIR=" + (user_ / "runtime").string()};
+        command.insert(command.end(), variables.begin(), variables.end());
+        if (::getuid() == 0)
+            command.insert(command.end(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+        command.insert(command.end(), argv.begin(), argv.end());
+        return command;
+    }
+
+    // Runs it to its end: the exit status, -1 when it did not exit; what it wrote goes to folder_/stderr.
+    int RunAsUser(const std::vector<std::string>& argv, const std::vector<std::string>& variables = {}) const
+    {
+        fs::remove(folder_ / "stderr");
+        const pid_t pid = test::StartProgram(AsUser(argv, variables), (folder_ / "stderr").string(), false);
+        int status = -1;
+        return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
     const test::ScratchFolder scratch_{"vorlane-wallpaper-tool"};
     const fs::path folder_ = scratch_.Path();
+    const fs::path user_ = folder_ / "user";
+    const std::string tool_ = (folder_ / "program" / "vorlane-wallpaper").string();
     std::string picture_;
     Bitmap decoded_;
 };
@@ -224,6 +263,87 @@ TEST_F(WallpaperToolTest, SwayCentresThePictureOnEachOutput)
     while ((wrong = centredOnEach(sway.Screenshot())) != 0 && std::chrono::steady_clock::now() < deadline) {
     }
     EXPECT_EQ(wrong, 0);
+}
+
+// sway reads the path of `output * bg` as words to expand: a name that holds a command language must
+// neither run anything nor name another file, when set and when shown again at login. Run as an
+// ordinary user, as sway is (root runs it as "nobody").
+TEST_F(WallpaperToolTest, NamesSwayWouldExpandShowTheirOwnPictureAndRunNothing)
+{
+    VORLANE_NEED_PROGRAMS({"sway", "swaymsg", "swaybg", "grim", "setpriv"});
+    const test::DesktopSession session(false, false);
+    ASSERT_EQ(session.Failure(), "");
+    test::Sway sway(session);
+    ASSERT_EQ(sway.Failure(), "");
+    ASSERT_NO_FATAL_FAILURE(MakeUser());
+    const std::string swaySocket = "SWAYSOCK=" + sway.Socket();
+    const fs::path marker = session.Folder() / "sway" / "pwned"; // sway's HOME, where "cd" goes
+    const auto shows = [&](const Bitmap& picture, bool shown) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while ((test::CentredMismatches(sway.Screenshot(), picture) == 0) != shown &&
+               std::chrono::steady_clock::now() < deadline) {
+        }
+        return (test::CentredMismatches(sway.Screenshot(), picture) == 0) == shown;
+    };
+
+    const std::vector<std::string> names = {"$(cd;touch pwned).bmp", "`cd;touch pwned`.bmp", "it's.bmp", "a&b.bmp",
+                                            "a;b.bmp", "$HOME.bmp", "*.bmp", "new\nline.bmp", "plain.bmp"};
+    // The other names are kept here; only the recorded picture's is.
+    const fs::path links = user_ / "data" / "vorlane" / "wallpaper-names";
+    const auto linkCount = [&] {
+        std::error_code error;
+        const auto entries = fs::directory_iterator(links, error);
+        return error ? 0 : std::distance(fs::begin(entries), fs::end(entries));
+    };
+    int seed = 20;
+    for (const auto& name : names) {
+        SCOPED_TRACE(testing::PrintToString(name));
+        const Bitmap picture = test::ScreenPicture(60, 44, ++seed);
+        const fs::path file = user_ / "pictures" / name;
+        test::WriteFile(file, WriteBmp(picture));
+        EXPECT_EQ(RunAsUser({tool_, "set", "--centre", file.string()}, {swaySocket}), 0) << ReadText(folder_ / "stderr");
+        EXPECT_TRUE(shows(picture, true)) << "set";
+        // A new login: sway starts without it, and the autostart entry's restore shows it again.
+        ASSERT_EQ(RunAsUser({"swaymsg", "output * bg #000000 solid_color"}, {swaySocket}), 0);
+        ASSERT_TRUE(shows(picture, false));
+        EXPECT_EQ(RunAsUser({tool_, "restore"}, {swaySocket}), 0) << ReadText(folder_ / "stderr");
+        EXPECT_TRUE(shows(picture, true)) << "restored";
+        EXPECT_FALSE(fs::exists(marker)) << "a command ran";
+        EXPECT_EQ(linkCount(), name == "plain.bmp" ? 0 : 1);
+        fs::remove(marker);
+    }
+    EXPECT_TRUE(sway.Running());
+}
+
+// caja draws MATE's desktop from GSettings, which hold UTF-8 text only. caja, its settings service and
+// vorlane-wallpaper run as one ordinary user (caja was seen to crash as root).
+TEST_F(WallpaperToolTest, NamesNotUtf8ReachCajaRunAsAnOrdinaryUser)
+{
+    VORLANE_NEED_PROGRAMS({"caja", "dbus-daemon", "/usr/libexec/dconf-service", "setpriv", "xhost"});
+    std::unique_ptr<test::DesktopSession> session;
+    StartSession(session);
+    ASSERT_NO_FATAL_FAILURE(MakeUser());
+    if (::getuid() == 0) {
+        ASSERT_EQ(std::system("xhost +si:localuser:nobody >/dev/null"), 0);
+    }
+    const auto bus = test::StartSessionBus(user_ / "runtime", AsUser({}));
+    ASSERT_TRUE(bus->Ready());
+    const std::vector<std::string> variables{"DBUS_SESSION_BUS_ADDRESS=" + bus->Line()};
+    const auto caja = session->Start(AsUser({"caja", "--no-default-window", "--force-desktop"}, variables));
+    ASSERT_TRUE(session->WaitForScreen([&] { return session->DesktopWindowShown() || !caja->Running(); }));
+    ASSERT_TRUE(caja->Running()) << ReadText(session->Folder() / "env.log");
+
+    int seed = 30;
+    for (const auto& name : test::NamesNotUtf8) {
+        SCOPED_TRACE(testing::PrintToString(name));
+        const Bitmap picture = test::ScreenPicture(60, 44, ++seed);
+        const fs::path file = user_ / "pictures" / name;
+        test::WriteFile(file, WriteBmp(picture));
+        EXPECT_EQ(RunAsUser({tool_, "set", "--centre", file.string()}, variables), 0) << ReadText(folder_ / "stderr");
+        EXPECT_TRUE(session->WaitForScreen([&] { return test::CentredMismatches(session->Screenshot(), picture) == 0; }));
+        EXPECT_EQ(ReadText(folder_ / "stderr"), ""); // no GLib criticals
+        ASSERT_TRUE(caja->Running());
+    }
 }
 
 } // namespace

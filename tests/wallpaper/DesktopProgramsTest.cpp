@@ -9,7 +9,11 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <map>
+#include <set>
+#include <sstream>
 
+#include "tests/TestFiles.h"
 #include "tests/wallpaper/DesktopSession.h"
 #include "wallpaper/CWallPaper.h"
 #include "wallpaper/SessionBus.h"
@@ -85,9 +89,27 @@ protected:
         }
     }
 
+    // Each name's own picture, centred: shown, with the desktop program still running. `check` looks
+    // at more after each.
+    void ShowsEachName(const std::vector<std::string>& names, const std::function<void()>& check = [] {})
+    {
+        TWallPaper wallpaper(nullptr);
+        wallpaper.SetTile(false);
+        int seed = 10;
+        for (const auto& name : names) {
+            SCOPED_TRACE(testing::PrintToString(name));
+            const Bitmap picture = test::ScreenPicture(60, 44, ++seed);
+            wallpaper.SetWallPaper(session_->SaveBmp(name, picture));
+            ASSERT_TRUE(ShowsCentred(picture));
+            ASSERT_TRUE(desktop_->Running()) << "the desktop program ended";
+            check();
+        }
+    }
+
     std::unique_ptr<test::Sway> sway_;
     std::unique_ptr<SessionProgram> desktop_;
 };
+
 
 TEST_F(DesktopProgramTest, PlainWindowManagerShowsTheRootPixmap)
 {
@@ -226,12 +248,72 @@ TEST_F(DesktopProgramTest, MateDesktopDrawnByCaja)
     ShowsEveryWallpaper();
 }
 
+// xfconf holds UTF-8 text only (caja's GSettings too: tests/tools).
+TEST_F(DesktopProgramTest, NamesNotUtf8ReachXfdesktop)
+{
+    if (!Begin({"Xvfb", "dbus-daemon", "openbox", "xfdesktop"}))
+        return;
+    auto windowManager = session_->Start({"openbox", "--sm-disable"});
+    ASSERT_NO_FATAL_FAILURE(StartDesktop({"xfdesktop", "--sm-client-disable"}));
+    ShowsEachName(test::NamesNotUtf8);
+}
+
 TEST_F(DesktopProgramTest, LxdeDesktopDrawnByPcmanfm)
 {
     if (!Begin({"Xvfb", "dbus-daemon", "pcmanfm"}))
         return;
     ASSERT_NO_FATAL_FAILURE(StartDesktop({"pcmanfm", "--desktop"}));
     ShowsEveryWallpaper();
+}
+
+// The lines of pcmanfm's desktop settings file by key ("[section]", or "key" of "key=value").
+std::map<std::string, std::string> Settings(const std::filesystem::path& file)
+{
+    std::map<std::string, std::string> settings;
+    std::istringstream lines(test::ReadText(file));
+    for (std::string line; std::getline(lines, line);) {
+        const size_t equals = line.find('=');
+        settings[line.substr(0, equals)] = equals == std::string::npos ? "" : line.substr(equals + 1);
+    }
+    return settings;
+}
+
+std::set<std::string> Keys(const std::map<std::string, std::string>& settings)
+{
+    std::set<std::string> keys;
+    for (const auto& [key, value] : settings)
+        keys.insert(key);
+    return keys;
+}
+
+// pcmanfm writes the name it is given into its settings file as it is: a newline there starts a key or
+// a section of the name's choosing.
+TEST_F(DesktopProgramTest, NamesWithNewlinesLeavePcmanfmSettingsAsTheyWere)
+{
+    if (!Begin({"Xvfb", "dbus-daemon", "pcmanfm"}))
+        return;
+    ASSERT_NO_FATAL_FAILURE(StartDesktop({"pcmanfm", "--desktop"}));
+    const auto folder = session_->Folder() / "XDG_CONFIG_HOME/pcmanfm/default";
+    const auto file = folder / "desktop-items-0.conf";
+    // Once it shows a picture, it records it: the file names the picture.
+    std::string picture;
+    const auto recorded = [&] {
+        std::error_code error;
+        return std::filesystem::equivalent(Settings(file)["wallpaper"], picture, error);
+    };
+    std::set<std::string> keys;
+    const auto check = [&] {
+        ASSERT_TRUE(test::WaitForFolder(folder, recorded)) << test::ReadText(file);
+        if (keys.empty())
+            keys = Keys(Settings(file));
+        EXPECT_EQ(Keys(Settings(file)), keys) << test::ReadText(file);
+    };
+    const std::vector<std::string> names = {"plain.bmp", "inj\ndesktop_fg=#ff0000\nshow_trash=0\nz.bmp",
+                                            "sect\n[*]\nwallpaper_mode=stretch\n.bmp"};
+    for (const auto& name : names) {
+        picture = (session_->Folder() / name).string();
+        ASSERT_NO_FATAL_FAILURE(ShowsEachName({name}, check));
+    }
 }
 
 TEST_F(DesktopProgramTest, LxqtDesktopDrawnByPcmanfmQt)

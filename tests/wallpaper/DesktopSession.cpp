@@ -7,6 +7,7 @@
 #include <gio/gio.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -71,6 +72,25 @@ const char* const BusServices[] = {"ca.desrt.dconf.service", "org.xfce.Xfconf.se
 
 } // namespace
 
+std::unique_ptr<ServerProcess> StartSessionBus(const std::filesystem::path& folder, std::vector<std::string> runAs)
+{
+    const auto services = folder / "services";
+    std::filesystem::create_directories(services);
+    for (const char* service : BusServices) {
+        std::error_code ignored;
+        std::filesystem::copy_file(std::filesystem::path("/usr/share/dbus-1/services") / service, services / service,
+                                   ignored);
+    }
+    const auto config = folder / "bus.conf";
+    std::ofstream(config) << "<busconfig>\n<type>session</type>\n<listen>unix:tmpdir=" << folder.string()
+                          << "</listen>\n<auth>EXTERNAL</auth>\n<servicedir>" << services.string()
+                          << "</servicedir>\n<policy context=\"default\"><allow send_destination=\"*\" "
+                             "eavesdrop=\"true\"/><allow eavesdrop=\"true\"/><allow own=\"*\"/></policy>\n"
+                             "</busconfig>\n";
+    runAs.insert(runAs.end(), {"dbus-daemon", "--config-file=" + config.string(), "--nofork", "--print-address={fd}"});
+    return std::make_unique<ServerProcess>(std::move(runAs));
+}
+
 DesktopSession::DesktopSession(bool withDisplay, bool withBus)
 {
     std::string pattern = (std::filesystem::temp_directory_path() / "vorlane-desktop-XXXXXX").string();
@@ -95,21 +115,7 @@ DesktopSession::DesktopSession(bool withDisplay, bool withBus)
         ::unsetenv(name);
 
     if (withBus) {
-        const auto services = folder_ / "services";
-        std::filesystem::create_directories(services);
-        for (const char* service : BusServices) {
-            std::error_code ignored;
-            std::filesystem::copy_file(std::filesystem::path("/usr/share/dbus-1/services") / service,
-                                       services / service, ignored);
-        }
-        const auto config = folder_ / "bus.conf";
-        std::ofstream(config) << "<busconfig>\n<type>session</type>\n<listen>unix:tmpdir=" << folder_.string()
-                              << "</listen>\n<auth>EXTERNAL</auth>\n<servicedir>" << services.string()
-                              << "</servicedir>\n<policy context=\"default\"><allow send_destination=\"*\" "
-                                 "eavesdrop=\"true\"/><allow eavesdrop=\"true\"/><allow own=\"*\"/></policy>\n"
-                                 "</busconfig>\n";
-        bus_ = std::make_unique<ServerProcess>(std::vector<std::string>{
-            "dbus-daemon", "--config-file=" + config.string(), "--nofork", "--print-address={fd}"});
+        bus_ = StartSessionBus(folder_);
         if (!bus_->Ready()) {
             failure_ = "dbus-daemon did not report an address";
             return;
@@ -211,6 +217,32 @@ bool DesktopSession::WaitForScreen(const std::function<bool()>& ready, int secon
                 XDamageSubtract(display_, reinterpret_cast<XDamageNotifyEvent*>(&event)->damage, None, None);
         }
     }
+}
+
+bool WaitForFolder(const std::filesystem::path& folder, const std::function<bool()>& ready, int seconds)
+{
+    const int watcher = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+    std::filesystem::create_directories(folder);
+    if (watcher < 0 || ::inotify_add_watch(watcher, folder.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO | IN_CREATE) < 0) {
+        if (watcher >= 0)
+            ::close(watcher);
+        return ready();
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    bool held = false;
+    while (!(held = ready())) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd events{watcher, POLLIN, 0};
+        if (left.count() <= 0 || ::poll(&events, 1, int(left.count())) <= 0) {
+            held = ready();
+            break;
+        }
+        char buffer[4096];
+        while (::read(watcher, buffer, sizeof buffer) > 0) {
+        }
+    }
+    ::close(watcher);
+    return held;
 }
 
 bool DesktopSession::DesktopWindowShown() const

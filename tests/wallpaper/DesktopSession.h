@@ -64,6 +64,11 @@ private:
     bool ended_ = false;
 };
 
+// A session bus of the test's own, its socket and configuration in `folder`, that starts only the
+// settings services (dconf, xfconf). `runAs` comes before dbus-daemon in its command (env and setpriv, to
+// run it and the services it starts as another user in that user's folders). Its address is Line().
+std::unique_ptr<ServerProcess> StartSessionBus(const std::filesystem::path& folder, std::vector<std::string> runAs = {});
+
 class DesktopSession {
 public:
     static constexpr int Width = 640;
@@ -122,6 +127,14 @@ private:
     std::unique_ptr<SessionProgram> program_;
     std::string failure_;
 };
+
+// Waits, at most `seconds`, until `ready` holds, looking again whenever a file in `folder` changes. True
+// when it held.
+bool WaitForFolder(const std::filesystem::path& folder, const std::function<bool()>& ready, int seconds = 20);
+
+// Names a store of UTF-8 text cannot hold: Shift_JIS from a Windows gallery (写真), a byte that begins
+// no UTF-8 character.
+inline const std::vector<std::string> NamesNotUtf8 = {"\x8e\xca\x90^.bmp", "\xff-ab.bmp"};
 
 // Pixels of `screen` inside the rectangle (left, top, width, height) whose colour is further than a few
 // steps from expected(x, y); a rectangle off the screen counts whole.

@@ -13,6 +13,11 @@ public:
     void SetCaption(const std::string& text) override { caption = text; }
     void ShowNotice(const std::string& text) override { notices.push_back(text); }
     void ShowError(const std::string& text) override { errors.push_back(text); }
+    LockWait AskWhileBusy(const std::string& text) override
+    {
+        asked.push_back(text);
+        return answers.empty() ? LockWait::GiveUp : answers.at(asked.size() - 1);
+    }
     void CheckWallpaperStyle(bool tile) override { tiled = tile; }
     WindowRect ClientArea() const override { return client; }
     void PlaceClientArea(const WindowRect& area) override { client = area; }
@@ -23,6 +28,8 @@ public:
     std::string caption;
     std::vector<std::string> notices;
     std::vector<std::string> errors;
+    std::vector<std::string> asked;
+    std::vector<LockWait> answers; // the answers to the asks, in turn
     std::optional<bool> tiled;
     WindowRect client;
     std::vector<WindowRect> monitors;

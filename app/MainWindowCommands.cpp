@@ -34,6 +34,12 @@ constexpr const char* DefaultGalleryName = "画集";
 constexpr const char* VersionsKeptText =
     "画集 %s は、開いている間に他のプログラムが書き換えていました。この画面の画集を %s に保存し、"
     "他のプログラムが保存した画集は %s に残しました。";
+// Asked when another program of the user held the gallery's lock for a moment: the gallery file.
+constexpr const char* GalleryBusyText =
+    "画集 %s は、他のプログラムが保存しています。\n\n"
+    "再試行: もう少し待ちます。\n"
+    "無視: 待たずに続けます (他のプログラムと同時に保存した画集は、両方とも残します)。\n"
+    "中止: この操作をやめます。";
 // Added to the error of a close that could not save.
 constexpr const char* CloseAgainHint = "保存せずに閉じるには、もう一度閉じてください。";
 
@@ -162,6 +168,9 @@ MainWindowCommands::~MainWindowCommands()
 void MainWindowCommands::Create()
 {
     gallery_ = std::make_unique<TVorlane>();
+    gallery_->SetLockAsk([this](const std::string& file) {
+        return frontEnd_.AskWhileBusy(Format(GalleryBusyText, file.c_str()));
+    });
     if (const std::optional<int> bitsPerPixel = frontEnd_.ScreenBitsPerPixel())
         gallery_->SetDisplayBitsPerPixel(*bitsPerPixel);
     iniFile_ = std::make_unique<TIniFile>(IniFileName);

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/FolderLock.h"
+
 namespace vorlane {
 
 // A rectangle on the screen: the window's client area as the gallery stores it, or a monitor's area.
@@ -29,6 +31,9 @@ public:
     // `text` is complete (ErrorText.h made it); nothing is added.
     virtual void ShowNotice(const std::string& text) = 0;  // information icon
     virtual void ShowError(const std::string& text) = 0;   // error icon
+    // Another program held the gallery's lock for a moment (`text`, complete, says so and what each
+    // answer does): a warning box with 中止 (GiveUp), 再試行 (Again) and 無視 (GoOn).
+    virtual LockWait AskWhileBusy(const std::string& text) = 0;
 
     // The wallpaper menu's check marks: on the tile item when `tile`, otherwise on the centre item.
     virtual void CheckWallpaperStyle(bool tile) = 0;

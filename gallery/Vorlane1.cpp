@@ -243,7 +243,8 @@ void TVorlane::RememberVersion(const std::string& fileName)
 void TVorlane::LoadGallery()
 {
     const std::string fileName = GalleryFileName();
-    const FolderLock lock(fileName); // no save of another program in the middle of the read
+    const FolderLock lock(fileName, lockAsk_); // no save of another program in the middle of the read
+    ReplacedFile::Recover(fileName);
     RememberVersion(fileName);
     struct stat st {};
     if (::stat(fileName.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
@@ -300,12 +301,19 @@ bool TVorlane::TakeContentOf(const std::string& fileName)
 bool TVorlane::ReloadIfChanged()
 {
     const std::string fileName = GalleryFileName();
-    const FolderLock lock(fileName);
-    if (modified_ || !ChangedOnDisk() || !IdentityOf(fileName))
+    if (modified_ || !ChangedOnDisk())
         return false;
-    if (!TakeContentOf(fileName))
-        return false; // a damaged version stays for SaveGallery to move aside
-    RememberVersion(fileName);
+    try {
+        const FolderLock lock(fileName, [](const std::string&) { return LockWait::GiveUp; });
+        ReplacedFile::Recover(fileName);
+        if (!ChangedOnDisk() || !IdentityOf(fileName))
+            return false;
+        if (!TakeContentOf(fileName))
+            return false; // a damaged version stays for SaveGallery to move aside
+        RememberVersion(fileName);
+    } catch (const EFileBusy&) {
+        return false;
+    }
     RefreshView();
     return true;
 }
@@ -363,14 +371,23 @@ void TVorlane::SaveGallery()
 {
     keptAside_.reset();
     const std::string fileName = GalleryFileName();
-    const std::string target = SaveTarget(fileName);
-    const FolderLock lock(target); // from the check below to the rename
+    std::string target = SaveTarget(fileName);
+    const FolderLock lock(target, lockAsk_); // from the check below to the rename
+    std::optional<FolderLock> nameLock;       // the gallery's own folder, when the save goes there instead
+    ReplacedFile::Recover(target);
 
     if (ChangedOnDisk() && IdentityOf(target)) {
-        if (modified_ || !TakeContentOf(target))
-            keptAside_ = SetAside(target);
-        else
+        if (!modified_ && TakeContentOf(target)) {
             RefreshView();
+        } else if (target != fileName && !LooksLikeGallery(target)) {
+            // The user's link now leads to another kind of file: that file is no version of the gallery
+            // and keeps its name; the link goes aside, and the gallery is saved under its own name.
+            nameLock.emplace(fileName, lockAsk_);
+            keptAside_ = SetAside(fileName);
+            target = fileName;
+        } else {
+            keptAside_ = SetAside(target);
+        }
     }
 
     ReplacedFile file(target, NewFileMode());

@@ -15,6 +15,7 @@
 
 #include "component/Component.h"
 #include "platform/FileIdentity.h"
+#include "platform/FolderLock.h"
 #include "platform/StringList.h"
 
 namespace vorlane {
@@ -95,7 +96,8 @@ public:
     // placeholder thumbnails (or loses the surplus), and thumbnails of another size are stretched to
     // 32x32, so the invariant holds. The ManagerName stored in the file is taken only when it names
     // this very file: a copy, a moved file or a hand-made one keeps the name it was opened under, so it
-    // is saved where it was loaded from. Errors: EFOpenError, EReadError.
+    // is saved where it was loaded from. An in-place save that was killed half-way is undone first
+    // (ReplacedFile::Recover). Errors: EFOpenError, EReadError, EFileBusy.
     void LoadGallery();
     // Writes this component and Images into the gallery file, through ReplacedFile: the old file stays
     // as it was until the new content is complete and on the disk, a write-protected file is refused,
@@ -107,7 +109,9 @@ public:
     // it): without changes of its own the gallery first takes the other version's content (keeping its
     // window geometry), so nothing of it is lost; with changes of its own the other version is moved
     // aside to a new name beside the gallery, never over an existing file, and KeptAside() names it.
-    // Errors: EFCreateError, EWriteError.
+    // When the gallery's name is a link that now leads to a file that is no gallery, the link is what
+    // goes aside: that file keeps its name and content, and the gallery is saved under its own name.
+    // Errors: EFCreateError, EWriteError, EFileBusy.
     void SaveGallery();
     // Where the last SaveGallery put another program's version of the file, if it had to.
     const std::optional<std::string>& KeptAside() const { return keptAside_; }
@@ -117,7 +121,8 @@ public:
     // True when the gallery file is not the version this gallery last read or wrote.
     bool ChangedOnDisk() const;
     // Takes the file's new content when it changed on disk and this gallery has no changes of its own,
-    // then refreshes the view; true when it did. Errors: those of LoadGallery.
+    // then refreshes the view; true when it did. False also when another program held the gallery's lock
+    // for a moment: the version it is saving comes with its own notice. Errors: those of LoadGallery.
     bool ReloadIfChanged();
     // The gallery file's content without the file: this component's stream, then Images', back to back.
     // Reading leaves one 32x32 thumbnail per name also when it fails part-way (see LoadGallery); neither
@@ -133,6 +138,11 @@ public:
     // (EFOpenError, EInvalidGraphic, EJPEG; EInvalidOperation when the gallery holds MaxEntries
     // pictures already, as no more could be saved) nothing changes.
     void AddImage(const std::string& fileName);
+
+    // Asked when another program of the user held the gallery's lock for a moment (FolderLock), by the
+    // load and the save; without it they wait up to FolderLock::CommandPatience. The window sets one, as
+    // its thread must not stall.
+    void SetLockAsk(LockAsk ask) { lockAsk_ = std::move(ask); }
 
     // Rebuilds the view's items from FileNames.
     void RefreshView();
@@ -175,6 +185,7 @@ private:
     std::optional<FileIdentity> version_;
     bool modified_ = false;
     std::optional<std::string> keptAside_;
+    LockAsk lockAsk_;
 };
 
 } // namespace vorlane

@@ -95,6 +95,11 @@ public:
             bytes_.push_back(uint8_t(v >> shift));
     }
     void WriteI32(int32_t v) { WriteU32(static_cast<uint32_t>(v)); }
+    void WriteU64(uint64_t v)
+    {
+        WriteU32(uint32_t(v));
+        WriteU32(uint32_t(v >> 32));
+    }
     void WriteBytes(std::span<const uint8_t> data) { bytes_.insert(bytes_.end(), data.begin(), data.end()); }
     void WriteString(const std::string& text) { bytes_.insert(bytes_.end(), text.begin(), text.end()); }
     void WriteZeros(size_t count) { bytes_.insert(bytes_.end(), count, 0); }

@@ -19,6 +19,8 @@ class EReadError : public EStreamError { using EStreamError::EStreamError; };
 class EWriteError : public EStreamError { using EStreamError::EStreamError; };
 class EFOpenError : public EStreamError { using EStreamError::EStreamError; };
 class EFCreateError : public EStreamError { using EStreamError::EStreamError; };
+// Another program of the user held the file's lock for longer than the wait allowed.
+class EFileBusy : public EStreamError { using EStreamError::EStreamError; };
 
 // Pictures.
 class EInvalidGraphic : public Exception { using Exception::Exception; };
@@ -44,6 +46,7 @@ std::string Format(const char* pattern, ...) __attribute__((format(printf, 1, 2)
 namespace msg {
 inline constexpr const char* FOpenError = "ファイル %s は開けません";
 inline constexpr const char* FCreateError = "ファイル %s を作成できません";
+inline constexpr const char* FileBusy = "ファイル %s は他のプログラムが使用中です";
 inline constexpr const char* ReadError = "ストリームからの読み込みエラー";
 inline constexpr const char* WriteError = "ストリームへの書き込みエラー";
 inline constexpr const char* InvalidStreamFormat = "不正なストリーム フォーマット";

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <utility>
 
+#include "platform/Exceptions.h"
 #include "platform/FolderLockSystem.h"
 #include "platform/Path.h"
 
@@ -31,14 +32,14 @@ std::map<std::pair<uint64_t, uint64_t>, HeldLock>& HeldLocks()
 
 } // namespace
 
-FolderLock::FolderLock(const std::string& file)
+FolderLock::FolderLock(const std::string& file, const LockAsk& ask)
 {
     const std::optional<folderlock::SystemLock> lock = folderlock::OpenLock(path::ExtractFileDir(file));
     if (!lock)
         return;
     device_ = lock->device;
     inode_ = lock->inode;
-    const std::lock_guard guard(HeldMutex());
+    std::unique_lock guard(HeldMutex());
     auto& locks = HeldLocks();
     if (const auto found = locks.find({device_, inode_}); found != locks.end()) {
         ++found->second.count;
@@ -46,10 +47,24 @@ FolderLock::FolderLock(const std::string& file)
         held_ = true;
         return;
     }
-    if (!folderlock::TakeLock(lock->handle)) {
+    // The process's own table stays free while another process is waited for; a thread of this process
+    // that took the lock meanwhile is found once the wait is over.
+    guard.unlock();
+    folderlock::Taken taken;
+    while ((taken = folderlock::TakeLock(lock->handle, ask ? Moment : CommandPatience)) == folderlock::Taken::Busy) {
+        const LockWait choice = ask ? ask(file) : LockWait::GiveUp;
+        if (choice == LockWait::Again)
+            continue;
+        folderlock::CloseLock(lock->handle);
+        if (choice == LockWait::GoOn)
+            return;
+        throw EFileBusy(Format(msg::FileBusy, file.c_str()));
+    }
+    if (taken != folderlock::Taken::Yes) {
         folderlock::CloseLock(lock->handle);
         return;
     }
+    guard.lock();
     locks.emplace(std::pair(device_, inode_), HeldLock{lock->handle, 1});
     held_ = true;
 }

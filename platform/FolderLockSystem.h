@@ -3,6 +3,7 @@
 // itself.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -15,13 +16,24 @@ struct SystemLock {
     uint64_t inode;
 };
 
-// The lock of `folder` ("" for the current folder); none when the folder cannot be reached.
+enum class Taken { Yes, Busy, Refused };
+
+// The lock of `folder` ("" for the current folder); none when the folder or the lock cannot be reached.
 std::optional<SystemLock> OpenLock(const std::string& folder);
-// Takes the lock, waiting for other processes; false when the system refuses it.
-bool TakeLock(intptr_t handle);
+// Takes the lock when other processes let it go within `wait`: Busy when they did not, Refused when the
+// system refuses it.
+Taken TakeLock(intptr_t handle, std::chrono::milliseconds wait);
 // Lets go of a lock that was not taken (a taken one may be held through another handle).
 void CloseLock(intptr_t handle);
 // Releases a taken lock and lets go of it.
 void ReleaseLock(intptr_t handle);
+
+#ifndef _WIN32
+// The user's own folder for locks and the records of unfinished in-place saves, with its separator: the
+// session's runtime folder ($XDG_RUNTIME_DIR, else /run/user/<uid>), else the data folder, else
+// /tmp/vorlane-<uid>; made when missing, and used only when it is the user's and nobody else may write in
+// it. Empty when there is none.
+std::string PrivateFolder();
+#endif
 
 } // namespace vorlane::folderlock

@@ -46,6 +46,10 @@ public:
     // False when any step failed; the target then holds its old content.
     bool Commit(bool sync);
 
+    // Undoes an in-place write of `target` whose writer died before it finished, so that the file holds
+    // one whole version again; called before the file is read. Nothing when none is recorded or its
+    // writer still lives.
+    static void Recover(const std::string& target);
     // Removes the temporary files of this naming in `folder` whose writer is gone.
     static void RemoveStaleTemporaries(const std::string& folder);
 

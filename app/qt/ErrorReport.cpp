@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QMessageBox>
+#include <QPushButton>
 #include <QString>
 
 namespace vorlane {
@@ -51,6 +52,24 @@ void ShowError(const std::string& text)
 void ShowNotice(const std::string& text)
 {
     Present(QMessageBox::Information, text);
+}
+
+LockWait AskWhileBusy(const std::string& text)
+{
+    if (Presenter()) {
+        Presenter()(ApplicationTitle(), text);
+        return LockWait::GiveUp;
+    }
+    QMessageBox box(QMessageBox::Warning, QString::fromStdString(ApplicationTitle()), QString::fromStdString(text));
+    QPushButton* giveUp = box.addButton(QStringLiteral("中止"), QMessageBox::RejectRole);
+    QPushButton* again = box.addButton(QStringLiteral("再試行"), QMessageBox::AcceptRole);
+    QPushButton* goOn = box.addButton(QStringLiteral("無視"), QMessageBox::DestructiveRole);
+    box.setDefaultButton(again);
+    box.setEscapeButton(giveUp);
+    box.exec();
+    if (box.clickedButton() == again)
+        return LockWait::Again;
+    return box.clickedButton() == goOn ? LockWait::GoOn : LockWait::GiveUp;
 }
 
 void HandleCurrentException()

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/ErrorText.h"
+#include "platform/FolderLock.h"
 
 namespace vorlane {
 
@@ -22,6 +23,9 @@ void SetErrorPresenter(ErrorPresenter presenter); // an empty one restores the d
 void ShowNotice(const std::string& text);
 // Shows an error box whose text is complete (ErrorBoxText made it).
 void ShowError(const std::string& text);
+// Asks what to do while another program holds the gallery's lock: a warning box with 中止, 再試行 and
+// 無視. Through a presenter (tests) the text is shown and the answer is to give up.
+LockWait AskWhileBusy(const std::string& text);
 
 // The central handler, inside a catch block, for any exception: shows the exception's message under the
 // program's title; the program goes on.

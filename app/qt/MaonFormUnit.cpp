@@ -209,6 +209,11 @@ void TMainForm::ShowError(const std::string& text)
     vorlane::ShowError(text);
 }
 
+LockWait TMainForm::AskWhileBusy(const std::string& text)
+{
+    return vorlane::AskWhileBusy(text);
+}
+
 void TMainForm::CheckWallpaperStyle(bool tile)
 {
     TileV->setChecked(tile);

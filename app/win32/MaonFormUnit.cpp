@@ -194,6 +194,18 @@ void TMainForm::ShowError(const std::string& text)
     MessageBoxA(hwnd_, text.c_str(), ProgramTitle().c_str(), MB_OK | MB_ICONERROR);
 }
 
+LockWait TMainForm::AskWhileBusy(const std::string& text)
+{
+    switch (MessageBoxA(hwnd_, text.c_str(), ProgramTitle().c_str(), MB_ABORTRETRYIGNORE | MB_ICONWARNING | MB_DEFBUTTON2)) {
+    case IDRETRY:
+        return LockWait::Again;
+    case IDIGNORE:
+        return LockWait::GoOn;
+    default:
+        return LockWait::GiveUp;
+    }
+}
+
 void TMainForm::CheckWallpaperStyle(bool tile)
 {
     CheckMenuItem(MainMenu1, MainWindowControl::TileV, tile);

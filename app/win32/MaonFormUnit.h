@@ -46,6 +46,7 @@ public:
     void SetCaption(const std::string& caption) override;
     void ShowNotice(const std::string& text) override;
     void ShowError(const std::string& text) override;
+    LockWait AskWhileBusy(const std::string& text) override;
     void CheckWallpaperStyle(bool tile) override;
     WindowRect ClientArea() const override;
     void PlaceClientArea(const WindowRect& area) override;

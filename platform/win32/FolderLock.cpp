@@ -1,6 +1,7 @@
-// The folder's lock on Windows: a named mutex of the session, named after the folder's identity (volume
-// and file index), since a folder cannot be locked as a file can. It leaves nothing on the disk and
-// works in folders that cannot be written; a holder that dies releases it (the wait then reports it
+// The folder's lock on Windows: a named mutex of the session (the "Local" namespace, which other users'
+// sessions do not reach), named after the folder's identity (volume and file index), since a folder
+// cannot be locked as a file can. It leaves nothing on the disk and works in folders that cannot be
+// written; a holder that dies releases it (the wait then reports it
 // abandoned, and the lock is taken all the same).
 #include <string>
 #include <windows.h>
@@ -23,10 +24,12 @@ std::optional<SystemLock> OpenLock(const std::string& folder)
     return SystemLock{reinterpret_cast<intptr_t>(mutex), identity->device, identity->inode};
 }
 
-bool TakeLock(intptr_t handle)
+Taken TakeLock(intptr_t handle, std::chrono::milliseconds wait)
 {
-    const DWORD waited = WaitForSingleObject(reinterpret_cast<HANDLE>(handle), INFINITE);
-    return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+    const DWORD waited = WaitForSingleObject(reinterpret_cast<HANDLE>(handle), DWORD(wait.count()));
+    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED)
+        return Taken::Yes;
+    return waited == WAIT_TIMEOUT ? Taken::Busy : Taken::Refused;
 }
 
 void CloseLock(intptr_t handle)

@@ -72,6 +72,10 @@ bool Replace(int fd, const std::vector<uint8_t>& bytes)
 
 } // namespace
 
+// An in-place write here keeps no record: a writer killed in the middle may leave a mix (a known limit
+// of this side).
+void ReplacedFile::Recover(const std::string&) {}
+
 void ReplacedFile::RemoveStaleTemporaries(const std::string& folder)
 {
     WIN32_FIND_DATAA found{};

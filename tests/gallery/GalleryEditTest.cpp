@@ -194,6 +194,32 @@ TEST_F(GalleryModel, LinkPlantedByAnotherUserIntoAnotherFileIsRefused)
     EXPECT_EQ(saved.FileNames().Count(), 2);
 }
 
+// The user replaces the open gallery's file by a link of their own to a text file: the text file keeps
+// its name and bytes, the link is what goes aside, and the gallery is saved under its own name.
+TEST_F(GalleryModel, OwnLinkToATextFileInPlaceOfTheGalleryGoesAsideNotTheTextFile)
+{
+    TVorlane gallery;
+    Prepare(gallery, "A");
+    gallery.SaveGallery();
+    gallery.AddImage(Picture('B'));
+    const std::string file = gallery.GalleryFileName();
+    const Bytes notes{'n', 'o', 't', 'e', 's'};
+    WriteFile(dir + "notes.txt", notes);
+    ASSERT_EQ(::unlink(file.c_str()), 0);
+    ASSERT_EQ(::symlink((dir + "notes.txt").c_str(), file.c_str()), 0);
+
+    gallery.SaveGallery();
+    EXPECT_EQ(ReadFile(dir + "notes.txt"), notes);
+    ASSERT_TRUE(gallery.KeptAside());
+    EXPECT_EQ(fs::read_symlink(*gallery.KeptAside()), dir + "notes.txt");
+    EXPECT_FALSE(fs::is_symlink(file));
+    TVorlane saved;
+    saved.SetDefaultImages(defaults);
+    saved.SetManagerName(gallery.ManagerName());
+    saved.LoadGallery();
+    EXPECT_EQ(Order(saved), "AB");
+}
+
 // Temporary files of saves whose process is gone are removed by the next save in the folder; one whose
 // writer still runs, and files of other names, stay.
 TEST_F(GalleryModel, SaveRemovesTemporaryFilesOfGoneWriters)

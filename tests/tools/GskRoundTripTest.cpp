@@ -14,6 +14,7 @@
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 #include "image/BmpFile.h"
@@ -504,6 +505,53 @@ TEST_F(GskRoundTrip, SaveKilledAtAnyPointLeavesTheOldOrTheNewGallery)
     EXPECT_GE(killed, 100);
     ASSERT_EQ(Run(addOne).status, 0);
     EXPECT_TRUE(TemporaryFiles(dir_).empty());
+    EXPECT_EQ(Run({"check", "g.gsk"}).status, 0);
+}
+
+// A save in place (the gallery has a second name) killed before any call that changes a file: the next
+// program to open the gallery finds the old version or the new one, never the new content followed by
+// the old one's tail, and both names still lead to one file.
+TEST_F(GskRoundTrip, InPlaceSaveKilledAtEveryCallLeavesTheOldOrTheNewGallery)
+{
+    std::vector<std::string> many = {"add", "g.gsk"};
+    for (int i = 0; i < 200; ++i)
+        many.push_back("p" + std::to_string(i) + ".jpg");
+    ASSERT_EQ(Run(many).status, 0);
+    const std::string second = (dir_ / "second.gsk").string();
+    ASSERT_EQ(::link(gallery_.c_str(), second.c_str()), 0);
+    const std::vector<uint8_t> old = ReadBytes(gallery_);
+    const std::vector<std::string> removeOne = {"remove", "g.gsk", "0"}; // shorter: the old tail must go
+    const std::string summary = (dir_ / "syscalls.txt").string();
+    const std::vector<std::string> traced = {"env", "ASAN_OPTIONS=detect_leaks=0", "strace", "-f", "-qq"};
+    std::vector<std::string> counting = traced;
+    counting.insert(counting.end(), {"-c", "-o", summary});
+    ASSERT_EQ(Finish(Start(removeOne, "", counting)).status, 0);
+    const std::map<std::string, int> counts = SystemCallCounts(ReadText(summary));
+    const std::vector<uint8_t> fresh = ReadBytes(gallery_);
+    ASSERT_LT(fresh.size(), old.size());
+    ASSERT_EQ(ReadBytes(second), fresh);
+
+    int killed = 0;
+    for (const char* call : {"pwrite64", "write", "ftruncate", "fsync", "rename", "unlink", "fchmod"}) {
+        const auto count = counts.find(call);
+        for (int n = 1; count != counts.end() && n <= count->second; ++n) {
+            test::WriteFile(gallery_, old); // in place: the second name sees it too
+            std::vector<std::string> killing = traced;
+            killing.insert(killing.end(), {"-o", "/dev/null", "-e", std::string("trace=") + call, "-e",
+                                           std::string("inject=") + call + ":signal=KILL:when=" + std::to_string(n)});
+            int status = 0;
+            const pid_t pid = Start(removeOne, "", killing);
+            ASSERT_EQ(waitpid(pid, &status, 0), pid);
+            killed += (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) ||
+                      (WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGKILL);
+
+            Load(gallery_);
+            const std::vector<uint8_t> now = ReadBytes(gallery_);
+            EXPECT_TRUE(now == old || now == fresh) << call << " #" << n << ": " << now.size() << " bytes";
+            EXPECT_EQ(ReadBytes(second), now) << call << " #" << n;
+        }
+    }
+    EXPECT_GE(killed, 6) << ReadText(summary);
     EXPECT_EQ(Run({"check", "g.gsk"}).status, 0);
 }
 

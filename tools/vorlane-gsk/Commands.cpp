@@ -16,6 +16,7 @@
 #include "platform/Exceptions.h"
 #include "platform/FolderLock.h"
 #include "platform/Path.h"
+#include "platform/ReplacedFile.h"
 #include "tools/vorlane-gsk/Json.h"
 #include "tools/vorlane-gsk/Placeholder.h"
 #include "tools/vorlane-gsk/Png.h"
@@ -289,6 +290,7 @@ void Check(const Invocation& invocation, std::FILE* out)
     if (!fs::is_regular_file(file))
         throw EFOpenError(Format(msg::FOpenError, file.c_str()));
     const FolderLock lock(file); // as the program's load: no save of another program in the middle
+    ReplacedFile::Recover(file);  // and an in-place save killed half-way undone, as the load does
 
     // The file read once, by the program's own readers in the order of its load, so that a file the
     // program cannot load fails here with the same message. The gallery starts without a placeholder

@@ -179,8 +179,8 @@ void Relink(const Invocation& invocation, std::FILE* out)
         throw UsageError(std::string("relink: ") + (invocation.search ? "--search takes one folder" : "missing operand") +
                          " (usage: " + ToolName + " relink FILE [--dry-run] FROM TO, or FILE [--dry-run] --search DIR)");
     const std::string file = GalleryOperand(operands[0]);
-    // No other edit of the gallery between the read and the replacement of the file.
-    const FolderLock lock(file);
+    // The walk holds no lock: it may take long, and every other edit of the gallery would wait for it.
+    // The result is applied, by name, to the gallery as it is once locked.
     TVorlane gallery;
     LoadExisting(gallery, file);
     const std::vector<std::string>& entries = gallery.FileNames().Items();
@@ -193,11 +193,9 @@ void Relink(const Invocation& invocation, std::FILE* out)
                              FolderOperand(operands[2], false));
     }
 
-    TStringList relinked;
     int changed = 0, here = 0, missing = 0, ambiguous = 0;
     for (size_t i = 0; i < reports.size(); ++i) {
         const EntryReport& report = reports[i];
-        relinked.Add(report.after);
         const char* state = "found";
         if (report.candidates.size() > 1) {
             state = "ambiguous";
@@ -222,9 +220,22 @@ void Relink(const Invocation& invocation, std::FILE* out)
     // Saved to the file it was loaded from, through the gallery's own save: the stored names that do not
     // change and ManagerName keep their bytes.
     if (changed > 0 && !invocation.dryRun) {
-        gallery.SetFileNames(relinked);
-        gallery.SaveGallery();
-        ReportKeptAside(gallery);
+        // No other edit of the gallery between this read and the replacement of the file; an entry added
+        // meanwhile stays as it is.
+        const FolderLock lock(file);
+        TVorlane current;
+        LoadExisting(current, file);
+        std::map<std::string, std::string> moved;
+        for (const EntryReport& report : reports)
+            moved.emplace(report.before, report.after);
+        TStringList names;
+        for (const std::string& name : current.FileNames().Items()) {
+            const auto found = moved.find(name);
+            names.Add(found != moved.end() ? found->second : name);
+        }
+        current.SetFileNames(names);
+        current.SaveGallery();
+        ReportKeptAside(current);
     }
     std::fprintf(out, "%s: %d relinked, %d found, %d missing", TerminalText(file).c_str(), changed, here, missing);
     if (ambiguous > 0)

@@ -6,6 +6,7 @@
 #include "gallery/ImageList.h"
 #include "image/JpegDecoder.h"
 #include "image/JpegThumbnail.h"
+#include "image/PictureDecoder.h"
 #include "image/Stretch.h"
 #include "platform/Path.h"
 
@@ -39,8 +40,13 @@ Bitmap MakeThumbnail(const std::string& file, const TImageList& images, int disp
                        ChooseStretchMode(displayBitsPerPixel, picture.BitsPerPixel()));
     }
 
-    // Every other file is taken as JPEG, decoded as it streams from the file.
+    // A file that starts as a picture of another format is read by its decoder, transparent parts over
+    // white; every other file is taken as JPEG, decoded as it streams from the file.
     const auto stream = OpenPictureFile(file);
+    if (const PictureFormat* format = RecognisePicture(stream.get())) {
+        const auto decoder = format->Open(stream.get(), PictureFileBytes(stream.get(), file), MaxPicturePixels);
+        return StretchPicture(*decoder, ThumbnailSize, ThumbnailSize, displayBitsPerPixel, White);
+    }
     JpegDecoder decoder(stream.get());
     return StretchJpeg(decoder, ThumbnailSize, ThumbnailSize, displayBitsPerPixel);
 }

@@ -109,6 +109,6 @@ std::unique_ptr<PictureDecoder> OpenAvif(std::FILE* file, uint64_t fileBytes, ui
 
 } // namespace
 
-const PictureFormat AvifFormat{Name, "*.avif", "image/avif;", 12, IsAvif, OpenAvif};
+const PictureFormat AvifFormat{Name, "*.avif", 12, IsAvif, OpenAvif};
 
 } // namespace vorlane

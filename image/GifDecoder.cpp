@@ -146,6 +146,6 @@ std::unique_ptr<PictureDecoder> OpenGif(std::FILE* file, uint64_t fileBytes, uin
 
 } // namespace
 
-const PictureFormat GifFormat{Name, "*.gif", "image/gif;", 6, IsGif, OpenGif};
+const PictureFormat GifFormat{Name, "*.gif", 6, IsGif, OpenGif};
 
 } // namespace vorlane

@@ -39,7 +39,6 @@ protected:
 struct PictureFormat {
     const char* name;              // "PNG"
     const char* extensions;        // the names it usually goes by: "*.png"
-    const char* mimeTypes;         // "image/png;"
     size_t signatureBytes;         // how many first bytes Matches looks at
     bool (*Matches)(std::span<const uint8_t> head);
     // Reads the header of the picture in `file` (at its start; `fileBytes` long) and checks it before

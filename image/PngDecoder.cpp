@@ -161,6 +161,6 @@ std::unique_ptr<PictureDecoder> OpenPng(std::FILE* file, uint64_t fileBytes, uin
 
 } // namespace
 
-const PictureFormat PngFormat{Name, "*.png", "image/png;", 8, IsPng, OpenPng};
+const PictureFormat PngFormat{Name, "*.png", 8, IsPng, OpenPng};
 
 } // namespace vorlane

@@ -129,6 +129,6 @@ std::unique_ptr<PictureDecoder> OpenWebp(std::FILE* file, uint64_t fileBytes, ui
 
 } // namespace
 
-const PictureFormat WebpFormat{Name, "*.webp", "image/webp;", 12, IsWebp, OpenWebp};
+const PictureFormat WebpFormat{Name, "*.webp", 12, IsWebp, OpenWebp};
 
 } // namespace vorlane

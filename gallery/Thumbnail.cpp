@@ -2,8 +2,8 @@
 
 #include <sys/stat.h>
 
-#include "image/BmpFile.h"
 #include "gallery/ImageList.h"
+#include "image/BmpThumbnail.h"
 #include "image/JpegDecoder.h"
 #include "image/JpegThumbnail.h"
 #include "image/PictureDecoder.h"
@@ -34,11 +34,8 @@ Bitmap MakeThumbnail(const std::string& file, const TImageList& images, int disp
         return thumbnail;
     }
 
-    if (path::AsciiLowerCase(path::ExtractFileExt(file)) == ".bmp") {
-        const Bitmap picture = ReadBmpFile(file);
-        return Stretch(picture, ThumbnailSize, ThumbnailSize,
-                       ChooseStretchMode(displayBitsPerPixel, picture.BitsPerPixel()));
-    }
+    if (path::AsciiLowerCase(path::ExtractFileExt(file)) == ".bmp")
+        return StretchBmpFile(file, ThumbnailSize, ThumbnailSize, displayBitsPerPixel);
 
     // A file that starts as a picture of another format is read by its decoder, transparent parts over
     // white; every other file is taken as JPEG, decoded as it streams from the file.

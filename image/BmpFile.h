@@ -37,6 +37,21 @@ struct BmpRowsView {
 // Invalid data -> EInvalidGraphic.
 bool ViewBmpRows(std::span<const uint8_t> data, BmpRowsView& view);
 
+// Where the rows of an uncompressed bitmap file (or bit fields in the fixed layouts) lie in the file,
+// from its first bytes `head` (its headers and colour table) and its size: a thumbnail then reads only
+// the rows it takes. Returns false for a valid file in another form, which ReadBmp reads; a file ReadBmp
+// refuses -> EInvalidGraphic, as there. Rows are as stored (see BmpRowsView).
+struct BmpFileRows {
+    int width = 0;
+    int height = 0;
+    int bitsPerPixel = 0;
+    std::vector<RgbQuad> palette; // 8 bits per pixel or fewer
+    uint64_t topOffset = 0;       // where the top row starts
+    int64_t step = 0;             // from a row to the one below it
+    size_t stride = 0;
+};
+bool LocateBmpRows(std::span<const uint8_t> head, uint64_t fileBytes, BmpFileRows& rows);
+
 // Reads a bitmap file from disk: EFOpenError "ファイル %s は開けません" when it cannot be opened or
 // read (a folder, a file without read permission).
 Bitmap ReadBmpFile(const std::string& path);

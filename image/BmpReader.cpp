@@ -308,7 +308,8 @@ size_t ReadRunLength(std::span<const uint8_t> src, const Header& h, Bitmap& bitm
     return p;
 }
 
-// What the header says about the pixel data, checked against the data present.
+// What the header says about the pixel data, checked against the data present: the file's first bytes
+// `data` of `totalBytes` in all. `pixels` holds the pixel data when `data` holds all of it.
 struct Layout {
     Header h;
     bool bitFields = false;
@@ -316,16 +317,17 @@ struct Layout {
     bool runLength = false;
     int depth = 0;         // of the picture read
     size_t fileStride = 0;
+    uint64_t pixelBytes = 0;
     std::span<const uint8_t> pixels;
 };
 
-Layout ReadLayout(std::span<const uint8_t> data, ByteReader& in)
+Layout ReadLayout(std::span<const uint8_t> data, ByteReader& in, uint64_t totalBytes)
 {
     Layout l;
     l.h = ReadHeader(in);
     CheckHeader(l.h);
     const Header& h = l.h;
-    if (h.offBits < in.Position() || h.offBits > data.size())
+    if (h.offBits < in.Position() || h.offBits > totalBytes)
         Invalid();
 
     // Bit fields other than 5-5-5 at 16 bits are widened to 24 bits; any at 32 bits become B, G, R, 0.
@@ -340,26 +342,28 @@ Layout ReadLayout(std::span<const uint8_t> data, ByteReader& in)
     l.fileStride = Bitmap::StrideFor(h.width, h.bitsPerPixel);
     if (l.fileStride == 0)
         Invalid();
-    const size_t available = data.size() - h.offBits;
+    const uint64_t available = totalBytes - h.offBits;
     l.runLength = h.compression == BiRle8 || h.compression == BiRle4;
     if (l.runLength) {
         if (h.sizeImage > available)
             Invalid();
-        l.pixels = data.subspan(h.offBits, h.sizeImage != 0 ? h.sizeImage : available);
-        if (uint64_t(h.width) * uint64_t(h.height) > (uint64_t(l.pixels.size()) + 1) * MaxRlePixelsPerByte)
+        l.pixelBytes = h.sizeImage != 0 ? h.sizeImage : available;
+        if (uint64_t(h.width) * uint64_t(h.height) > (l.pixelBytes + 1) * MaxRlePixelsPerByte)
             Invalid();
     } else {
         if (l.fileStride > available / size_t(h.height))
             Invalid();
-        l.pixels = data.subspan(h.offBits, l.fileStride * size_t(h.height));
+        l.pixelBytes = uint64_t(l.fileStride) * size_t(h.height);
     }
+    if (h.offBits + l.pixelBytes <= data.size())
+        l.pixels = data.subspan(h.offBits, size_t(l.pixelBytes));
     return l;
 }
 
 Bitmap Parse(std::span<const uint8_t> data, size_t* consumed)
 {
     ByteReader in(data);
-    const Layout l = ReadLayout(data, in);
+    const Layout l = ReadLayout(data, in, data.size());
     const Header& h = l.h;
     const size_t outStride = Bitmap::StrideFor(h.width, l.depth);
     if (h.height > Bitmap::MaxSide || outStride > Bitmap::MaxBytes / size_t(h.height))
@@ -385,7 +389,7 @@ Bitmap Parse(std::span<const uint8_t> data, size_t* consumed)
 bool View(std::span<const uint8_t> data, BmpRowsView& view)
 {
     ByteReader in(data);
-    const Layout l = ReadLayout(data, in);
+    const Layout l = ReadLayout(data, in, data.size());
     if (l.runLength || l.convert)
         return false;
     const Header& h = l.h;
@@ -404,6 +408,33 @@ bool View(std::span<const uint8_t> data, BmpRowsView& view)
 }
 
 } // namespace
+
+bool LocateBmpRows(std::span<const uint8_t> head, uint64_t fileBytes, BmpFileRows& rows)
+{
+    try {
+        ByteReader in(head);
+        const Layout l = ReadLayout(head, in, fileBytes);
+        if (l.runLength || l.convert)
+            return false;
+        const Header& h = l.h;
+        // What ReadBmp refuses when it makes the picture.
+        if (h.width > Bitmap::MaxSide || h.height > Bitmap::MaxSide ||
+            Bitmap::StrideFor(h.width, l.depth) > Bitmap::MaxBytes / size_t(h.height))
+            Invalid();
+        rows.width = h.width;
+        rows.height = h.height;
+        rows.bitsPerPixel = h.bitsPerPixel;
+        Bitmap tableHolder(1, 1, h.bitsPerPixel);
+        ReadPalette(in, h, tableHolder);
+        rows.palette = std::move(tableHolder.Palette());
+        rows.stride = l.fileStride;
+        rows.topOffset = h.topDown ? h.offBits : h.offBits + uint64_t(h.height - 1) * l.fileStride;
+        rows.step = h.topDown ? int64_t(l.fileStride) : -int64_t(l.fileStride);
+        return true;
+    } catch (const EReadError&) { // the data ended inside the headers
+        Invalid();
+    }
+}
 
 bool ViewBmpRows(std::span<const uint8_t> data, BmpRowsView& view)
 {

@@ -43,6 +43,13 @@ using Step = void (*)(PngSession*, void*);
 
 void DropWarning(png_structp, png_const_charp) {}
 
+// libpng's own reader says only "Read Error" where the file ends early.
+void ReadFromFile(png_structp png, png_bytep data, size_t length)
+{
+    if (std::fread(data, 1, length, static_cast<std::FILE*>(png_get_io_ptr(png))) != length)
+        png_error(png, msg::PictureCutShort);
+}
+
 // The one place that catches libpng's errors: setjmp here, then the step, which calls libpng and nothing
 // else, so no C++ object lives in a frame the jump leaves.
 bool Guarded(PngSession* session, Step step, void* argument)
@@ -66,7 +73,7 @@ public:
                 png_error(s->png, "out of memory");
             // libpng refuses larger sides itself, before it reads past the header.
             png_set_user_limits(s->png, Bitmap::MaxSide, Bitmap::MaxSide);
-            png_init_io(s->png, static_cast<std::FILE*>(f));
+            png_set_read_fn(s->png, f, ReadFromFile);
             png_read_info(s->png, s->info);
         }, file));
         const png_uint_32 width = png_get_image_width(s_.png, s_.info);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app/MainWindowCommands.h"
+#include "image/PictureDecoder.h"
 #include "platform/Path.h"
 
 namespace vorlane {
@@ -51,6 +52,10 @@ const TOpenDialog OpenImageDesign = [] {
     TOpenDialog dialog;
     // The JPEG choice shows every name ending in "jpg", with or without a dot before it.
     dialog.Filter = "ﾋﾞｯﾄﾏｯﾌﾟ (*.bmp)|*.bmp|JPEG(*.jpg)|*jpg";
+    // Then every picture read: the names bitmaps and JPEG go by, and those of the other formats.
+    dialog.Filter += "|すべての画像|*.bmp;*.jpg;*.jpeg;*.jpe;*.jfif";
+    for (const PictureFormat& format : PictureFormats())
+        dialog.Filter += std::string(";") + format.extensions;
     dialog.FilterIndex = 1;
     dialog.AllowMultiSelect = true;
     dialog.FileMustExist = true;

@@ -2,10 +2,11 @@
 
 #include <sys/stat.h>
 
-#include "image/BmpFile.h"
 #include "gallery/ImageList.h"
+#include "image/BmpThumbnail.h"
 #include "image/JpegDecoder.h"
 #include "image/JpegThumbnail.h"
+#include "image/PictureDecoder.h"
 #include "image/Stretch.h"
 #include "platform/Path.h"
 
@@ -33,14 +34,16 @@ Bitmap MakeThumbnail(const std::string& file, const TImageList& images, int disp
         return thumbnail;
     }
 
-    if (path::AsciiLowerCase(path::ExtractFileExt(file)) == ".bmp") {
-        const Bitmap picture = ReadBmpFile(file);
-        return Stretch(picture, ThumbnailSize, ThumbnailSize,
-                       ChooseStretchMode(displayBitsPerPixel, picture.BitsPerPixel()));
-    }
+    if (path::AsciiLowerCase(path::ExtractFileExt(file)) == ".bmp")
+        return StretchBmpFile(file, ThumbnailSize, ThumbnailSize, displayBitsPerPixel);
 
-    // Every other file is taken as JPEG, decoded as it streams from the file.
+    // A file that starts as a picture of another format is read by its decoder, transparent parts over
+    // white; every other file is taken as JPEG, decoded as it streams from the file.
     const auto stream = OpenPictureFile(file);
+    if (const PictureFormat* format = RecognisePicture(stream.get())) {
+        const auto decoder = format->Open(stream.get(), PictureFileBytes(stream.get(), file), MaxPicturePixels);
+        return StretchPicture(*decoder, ThumbnailSize, ThumbnailSize, displayBitsPerPixel, White);
+    }
     JpegDecoder decoder(stream.get());
     return StretchJpeg(decoder, ThumbnailSize, ThumbnailSize, displayBitsPerPixel);
 }

@@ -391,6 +391,10 @@ bool Locate(std::span<const uint8_t> head, uint64_t fileSize, BmpRowsPlace& plac
     if (l.runLength || l.convert)
         return false;
     const Header& h = l.h;
+    // What ReadBmp refuses when it makes the picture.
+    if (h.width > Bitmap::MaxSide || h.height > Bitmap::MaxSide ||
+        Bitmap::StrideFor(h.width, l.depth) > Bitmap::MaxBytes / size_t(h.height))
+        Invalid();
     place.width = h.width;
     place.height = h.height;
     place.bitsPerPixel = h.bitsPerPixel;

@@ -31,6 +31,7 @@ expected=(
   usr/bin/vorlane-gsk
   usr/bin/vorlane-wallpaper
   usr/share/applications/vorlane.desktop
+  usr/share/applications/vorlane-set-wallpaper.desktop
   etc/xdg/autostart/vorlane-wallpaper.desktop
   usr/share/icons/hicolor/scalable/apps/vorlane.svg
   usr/share/man/man1/vorlane-gsk.1.gz
@@ -80,6 +81,7 @@ for tool in vorlane-gsk vorlane-wallpaper; do
   "$scratch/usr/bin/$tool" --help >/dev/null || { echo "the packaged $tool does not run" >&2; missing=1; }
 done
 desktop-file-validate "$scratch/usr/share/applications/vorlane.desktop" || missing=1
+desktop-file-validate "$scratch/usr/share/applications/vorlane-set-wallpaper.desktop" || missing=1
 desktop-file-validate "$scratch/etc/xdg/autostart/vorlane-wallpaper.desktop" || missing=1
 
 echo "=== lintian ==="

@@ -14,6 +14,7 @@ packages=(
   caja xfdesktop4 xfconf pcmanfm pcmanfm-qt sway swaybg grim dconf-service dconf-gsettings-backend
   fonts-ipafont-gothic qt6-translations-l10n
   zlib1g-dev
+  libpng-dev libwebp-dev libgif-dev libavif-dev webp libavif-bin giflib-tools python3-pil
   gsettings-desktop-schemas cinnamon-desktop-data
   "$@"
 )

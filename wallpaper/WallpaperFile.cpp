@@ -3,10 +3,12 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 #include "image/BmpFile.h"
 #include "image/JpegDecoder.h"
+#include "image/PictureDecoder.h"
 #include "image/PictureFile.h"
 #include "platform/Exceptions.h"
 #include "platform/Path.h"
@@ -19,16 +21,25 @@ namespace {
 // Rows go to the file a band at a time: few calls, and little memory beside the decoder's.
 constexpr size_t BandBytes = size_t(256) << 10;
 
-// Decodes the JPEG into a bitmap file beside the old one and renames it over, so the desktop never finds
-// half a picture. A bitmap file stores its bottom row first while the decoder gives the top row first,
-// so each band of rows is laid out upside down and written at its own place in the file.
-void ConvertToBmp(JpegDecoder& decoder, const std::string& target, PictureRows* drawing)
+// What is written: the picture's size and depth, then its rows from the top, laid out as the bitmap's.
+struct RowSource {
+    int width = 0;
+    int height = 0;
+    int bitsPerPixel = 24;
+    std::vector<RgbQuad> palette;
+    std::function<void(uint8_t*)> readRow;
+    std::function<void()> finish;
+};
+
+// Decodes the picture into a bitmap file beside the old one and renames it over, so the desktop never
+// finds half a picture. A bitmap file stores its bottom row first while the decoder gives the top row
+// first, so each band of rows is laid out upside down and written at its own place in the file.
+void ConvertToBmp(const RowSource& source, const std::string& target, PictureRows* drawing)
 {
-    decoder.Start();
-    const int width = decoder.Width();
-    const int height = decoder.Height();
-    const int bitsPerPixel = decoder.BitsPerPixel();
-    const std::vector<RgbQuad> palette = bitsPerPixel == 8 ? decoder.Palette() : std::vector<RgbQuad>{};
+    const int width = source.width;
+    const int height = source.height;
+    const int bitsPerPixel = source.bitsPerPixel;
+    const std::vector<RgbQuad>& palette = source.palette;
     ByteWriter headers;
     WriteBmpHeaders(headers, width, height, bitsPerPixel, palette, BmpSizeField::FileSize);
 
@@ -45,7 +56,7 @@ void ConvertToBmp(JpegDecoder& decoder, const std::string& target, PictureRows* 
         const int rows = std::min(bandRows, height - y0);
         for (int i = 0; i < rows; ++i) {
             uint8_t* row = band.data() + size_t(rows - 1 - i) * stride;
-            decoder.ReadRow(row);
+            source.readRow(row);
             if (drawing)
                 drawing->Row(y0 + i, row);
         }
@@ -54,9 +65,43 @@ void ConvertToBmp(JpegDecoder& decoder, const std::string& target, PictureRows* 
     }
     if (!ok)
         throw EWriteError(msg::WriteError);
-    decoder.Finish();
+    source.finish();
     if (!file.Commit(false))
         throw EFCreateError(Format(msg::FCreateError, target.c_str()));
+}
+
+void ConvertToBmp(JpegDecoder& decoder, const std::string& target, PictureRows* drawing)
+{
+    decoder.Start();
+    RowSource source;
+    source.width = decoder.Width();
+    source.height = decoder.Height();
+    source.bitsPerPixel = decoder.BitsPerPixel();
+    if (source.bitsPerPixel == 8)
+        source.palette = decoder.Palette();
+    source.readRow = [&decoder](uint8_t* row) { decoder.ReadRow(row); };
+    source.finish = [&decoder] { decoder.Finish(); };
+    ConvertToBmp(source, target, drawing);
+}
+
+// A picture of another format at 24 bits, its transparent parts over black.
+void ConvertToBmp(PictureDecoder& decoder, const std::string& target, PictureRows* drawing)
+{
+    std::vector<uint8_t> bgra(size_t(decoder.Width()) * 4);
+    RowSource source;
+    source.width = decoder.Width();
+    source.height = decoder.Height();
+    source.readRow = [&](uint8_t* row) {
+        decoder.ReadRow(bgra.data());
+        for (int x = 0; x < source.width; ++x) {
+            const Rgb colour = OverBackground(bgra.data() + 4 * size_t(x), 0);
+            row[3 * x] = BlueOf(colour);
+            row[3 * x + 1] = GreenOf(colour);
+            row[3 * x + 2] = RedOf(colour);
+        }
+    };
+    source.finish = [&decoder] { decoder.Finish(); };
+    ConvertToBmp(source, target, drawing);
 }
 
 // A bitmap is the wallpaper as it is; any other picture is decoded as JPEG.
@@ -88,10 +133,15 @@ std::string PrepareWallpaperFile(const std::string& picture, std::FILE* file, in
     struct stat info {};
     if (::fstat(::fileno(file), &info) != 0)
         throw EFOpenError(Format(msg::FOpenError, picture.c_str()));
-    JpegDecoder decoder(file);
-    decoder.ReadHeader(displayBitsPerPixel);
-    decoder.CheckClaimedSize(uint64_t(info.st_size), MaxWallpaperPixels);
-    ConvertToBmp(decoder, target, drawing);
+    if (const PictureFormat* format = RecognisePicture(file)) {
+        const auto decoder = format->Open(file, uint64_t(info.st_size), MaxWallpaperPixels);
+        ConvertToBmp(*decoder, target, drawing);
+    } else {
+        JpegDecoder decoder(file);
+        decoder.ReadHeader(displayBitsPerPixel);
+        decoder.CheckClaimedSize(uint64_t(info.st_size), MaxWallpaperPixels);
+        ConvertToBmp(decoder, target, drawing);
+    }
     const std::string wallpaper = ShortWallPaperPath(target);
     if (drawing)
         drawing->Finished(wallpaper);

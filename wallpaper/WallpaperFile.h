@@ -1,5 +1,6 @@
-// The file a picture of the gallery becomes the wallpaper through: a bitmap is used as it is; anything
-// else is decoded as JPEG and written as the bitmap file "Temp.bmp" in the program folder.
+// The file a picture of the gallery becomes the wallpaper through: a bitmap is used as it is; a picture
+// of PictureFormats() (PNG, WebP, GIF, AVIF, known by its first bytes) is decoded, its transparent parts
+// over black, and anything else as JPEG, and written as the bitmap file "Temp.bmp" in the program folder.
 #pragma once
 
 #include <cstdint>
@@ -12,8 +13,9 @@ namespace vorlane {
 
 class TWallPaper;
 
-// The largest JPEG picture made into "Temp.bmp": 2^27 pixels (for instance 16384 x 8192), whose file
-// takes 384 MiB at 24 bits. Larger pictures are refused with libjpeg's "image too big" number.
+// The largest picture made into "Temp.bmp": 2^27 pixels (for instance 16384 x 8192), whose file takes
+// 384 MiB at 24 bits. Larger JPEG pictures are refused with libjpeg's "image too big" number, larger
+// pictures of the other formats with their format's "画像が大きすぎます".
 inline constexpr uint64_t MaxWallpaperPixels = uint64_t(1) << 27;
 
 // The wallpaper path for `picture`, cut as TWallPaper cuts it. ".bmp" (any letter case) -> the picture

@@ -10,19 +10,36 @@
 #include <QVBoxLayout>
 
 #include "app/MainWindowLayout.h"
+#include "image/PictureDecoder.h"
+#include "platform/Exceptions.h"
 
 namespace vorlane {
 
 QImage LoadPreviewPicture(const QString& path)
 {
+    const std::string file = path.toStdString();
+    const PreviewFormat byName = PreviewFormatOf(file);
+    if (byName != PreviewFormat::Bitmap) {
+        // A picture of the other formats is known by its first bytes, transparent parts over white.
+        try {
+            const Bitmap picture = DecodeRecognisedPictureFile(file, MakeRgb(255, 255, 255));
+            if (!picture.Empty())
+                return QImage(picture.Pixels().data(), picture.Width(), picture.Height(), qsizetype(picture.Stride()),
+                              QImage::Format_BGR888)
+                    .copy();
+        } catch (const Exception&) {
+            return {}; // not a picture after all: the panel shows none
+        }
+    }
     QByteArray format;
-    switch (PreviewFormatOf(path.toStdString())) {
+    switch (byName) {
     case PreviewFormat::Bitmap: format = "bmp"; break;
     case PreviewFormat::Jpeg: format = "jpeg"; break;
     case PreviewFormat::None: return {};
     }
     QImageReader reader(path, format);
     reader.setDecideFormatFromContent(false);
+    reader.setAutoTransform(true); // a photo with an orientation tag shows upright
     return reader.read();
 }
 

@@ -10,6 +10,7 @@
 #include "app/win32/WindowFont.h"
 #include "image/BmpFile.h"
 #include "image/Jpeg.h"
+#include "image/PictureDecoder.h"
 
 namespace vorlane {
 namespace {
@@ -107,6 +108,10 @@ LRESULT CALLBACK PreviewWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
 Bitmap LoadPreviewPicture(const std::string& path)
 {
     try {
+        // A picture of the other formats (where the build reads them) is known by its first bytes.
+        if (PreviewFormatOf(path) != PreviewFormat::Bitmap)
+            if (Bitmap picture = DecodeRecognisedPictureFile(path, MakeRgb(255, 255, 255)); !picture.Empty())
+                return picture;
         switch (PreviewFormatOf(path)) {
         case PreviewFormat::Bitmap: return ReadBmpFile(path);
         case PreviewFormat::Jpeg: return DecodeJpegFile(path, 24);

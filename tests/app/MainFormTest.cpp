@@ -19,6 +19,7 @@
 #include "app/qt/MaonFormUnit.h"
 #include "gallery/ImageList.h"
 #include "gallery/Vorlane1.h"
+#include "image/PictureDecoder.h"
 #include "tests/app/AppFixture.h"
 #include "tests/gallery/WindowsGallery.h"
 
@@ -196,7 +197,11 @@ TEST_F(MainFormTest, AddPicturesAppendsInOrderAndRemembersTheFolder)
     EXPECT_EQ(Gallery().InitialDir(), (root_ / "pictures").string());
     EXPECT_EQ(form_->OpenImage().InitialDir, ""); // takes effect at the next load
     ASSERT_EQ(dialogs_.shown.size(), 1u);
-    EXPECT_EQ(dialogs_.shown[0].Filter, "ﾋﾞｯﾄﾏｯﾌﾟ (*.bmp)|*.bmp|JPEG(*.jpg)|*jpg");
+    // The two choices of old, the first one shown first, then every picture read.
+    EXPECT_EQ(dialogs_.shown[0].Filter, std::string("ﾋﾞｯﾄﾏｯﾌﾟ (*.bmp)|*.bmp|JPEG(*.jpg)|*jpg|すべての画像|"
+                                                    "*.bmp;*.jpg;*.jpeg;*.jpe;*.jfif") +
+                                            (PictureFormats().empty() ? "" : ";*.png;*.webp;*.gif;*.avif"));
+    EXPECT_EQ(dialogs_.shown[0].FilterIndex, 1);
     EXPECT_TRUE(dialogs_.shown[0].AllowMultiSelect);
     EXPECT_TRUE(dialogs_.shown[0].FileMustExist);
 

@@ -12,6 +12,7 @@
 
 #include "app/qt/PicturePreview.h"
 #include "app/qt/QtDialogs.h"
+#include "image/PictureDecoder.h"
 #include "tests/app/AppFixture.h"
 
 namespace vorlane::test {
@@ -159,15 +160,23 @@ TEST_F(PictureDialogTest, PreviewWindowShowsThePictureInAFivePixelBorder)
     EXPECT_NE(QColor(shot.pixel(2, 2)), QColor(Qt::red));
 }
 
-TEST_F(PictureDialogTest, OnlyBitmapsAndJpegPicturesPreview)
+// Bitmaps by their name, JPEG by its names, the other formats by their first bytes, whatever the name.
+TEST_F(PictureDialogTest, PicturesPreviewBitmapsAndJpegByNameTheOthersByContent)
 {
-    QImage picture(8, 8, QImage::Format_RGB32);
-    picture.fill(Qt::green);
+    QImage picture(8, 6, QImage::Format_ARGB32);
+    picture.fill(Qt::transparent);
     const QString jpeg = QString::fromStdString(ProgramPath("p.JPG").string());
     ASSERT_TRUE(picture.save(jpeg, "JPEG"));
-    const QString gif = QString::fromStdString(ProgramPath("p.png").string());
-    ASSERT_TRUE(picture.save(gif, "PNG"));
-    EXPECT_EQ(LoadPreviewPicture(jpeg).size(), QSize(8, 8));
+    const QString png = QString::fromStdString(ProgramPath("p.dat").string());
+    ASSERT_TRUE(picture.save(png, "PNG"));
+    const QString gif = QString::fromStdString(ProgramPath("p.gif").string());
+    WriteFile(gif.toStdString(), "GIF89a and nothing of a picture");
+    EXPECT_EQ(LoadPreviewPicture(jpeg).size(), QSize(8, 6));
+    if (!PictureFormats().empty()) {
+        const QImage shown = LoadPreviewPicture(png);
+        ASSERT_EQ(shown.size(), QSize(8, 6));
+        EXPECT_EQ(QColor(shown.pixel(3, 3)), QColor(Qt::white)); // transparent parts over white
+    }
     EXPECT_TRUE(LoadPreviewPicture(gif).isNull());
     EXPECT_TRUE(LoadPreviewPicture(QString::fromStdString(ProgramPath("none.bmp").string())).isNull());
 }

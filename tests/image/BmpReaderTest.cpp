@@ -10,6 +10,8 @@
 #include <fstream>
 
 #include "image/BmpFile.h"
+#include "image/BmpThumbnail.h"
+#include "image/Stretch.h"
 #include "platform/ByteCursor.h"
 #include "platform/Exceptions.h"
 #include "tests/ErrorOf.h"
@@ -334,6 +336,65 @@ TEST_F(BmpFileOnDisk, ReadsAFileAndRefusesWhatCannotBeOpened)
     const auto damaged = folder_ / "damaged.bmp";
     test::WriteFile(damaged, "BM not a bitmap");
     EXPECT_THROW(ReadBmpFile(damaged.string()), EInvalidGraphic);
+}
+
+} // namespace
+} // namespace vorlane
+
+namespace vorlane {
+namespace {
+
+// The thumbnail reads only the rows it takes of a file past the first block, and falls back to reading
+// the file whole for the other forms: either way the picture and the error are those of ReadBmpFile.
+TEST_F(BmpFileOnDisk, StretchedFileEqualsTheWholeFileStretched)
+{
+    uint32_t seed = 1;
+    const auto noise = [&seed](size_t bytes) {
+        Bytes data(bytes);
+        for (uint8_t& b : data)
+            b = uint8_t((seed = seed * 1664525u + 1013904223u) >> 24);
+        return data;
+    };
+    const auto stride = [](int width, int bits) { return Bitmap::StrideFor(width, bits); };
+    struct Case {
+        const char* name;
+        Bytes file;
+    };
+    const std::vector<Case> cases = {
+        {"1 bit", MakeBmp({.width = 2001, .height = 300, .bitsPerPixel = 1}, GreyTable(2), noise(stride(2001, 1) * 300))},
+        {"4 bits, short table", MakeBmp({.width = 999, .height = -170, .bitsPerPixel = 4, .colorsUsed = 5}, GreyTable(5),
+                                        noise(stride(999, 4) * 170))},
+        {"8 bits", MakeBmp({.width = 401, .height = 203, .bitsPerPixel = 8}, GreyTable(256), noise(stride(401, 8) * 203))},
+        {"16 bits 5-5-5", MakeBmp({.width = 300, .height = 150, .bitsPerPixel = 16}, {}, noise(stride(300, 16) * 150))},
+        {"16 bits 5-6-5", MakeBmp({.width = 300, .height = 150, .bitsPerPixel = 16, .compression = 3},
+                                  Masks(0xF800, 0x07E0, 0x001F), noise(stride(300, 16) * 150))},
+        {"24 bits top-down", MakeBmp({.width = 333, .height = -77, .bitsPerPixel = 24}, {}, noise(stride(333, 24) * 77))},
+        {"32 bits", MakeBmp({.width = 130, .height = 129, .bitsPerPixel = 32}, {}, noise(stride(130, 32) * 129))},
+        {"core 24 bits", MakeBmp({.headerSize = 12, .width = 260, .height = 90, .bitsPerPixel = 24}, {},
+                                 noise(stride(260, 24) * 90))},
+        {"cut short", MakeBmp({.width = 401, .height = 203, .bitsPerPixel = 8}, GreyTable(256), noise(stride(401, 8) * 200))},
+        {"offset past the end", [&] {
+             Bytes file = MakeBmp({.width = 401, .height = 203, .bitsPerPixel = 8}, GreyTable(256), noise(stride(401, 8) * 203));
+             file[12] = 0x7F;
+             return file;
+         }()},
+    };
+    for (const Case& c : cases) {
+        ASSERT_GT(c.file.size(), 65536u) << c.name;
+        const auto path = (folder_ / "big.bmp").string();
+        test::WriteFile(path, c.file);
+        for (const int display : {24, 16, 8, 1}) {
+            SCOPED_TRACE(std::string(c.name) + ", display " + std::to_string(display));
+            Bitmap whole, streamed;
+            const std::string wholeError = test::ErrorOf([&] {
+                const Bitmap picture = ReadBmpFile(path);
+                whole = Stretch(picture, 32, 32, ChooseStretchMode(display, picture.BitsPerPixel()));
+            });
+            const std::string streamedError = test::ErrorOf([&] { streamed = StretchBmpFile(path, 32, 32, display); });
+            EXPECT_EQ(streamedError, wholeError);
+            EXPECT_TRUE(streamed == whole);
+        }
+    }
 }
 
 } // namespace

@@ -63,6 +63,23 @@ else()
   endforeach()
 endif()
 
+# "Set as wallpaper" for file managers: valid, hidden from the menu, the installed companion on the file.
+set(setter ${PREFIX}/share/applications/vorlane-set-wallpaper.desktop)
+if(NOT EXISTS ${setter})
+  fail("share/applications/vorlane-set-wallpaper.desktop is missing")
+else()
+  execute_process(COMMAND desktop-file-validate ${setter} RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+  if(NOT result EQUAL 0 OR NOT output STREQUAL "")
+    fail("desktop-file-validate: ${output}")
+  endif()
+  file(STRINGS ${setter} lines)
+  foreach(expected "Exec=vorlane-wallpaper set %f" "NoDisplay=true" "MimeType=image/bmp;image/jpeg;.*")
+    if(NOT lines MATCHES "(^|;)${expected}(;|$)")
+      fail("vorlane-set-wallpaper.desktop has no line ${expected}")
+    endif()
+  endforeach()
+endif()
+
 # The autostart entry restores the wallpaper at login with the installed companion; its manual page.
 set(autostart ${PREFIX}/etc/xdg/autostart/vorlane-wallpaper.desktop)
 if(NOT EXISTS ${autostart})

@@ -1,0 +1,219 @@
+#!/usr/bin/python3
+# PNG, WebP, GIF and AVIF pictures as a user adds them and sets them (run on a virtual display):
+#   PictureFormats.py VORLANE-GSK VORLANE-WALLPAPER
+# - `vorlane-gsk add` makes thumbnails that equal, pixel for pixel, the thumbnail's sampling (target pixel
+#   t of n source pixels takes pixel (2t+1)n/64) of a full decode by another decoder (Pillow, dwebp,
+#   avifdec), transparent parts laid over white: c*a + 255*(255-a), over 255, rounded;
+# - `vorlane-wallpaper set --tile` shows them tiled on the X root window, transparent parts over black;
+# - damaged and truncated pictures give the format's message and change neither the gallery, nor
+#   "Temp.bmp", nor the screen; a picture is known by its content, a bitmap still by its name.
+# Exits 77 (skipped) when a program it needs is missing, unless CI is set: then it fails.
+import os
+import random
+import shutil
+import subprocess
+import sys
+import tempfile
+
+GSK, WALLPAPER = sys.argv[1], sys.argv[2]
+failures = []
+
+
+def need(condition, what):
+    if not condition:
+        if os.environ.get("CI"):
+            sys.exit(f"missing: {what} (scripts/setup-debian.sh installs it)")
+        print(f"skipped: missing {what}")
+        sys.exit(77)
+
+
+try:
+    from PIL import Image
+except ImportError:
+    need(False, "python3-pil")
+for program in ("dwebp", "avifenc", "avifdec", "import"):
+    need(shutil.which(program), program)
+
+
+def check(condition, what):
+    if not condition:
+        failures.append(what)
+        print("FAIL:", what)
+
+
+def run(*arguments, env=None):
+    return subprocess.run(arguments, capture_output=True, env=env)
+
+
+def pam_rgba(path):
+    """The pixels of a PAM file as dwebp writes it (RGB_ALPHA, 8 bits)."""
+    data = open(path, "rb").read()
+    header, _, pixels = data.partition(b"ENDHDR\n")
+    fields = dict(line.split(b" ", 1) for line in header.split(b"\n")[1:] if b" " in line)
+    width, height = int(fields[b"WIDTH"]), int(fields[b"HEIGHT"])
+    image = Image.frombytes("RGBA", (width, height), pixels[: width * height * 4])
+    return image
+
+
+def over(pixel, background):
+    r, g, b, a = pixel
+    return tuple((c * a + background * (255 - a) + 127) // 255 for c in (r, g, b))
+
+
+def thumbnail(image):
+    width, height = image.size
+    pixels = image.load()
+    return [over(pixels[(2 * tx + 1) * width // 64, (2 * ty + 1) * height // 64], 255)
+            for ty in range(32) for tx in range(32)]
+
+
+folder = tempfile.mkdtemp(prefix="vorlane-picture-formats-")
+try:
+    random.seed(24)
+
+    def picture(width, height, alphas=(0, 37, 128, 255)):
+        image = Image.new("RGBA", (width, height))
+        image.putdata([(random.randrange(256), random.randrange(256), random.randrange(256), random.choice(alphas))
+                       for _ in range(width * height)])
+        return image
+
+    def path(name):
+        return os.path.join(folder, name)
+
+    # How each picture is made, and how the other decoder reads it back (RGBA).
+    def pillow(name):
+        return Image.open(path(name)).convert("RGBA")
+
+    def by_dwebp(name):
+        subprocess.run(["dwebp", "-quiet", "-pam", path(name), "-o", path(name + ".pam")], check=True)
+        return pam_rgba(path(name + ".pam"))
+
+    def by_avifdec(name):
+        subprocess.run(["avifdec", path(name), path(name + ".png")], check=True, capture_output=True)
+        return Image.open(path(name + ".png")).convert("RGBA")
+
+    def make_avif(name, image, *options):
+        image.save(path(name + ".source.png"))
+        subprocess.run(["avifenc", *options, path(name + ".source.png"), path(name)], check=True, capture_output=True)
+
+    def make_gif(name, image, **options):
+        quantised = image.convert("RGB").quantize(255)
+        quantised.putpalette(quantised.getpalette()[: 255 * 3] + [0, 0, 0])
+        alpha = image.getchannel("A").load()
+        pixels = quantised.load()
+        for y in range(image.height):
+            for x in range(image.width):
+                if alpha[x, y] < 128:
+                    pixels[x, y] = 255
+        quantised.save(path(name), transparency=255, **options)
+
+    hostile = "a '$(touch x)' `y` \"q\"\n\udce9.png"  # the last byte is no UTF-8
+    still = picture(97, 61)
+    pictures = [
+        # name, made by, read back by
+        ("rgba.png", lambda n: still.save(path(n)), pillow),
+        ("grey-alpha-16bit-interlaced.png",
+         lambda n: subprocess.run(["convert", path("rgba.png"), "-colorspace", "Gray", "-depth", "16",
+                                   "-define", "png:color-type=4", "-interlace", "PNG", path(n)], check=True), pillow),
+        ("palette.png", lambda n: picture(40, 300, (0, 255)).quantize(16).save(path(n), transparency=3), pillow),
+        (hostile, lambda n: picture(33, 65).save(path(n)), pillow),
+        ("lossless.webp", lambda n: still.save(path(n), lossless=True), by_dwebp),
+        ("lossy-alpha.webp", lambda n: picture(300, 20).save(path(n), quality=70), by_dwebp),
+        ("animated.webp", lambda n: picture(64, 48).save(path(n), save_all=True, lossless=True,
+                                                         append_images=[picture(64, 48)], duration=100), pillow),
+        ("interlaced.gif", lambda n: make_gif(n, still, interlace=True), pillow),
+        ("animated.gif", lambda n: make_gif(n, picture(50, 50), save_all=True, append_images=[picture(50, 50)],
+                                            interlace=False), pillow),
+        ("alpha.avif", lambda n: make_avif(n, still), by_avifdec),
+        ("lossless-420.avif", lambda n: make_avif(n, picture(64, 37), "-y", "420"), by_avifdec),
+        ("PNG named.jpg", lambda n: still.save(path(n), format="PNG"), pillow),
+    ]
+    references = []
+    for name, make, read in pictures:
+        make(name)
+        references.append(read(name))
+
+    gallery = path("g.gsk")
+    added = run(GSK, "add", gallery, *[path(name) for name, _, _ in pictures])
+    check(added.returncode == 0, f"vorlane-gsk add: {added.stderr.decode(errors='replace')}")
+    sheet_file = path("sheet.png")
+    run(GSK, "thumbs", gallery, sheet_file)
+    sheet = Image.open(sheet_file).convert("RGB")
+    for i, ((name, _, _), reference) in enumerate(zip(pictures, references)):
+        shown = [sheet.getpixel((32 * (i + 1) + x, y)) for y in range(32) for x in range(32)]
+        wrong = sum(1 for a, b in zip(shown, thumbnail(reference)) if a != b)
+        check(wrong == 0, f"thumbnail of {name!r}: {wrong} of 1024 pixels differ from the other decoder's")
+
+    # Damaged pictures: the format's message, and the gallery as it was.
+    def truncated(source, name):
+        data = open(path(source), "rb").read()
+        open(path(name), "wb").write(data[: len(data) // 2])
+
+    def damaged(source, name, at, byte):
+        data = bytearray(open(path(source), "rb").read())
+        data[at] ^= byte
+        open(path(name), "wb").write(bytes(data))
+
+    bad = [
+        # name, made from, expected message
+        ("cut.png", lambda n: truncated("rgba.png", n), "PNG エラー: "),
+        ("crc.png", lambda n: damaged("rgba.png", n, 29, 0xFF), "PNG エラー: IHDR: CRC error"),
+        ("huge.png", lambda n: open(path(n), "wb").write(
+            bytes.fromhex("89504e470d0a1a0a0000000d49484452") + (60000).to_bytes(4, "big") * 2 +
+            bytes.fromhex("0806000000") + bytes.fromhex("e41f94d5")), "PNG エラー: "),
+        ("cut.webp", lambda n: truncated("lossless.webp", n), "WebP エラー: ファイルが画像の途中で終わっています"),
+        ("cut.gif", lambda n: truncated("interlaced.gif", n), "GIF エラー: "),
+        ("screen.gif", lambda n: open(path(n), "wb").write(b"GIF89a\xff\xff\xff\xff\x00\x00\x00;"),
+         "GIF エラー: 画像が大きすぎます (65535x65535)"),
+        ("cut.avif", lambda n: truncated("alpha.avif", n), "AVIF エラー: "),
+        ("PNG named.bmp", lambda n: still.save(path(n), format="PNG"), "ビットマップイメージが不正です"),
+        ("text.png", lambda n: open(path(n), "w").write("no picture"), "JPEG エラー #"),
+    ]
+    before = open(gallery, "rb").read()
+    for name, make, message in bad:
+        make(name)
+        result = run(GSK, "add", gallery, path(name))
+        errors = result.stderr.decode(errors="replace")
+        check(result.returncode == 1 and message in errors, f"add {name}: status {result.returncode}, {errors!r}")
+        check(open(gallery, "rb").read() == before, f"add {name} changed the gallery")
+
+    # The wallpaper, tiled on the root window of the virtual display, then damaged pictures change nothing.
+    program = path("program")
+    os.mkdir(program)
+    shutil.copy(WALLPAPER, program)
+    env = dict(os.environ, XDG_CONFIG_HOME=path("config"))
+    env.pop("DBUS_SESSION_BUS_ADDRESS", None)
+    tool = os.path.join(program, os.path.basename(WALLPAPER))
+
+    def screen():
+        shot = subprocess.run(["import", "-window", "root", "png:-"], check=True, capture_output=True).stdout
+        open(path("screen.png"), "wb").write(shot)
+        return Image.open(path("screen.png")).convert("RGB")
+
+    for (name, _, _), reference in zip(pictures, references):
+        if name in ("palette.png", "animated.gif"):
+            continue  # the same decoding as others; the thumbnails cover them
+        result = run(tool, "set", "--tile", path(name), env=env)
+        check(result.returncode == 0, f"set {name!r}: status {result.returncode}, {result.stderr!r}")
+        shown = screen()
+        width, height = reference.size
+        pixels = reference.load()
+        wrong = sum(1 for y in range(0, 240) for x in range(0, 320)
+                    if shown.getpixel((x, y)) != over(pixels[x % width, y % height], 0))
+        check(wrong == 0, f"wallpaper of {name!r}: {wrong} pixels differ")
+
+    temp = open(os.path.join(program, "Temp.bmp"), "rb").read()
+    shown = screen().tobytes()
+    for name, _, message in bad:
+        if name == "PNG named.bmp":
+            continue  # a bitmap goes to the desktop as it is, as before
+        result = run(tool, "set", path(name), env=env)
+        errors = result.stderr.decode(errors="replace")
+        check(result.returncode == 1 and message in errors, f"set {name}: status {result.returncode}, {errors!r}")
+        check(open(os.path.join(program, "Temp.bmp"), "rb").read() == temp, f"set {name} changed Temp.bmp")
+    check(screen().tobytes() == shown, "a damaged picture changed the screen")
+finally:
+    shutil.rmtree(folder, ignore_errors=True)
+
+print(f"{len(failures)} failures")
+sys.exit(1 if failures else 0)

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "wallpaper/Placement.h"
+
 namespace vorlane {
 
 // A rectangle on the screen: the window's client area as the gallery stores it, or a monitor's area.
@@ -30,8 +32,8 @@ public:
     virtual void ShowNotice(const std::string& text) = 0;  // information icon
     virtual void ShowError(const std::string& text) = 0;   // error icon
 
-    // The wallpaper menu's check marks: on the tile item when `tile`, otherwise on the centre item.
-    virtual void CheckWallpaperStyle(bool tile) = 0;
+    // The wallpaper menu's check marks: on the placement's item (PlacementItems), off the others.
+    virtual void CheckWallpaperStyle(WallpaperPlacement placement) = 0;
 
     // The window's client area (its frame is the window manager's), read and placed as it is.
     virtual WindowRect ClientArea() const = 0;

@@ -16,20 +16,47 @@ std::string Absolute(const std::string& path)
     return error ? path : absolute.string();
 }
 
+// The --wallpaper-mode of each placement. pcmanfm's "screen" stretches one picture over all monitors;
+// pcmanfm-qt has nothing across monitors, and fills each.
+const char* PcmanfmMode(WallpaperPlacement placement, bool qt)
+{
+    switch (placement) {
+    case WallpaperPlacement::Tiled: return "tile";
+    case WallpaperPlacement::Fill: return qt ? "zoom" : "crop";
+    case WallpaperPlacement::Fit: return "fit";
+    case WallpaperPlacement::Stretch: return "stretch";
+    case WallpaperPlacement::Span: return qt ? "zoom" : "screen";
+    default: return "center";
+    }
+}
+
+// sway's background modes; one picture over all outputs is not among them, so span fills each.
+const char* SwayMode(WallpaperPlacement placement)
+{
+    switch (placement) {
+    case WallpaperPlacement::Tiled: return "tile";
+    case WallpaperPlacement::Fill: case WallpaperPlacement::Span: return "fill";
+    case WallpaperPlacement::Fit: return "fit";
+    case WallpaperPlacement::Stretch: return "stretch";
+    default: return "center";
+    }
+}
+
 class PcmanfmBackend final : public DesktopBackend {
 public:
-    explicit PcmanfmBackend(const char* program) : program_(program) {}
+    PcmanfmBackend(const char* program, bool qt) : program_(program), qt_(qt) {}
     std::string Name() const override { return program_; }
     bool Apply(const WallpaperRequest& request) override
     {
         if (request.path.empty())
             return RunProgram({program_, "--wallpaper-mode=color"});
         return RunProgram({program_, "--set-wallpaper=" + Absolute(request.path),
-                           request.tile ? "--wallpaper-mode=tile" : "--wallpaper-mode=center"});
+                           std::string("--wallpaper-mode=") + PcmanfmMode(request.placement, qt_)});
     }
 
 private:
     const char* program_;
+    bool qt_;
 };
 
 // A text in double quotes as sway's command parser reads it.
@@ -52,7 +79,7 @@ public:
         if (request.path.empty())
             return RunProgram({"swaymsg", "output * bg #000000 solid_color"});
         return RunProgram({"swaymsg", "output * bg " + SwayQuoted(Absolute(request.path)) +
-                                          (request.tile ? " tile" : " center") + " #000000"});
+                                          " " + SwayMode(request.placement) + " #000000"});
     }
 };
 
@@ -60,12 +87,12 @@ public:
 
 std::unique_ptr<DesktopBackend> NewPcmanfmBackend()
 {
-    return std::make_unique<PcmanfmBackend>("pcmanfm");
+    return std::make_unique<PcmanfmBackend>("pcmanfm", false);
 }
 
 std::unique_ptr<DesktopBackend> NewPcmanfmQtBackend()
 {
-    return std::make_unique<PcmanfmBackend>("pcmanfm-qt");
+    return std::make_unique<PcmanfmBackend>("pcmanfm-qt", true);
 }
 
 std::unique_ptr<DesktopBackend> NewSwayBackend()

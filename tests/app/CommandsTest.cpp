@@ -13,7 +13,7 @@ public:
     void SetCaption(const std::string& text) override { caption = text; }
     void ShowNotice(const std::string& text) override { notices.push_back(text); }
     void ShowError(const std::string& text) override { errors.push_back(text); }
-    void CheckWallpaperStyle(bool tile) override { tiled = tile; }
+    void CheckWallpaperStyle(WallpaperPlacement placement) override { checked = placement; }
     WindowRect ClientArea() const override { return client; }
     void PlaceClientArea(const WindowRect& area) override { client = area; }
     std::vector<WindowRect> MonitorAreas() const override { return monitors; }
@@ -23,7 +23,7 @@ public:
     std::string caption;
     std::vector<std::string> notices;
     std::vector<std::string> errors;
-    std::optional<bool> tiled;
+    std::optional<WallpaperPlacement> checked;
     WindowRect client;
     std::vector<WindowRect> monitors;
     std::pair<std::string, std::string> watched;

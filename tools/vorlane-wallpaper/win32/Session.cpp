@@ -21,7 +21,7 @@ int DisplayDepth()
     return depth;
 }
 
-bool ReapplyWhereForgotten(const std::string&, bool, const BmpRowsView&, bool& forgetful)
+bool ReapplyWhereForgotten(const std::string&, WallpaperPlacement, const BmpRowsView&, bool& forgetful)
 {
     forgetful = false;
     return false;

@@ -366,17 +366,38 @@ void MainWindowCommands::X1Click()
 
 void MainWindowCommands::KabeW1Click()
 {
-    frontEnd_.CheckWallpaperStyle(wallPaper_->Tile());
+    frontEnd_.CheckWallpaperStyle(wallPaper_->Placement());
 }
 
+// With no scaled placement recorded, centred and tiled are SetTile(false) and SetTile(true).
 void MainWindowCommands::CentCClick()
 {
-    wallPaper_->SetTile(false);
+    wallPaper_->SetPlacement(WallpaperPlacement::Centred);
 }
 
 void MainWindowCommands::TileVClick()
 {
-    wallPaper_->SetTile(true);
+    wallPaper_->SetPlacement(WallpaperPlacement::Tiled);
+}
+
+void MainWindowCommands::FillFClick()
+{
+    wallPaper_->SetPlacement(WallpaperPlacement::Fill);
+}
+
+void MainWindowCommands::FitTClick()
+{
+    wallPaper_->SetPlacement(WallpaperPlacement::Fit);
+}
+
+void MainWindowCommands::StretchSClick()
+{
+    wallPaper_->SetPlacement(WallpaperPlacement::Stretch);
+}
+
+void MainWindowCommands::SpanPClick()
+{
+    wallPaper_->SetPlacement(WallpaperPlacement::Span);
 }
 
 } // namespace vorlane

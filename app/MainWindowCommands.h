@@ -75,6 +75,10 @@ public:
     void KabeW1Click();          // the wallpaper menu opens: its check marks
     void CentCClick();
     void TileVClick();
+    void FillFClick();
+    void FitTClick();
+    void StretchSClick();
+    void SpanPClick();
 
     // The watched gallery file changed on disk: another program's save shows at once while the window
     // has no change of its own (otherwise the next save keeps both versions).

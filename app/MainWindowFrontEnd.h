@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/FolderLock.h"
+#include "wallpaper/Placement.h"
 
 namespace vorlane {
 
@@ -35,8 +36,8 @@ public:
     // answer does): a warning box with 中止 (GiveUp), 再試行 (Again) and 無視 (GoOn).
     virtual LockWait AskWhileBusy(const std::string& text) = 0;
 
-    // The wallpaper menu's check marks: on the tile item when `tile`, otherwise on the centre item.
-    virtual void CheckWallpaperStyle(bool tile) = 0;
+    // The wallpaper menu's check marks: on the placement's item (PlacementItems), off the others.
+    virtual void CheckWallpaperStyle(WallpaperPlacement placement) = 0;
 
     // The window's client area (its frame is the window manager's), read and placed as it is.
     virtual WindowRect ClientArea() const = 0;

@@ -33,6 +33,18 @@ constexpr MenuItemLayout WallpaperItems[] = {
     {C::N2, "-"},
     {C::CentC, "画像を中央に(&C)", &M::CentCClick, true},
     {C::TileV, "画像を並べて(&V)", &M::TileVClick, true},
+    // Beyond the desktop's own two: the picture scaled to the screen.
+    {C::N3, "-"},
+    {C::FillF, "画像で埋める(&F)", &M::FillFClick, true},
+    {C::FitT, "画像を画面に合わせる(&T)", &M::FitTClick, true},
+    {C::StretchS, "画像を引き伸ばす(&S)", &M::StretchSClick, true},
+    {C::SpanP, "画像を全ﾓﾆﾀに広げる(&P)", &M::SpanPClick, true},
+};
+
+constexpr PlacementItemLayout Placements[] = {
+    {WallpaperPlacement::Centred, C::CentC}, {WallpaperPlacement::Tiled, C::TileV},
+    {WallpaperPlacement::Fill, C::FillF},    {WallpaperPlacement::Fit, C::FitT},
+    {WallpaperPlacement::Stretch, C::StretchS}, {WallpaperPlacement::Span, C::SpanP},
 };
 
 constexpr MenuItemLayout ScreenSaverItems[] = {
@@ -107,6 +119,11 @@ std::span<const ToolButtonLayout> ToolButtons()
 std::span<const MenuLayout> MainMenu()
 {
     return Menus;
+}
+
+std::span<const PlacementItemLayout> PlacementItems()
+{
+    return Placements;
 }
 
 MainWindowCommand CommandOf(MainWindowControl control)

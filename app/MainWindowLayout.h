@@ -8,6 +8,7 @@
 
 #include "app/Dialogs.h"
 #include "app/MainWindowFrontEnd.h"
+#include "wallpaper/Placement.h"
 
 namespace vorlane {
 
@@ -26,6 +27,7 @@ enum class MainWindowControl : int {
     OpenImageButton = 10, WallButton = 11, ToolButton1 = 12, ToolButton2 = 13,
     N2 = 14,                                    // the separator line, which sends nothing
     F1 = 15, KabeW1 = 16, s1 = 17,              // the menus themselves
+    N3 = 18, FillF = 19, FitT = 20, StretchS = 21, SpanP = 22, // 壁紙(&W): the scaled placements
 };
 inline constexpr int FirstCommandId = 1001;
 
@@ -92,6 +94,13 @@ std::span<const ToolButtonLayout> ToolButtons();
 std::span<const MenuLayout> MainMenu();
 // What the button or item runs; null for a separator or a menu.
 MainWindowCommand CommandOf(MainWindowControl control);
+
+// The wallpaper menu's check items, one for each placement; one check mark goes over all of them.
+struct PlacementItemLayout {
+    WallpaperPlacement Placement;
+    MainWindowControl Control;
+};
+std::span<const PlacementItemLayout> PlacementItems();
 
 // A control of a dialog: its text and its place in the dialog's client area.
 struct DialogControlLayout {

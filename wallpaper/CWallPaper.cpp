@@ -61,6 +61,13 @@ void TWallPaper::ReadDesktopSettings()
         throw;
     }
     noWallPaper_ = wallPaperFile_ == NoWallPaperText;
+    // Only the placements beyond centred and tiled read it: a value of another type is none of them, and
+    // stops nothing.
+    try {
+        style_ = regIni_->ReadInteger(DesktopSection, "WallpaperStyle", 0);
+    } catch (const ERegistryException&) {
+        style_ = 0;
+    }
 }
 
 // A value that is not a string would stop every start of the program: it goes, and reading it next time
@@ -88,11 +95,38 @@ void TWallPaper::SetTile(bool value)
         return;
     tile_ = value;
     regIni_->WriteBool(DesktopSection, "TileWallPaper", value);
+    RedrawWallPaper();
+}
+
+void TWallPaper::SetPlacement(WallpaperPlacement placement)
+{
+    if (placement == Placement())
+        return;
+    const bool tile = placement == WallpaperPlacement::Tiled;
+    // A scaled style recorded under tiling would come back with centring: it goes too.
+    if (!IsScaled(placement) && !IsScaled(PlacementOf(false, style_))) {
+        SetTile(tile);
+        return;
+    }
+    const int style = WallpaperStyleOf(placement);
+    if (style != style_) {
+        style_ = style;
+        regIni_->WriteInteger(DesktopSection, "WallpaperStyle", style);
+    }
+    if (tile != tile_) {
+        tile_ = tile;
+        regIni_->WriteBool(DesktopSection, "TileWallPaper", tile);
+    }
+    RedrawWallPaper();
+}
+
+void TWallPaper::RedrawWallPaper()
+{
     if (noWallPaper_) {
         const auto buffer = CallBuffer(DesktopSection);
         desktop_.BroadcastSettingChange(buffer.data());
     } else {
-        // The desktop draws the same wallpaper again, now with the new tiling.
+        // The desktop draws the same wallpaper again, now placed anew.
         ApplyWallPaperFile();
     }
 }

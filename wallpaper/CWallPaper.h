@@ -11,6 +11,7 @@
 #include "component/Component.h"
 #include "platform/RegistryIniFile.h"
 #include "wallpaper/Desktop.h"
+#include "wallpaper/Placement.h"
 
 namespace vorlane {
 
@@ -44,7 +45,14 @@ public:
     // and has the desktop draw the wallpaper again. Registry failures raise, with Tile already changed.
     void SetTile(bool value);
 
+    // Switches the placement. Centred and tiled, while no scaled placement is recorded, are SetTile(false)
+    // and SetTile(true) exactly. Otherwise "WallpaperStyle" is recorded (and "TileWallPaper" "0" for a
+    // scaled one, which Windows needs to scale) and the desktop draws the wallpaper again; nothing at all
+    // when `placement` is the current one. Registry failures raise as SetTile's do.
+    void SetPlacement(WallpaperPlacement placement);
+
     bool Tile() const { return tile_; }
+    WallpaperPlacement Placement() const { return PlacementOf(tile_, style_); }
     const std::string& WallPaperFile() const { return wallPaperFile_; }
     bool NoWallPaper() const { return noWallPaper_; }
     TRegIniFile& RegIni() { return *regIni_; }
@@ -53,12 +61,14 @@ private:
     void ReadDesktopSettings();
     void RemoveBrokenValue(const char* name);
     bool ApplyWallPaperFile();
+    void RedrawWallPaper();
 
     Desktop& desktop_;
     std::unique_ptr<TRegIniFile> regIni_;
     std::string wallPaperFile_;
     bool noWallPaper_ = false;
     bool tile_ = false;
+    int style_ = 0; // "WallpaperStyle"; 0 when it is missing or not a number
 };
 
 } // namespace vorlane

@@ -32,10 +32,11 @@ public:
 };
 
 // This session's desktop. SPI_SETDESKWALLPAPER records "Wallpaper" under "Control Panel\Desktop" of the
-// registry (with SPIF_UPDATEINIFILE) and applies the picture with the tiling recorded in
-// "TileWallPaper" through every desktop backend that applies to the session (wallpaper/DesktopBackend.h).
-// The "Desktop" broadcast applies the recorded wallpaper again. Failures are quiet: the recorded values
-// stay as set, and the call is true when at least one backend showed the picture.
+// registry (with SPIF_UPDATEINIFILE) and applies the picture with the placement recorded in
+// "TileWallPaper" and "WallpaperStyle" (wallpaper/Placement.h) through every desktop backend that applies
+// to the session (wallpaper/DesktopBackend.h). The "Desktop" broadcast applies the recorded wallpaper
+// again. Failures are quiet: the recorded values stay as set, and the call is true when at least one
+// backend showed the picture.
 Desktop& SystemDesktop();
 
 } // namespace vorlane

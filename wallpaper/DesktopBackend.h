@@ -8,21 +8,23 @@
 #include <string>
 #include <vector>
 
+#include "wallpaper/Placement.h"
+
 namespace vorlane {
 
 class BitmapRows;
 class X11RootDrawing;
 
-// What the desktop is asked to show: a bitmap file, centred or tiled from the top-left corner. An empty
+// What the desktop is asked to show: a bitmap file and where it goes (wallpaper/Placement.h). An empty
 // path removes the wallpaper.
 struct WallpaperRequest {
     std::string path;
-    bool tile = false;
+    WallpaperPlacement placement = WallpaperPlacement::Centred;
     // The picture's file when the caller already opened it; a backend that draws the picture itself
     // (the X root pixmap) then reads its rows from there.
     const BitmapRows* rows = nullptr;
     // The root's picture drawn while the file was written; the X root pixmap shows it when it still
-    // matches the file and the tiling.
+    // matches the file and the placement.
     X11RootDrawing* drawing = nullptr;
 };
 

@@ -8,9 +8,35 @@
 namespace vorlane {
 namespace {
 
+// The --wallpaper-mode of each placement. pcmanfm's "screen" stretches one picture over all monitors;
+// pcmanfm-qt has nothing across monitors, and fills each.
+const char* PcmanfmMode(WallpaperPlacement placement, bool qt)
+{
+    switch (placement) {
+    case WallpaperPlacement::Tiled: return "tile";
+    case WallpaperPlacement::Fill: return qt ? "zoom" : "crop";
+    case WallpaperPlacement::Fit: return "fit";
+    case WallpaperPlacement::Stretch: return "stretch";
+    case WallpaperPlacement::Span: return qt ? "zoom" : "screen";
+    default: return "center";
+    }
+}
+
+// sway's background modes; one picture over all outputs is not among them, so span fills each.
+const char* SwayMode(WallpaperPlacement placement)
+{
+    switch (placement) {
+    case WallpaperPlacement::Tiled: return "tile";
+    case WallpaperPlacement::Fill: case WallpaperPlacement::Span: return "fill";
+    case WallpaperPlacement::Fit: return "fit";
+    case WallpaperPlacement::Stretch: return "stretch";
+    default: return "center";
+    }
+}
+
 class PcmanfmBackend final : public DesktopBackend {
 public:
-    explicit PcmanfmBackend(const char* program) : program_(program) {}
+    PcmanfmBackend(const char* program, bool qt) : program_(program), qt_(qt) {}
     std::string Name() const override { return program_; }
     bool Apply(const WallpaperRequest& request) override
     {
@@ -20,11 +46,12 @@ public:
         if (picture.empty())
             return false;
         return RunProgram({program_, "--set-wallpaper=" + picture,
-                           request.tile ? "--wallpaper-mode=tile" : "--wallpaper-mode=center"});
+                           std::string("--wallpaper-mode=") + PcmanfmMode(request.placement, qt_)});
     }
 
 private:
     const char* program_;
+    bool qt_;
 };
 
 class SwayBackend final : public DesktopBackend {
@@ -37,8 +64,7 @@ public:
         const std::string picture = PictureNameFor(request.path, NameReader::PlainWord);
         if (picture.empty())
             return false;
-        return RunProgram({"swaymsg", "output * bg " + picture +
-                                          (request.tile ? " tile" : " center") + " #000000"});
+        return RunProgram({"swaymsg", "output * bg " + picture + " " + SwayMode(request.placement) + " #000000"});
     }
 };
 
@@ -46,12 +72,12 @@ public:
 
 std::unique_ptr<DesktopBackend> NewPcmanfmBackend()
 {
-    return std::make_unique<PcmanfmBackend>("pcmanfm");
+    return std::make_unique<PcmanfmBackend>("pcmanfm", false);
 }
 
 std::unique_ptr<DesktopBackend> NewPcmanfmQtBackend()
 {
-    return std::make_unique<PcmanfmBackend>("pcmanfm-qt");
+    return std::make_unique<PcmanfmBackend>("pcmanfm-qt", true);
 }
 
 std::unique_ptr<DesktopBackend> NewSwayBackend()

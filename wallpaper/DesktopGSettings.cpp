@@ -62,13 +62,26 @@ void SetPicture(GSettings* settings, GSettingsSchema* schema, const char* key, c
     g_settings_set_string(settings, key, fresh.c_str());
 }
 
+// The picture-options of each placement; GNOME, Cinnamon and MATE name them alike.
+const char* PictureOptions(WallpaperPlacement placement)
+{
+    switch (placement) {
+    case WallpaperPlacement::Tiled: return "wallpaper";
+    case WallpaperPlacement::Fill: return "zoom";
+    case WallpaperPlacement::Fit: return "scaled";
+    case WallpaperPlacement::Stretch: return "stretched";
+    case WallpaperPlacement::Span: return "spanned";
+    default: return "centered";
+    }
+}
+
 class GSettingsBackend final : public DesktopBackend {
 public:
     GSettingsBackend(const char* name, const BackgroundSchema& schema) : name_(name), schema_(schema) {}
     std::string Name() const override { return name_; }
     bool Apply(const WallpaperRequest& request) override
     {
-        return SetBackgroundSettings(schema_, request.path, request.tile);
+        return SetBackgroundSettings(schema_, request.path, request.placement);
     }
 
 private:
@@ -98,7 +111,7 @@ bool BackgroundSchemaInstalled(const BackgroundSchema& schema)
     return LookUpSchema(schema.id) != nullptr;
 }
 
-bool SetBackgroundSettings(const BackgroundSchema& background, const std::string& path, bool tile)
+bool SetBackgroundSettings(const BackgroundSchema& background, const std::string& path, WallpaperPlacement placement)
 {
     const SchemaPtr schema = LookUpSchema(background.id);
     if (!schema || !SessionBusReachable())
@@ -117,7 +130,7 @@ bool SetBackgroundSettings(const BackgroundSchema& background, const std::string
     } else {
         SetPicture(settings.get(), schema.get(), background.pictureKey, picture, background.uri);
         SetPicture(settings.get(), schema.get(), background.darkPictureKey, picture, background.uri);
-        g_settings_set_string(settings.get(), "picture-options", tile ? "wallpaper" : "centered");
+        g_settings_set_string(settings.get(), "picture-options", PictureOptions(placement));
     }
     g_settings_sync(); // the writes reach the settings daemon before we return
     return true;

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "wallpaper/Placement.h"
+
 namespace vorlane {
 
 struct BackgroundSchema {
@@ -21,10 +23,10 @@ inline constexpr BackgroundSchema MateBackground{"org.mate.background", "picture
 
 bool BackgroundSchemaInstalled(const BackgroundSchema& schema);
 
-// Sets the picture keys to the file and picture-options to 'centered' or 'wallpaper' (tiled); an empty
-// path sets picture-options 'none'. A file set again under the same name (a rewritten "Temp.bmp") is
+// Sets the picture keys to the file and picture-options to the placement's ('centered', 'wallpaper',
+// 'zoom', 'scaled', 'stretched', 'spanned'); an empty path sets picture-options 'none'. A file set again under the same name (a rewritten "Temp.bmp") is
 // given under an equivalent spelling, so the desktop sees a change and loads it anew. False when the
 // schema is not installed or no session bus is reachable.
-bool SetBackgroundSettings(const BackgroundSchema& schema, const std::string& path, bool tile);
+bool SetBackgroundSettings(const BackgroundSchema& schema, const std::string& path, WallpaperPlacement placement);
 
 } // namespace vorlane

@@ -7,9 +7,18 @@
 namespace vorlane {
 namespace {
 
-// The image plugin's fill modes: 3 repeats the picture, 6 centres it at its own size.
-constexpr int FillTiled = 3;
-constexpr int FillCentred = 6;
+// The image plugin's fill modes (its Image.fillMode): 0 stretches, 1 fits, 2 fills (cut at the edges),
+// 3 repeats the picture, 6 centres it at its own size. Nothing spans the monitors: span fills each.
+int FillMode(WallpaperPlacement placement)
+{
+    switch (placement) {
+    case WallpaperPlacement::Tiled: return 3;
+    case WallpaperPlacement::Fill: case WallpaperPlacement::Span: return 2;
+    case WallpaperPlacement::Fit: return 1;
+    case WallpaperPlacement::Stretch: return 0;
+    default: return 6;
+    }
+}
 
 // A text as a JavaScript string literal.
 std::string ScriptString(const std::string& text)
@@ -43,7 +52,7 @@ public:
             "  d.wallpaperPlugin = \"org.kde.image\";\n"
             "  d.currentConfigGroup = [\"Wallpaper\", \"org.kde.image\", \"General\"];\n"
             "  d.writeConfig(\"Image\", " + ScriptString(image) + ");\n"
-            "  d.writeConfig(\"FillMode\", " + std::to_string(request.tile ? FillTiled : FillCentred) + ");\n"
+            "  d.writeConfig(\"FillMode\", " + std::to_string(FillMode(request.placement)) + ");\n"
             "}\n";
         const BusPtr bus = OpenSessionBus();
         if (!bus)

@@ -65,19 +65,24 @@ std::optional<std::string> RecordedString(const char* name)
     return value.type == REG_EXPAND_SZ ? ExpandEnvironmentStrings(text) : text;
 }
 
-bool RecordedTiling()
+int RecordedNumber(const char* name)
 {
-    const auto text = RecordedString("TileWallPaper");
-    return text && ParseRegistryInteger(*text).value_or(0) != 0;
+    const auto text = RecordedString(name);
+    return text ? ParseRegistryInteger(*text).value_or(0) : 0;
 }
 
-bool ApplyWallpaper(const std::string& path, bool tile, X11RootDrawing* drawing = nullptr)
+WallpaperPlacement RecordedPlacement()
+{
+    return PlacementOf(RecordedNumber("TileWallPaper") != 0, RecordedNumber("WallpaperStyle"));
+}
+
+bool ApplyWallpaper(const std::string& path, WallpaperPlacement placement, X11RootDrawing* drawing = nullptr)
 {
     WallpaperRequest request;
     request.drawing = drawing;
     if (path != NoWallPaperText)
         request.path = path;
-    request.tile = tile;
+    request.placement = placement;
     const auto outcomes = ApplyToSessionDesktops(request);
     return std::any_of(outcomes.begin(), outcomes.end(), [](const BackendOutcome& o) { return o.applied; });
 }
@@ -91,7 +96,7 @@ public:
         const std::string path(param);
         const bool recorded = !(winIni & SPIF_UPDATEINIFILE) || RecordWallpaper(path);
         const std::unique_ptr<X11RootDrawing> drawing = std::move(drawing_);
-        return ApplyWallpaper(path, RecordedTiling(), drawing.get()) && recorded;
+        return ApplyWallpaper(path, RecordedPlacement(), drawing.get()) && recorded;
     }
 
     PictureRows* PrepareDrawing() override
@@ -100,7 +105,7 @@ public:
         const char* display = std::getenv("DISPLAY");
         if (!display || !*display)
             return nullptr;
-        auto drawing = std::make_unique<X11RootDrawing>(RecordedTiling());
+        auto drawing = std::make_unique<X11RootDrawing>(RecordedPlacement());
         if (drawing->Ready())
             drawing_ = std::move(drawing);
         return drawing_.get();
@@ -113,7 +118,7 @@ public:
         if (!section || std::strcmp(section, "Desktop") != 0)
             return;
         if (const auto path = RecordedString("Wallpaper"))
-            ApplyWallpaper(*path, RecordedTiling());
+            ApplyWallpaper(*path, RecordedPlacement());
     }
 
 private:

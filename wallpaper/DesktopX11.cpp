@@ -20,6 +20,7 @@
 
 #include "platform/FileIdentity.h"
 #include "wallpaper/BitmapRows.h"
+#include "wallpaper/ScaledPicture.h"
 
 namespace vorlane {
 namespace {
@@ -347,7 +348,8 @@ void Publish(Display* display, int screen, Pixmap pixmap)
 }
 
 // One part of the screen a picture shows in (a monitor's part, or the tile), drawn a strip of rows at
-// a time: each strip goes to the server as soon as it is full, so only a few rows stay here.
+// a time: each strip goes to the server as soon as it is full, so only a few rows stay here. A scaled
+// picture's rows come from its scaler, already in colours.
 struct ShownArea {
     int pictureLeft = 0; // drawable column of the picture's column 0
     int pictureTop = 0;  // drawable row of the picture's row 0
@@ -356,6 +358,7 @@ struct ShownArea {
     std::unique_ptr<XImage, ImageDeleter> strip;
     int stripTop = 0;    // drawable row of the strip's first row
     int stripRows = 0;   // rows drawn into the strip so far
+    std::unique_ptr<ScaledPicture> scaled;
 };
 
 } // namespace
@@ -377,6 +380,7 @@ struct X11RootDrawing::State {
     GC gc = nullptr;
     std::vector<ShownArea> areas;
     std::vector<Rgb> line; // colours of a row's shown part, for visuals that are not plain 0xRRGGBB
+    std::vector<Rgb> sourceLine; // a whole picture row in colours, for the scalers
 
     int pictureWidth = 0;
     int pictureHeight = 0;
@@ -428,11 +432,43 @@ struct X11RootDrawing::State {
             Flush(area);
     }
 
+    // Puts a row of the area's scaled picture, its shown columns in colours, into the strip.
+    void DrawScaled(ShownArea& area, const Rgb* colours)
+    {
+        XImage* image = area.strip.get();
+        const int stripY = area.stripRows++;
+        const int width = area.x1 - area.x0;
+        if (packer->IsPlain32(image)) {
+            std::copy_n(colours, width, reinterpret_cast<Rgb*>(image->data + size_t(stripY) * size_t(image->bytes_per_line)));
+        } else {
+            for (int i = 0; i < width; ++i)
+                XPutPixel(image, i, stripY, packer->Pack(colours[i]));
+        }
+        if (area.stripRows == StripRows || area.stripTop + area.stripRows == area.y1)
+            Flush(area);
+    }
+
+    // The picture scaled into `place` (ScaledPicture.h), shown where it overlaps `clip` and the screen.
+    bool AddScaledArea(const PixelRect& place, const PixelRect& clip)
+    {
+        const int x0 = std::max({0, clip.x, place.x}), x1 = std::min({width, clip.x + clip.width, place.x + place.width});
+        const int y0 = std::max({0, clip.y, place.y}), y1 = std::min({height, clip.y + clip.height, place.y + place.height});
+        if (x0 >= x1 || y0 >= y1)
+            return true; // shows nowhere
+        if (!AddArea(place.x, place.y, x0, x1, y0, y1))
+            return false;
+        const size_t index = areas.size() - 1;
+        areas.back().scaled = std::make_unique<ScaledPicture>(
+            pictureWidth, pictureHeight, place.width, place.height, x0 - place.x, x1 - place.x, y0 - place.y,
+            y1 - place.y, [this, index](int, const uint32_t* row) { DrawScaled(areas[index], row); });
+        return true;
+    }
+
     bool AddArea(int pictureLeft, int pictureTop, int x0, int x1, int y0, int y1)
     {
         if (x0 >= x1 || y0 >= y1)
             return true;
-        ShownArea area{pictureLeft, pictureTop, x0, x1, y0, y1, nullptr, y0, 0};
+        ShownArea area{pictureLeft, pictureTop, x0, x1, y0, y1, nullptr, y0, 0, nullptr};
         area.strip.reset(XCreateImage(connection.get(), visual, unsigned(depth), ZPixmap, 0, nullptr,
                                       unsigned(x1 - x0), unsigned(StripRows), 32, 0));
         if (!area.strip)
@@ -445,7 +481,8 @@ struct X11RootDrawing::State {
     }
 };
 
-X11RootDrawing::X11RootDrawing(bool tile) : state_(std::make_unique<State>()), tile_(tile)
+X11RootDrawing::X11RootDrawing(WallpaperPlacement placement)
+    : state_(std::make_unique<State>()), placement_(placement)
 {
     State& s = *state_;
     if (!s.connection)
@@ -491,7 +528,28 @@ void X11RootDrawing::Begin(int width, int height, int bitsPerPixel, std::span<co
     s.finished = false;
     s.line.assign(size_t(s.width), Rgb(0));
     bool ok = true;
-    if (w > 0 && h > 0 && tile_) {
+    if (w > MaxScaledWidth && IsScaled(placement_)) {
+        ok = false;
+    } else if (w > 0 && h > 0 && IsScaled(placement_)) {
+        s.sourceLine.assign(size_t(w), Rgb(0));
+        if (placement_ == WallpaperPlacement::Span) {
+            // One picture over the monitors' bounding box.
+            int left = s.width, top = s.height, right = 0, bottom = 0;
+            for (const ScreenArea& m : s.monitors) {
+                left = std::min(left, m.x);
+                top = std::min(top, m.y);
+                right = std::max(right, m.x + m.width);
+                bottom = std::max(bottom, m.y + m.height);
+            }
+            const PixelRect box{left, top, right - left, bottom - top};
+            ok = s.AddScaledArea(PlaceScaledPicture(placement_, w, h, box), box);
+        } else {
+            for (const ScreenArea& m : s.monitors) {
+                const PixelRect monitor{m.x, m.y, m.width, m.height};
+                ok = ok && s.AddScaledArea(PlaceScaledPicture(placement_, w, h, monitor), monitor);
+            }
+        }
+    } else if (w > 0 && h > 0 && placement_ == WallpaperPlacement::Tiled) {
         // The part of the picture the screen shows from its top-left corner; the server repeats it.
         const int cw = std::min(w, s.width), ch = std::min(h, s.height);
         s.cell = XCreatePixmap(display, root, unsigned(cw), unsigned(ch), unsigned(s.depth));
@@ -516,6 +574,13 @@ void X11RootDrawing::Row(int y, const uint8_t* row)
     ++s.rowsSeen;
     if (y < 0 || y >= s.pictureHeight)
         return;
+    if (!s.sourceLine.empty()) {
+        // Scaled: every row goes to every scaler, in colours.
+        ConvertRow(row, s.bitsPerPixel, s.palette, 0, s.pictureWidth, s.sourceLine.data());
+        for (ShownArea& area : s.areas)
+            area.scaled->Row(s.sourceLine.data());
+        return;
+    }
     for (ShownArea& area : s.areas)
         s.Draw(area, y, row);
 }
@@ -573,9 +638,9 @@ int X11DisplayDepth()
     return connection ? DefaultDepth(connection.get(), DefaultScreen(connection.get())) : 0;
 }
 
-bool SetX11RootWallpaper(const BitmapRows& picture, bool tile)
+bool SetX11RootWallpaper(const BitmapRows& picture, WallpaperPlacement placement)
 {
-    X11RootDrawing drawing(tile);
+    X11RootDrawing drawing(placement);
     if (!drawing.Ready())
         return false;
     picture.SendTo(drawing);

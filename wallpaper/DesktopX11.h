@@ -4,6 +4,7 @@
 //
 // A centred picture is centred on each monitor (RandR monitors; the whole screen when the server names
 // none), cut at the monitor's edges; a tiled one repeats from the top-left corner of the whole screen.
+// Fill, fit and stretch scale it to each monitor, span to the monitors' bounding box (ScaledPicture.h).
 // Whatever no picture covers is black.
 #pragma once
 
@@ -12,6 +13,7 @@
 
 #include "image/BmpFile.h"
 #include "wallpaper/PictureRows.h"
+#include "wallpaper/Placement.h"
 
 namespace vorlane {
 
@@ -22,13 +24,13 @@ class BitmapRows;
 class X11RootDrawing final : public PictureRows {
 public:
     // Connects to the display; Ready() is false when there is none or its visual is not a true-colour one.
-    explicit X11RootDrawing(bool tile);
+    explicit X11RootDrawing(WallpaperPlacement placement);
     ~X11RootDrawing() override;
     X11RootDrawing(const X11RootDrawing&) = delete;
     X11RootDrawing& operator=(const X11RootDrawing&) = delete;
 
     bool Ready() const;
-    bool Tile() const { return tile_; }
+    WallpaperPlacement Placement() const { return placement_; }
 
     void Begin(int width, int height, int bitsPerPixel, std::span<const RgbQuad> palette) override;
     void Row(int y, const uint8_t* row) override;
@@ -42,14 +44,14 @@ public:
 private:
     struct State;
     std::unique_ptr<State> state_;
-    bool tile_;
+    WallpaperPlacement placement_;
 };
 
-// Draws the bitmap `picture` reads, a band of rows at a time, centred on each monitor or tiled into a new
-// pixmap and publishes it. The previous setter's pixmap is freed when both properties named it, and the
-// new one outlives this connection. False when there is no display, its visual is not a true-colour
-// one, or the server refused; raises as BitmapRows::SendTo does, and nothing is published then.
-bool SetX11RootWallpaper(const BitmapRows& picture, bool tile);
+// Draws the bitmap `picture` reads, a band of rows at a time, placed as asked into a new pixmap and
+// publishes it. The previous setter's pixmap is freed when both properties named it, and the new one
+// outlives this connection. False when there is no display, its visual is not a true-colour one, or the
+// server refused; raises as BitmapRows::SendTo does, and nothing is published then.
+bool SetX11RootWallpaper(const BitmapRows& picture, WallpaperPlacement placement);
 
 // Bits per pixel of the display's screen, as a program started now sees it; 0 without a display.
 int X11DisplayDepth();

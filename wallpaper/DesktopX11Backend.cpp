@@ -17,13 +17,13 @@ public:
     {
         if (request.path.empty())
             return ClearX11RootWallpaper();
-        if (request.drawing && request.drawing->Tile() == request.tile && request.drawing->Shows(request.path))
+        if (request.drawing && request.drawing->Placement() == request.placement && request.drawing->Shows(request.path))
             return request.drawing->Publish();
         try {
             if (request.rows)
-                return SetX11RootWallpaper(*request.rows, request.tile);
+                return SetX11RootWallpaper(*request.rows, request.placement);
             const BitmapRows picture(request.path);
-            return SetX11RootWallpaper(picture, request.tile);
+            return SetX11RootWallpaper(picture, request.placement);
         } catch (const std::exception&) {
             return false; // a file that is not a readable bitmap leaves the root as it is
         }

@@ -114,6 +114,20 @@ std::set<std::string> WorkspacesXfdesktopReads()
     return paths;
 }
 
+// xfdesktop's image-style: 0 shows no picture, 1 centres it, 2 tiles, 3 stretches, 4 scales to fit,
+// 5 zooms to fill, 6 spans the screens.
+int ImageStyle(WallpaperPlacement placement)
+{
+    switch (placement) {
+    case WallpaperPlacement::Tiled: return 2;
+    case WallpaperPlacement::Stretch: return 3;
+    case WallpaperPlacement::Fit: return 4;
+    case WallpaperPlacement::Fill: return 5;
+    case WallpaperPlacement::Span: return 6;
+    default: return 1;
+    }
+}
+
 class XfceBackend final : public DesktopBackend {
 public:
     std::string Name() const override { return "xfce"; }
@@ -158,8 +172,7 @@ public:
 
         bool applied = !workspaces.empty();
         for (const auto& workspace : workspaces) {
-            // 0 shows no picture, 1 centres it, 2 tiles it.
-            const int style = request.path.empty() ? 0 : request.tile ? 2 : 1;
+            const int style = request.path.empty() ? 0 : ImageStyle(request.placement);
             applied = Set(bus.get(), workspace + "/image-style", g_variant_new_int32(style)) && applied;
             if (request.path.empty())
                 continue;

@@ -151,6 +151,11 @@ void TMainForm::CreateMenus()
     N2 = items.at(MainWindowControl::N2);
     CentC = items.at(MainWindowControl::CentC);
     TileV = items.at(MainWindowControl::TileV);
+    N3 = items.at(MainWindowControl::N3);
+    FillF = items.at(MainWindowControl::FillF);
+    FitT = items.at(MainWindowControl::FitT);
+    StretchS = items.at(MainWindowControl::StretchS);
+    SpanP = items.at(MainWindowControl::SpanP);
     s1 = menus.at(MainWindowControl::s1);
     A1 = items.at(MainWindowControl::A1);
     B1 = items.at(MainWindowControl::B1);
@@ -214,10 +219,16 @@ LockWait TMainForm::AskWhileBusy(const std::string& text)
     return vorlane::AskWhileBusy(text);
 }
 
-void TMainForm::CheckWallpaperStyle(bool tile)
+void TMainForm::CheckWallpaperStyle(WallpaperPlacement placement)
 {
-    TileV->setChecked(tile);
-    CentC->setChecked(!tile);
+    const std::map<MainWindowControl, QAction*> items{{MainWindowControl::CentC, CentC},
+                                                      {MainWindowControl::TileV, TileV},
+                                                      {MainWindowControl::FillF, FillF},
+                                                      {MainWindowControl::FitT, FitT},
+                                                      {MainWindowControl::StretchS, StretchS},
+                                                      {MainWindowControl::SpanP, SpanP}};
+    for (const PlacementItemLayout& item : PlacementItems())
+        items.at(item.Control)->setChecked(item.Placement == placement);
 }
 
 WindowRect TMainForm::ClientArea() const

@@ -64,6 +64,11 @@ public:
     QAction* N2;
     QAction* CentC;
     QAction* TileV;
+    QAction* N3;
+    QAction* FillF;
+    QAction* FitT;
+    QAction* StretchS;
+    QAction* SpanP;
     QMenu* s1;
     QAction* A1;
     QAction* B1;
@@ -97,7 +102,7 @@ private:
     void ShowNotice(const std::string& text) override;
     void ShowError(const std::string& text) override;
     LockWait AskWhileBusy(const std::string& text) override;
-    void CheckWallpaperStyle(bool tile) override;
+    void CheckWallpaperStyle(WallpaperPlacement placement) override;
     WindowRect ClientArea() const override;
     void PlaceClientArea(const WindowRect& area) override;
     std::vector<WindowRect> MonitorAreas() const override;

@@ -206,10 +206,10 @@ LockWait TMainForm::AskWhileBusy(const std::string& text)
     }
 }
 
-void TMainForm::CheckWallpaperStyle(bool tile)
+void TMainForm::CheckWallpaperStyle(WallpaperPlacement placement)
 {
-    CheckMenuItem(MainMenu1, MainWindowControl::TileV, tile);
-    CheckMenuItem(MainMenu1, MainWindowControl::CentC, !tile);
+    for (const PlacementItemLayout& item : PlacementItems())
+        CheckMenuItem(MainMenu1, item.Control, item.Placement == placement);
 }
 
 // On Windows the stored place is the whole window's, frame included, as the system places windows.

@@ -47,7 +47,7 @@ public:
     void ShowNotice(const std::string& text) override;
     void ShowError(const std::string& text) override;
     LockWait AskWhileBusy(const std::string& text) override;
-    void CheckWallpaperStyle(bool tile) override;
+    void CheckWallpaperStyle(WallpaperPlacement placement) override;
     WindowRect ClientArea() const override;
     void PlaceClientArea(const WindowRect& area) override;
     std::vector<WindowRect> MonitorAreas() const override;

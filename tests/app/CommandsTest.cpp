@@ -21,7 +21,7 @@ public:
         asked.push_back(text);
         return answers.empty() ? LockWait::GiveUp : answers.at(asked.size() - 1);
     }
-    void CheckWallpaperStyle(bool tile) override { tiled = tile; }
+    void CheckWallpaperStyle(WallpaperPlacement placement) override { checked = placement; }
     WindowRect ClientArea() const override { return client; }
     void PlaceClientArea(const WindowRect& area) override { client = area; }
     std::vector<WindowRect> MonitorAreas() const override { return monitors; }
@@ -33,7 +33,7 @@ public:
     std::vector<std::string> errors;
     std::vector<std::string> asked;
     std::vector<LockWait> answers; // the answers to the asks, in turn
-    std::optional<bool> tiled;
+    std::optional<WallpaperPlacement> checked;
     WindowRect client;
     std::vector<WindowRect> monitors;
     std::pair<std::string, std::string> watched;

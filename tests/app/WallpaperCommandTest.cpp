@@ -107,5 +107,19 @@ TEST_F(WallpaperCommandTest, MenuChecksFollowTheTilingChosen)
     EXPECT_TRUE(errors_.empty());
 }
 
+TEST_F(WallpaperCommandTest, SixPlacementItemsShareOneCheckMark)
+{
+    QAction* const items[] = {form_->CentC, form_->TileV, form_->FillF, form_->FitT, form_->StretchS, form_->SpanP};
+    for (size_t chosen = 0; chosen < std::size(items); ++chosen) {
+        items[chosen]->trigger();
+        emit form_->KabeW1->aboutToShow();
+        EXPECT_EQ(form_->WallPaper->Placement(), AllPlacements[chosen]);
+        for (size_t i = 0; i < std::size(items); ++i)
+            EXPECT_EQ(items[i]->isChecked(), i == chosen) << items[i]->text().toStdString() << " after "
+                                                          << items[chosen]->text().toStdString();
+    }
+    EXPECT_TRUE(errors_.empty());
+}
+
 } // namespace
 } // namespace vorlane::test

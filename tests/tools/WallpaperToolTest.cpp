@@ -182,6 +182,29 @@ bool LoopbackUp()
     return up;
 }
 
+TEST_F(WallpaperToolTest, FillIsShownRecordedAndRestoredAtLogin)
+{
+    EXPECT_EQ(Run("vorlane-wallpaper set --fill --fit " + picture_).status, 2);
+    EXPECT_EQ(Run("vorlane-wallpaper show --span").status, 2);
+    std::unique_ptr<test::DesktopSession> session;
+    StartSession(session);
+    const std::string photo = (folder_ / "photo.jpg").string();
+    test::WriteFile(photo, test::EncodeJpeg(test::SmoothPicture(900, 500, 4)));
+    const Outcome set = Run("vorlane-wallpaper set --fill " + photo);
+    EXPECT_EQ(set.status, 0) << set.errors;
+    const test::Screen expected = test::PlacedReference((folder_ / "program" / "Temp.bmp").string(),
+                                                        WallpaperPlacement::Fill, test::DesktopSession::Width,
+                                                        test::DesktopSession::Height);
+    const PixelRect screen{0, 0, test::DesktopSession::Width, test::DesktopSession::Height};
+    EXPECT_LE(test::Difference(session->Screenshot(), expected, screen).mean, 2.5);
+    EXPECT_EQ(Run("vorlane-wallpaper show >'" + (folder_ / "shown").string() + "'").status, 0);
+    EXPECT_NE(ReadText(folder_ / "shown").find("\nplacement: fill\n"), std::string::npos) << ReadText(folder_ / "shown");
+
+    StartSession(session); // a new login: restored as it was placed
+    EXPECT_EQ(Run(AutostartCommand()).status, 0);
+    EXPECT_LE(test::Difference(session->Screenshot(), expected, screen).mean, 2.5);
+}
+
 TEST_F(WallpaperToolTest, GalleryEntryIsSetAndAnnouncedOnlyOnceADesktopShowedIt)
 {
     std::unique_ptr<test::DesktopSession> session;

@@ -102,6 +102,56 @@ TEST_F(WallPaperTest, LongWallpaperIsCutAtThePathLimitBetweenCharacters)
     EXPECT_EQ(desktop.calls, std::vector<std::string>{"spi 20 0 [" + over.substr(0, MaxWallPaperPath - 1) + "] 3"});
 }
 
+TEST_F(WallPaperTest, PlacementsAreRecordedAsWindowsRecordsThemAndCentreAndTileStayTheDesktopsOwn)
+{
+    StoreDesktopString("Wallpaper", "/a.bmp");
+    TWallPaper wallpaper(nullptr, desktop);
+    EXPECT_EQ(wallpaper.Placement(), WallpaperPlacement::Centred);
+    struct Step {
+        WallpaperPlacement placement;
+        const char* tile;  // "TileWallPaper" afterwards
+        const char* style; // "WallpaperStyle" afterwards
+        size_t calls;      // the desktop's calls so far
+    };
+    const Step steps[] = {
+        // Centre and tile alone never write "WallpaperStyle".
+        {WallpaperPlacement::Tiled, "1", "<missing>", 1},
+        {WallpaperPlacement::Centred, "0", "<missing>", 2},
+        {WallpaperPlacement::Fill, "0", "10", 3},
+        {WallpaperPlacement::Fill, "0", "10", 3}, // the current one: nothing at all
+        {WallpaperPlacement::Tiled, "1", "0", 4},
+        {WallpaperPlacement::Span, "0", "22", 5},
+        {WallpaperPlacement::Fit, "0", "6", 6},
+        {WallpaperPlacement::Stretch, "0", "2", 7},
+        {WallpaperPlacement::Centred, "0", "0", 8},
+    };
+    for (const Step& step : steps) {
+        wallpaper.SetPlacement(step.placement);
+        const std::string name(PlacementName(step.placement));
+        EXPECT_EQ(wallpaper.Placement(), step.placement) << name;
+        EXPECT_EQ(DesktopString("TileWallPaper"), step.tile) << name;
+        EXPECT_EQ(DesktopString("WallpaperStyle"), step.style) << name;
+        EXPECT_EQ(desktop.calls.size(), step.calls) << name;
+        EXPECT_EQ(TWallPaper(nullptr, desktop).Placement(), step.placement) << name << " read back";
+    }
+    EXPECT_EQ(desktop.calls.back(), "spi 20 0 [/a.bmp] 3");
+
+    // Tiling recorded over a scaled style: tiled; centring then clears the style rather than uncovering it.
+    StoreDesktopString("TileWallPaper", "1");
+    StoreDesktopString("WallpaperStyle", "10");
+    TWallPaper tiled(nullptr, desktop);
+    EXPECT_EQ(tiled.Placement(), WallpaperPlacement::Tiled);
+    tiled.SetPlacement(WallpaperPlacement::Centred);
+    EXPECT_EQ(DesktopString("WallpaperStyle"), "0");
+    EXPECT_EQ(TWallPaper(nullptr, desktop).Placement(), WallpaperPlacement::Centred);
+
+    // A style of another type or an unknown number centres, and stops nothing.
+    StoreDesktopValue("WallpaperStyle", REG_DWORD, std::string("\x0a\x00\x00\x00", 4));
+    EXPECT_EQ(TWallPaper(nullptr, desktop).Placement(), WallpaperPlacement::Centred);
+    StoreDesktopString("WallpaperStyle", "7");
+    EXPECT_EQ(TWallPaper(nullptr, desktop).Placement(), WallpaperPlacement::Centred);
+}
+
 TEST_F(WallPaperTest, TileWallPaperIsAnIntegerText)
 {
     const std::pair<const char*, bool> cases[] = {{"2", true}, {"$1F", true}, {"0", false}, {"tiled", false}};

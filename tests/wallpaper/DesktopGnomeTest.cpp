@@ -24,7 +24,7 @@ namespace {
 
 bool SetGnomeBackground(const std::string& path, bool tile)
 {
-    return SetBackgroundSettings(GnomeBackground, path, tile);
+    return SetBackgroundSettings(GnomeBackground, path, tile ? WallpaperPlacement::Tiled : WallpaperPlacement::Centred);
 }
 
 class GnomeDesktopTest : public test::Sandbox {

@@ -1,6 +1,6 @@
 // The wallpaper on real desktop programs, each on a virtual display of its own: the picture is set
-// through the component as the window sets it, and the screen must show it, centred or tiled as asked,
-// with the desktop program still running afterwards.
+// through the component as the window sets it, and the screen must show it, centred, tiled, filling or
+// fitted as asked, with the desktop program still running afterwards.
 #include <gtest/gtest.h>
 
 #include <X11/Xatom.h>
@@ -60,8 +60,22 @@ protected:
         return Shows([&](const test::Screen& screen) { return test::TiledMismatches(screen, picture); });
     }
 
-    // Centred, then tiled, then a "Temp.bmp" rewritten twice under its name: each is shown, and the
-    // desktop program keeps running. Stops at the first picture not shown.
+    // The picture file scaled by the placement, as another scaler computes it (DesktopSession.h), in the
+    // screen's right half, away from desktop icons. The desktop programs scale with filters of their
+    // own: a mean channel difference of 4 steps, and 2% of pixels more than 32 steps off, are allowed.
+    bool ShowsPlaced(WallpaperPlacement placement, const std::string& file)
+    {
+        const test::Screen size = sway_ ? sway_->Screenshot() : session_->Screenshot();
+        const test::Screen expected = test::PlacedReference(file, placement, size.width, size.height);
+        const PixelRect half{size.width / 2, 0, size.width - size.width / 2, size.height};
+        return Shows([&](const test::Screen& screen) {
+            const auto d = test::Difference(screen, expected, half);
+            return d.mean <= 4 && d.farShare <= 0.02 ? 0 : 1 + int(d.mean * 100);
+        });
+    }
+
+    // Centred, then tiled, then a "Temp.bmp" rewritten twice under its name, then filling and fitted:
+    // each is shown, and the desktop program keeps running. Stops at the first picture not shown.
     void ShowsEveryWallpaper()
     {
         TWallPaper wallpaper(nullptr);
@@ -80,6 +94,13 @@ protected:
         session_->SaveBmp("Temp.bmp", rewritten);
         wallpaper.SetWallPaper(temp);
         ASSERT_TRUE(ShowsTiled(rewritten)) << "Temp.bmp rewritten";
+
+        const std::string wide = session_->SaveBmp("wide.bmp", test::SmoothPicture(320, 120, 5));
+        wallpaper.SetPlacement(WallpaperPlacement::Fill);
+        wallpaper.SetWallPaper(wide);
+        ASSERT_TRUE(ShowsPlaced(WallpaperPlacement::Fill, wide)) << "fill";
+        wallpaper.SetPlacement(WallpaperPlacement::Fit);
+        ASSERT_TRUE(ShowsPlaced(WallpaperPlacement::Fit, wide)) << "fit";
         if (sway_) {
             EXPECT_TRUE(sway_->Running()) << "sway ended";
         }

@@ -6,13 +6,16 @@
 #include <fcntl.h>
 #include <gio/gio.h>
 #include <poll.h>
+#include <spawn.h>
 #include <signal.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -183,17 +186,22 @@ std::string DesktopSession::SaveBmp(const std::string& name, const Bitmap& pictu
     return file;
 }
 
-Screen DesktopSession::Screenshot() const
+Screen RootScreenshot(Display* display, int width, int height)
 {
-    Screen screen{Width, Height, std::vector<Rgb>(size_t(Width) * Height, 0)};
-    XImage* image = XGetImage(display_, DefaultRootWindow(display_), 0, 0, Width, Height, AllPlanes, ZPixmap);
+    Screen screen{width, height, std::vector<Rgb>(size_t(width) * size_t(height), 0)};
+    XImage* image = XGetImage(display, DefaultRootWindow(display), 0, 0, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
     if (!image)
         return screen;
-    for (int y = 0; y < Height; ++y)
-        for (int x = 0; x < Width; ++x)
-            screen.pixels[size_t(y) * Width + size_t(x)] = Rgb(XGetPixel(image, x, y) & 0xFFFFFF);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            screen.pixels[size_t(y) * size_t(width) + size_t(x)] = Rgb(XGetPixel(image, x, y) & 0xFFFFFF);
     XDestroyImage(image);
     return screen;
+}
+
+Screen DesktopSession::Screenshot() const
+{
+    return RootScreenshot(display_, Width, Height);
 }
 
 bool DesktopSession::WaitForScreen(const std::function<bool()>& ready, int seconds) const
@@ -430,6 +438,71 @@ Bitmap ScreenPicture(int width, int height, int seed)
             picture.SetPixelRgb(x, y, MakeRgb(uint8_t(40 + (x * 3 + seed * 70) % 200), uint8_t(30 + (y * 4 + seed * 50) % 210),
                                               uint8_t(60 + (x + y + seed * 90) % 190)));
     return picture;
+}
+
+Bitmap SmoothPicture(int width, int height, int seed)
+{
+    Bitmap picture(width, height, 24);
+    const auto wave = [](double phase) { return uint8_t(std::lround(140 + 100 * std::sin(phase))); };
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            picture.SetPixelRgb(x, y, MakeRgb(wave(x / 9.0 + seed), wave(y / 7.0 + 2 * seed), wave((x + y) / 13.0)));
+    return picture;
+}
+
+Screen PlacedReference(const std::string& pictureFile, WallpaperPlacement placement, int width, int height,
+                       const std::vector<PixelRect>& monitors)
+{
+    std::string areas;
+    for (const PixelRect& m : monitors)
+        areas += (areas.empty() ? "" : ";") + std::to_string(m.x) + "," + std::to_string(m.y) + "," +
+                 std::to_string(m.width) + "," + std::to_string(m.height);
+    const std::string out = pictureFile + ".reference";
+    // Debian's own interpreter, which python3-pil serves (not one a user put first on the PATH).
+    std::vector<std::string> argv{"/usr/bin/python3", VORLANE_TEST_SCRIPTS "/placed_reference.py", pictureFile,
+                                  std::to_string(width), std::to_string(height), std::string(PlacementName(placement)),
+                                  areas, out};
+    std::vector<char*> args;
+    for (std::string& a : argv)
+        args.push_back(a.data());
+    args.push_back(nullptr);
+    pid_t child = -1;
+    int status = -1;
+    if (::posix_spawnp(&child, args[0], nullptr, nullptr, args.data(), environ) != 0 ||
+        ::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        ADD_FAILURE() << "python3 with Pillow (python3-pil) could not compute the reference";
+        return {};
+    }
+    std::ifstream file(out, std::ios::binary);
+    std::vector<uint8_t> bytes(size_t(width) * size_t(height) * 3);
+    if (!file.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()))) {
+        ADD_FAILURE() << "the reference " << out << " is short";
+        return {};
+    }
+    Screen screen{width, height, std::vector<Rgb>(size_t(width) * size_t(height))};
+    for (size_t i = 0; i < screen.pixels.size(); ++i)
+        screen.pixels[i] = MakeRgb(bytes[3 * i], bytes[3 * i + 1], bytes[3 * i + 2]);
+    return screen;
+}
+
+ScreenDifference Difference(const Screen& actual, const Screen& expected, const PixelRect& area)
+{
+    if (actual.width != expected.width || actual.height != expected.height || actual.pixels.empty())
+        return {255, 1};
+    double total = 0;
+    size_t far = 0, count = 0;
+    for (int y = std::max(0, area.y); y < std::min(actual.height, area.y + area.height); ++y)
+        for (int x = std::max(0, area.x); x < std::min(actual.width, area.x + area.width); ++x) {
+            int worst = 0;
+            for (const int shift : {0, 8, 16}) {
+                const int d = std::abs(int((actual.At(x, y) >> shift) & 0xFF) - int((expected.At(x, y) >> shift) & 0xFF));
+                total += d;
+                worst = std::max(worst, d);
+            }
+            far += worst > 32;
+            ++count;
+        }
+    return count ? ScreenDifference{total / (3.0 * double(count)), double(far) / double(count)} : ScreenDifference{};
 }
 
 } // namespace vorlane::test

@@ -19,6 +19,8 @@
 #include "image/Bitmap.h"
 #include "tests/NeedInstalled.h"
 #include "tests/wallpaper/ServerProcess.h"
+#include "wallpaper/Placement.h"
+#include "wallpaper/ScaledPicture.h"
 
 typedef struct _GDBusConnection GDBusConnection;
 
@@ -46,6 +48,9 @@ struct Screen {
     Rgb At(int x, int y) const { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
     bool operator==(const Screen&) const = default;
 };
+
+// The top-left `width` x `height` of the root window as the screen shows it.
+Screen RootScreenshot(Display* display, int width, int height);
 
 // A program of the session, in a process group of its own; stopped with it at the end.
 class SessionProgram {
@@ -149,6 +154,25 @@ int TiledMismatches(const Screen& screen, const Bitmap& picture);
 
 // A 24-bit picture, different at every position, without black, and unlike the one of another `seed`.
 Bitmap ScreenPicture(int width, int height, int seed);
+
+// A 24-bit picture of smooth waves without black, for scaled placements: scalers of good quality agree
+// on it within a few steps, while a picture one pixel out of place differs by tens.
+Bitmap SmoothPicture(int width, int height, int seed);
+
+// The screen a scaled placement of the picture file should give on a screen of `width` x `height` with
+// these monitors (none: the whole screen), black where no picture goes, computed by another scaler
+// (Pillow, tests/wallpaper/scripts/placed_reference.py). Fails the test and returns an empty screen when
+// it cannot be computed.
+Screen PlacedReference(const std::string& pictureFile, WallpaperPlacement placement, int width, int height,
+                       const std::vector<PixelRect>& monitors = {});
+
+// How far `actual` is from `expected` inside `area`: the mean difference of a colour channel, and the
+// share of pixels with a channel more than 32 steps off.
+struct ScreenDifference {
+    double mean = 0;
+    double farShare = 0;
+};
+ScreenDifference Difference(const Screen& actual, const Screen& expected, const PixelRect& area);
 
 // The pixmap the root window's property `name` names (type PIXMAP, format 32); None when it names none.
 Pixmap RootPixmapProperty(Display* display, const char* name);

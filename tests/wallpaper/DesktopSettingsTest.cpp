@@ -67,6 +67,15 @@ TEST_F(DesktopSettingsTest, GnomeAndCinnamonReadItFromDconf)
         if (gnome) {
             EXPECT_EQ(Setting(schema->id, "picture-uri-dark"), Setting(schema->id, "picture-uri"));
         }
+        const std::pair<WallpaperPlacement, const char*> placements[] = {
+            {WallpaperPlacement::Fill, "zoom"},         {WallpaperPlacement::Fit, "scaled"},
+            {WallpaperPlacement::Stretch, "stretched"}, {WallpaperPlacement::Span, "spanned"},
+            {WallpaperPlacement::Centred, "centered"},
+        };
+        for (const auto& [placement, options] : placements) {
+            wallpaper.SetPlacement(placement);
+            EXPECT_EQ(Setting(schema->id, "picture-options"), options);
+        }
     }
 }
 
@@ -171,8 +180,12 @@ TEST_F(DesktopSettingsTest, PlasmaShellIsHandedAScriptForEveryDesktop)
     wallpaper.SetTile(false);
     wallpaper.SetWallPaper(file);
     wallpaper.SetTile(true);
+    // Then each scaled placement: stretch 0, fit 1, fill 2; nothing spans monitors, so span fills.
+    for (const WallpaperPlacement placement : {WallpaperPlacement::Stretch, WallpaperPlacement::Fit,
+                                               WallpaperPlacement::Fill, WallpaperPlacement::Span})
+        wallpaper.SetPlacement(placement);
     const auto scripts = shell.Scripts();
-    ASSERT_EQ(scripts.size(), 2u);
+    ASSERT_EQ(scripts.size(), 6u);
     gchar* uri = g_filename_to_uri(file.c_str(), nullptr, nullptr);
     for (const auto& script : scripts) {
         EXPECT_NE(script.find("desktops()"), std::string::npos) << script;
@@ -182,6 +195,9 @@ TEST_F(DesktopSettingsTest, PlasmaShellIsHandedAScriptForEveryDesktop)
     g_free(uri);
     EXPECT_NE(scripts[0].find("writeConfig(\"FillMode\", 6)"), std::string::npos) << "centred at its own size";
     EXPECT_NE(scripts[1].find("writeConfig(\"FillMode\", 3)"), std::string::npos) << "tiled";
+    for (size_t i = 2; i < scripts.size(); ++i)
+        EXPECT_NE(scripts[i].find("writeConfig(\"FillMode\", " + std::to_string(std::min<size_t>(i - 2, 2)) + ")"),
+                  std::string::npos) << scripts[i];
 }
 
 TEST_F(DesktopSettingsTest, FailingBackendsStopNoneOfTheOthers)
@@ -201,7 +217,7 @@ TEST_F(DesktopSettingsTest, FailingBackendsStopNoneOfTheOthers)
     ::setenv("SWAYSOCK", stale.c_str(), 1);
     ::setenv("XDG_CURRENT_DESKTOP", "XFCE", 1);
 
-    const auto outcomes = ApplyToSessionDesktops({session_->SaveBmp("b.bmp", test::ScreenPicture(30, 20, 4)), false});
+    const auto outcomes = ApplyToSessionDesktops({session_->SaveBmp("b.bmp", test::ScreenPicture(30, 20, 4))});
     std::string summary;
     for (const auto& outcome : outcomes)
         summary += outcome.name + (outcome.applied ? " applied; " : " failed; ");

@@ -4,6 +4,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -91,6 +92,8 @@ protected:
     }
 
     Window Root() const { return DefaultRootWindow(display_); }
+
+    test::Screen RootScreen() const { return test::RootScreenshot(display_, RootWidth, RootHeight); }
 
     Pixmap PixmapProperty(const char* name) { return test::RootPixmapProperty(display_, name); }
     bool PixmapAlive(Pixmap pixmap) { return test::PixmapAlive(display_, pixmap); }
@@ -215,6 +218,61 @@ TEST_F(X11DesktopTest, CentredOnEachMonitorTiledAcrossTheWholeScreen)
 
     wallpaper.SetTile(true);
     EXPECT_EQ(Mismatches(Root(), Tiled(picture)), 0);
+}
+
+// The scaled placements on the root against Pillow's scaling of the same picture, placed by the same
+// rules (tests/wallpaper/scripts/placed_reference.py). Tolerance: a mean channel difference of at most
+// 2.5 steps and at most 1% of pixels more than 32 steps off; a picture one pixel out of place, or scaled
+// by nearest neighbour, is far beyond both. Pictures wider and taller than the screen, shrunk by up to
+// five times and enlarged, on one monitor and on two of different sizes.
+TEST_F(X11DesktopTest, ScaledPlacementsMatchAnotherScalerOnOneAndTwoMonitors)
+{
+    if (!test::ServerProcess::Installed("xrandr"))
+        GTEST_SKIP() << "xrandr is not installed: monitors cannot be made here";
+    const std::vector<PixelRect> twoMonitors{{0, 0, 200, 240}, {200, 0, 120, 100}};
+    const std::pair<const char*, Bitmap> pictures[] = {{"wide", test::SmoothPicture(1600, 600, 1)},
+                                                      {"tall", test::SmoothPicture(300, 900, 2)}};
+    for (const auto& monitors : {std::vector<PixelRect>{}, twoMonitors}) {
+        if (!monitors.empty()) {
+            const std::string xrandr = "DISPLAY=" + xvfb_->Display() + " xrandr";
+            ASSERT_EQ(std::system((xrandr + " --setmonitor left 200/53x240/63+0+0 screen").c_str()), 0);
+            ASSERT_EQ(std::system((xrandr + " --setmonitor right 120/32x100/26+200+0 none").c_str()), 0);
+        }
+        int count = 0;
+        XRRFreeMonitors(XRRGetMonitors(display_, Root(), True, &count));
+        ASSERT_EQ(count, monitors.empty() ? 1 : 2);
+        for (const auto& [shape, picture] : pictures) {
+            const std::string file = SaveBmp(std::string(shape) + ".bmp", picture);
+            for (const WallpaperPlacement placement : {WallpaperPlacement::Fill, WallpaperPlacement::Fit,
+                                                       WallpaperPlacement::Stretch, WallpaperPlacement::Span}) {
+                TWallPaper wallpaper(nullptr);
+                wallpaper.SetPlacement(placement);
+                ASSERT_TRUE(wallpaper.SetWallPaper(file));
+                const auto difference = test::Difference(
+                    RootScreen(), test::PlacedReference(file, placement, RootWidth, RootHeight, monitors),
+                    {0, 0, RootWidth, RootHeight});
+                const std::string what = std::string(shape) + " " + std::string(PlacementName(placement)) + " on " +
+                                         std::to_string(count) + " monitor(s)";
+                EXPECT_LE(difference.mean, 2.5) << what;
+                EXPECT_LE(difference.farShare, 0.01) << what;
+            }
+        }
+    }
+}
+
+// The window's path: a JPEG's rows drawn scaled while "Temp.bmp" is written.
+TEST_F(X11DesktopTest, JpegIsDrawnScaledFromItsRowsAsTheFileIsWritten)
+{
+    const std::string jpeg = File("a.jpg");
+    test::WriteFile(jpeg, test::EncodeJpeg(test::SmoothPicture(900, 500, 3)));
+    TWallPaper wallpaper(nullptr);
+    wallpaper.SetPlacement(WallpaperPlacement::Fill);
+    const std::string temp = PrepareWallpaperFile(jpeg, 24, wallpaper.PrepareDrawing());
+    ASSERT_TRUE(wallpaper.SetWallPaper(temp));
+    const auto difference = test::Difference(RootScreen(), test::PlacedReference(temp, WallpaperPlacement::Fill, RootWidth, RootHeight),
+                                             {0, 0, RootWidth, RootHeight});
+    EXPECT_LE(difference.mean, 2.5);
+    EXPECT_LE(difference.farShare, 0.01);
 }
 
 TEST_F(X11DesktopTest, JpegIsDrawnFromItsRowsOnlyWhileItsFileStaysAsWritten)

@@ -24,6 +24,20 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The placement an option names: "--centre" (or "--center"), "--tile", "--fill", "--fit", "--stretch",
+// "--span"; nothing for any other argument.
+std::optional<WallpaperPlacement> PlacementOption(const std::string& argument)
+{
+    if (argument == "--centre" || argument == "--center")
+        return WallpaperPlacement::Centred;
+    if (argument == "--tile")
+        return WallpaperPlacement::Tiled;
+    for (const WallpaperPlacement placement : AllPlacements)
+        if (IsScaled(placement) && argument == "--" + std::string(PlacementName(placement)))
+            return placement;
+    return std::nullopt;
+}
+
 // The picture a "set" names: a picture file (made absolute, since the path is recorded for later), or
 // entry N of a gallery file, counted from 0 as vorlane-gsk counts them.
 std::string PictureOperand(const std::vector<std::string>& operands)
@@ -68,11 +82,10 @@ Invocation ParseArguments(const std::vector<std::string>& arguments)
         } else if (options && argument == "--version") {
             invocation.command = Invocation::Command::Version;
             return invocation;
-        } else if (options && (argument == "--tile" || argument == "--centre" || argument == "--center")) {
-            const bool tile = argument == "--tile";
-            if (invocation.tile && *invocation.tile != tile)
-                throw UsageError("--tile and --centre exclude each other");
-            invocation.tile = tile;
+        } else if (const auto placement = options ? PlacementOption(argument) : std::nullopt) {
+            if (invocation.placement && *invocation.placement != *placement)
+                throw UsageError("--centre, --tile, --fill, --fit, --stretch and --span exclude each other");
+            invocation.placement = placement;
         } else if (options && argument.size() > 1 && argument[0] == '-') {
             throw UsageError("unknown option '" + argument + "'");
         } else {
@@ -92,8 +105,8 @@ Invocation ParseArguments(const std::vector<std::string>& arguments)
         invocation.command = command == "show" ? Invocation::Command::Show : Invocation::Command::Restore;
         if (count != 0)
             throw UsageError(command + " takes no operands");
-        if (invocation.tile)
-            throw UsageError("--tile and --centre go with set");
+        if (invocation.placement)
+            throw UsageError("--centre, --tile, --fill, --fit, --stretch and --span go with set");
     } else {
         throw UsageError("unknown command '" + command + "'");
     }
@@ -102,8 +115,8 @@ Invocation ParseArguments(const std::vector<std::string>& arguments)
 
 std::string HelpText()
 {
-    return std::string("Usage: ") + ToolName + " set [--centre | --tile] PICTURE\n"
-           "       " + ToolName + " set [--centre | --tile] GALLERY.gsk N\n"
+    return std::string("Usage: ") + ToolName + " set [PLACEMENT] PICTURE\n"
+           "       " + ToolName + " set [PLACEMENT] GALLERY.gsk N\n"
            "       " + ToolName + " restore\n"
            "       " + ToolName + " show\n"
            "\n"
@@ -115,11 +128,17 @@ std::string HelpText()
            "            and once one shows it the desktop mascot hears of it over SSTP.\n"
            "  restore   Shows the recorded wallpaper again on the desktops that forget it when the session\n"
            "            ends (the X root window, sway), silently. Run at login by the autostart entry.\n"
-           "  show      Prints the recorded wallpaper and tiling and the desktops of this session.\n"
+           "  show      Prints the recorded wallpaper and placement and the desktops of this session.\n"
+           "\n"
+           "Placements (one; it is kept for later wallpapers, as the window's wallpaper menu keeps it):\n"
+           "  --centre, --center  centre the picture at its own size on each monitor\n"
+           "  --tile              tile it from the top-left corner of the screen\n"
+           "  --fill              scale it to cover each monitor, cut at the edges\n"
+           "  --fit               scale it to fit each monitor whole, black around\n"
+           "  --stretch           scale it to each monitor, proportions changed\n"
+           "  --span              one picture across all monitors, covering them\n"
            "\n"
            "Options:\n"
-           "  --centre, --center  centre the picture on each monitor (kept for later wallpapers)\n"
-           "  --tile              tile it from the top-left corner of the screen (kept as well)\n"
            "  -h, --help          show this help\n"
            "  --version           show the version\n"
            "\n"
@@ -135,8 +154,8 @@ ExitStatus Set(const Invocation& invocation)
     const auto file = OpenPictureFile(picture);
     TComponent owner;
     TWallPaper* wallpaper = new TWallPaper(&owner);
-    if (invocation.tile)
-        wallpaper->SetTile(*invocation.tile);
+    if (invocation.placement)
+        wallpaper->SetPlacement(*invocation.placement);
     const int depth = DisplayDepth();
     if (!SetPictureAsWallpaper(*wallpaper, picture, file.get(), depth > 0 ? depth : 24)) {
         Report("the wallpaper is recorded, but no desktop of this session showed it");
@@ -167,7 +186,7 @@ ExitStatus Restore()
         return NothingToRestore;
     }
     bool forgetful = false;
-    const bool shown = ReapplyWhereForgotten(wallpaper->WallPaperFile(), wallpaper->Tile(), *picture, forgetful);
+    const bool shown = ReapplyWhereForgotten(wallpaper->WallPaperFile(), wallpaper->Placement(), *picture, forgetful);
     if (!forgetful)
         return Done; // every desktop of this session keeps the wallpaper itself
     if (!shown) {
@@ -182,7 +201,7 @@ ExitStatus Show(std::FILE* out)
     try {
         const TWallPaper wallpaper(nullptr);
         std::fprintf(out, "wallpaper: %s\n", wallpaper.NoWallPaper() ? "none" : wallpaper.WallPaperFile().c_str());
-        std::fprintf(out, "tiling: %s\n", wallpaper.Tile() ? "tiled" : "centred");
+        std::fprintf(out, "placement: %s\n", std::string(PlacementName(wallpaper.Placement())).c_str());
     } catch (const Exception& error) {
         std::fprintf(out, "wallpaper: damaged record (%s)\n", error.what());
     }

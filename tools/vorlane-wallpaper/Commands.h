@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "wallpaper/Placement.h"
+
 namespace vorlane::wallpapertool {
 
 inline constexpr const char* ToolName = "vorlane-wallpaper";
@@ -30,7 +32,7 @@ public:
 struct Invocation {
     enum class Command { Help, Version, Set, Restore, Show };
     Command command = Command::Help;
-    std::optional<bool> tile; // --tile or --centre
+    std::optional<WallpaperPlacement> placement; // --centre, --tile, --fill, --fit, --stretch or --span
     std::vector<std::string> operands;
 };
 

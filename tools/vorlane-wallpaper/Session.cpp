@@ -30,14 +30,14 @@ int DisplayDepth()
     return X11DisplayDepth();
 }
 
-bool ReapplyWhereForgotten(const std::string& path, bool tile, const BitmapRows& picture, bool& forgetful)
+bool ReapplyWhereForgotten(const std::string& path, WallpaperPlacement placement, const BitmapRows& picture, bool& forgetful)
 {
     auto chosen = ChooseDesktopBackends(ObserveSession());
     std::erase_if(chosen, [](const ChosenBackend& c) { return !ForgetsWithTheSession(c.backend->Name()); });
     forgetful = !chosen.empty();
     WallpaperRequest request;
     request.path = path;
-    request.tile = tile;
+    request.placement = placement;
     request.rows = &picture;
     const auto outcomes = ApplyToDesktops(chosen, request);
     return std::any_of(outcomes.begin(), outcomes.end(), [](const BackendOutcome& o) { return o.applied; });

@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "wallpaper/Placement.h"
+
 namespace vorlane {
 class BitmapRows;
 }
@@ -21,7 +23,7 @@ int DisplayDepth();
 
 // Applies the picture again through the desktops that forget it with the session. `forgetful` tells
 // whether there were any, and the result whether one of them showed it.
-bool ReapplyWhereForgotten(const std::string& path, bool tile, const BitmapRows& picture, bool& forgetful);
+bool ReapplyWhereForgotten(const std::string& path, WallpaperPlacement placement, const BitmapRows& picture, bool& forgetful);
 
 // Lists the desktops of this session that apply, under "desktops:".
 void ListDesktops(std::FILE* out);

@@ -21,7 +21,7 @@ int DisplayDepth()
     return depth;
 }
 
-bool ReapplyWhereForgotten(const std::string&, bool, const BitmapRows&, bool& forgetful)
+bool ReapplyWhereForgotten(const std::string&, WallpaperPlacement, const BitmapRows&, bool& forgetful)
 {
     forgetful = false;
     return false;

@@ -209,7 +209,7 @@ TEST_F(GalleryModel, OwnLinkToATextFileInPlaceOfTheGalleryGoesAsideNotTheTextFil
     ASSERT_EQ(::symlink((dir + "notes.txt").c_str(), file.c_str()), 0);
 
     gallery.SaveGallery();
-    EXPECT_EQ(ReadFile(dir + "notes.txt"), notes);
+    EXPECT_EQ(test::ReadBytes(dir + "notes.txt"), notes);
     ASSERT_TRUE(gallery.KeptAside());
     EXPECT_EQ(fs::read_symlink(*gallery.KeptAside()), dir + "notes.txt");
     EXPECT_FALSE(fs::is_symlink(file));

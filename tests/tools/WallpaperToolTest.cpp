@@ -311,7 +311,7 @@ TEST_F(WallpaperToolTest, NamesSwayWouldExpandShowTheirOwnPictureAndRunNothing)
 
     const std::vector<std::string> names = {"$(cd;touch pwned).bmp", "`cd;touch pwned`.bmp", "it's.bmp", "a&b.bmp",
                                             "a;b.bmp", "$HOME.bmp", "*.bmp", "new\nline.bmp", "plain.bmp"};
-    // The other names are kept here; only the recorded picture's is.
+    // Where the plain names are made: only the recorded picture's stays.
     const fs::path links = user_ / "data" / "vorlane" / "wallpaper-names";
     const auto linkCount = [&] {
         std::error_code error;
@@ -329,6 +329,7 @@ TEST_F(WallpaperToolTest, NamesSwayWouldExpandShowTheirOwnPictureAndRunNothing)
         // A new login: sway starts without it, and the autostart entry's restore shows it again.
         ASSERT_EQ(RunAsUser({"swaymsg", "output * bg #000000 solid_color"}, {swaySocket}), 0);
         ASSERT_TRUE(shows(picture, false));
+        fs::remove_all(links); // made again when missing
         EXPECT_EQ(RunAsUser({tool_, "restore"}, {swaySocket}), 0) << ReadText(folder_ / "stderr");
         EXPECT_TRUE(shows(picture, true)) << "restored";
         EXPECT_FALSE(fs::exists(marker)) << "a command ran";

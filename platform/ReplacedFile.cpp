@@ -8,12 +8,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <optional>
-#include <algorithm>
 
 #include "platform/ByteCursor.h"
 #include "platform/FolderLockSystem.h"
@@ -145,7 +145,8 @@ public:
         name_ = JournalName(folder, file);
         const std::string writing = name_ + ".tmp";
         fd_ = ::open(writing.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-        // Locked while this writer lives; a second in-place write of the same file waits for nobody.
+        // Locked while this writer lives; a second in-place write of the same file at the same time fails
+        // rather than wait.
         if (fd_ < 0 || ::flock(fd_, LOCK_EX | LOCK_NB) != 0 || ::ftruncate(fd_, 0) != 0)
             return;
         ByteWriter header;
@@ -203,7 +204,7 @@ void ReplacedFile::Recover(const std::string& target)
     if (folder.empty())
         return;
     const std::string name = JournalName(folder, file);
-    const int fd = ::open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = ::open(name.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC); // NFS locks only what may be written
     if (fd < 0)
         return;
     // Its writer is gone when nobody holds it, and the name still leads to the record that was opened.

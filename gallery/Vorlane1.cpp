@@ -312,7 +312,7 @@ bool TVorlane::ReloadIfChanged()
             return false; // a damaged version stays for SaveGallery to move aside
         RememberVersion(fileName);
     } catch (const EFileBusy&) {
-        return false;
+        return false; // another program is saving: a later notice or the next save takes its version
     }
     RefreshView();
     return true;

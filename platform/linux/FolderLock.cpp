@@ -16,12 +16,12 @@
 namespace vorlane::folderlock {
 namespace {
 
-// `folder` (made when missing) is the user's own, and nobody else may write in it: what is in it was
-// put there by the user's programs.
-bool OwnFolder(const std::string& folder, bool make)
+// `folder` (made with `mode` when missing and `mode` is given) is the user's own, and nobody else may
+// write in it: what is in it was put there by the user's programs.
+bool OwnFolder(const std::string& folder, mode_t mode = 0)
 {
-    if (make)
-        ::mkdir(folder.c_str(), 0700);
+    if (mode != 0)
+        ::mkdir(folder.c_str(), mode);
     struct stat st {};
     return ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
            (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
@@ -38,7 +38,7 @@ std::string PrivateFolder()
         runtime = xdg;
     else
         runtime = "/run/user/" + std::to_string(::geteuid());
-    if (OwnFolder(runtime, false) && OwnFolder(runtime + "/vorlane", true))
+    if (OwnFolder(runtime) && OwnFolder(runtime + "/vorlane", 0700))
         return runtime + "/vorlane/";
 
     std::string data;
@@ -49,14 +49,15 @@ std::string PrivateFolder()
     if (!data.empty()) {
         std::error_code ignored;
         std::filesystem::create_directories(data, ignored);
-        if (OwnFolder(data, false) && OwnFolder(data + "/vorlane", true) &&
-            OwnFolder(data + "/vorlane/locks", true) && ::chmod((data + "/vorlane/locks").c_str(), 0700) == 0)
+        // The data folder as the program folder makes it (the umask's mode), its locks folder private.
+        if (OwnFolder(data) && OwnFolder(data + "/vorlane", 0777) && OwnFolder(data + "/vorlane/locks", 0700) &&
+            ::chmod((data + "/vorlane/locks").c_str(), 0700) == 0)
             return data + "/vorlane/locks/";
     }
     // A user without a folder of their own (a system account, a home that is not theirs): one in /tmp,
     // unless somebody else took its name first.
     const std::string temporary = "/tmp/vorlane-" + std::to_string(::geteuid());
-    if (OwnFolder(temporary, true) && ::chmod(temporary.c_str(), 0700) == 0)
+    if (OwnFolder(temporary, 0700) && ::chmod(temporary.c_str(), 0700) == 0)
         return temporary + "/";
     return {};
 }

@@ -8,12 +8,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <optional>
-#include <algorithm>
 
 #include "platform/ByteCursor.h"
 #include "platform/FolderLockSystem.h"
@@ -69,9 +69,9 @@ bool Replace(int fd, std::span<const uint8_t> bytes)
 // the old content and the new, so that the write is undone when its writer died before it finished. Its
 // writer holds it locked while it lives; it is complete once it has its name (written under another,
 // flushed, renamed, the folder flushed). Layout, little-endian:
-//   "VLJ1", device (u64), inode (u64), old size (u64), new size (u64), the old bytes, the new bytes.
+//   "VLJ1", device (u64), inode (u64), the old version's modification time (seconds, nanoseconds: u64
+//   each), old size (u64), new size (u64), the old bytes, the new bytes.
 constexpr char JournalMagic[4] = {'V', 'L', 'J', '1'};
-constexpr size_t JournalHeaderSize = 4 + 4 * 8;
 
 std::string JournalName(const std::string& privateFolder, const struct stat& file)
 {
@@ -82,6 +82,7 @@ std::string JournalName(const std::string& privateFolder, const struct stat& fil
 struct Journal {
     uint64_t device = 0;
     uint64_t inode = 0;
+    timespec modified{};
     std::span<const uint8_t> old;
     std::span<const uint8_t> fresh;
 };
@@ -96,6 +97,8 @@ std::optional<Journal> ParseJournal(std::span<const uint8_t> bytes)
         Journal journal;
         journal.device = reader.ReadU64();
         journal.inode = reader.ReadU64();
+        journal.modified.tv_sec = time_t(reader.ReadU64());
+        journal.modified.tv_nsec = long(reader.ReadU64() % 1000000000u);
         const uint64_t oldSize = reader.ReadU64();
         const uint64_t newSize = reader.ReadU64();
         if (oldSize > reader.Remaining() || newSize != reader.Remaining() - oldSize)
@@ -142,13 +145,16 @@ public:
         name_ = JournalName(folder, file);
         const std::string writing = name_ + ".tmp";
         fd_ = ::open(writing.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-        // Locked while this writer lives; a second in-place write of the same file waits for nobody.
+        // Locked while this writer lives; a second in-place write of the same file at the same time fails
+        // rather than wait.
         if (fd_ < 0 || ::flock(fd_, LOCK_EX | LOCK_NB) != 0 || ::ftruncate(fd_, 0) != 0)
             return;
         ByteWriter header;
         header.WriteBytes(std::span(reinterpret_cast<const uint8_t*>(JournalMagic), 4));
         header.WriteU64(uint64_t(file.st_dev));
         header.WriteU64(uint64_t(file.st_ino));
+        header.WriteU64(uint64_t(file.st_mtim.tv_sec));
+        header.WriteU64(uint64_t(file.st_mtim.tv_nsec));
         header.WriteU64(old.size());
         header.WriteU64(fresh.size());
         off_t at = 0;
@@ -198,7 +204,7 @@ void ReplacedFile::Recover(const std::string& target)
     if (folder.empty())
         return;
     const std::string name = JournalName(folder, file);
-    const int fd = ::open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = ::open(name.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC); // NFS locks only what may be written
     if (fd < 0)
         return;
     // Its writer is gone when nobody holds it, and the name still leads to the record that was opened.
@@ -220,7 +226,12 @@ void ReplacedFile::Recover(const std::string& target)
                     return std::equal(now.begin(), now.end(), version.begin(), version.end());
                 };
                 settled = !PartlyWritten(now, journal->old, journal->fresh) || whole(journal->fresh) ||
-                          whole(journal->old) || Replace(targetFd, journal->old);
+                          whole(journal->old);
+                if (!settled && Replace(targetFd, journal->old)) {
+                    const timespec times[2] = {{0, UTIME_OMIT}, journal->modified};
+                    ::futimens(targetFd, times); // the old version, as readers who saw it know it
+                    settled = true;
+                }
             }
             if (targetFd >= 0)
                 ::close(targetFd);

@@ -48,7 +48,8 @@ setpriv --reuid="$other" --regid="$other" --clear-groups -- bash -c '
   echo "$held" >"$1"
   read -r _ <"$2"' holder "$work/ready" "$work/done" "${paths[@]}" &
 background+=($!)
-read -r -t 30 held <"$work/ready" || { echo "the other user took no locks"; exit 1; }
+exec {ready}<>"$work/ready" # opened both ways, so that a holder that never opens it cannot block the open
+read -r -t 30 -u "$ready" held || { echo "the other user took no locks"; exit 1; }
 # The shared folder, the gallery file, the picture at least.
 [ "$held" -ge 3 ] || { echo "the other user holds only $held locks"; exit 1; }
 

@@ -45,7 +45,7 @@ Bitmap MakeThumbnail(const std::string& file, const TImageList& images, int disp
         return StretchPicture(*decoder, ThumbnailSize, ThumbnailSize, displayBitsPerPixel, White);
     }
     JpegDecoder decoder(stream.get());
-    return StretchJpeg(decoder, ThumbnailSize, ThumbnailSize, displayBitsPerPixel);
+    return StretchJpeg(decoder, ThumbnailSize, ThumbnailSize, displayBitsPerPixel, true);
 }
 
 } // namespace vorlane

@@ -1,6 +1,7 @@
 #include "image/Jpeg.h"
 
 #include "image/JpegDecoder.h"
+#include "image/Orientation.h"
 
 namespace vorlane {
 namespace {
@@ -34,6 +35,14 @@ Bitmap DecodeJpegFile(const std::string& path, int displayBitsPerPixel)
     const auto file = OpenPictureFile(path);
     JpegDecoder decoder(file.get());
     return DecodeAll(decoder, displayBitsPerPixel);
+}
+
+Bitmap DecodeUprightJpegFile(const std::string& path, int displayBitsPerPixel)
+{
+    const auto file = OpenPictureFile(path);
+    JpegDecoder decoder(file.get());
+    const Bitmap stored = DecodeAll(decoder, displayBitsPerPixel);
+    return Oriented(stored, decoder.Orientation());
 }
 
 } // namespace vorlane

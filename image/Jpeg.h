@@ -15,6 +15,9 @@ namespace vorlane {
 // The whole picture: 24 bits per pixel, or 8 bits with a colour table when quantised.
 Bitmap DecodeJpeg(std::span<const uint8_t> data, int displayBitsPerPixel);
 
+// The same, turned as its Exif orientation says the picture is seen.
+Bitmap DecodeUprightJpegFile(const std::string& path, int displayBitsPerPixel);
+
 // Reads the whole file into memory (EFOpenError "ファイル %s は開けません" when it cannot be opened) and decodes it.
 Bitmap DecodeJpegFile(const std::string& path, int displayBitsPerPixel);
 

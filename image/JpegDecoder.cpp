@@ -21,6 +21,7 @@
 #define VORLANE_NARROW_IDCT 0
 #endif
 
+#include "image/Orientation.h"
 #include "platform/Exceptions.h"
 
 #if defined(__SSE2__)
@@ -362,7 +363,10 @@ void JpegDecoder::Check(bool succeeded) const
 void JpegDecoder::ReadHeader(int displayBitsPerPixel)
 {
     Session* s = session_.get();
-    Check(Guarded(s, [](Session* s, void*) { jpeg_read_header(&s->info, TRUE); }, nullptr));
+    Check(Guarded(s, [](Session* s, void*) {
+        jpeg_save_markers(&s->info, JPEG_APP0 + 1, 0xFFFF); // Exif, for the orientation
+        jpeg_read_header(&s->info, TRUE);
+    }, nullptr));
 
     jpeg_decompress_struct& info = s->info;
     info.scale_num = 1;
@@ -407,6 +411,15 @@ void JpegDecoder::CheckClaimedSize(uint64_t fileBytes, uint64_t maxPixels) const
         blocks = std::max(blocks, uint64_t(info.comp_info[c].width_in_blocks) * info.comp_info[c].height_in_blocks);
     if (blocks / 8 > fileBytes)
         throw EJPEG(Format(msg::JpegError, int(JERR_INPUT_EOF)));
+}
+
+int JpegDecoder::Orientation() const
+{
+    for (jpeg_saved_marker_ptr marker = session_->info.marker_list; marker != nullptr; marker = marker->next)
+        if (marker->marker == JPEG_APP0 + 1)
+            if (const int orientation = ExifOrientation(std::span(marker->data, marker->data_length)); orientation != 1)
+                return orientation;
+    return 1;
 }
 
 bool JpegDecoder::CanSkipRows() const { return !session_->quantised; }

@@ -42,6 +42,8 @@ public:
     int Width() const;
     int Height() const;
     int BitsPerPixel() const; // 24 or 8
+    // After ReadHeader: the orientation its Exif data records (image/Orientation.h), 1 when none.
+    int Orientation() const;
     // After ReadHeader: refuses a picture of more than `maxPixels` pixels (libjpeg's "image too big"),
     // and one that claims more pixels than a file of `fileBytes` can hold ("premature end of input"):
     // with Huffman coding every 8x8 block of a component takes at least one bit. Arithmetic coding can

@@ -3,17 +3,19 @@
 #include <vector>
 
 #include "image/JpegDecoder.h"
+#include "image/Orientation.h"
 #include "image/Stretch.h"
 
 namespace vorlane {
 
-Bitmap StretchJpeg(JpegDecoder& decoder, int width, int height, int displayBitsPerPixel)
+Bitmap StretchJpeg(JpegDecoder& decoder, int width, int height, int displayBitsPerPixel, bool upright)
 {
     decoder.ReadHeader(displayBitsPerPixel);
     const int sourceWidth = decoder.Width();
     const int sourceHeight = decoder.Height();
-    StretchAccumulator accumulator(sourceWidth, sourceHeight, width, height,
-                                   ChooseStretchMode(displayBitsPerPixel, decoder.BitsPerPixel()));
+    OrientedAccumulator accumulator(sourceWidth, sourceHeight, width, height,
+                                    ChooseStretchMode(displayBitsPerPixel, decoder.BitsPerPixel()),
+                                    upright ? decoder.Orientation() : 1);
     if (decoder.CanSkipRows()) {
         std::vector<int> rows;
         for (int y = accumulator.NextNeededRow(0); y < sourceHeight; y = accumulator.NextNeededRow(y + 1))

@@ -12,7 +12,7 @@ namespace vorlane {
 class JpegDecoder;
 
 // The whole picture stretched to width x height (24 bits per pixel) with the mode a surface of
-// `displayBitsPerPixel` uses for it.
-Bitmap StretchJpeg(JpegDecoder& decoder, int width, int height, int displayBitsPerPixel);
+// `displayBitsPerPixel` uses for it; `upright`: the picture as its Exif orientation says it is seen.
+Bitmap StretchJpeg(JpegDecoder& decoder, int width, int height, int displayBitsPerPixel, bool upright = false);
 
 } // namespace vorlane

@@ -1,5 +1,6 @@
 // PNG through libpng, a row at a time: palette, grey and 16-bit pictures come out as 8-bit B, G, R, A
-// (16-bit samples keep their high byte), a transparent colour (tRNS) as alpha. An interlaced picture
+// (16-bit samples keep their high byte), a transparent colour (tRNS) as alpha; only the rows taken are
+// turned into B, G, R, A. An interlaced picture
 // comes in seven passes over the whole picture, so only it is held whole.
 #include <png.h>
 
@@ -90,37 +91,27 @@ public:
             png_set_expand(s->png); // palette to RGB, grey to 8 bits, tRNS to alpha
             png_set_strip_16(s->png);
             png_set_gray_to_rgb(s->png);
-            png_set_bgr(s->png);
-            png_set_add_alpha(s->png, 0xFF, PNG_FILLER_AFTER);
             png_set_interlace_handling(s->png);
             png_read_update_info(s->png, s->info);
         }, nullptr));
-        if (png_get_rowbytes(s_.png, s_.info) != size_t(width_) * 4)
+        // R, G, B with or without A: made B, G, R, A here, for the rows taken only.
+        channels_ = png_get_channels(s_.png, s_.info);
+        if ((channels_ != 3 && channels_ != 4) || png_get_rowbytes(s_.png, s_.info) != size_t(width_) * channels_)
             ThrowPictureError(Name, "unexpected row layout");
     }
 
     void ReadRow(uint8_t* bgra) override
     {
-        if (interlaced_) {
-            ReadWhole();
-            std::memcpy(bgra, whole_.data() + size_t(next_++) * size_t(width_) * 4, size_t(width_) * 4);
-            return;
+        const uint8_t* rgb = NextRow();
+        for (int x = 0; x < width_; ++x, rgb += channels_, bgra += 4) {
+            bgra[0] = rgb[2];
+            bgra[1] = rgb[1];
+            bgra[2] = rgb[0];
+            bgra[3] = channels_ == 4 ? rgb[3] : 255;
         }
-        Check(Guarded(&s_, [](PngSession* s, void* row) {
-            png_read_row(s->png, static_cast<png_bytep>(row), nullptr);
-        }, bgra));
     }
 
-    void SkipRow() override
-    {
-        if (interlaced_) {
-            ReadWhole();
-            ++next_;
-            return;
-        }
-        scratch_.resize(size_t(width_) * 4);
-        ReadRow(scratch_.data());
-    }
+    void SkipRow() override { NextRow(); }
 
     void Finish() override
     {
@@ -135,15 +126,31 @@ private:
             ThrowPictureError(Name, s_.message);
     }
 
+    // The next row as libpng gives it.
+    const uint8_t* NextRow()
+    {
+        const size_t rowBytes = size_t(width_) * channels_;
+        if (interlaced_) {
+            ReadWhole();
+            return whole_.data() + size_t(next_++) * rowBytes;
+        }
+        row_.resize(rowBytes);
+        Check(Guarded(&s_, [](PngSession* s, void* row) {
+            png_read_row(s->png, static_cast<png_bytep>(row), nullptr);
+        }, row_.data()));
+        return row_.data();
+    }
+
     // An interlaced picture, all seven passes, into rows of its own.
     void ReadWhole()
     {
         if (!interlaced_ || !whole_.empty())
             return;
-        whole_.resize(size_t(width_) * size_t(height_) * 4);
+        const size_t rowBytes = size_t(width_) * channels_;
+        whole_.resize(rowBytes * size_t(height_));
         std::vector<png_bytep> rows(static_cast<size_t>(height_));
         for (int y = 0; y < height_; ++y)
-            rows[size_t(y)] = whole_.data() + size_t(y) * size_t(width_) * 4;
+            rows[size_t(y)] = whole_.data() + size_t(y) * rowBytes;
         Check(Guarded(&s_, [](PngSession* s, void* r) {
             png_read_image(s->png, static_cast<png_bytepp>(r));
         }, rows.data()));
@@ -152,8 +159,9 @@ private:
     PngHandle handle_;
     PngSession& s_ = handle_.s;
     bool interlaced_ = false;
+    size_t channels_ = 4;
     int next_ = 0;
-    std::vector<uint8_t> whole_, scratch_;
+    std::vector<uint8_t> whole_, row_;
 };
 
 bool IsPng(std::span<const uint8_t> head)

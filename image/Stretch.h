@@ -51,6 +51,11 @@ public:
     template <typename ColourAt>
     void AddRow(int y, ColourAt&& colourAt);
 
+    // Adds source column x, as AddRow adds a row: `colourAt(y)` gives the colour of source pixel (x, y),
+    // for a picture that arrives a column at a time (one turned a quarter).
+    template <typename ColourAt>
+    void AddColumn(int x, ColourAt&& colourAt);
+
     // The 24-bit target picture.
     Bitmap Result() const;
 
@@ -92,6 +97,25 @@ void StretchAccumulator::AddRow(int y, ColourAt&& colourAt)
             for (int tx = 0; tx < targetWidth_; ++tx)
                 for (int x = spans_[size_t(tx)].first; x < spans_[size_t(tx)].last; ++x)
                     Combine(line[tx], colourAt(x));
+        }
+    }
+}
+
+template <typename ColourAt>
+void StretchAccumulator::AddColumn(int x, ColourAt&& colourAt)
+{
+    if (x < 0 || x >= sourceWidth_)
+        return;
+    for (int tx = 0; tx < targetWidth_; ++tx) {
+        const bool takes = mode_ == StretchMode::ColorOnColor
+                               ? columns_[size_t(tx)] == x
+                               : spans_[size_t(tx)].first <= x && x < spans_[size_t(tx)].last;
+        if (!takes)
+            continue;
+        for (int ty = 0; ty < targetHeight_; ++ty) {
+            Cell& cell = cells_[size_t(ty) * size_t(targetWidth_) + size_t(tx)];
+            for (int y = rows_[size_t(ty)].first; y < rows_[size_t(ty)].last; ++y)
+                Combine(cell, colourAt(y));
         }
     }
 }

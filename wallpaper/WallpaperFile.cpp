@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "image/BmpFile.h"
 #include "image/JpegDecoder.h"
+#include "image/Orientation.h"
 #include "image/PictureDecoder.h"
 #include "image/PictureFile.h"
 #include "platform/Exceptions.h"
@@ -79,8 +81,23 @@ void ConvertToBmp(JpegDecoder& decoder, const std::string& target, PictureRows* 
     source.bitsPerPixel = decoder.BitsPerPixel();
     if (source.bitsPerPixel == 8)
         source.palette = decoder.Palette();
-    source.readRow = [&decoder](uint8_t* row) { decoder.ReadRow(row); };
-    source.finish = [&decoder] { decoder.Finish(); };
+    const int orientation = decoder.Orientation();
+    if (orientation == 1) {
+        source.readRow = [&decoder](uint8_t* row) { decoder.ReadRow(row); };
+        source.finish = [&decoder] { decoder.Finish(); };
+        ConvertToBmp(source, target, drawing);
+        return;
+    }
+    // A photo to be turned upright: its rows come from the whole picture, decoded first.
+    Bitmap stored(source.width, source.height, source.bitsPerPixel);
+    for (int y = 0; y < stored.Height(); ++y)
+        decoder.ReadRow(stored.Row(y));
+    decoder.Finish();
+    if (Transposes(orientation))
+        std::swap(source.width, source.height);
+    int next = 0;
+    source.readRow = [&](uint8_t* row) { OrientedRow(stored, orientation, next++, row); };
+    source.finish = [] {};
     ConvertToBmp(source, target, drawing);
 }
 

@@ -114,7 +114,7 @@ Bitmap LoadPreviewPicture(const std::string& path)
                 return picture;
         switch (PreviewFormatOf(path)) {
         case PreviewFormat::Bitmap: return ReadBmpFile(path);
-        case PreviewFormat::Jpeg: return DecodeJpegFile(path, 24);
+        case PreviewFormat::Jpeg: return DecodeUprightJpegFile(path, 24);
         case PreviewFormat::None: break;
         }
     } catch (const std::exception&) {

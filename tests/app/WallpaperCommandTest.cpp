@@ -80,7 +80,7 @@ TEST_F(WallpaperCommandTest, JpegBecomesTempBmpInTheProgramFolder)
 TEST_F(WallpaperCommandTest, PictureThatIsNoJpegShowsTheErrorAndKeepsTheWallpaper)
 {
     AddAndSelect(Picture("c.jpg"));          // added while missing, so it has the placeholder
-    WriteFile(Picture("c.jpg"), "GIF89a");  // and then replaced by a picture of another kind
+    WriteFile(Picture("c.jpg"), "P6 1 1 255 ...");  // and then replaced by a picture of a kind not read
     form_->WallButton->click();
     ASSERT_EQ(errors_.size(), 1u);
     EXPECT_EQ(errors_[0].rfind("JPEG エラー #", 0), 0u) << errors_[0];

@@ -225,8 +225,8 @@ TEST_F(WallpaperFileTest, AnyOtherNameIsTakenForJpeg)
 {
     WriteFile(File("noextension"), test::EncodeJpeg(test::TestPicture(8, 8, 1)));
     EXPECT_EQ(PrepareWallpaperFile(File("noextension"), 24), Temp());
-    WriteFile(File("picture.gif"), std::string_view("GIF89a\1\0\1\0\0\0\0", 13));
-    const std::string error = test::ErrorOf<EJPEG>([&] { PrepareWallpaperFile(File("picture.gif"), 24); });
+    WriteFile(File("picture.ppm"), std::string_view("P6 1 1 255 \1\2\3", 14)); // a kind not read
+    const std::string error = test::ErrorOf<EJPEG>([&] { PrepareWallpaperFile(File("picture.ppm"), 24); });
     EXPECT_EQ(error.rfind("JPEG エラー #", 0), 0u) << error;
 }
 

@@ -28,7 +28,7 @@ def need(condition, what):
 
 
 try:
-    from PIL import Image
+    from PIL import Image, ImageOps
 except ImportError:
     need(False, "python3-pil")
 for program in ("dwebp", "avifenc", "avifdec", "import"):
@@ -128,6 +128,20 @@ try:
         ("lossless-420.avif", lambda n: make_avif(n, picture(64, 37), "-y", "420"), by_avifdec),
         ("PNG named.jpg", lambda n: still.save(path(n), format="PNG"), pillow),
     ]
+    # Photos with an Exif orientation, each as seen upright (Pillow turns them by the tag).
+    photo = picture(90, 50, (255,)).convert("RGB")
+
+    def make_oriented(orientation):
+        def make(name):
+            exif = Image.Exif()
+            exif[0x0112] = orientation
+            photo.save(path(name), quality=95, subsampling=0, exif=exif.tobytes())
+        return make
+
+    def upright(name):
+        return ImageOps.exif_transpose(Image.open(path(name))).convert("RGBA")
+
+    pictures += [(f"orientation-{o}.jpg", make_oriented(o), upright) for o in range(1, 9)]
     references = []
     for name, make, read in pictures:
         make(name)
@@ -191,7 +205,7 @@ try:
         return Image.open(path("screen.png")).convert("RGB")
 
     for (name, _, _), reference in zip(pictures, references):
-        if name in ("palette.png", "animated.gif"):
+        if name in ("palette.png", "animated.gif") or name.startswith("orientation-") and name[-5] not in "16":
             continue  # the same decoding as others; the thumbnails cover them
         result = run(tool, "set", "--tile", path(name), env=env)
         check(result.returncode == 0, f"set {name!r}: status {result.returncode}, {result.stderr!r}")

@@ -129,6 +129,20 @@ void BM_CommandLineAgainstFeh(benchmark::State& state)
     state.counters["picture_per_screen"] = (ours.peakMiB - tinyPeak) / screenMiB;
 }
 
+// Encodes a test picture into `file` in a child process: a program started later from this one begins
+// with this process's resident pages counted in its peak, so the pictures are never held here.
+void WriteTestJpeg(const std::string& file, int width, int height, uint32_t seed)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const auto jpeg = test::EncodeJpeg(test::TestPicture(width, height, seed));
+        std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(jpeg.data()), std::streamsize(jpeg.size()));
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+}
+
 void BM_FillAgainstFeh(benchmark::State& state)
 {
     const std::string display = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
@@ -174,14 +188,8 @@ int main(int argc, char** argv)
     JpegFile = folder + "/picture.jpg";
     BigJpegFile = folder + "/photo24.jpg";
     TinyJpegFile = folder + "/tiny.jpg";
-    {
-        const auto jpeg = test::EncodeJpeg(test::TestPicture(16, 16, 7));
-        std::ofstream(TinyJpegFile, std::ios::binary).write(reinterpret_cast<const char*>(jpeg.data()), std::streamsize(jpeg.size()));
-    }
-    {
-        const auto jpeg = test::EncodeJpeg(test::TestPicture(4000, 3000, 7));
-        std::ofstream(JpegFile, std::ios::binary).write(reinterpret_cast<const char*>(jpeg.data()), std::streamsize(jpeg.size()));
-    }
+    WriteTestJpeg(TinyJpegFile, 16, 16, 7);
+    WriteTestJpeg(JpegFile, 4000, 3000, 7);
     std::unique_ptr<test::Xvfb> xvfb, big;
     if (test::ServerProcess::Installed("Xvfb")) {
         xvfb = std::make_unique<test::Xvfb>("1920x1080x24");
@@ -198,8 +206,7 @@ int main(int argc, char** argv)
     Tool = folder + "/vorlane-wallpaper";
     fs::copy_file(VORLANE_WALLPAPER_TOOL, Tool);
     if (WithDisplay && test::ServerProcess::Installed("feh")) {
-        const auto jpeg = test::EncodeJpeg(test::TestPicture(6000, 4000, 9));
-        std::ofstream(BigJpegFile, std::ios::binary).write(reinterpret_cast<const char*>(jpeg.data()), std::streamsize(jpeg.size()));
+        WriteTestJpeg(BigJpegFile, 6000, 4000, 9);
         big = std::make_unique<test::Xvfb>("3840x2160x24");
         if (big->Running()) {
             BigDisplay = big->Display();

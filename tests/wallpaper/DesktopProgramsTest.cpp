@@ -118,7 +118,7 @@ protected:
 
 TEST_F(DesktopProgramTest, PlainWindowManagerShowsTheRootPixmap)
 {
-    if (!Begin({"Xvfb", "dbus-daemon", "openbox"}))
+    if (!Begin({"Xvfb", "dbus-daemon", "openbox", "python3:PIL"}))
         return;
     auto windowManager = session_->Start({"openbox", "--sm-disable"});
     ShowsEveryWallpaper();
@@ -197,7 +197,7 @@ TEST_F(DesktopProgramTest, PixmapOfAnEndedSetterIsFreedOneOfARunningProgramIsNot
 
 TEST_F(DesktopProgramTest, XfceDesktop)
 {
-    if (!Begin({"Xvfb", "dbus-daemon", "openbox", "xfdesktop"}))
+    if (!Begin({"Xvfb", "dbus-daemon", "openbox", "xfdesktop", "python3:PIL"}))
         return;
     // xfdesktop shows its desktop once a window manager runs.
     auto windowManager = session_->Start({"openbox", "--sm-disable"});
@@ -247,7 +247,7 @@ TEST_F(DesktopProgramTest, XfceDesktopStartsOnAWallpaperSetBeforeItsFirstRun)
 
 TEST_F(DesktopProgramTest, MateDesktopDrawnByCaja)
 {
-    if (!Begin({"Xvfb", "dbus-daemon", "caja"}))
+    if (!Begin({"Xvfb", "dbus-daemon", "caja", "python3:PIL"}))
         return;
     ASSERT_NO_FATAL_FAILURE(StartDesktop({"caja", "--no-default-window", "--force-desktop"}));
     ShowsEveryWallpaper();
@@ -255,7 +255,7 @@ TEST_F(DesktopProgramTest, MateDesktopDrawnByCaja)
 
 TEST_F(DesktopProgramTest, LxdeDesktopDrawnByPcmanfm)
 {
-    if (!Begin({"Xvfb", "dbus-daemon", "pcmanfm"}))
+    if (!Begin({"Xvfb", "dbus-daemon", "pcmanfm", "python3:PIL"}))
         return;
     ASSERT_NO_FATAL_FAILURE(StartDesktop({"pcmanfm", "--desktop"}));
     ShowsEveryWallpaper();
@@ -263,7 +263,7 @@ TEST_F(DesktopProgramTest, LxdeDesktopDrawnByPcmanfm)
 
 TEST_F(DesktopProgramTest, LxqtDesktopDrawnByPcmanfmQt)
 {
-    if (!Begin({"Xvfb", "dbus-daemon", "pcmanfm-qt"}))
+    if (!Begin({"Xvfb", "dbus-daemon", "pcmanfm-qt", "python3:PIL"}))
         return;
     ::setenv("QT_QPA_PLATFORM", "xcb", 1);
     ASSERT_NO_FATAL_FAILURE(StartDesktop({"pcmanfm-qt", "--desktop"}));
@@ -272,7 +272,7 @@ TEST_F(DesktopProgramTest, LxqtDesktopDrawnByPcmanfmQt)
 
 TEST_F(DesktopProgramTest, SwayHeadlessShowsItThroughSwaymsg)
 {
-    if (!Begin({"Xvfb", "dbus-daemon", "sway", "swaymsg", "swaybg", "grim", "setpriv"}))
+    if (!Begin({"Xvfb", "dbus-daemon", "sway", "swaymsg", "swaybg", "grim", "setpriv", "python3:PIL"}))
         return;
     sway_ = std::make_unique<test::Sway>(*session_);
     ASSERT_EQ(sway_->Failure(), "");

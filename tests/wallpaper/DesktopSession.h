@@ -68,7 +68,8 @@ private:
     bool ended_ = false;
 };
 
-// The programs a test needs, by name; empty when all are installed.
+// The programs a test needs, by name ("python3:MODULE" for a module of Debian's python3); empty when all
+// are installed.
 std::string MissingPrograms(const std::vector<std::string>& programs);
 
 // Skips the test when a program it needs is missing, except in CI (CI set), where every program the

@@ -100,24 +100,29 @@ void TWallPaper::SetTile(bool value)
 
 void TWallPaper::SetPlacement(WallpaperPlacement placement)
 {
+    if (RecordPlacement(placement))
+        RedrawWallPaper();
+}
+
+bool TWallPaper::RecordPlacement(WallpaperPlacement placement)
+{
     if (placement == Placement())
-        return;
+        return false;
     const bool tile = placement == WallpaperPlacement::Tiled;
-    // A scaled style recorded under tiling would come back with centring: it goes too.
-    if (!IsScaled(placement) && !IsScaled(PlacementOf(false, style_))) {
-        SetTile(tile);
-        return;
-    }
-    const int style = WallpaperStyleOf(placement);
-    if (style != style_) {
-        style_ = style;
-        regIni_->WriteInteger(DesktopSection, "WallpaperStyle", style);
+    // Between centred and tiled only "TileWallPaper" changes, as SetTile writes it, unless a scaled
+    // style is recorded: under tiling it would come back with centring, so it goes.
+    if (IsScaled(placement) || IsScaled(PlacementOf(false, style_))) {
+        const int style = WallpaperStyleOf(placement);
+        if (style != style_) {
+            style_ = style;
+            regIni_->WriteInteger(DesktopSection, "WallpaperStyle", style);
+        }
     }
     if (tile != tile_) {
         tile_ = tile;
         regIni_->WriteBool(DesktopSection, "TileWallPaper", tile);
     }
-    RedrawWallPaper();
+    return true;
 }
 
 void TWallPaper::RedrawWallPaper()

@@ -50,6 +50,9 @@ public:
     // scaled one, which Windows needs to scale) and the desktop draws the wallpaper again; nothing at all
     // when `placement` is the current one. Registry failures raise as SetTile's do.
     void SetPlacement(WallpaperPlacement placement);
+    // Records the placement as SetPlacement does, without drawing: for a wallpaper about to be set
+    // anew. False when it was the current one already.
+    bool RecordPlacement(WallpaperPlacement placement);
 
     bool Tile() const { return tile_; }
     WallpaperPlacement Placement() const { return PlacementOf(tile_, style_); }

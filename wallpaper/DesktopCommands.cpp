@@ -8,16 +8,17 @@
 namespace vorlane {
 namespace {
 
-// The --wallpaper-mode of each placement. pcmanfm's "screen" stretches one picture over all monitors;
-// pcmanfm-qt has nothing across monitors, and fills each.
+// The --wallpaper-mode of each placement. pcmanfm's "screen" stretches one picture over all monitors.
+// pcmanfm-qt's command takes none that fills ("zoom" is only in its settings file, which it reads when
+// it starts) and none across monitors: the nearest that keeps the proportions is "fit".
 const char* PcmanfmMode(WallpaperPlacement placement, bool qt)
 {
     switch (placement) {
     case WallpaperPlacement::Tiled: return "tile";
-    case WallpaperPlacement::Fill: return qt ? "zoom" : "crop";
+    case WallpaperPlacement::Fill: return qt ? "fit" : "crop";
     case WallpaperPlacement::Fit: return "fit";
     case WallpaperPlacement::Stretch: return "stretch";
-    case WallpaperPlacement::Span: return qt ? "zoom" : "screen";
+    case WallpaperPlacement::Span: return qt ? "fit" : "screen";
     default: return "center";
     }
 }

@@ -196,6 +196,20 @@ void WriteBitmap(const std::string& file, int width, int height)
     }
 }
 
+// Encodes a test picture into `file` in a child process: a program started later from this one begins
+// with this process's resident pages counted in its peak, so the pictures are never held here.
+void WriteTestJpeg(const std::string& file, int width, int height, uint32_t seed)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const auto jpeg = test::EncodeJpeg(test::TestPicture(width, height, seed));
+        std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(jpeg.data()), std::streamsize(jpeg.size()));
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+}
+
 void BM_FillAgainstFeh(benchmark::State& state)
 {
     const std::string display = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
@@ -241,14 +255,8 @@ int main(int argc, char** argv)
     JpegFile = folder + "/picture.jpg";
     BigJpegFile = folder + "/photo24.jpg";
     TinyJpegFile = folder + "/tiny.jpg";
-    {
-        const auto jpeg = test::EncodeJpeg(test::TestPicture(16, 16, 7));
-        std::ofstream(TinyJpegFile, std::ios::binary).write(reinterpret_cast<const char*>(jpeg.data()), std::streamsize(jpeg.size()));
-    }
-    {
-        const auto jpeg = test::EncodeJpeg(test::TestPicture(4000, 3000, 7));
-        std::ofstream(JpegFile, std::ios::binary).write(reinterpret_cast<const char*>(jpeg.data()), std::streamsize(jpeg.size()));
-    }
+    WriteTestJpeg(TinyJpegFile, 16, 16, 7);
+    WriteTestJpeg(JpegFile, 4000, 3000, 7);
     BmpFile = folder + "/picture.bmp";
     TinyBmpFile = folder + "/tiny.bmp";
     WriteBitmap(BmpFile, 6000, 4000);
@@ -273,8 +281,7 @@ int main(int argc, char** argv)
         ->Iterations(3)
         ->Unit(benchmark::kMillisecond);
     if (WithDisplay && test::ServerProcess::Installed("feh")) {
-        const auto jpeg = test::EncodeJpeg(test::TestPicture(6000, 4000, 9));
-        std::ofstream(BigJpegFile, std::ios::binary).write(reinterpret_cast<const char*>(jpeg.data()), std::streamsize(jpeg.size()));
+        WriteTestJpeg(BigJpegFile, 6000, 4000, 9);
         big = std::make_unique<test::Xvfb>("3840x2160x24");
         if (big->Running()) {
             BigDisplay = big->Display();

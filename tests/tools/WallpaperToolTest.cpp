@@ -186,6 +186,7 @@ TEST_F(WallpaperToolTest, FillIsShownRecordedAndRestoredAtLogin)
 {
     EXPECT_EQ(Run("vorlane-wallpaper set --fill --fit " + picture_).status, 2);
     EXPECT_EQ(Run("vorlane-wallpaper show --span").status, 2);
+    VORLANE_NEED_PROGRAMS({"python3:PIL"});
     std::unique_ptr<test::DesktopSession> session;
     StartSession(session);
     const std::string photo = (folder_ / "photo.jpg").string();

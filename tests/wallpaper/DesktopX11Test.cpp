@@ -227,8 +227,7 @@ TEST_F(X11DesktopTest, CentredOnEachMonitorTiledAcrossTheWholeScreen)
 // five times and enlarged, on one monitor and on two of different sizes.
 TEST_F(X11DesktopTest, ScaledPlacementsMatchAnotherScalerOnOneAndTwoMonitors)
 {
-    if (!test::ServerProcess::Installed("xrandr"))
-        GTEST_SKIP() << "xrandr is not installed: monitors cannot be made here";
+    VORLANE_NEED_PROGRAMS({"xrandr", "python3:PIL"});
     const std::vector<PixelRect> twoMonitors{{0, 0, 200, 240}, {200, 0, 120, 100}};
     const std::pair<const char*, Bitmap> pictures[] = {{"wide", test::SmoothPicture(1600, 600, 1)},
                                                       {"tall", test::SmoothPicture(300, 900, 2)}};
@@ -263,6 +262,7 @@ TEST_F(X11DesktopTest, ScaledPlacementsMatchAnotherScalerOnOneAndTwoMonitors)
 // The window's path: a JPEG's rows drawn scaled while "Temp.bmp" is written.
 TEST_F(X11DesktopTest, JpegIsDrawnScaledFromItsRowsAsTheFileIsWritten)
 {
+    VORLANE_NEED_PROGRAMS({"python3:PIL"});
     const std::string jpeg = File("a.jpg");
     test::WriteFile(jpeg, test::EncodeJpeg(test::SmoothPicture(900, 500, 3)));
     TWallPaper wallpaper(nullptr);

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,14 +11,35 @@
 #include <chrono>
 #include <cstdlib>
 
+extern char** environ;
+
 namespace vorlane::test {
+
+namespace {
+
+// Whether Debian's python3 imports `module` (python3-pil gives "PIL").
+bool PythonModuleInstalled(const std::string& module)
+{
+    std::string statement = "import " + module;
+    std::vector<char*> args{const_cast<char*>("/usr/bin/python3"), const_cast<char*>("-c"), statement.data(), nullptr};
+    pid_t child = -1;
+    int status = -1;
+    return ::posix_spawn(&child, args[0], nullptr, nullptr, args.data(), environ) == 0 &&
+           ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+} // namespace
 
 std::string MissingPrograms(const std::vector<std::string>& programs)
 {
     std::string missing;
-    for (const auto& program : programs)
-        if (program.find('/') != std::string::npos ? ::access(program.c_str(), X_OK) != 0 : !ServerProcess::Installed(program))
+    for (const auto& program : programs) {
+        const bool there = program.rfind("python3:", 0) == 0 ? PythonModuleInstalled(program.substr(8))
+                           : program.find('/') != std::string::npos ? ::access(program.c_str(), X_OK) == 0
+                                                                     : ServerProcess::Installed(program);
+        if (!there)
             missing += (missing.empty() ? "" : ", ") + program;
+    }
     return missing;
 }
 

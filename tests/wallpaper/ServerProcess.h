@@ -30,8 +30,8 @@ private:
     std::string line_;
 };
 
-// The programs among `programs` (names looked up in PATH, or paths) that are not installed, separated by
-// commas; empty when all are.
+// The programs among `programs` (names looked up in PATH, paths, or "python3:MODULE" for a module of
+// Debian's python3) that are not installed, separated by commas; empty when all are.
 std::string MissingPrograms(const std::vector<std::string>& programs);
 
 // Starts argv[0] (looked up in PATH) with its input from /dev/null and its output and errors appended to

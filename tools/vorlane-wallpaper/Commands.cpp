@@ -156,7 +156,7 @@ ExitStatus Set(const Invocation& invocation)
     TComponent owner;
     TWallPaper* wallpaper = new TWallPaper(&owner);
     if (invocation.placement)
-        wallpaper->SetPlacement(*invocation.placement);
+        wallpaper->RecordPlacement(*invocation.placement); // the new picture is drawn so, the old one not again
     const int depth = DisplayDepth();
     if (!SetPictureAsWallpaper(*wallpaper, picture, file.get(), depth > 0 ? depth : 24)) {
         Report("the wallpaper is recorded, but no desktop of this session showed it");

@@ -15,7 +15,6 @@
 // decides: wait another moment, go on without the lock, or give up (EFileBusy).
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -28,8 +27,9 @@ using LockAsk = std::function<LockWait(const std::string& file)>;
 
 class FolderLock {
 public:
-    static constexpr std::chrono::milliseconds CommandPatience{60000};
-    static constexpr std::chrono::milliseconds Moment{200};
+    // In milliseconds: <chrono> cannot be compiled for the Windows code page, whose texts lack its "µs".
+    static constexpr int CommandPatience = 60000;
+    static constexpr int Moment = 200;
 
     // Locks the folder that holds `file` (the current folder for a bare name).
     explicit FolderLock(const std::string& file, const LockAsk& ask = {});

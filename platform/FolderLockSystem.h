@@ -3,7 +3,6 @@
 // itself.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -22,7 +21,7 @@ enum class Taken { Yes, Busy, Refused };
 std::optional<SystemLock> OpenLock(const std::string& folder);
 // Takes the lock when other processes let it go within `wait`: Busy when they did not, Refused when the
 // system refuses it.
-Taken TakeLock(intptr_t handle, std::chrono::milliseconds wait);
+Taken TakeLock(intptr_t handle, int waitMilliseconds);
 // Lets go of a lock that was not taken (a taken one may be held through another handle).
 void CloseLock(intptr_t handle);
 // Releases a taken lock and lets go of it.

@@ -3,6 +3,7 @@
 // open that folder. Lock files stay (one empty file per folder edited): removing one safely would need
 // every holder to check the name again after each wait, and the runtime folder is emptied at logout.
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -78,10 +79,10 @@ std::optional<SystemLock> OpenLock(const std::string& folder)
     return SystemLock{fd, uint64_t(st.st_dev), uint64_t(st.st_ino)};
 }
 
-Taken TakeLock(intptr_t handle, std::chrono::milliseconds wait)
+Taken TakeLock(intptr_t handle, int waitMilliseconds)
 {
     // flock has no time limit of its own: tried again, at growing intervals, until the deadline.
-    const auto deadline = std::chrono::steady_clock::now() + wait;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMilliseconds);
     std::chrono::milliseconds pause{1};
     for (;;) {
         if (::flock(int(handle), LOCK_EX | LOCK_NB) == 0)

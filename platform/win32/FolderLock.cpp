@@ -24,9 +24,9 @@ std::optional<SystemLock> OpenLock(const std::string& folder)
     return SystemLock{reinterpret_cast<intptr_t>(mutex), identity->device, identity->inode};
 }
 
-Taken TakeLock(intptr_t handle, std::chrono::milliseconds wait)
+Taken TakeLock(intptr_t handle, int waitMilliseconds)
 {
-    const DWORD waited = WaitForSingleObject(reinterpret_cast<HANDLE>(handle), DWORD(wait.count()));
+    const DWORD waited = WaitForSingleObject(reinterpret_cast<HANDLE>(handle), DWORD(waitMilliseconds));
     if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED)
         return Taken::Yes;
     return waited == WAIT_TIMEOUT ? Taken::Busy : Taken::Refused;

@@ -1,14 +1,10 @@
 #include "wallpaper/BitmapRows.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <span>
 
 #include "platform/Exceptions.h"
+#include "platform/FileSystem.h"
 
 namespace vorlane {
 namespace {
@@ -18,7 +14,7 @@ struct Descriptor {
     ~Descriptor()
     {
         if (fd >= 0)
-            ::close(fd);
+            files::CloseFile(fd);
     }
 };
 
@@ -27,21 +23,17 @@ struct Descriptor {
 BitmapRows::BitmapRows(const std::string& path)
 {
     const auto cannotOpen = [&] { return EFOpenError(Format(msg::FOpenError, path.c_str())); };
-    const Descriptor file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
+    const Descriptor file{files::OpenRegularFileToRead(path)};
     const int fd = file.fd;
-    if (fd < 0)
-        throw cannotOpen();
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+    const std::optional<int64_t> fileSize = fd < 0 ? std::nullopt : files::RegularFileSize(fd);
+    if (!fileSize)
         throw cannotOpen();
     // No valid bitmap is larger than its headers, a colour table and the largest picture's pixels.
-    const size_t size = std::min<size_t>(size_t(info.st_size), Bitmap::MaxBytes + 4096);
+    const size_t size = std::min<size_t>(size_t(*fileSize), Bitmap::MaxBytes + 4096);
     bytes_ = std::make_unique_for_overwrite<uint8_t[]>(size);
     size_t filled = 0;
     while (filled < size) {
-        const ssize_t n = ::read(fd, bytes_.get() + filled, size - filled);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const int64_t n = files::ReadSome(fd, bytes_.get() + filled, size - filled);
         if (n < 0)
             throw cannotOpen();
         if (n == 0)

@@ -1,7 +1,5 @@
 #include "wallpaper/WallpaperFile.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <vector>
 
@@ -9,6 +7,7 @@
 #include "image/JpegDecoder.h"
 #include "image/PictureFile.h"
 #include "platform/Exceptions.h"
+#include "platform/FileSystem.h"
 #include "platform/Path.h"
 #include "platform/ReplacedFile.h"
 #include "wallpaper/CWallPaper.h"
@@ -85,12 +84,12 @@ std::string PrepareWallpaperFile(const std::string& picture, std::FILE* file, in
     if (IsBitmapName(picture))
         return ShortWallPaperPath(picture);
     const std::string target = TempWallpaperPath();
-    struct stat info {};
-    if (::fstat(::fileno(file), &info) != 0)
+    const std::optional<int64_t> size = files::RegularFileSize(file);
+    if (!size)
         throw EFOpenError(Format(msg::FOpenError, picture.c_str()));
     JpegDecoder decoder(file);
     decoder.ReadHeader(displayBitsPerPixel);
-    decoder.CheckClaimedSize(uint64_t(info.st_size), MaxWallpaperPixels);
+    decoder.CheckClaimedSize(uint64_t(*size), MaxWallpaperPixels);
     ConvertToBmp(decoder, target, drawing);
     const std::string wallpaper = ShortWallPaperPath(target);
     if (drawing)

@@ -21,7 +21,7 @@ using PictureDialogTest = AppTest;
 
 TEST_F(PictureDialogTest, PreviewPanelShowsSizeAndChoosesFiles)
 {
-    const QString bitmap = QString::fromStdString(ProgramPath("flower.bmp").string());
+    const QString bitmap = QString::fromStdString(ProgramPath("flower.bmp"));
     QImage picture(40, 30, QImage::Format_RGB32);
     picture.fill(Qt::blue);
     ASSERT_TRUE(picture.save(bitmap, "BMP"));
@@ -49,7 +49,7 @@ TEST_F(PictureDialogTest, PreviewPanelShowsSizeAndChoosesFiles)
         if (auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo")))
             for (int i = 0; i < types->count(); ++i)
                 filtersShown << types->itemText(i);
-        panel->ShowFile(QString::fromStdString(ProgramPath("notes.bmp").string()));
+        panel->ShowFile(QString::fromStdString(ProgramPath("notes.bmp")));
         labelForNoPicture = panel->SizeLabel->text();
         previewDisabledWithoutPicture = !panel->PreviewButton->isEnabled();
         panel->ShowFile(bitmap);
@@ -73,7 +73,7 @@ TEST_F(PictureDialogTest, FilterChosenIsKeptForTheNextOpening)
 {
     QImage picture(8, 8, QImage::Format_RGB32);
     picture.fill(Qt::green);
-    const QString jpeg = QString::fromStdString(ProgramPath("p.jpg").string());
+    const QString jpeg = QString::fromStdString(ProgramPath("p.jpg"));
     ASSERT_TRUE(picture.save(jpeg, "JPEG"));
     TOpenDialog settings;
     settings.Filter = "ﾋﾞｯﾄﾏｯﾌﾟ (*.bmp)|*.bmp|JPEG(*.jpg)|*jpg";
@@ -113,7 +113,7 @@ TEST_F(PictureDialogTest, TypedNamesOutsideTheFilterAreTaken)
 {
     QImage picture(8, 8, QImage::Format_RGB32);
     picture.fill(Qt::green);
-    const std::string jpeg = ProgramPath("a.jpg").string(), bitmap = ProgramPath("b.bmp").string();
+    const std::string jpeg = ProgramPath("a.jpg"), bitmap = ProgramPath("b.bmp");
     ASSERT_TRUE(picture.save(QString::fromStdString(jpeg), "JPEG"));
     ASSERT_TRUE(picture.save(QString::fromStdString(bitmap), "BMP"));
     TOpenDialog settings;
@@ -163,13 +163,13 @@ TEST_F(PictureDialogTest, OnlyBitmapsAndJpegPicturesPreview)
 {
     QImage picture(8, 8, QImage::Format_RGB32);
     picture.fill(Qt::green);
-    const QString jpeg = QString::fromStdString(ProgramPath("p.JPG").string());
+    const QString jpeg = QString::fromStdString(ProgramPath("p.JPG"));
     ASSERT_TRUE(picture.save(jpeg, "JPEG"));
-    const QString gif = QString::fromStdString(ProgramPath("p.png").string());
+    const QString gif = QString::fromStdString(ProgramPath("p.png"));
     ASSERT_TRUE(picture.save(gif, "PNG"));
     EXPECT_EQ(LoadPreviewPicture(jpeg).size(), QSize(8, 8));
     EXPECT_TRUE(LoadPreviewPicture(gif).isNull());
-    EXPECT_TRUE(LoadPreviewPicture(QString::fromStdString(ProgramPath("none.bmp").string())).isNull());
+    EXPECT_TRUE(LoadPreviewPicture(QString::fromStdString(ProgramPath("none.bmp"))).isNull());
 }
 
 } // namespace

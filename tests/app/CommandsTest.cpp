@@ -108,19 +108,6 @@ protected:
 
 const std::string Prefix = "Quorvel Vorlane  Ver1.6 ";
 
-TEST_F(CommandsTest, FirstStartShowsEmptyDefaultGalleryAndSavesItOnExit)
-{
-    Start();
-    EXPECT_TRUE(view_.items.empty());
-    EXPECT_EQ(frontEnd_.caption, Prefix + "画集");
-    EXPECT_EQ(commands_->OpenImage.InitialDir, "");
-    EXPECT_EQ(frontEnd_.watched, std::make_pair(Program() + "画集.gsk", Program().substr(0, Program().size() - 1)));
-    ASSERT_TRUE(Close());
-    EXPECT_TRUE(Exists(ProgramPath("画集.gsk")));
-    EXPECT_EQ(ReadIni(), "[Initial]\nManager=" + Program() + "画集\n");
-    EXPECT_TRUE(Errors().empty());
-}
-
 TEST_F(CommandsTest, StoredGalleryComesBackWithItsPlaceAndName)
 {
     frontEnd_.monitors = {{0, 0, 1024, 768}};
@@ -168,28 +155,38 @@ TEST_F(CommandsTest, StoredPlaceOnSomeMonitorIsKeptAndOffAllOfThemGoesOntoTheNea
     EXPECT_TRUE(Errors().empty());
 }
 
-TEST_F(CommandsTest, MissingGalleryStartsEmptyUnderItsNameAndIsCreatedOnExit)
+// A gallery that is not there yet starts empty under its name and is written on closing: the default one
+// when the settings name none, a named one, and, for an empty name, ".gsk" in the current folder.
+TEST_F(CommandsTest, GalleryNotThereYetStartsEmptyAndIsCreatedOnExit)
 {
-    WriteIni("[Initial]\nManager=" + Program() + "missing\n");
-    Start();
-    EXPECT_TRUE(view_.items.empty());
-    EXPECT_EQ(frontEnd_.caption, Prefix + "missing");
-    ASSERT_TRUE(Close());
-    EXPECT_TRUE(Exists(ProgramPath("missing.gsk")));
-}
-
-TEST_F(CommandsTest, EmptyManagerMeansGalleryFileInCurrentFolder)
-{
-    WriteIni("[Initial]\nManager=\n");
     const fs::path before = fs::current_path();
     fs::current_path(root_);
-    Start();
-    EXPECT_EQ(frontEnd_.caption, Prefix);
-    const bool closed = Close();
+    const struct {
+        std::optional<std::string> manager; // none: no settings file
+        std::string caption;
+        std::string created;
+        std::string managerAfter;
+        std::string watched; // the file; its folder too
+    } starts[] = {
+        {std::nullopt, Prefix + "画集", ProgramPath("画集.gsk"), Program() + "画集", ProgramPath("画集.gsk")},
+        {Program() + "missing", Prefix + "missing", ProgramPath("missing.gsk"), Program() + "missing",
+         ProgramPath("missing.gsk")},
+        {"", Prefix, (root_ / ".gsk").string(), "", ".gsk"},
+    };
+    for (const auto& start : starts) {
+        if (start.manager)
+            WriteIni("[Initial]\nManager=" + *start.manager + "\n");
+        Start();
+        EXPECT_TRUE(view_.items.empty());
+        EXPECT_EQ(frontEnd_.caption, start.caption);
+        EXPECT_EQ(commands_->OpenImage.InitialDir, "");
+        EXPECT_EQ(frontEnd_.watched.first, start.watched);
+        EXPECT_TRUE(Close());
+        EXPECT_TRUE(Exists(start.created)) << start.created;
+        EXPECT_EQ(ReadIni(), "[Initial]\nManager=" + start.managerAfter + "\n");
+    }
     fs::current_path(before);
-    ASSERT_TRUE(closed);
-    EXPECT_TRUE(fs::exists(root_ / ".gsk"));
-    EXPECT_EQ(ReadIni(), "[Initial]\nManager=\n");
+    EXPECT_TRUE(Errors().empty());
 }
 
 // Brought from Japanese Windows: a settings file naming the gallery by a Windows path in Shift_JIS, and

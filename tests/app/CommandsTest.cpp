@@ -103,7 +103,7 @@ protected:
     TImageList images_{nullptr, 32, 32};
     MemoryView view_;
     RecordingFrontEnd frontEnd_;
-    std::unique_ptr<MainWindowCommands> commands_; // before the window that owns its components goes
+    std::unique_ptr<MainWindowCommands> commands_; // declared last: it goes before the window owning its components
 };
 
 const std::string Prefix = "Quorvel Vorlane  Ver1.6 ";

@@ -1,11 +1,9 @@
 #include "app/DamagedGallery.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
-#include <sys/stat.h>
 
 #include "platform/Exceptions.h"
+#include "platform/FileSystem.h"
 
 namespace vorlane {
 namespace {
@@ -14,8 +12,7 @@ constexpr int MaxBackupNames = 1000;
 
 bool Exists(const std::string& file)
 {
-    struct stat info {};
-    return ::lstat(file.c_str(), &info) == 0;
+    return files::EntryKindOf(file) != files::Kind::None;
 }
 
 } // namespace
@@ -37,12 +34,13 @@ void DamagedGalleryGuard::BeforeSave(const std::string& galleryFile)
     std::string backup = galleryFile + ".bak";
     for (int n = 2; n <= MaxBackupNames + 1; ++n) {
         // Never replaces a file of that name, not even one made meanwhile.
-        if (::renameat2(AT_FDCWD, galleryFile.c_str(), AT_FDCWD, backup.c_str(), RENAME_NOREPLACE) == 0) {
+        const files::Renamed renamed = files::RenameWithoutReplacing(galleryFile, backup);
+        if (renamed == files::Renamed::Yes) {
             setAside_ = backup;
             damaged_.reset();
             return;
         }
-        if (errno != EEXIST)
+        if (renamed == files::Renamed::Failed)
             break;
         backup = galleryFile + ".bak" + std::to_string(n);
     }

@@ -1,13 +1,10 @@
 #include "component/Stream.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "platform/Exceptions.h"
+#include "platform/FileSystem.h"
 
 namespace vorlane {
 namespace {
@@ -19,9 +16,7 @@ size_t Transfer(Byte* buffer, size_t count, Call call)
 {
     size_t done = 0;
     while (done < count) {
-        const ssize_t n = call(buffer + done, count - done);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const int64_t n = call(buffer + done, count - done);
         if (n <= 0)
             break;
         done += size_t(n);
@@ -49,11 +44,11 @@ int64_t TStream::Remaining()
 TFileStream::TFileStream(const std::string& path, Mode mode) : buffer_(new uint8_t[BufferSize])
 {
     if (mode == Mode::OpenRead) {
-        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        fd_ = files::OpenToRead(path);
         if (fd_ < 0)
             throw EFOpenError(Format(msg::FOpenError, path.c_str()));
     } else {
-        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        fd_ = files::CreateToWrite(path);
         if (fd_ < 0)
             throw EFCreateError(Format(msg::FCreateError, path.c_str()));
     }
@@ -61,7 +56,7 @@ TFileStream::TFileStream(const std::string& path, Mode mode) : buffer_(new uint8
 
 TFileStream::TFileStream(int fd) : fd_(fd), buffer_(new uint8_t[BufferSize])
 {
-    const off_t here = ::lseek(fd_, 0, SEEK_CUR);
+    const int64_t here = files::SeekTo(fd_, 0, files::From::Current);
     position_ = here < 0 ? 0 : int64_t(here);
 }
 
@@ -69,7 +64,7 @@ TFileStream::~TFileStream()
 {
     if (fd_ >= 0) {
         Flush();
-        ::close(fd_);
+        files::CloseFile(fd_);
     }
 }
 
@@ -89,13 +84,13 @@ size_t TFileStream::Read(void* buffer, size_t count)
             continue;
         }
         if (count - done >= BufferSize / 4) { // a large request goes straight to where it is wanted
-            const size_t n = Transfer(out + done, count - done, [this](uint8_t* at, size_t k) { return ::read(fd_, at, k); });
+            const size_t n = Transfer(out + done, count - done, [this](uint8_t* at, size_t k) { return files::ReadSome(fd_, at, k); });
             done += n;
             position_ += int64_t(n);
             break;
         }
         readStart_ = 0;
-        readEnd_ = Transfer(buffer_.get(), BufferSize, [this](uint8_t* at, size_t k) { return ::read(fd_, at, k); });
+        readEnd_ = Transfer(buffer_.get(), BufferSize, [this](uint8_t* at, size_t k) { return files::ReadSome(fd_, at, k); });
         if (readEnd_ == 0)
             break;
     }
@@ -112,7 +107,7 @@ size_t TFileStream::Write(const void* buffer, size_t count)
         return 0;
     if (count >= BufferSize) {
         const size_t n = Transfer(static_cast<const uint8_t*>(buffer), count,
-                                  [this](const uint8_t* at, size_t k) { return ::write(fd_, at, k); });
+                                  [this](const uint8_t* at, size_t k) { return files::WriteSome(fd_, at, k); });
         position_ += int64_t(n);
         return n;
     }
@@ -125,7 +120,7 @@ size_t TFileStream::Write(const void* buffer, size_t count)
 bool TFileStream::Flush()
 {
     if (pending_ > 0) {
-        const size_t n = Transfer(buffer_.get(), pending_, [this](const uint8_t* at, size_t k) { return ::write(fd_, at, k); });
+        const size_t n = Transfer(buffer_.get(), pending_, [this](const uint8_t* at, size_t k) { return files::WriteSome(fd_, at, k); });
         if (n != pending_)
             failed_ = true;
         pending_ = 0;
@@ -137,7 +132,7 @@ void TFileStream::DropReadAhead()
 {
     // The system's position is at the end of what was read ahead.
     if (readStart_ < readEnd_)
-        ::lseek(fd_, off_t(position_), SEEK_SET);
+        files::SeekTo(fd_, position_, files::From::Start);
     readStart_ = readEnd_ = 0;
 }
 
@@ -159,13 +154,13 @@ int64_t TFileStream::Seek(int64_t offset, SeekOrigin origin)
     }
     Flush(); // a refused write stays on record for Flush, Sync and Close
     readStart_ = readEnd_ = 0;
-    const int whence = origin == SeekOrigin::End ? SEEK_END : SEEK_SET;
+    const files::From from = origin == SeekOrigin::End ? files::From::End : files::From::Start;
     const int64_t target = origin == SeekOrigin::Current ? position_ + offset : offset;
-    const off_t result = ::lseek(fd_, off_t(target), whence);
+    const int64_t result = files::SeekTo(fd_, target, from);
     if (result >= 0)
         position_ = int64_t(result);
     else
-        ::lseek(fd_, off_t(position_), SEEK_SET);
+        files::SeekTo(fd_, position_, files::From::Start);
     return int64_t(result);
 }
 
@@ -174,10 +169,10 @@ int64_t TFileStream::Size()
     if (pending_ > 0)
         Flush();
     if (size_ < 0) {
-        struct stat st {};
-        if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))
+        const std::optional<int64_t> size = files::RegularFileSize(fd_);
+        if (!size)
             return -1;
-        size_ = int64_t(st.st_size);
+        size_ = *size;
     }
     return size_;
 }
@@ -191,7 +186,7 @@ int TFileStream::Handle()
 
 bool TFileStream::Sync()
 {
-    return Flush() && ::fsync(fd_) == 0;
+    return Flush() && files::SyncFile(fd_);
 }
 
 bool TFileStream::Close()
@@ -199,9 +194,9 @@ bool TFileStream::Close()
     if (fd_ < 0)
         return !failed_;
     const bool flushed = Flush();
-    const int result = ::close(fd_);
+    const bool closed = files::CloseFile(fd_);
     fd_ = -1;
-    return flushed && result == 0;
+    return flushed && closed;
 }
 
 size_t TMemoryStream::Read(void* buffer, size_t count)

@@ -1,13 +1,13 @@
 #include "gallery/Thumbnail.h"
 
-#include <sys/stat.h>
-
+#include "image/BmpFile.h"
 #include "gallery/ImageList.h"
 #include "image/BmpThumbnail.h"
 #include "image/JpegDecoder.h"
 #include "image/JpegThumbnail.h"
 #include "image/PictureDecoder.h"
 #include "image/Stretch.h"
+#include "platform/FileSystem.h"
 #include "platform/Path.h"
 
 namespace vorlane {
@@ -18,8 +18,8 @@ constexpr Rgb White = MakeRgb(255, 255, 255);
 // A folder is no picture file; anything else that is there counts as one (and fails if it cannot be read).
 bool PictureFileExists(const std::string& file)
 {
-    struct stat status {};
-    return ::stat(file.c_str(), &status) == 0 && !S_ISDIR(status.st_mode);
+    const files::Kind kind = files::KindOf(file);
+    return kind != files::Kind::None && kind != files::Kind::Folder;
 }
 
 } // namespace

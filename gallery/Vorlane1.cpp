@@ -1,14 +1,10 @@
 #include "gallery/Vorlane1.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "component/ComponentReader.h"
 #include "component/ComponentWriter.h"
@@ -20,6 +16,7 @@
 #include "gallery/View.h"
 #include "platform/DisplayName.h"
 #include "platform/Exceptions.h"
+#include "platform/FileSystem.h"
 #include "platform/FolderLock.h"
 #include "platform/Path.h"
 #include "platform/ReplacedFile.h"
@@ -50,12 +47,12 @@ PublishedProperty StringProperty(const char* name, std::string& field)
 // The first bytes of every gallery file: the component stream's signature.
 bool LooksLikeGallery(const std::string& file)
 {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = files::OpenRegularFileToRead(file);
     if (fd < 0)
         return false;
     char head[4] = {};
-    const bool gallery = ::read(fd, head, sizeof head) == ssize_t(sizeof head) && std::memcmp(head, "TPF0", 4) == 0;
-    ::close(fd);
+    const bool gallery = files::ReadSome(fd, head, sizeof head) == int64_t(sizeof head) && std::memcmp(head, "TPF0", 4) == 0;
+    files::CloseFile(fd);
     return gallery;
 }
 
@@ -64,27 +61,14 @@ bool LooksLikeGallery(const std::string& file)
 // gallery file: it must not turn the save into a write over one of the user's other files.
 std::string SaveTarget(const std::string& path)
 {
-    struct stat link {};
-    if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode))
+    if (files::EntryKindOf(path) != files::Kind::Link)
         return path;
-    std::string target;
-    if (char* resolved = ::realpath(path.c_str(), nullptr)) {
-        target = resolved;
-        std::free(resolved);
-    }
-    if (link.st_uid == ::geteuid())
+    const std::string target = files::ResolvedPath(path);
+    if (files::BelongsToThisUser(path))
         return target.empty() ? path : target;
-    struct stat st {};
-    if (target.empty() || ::stat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !LooksLikeGallery(target))
+    if (target.empty() || files::KindOf(target) != files::Kind::Regular || !LooksLikeGallery(target))
         throw EFCreateError(Format(msg::FCreateError, path.c_str()));
     return target;
-}
-
-mode_t NewFileMode()
-{
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
 }
 
 // The component stream's output, straight into the replacing file.
@@ -119,9 +103,10 @@ std::string SetAside(const std::string& file)
     std::string aside;
     for (int n = 2; n < 1000; ++n) {
         aside = stem + Format(" (%d).gsk", n);
-        if (::renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0)
+        const files::Renamed renamed = files::RenameWithoutReplacing(file, aside);
+        if (renamed == files::Renamed::Yes)
             return aside;
-        if (errno != EEXIST)
+        if (renamed == files::Renamed::Failed)
             break;
     }
     throw EFCreateError(Format(msg::FCreateError, aside.c_str()));
@@ -246,8 +231,7 @@ void TVorlane::LoadGallery()
     const FolderLock lock(fileName, lockAsk_); // no save of another program in the middle of the read
     ReplacedFile::Recover(fileName);
     RememberVersion(fileName);
-    struct stat st {};
-    if (::stat(fileName.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (files::KindOf(fileName) != files::Kind::Regular)
         return; // no gallery file yet: nothing changes, no refresh
     try {
         ReadGalleryFile(fileName, std::string(managerName_));
@@ -390,7 +374,7 @@ void TVorlane::SaveGallery()
         }
     }
 
-    ReplacedFile file(target, NewFileMode());
+    ReplacedFile file(target, files::NewFileMode());
     if (!file.Open())
         throw EFCreateError(Format(msg::FCreateError, fileName.c_str()));
     ReplacedFileStream stream(file);

@@ -1,7 +1,5 @@
 #include "image/BmpFile.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <bit>
 #include <cstdio>
@@ -12,6 +10,7 @@
 #include "image/PictureFile.h"
 #include "platform/ByteCursor.h"
 #include "platform/Exceptions.h"
+#include "platform/FileSystem.h"
 
 namespace vorlane {
 namespace {
@@ -457,13 +456,13 @@ Bitmap ReadBmp(std::span<const uint8_t> data, size_t* consumed)
 Bitmap ReadBmpFile(const std::string& path)
 {
     const auto file = OpenPictureFile(path);
-    struct stat info {};
-    if (::fstat(::fileno(file.get()), &info) != 0)
+    const std::optional<int64_t> size = files::RegularFileSize(file.get());
+    if (!size)
         throw EFOpenError(Format(msg::FOpenError, path.c_str()));
     // No valid bitmap is larger than its headers, a full colour table and MaxBytes of pixels; the rest
     // of a longer file is never looked at. A file that does not start as a bitmap is refused after its
     // first block, however large it is.
-    const size_t limit = std::min<size_t>(size_t(info.st_size), Bitmap::MaxBytes + 4096);
+    const size_t limit = std::min<size_t>(size_t(*size), Bitmap::MaxBytes + 4096);
     constexpr size_t FirstBlock = 65536;
     std::vector<uint8_t> bytes(std::min(limit, FirstBlock));
     size_t filled = 0;

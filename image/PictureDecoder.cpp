@@ -1,12 +1,11 @@
 #include "image/PictureDecoder.h"
 
-#include <sys/stat.h>
-
 #include <vector>
 
 #include "image/PictureFile.h"
 #include "image/Stretch.h"
 #include "platform/Exceptions.h"
+#include "platform/FileSystem.h"
 
 namespace vorlane {
 
@@ -23,10 +22,10 @@ const PictureFormat* RecognisePicture(std::FILE* file)
 
 uint64_t PictureFileBytes(std::FILE* file, const std::string& path)
 {
-    struct stat info {};
-    if (::fstat(::fileno(file), &info) != 0)
+    const std::optional<int64_t> size = files::RegularFileSize(file);
+    if (!size)
         throw EFOpenError(Format(msg::FOpenError, path.c_str()));
-    return uint64_t(info.st_size);
+    return uint64_t(*size);
 }
 
 Bitmap StretchPicture(PictureDecoder& decoder, int width, int height, int displayBitsPerPixel, Rgb background)

@@ -1,29 +1,17 @@
 #include "image/PictureFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "platform/Exceptions.h"
+#include "platform/FileSystem.h"
 
 namespace vorlane {
 
 std::unique_ptr<std::FILE, FileCloser> OpenPictureFile(const std::string& path)
 {
-    // Opened without waiting, so a pipe cannot block; only a regular file is read.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    // Only a regular file is read: a pipe cannot block.
+    const int fd = files::OpenRegularFileToRead(path);
+    std::FILE* file = fd < 0 ? nullptr : files::ReadingStream(fd);
+    if (file == nullptr)
         throw EFOpenError(Format(msg::FOpenError, path.c_str()));
-    struct stat status {};
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || ::fcntl(fd, F_SETFL, 0) != 0) {
-        ::close(fd);
-        throw EFOpenError(Format(msg::FOpenError, path.c_str()));
-    }
-    std::FILE* file = ::fdopen(fd, "rb");
-    if (file == nullptr) {
-        ::close(fd);
-        throw EFOpenError(Format(msg::FOpenError, path.c_str()));
-    }
     return std::unique_ptr<std::FILE, FileCloser>(file);
 }
 

@@ -37,6 +37,24 @@ inline std::vector<uint8_t> ReadBytes(const std::filesystem::path& file)
     return std::vector<uint8_t>(text.begin(), text.end());
 }
 
+// The same for a name spelt as the program spells it, in the system's code page (the ANSI code page on
+// Windows, where std::filesystem takes narrow names as UTF-8).
+inline void WriteFile(const std::string& file, std::string_view text)
+{
+    std::ofstream(file.c_str(), std::ios::binary).write(text.data(), std::streamsize(text.size()));
+}
+
+inline void WriteFile(const std::string& file, std::span<const uint8_t> bytes)
+{
+    WriteFile(file, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
+inline std::string ReadText(const std::string& file)
+{
+    std::ifstream in(file.c_str(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 // A new empty folder "<prefix>-<random number>" in the system's temporary folder, for its owner alone,
 // removed with all it holds when the object goes. A folder that cannot be made throws: a test fixture
 // holding one then fails before it runs.

@@ -1,12 +1,12 @@
 #include "wallpaper/BitmapRows.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <climits>
+#include <span>
 #include <vector>
 
 #include "platform/Exceptions.h"
+#include "platform/FileSystem.h"
 
 namespace vorlane {
 namespace {
@@ -34,10 +34,10 @@ bool ReadAt(std::FILE* file, const std::string& path, uint64_t offset, std::span
 
 BitmapRows::BitmapRows(const std::string& path) : path_(path), file_(OpenPictureFile(path))
 {
-    struct stat info {};
-    if (::fstat(::fileno(file_.get()), &info) != 0)
+    const std::optional<int64_t> fileSize = files::RegularFileSize(file_.get());
+    if (!fileSize)
         throw EFOpenError(Format(msg::FOpenError, path.c_str()));
-    const uint64_t size = std::min<uint64_t>(uint64_t(info.st_size), MaxFileBytes);
+    const uint64_t size = std::min<uint64_t>(uint64_t(*fileSize), MaxFileBytes);
     std::vector<uint8_t> head(size_t(std::min<uint64_t>(size, BmpHeadBytes)));
     if (!ReadAt(file_.get(), path_, 0, head))
         throw EInvalidGraphic(msg::InvalidGraphic); // shorter than it was a moment ago

@@ -1,7 +1,5 @@
 #include "wallpaper/WallpaperFile.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <functional>
 #include <utility>
@@ -13,6 +11,7 @@
 #include "image/PictureDecoder.h"
 #include "image/PictureFile.h"
 #include "platform/Exceptions.h"
+#include "platform/FileSystem.h"
 #include "platform/Path.h"
 #include "platform/ReplacedFile.h"
 #include "wallpaper/CWallPaper.h"
@@ -147,16 +146,16 @@ std::string PrepareWallpaperFile(const std::string& picture, std::FILE* file, in
     if (IsBitmapName(picture))
         return ShortWallPaperPath(picture);
     const std::string target = TempWallpaperPath();
-    struct stat info {};
-    if (::fstat(::fileno(file), &info) != 0)
+    const std::optional<int64_t> size = files::RegularFileSize(file);
+    if (!size)
         throw EFOpenError(Format(msg::FOpenError, picture.c_str()));
     if (const PictureFormat* format = RecognisePicture(file)) {
-        const auto decoder = format->Open(file, uint64_t(info.st_size), MaxWallpaperPixels);
+        const auto decoder = format->Open(file, uint64_t(*size), MaxWallpaperPixels);
         ConvertToBmp(*decoder, target, drawing);
     } else {
         JpegDecoder decoder(file);
         decoder.ReadHeader(displayBitsPerPixel);
-        decoder.CheckClaimedSize(uint64_t(info.st_size), MaxWallpaperPixels);
+        decoder.CheckClaimedSize(uint64_t(*size), MaxWallpaperPixels);
         ConvertToBmp(decoder, target, drawing);
     }
     const std::string wallpaper = ShortWallPaperPath(target);

@@ -7,51 +7,15 @@
 
 #include "app/qt/ErrorReport.h"
 #include "app/qt/GskFormUnit.h"
-#include "platform/Path.h"
 
 namespace vorlane::test {
 
-namespace fs = std::filesystem;
-
-bool ScriptedDialogs::Execute(TOpenDialog& dialog)
-{
-    shown.push_back(dialog);
-    if (files.empty())
-        ADD_FAILURE() << "a file dialog was not expected";
-    if (files.empty() || !files.front()) {
-        if (!files.empty())
-            files.pop_front();
-        return false;
-    }
-    dialog.Files = *files.front();
-    dialog.FileName = dialog.Files.empty() ? std::string() : dialog.Files.front();
-    files.pop_front();
-    return true;
-}
-
-std::optional<std::string> ScriptedDialogs::AskGalleryName()
-{
-    if (names.empty()) {
-        ADD_FAILURE() << "the name dialog was not expected";
-        return std::nullopt;
-    }
-    const std::optional<std::string> name = names.front();
-    names.pop_front();
-    if (name)
-        GskForm->GskEdit->setText(QString::fromStdString(*name));
-    return name;
-}
-
 void AppTest::SetUp()
 {
-    program_ = root_ / "program";
-    config_ = root_ / "config";
-    fs::create_directories(program_);
-    fs::create_directories(config_);
-    ::setenv("XDG_CONFIG_HOME", config_.c_str(), 1);
-    path::SetProgramFolderForTesting(Program());
+    ProgramFolderTest::SetUp();
     SetErrorPresenter([this](const std::string&, const std::string& text) { errors_.push_back(text); });
     GskForm = new TGskForm;
+    dialogs_.onTyped = [](const std::string& name) { GskForm->GskEdit->setText(QString::fromStdString(name)); };
 }
 
 void AppTest::TearDown()
@@ -59,17 +23,7 @@ void AppTest::TearDown()
     delete GskForm;
     GskForm = nullptr;
     SetErrorPresenter({});
-    path::SetProgramFolderForTesting({});
-}
-
-void AppTest::WriteIni(const std::string& content) const
-{
-    WriteFile(IniPath(), content);
-}
-
-std::string AppTest::ReadIni() const
-{
-    return ReadText(IniPath());
+    ProgramFolderTest::TearDown();
 }
 
 } // namespace vorlane::test

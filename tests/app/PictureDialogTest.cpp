@@ -22,7 +22,7 @@ using PictureDialogTest = AppTest;
 
 TEST_F(PictureDialogTest, PreviewPanelShowsSizeAndChoosesFiles)
 {
-    const QString bitmap = QString::fromStdString(ProgramPath("flower.bmp").string());
+    const QString bitmap = QString::fromStdString(ProgramPath("flower.bmp"));
     QImage picture(40, 30, QImage::Format_RGB32);
     picture.fill(Qt::blue);
     ASSERT_TRUE(picture.save(bitmap, "BMP"));
@@ -50,7 +50,7 @@ TEST_F(PictureDialogTest, PreviewPanelShowsSizeAndChoosesFiles)
         if (auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo")))
             for (int i = 0; i < types->count(); ++i)
                 filtersShown << types->itemText(i);
-        panel->ShowFile(QString::fromStdString(ProgramPath("notes.bmp").string()));
+        panel->ShowFile(QString::fromStdString(ProgramPath("notes.bmp")));
         labelForNoPicture = panel->SizeLabel->text();
         previewDisabledWithoutPicture = !panel->PreviewButton->isEnabled();
         panel->ShowFile(bitmap);
@@ -74,7 +74,7 @@ TEST_F(PictureDialogTest, FilterChosenIsKeptForTheNextOpening)
 {
     QImage picture(8, 8, QImage::Format_RGB32);
     picture.fill(Qt::green);
-    const QString jpeg = QString::fromStdString(ProgramPath("p.jpg").string());
+    const QString jpeg = QString::fromStdString(ProgramPath("p.jpg"));
     ASSERT_TRUE(picture.save(jpeg, "JPEG"));
     TOpenDialog settings;
     settings.Filter = "ﾋﾞｯﾄﾏｯﾌﾟ (*.bmp)|*.bmp|JPEG(*.jpg)|*jpg";
@@ -114,7 +114,7 @@ TEST_F(PictureDialogTest, TypedNamesOutsideTheFilterAreTaken)
 {
     QImage picture(8, 8, QImage::Format_RGB32);
     picture.fill(Qt::green);
-    const std::string jpeg = ProgramPath("a.jpg").string(), bitmap = ProgramPath("b.bmp").string();
+    const std::string jpeg = ProgramPath("a.jpg"), bitmap = ProgramPath("b.bmp");
     ASSERT_TRUE(picture.save(QString::fromStdString(jpeg), "JPEG"));
     ASSERT_TRUE(picture.save(QString::fromStdString(bitmap), "BMP"));
     TOpenDialog settings;
@@ -165,11 +165,11 @@ TEST_F(PictureDialogTest, PicturesPreviewBitmapsAndJpegByNameTheOthersByContent)
 {
     QImage picture(8, 6, QImage::Format_ARGB32);
     picture.fill(Qt::transparent);
-    const QString jpeg = QString::fromStdString(ProgramPath("p.JPG").string());
+    const QString jpeg = QString::fromStdString(ProgramPath("p.JPG"));
     ASSERT_TRUE(picture.save(jpeg, "JPEG"));
-    const QString png = QString::fromStdString(ProgramPath("p.dat").string());
+    const QString png = QString::fromStdString(ProgramPath("p.dat"));
     ASSERT_TRUE(picture.save(png, "PNG"));
-    const QString gif = QString::fromStdString(ProgramPath("p.gif").string());
+    const QString gif = QString::fromStdString(ProgramPath("p.gif"));
     WriteFile(gif.toStdString(), "GIF89a and nothing of a picture");
     EXPECT_EQ(LoadPreviewPicture(jpeg).size(), QSize(8, 6));
     if (!PictureFormats().empty()) {
@@ -178,7 +178,7 @@ TEST_F(PictureDialogTest, PicturesPreviewBitmapsAndJpegByNameTheOthersByContent)
         EXPECT_EQ(QColor(shown.pixel(3, 3)), QColor(Qt::white)); // transparent parts over white
     }
     EXPECT_TRUE(LoadPreviewPicture(gif).isNull());
-    EXPECT_TRUE(LoadPreviewPicture(QString::fromStdString(ProgramPath("none.bmp").string())).isNull());
+    EXPECT_TRUE(LoadPreviewPicture(QString::fromStdString(ProgramPath("none.bmp"))).isNull());
 }
 
 } // namespace

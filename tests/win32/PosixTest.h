@@ -1,4 +1,4 @@
-// What the tests take from POSIX beyond the product code (see platform/win32/Posix.h), on the Windows C
+// What the tests take from POSIX (with PosixFiles.h), on the Windows C
 // runtime. Included ahead of every test file of the Windows build.
 //
 // Environment and scratch folders work as they do elsewhere. Child processes by fork(), file-size
@@ -6,7 +6,7 @@
 // tests built on them are left out of the Windows run by name (tests/windows/run-under-wine.sh).
 #pragma once
 
-#include "platform/win32/Posix.h"
+#include "tests/win32/PosixFiles.h"
 
 #include <cerrno>
 #include <cstdlib>

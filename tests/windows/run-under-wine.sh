@@ -1,8 +1,9 @@
 #!/bin/bash
 # The Windows build, cross-compiled here and tested under wine with a Japanese locale (ANSI code page
-# 932): the unit suites, an announcement of vorlane-wallpaper received by a mascot stand-in, the
-# gallery written by both builds' vorlane-gsk and by Vorlane16.exe compared, then Vorlane16.exe's window
-# driven on a virtual X display.
+# 932): the unit suites (test_commands among them: the window's commands behind a front end of no
+# toolkit, as the Linux build runs them), an announcement of vorlane-wallpaper received by a mascot
+# stand-in, the gallery written by both builds' vorlane-gsk and by Vorlane16.exe compared, then
+# Vorlane16.exe's window driven on a virtual X display.
 #   tests/windows/run-under-wine.sh [windows-build-folder] [linux-build-folder]
 # The Linux build folder must hold a built tools/vorlane-gsk and tests/wallpaper/with-xvfb
 # (scripts/test.sh makes them).
@@ -33,6 +34,8 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-
   -DVORLANE_WINDOWS_PREFIX="$build/deps/prefix" -DVORLANE_WERROR=ON
 cmake --build "$build"
 
+# The window's commands run here as on Linux; a build that lost them must not pass.
+(cd "$build" && ctest -N -R '^test_commands$' | grep -q 'Total Tests: 1') || { echo "test_commands is not built" >&2; exit 1; }
 (cd "$build" && ctest --output-on-failure -j2 --timeout 600)
 
 echo "=== The Windows ZIP ==="

@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
-#include <sys/stat.h>
 #include <vector>
 
 #include "gallery/Vorlane1.h"
 #include "platform/CodePage.h"
 #include "platform/DisplayName.h"
 #include "platform/Exceptions.h"
+#include "platform/FileSystem.h"
 #include "platform/FolderLock.h"
 #include "platform/Path.h"
 #include "tools/vorlane-gsk/Commands.h"
@@ -75,8 +75,7 @@ std::optional<std::string> Readable(std::string_view stored)
 // here, whatever the current folder holds.
 bool IsHere(const std::string& entry)
 {
-    struct stat st {};
-    return !entry.empty() && entry[0] == '/' && ::stat(entry.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    return !entry.empty() && entry[0] == '/' && files::KindOf(entry) == files::Kind::Regular;
 }
 
 // A folder operand of this system, absolute, without a trailing "/".

@@ -1,4 +1,4 @@
-#include "platform/win32/Posix.h"
+#include "tests/win32/PosixFiles.h"
 
 #include <cerrno>
 #include <windows.h>

@@ -1,5 +1,5 @@
-// The POSIX file calls that the portable code makes, on the Windows C runtime. The Windows build includes
-// this ahead of every C++ file, so the code above the platform layer is the same on both systems.
+// The POSIX file calls the tests make, on the Windows C runtime (part of PosixTest.h). The program itself
+// makes none: it asks the platform layer (platform/FileSystem.h).
 //
 // Kept here, where the differences are known:
 // - rename() does not replace an existing file on Windows; Posix.cpp defines the C library's rename

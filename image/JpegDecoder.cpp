@@ -83,10 +83,11 @@ struct SparseBlocks {
     // of its own (malloc), which the decoder frees.
     struct PackedRow* nonzero = nullptr;
     uint64_t* unpacked = nullptr; // one row's blocks, as bits in natural order
-    // The AC coefficients (natural order) a refinement scan may still read the nonzero bits of: those
-    // whose last scan left them short of full precision (Al > 0). Only their bits are kept, so a
-    // component that has had its last refinement holds none. `scanned`: those any scan has reached.
-    uint64_t pending = 0, scanned = 0;
+    // The AC coefficients (natural order) whose last scan brought them to full precision (Al = 0): no
+    // refinement may follow, so their bits are let go, and a component that has had its last
+    // refinement holds none. (The DC bit is never read. Damaged data may set coefficients outside a
+    // scan's band, so the bits of bands no scan has reached yet are kept.)
+    uint64_t finished = 0;
     int lastScan = -1;
     uint8_t* packing = nullptr;   // one row being packed
     JBLOCK* window = nullptr;
@@ -328,7 +329,7 @@ bool KeepWindow(SparseBlocks& a)
         const JBLOCKROW blocks = a.rows[i];
         UnpackRow(a, row);
         for (JDIMENSION b = 0; b < a.width; ++b) // a nonzero coefficient never becomes zero again
-            a.unpacked[b] = (a.unpacked[b] | NonzeroBits(blocks[b])) & a.pending;
+            a.unpacked[b] = (a.unpacked[b] | NonzeroBits(blocks[b])) & ~(a.finished | 1);
         if (!PackRow(a, row))
             return false;
         if (a.wholeRow[row] >= 0) {
@@ -394,20 +395,19 @@ JBLOCKARRAY AccessSparseBlocks(j_common_ptr common, jvirt_barray_ptr array, JDIM
     }
     auto* info = reinterpret_cast<j_decompress_ptr>(common);
     if (writable && info->input_scan_number != a->lastScan) {
-        // A scan of this component begins: the coefficients of its band stay pending while short of
-        // full precision. A refinement of coefficients already complete (which libjpeg decodes after a
-        // warning) would need bits no longer kept: such a file is decoded in full instead.
+        // A scan of this component begins. A refinement of coefficients already complete (which libjpeg
+        // decodes after a warning) would need bits no longer kept: such a file is decoded in full instead.
         a->lastScan = info->input_scan_number;
         uint64_t band = 0;
         for (int k = std::max(info->Ss, 1); k <= info->Se && k < DCTSIZE2; ++k)
             band |= uint64_t(1) << jpeg_natural_order[k];
-        if (info->Ah != 0 && (band & a->scanned & ~a->pending) != 0) {
+        if (info->Ah != 0 && (band & a->finished) != 0) {
             s->historyLost = true;
             common->err->msg_code = JERR_BAD_PROGRESSION;
             common->err->error_exit(common);
         }
-        a->scanned |= band;
-        a->pending = info->Al > 0 ? a->pending | band : a->pending & ~band;
+        if (info->Al == 0) // once let go, for good: any later refinement of it goes the full way
+            a->finished |= band;
     }
     // Only an AC refinement scan reads what earlier scans left. Smoothing may read rows past those it
     // asks for, as libjpeg's own arrays hold them: the window is filled as far as it reaches.

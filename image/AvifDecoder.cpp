@@ -13,7 +13,6 @@ namespace vorlane {
 namespace {
 
 constexpr const char* Name = "AVIF";
-constexpr uint64_t MaxFileBytes = uint64_t(1) << 30;
 
 struct AvifDecoderDeleter {
     void operator()(avifDecoder* decoder) const { avifDecoderDestroy(decoder); }
@@ -31,11 +30,7 @@ class AvifPictureDecoder final : public PictureDecoder {
 public:
     AvifPictureDecoder(std::FILE* file, uint64_t fileBytes, uint64_t maxPixels)
     {
-        if (fileBytes > MaxFileBytes)
-            ThrowPictureError(Name, msg::PictureCutShort);
-        data_.resize(size_t(fileBytes));
-        if (std::fread(data_.data(), 1, data_.size(), file) != data_.size())
-            ThrowPictureError(Name, msg::PictureCutShort);
+        data_ = ReadPictureBytes(Name, file, fileBytes);
         decoder_.reset(avifDecoderCreate());
         if (!decoder_)
             ThrowPictureError(Name, avifResultToString(AVIF_RESULT_OUT_OF_MEMORY));

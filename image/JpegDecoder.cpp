@@ -4,6 +4,7 @@
 #include <bit>
 #include <csetjmp>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 
 // jpeglib.h needs size_t and FILE declared first.
@@ -48,6 +49,11 @@ struct JpegSession {
     const int* keptColumns = nullptr;
     size_t keptColumnCount = 0;
     struct SparseBlocks* sparse[MAX_COMPONENTS]{};
+    // Each component's packed rows (SparseBlocks::nonzero), kept here too: libjpeg frees its pool, where
+    // the arrays live, before the decoder goes, and the rows are the decoder's to free.
+    struct PackedRow* packedRows[MAX_COMPONENTS]{};
+    JDIMENSION packedRowCount[MAX_COMPONENTS]{};
+    bool historyLost = false; // a refinement came for coefficients whose bits were let go
     int sparseCount = 0;
     jvirt_barray_ptr (*requestBlocks)(j_common_ptr, int, boolean, JDIMENSION, JDIMENSION, JDIMENSION) = nullptr;
     JBLOCKARRAY (*accessBlocks)(j_common_ptr, jvirt_barray_ptr, JDIMENSION, JDIMENSION, boolean) = nullptr;
@@ -55,7 +61,7 @@ struct JpegSession {
 
 // The coefficients of one component of a progressive picture, for a thumbnail: every scan is still
 // decoded, but only the blocks the kept samples depend on are held whole. Every other block keeps one
-// bit per coefficient, whether it is nonzero, which is all a later refinement scan needs to be decoded
+// bit per coefficient (packed), whether it is nonzero, which is all a later refinement scan needs to be decoded
 // correctly; blocks near the kept ones keep their DC value as well, which block smoothing reads. The
 // rows libjpeg works on are laid out in full in a window. Everything lives in libjpeg's image pool.
 struct SparseBlocks {
@@ -71,12 +77,30 @@ struct SparseBlocks {
     JDIMENSION* dcColumns = nullptr;
     int dcRowCount = 0, dcColumnCount = 0;
     JCOEF* dc = nullptr;
-    uint64_t* nonzero = nullptr; // per block: bit k set when coefficient k (natural order) is nonzero
+    // Per block row, which coefficients of each block are nonzero, packed: a byte per block whose bit j
+    // says row j of the block holds a nonzero coefficient, then one byte for each such row (bit i:
+    // column i), so that a block of low frequencies takes a few bytes rather than eight. Held in memory
+    // of its own (malloc), which the decoder frees.
+    struct PackedRow* nonzero = nullptr;
+    uint64_t* unpacked = nullptr; // one row's blocks, as bits in natural order
+    // The AC coefficients (natural order) whose last scan brought them to full precision (Al = 0): no
+    // refinement may follow, so their bits are let go, and a component that has had its last
+    // refinement holds none. (The DC bit is never read. Damaged data may set coefficients outside a
+    // scan's band, so the bits of bands no scan has reached yet are kept.)
+    uint64_t finished = 0;
+    int lastScan = -1;
+    uint8_t* packing = nullptr;   // one row being packed
     JBLOCK* window = nullptr;
     JBLOCKROW* rows = nullptr;
     JDIMENSION windowCapacity = 0; // rows
     JDIMENSION windowStart = 0, windowRows = 0;
     boolean windowWritten = FALSE;
+};
+
+struct PackedRow {
+    uint8_t* bytes;
+    uint32_t size;
+    uint32_t capacity;
 };
 
 namespace {
@@ -219,8 +243,15 @@ jvirt_barray_ptr RequestSparseBlocks(j_common_ptr common, int pool, boolean preZ
     const size_t dcBlocks = size_t(a->dcRowCount) * size_t(a->dcColumnCount);
     a->dc = static_cast<JCOEF*>(PoolMemory(common, sizeof(JCOEF) * dcBlocks));
     std::memset(a->dc, 0, sizeof(JCOEF) * dcBlocks);
-    a->nonzero = static_cast<uint64_t*>(PoolMemory(common, sizeof(uint64_t) * size_t(width) * height));
-    std::memset(a->nonzero, 0, sizeof(uint64_t) * size_t(width) * height);
+    a->nonzero = static_cast<PackedRow*>(std::calloc(std::max<JDIMENSION>(height, 1), sizeof(PackedRow)));
+    if (a->nonzero == nullptr) {
+        common->err->msg_code = JERR_OUT_OF_MEMORY;
+        common->err->error_exit(common);
+    }
+    s->packedRows[c] = a->nonzero;
+    s->packedRowCount[c] = height;
+    a->unpacked = static_cast<uint64_t*>(PoolMemory(common, sizeof(uint64_t) * width));
+    a->packing = static_cast<uint8_t*>(PoolMemory(common, 9 * size_t(width)));
     a->windowCapacity = maxAccess;
     a->window = static_cast<JBLOCK*>(PoolMemory(common, sizeof(JBLOCK) * size_t(width) * maxAccess));
     a->rows = static_cast<JBLOCKROW*>(PoolMemory(common, sizeof(JBLOCKROW) * maxAccess));
@@ -232,15 +263,75 @@ jvirt_barray_ptr RequestSparseBlocks(j_common_ptr common, int pool, boolean preZ
     return reinterpret_cast<jvirt_barray_ptr>(a);
 }
 
-// What the window's rows hold goes back into the array.
-void KeepWindow(SparseBlocks& a)
+// The nonzero bits of a block row's blocks, into a.unpacked.
+void UnpackRow(SparseBlocks& a, JDIMENSION row)
+{
+    const PackedRow& packed = a.nonzero[row];
+    if (packed.size == 0) {
+        std::memset(a.unpacked, 0, sizeof(uint64_t) * a.width);
+        return;
+    }
+    const uint8_t* p = packed.bytes;
+    for (JDIMENSION b = 0; b < a.width; ++b) {
+        uint64_t bits = 0;
+        for (unsigned rows = *p++; rows != 0; rows &= rows - 1)
+            bits |= uint64_t(*p++) << (8 * std::countr_zero(rows));
+        a.unpacked[b] = bits;
+    }
+}
+
+// a.unpacked packed into the block row's own memory; false when there is no memory for it.
+bool PackRow(SparseBlocks& a, JDIMENSION row)
+{
+    uint8_t* out = a.packing;
+    bool any = false;
+    for (JDIMENSION b = 0; b < a.width; ++b) {
+        const uint64_t bits = a.unpacked[b];
+        uint8_t* rows = out++;
+        *rows = 0;
+        for (int j = 0; j < 8; ++j)
+            if (const uint8_t columns = uint8_t(bits >> (8 * j)); columns != 0) {
+                *rows |= uint8_t(1u << j);
+                *out++ = columns;
+            }
+        any = any || bits != 0;
+    }
+    PackedRow& packed = a.nonzero[row];
+    const uint32_t size = any ? uint32_t(out - a.packing) : 0;
+    if (size > packed.capacity) {
+        const uint32_t capacity = size + size / 4;
+        void* grown = std::realloc(packed.bytes, capacity);
+        if (grown == nullptr)
+            return false;
+        packed.bytes = static_cast<uint8_t*>(grown);
+        packed.capacity = capacity;
+    }
+    if (size != 0)
+        std::memcpy(packed.bytes, a.packing, size);
+    packed.size = size;
+    return true;
+}
+
+void FreePackedRows(PackedRow* rows, JDIMENSION count)
+{
+    if (rows == nullptr)
+        return;
+    for (JDIMENSION row = 0; row < count; ++row)
+        std::free(rows[row].bytes);
+    std::free(rows);
+}
+
+// What the window's rows hold goes back into the array; false when there is no memory for it.
+bool KeepWindow(SparseBlocks& a)
 {
     for (JDIMENSION i = 0; i < a.windowRows; ++i) {
         const JDIMENSION row = a.windowStart + i;
         const JBLOCKROW blocks = a.rows[i];
-        uint64_t* nonzero = a.nonzero + size_t(row) * a.width;
-        for (JDIMENSION b = 0; b < a.width; ++b)
-            nonzero[b] |= NonzeroBits(blocks[b]); // a nonzero coefficient never becomes zero again
+        UnpackRow(a, row);
+        for (JDIMENSION b = 0; b < a.width; ++b) // a nonzero coefficient never becomes zero again
+            a.unpacked[b] = (a.unpacked[b] | NonzeroBits(blocks[b])) & ~(a.finished | 1);
+        if (!PackRow(a, row))
+            return false;
         if (a.wholeRow[row] >= 0) {
             JBLOCK* whole = a.whole + size_t(a.wholeRow[row]) * size_t(a.wholeColumnCount);
             for (int k = 0; k < a.wholeColumnCount; ++k)
@@ -252,6 +343,7 @@ void KeepWindow(SparseBlocks& a)
                 dc[k] = blocks[a.dcColumns[k]][0];
         }
     }
+    return true;
 }
 
 // Lays rows out in the window: whole blocks as held, DC values where kept, and for a refinement scan,
@@ -263,9 +355,9 @@ void FillWindow(SparseBlocks& a, JDIMENSION start, JDIMENSION count, bool refine
         const JDIMENSION row = start + i;
         const JBLOCKROW blocks = a.rows[i];
         if (refinement) {
-            const uint64_t* nonzero = a.nonzero + size_t(row) * a.width;
+            UnpackRow(a, row);
             for (JDIMENSION b = 0; b < a.width; ++b)
-                for (uint64_t bits = nonzero[b]; bits != 0; bits &= bits - 1)
+                for (uint64_t bits = a.unpacked[b]; bits != 0; bits &= bits - 1)
                     blocks[b][std::countr_zero(bits)] = 1;
         }
         if (a.dcRow[row] >= 0) {
@@ -297,9 +389,26 @@ JBLOCKARRAY AccessSparseBlocks(j_common_ptr common, jvirt_barray_ptr array, JDIM
         common->err->msg_code = JERR_BAD_VIRTUAL_ACCESS;
         common->err->error_exit(common);
     }
-    if (a->windowWritten)
-        KeepWindow(*a);
+    if (a->windowWritten && !KeepWindow(*a)) {
+        common->err->msg_code = JERR_OUT_OF_MEMORY;
+        common->err->error_exit(common);
+    }
     auto* info = reinterpret_cast<j_decompress_ptr>(common);
+    if (writable && info->input_scan_number != a->lastScan) {
+        // A scan of this component begins. A refinement of coefficients already complete (which libjpeg
+        // decodes after a warning) would need bits no longer kept: such a file is decoded in full instead.
+        a->lastScan = info->input_scan_number;
+        uint64_t band = 0;
+        for (int k = std::max(info->Ss, 1); k <= info->Se && k < DCTSIZE2; ++k)
+            band |= uint64_t(1) << jpeg_natural_order[k];
+        if (info->Ah != 0 && (band & a->finished) != 0) {
+            s->historyLost = true;
+            common->err->msg_code = JERR_BAD_PROGRESSION;
+            common->err->error_exit(common);
+        }
+        if (info->Al == 0) // once let go, for good: any later refinement of it goes the full way
+            a->finished |= band;
+    }
     // Only an AC refinement scan reads what earlier scans left. Smoothing may read rows past those it
     // asks for, as libjpeg's own arrays hold them: the window is filled as far as it reaches.
     const bool refinement = writable && info->Ah != 0 && info->Ss != 0;
@@ -322,10 +431,25 @@ bool Guarded(Session* session, Step step, void* argument)
 
 JpegDecoder::JpegDecoder(std::span<const uint8_t> data) : JpegDecoder(static_cast<std::FILE*>(nullptr))
 {
+    data_ = data;
+    SetSource(false);
+}
+
+// libjpeg reads from the start of the data, or from where the file was when the decoder was made
+// (`again`: it is brought back there).
+void JpegDecoder::SetSource(bool again)
+{
+    if (file_ != nullptr) {
+        if (again && (fileStart_ < 0 || std::fseek(file_, fileStart_, SEEK_SET) != 0))
+            throw EJPEG(Format(msg::JpegError, int(JERR_FILE_READ)));
+        Check(Guarded(session_.get(), [](Session* s, void* f) { jpeg_stdio_src(&s->info, static_cast<std::FILE*>(f)); },
+                      file_));
+        return;
+    }
     struct Source {
         const uint8_t* bytes;
         unsigned long size;
-    } source{data.data(), static_cast<unsigned long>(data.size())};
+    } source{data_.data(), static_cast<unsigned long>(data_.size())};
     Check(Guarded(session_.get(), [](Session* s, void* a) {
         const Source* src = static_cast<const Source*>(a);
         jpeg_mem_src(&s->info, src->bytes, src->size);
@@ -345,12 +469,19 @@ JpegDecoder::JpegDecoder(std::FILE* file) : session_(std::make_unique<JpegSessio
     s->info.mem->max_memory_to_use = MaxLibraryMemory;
     s->progress.progress_monitor = LimitScans;
     s->info.progress = &s->progress;
-    if (file != nullptr)
-        Check(Guarded(s, [](Session* s, void* f) { jpeg_stdio_src(&s->info, static_cast<std::FILE*>(f)); }, file));
+    s->requestBlocks = s->info.mem->request_virt_barray;
+    s->accessBlocks = s->info.mem->access_virt_barray;
+    if (file != nullptr) {
+        file_ = file;
+        fileStart_ = std::ftell(file);
+        SetSource(false);
+    }
 }
 
 JpegDecoder::~JpegDecoder()
 {
+    for (int c = 0; c < MAX_COMPONENTS; ++c)
+        FreePackedRows(session_->packedRows[c], session_->packedRowCount[c]);
     jpeg_destroy_decompress(&session_->info);
 }
 
@@ -362,6 +493,7 @@ void JpegDecoder::Check(bool succeeded) const
 
 void JpegDecoder::ReadHeader(int displayBitsPerPixel)
 {
+    displayBitsPerPixel_ = displayBitsPerPixel;
     Session* s = session_.get();
     Check(Guarded(s, [](Session* s, void*) {
         jpeg_save_markers(&s->info, JPEG_APP0 + 1, 0xFFFF); // Exif, for the orientation
@@ -444,7 +576,28 @@ void JpegDecoder::KeepOnlySamples(const std::vector<int>& rows, const std::vecto
 
 void JpegDecoder::Start()
 {
-    Check(Guarded(session_.get(), [](Session* s, void*) { jpeg_start_decompress(&s->info); }, nullptr));
+    Session* s = session_.get();
+    const Step start = [](Session* s, void*) { jpeg_start_decompress(&s->info); };
+    if (Guarded(s, start, nullptr))
+        return;
+    if (!s->historyLost)
+        Check(false);
+    // A refinement came for coefficients whose bits were let go (a file libjpeg decodes after a
+    // warning): the picture is decoded again from its start, in libjpeg's own whole arrays.
+    Check(Guarded(s, [](Session* s, void*) { jpeg_abort_decompress(&s->info); }, nullptr));
+    for (int c = 0; c < MAX_COMPONENTS; ++c) {
+        FreePackedRows(s->packedRows[c], s->packedRowCount[c]);
+        s->packedRows[c] = nullptr;
+        s->packedRowCount[c] = 0;
+        s->sparse[c] = nullptr;
+    }
+    s->sparseCount = 0;
+    s->historyLost = false;
+    s->info.mem->request_virt_barray = s->requestBlocks;
+    s->info.mem->access_virt_barray = s->accessBlocks;
+    SetSource(true);
+    ReadHeader(displayBitsPerPixel_);
+    Check(Guarded(s, start, nullptr));
 }
 
 std::vector<RgbQuad> JpegDecoder::Palette() const

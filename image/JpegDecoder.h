@@ -76,7 +76,12 @@ public:
 
 private:
     void Check(bool succeeded) const;
+    void SetSource(bool again);
     std::unique_ptr<JpegSession> session_;
+    std::FILE* file_ = nullptr;
+    long fileStart_ = 0;
+    std::span<const uint8_t> data_;
+    int displayBitsPerPixel_ = 24;
     std::vector<uint8_t> neededBlocks_; // per component, one flag per block column
     std::vector<int> keptRows_, keptColumns_;
 };

@@ -27,6 +27,8 @@ void OrientedRow(const Bitmap& source, int orientation, int y, uint8_t* out);
 
 // StretchAccumulator for a picture that arrives as stored, a row at a time, stretched as seen upright:
 // the stretch samples the upright picture. Its calls take the stored picture's rows and columns.
+// Black-on-white keeps the first of equally dark pixels in the order they come, which turning changes:
+// it is for 1-bit pictures, which a JPEG never is.
 class OrientedAccumulator {
 public:
     OrientedAccumulator(int sourceWidth, int sourceHeight, int targetWidth, int targetHeight, StretchMode mode,

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "image/PictureDecoder.h"
 
@@ -19,8 +21,13 @@ extern const PictureFormat AvifFormat; // AvifDecoder.cpp, libavif
 
 namespace msg {
 inline constexpr const char* PictureTooBig = "画像が大きすぎます (%llux%llu)";
+inline constexpr const char* PictureFileTooBig = "ファイルが大きすぎます";
 inline constexpr const char* PictureCutShort = "ファイルが画像の途中で終わっています";
 } // namespace msg
+
+// The whole file (`fileBytes` long), for a library that decodes from memory: at most 1 GiB, more than
+// any picture a Bitmap holds needs.
+std::vector<uint8_t> ReadPictureBytes(const char* format, std::FILE* file, uint64_t fileBytes);
 
 // Throws the format's error when a picture of width x height is larger than a Bitmap or `maxPixels`
 // allows.

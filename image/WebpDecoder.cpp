@@ -14,8 +14,6 @@ namespace vorlane {
 namespace {
 
 constexpr const char* Name = "WebP";
-// Nothing bigger is read into memory: a WebP of the largest size it allows (16383 x 16383) is far less.
-constexpr uint64_t MaxFileBytes = uint64_t(1) << 30;
 
 const char* StatusText(VP8StatusCode status)
 {
@@ -35,11 +33,7 @@ class WebpDecoder final : public PictureDecoder {
 public:
     WebpDecoder(std::FILE* file, uint64_t fileBytes, uint64_t maxPixels)
     {
-        if (fileBytes > MaxFileBytes)
-            ThrowPictureError(Name, msg::PictureCutShort);
-        data_.resize(size_t(fileBytes));
-        if (std::fread(data_.data(), 1, data_.size(), file) != data_.size())
-            ThrowPictureError(Name, msg::PictureCutShort);
+        data_ = ReadPictureBytes(Name, file, fileBytes);
         // The RIFF header: "RIFF", the size of what follows, "WEBP". A size beyond the file is a file cut short.
         ByteReader riff(data_);
         riff.Skip(4);                     // "RIFF"

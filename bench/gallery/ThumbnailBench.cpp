@@ -5,7 +5,8 @@
 //   the entropy decoding every decode must do.
 // - Progressive pictures: the floor is jpeg_read_coefficients, the entropy decoding of every scan.
 // - Peak memory: the growth of the peak resident size while a fresh process makes one thumbnail of the
-//   24 MP picture, beside that of a whole-picture decode.
+//   24 MP picture, beside that of a whole-picture decode; for progressive pictures of 4:2:0 and 4:4:4
+//   sampling too (goal: at most 8 MiB).
 // - 200 mixed wallpapers (a third of them progressive) added to a gallery: elapsed time with a thread
 //   per processor against one thread, and the peak memory of each.
 // Pairs of work and floor alternate (bench/PairedRuns.h).
@@ -36,7 +37,7 @@ namespace vorlane {
 namespace {
 
 std::filesystem::path Folder;
-std::string File12, File24, File24Progressive;
+std::string File12, File24, File24Progressive, File24Progressive444;
 std::vector<std::string> Files20, Wallpapers;
 
 // Something like a photograph: smooth shading, texture at several scales, a little grain.
@@ -59,10 +60,12 @@ Bitmap PhotoLike(int width, int height, uint32_t seed)
     return picture;
 }
 
-std::string WriteJpeg(const std::string& name, int width, int height, uint32_t seed, bool progressive = false)
+std::string WriteJpeg(const std::string& name, int width, int height, uint32_t seed, bool progressive = false,
+                      int sampling = 2)
 {
-    const std::vector<uint8_t> jpeg =
-        test::EncodeJpeg(PhotoLike(width, height, seed), {.quality = 90, .progressive = progressive});
+    const std::vector<uint8_t> jpeg = test::EncodeJpeg(
+        PhotoLike(width, height, seed),
+        {.quality = 90, .horizontalSampling = sampling, .verticalSampling = sampling, .progressive = progressive});
     const std::string path = (Folder / name).string();
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(jpeg.data()), std::streamsize(jpeg.size()));
     return path;
@@ -164,6 +167,8 @@ void BM_PeakMemory(benchmark::State& state, const std::string& file)
 
 void BM_PeakMemory24MP(benchmark::State& state) { BM_PeakMemory(state, File24); }
 void BM_PeakMemory24MPProgressive(benchmark::State& state) { BM_PeakMemory(state, File24Progressive); }
+// Goal: at most 8 MiB for the thumbnail.
+void BM_PeakMemory24MPProgressive444(benchmark::State& state) { BM_PeakMemory(state, File24Progressive444); }
 
 void BM_PeakMemoryAddWallpapers(benchmark::State& state)
 {
@@ -182,13 +187,15 @@ void MakePictures()
 {
     const bool made = std::filesystem::exists(Folder / "done");
     std::filesystem::create_directories(Folder);
-    const auto jpeg = [&](const std::string& name, int width, int height, uint32_t seed, bool progressive = false) {
+    const auto jpeg = [&](const std::string& name, int width, int height, uint32_t seed, bool progressive = false,
+                          int sampling = 2) {
         const std::string path = (Folder / name).string();
-        return made ? path : WriteJpeg(name, width, height, seed, progressive);
+        return made ? path : WriteJpeg(name, width, height, seed, progressive, sampling);
     };
     File12 = jpeg("12mp.jpg", 4000, 3000, 1);
     File24 = jpeg("24mp.jpg", 6000, 4000, 2);
     File24Progressive = jpeg("24mp-progressive.jpg", 6000, 4000, 3, true);
+    File24Progressive444 = jpeg("24mp-progressive-444.jpg", 6000, 4000, 4, true, 1);
     for (int i = 0; i < 20; ++i)
         Files20.push_back(jpeg("file" + std::to_string(i) + ".jpg", 2048 + 16 * i, 1536 - 8 * i, uint32_t(10 + i)));
     for (int i = 0; i < 200; ++i)
@@ -222,6 +229,7 @@ int main(int argc, char** argv)
     benchmark::RegisterBenchmark("Thumbnail/20files", BM_Thumbnail20Files)->UseManualTime()->Iterations(7)->Unit(ms);
     benchmark::RegisterBenchmark("PeakMemory/24MP", BM_PeakMemory24MP)->Iterations(1)->Unit(ms);
     benchmark::RegisterBenchmark("PeakMemory/24MPProgressive", BM_PeakMemory24MPProgressive)->Iterations(1)->Unit(ms);
+    benchmark::RegisterBenchmark("PeakMemory/24MPProgressive444", BM_PeakMemory24MPProgressive444)->Iterations(1)->Unit(ms);
     benchmark::RegisterBenchmark("AddImages/200Wallpapers", BM_AddWallpapers)->UseManualTime()->Iterations(6)->Unit(ms);
     benchmark::RegisterBenchmark("PeakMemory/AddImages200Wallpapers", BM_PeakMemoryAddWallpapers)->Iterations(1)->Unit(ms);
     benchmark::RunSpecifiedBenchmarks();

@@ -4,7 +4,7 @@
 //   WebPDecodeBGRA, libavif's decode and colour conversion). Goal: at most 1.05 times.
 // - BMP: the floor is reading the file. Goal: at most 1.0 times.
 // - Peak memory (the growth of the peak resident size of a fresh process making one thumbnail): PNG at
-//   most 8 MiB and one row, BMP at most 8 MiB, a progressive 4:4:4 JPEG at most 8 MiB.
+//   most 8 MiB and one row, BMP at most 8 MiB. (JPEG: bench_thumbnail.)
 // Pairs of work and floor alternate (bench/PairedRuns.h).
 #include <benchmark/benchmark.h>
 
@@ -27,14 +27,14 @@
 #include "gallery/Thumbnail.h"
 #include "image/BmpFile.h"
 #include "tests/TestFiles.h"
-#include "tests/image/JpegEncode.h"
+#include "tests/image/JpegEncode.h" // TestPicture
 
 namespace vorlane {
 namespace {
 
 constexpr int Width = 6000, Height = 4000;
 std::filesystem::path Folder;
-std::string Png, Webp, Avif, Bmp, Jpeg444Progressive;
+std::string Png, Webp, Avif, Bmp;
 
 Bitmap Thumbnail(const std::string& path)
 {
@@ -173,7 +173,6 @@ void MakePictures()
     Webp = (Folder / "24mp.webp").string();
     Avif = (Folder / "24mp.avif").string();
     Bmp = (Folder / "24mp.bmp").string();
-    Jpeg444Progressive = (Folder / "24mp-444-progressive.jpg").string();
     if (made)
         return;
     const Bitmap picture = test::TestPicture(Width, Height, 7);
@@ -182,8 +181,6 @@ void MakePictures()
     WriteWebp(Webp, rgb);
     WriteAvif(Avif, rgb);
     test::WriteFile(Bmp, WriteBmp(picture));
-    test::WriteFile(Jpeg444Progressive,
-                    test::EncodeJpeg(picture, {.horizontalSampling = 1, .verticalSampling = 1, .progressive = true}));
     std::ofstream(Folder / "done") << "";
 }
 
@@ -211,9 +208,6 @@ int main(int argc, char** argv)
     benchmark::RegisterBenchmark("PeakMemory/24MP_WebP", BM_PeakMemory, &Webp)->Iterations(1)->Unit(ms);
     benchmark::RegisterBenchmark("PeakMemory/24MP_AVIF", BM_PeakMemory, &Avif)->Iterations(1)->Unit(ms);
     benchmark::RegisterBenchmark("PeakMemory/24MP_BMP", BM_PeakMemory, &Bmp)->Iterations(1)->Unit(ms);
-    benchmark::RegisterBenchmark("PeakMemory/24MP_JPEG_444_progressive", BM_PeakMemory, &Jpeg444Progressive)
-        ->Iterations(1)
-        ->Unit(ms);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     std::filesystem::remove_all(Folder);

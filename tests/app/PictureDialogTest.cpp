@@ -1,6 +1,7 @@
 // The picture dialog as the program shows it: Qt's file dialog with the preview panel at its right.
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLineEdit>
@@ -172,6 +173,15 @@ TEST_F(PictureDialogTest, PicturesPreviewBitmapsAndJpegByNameTheOthersByContent)
     const QString gif = QString::fromStdString(ProgramPath("p.gif"));
     WriteFile(gif.toStdString(), "GIF89a and nothing of a picture");
     EXPECT_EQ(LoadPreviewPicture(jpeg).size(), QSize(8, 6));
+    // A photo whose Exif orientation (6) says it is to be turned a quarter shows upright.
+    QFile original(jpeg);
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    QByteArray photo = original.readAll();
+    static constexpr char App1[] = "\xFF\xE1\x00\x22" "Exif\0\0" "II\x2A\0\x08\0\0\0" "\x01\0"
+                                   "\x12\x01\x03\0\x01\0\0\0\x06\0\0\0" "\0\0\0\0";
+    photo.insert(2, QByteArray(App1, sizeof App1 - 1));
+    WriteFile(ProgramPath("turned.jpg"), photo.toStdString());
+    EXPECT_EQ(LoadPreviewPicture(QString::fromStdString(ProgramPath("turned.jpg").string())).size(), QSize(6, 8));
     if (!PictureFormats().empty()) {
         const QImage shown = LoadPreviewPicture(png);
         ASSERT_EQ(shown.size(), QSize(8, 6));

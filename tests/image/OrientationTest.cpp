@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "image/Orientation.h"
@@ -56,6 +57,27 @@ TEST(ExifOrientation, ReadsEitherByteOrderAndTakesNothingDoubtful)
     };
     for (const auto& c : cases)
         EXPECT_EQ(ExifOrientation(c.app1), c.expected) << c.what;
+}
+
+// A picture streamed row by row as stored and stretched as seen upright equals the upright picture
+// stretched, in the modes a JPEG gets (halftone looks at every pixel a target pixel covers).
+TEST(OrientedAccumulator, EqualsTheUprightPictureStretchedInEveryMode)
+{
+    Bitmap stored(37, 23, 24);
+    uint32_t seed = 5;
+    for (int y = 0; y < stored.Height(); ++y)
+        for (int x = 0; x < stored.Width(); ++x)
+            stored.SetPixelRgb(x, y, (seed = seed * 1664525u + 1013904223u) >> 8);
+    for (const StretchMode mode : {StretchMode::ColorOnColor, StretchMode::Halftone})
+        for (int orientation = 1; orientation <= 8; ++orientation) {
+            for (const auto& [width, height] : {std::pair{16, 16}, std::pair{50, 9}}) {
+                OrientedAccumulator accumulator(stored.Width(), stored.Height(), width, height, mode, orientation);
+                for (int y = accumulator.NextNeededRow(0); y < stored.Height(); y = accumulator.NextNeededRow(y + 1))
+                    accumulator.AddRow(y, [&](int x) { return stored.PixelRgb(x, y); });
+                EXPECT_TRUE(accumulator.Result() == Stretch(Oriented(stored, orientation), width, height, mode))
+                    << "orientation " << orientation << ", mode " << int(mode) << ", " << width << "x" << height;
+            }
+        }
 }
 
 } // namespace

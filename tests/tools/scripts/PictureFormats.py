@@ -14,6 +14,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import zlib
 
 GSK, WALLPAPER = sys.argv[1], sys.argv[2]
 failures = []
@@ -168,13 +169,20 @@ try:
         data[at] ^= byte
         open(path(name), "wb").write(bytes(data))
 
+    def png_header(width, height):
+        """A PNG's signature and header, claiming width x height RGBA pixels, then an empty IDAT."""
+        header = b"IHDR" + width.to_bytes(4, "big") + height.to_bytes(4, "big") + bytes([8, 6, 0, 0, 0])
+        return (b"\x89PNG\r\n\x1a\n" + (13).to_bytes(4, "big") + header + zlib.crc32(header).to_bytes(4, "big") +
+                bytes(4) + b"IDAT" + zlib.crc32(b"IDAT").to_bytes(4, "big"))
+
     bad = [
         # name, made from, expected message
         ("cut.png", lambda n: truncated("rgba.png", n), "PNG エラー: "),
         ("crc.png", lambda n: damaged("rgba.png", n, 29, 0xFF), "PNG エラー: IHDR: CRC error"),
-        ("huge.png", lambda n: open(path(n), "wb").write(
-            bytes.fromhex("89504e470d0a1a0a0000000d49484452") + (60000).to_bytes(4, "big") * 2 +
-            bytes.fromhex("0806000000") + bytes.fromhex("e41f94d5")), "PNG エラー: "),
+        ("huge.png", lambda n: open(path(n), "wb").write(png_header(60000, 60000)),
+         "PNG エラー: 画像が大きすぎます (60000x60000)"),
+        ("claims.png", lambda n: open(path(n), "wb").write(png_header(10000, 10000)),
+         "PNG エラー: ファイルが画像の途中で終わっています"),
         ("cut.webp", lambda n: truncated("lossless.webp", n), "WebP エラー: ファイルが画像の途中で終わっています"),
         ("cut.gif", lambda n: truncated("interlaced.gif", n), "GIF エラー: "),
         ("screen.gif", lambda n: open(path(n), "wb").write(b"GIF89a\xff\xff\xff\xff\x00\x00\x00;"),

@@ -86,7 +86,7 @@ protected:
     {
         TWallPaper wallpaper(nullptr);
         const Bitmap first = test::ScreenPicture(64, 48, 1);
-        wallpaper.SetTile(false);
+        wallpaper.SetPlacement(WallpaperPlacement::Centred); // over what an earlier case left
         wallpaper.SetWallPaper(session_->SaveBmp("first.bmp", first));
         ASSERT_TRUE(ShowsCentred(first)) << "centred";
         wallpaper.SetTile(true);
@@ -167,7 +167,7 @@ TEST_F(DesktopProgramTest, PixmapOfAnEndedSetterIsFreedOneOfARunningProgramIsNot
     if (!Begin({"Xvfb", "dbus-daemon"}))
         return;
     TWallPaper wallpaper(nullptr);
-    wallpaper.SetTile(false);
+    wallpaper.SetPlacement(WallpaperPlacement::Centred); // over what an earlier case left
 
     // A setter that ended left its pixmap for the next one to free.
     const pid_t setter = ::fork();
@@ -255,7 +255,7 @@ TEST_F(DesktopProgramTest, XfceDesktopStartsOnAWallpaperSetBeforeItsFirstRun)
     ::setenv("XDG_CURRENT_DESKTOP", "XFCE", 1);
     TWallPaper wallpaper(nullptr);
     const Bitmap picture = test::ScreenPicture(64, 48, 8);
-    wallpaper.SetTile(false);
+    wallpaper.SetPlacement(WallpaperPlacement::Centred); // over what an earlier case left
     wallpaper.SetWallPaper(session_->SaveBmp("first-login.bmp", picture));
     ::unsetenv("XDG_CURRENT_DESKTOP");
 

@@ -53,7 +53,7 @@ TEST_F(DesktopSettingsTest, GnomeAndCinnamonReadItFromDconf)
         ::setenv("XDG_CURRENT_DESKTOP", gnome ? "ubuntu:GNOME" : "X-Cinnamon", 1);
         const std::string temp = session_->SaveBmp("Temp.bmp", test::ScreenPicture(20, 10, 1));
         TWallPaper wallpaper(nullptr);
-        wallpaper.SetTile(false);
+        wallpaper.SetPlacement(WallpaperPlacement::Centred); // over what an earlier case left
         wallpaper.SetWallPaper(temp);
         EXPECT_EQ(test::PathOfUri(Setting(schema->id, "picture-uri")), temp);
         EXPECT_EQ(Setting(schema->id, "picture-options"), "centered");
@@ -177,7 +177,7 @@ TEST_F(DesktopSettingsTest, PlasmaShellIsHandedAScriptForEveryDesktop)
     ASSERT_TRUE(shell.Owned());
     const std::string file = session_->SaveBmp("a \"quoted\" name.bmp", test::ScreenPicture(20, 10, 1));
     TWallPaper wallpaper(nullptr);
-    wallpaper.SetTile(false);
+    wallpaper.SetPlacement(WallpaperPlacement::Centred); // over what an earlier case left
     wallpaper.SetWallPaper(file);
     wallpaper.SetTile(true);
     // Then each scaled placement: stretch 0, fit 1, fill 2; nothing spans monitors, so span fills.
@@ -225,7 +225,7 @@ TEST_F(DesktopSettingsTest, FailingBackendsStopNoneOfTheOthers)
 
     const Bitmap picture = test::ScreenPicture(40, 30, 5);
     TWallPaper wallpaper(nullptr);
-    wallpaper.SetTile(false);
+    wallpaper.SetPlacement(WallpaperPlacement::Centred); // over what an earlier case left
     EXPECT_NO_THROW(wallpaper.SetWallPaper(session_->SaveBmp("c.bmp", picture)));
     EXPECT_TRUE(session_->WaitForScreen([&] { return test::CentredMismatches(session_->Screenshot(), picture) == 0; }));
     ::unsetenv("SWAYSOCK");

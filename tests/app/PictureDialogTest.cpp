@@ -181,7 +181,7 @@ TEST_F(PictureDialogTest, PicturesPreviewBitmapsAndJpegByNameTheOthersByContent)
                                    "\x12\x01\x03\0\x01\0\0\0\x06\0\0\0" "\0\0\0\0";
     photo.insert(2, QByteArray(App1, sizeof App1 - 1));
     WriteFile(ProgramPath("turned.jpg"), photo.toStdString());
-    EXPECT_EQ(LoadPreviewPicture(QString::fromStdString(ProgramPath("turned.jpg").string())).size(), QSize(6, 8));
+    EXPECT_EQ(LoadPreviewPicture(QString::fromStdString(ProgramPath("turned.jpg"))).size(), QSize(6, 8));
     if (!PictureFormats().empty()) {
         const QImage shown = LoadPreviewPicture(png);
         ASSERT_EQ(shown.size(), QSize(8, 6));

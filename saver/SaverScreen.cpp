@@ -27,9 +27,23 @@ int OnXError(Display*, XErrorEvent* error)
     return 0;
 }
 
-// The window XScreenSaver's virtual root names (a child of the root with __SWM_VROOT), else the root.
+// $XSCREENSAVER_WINDOW: "0x..." or decimal; None when unset or not a number.
+Window EnvironmentWindow()
+{
+    const char* text = std::getenv("XSCREENSAVER_WINDOW");
+    if (!text || !*text)
+        return None;
+    char* end = nullptr;
+    const unsigned long id = std::strtoul(text, &end, 0);
+    return *end == '\0' ? Window(id) : None;
+}
+
+// The virtual root, as screen savers have found it: the window XScreenSaver gave this program, else the
+// window a window manager names with __SWM_VROOT on a child of the root, else the root.
 Window VirtualRoot(Display* display)
 {
+    if (const Window given = EnvironmentWindow(); given != None)
+        return given;
     const Window root = DefaultRootWindow(display);
     const Atom vroot = XInternAtom(display, "__SWM_VROOT", False);
     Window rootReturn = None, parent = None;
@@ -52,17 +66,6 @@ Window VirtualRoot(Display* display)
         XFree(children);
     }
     return found;
-}
-
-// $XSCREENSAVER_WINDOW: "0x..." or decimal; None when unset or not a number.
-Window EnvironmentWindow()
-{
-    const char* text = std::getenv("XSCREENSAVER_WINDOW");
-    if (!text || !*text)
-        return None;
-    char* end = nullptr;
-    const unsigned long id = std::strtoul(text, &end, 0);
-    return *end == '\0' ? Window(id) : None;
 }
 
 } // namespace

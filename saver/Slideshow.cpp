@@ -72,7 +72,7 @@ std::string HelpText()
     return std::string("Usage: ") + ProgramName + " [--root | --window-id ID] [--delay SECONDS] [--random]\n"
            "\n"
            "Shows the pictures of the gallery Vorlane names for the screen saver (its menu\n"
-           "\"スクリーンセーバ > 画集の設定\"), or of the current gallery, one after another at the\n"
+           "\"ｽｸﾘｰﾝｾｰﾊﾞ > 画集の設定\"), or of the current gallery, one after another at the\n"
            "recorded wallpaper placement (tiled pictures are fitted to the screen).\n"
            "\n"
            "  --root          draw on the (virtual) root window\n"

@@ -49,14 +49,15 @@ protected:
     }
     void TearDown() override { ::unsetenv("XDG_CONFIG_HOME"); }
 
-    // A gallery file `name`.gsk of solid pictures of these colours, 160 x 120 each, made by vorlane-gsk.
+    // A gallery file `name`.gsk of solid pictures of these colours, 160 x 120 each, made by vorlane-gsk;
+    // their names hold a newline, quotes and a byte that begins no UTF-8 character.
     std::string MakeGallery(const std::string& name, const std::vector<Rgb>& colours) const
     {
         std::vector<std::string> command{VORLANE_GSK, "add", (folder_ / (name + ".gsk")).string()};
         for (size_t i = 0; i < colours.size(); ++i) {
             Bitmap picture(160, 120, 24);
             picture.Fill(colours[i]);
-            const fs::path file = folder_ / (name + std::to_string(i) + ".bmp"); // where "nobody" reads it
+            const fs::path file = folder_ / (name + "\n'\"\xff" + std::to_string(i) + ".bmp"); // "nobody" reads it
             test::WriteFile(file, WriteBmp(picture));
             command.push_back(file.string());
         }
@@ -172,7 +173,7 @@ TEST_F(SaverTest, XScreenSaverShowsTheSaverGalleryInTurnAndDefaultTheCurrentGall
 
 TEST_F(SaverTest, DrawsInTheWindowItIsGivenFittingATiledPictureAndEndsAtOnceOnSigterm)
 {
-    SetSaverGallery(MakeGallery("shown", {Red, Green}));
+    SetSaverGallery(MakeGallery("shown '$(touch x)' `y` \xff", {Red, Green}));
     // Tiled is recorded: the 160 x 120 picture is fitted to the 320 x 240 window, corner to corner.
     const auto key = registry::CreateKey(registry::Root, "Control Panel\\Desktop");
     ASSERT_TRUE(key);

@@ -12,6 +12,7 @@
 #include <benchmark/benchmark.h>
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/Xdamage.h>
 #include <poll.h>
 #include <signal.h>
@@ -94,6 +95,19 @@ long PeakKiB(pid_t pid)
     return -1;
 }
 
+// Half of the screen's middle row, as pixel values.
+std::vector<unsigned long> MiddleRow(Display* display)
+{
+    std::vector<unsigned long> row;
+    if (XImage* image = XGetImage(display, DefaultRootWindow(display), ScreenWidth / 4, ScreenHeight / 2,
+                                  ScreenWidth / 2, 1, AllPlanes, ZPixmap)) {
+        for (int x = 0; x < ScreenWidth / 2; ++x)
+            row.push_back(XGetPixel(image, x, 0));
+        XDestroyImage(image);
+    }
+    return row;
+}
+
 // The saver showing `gallery` on the root with `delay`: the times of the first `changes` changes of the
 // screen, and its peak memory then (KiB). Empty times when it showed fewer within a minute.
 struct SaverRun {
@@ -115,13 +129,19 @@ SaverRun RunSaver(const std::string& gallery, double delay, int changes)
     const pid_t saver = test::StartProgram({VORLANE_SAVER, "--root", "--delay", std::to_string(delay)},
                                            "/dev/null", false);
     const auto deadline = Clock::now() + std::chrono::minutes(1);
+    std::vector<unsigned long> shown = MiddleRow(display); // the previous run's last picture
     while (int(run.changes.size()) < changes && Clock::now() < deadline) {
         while (XPending(display)) {
             XEvent event;
             XNextEvent(display, &event);
             if (event.type == damageEvent + XDamageNotify) {
-                run.changes.push_back(Clock::now());
+                const Clock::time_point when = Clock::now();
                 XDamageSubtract(display, damage, None, None);
+                // A change is another picture: what the middle row shows is not what it showed.
+                if (std::vector<unsigned long> row = MiddleRow(display); row != shown) {
+                    shown = std::move(row);
+                    run.changes.push_back(when);
+                }
             }
         }
         pollfd connection{ConnectionNumber(display), POLLIN, 0};

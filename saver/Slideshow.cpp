@@ -62,8 +62,6 @@ Options ParseOptions(const std::vector<std::string>& arguments)
         else
             throw UsageError("unknown argument '" + argument + "'");
     }
-    if (options.root && options.windowId)
-        throw UsageError("--root and --window-id exclude each other");
     return options;
 }
 
@@ -76,7 +74,8 @@ std::string HelpText()
            "recorded wallpaper placement (tiled pictures are fitted to the screen).\n"
            "\n"
            "  --root          draw on the (virtual) root window\n"
-           "  --window-id ID  draw in the window ID (decimal, or hexadecimal with 0x)\n"
+           "  --window-id ID  draw in the window ID (decimal, or hexadecimal with 0x); wins\n"
+           "                  over --root, as XScreenSaver's settings preview adds it\n"
            "  --delay SECONDS how long each picture shows (default 10)\n"
            "  --random        random order instead of the gallery's\n"
            "  -h, --help      show this help\n"

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -125,30 +126,41 @@ bool EndsOnSigterm(pid_t pid)
     return gone && WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM;
 }
 
-TEST_F(SaverTest, XScreenSaverShowsTheSaverGalleryInTurnAndDefaultTheCurrentGallery)
-{
-    VORLANE_NEED_PROGRAMS({"xscreensaver", "xscreensaver-command", "setpriv", "xhost"});
-    SetSaverGallery(MakeGallery("shown", {Red, Green, Blue}), "");
-    // An ordinary user (XScreenSaver runs no hack as root) with its own home and configuration: the
-    // saver is its only hack, XScreenSaver neither fades nor locks.
-    test::WriteFile(folder_ / "home" / ".xscreensaver",
-                    "mode: one\nselected: 0\ntimeout: 1:00:00\ncycle: 0:00:00\nlock: False\nfade: False\n"
-                    "unfade: False\nsplash: False\ndpmsEnabled: False\n"
-                    "programs: " VORLANE_SAVER " --root --delay 0.3 \\n\n");
-    fs::permissions(folder_, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec |
-                                 fs::perms::group_read | fs::perms::others_read);
-    if (::getuid() == 0) {
-        ASSERT_EQ(Run({"chown", "-R", "65534:65534", (folder_ / "home").string(), (folder_ / "config").string()}), 0);
+// An ordinary user (XScreenSaver runs no hack as root) with its own home and configuration: the saver is
+// its only hack, and XScreenSaver neither fades nor locks.
+class XScreenSaverTest : public SaverTest {
+protected:
+    void SetUp() override
+    {
+        SaverTest::SetUp();
+        test::WriteFile(folder_ / "home" / ".xscreensaver",
+                        "mode: one\nselected: 0\ntimeout: 1:00:00\ncycle: 0:00:00\nlock: False\nfade: False\n"
+                        "unfade: False\nsplash: False\ndpmsEnabled: False\n"
+                        "programs: " VORLANE_SAVER " --root --delay 0.3 \\n\n");
+        fs::permissions(folder_, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec |
+                                     fs::perms::group_read | fs::perms::others_read);
+        if (::getuid() == 0) {
+            ASSERT_EQ(Run({"chown", "-R", "65534:65534", (folder_ / "home").string(), (folder_ / "config").string()}), 0);
+        }
+        ASSERT_EQ(Run({"xhost", "+local:"}), 0);
     }
-    ASSERT_EQ(Run({"xhost", "+local:"}), 0);
-    const auto asUser = [&](std::vector<std::string> argv) {
+
+    std::vector<std::string> AsUser(std::vector<std::string> argv) const
+    {
         std::vector<std::string> command{"env", "HOME=" + (folder_ / "home").string(),
                                          "XDG_CONFIG_HOME=" + (folder_ / "config").string()};
         if (::getuid() == 0)
             command.insert(command.end(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
         command.insert(command.end(), argv.begin(), argv.end());
         return command;
-    };
+    }
+};
+
+TEST_F(XScreenSaverTest, ShowsTheSaverGalleryInTurnAndDefaultTheCurrentGallery)
+{
+    VORLANE_NEED_PROGRAMS({"xscreensaver", "xscreensaver-command", "setpriv", "xhost"});
+    SetSaverGallery(MakeGallery("shown", {Red, Green, Blue}), "");
+    const auto asUser = [&](std::vector<std::string> argv) { return AsUser(std::move(argv)); };
     const test::SessionProgram xscreensaver(asUser({"xscreensaver", "-no-splash"}),
                                             (folder_ / "xscreensaver.log").string());
     const auto activate = [&] {
@@ -169,6 +181,20 @@ TEST_F(SaverTest, XScreenSaverShowsTheSaverGalleryInTurnAndDefaultTheCurrentGall
     ASSERT_TRUE(activate());
     for (const Rgb colour : {Yellow, Cyan, Yellow})
         ASSERT_TRUE(Shows(colour)) << std::hex << colour;
+}
+
+// The settings' preview runs the program as the settings description has it ("--root") with the
+// preview's window added ("--window-id").
+TEST_F(XScreenSaverTest, SettingsPreviewShowsTheGallery)
+{
+    VORLANE_NEED_PROGRAMS({"xscreensaver-settings", "setpriv", "xhost"});
+    SetSaverGallery(MakeGallery("shown", {Red}));
+    const test::SessionProgram settings(AsUser({"xscreensaver-settings"}), (folder_ / "settings.log").string());
+    const auto redShown = [&] {
+        const test::Screen screen = session_->Screenshot();
+        return std::count_if(screen.pixels.begin(), screen.pixels.end(), [](Rgb p) { return Near(p, Red); }) > 1000;
+    };
+    EXPECT_TRUE(session_->WaitForScreen(redShown)) << test::ReadText(folder_ / "settings.log");
 }
 
 TEST_F(SaverTest, DrawsInTheWindowItIsGivenFittingATiledPictureAndEndsAtOnceOnSigterm)

@@ -1,4 +1,4 @@
-// vorlane-saver on a virtual display: run by Debian's XScreenSaver as an ordinary user, in a window it
+// vorlane-saver on a virtual display: run by Debian's XScreenSaver and xsecurelock as an ordinary user, in a window it
 // is given, and with nothing to show.
 #include <gtest/gtest.h>
 
@@ -126,9 +126,9 @@ bool EndsOnSigterm(pid_t pid)
     return gone && WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM;
 }
 
-// An ordinary user (XScreenSaver runs no hack as root) with its own home and configuration: the saver is
-// its only hack, and XScreenSaver neither fades nor locks.
-class XScreenSaverTest : public SaverTest {
+// The screen savers run as an ordinary user (XScreenSaver runs no hack as root) with its own home and
+// configuration: the saver is XScreenSaver's only hack, and XScreenSaver neither fades nor locks.
+class ScreenSaverTest : public SaverTest {
 protected:
     void SetUp() override
     {
@@ -156,7 +156,7 @@ protected:
     }
 };
 
-TEST_F(XScreenSaverTest, ShowsTheSaverGalleryInTurnAndDefaultTheCurrentGallery)
+TEST_F(ScreenSaverTest, XScreenSaverShowsTheSaverGalleryInTurnAndDefaultTheCurrentGallery)
 {
     VORLANE_NEED_PROGRAMS({"xscreensaver", "xscreensaver-command", "setpriv", "xhost"});
     SetSaverGallery(MakeGallery("shown", {Red, Green, Blue}), "");
@@ -185,7 +185,7 @@ TEST_F(XScreenSaverTest, ShowsTheSaverGalleryInTurnAndDefaultTheCurrentGallery)
 
 // The settings' preview runs the program as the settings description has it ("--root") with the
 // preview's window added ("--window-id").
-TEST_F(XScreenSaverTest, SettingsPreviewShowsTheGallery)
+TEST_F(ScreenSaverTest, XScreenSaverSettingsPreviewShowsTheGallery)
 {
     VORLANE_NEED_PROGRAMS({"xscreensaver-settings", "setpriv", "xhost"});
     SetSaverGallery(MakeGallery("shown", {Red}));
@@ -195,6 +195,19 @@ TEST_F(XScreenSaverTest, SettingsPreviewShowsTheGallery)
         return std::count_if(screen.pixels.begin(), screen.pixels.end(), [](Rgb p) { return Near(p, Red); }) > 1000;
     };
     EXPECT_TRUE(session_->WaitForScreen(redShown)) << test::ReadText(folder_ / "settings.log");
+}
+
+// xsecurelock runs a saver module by its name "saver_*" (here the test's link, as the package's is in
+// its helper folder), once per monitor, on the window it names.
+TEST_F(ScreenSaverTest, XSecureLockRunsItAsASaverModule)
+{
+    VORLANE_NEED_PROGRAMS({"xsecurelock", "setpriv", "xhost"});
+    SetSaverGallery(MakeGallery("shown", {Red, Green}));
+    fs::create_symlink(VORLANE_SAVER, folder_ / "saver_vorlane");
+    const test::SessionProgram locker(
+        AsUser({"env", "XSECURELOCK_SAVER=" + (folder_ / "saver_vorlane").string(), "xsecurelock"}),
+        (folder_ / "xsecurelock.log").string());
+    EXPECT_TRUE(Shows(Red)) << test::ReadText(folder_ / "xsecurelock.log");
 }
 
 TEST_F(SaverTest, DrawsInTheWindowItIsGivenFittingATiledPictureAndEndsAtOnceOnSigterm)

@@ -1,5 +1,5 @@
-// vorlane-saver on a virtual display: run by Debian's XScreenSaver and xsecurelock as an ordinary user, in a window it
-// is given, and with nothing to show.
+// vorlane-saver on a virtual display: run by Debian's XScreenSaver and xsecurelock as an ordinary user,
+// in a window it is given, and with nothing to show.
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>

@@ -3,6 +3,8 @@
 // own. Each picture is drawn into a pixmap of the window's size while the previous one shows, then made
 // the window's background: the server repaints it whenever the window is uncovered, and no more than
 // two pictures exist at once (the one shown and the next), both on the server, not in this process.
+// This process holds a few rows of the picture it draws, except where its decoder holds the whole
+// picture (a progressive or turned JPEG, WebP, AVIF).
 #pragma once
 
 #include <chrono>

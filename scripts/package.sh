@@ -49,6 +49,7 @@ required_depends=(fonts-ipafont-gothic libjpeg62-turbo)
 if [ -x "$build/saver/vorlane-saver" ]; then
   # The screen saver, and the links and entries through which XScreenSaver, MATE and xsecurelock find it.
   expected+=(usr/bin/vorlane-saver usr/libexec/xscreensaver/vorlane-saver usr/libexec/xsecurelock/saver_vorlane
+             usr/lib/mate-screensaver/mate-screensaver/vorlane-saver
              usr/share/xscreensaver/config/vorlane-saver.xml
              usr/share/applications/screensavers/vorlane-saver.desktop usr/share/man/man1/vorlane-saver.1.gz)
 fi

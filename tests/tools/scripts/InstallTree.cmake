@@ -97,10 +97,11 @@ if(NOT EXISTS ${PREFIX}/share/man/man1/vorlane-wallpaper.1.gz)
   fail("share/man/man1/vorlane-wallpaper.1.gz is missing")
 endif()
 
-# The screen saver: the program, reached through XScreenSaver's and xsecurelock's folders; its settings
-# description with both options; MATE's entry (valid, starting it); its manual page.
+# The screen saver: the program, reached through XScreenSaver's, MATE's and xsecurelock's folders; its
+# settings description with both options; MATE's entry (valid, starting it); its manual page.
 if(HAVE_SAVER)
-  foreach(link libexec/xscreensaver/vorlane-saver libexec/xsecurelock/saver_vorlane)
+  foreach(link libexec/xscreensaver/vorlane-saver libexec/xsecurelock/saver_vorlane
+               lib/mate-screensaver/mate-screensaver/vorlane-saver)
     execute_process(COMMAND ${PREFIX}/${link} --version RESULT_VARIABLE result OUTPUT_VARIABLE output)
     if(NOT IS_SYMLINK ${PREFIX}/${link} OR NOT result EQUAL 0 OR NOT output MATCHES "^vorlane-saver ")
       fail("${link} does not run the installed vorlane-saver")

@@ -46,6 +46,13 @@ for size in 16 24 32 48 64 128 256; do
 done
 depends="$(dpkg-deb -f "$deb" Depends)"
 required_depends=(fonts-ipafont-gothic libjpeg62-turbo)
+if [ -x "$build/saver/vorlane-saver" ]; then
+  # The screen saver, and the links and entries through which XScreenSaver, MATE and xsecurelock find it.
+  expected+=(usr/bin/vorlane-saver usr/libexec/xscreensaver/vorlane-saver usr/libexec/xsecurelock/saver_vorlane
+             usr/lib/mate-screensaver/mate-screensaver/vorlane-saver
+             usr/share/xscreensaver/config/vorlane-saver.xml
+             usr/share/applications/screensavers/vorlane-saver.desktop usr/share/man/man1/vorlane-saver.1.gz)
+fi
 if [ -x "$build/app/Vorlane16" ]; then
   expected+=(usr/bin/Vorlane16 usr/share/man/man1/Vorlane16.1.gz)
   required_depends+=(libqt6widgets6 libqt6gui6)
@@ -77,7 +84,9 @@ dpkg-deb -e "$deb" "$conffiles"
 grep -qx /etc/xdg/autostart/vorlane-wallpaper.desktop "$conffiles/conffiles" ||
   { echo "the autostart entry is not a configuration file of the package" >&2; missing=1; }
 rm -rf "$conffiles"
-for tool in vorlane-gsk vorlane-wallpaper; do
+tools=(vorlane-gsk vorlane-wallpaper)
+[ -x "$build/saver/vorlane-saver" ] && tools+=(vorlane-saver)
+for tool in "${tools[@]}"; do
   "$scratch/usr/bin/$tool" --help >/dev/null || { echo "the packaged $tool does not run" >&2; missing=1; }
 done
 desktop-file-validate "$scratch/usr/share/applications/vorlane.desktop" || missing=1

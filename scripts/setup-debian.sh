@@ -16,6 +16,7 @@ packages=(
   zlib1g-dev
   libpng-dev libwebp-dev libgif-dev libavif-dev webp libavif-bin giflib-tools python3-pil
   gsettings-desktop-schemas cinnamon-desktop-data
+  libxft-dev xscreensaver xsecurelock
   "$@"
 )
 

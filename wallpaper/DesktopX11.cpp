@@ -38,17 +38,16 @@ int CountError(Display*, XErrorEvent*)
 
 class Connection {
 public:
-    Connection() : display_(XOpenDisplay(nullptr))
-    {
-        if (display_) {
-            previous_ = XSetErrorHandler(CountError);
-            g_errorCount = 0;
-        }
-    }
+    Connection() : Connection(XOpenDisplay(nullptr), true) {}
+    // A display another part of the program opened and closes.
+    explicit Connection(Display* borrowed) : Connection(borrowed, false) {}
     ~Connection()
     {
         if (display_) {
-            XCloseDisplay(display_); // syncs first, so late errors are still counted
+            if (owned_)
+                XCloseDisplay(display_); // syncs first, so late errors are still counted
+            else
+                XSync(display_, False);
             XSetErrorHandler(previous_);
         }
     }
@@ -67,7 +66,16 @@ public:
     }
 
 private:
+    Connection(Display* display, bool owned) : display_(display), owned_(owned)
+    {
+        if (display_) {
+            previous_ = XSetErrorHandler(CountError);
+            g_errorCount = 0;
+        }
+    }
+
     Display* display_;
+    bool owned_;
     XErrorHandler previous_ = nullptr;
 };
 
@@ -366,6 +374,9 @@ struct ShownArea {
 struct X11RootDrawing::State {
     static constexpr int StripRows = 32;
 
+    State() = default;
+    explicit State(Display* borrowed) : connection(borrowed) {}
+
     Connection connection;
     int screen = 0;
     Visual* visual = nullptr;
@@ -394,9 +405,12 @@ struct X11RootDrawing::State {
 
     ~State()
     {
-        // Unpublished, the pixmaps go with the connection; the graphics context goes first.
+        // Unpublished, the pixmaps go (a borrowed connection stays open), the graphics context first.
         if (gc)
             XFreeGC(connection.get(), gc);
+        for (const Pixmap unused : {pixmap, cell})
+            if (unused != None)
+                XFreePixmap(connection.get(), unused);
     }
 
     Drawable Target() const { return cell != None ? cell : pixmap; }
@@ -500,6 +514,26 @@ X11RootDrawing::X11RootDrawing(WallpaperPlacement placement)
     s.packer = std::make_unique<PixelPacker>(visual);
 }
 
+// The same drawing for another window (a screen saver's): the pixmap takes the window's size and
+// visual, the root's monitors apply when it is the root, and the whole window is one monitor otherwise.
+X11RootDrawing::X11RootDrawing(WallpaperPlacement placement, Display* display, unsigned long window)
+    : state_(std::make_unique<State>(display)), placement_(placement)
+{
+    State& s = *state_;
+    XWindowAttributes attributes{};
+    if (!display || !XGetWindowAttributes(display, window, &attributes) || !attributes.visual ||
+        (attributes.visual->c_class != TrueColor && attributes.visual->c_class != DirectColor))
+        return;
+    s.screen = XScreenNumberOfScreen(attributes.screen);
+    s.visual = attributes.visual;
+    s.width = attributes.width;
+    s.height = attributes.height;
+    s.depth = attributes.depth;
+    s.monitors = window == RootWindow(display, s.screen) ? ReadMonitors(display, window, s.width, s.height)
+                                                          : std::vector<ScreenArea>{{0, 0, s.width, s.height}};
+    s.packer = std::make_unique<PixelPacker>(s.visual);
+}
+
 X11RootDrawing::~X11RootDrawing() = default;
 
 bool X11RootDrawing::Ready() const { return state_->visual != nullptr; }
@@ -599,11 +633,11 @@ bool X11RootDrawing::Shows(const std::string& file) const
     return s.finished && file == s.file && IdentityOf(file) == s.identity;
 }
 
-bool X11RootDrawing::Publish()
+unsigned long X11RootDrawing::TakePixmap()
 {
     State& s = *state_;
     if (!Ready() || s.failed)
-        return false;
+        return None;
     if (s.pixmap == None)
         Begin(0, 0, 24, {}); // nothing was drawn: black
     Display* display = s.connection.get();
@@ -622,13 +656,21 @@ bool X11RootDrawing::Publish()
     s.finished = false;
     if (!s.connection.Succeeded()) {
         XFreePixmap(display, pixmap);
-        return false;
+        return None;
     }
+    return pixmap;
+}
 
-    ::vorlane::Publish(display, s.screen, pixmap);
+bool X11RootDrawing::Publish()
+{
+    const Pixmap pixmap = TakePixmap();
+    if (pixmap == None)
+        return false;
+    Display* display = state_->connection.get();
+    ::vorlane::Publish(display, state_->screen, pixmap);
     // The pixmap must outlive this connection: the root and every reader of the properties use it.
     XSetCloseDownMode(display, RetainPermanent);
-    s.connection.Succeeded(); // a stale previous pixmap makes XKillClient fail harmlessly
+    state_->connection.Succeeded(); // a stale previous pixmap makes XKillClient fail harmlessly
     return true;
 }
 

@@ -15,6 +15,8 @@
 #include "wallpaper/PictureRows.h"
 #include "wallpaper/Placement.h"
 
+typedef struct _XDisplay Display;
+
 namespace vorlane {
 
 class BitmapRows;
@@ -25,6 +27,8 @@ class X11RootDrawing final : public PictureRows {
 public:
     // Connects to the display; Ready() is false when there is none or its visual is not a true-colour one.
     explicit X11RootDrawing(WallpaperPlacement placement);
+    // Draws for `window` of `display` instead (a screen saver's window), which stays open afterwards.
+    X11RootDrawing(WallpaperPlacement placement, Display* display, unsigned long window);
     ~X11RootDrawing() override;
     X11RootDrawing(const X11RootDrawing&) = delete;
     X11RootDrawing& operator=(const X11RootDrawing&) = delete;
@@ -40,6 +44,9 @@ public:
 
     // Makes the drawing the root's wallpaper (see SetX11RootWallpaper). False when the server refused.
     bool Publish();
+    // The drawing, complete, as a pixmap of the window's size that the caller frees; None (0) when the
+    // server refused.
+    unsigned long TakePixmap();
 
 private:
     struct State;

@@ -14,6 +14,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Path.h"
 #include "platform/ReplacedFile.h"
+#include "wallpaper/BitmapRows.h"
 #include "wallpaper/CWallPaper.h"
 
 namespace vorlane {
@@ -71,7 +72,10 @@ void ConvertToBmp(const RowSource& source, const std::string& target, PictureRow
         throw EFCreateError(Format(msg::FCreateError, target.c_str()));
 }
 
-void ConvertToBmp(JpegDecoder& decoder, const std::string& target, PictureRows* drawing)
+// What is done with a picture's rows once its decoder is open: written to a file, or only drawn.
+using RowSink = std::function<void(const RowSource&)>;
+
+void ReadPicture(JpegDecoder& decoder, const RowSink& sink)
 {
     decoder.Start();
     RowSource source;
@@ -84,7 +88,7 @@ void ConvertToBmp(JpegDecoder& decoder, const std::string& target, PictureRows* 
     if (orientation == 1) {
         source.readRow = [&decoder](uint8_t* row) { decoder.ReadRow(row); };
         source.finish = [&decoder] { decoder.Finish(); };
-        ConvertToBmp(source, target, drawing);
+        sink(source);
         return;
     }
     // A photo to be turned upright: its rows come from the whole picture, decoded first.
@@ -97,11 +101,11 @@ void ConvertToBmp(JpegDecoder& decoder, const std::string& target, PictureRows* 
     int next = 0;
     source.readRow = [&](uint8_t* row) { OrientedRow(stored, orientation, next++, row); };
     source.finish = [] {};
-    ConvertToBmp(source, target, drawing);
+    sink(source);
 }
 
 // A picture of another format at 24 bits, its transparent parts over black.
-void ConvertToBmp(PictureDecoder& decoder, const std::string& target, PictureRows* drawing)
+void ReadPicture(PictureDecoder& decoder, const RowSink& sink)
 {
     std::vector<uint8_t> bgra(size_t(decoder.Width()) * 4);
     RowSource source;
@@ -117,7 +121,25 @@ void ConvertToBmp(PictureDecoder& decoder, const std::string& target, PictureRow
         }
     };
     source.finish = [&decoder] { decoder.Finish(); };
-    ConvertToBmp(source, target, drawing);
+    sink(source);
+}
+
+// Opens the decoder of a picture that is not a bitmap: one of PictureFormats() by its first bytes,
+// anything else as JPEG, each checked against MaxWallpaperPixels before it decodes.
+void ReadPicture(const std::string& picture, std::FILE* file, int displayBitsPerPixel, const RowSink& sink)
+{
+    const std::optional<int64_t> size = files::RegularFileSize(file);
+    if (!size)
+        throw EFOpenError(Format(msg::FOpenError, picture.c_str()));
+    if (const PictureFormat* format = RecognisePicture(file)) {
+        const auto decoder = format->Open(file, uint64_t(*size), MaxWallpaperPixels);
+        ReadPicture(*decoder, sink);
+    } else {
+        JpegDecoder decoder(file);
+        decoder.ReadHeader(displayBitsPerPixel);
+        decoder.CheckClaimedSize(uint64_t(*size), MaxWallpaperPixels);
+        ReadPicture(decoder, sink);
+    }
 }
 
 // A bitmap is the wallpaper as it is; any other picture is decoded as JPEG.
@@ -146,22 +168,29 @@ std::string PrepareWallpaperFile(const std::string& picture, std::FILE* file, in
     if (IsBitmapName(picture))
         return ShortWallPaperPath(picture);
     const std::string target = TempWallpaperPath();
-    const std::optional<int64_t> size = files::RegularFileSize(file);
-    if (!size)
-        throw EFOpenError(Format(msg::FOpenError, picture.c_str()));
-    if (const PictureFormat* format = RecognisePicture(file)) {
-        const auto decoder = format->Open(file, uint64_t(*size), MaxWallpaperPixels);
-        ConvertToBmp(*decoder, target, drawing);
-    } else {
-        JpegDecoder decoder(file);
-        decoder.ReadHeader(displayBitsPerPixel);
-        decoder.CheckClaimedSize(uint64_t(*size), MaxWallpaperPixels);
-        ConvertToBmp(decoder, target, drawing);
-    }
+    ReadPicture(picture, file, displayBitsPerPixel,
+                [&](const RowSource& source) { ConvertToBmp(source, target, drawing); });
     const std::string wallpaper = ShortWallPaperPath(target);
     if (drawing)
         drawing->Finished(wallpaper);
     return wallpaper;
+}
+
+void SendPictureRows(const std::string& picture, int displayBitsPerPixel, PictureRows& to)
+{
+    if (IsBitmapName(picture)) {
+        BitmapRows(picture).SendTo(to);
+        return;
+    }
+    ReadPicture(picture, OpenPictureFile(picture).get(), displayBitsPerPixel, [&](const RowSource& source) {
+        to.Begin(source.width, source.height, source.bitsPerPixel, source.palette);
+        std::vector<uint8_t> row(Bitmap::StrideFor(source.width, source.bitsPerPixel));
+        for (int y = 0; y < source.height; ++y) {
+            source.readRow(row.data());
+            to.Row(y, row.data());
+        }
+        source.finish();
+    });
 }
 
 bool SetPictureAsWallpaper(TWallPaper& wallpaper, const std::string& picture, std::FILE* file, int displayBitsPerPixel)

@@ -32,6 +32,12 @@ std::string PrepareWallpaperFile(const std::string& picture, int displayBitsPerP
 std::string PrepareWallpaperFile(const std::string& picture, std::FILE* file, int displayBitsPerPixel,
                                  PictureRows* drawing);
 
+// The picture's rows, read as PrepareWallpaperFile reads it (a bitmap where its rows lie, any other
+// picture decoded and turned upright), handed to `to` without writing any file: Begin, then every row
+// from the top; Finished is not called. Raises as PrepareWallpaperFile does, or as BitmapRows for a
+// bitmap; `to` has then had only some rows.
+void SendPictureRows(const std::string& picture, int displayBitsPerPixel, PictureRows& to);
+
 // What the wallpaper button does with a picture once it has been opened as `file`: its wallpaper file is
 // prepared (drawn on the desktops that take its rows as they are written), then set and recorded. True
 // when a desktop of the session showed it: only then is the mascot told. Raises as

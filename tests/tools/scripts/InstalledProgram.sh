@@ -53,7 +53,7 @@ until xwininfo -root -children | grep -q '見本\.gsk'; do
   sleep 0.1
 done
 
-if [ -n "$(find "$scratch/prefix/bin" -mindepth 1 ! -name Vorlane16 ! -name vorlane-gsk ! -name vorlane-wallpaper)" ]; then
+if [ -n "$(find "$scratch/prefix/bin" -mindepth 1 ! -name Vorlane16 ! -name vorlane-gsk ! -name vorlane-wallpaper ! -name vorlane-saver)" ]; then
   echo "files appeared in the program folder:"
   ls -la "$scratch/prefix/bin"
   exit 1

@@ -169,6 +169,50 @@ TEST_F(WallpaperToolTest, AutostartForAUserWhoNeverSetAWallpaperCreatesNoFile)
     EXPECT_FALSE(fs::exists(folder_ / "program" / "Temp.bmp"));
 }
 
+// A monitor plugged in, removed or resized: the login's watcher draws the recorded picture again for the
+// new layout. Without it the root keeps the pixmap of the old layout (centred for the old size).
+TEST_F(WallpaperToolTest, WatcherRedrawsTheRecordedPictureWhenMonitorsChange)
+{
+    VORLANE_NEED_PROGRAMS({"xrandr"});
+    std::unique_ptr<test::DesktopSession> session;
+    StartSession(session);
+    Display* display = session->X();
+    ASSERT_EQ(Run("vorlane-wallpaper set --centre " + picture_).status, 0);
+    const Atom selection = XInternAtom(display, "_VORLANE_WALLPAPER_WATCH_S0", False);
+    // It returns once its watcher holds the display; a second one leaves none behind.
+    ASSERT_EQ(Run("vorlane-wallpaper restore --watch").status, 0);
+    const Window watcher = XGetSelectionOwner(display, selection);
+    ASSERT_NE(watcher, Window(None));
+    EXPECT_EQ(Run("vorlane-wallpaper restore --watch").status, 0);
+    EXPECT_EQ(XGetSelectionOwner(display, selection), watcher);
+    EXPECT_EQ(Run("vorlane-wallpaper set --watch " + picture_).status, 2);
+
+    const auto centredOn = [&](int width, int height, const std::vector<int>& lefts) {
+        const test::Screen screen = test::RootScreenshot(display, width, height);
+        int wrong = 0;
+        for (const int left : lefts) {
+            const int x = left + (width / int(lefts.size()) - decoded_.Width()) / 2, y = (height - decoded_.Height()) / 2;
+            wrong += test::Mismatches(screen, x, y, decoded_.Width(), decoded_.Height(),
+                                      [&](int px, int py) { return decoded_.PixelRgb(px - x, py - y); });
+        }
+        return wrong == 0;
+    };
+    // Two monitors side by side, then one again.
+    ASSERT_EQ(std::system("xrandr --setmonitor L 320/84x480/127+0+0 screen && "
+                          "xrandr --setmonitor R 320/84x480/127+320+0 none"), 0);
+    ASSERT_EQ(test::MonitorCount(display), 2);
+    EXPECT_TRUE(session->WaitForScreen([&] { return centredOn(640, 480, {0, 320}); })) << "two monitors";
+    ASSERT_EQ(std::system("xrandr --delmonitor L && xrandr --delmonitor R"), 0);
+    EXPECT_TRUE(session->WaitForScreen([&] { return centredOn(640, 480, {0}); })) << "one monitor";
+    // The screen made smaller (its output goes off), then as large as before.
+    // xrandr resizes, then fails to keep the output's mode on the smaller screen: its status is not ours.
+    EXPECT_NE(std::system("xrandr --fb 400x300 2>/dev/null"), -1);
+    EXPECT_TRUE(session->WaitForScreen([&] { return centredOn(400, 300, {0}); })) << "400x300";
+    ASSERT_EQ(std::system("xrandr --fb 640x480"), 0);
+    EXPECT_TRUE(session->WaitForScreen([&] { return centredOn(640, 480, {0}); })) << "640x480";
+    EXPECT_EQ(XGetSelectionOwner(display, selection), watcher);
+}
+
 // Brings the loopback interface of a new network namespace up.
 bool LoopbackUp()
 {

@@ -3,6 +3,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xdamage.h>
+#include <X11/extensions/Xrandr.h>
 #include <fcntl.h>
 #include <gio/gio.h>
 #include <poll.h>
@@ -394,6 +395,13 @@ Screen Sway::Screenshot() const
     if (screen.pixels.empty())
         screen = Screen{};
     return screen;
+}
+
+int MonitorCount(Display* display)
+{
+    int count = 0;
+    XRRFreeMonitors(XRRGetMonitors(display, DefaultRootWindow(display), True, &count));
+    return count;
 }
 
 Pixmap RootPixmapProperty(Display* display, const char* name)

@@ -174,6 +174,10 @@ struct ScreenDifference {
 };
 ScreenDifference Difference(const Screen& actual, const Screen& expected, const PixelRect& area);
 
+// The active RandR monitors the server reports. Every two-monitor test asserts it has two: a server
+// that reset when its last client left has forgotten `xrandr --setmonitor`.
+int MonitorCount(Display* display);
+
 // The pixmap the root window's property `name` names (type PIXMAP, format 32); None when it names none.
 Pixmap RootPixmapProperty(Display* display, const char* name);
 // Whether `pixmap` still exists on the X server.

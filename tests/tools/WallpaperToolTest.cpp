@@ -213,6 +213,58 @@ TEST_F(WallpaperToolTest, WatcherRedrawsTheRecordedPictureWhenMonitorsChange)
     EXPECT_EQ(XGetSelectionOwner(display, selection), watcher);
 }
 
+// Window managers that run no autostart entries by themselves, each logged into as the package and the
+// README set it up: openbox-session runs the autostart entry through PyXDG (here from XDG_CONFIG_DIRS
+// rather than /etc/xdg); icewm-session runs the package's startup script (here from ICEWM_PRIVCFG,
+// searched before /etc/X11/icewm); Fluxbox runs the user's startup with the README's lines, and its
+// overlay keeps it from drawing a background of its own over ours. Each shows the recorded picture
+// and leaves the monitor watcher behind.
+TEST_F(WallpaperToolTest, WindowManagerLoginsShowTheRecordedWallpaper)
+{
+    const fs::path packaging = fs::path(VORLANE_TEST_DATA) / "../../packaging";
+    const fs::path home = folder_ / "home";
+    struct Login {
+        std::vector<std::string> programs;
+        std::vector<std::string> session;
+        std::vector<std::string> variables;
+        std::vector<std::pair<fs::path, std::string>> files;
+    };
+    const Login logins[] = {
+        {{"openbox-session", "python3:xdg"}, {"openbox-session"}, {"XDG_CONFIG_DIRS=" + (folder_ / "xdg").string()},
+         {{folder_ / "xdg/autostart/vorlane-wallpaper.desktop", ReadText(packaging / "vorlane-wallpaper.desktop")}}},
+        {{"icewm-session"}, {"icewm-session"}, {"ICEWM_PRIVCFG=" + (folder_ / "icewm").string()},
+         {{folder_ / "icewm/startup", ReadText(packaging / "vorlane-wallpaper.icewm-startup")}}},
+        {{"startfluxbox", "fluxbox"}, {"startfluxbox"}, {},
+         {{home / ".fluxbox/overlay", "background: unset\n"},
+          {home / ".fluxbox/startup", "vorlane-wallpaper restore --watch\nexec fluxbox\n"}}},
+    };
+    std::unique_ptr<test::DesktopSession> session;
+    StartSession(session);
+    ASSERT_EQ(Run("vorlane-wallpaper set --centre " + picture_).status, 0);
+    for (const Login& login : logins) {
+        SCOPED_TRACE(login.session[0]);
+        VORLANE_NEED_PROGRAMS(login.programs);
+        fs::remove_all(home);
+        for (const auto& [file, text] : login.files) {
+            fs::create_directories(file.parent_path());
+            test::WriteFile(file, std::vector<uint8_t>(text.begin(), text.end()));
+            fs::permissions(file, fs::perms::owner_exec, fs::perm_options::add);
+        }
+        StartSession(session); // a new login: the root is black
+        ASSERT_NE(test::CentredMismatches(session->Screenshot(), decoded_), 0);
+        std::vector<std::string> argv{"env", "PATH=" + (folder_ / "program").string() + ":" + std::getenv("PATH"),
+                                      "HOME=" + home.string(), "XDG_CONFIG_HOME=" + (folder_ / "config").string()};
+        argv.insert(argv.end(), login.variables.begin(), login.variables.end());
+        argv.insert(argv.end(), login.session.begin(), login.session.end());
+        const auto windowManager = session->Start(argv);
+        Display* display = session->X();
+        const Atom watch = XInternAtom(display, "_VORLANE_WALLPAPER_WATCH_S0", False);
+        EXPECT_TRUE(session->WaitForScreen([&] {
+            return test::CentredMismatches(session->Screenshot(), decoded_) == 0 && XGetSelectionOwner(display, watch) != None;
+        })) << ReadText(session->Folder() / "env.log");
+    }
+}
+
 // Brings the loopback interface of a new network namespace up.
 bool LoopbackUp()
 {

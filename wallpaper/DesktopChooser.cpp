@@ -138,6 +138,8 @@ SessionFacts ObserveSession()
         facts.currentDesktop = Environment("DESKTOP_SESSION");
     facts.x11Display = !Environment("DISPLAY").empty();
     facts.swaySocket = IsSocket(Environment("SWAYSOCK"));
+    if (!facts.swaySocket && !Environment("WAYLAND_DISPLAY").empty())
+        facts.layerShell = WaylandOffersLayerShell();
     if (const BusPtr bus = OpenSessionBus()) {
         facts.sessionBus = true;
         facts.busNames = OwnedBusNames(bus.get());
@@ -168,6 +170,9 @@ std::vector<ChosenBackend> ChooseDesktopBackends(const SessionFacts& facts)
     if (facts.sessionBus)
         chooser.Add(NewPlasmaBackend(), chooser.Evidence({}, {"org.kde.plasmashell"}, {}));
     chooser.Add(NewSwayBackend(), facts.swaySocket ? "SWAYSOCK names sway's socket" : "");
+    // Other wlroots compositors take a background client of ours.
+    chooser.Add(NewSwaybgBackend(), !facts.swaySocket && facts.layerShell
+                                        ? "the Wayland compositor offers wlr-layer-shell" : "");
     return chooser.Take();
 }
 

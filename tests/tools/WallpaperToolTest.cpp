@@ -5,7 +5,10 @@
 #include <net/if.h>
 #include <sched.h>
 #include <sys/ioctl.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -434,6 +437,83 @@ TEST_F(WallpaperToolTest, NamesSwayWouldExpandShowTheirOwnPictureAndRunNothing)
         fs::remove(marker);
     }
     EXPECT_TRUE(sway.Running());
+}
+
+// sway reads /etc/sway/config.d/ at start: the package's snippet there shows the recorded picture.
+TEST_F(WallpaperToolTest, SwayStartedWithThePackagesSnippetShowsTheRecordedWallpaper)
+{
+    VORLANE_NEED_PROGRAMS({"sway", "swaymsg", "swaybg", "grim", "setpriv"});
+    const test::DesktopSession session(false, false);
+    ASSERT_EQ(session.Failure(), "");
+    ASSERT_NO_FATAL_FAILURE(MakeUser());
+    const Bitmap picture = test::ScreenPicture(60, 44, 40);
+    const fs::path file = user_ / "pictures" / "login.bmp";
+    test::WriteFile(file, WriteBmp(picture));
+    EXPECT_EQ(RunAsUser({tool_, "set", "--centre", file.string()}), 3); // recorded; no desktop runs yet
+    const fs::path snippet = fs::path(VORLANE_TEST_DATA) / "../../packaging/vorlane-wallpaper.sway";
+    test::Sway sway(session, "include " + fs::canonical(snippet).string(),
+                    {"PATH=" + (folder_ / "program").string() + ":" + std::getenv("PATH"),
+                     "XDG_CONFIG_HOME=" + (user_ / "config").string(), "XDG_DATA_HOME=" + (user_ / "data").string()});
+    ASSERT_EQ(sway.Failure(), "");
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (test::CentredMismatches(sway.Screenshot(), picture) != 0 && std::chrono::steady_clock::now() < deadline) {
+    }
+    EXPECT_EQ(test::CentredMismatches(sway.Screenshot(), picture), 0);
+}
+
+// A wlroots compositor reached without sway's socket (sway without a background program of its own
+// stands for labwc, river, wayfire): Vorlane's swaybg shows the picture, one per session, replaced by
+// the next picture's, and brought back by restore.
+TEST_F(WallpaperToolTest, WlrootsCompositorWithoutSwaysSocketGetsOneSwaybgOfOurs)
+{
+    VORLANE_NEED_PROGRAMS({"sway", "swaybg", "grim", "setpriv"});
+    const test::DesktopSession session(false, false);
+    ASSERT_EQ(session.Failure(), "");
+    ASSERT_NO_FATAL_FAILURE(MakeUser());
+    test::Sway sway(session, "swaybg_command -");
+    ASSERT_EQ(sway.Failure(), "");
+    const std::vector<std::string> client = sway.WaylandClient();
+    const auto shows = [&](const Bitmap& picture) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (test::CentredMismatches(sway.Screenshot(), picture) != 0 && std::chrono::steady_clock::now() < deadline) {
+        }
+        return test::CentredMismatches(sway.Screenshot(), picture) == 0;
+    };
+    // Our swaybg processes of this sway: their environment names its socket.
+    const std::string marker = "VORLANE_SWAYBG=" + (session.Folder() / "sway").string() + "/";
+    const auto ours = [&] {
+        std::vector<pid_t> found;
+        for (const auto& entry : fs::directory_iterator("/proc")) {
+            const std::string name = entry.path().filename().string();
+            if (name.find_first_not_of("0123456789") != std::string::npos || ReadText(entry.path() / "comm") != "swaybg\n")
+                continue;
+            const std::string environment = ReadText(entry.path() / "environ");
+            if (environment.find(marker) != std::string::npos)
+                found.push_back(std::stoi(name));
+        }
+        return found;
+    };
+    int seed = 50;
+    for (const char* name : {"one.bmp", "two $(x).bmp"}) {
+        SCOPED_TRACE(name);
+        const Bitmap picture = test::ScreenPicture(60, 44, ++seed);
+        const fs::path file = user_ / "pictures" / name;
+        test::WriteFile(file, WriteBmp(picture));
+        EXPECT_EQ(RunAsUser({tool_, "set", "--centre", file.string()}, client), 0) << ReadText(folder_ / "stderr");
+        EXPECT_TRUE(shows(picture));
+        EXPECT_EQ(ours().size(), 1u);
+    }
+    // A new login of the compositor: our background is gone until restore.
+    for (const pid_t pid : ours()) {
+        const int process = int(::syscall(SYS_pidfd_open, pid, 0));
+        ASSERT_GE(process, 0);
+        ::kill(pid, SIGTERM);
+        pollfd ended{process, POLLIN, 0};
+        EXPECT_EQ(::poll(&ended, 1, 5000), 1);
+        ::close(process);
+    }
+    EXPECT_EQ(RunAsUser({tool_, "restore"}, client), 0) << ReadText(folder_ / "stderr");
+    EXPECT_TRUE(shows(test::ScreenPicture(60, 44, seed)));
 }
 
 // caja draws MATE's desktop from GSettings, which hold UTF-8 text only. caja, its settings service and

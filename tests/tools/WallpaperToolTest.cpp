@@ -516,6 +516,35 @@ TEST_F(WallpaperToolTest, WlrootsCompositorWithoutSwaysSocketGetsOneSwaybgOfOurs
     EXPECT_TRUE(shows(test::ScreenPicture(60, 44, seed)));
 }
 
+// weston offers no interface through which a client draws the background: set records the picture and
+// says honestly that no desktop showed it, and no swaybg is started there.
+TEST_F(WallpaperToolTest, WestonIsToldNothingAndSetSaysSo)
+{
+    VORLANE_NEED_PROGRAMS({"weston", "setpriv"});
+    ASSERT_NO_FATAL_FAILURE(MakeUser());
+    const fs::path runtime = user_ / "runtime";
+    const pid_t weston = test::StartProgram(
+        AsUser({"weston", "--backend=headless-backend.so", "--socket=vorlane-weston", "--idle-time=0"}),
+        (folder_ / "weston.log").string(), true);
+    ASSERT_GT(weston, 0);
+    const bool up = test::WaitForFolder(runtime, [&] { return fs::exists(runtime / "vorlane-weston.lock"); });
+    const auto stop = [&] {
+        ::kill(-weston, SIGTERM);
+        ::waitpid(weston, nullptr, 0);
+    };
+    if (!up)
+        stop();
+    ASSERT_TRUE(up) << ReadText(folder_ / "weston.log");
+    const fs::path file = user_ / "pictures" / "w.bmp";
+    test::WriteFile(file, WriteBmp(test::ScreenPicture(60, 44, 60)));
+    const int status = RunAsUser({"env", "-u", "DISPLAY", "-u", "SWAYSOCK", tool_, "set", "--centre", file.string()},
+                                 {"WAYLAND_DISPLAY=vorlane-weston"});
+    const std::string errors = ReadText(folder_ / "stderr");
+    stop();
+    EXPECT_EQ(status, 3) << errors;
+    EXPECT_NE(errors.find("no desktop of this session showed it"), std::string::npos) << errors;
+}
+
 // caja draws MATE's desktop from GSettings, which hold UTF-8 text only. caja, its settings service and
 // vorlane-wallpaper run as one ordinary user (caja was seen to crash as root).
 TEST_F(WallpaperToolTest, NamesNotUtf8ReachCajaRunAsAnOrdinaryUser)

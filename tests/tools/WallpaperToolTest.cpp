@@ -369,6 +369,8 @@ TEST_F(WallpaperToolTest, SwayCentresThePictureOnEachOutput)
     ASSERT_EQ(Run("swaymsg create_output >/dev/null").status, 0);
     ASSERT_EQ(Run("swaymsg 'output HEADLESS-1 mode 640x480 position 0 0' >/dev/null").status, 0);
     ASSERT_EQ(Run("swaymsg 'output HEADLESS-2 mode 800x600 position 640 0' >/dev/null").status, 0);
+    ASSERT_EQ(Run("swaymsg -r -t get_outputs | grep -c '\"name\": \"HEADLESS-' >'" + (folder_ / "outputs").string() + "'").status, 0);
+    ASSERT_EQ(ReadText(folder_ / "outputs"), "2\n") << "two outputs";
     const Outcome set = Run("vorlane-wallpaper set --centre " + picture_);
     ::unsetenv("SWAYSOCK");
     EXPECT_EQ(set.status, 0) << set.errors;

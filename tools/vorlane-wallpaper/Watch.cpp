@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <exception>
 #include <string>
 
@@ -37,6 +38,10 @@ void RedrawRecorded()
 
 void StartScreenWatcher()
 {
+    // Under a Wayland compositor the X root is not what the screen shows, and a client kept on Xwayland
+    // would keep a compositor's on-demand Xwayland running.
+    if (const char* wayland = std::getenv("WAYLAND_DISPLAY"); wayland && *wayland)
+        return;
     int settled[2];
     if (::pipe2(settled, O_CLOEXEC) != 0)
         return;

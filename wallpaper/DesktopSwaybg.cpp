@@ -60,9 +60,9 @@ bool HasMarker(const std::string& folder, const std::string& entry)
     return false;
 }
 
-// Ends the swaybg processes of this user that we started for this Wayland session. Each is named by a
-// process descriptor before it is checked, so a number reused meanwhile is never signalled.
-void StopOurSwaybg(const std::string& entry)
+// Ends the swaybg processes of this user that we started for this Wayland session, but `keep`. Each is
+// named by a process descriptor before it is checked, so a number reused meanwhile is never signalled.
+void StopOurSwaybg(const std::string& entry, pid_t keep)
 {
     DIR* proc = ::opendir("/proc");
     if (!proc)
@@ -71,6 +71,8 @@ void StopOurSwaybg(const std::string& entry)
         if (!std::all_of(e->d_name, e->d_name + std::strlen(e->d_name), ::isdigit))
             continue;
         const pid_t pid = std::atoi(e->d_name);
+        if (pid == keep)
+            continue;
         const int process = int(::syscall(SYS_pidfd_open, pid, 0));
         if (process < 0)
             continue;
@@ -87,8 +89,8 @@ void StopOurSwaybg(const std::string& entry)
 }
 
 // Starts argv with the marker in its environment, in a session of its own and not our child (it
-// outlives this process and leaves no zombie behind): true when it was executed.
-bool StartDetached(const std::vector<std::string>& argv, const std::string& entry)
+// outlives this process and leaves no zombie behind): its process id once it was executed, 0 otherwise.
+pid_t StartDetached(const std::vector<std::string>& argv, const std::string& entry)
 {
     std::vector<char*> args;
     for (const std::string& a : argv)
@@ -100,15 +102,18 @@ bool StartDetached(const std::vector<std::string>& argv, const std::string& entr
             variables.push_back(*v);
     variables.push_back(const_cast<char*>(entry.c_str()));
     variables.push_back(nullptr);
-    int started[2]; // closed by a successful exec; an errno otherwise
+    int started[2]; // the program's id from the middle process; then closed by a successful exec, or an errno
     if (::pipe2(started, O_CLOEXEC) != 0)
-        return false;
+        return 0;
     const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
     const pid_t child = ::fork();
     if (child == 0) {
         // Only calls safe after fork in a threaded process from here on.
         ::setsid();
-        if (::fork() == 0) {
+        const pid_t program = ::fork();
+        if (program > 0) {
+            [[maybe_unused]] const ssize_t n = ::write(started[1], &program, sizeof program);
+        } else if (program == 0) {
             ::dup2(null, STDIN_FILENO);
             ::dup2(null, STDOUT_FILENO);
             ::dup2(null, STDERR_FILENO);
@@ -124,12 +129,16 @@ bool StartDetached(const std::vector<std::string>& argv, const std::string& entr
     int status = 0;
     while (child > 0 && ::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
+    pid_t program = 0;
     int error = 0;
     ssize_t n = 0;
-    while ((n = ::read(started[0], &error, sizeof error)) < 0 && errno == EINTR) {
+    while ((n = ::read(started[0], &program, sizeof program)) < 0 && errno == EINTR) {
     }
+    if (n == sizeof program)
+        while ((n = ::read(started[0], &error, sizeof error)) < 0 && errno == EINTR) {
+        }
     ::close(started[0]);
-    return child > 0 && n == 0;
+    return child > 0 && program > 0 && n == 0 ? program : 0;
 }
 
 class SwaybgBackend final : public DesktopBackend {
@@ -141,11 +150,15 @@ public:
         if (socket.empty())
             return false;
         const std::string entry = std::string(Marker) + "=" + socket;
-        StopOurSwaybg(entry);
-        if (request.path.empty())
-            return StartDetached({"swaybg", "-c", "#000000", "-m", "solid_color"}, entry);
-        // swaybg takes the path as one argument and reads it as it is.
-        return StartDetached({"swaybg", "-i", request.path, "-m", SwaybgMode(request.placement), "-c", "#000000"}, entry);
+        // swaybg takes the path as one argument and reads it as it is. The previous one goes once the new
+        // one runs: the newer background surface lies above, so the screen never shows neither.
+        const pid_t started =
+            request.path.empty()
+                ? StartDetached({"swaybg", "-c", "#000000", "-m", "solid_color"}, entry)
+                : StartDetached({"swaybg", "-i", request.path, "-m", SwaybgMode(request.placement), "-c", "#000000"}, entry);
+        if (started > 0)
+            StopOurSwaybg(entry, started);
+        return started > 0;
     }
 };
 

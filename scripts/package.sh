@@ -71,18 +71,22 @@ for package in "${required_depends[@]}"; do
     missing=1
   fi
 done
-# Nothing outside /usr but the autostart entry, which sessions look for in /etc/xdg/autostart and which
-# is a configuration file of the package.
-outside="$(cd "$scratch" && find . -path ./usr -prune -o -type f -print)"
-if [ "$outside" != "./etc/xdg/autostart/vorlane-wallpaper.desktop" ]; then
+# Nothing outside /usr but the files that start the restore at login, where sessions look for them
+# (the autostart entry, sway's snippet, IceWM's startup), each a configuration file of the package.
+login_files=(/etc/X11/icewm/startup /etc/sway/config.d/vorlane-wallpaper.conf
+  /etc/xdg/autostart/vorlane-wallpaper.desktop)
+outside="$(cd "$scratch" && find . -path ./usr -prune -o -type f -print | sed 's/^\.//' | LC_ALL=C sort)"
+if [ "$outside" != "$(printf '%s\n' "${login_files[@]}" | LC_ALL=C sort)" ]; then
   echo "the package installs outside /usr:" >&2
   echo "$outside" >&2
   missing=1
 fi
 conffiles="$(mktemp -d)"
 dpkg-deb -e "$deb" "$conffiles"
-grep -qx /etc/xdg/autostart/vorlane-wallpaper.desktop "$conffiles/conffiles" ||
-  { echo "the autostart entry is not a configuration file of the package" >&2; missing=1; }
+for file in "${login_files[@]}"; do
+  grep -qx "$file" "$conffiles/conffiles" ||
+    { echo "$file is not a configuration file of the package" >&2; missing=1; }
+done
 rm -rf "$conffiles"
 tools=(vorlane-gsk vorlane-wallpaper)
 [ -x "$build/saver/vorlane-saver" ] && tools+=(vorlane-saver)

@@ -17,6 +17,11 @@ std::unique_ptr<DesktopBackend> NewPcmanfmBackend();   // LXDE
 std::unique_ptr<DesktopBackend> NewPcmanfmQtBackend(); // LXQt
 std::unique_ptr<DesktopBackend> NewPlasmaBackend();
 std::unique_ptr<DesktopBackend> NewSwayBackend();
+std::unique_ptr<DesktopBackend> NewSwaybgBackend(); // wlroots compositors through wlr-layer-shell
+
+// Whether the Wayland compositor WAYLAND_DISPLAY names offers wlr-layer-shell (zwlr_layer_shell_v1),
+// which background clients such as swaybg draw on: the wlroots compositors do, weston and GNOME not.
+bool WaylandOffersLayerShell();
 
 // The file's absolute file:// URI; empty when none can be made.
 std::string FileUri(const std::string& path);

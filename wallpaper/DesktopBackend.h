@@ -43,6 +43,7 @@ struct SessionFacts {
     std::string currentDesktop;          // XDG_CURRENT_DESKTOP (":"-separated names), or DESKTOP_SESSION
     bool x11Display = false;             // DISPLAY names an X display
     bool swaySocket = false;             // SWAYSOCK names sway's IPC socket
+    bool layerShell = false;             // the Wayland compositor offers wlr-layer-shell
     bool sessionBus = false;             // a session bus is announced and accepts a connection
     std::set<std::string> busNames;      // names owned on the session bus (none without a reachable bus)
     std::set<std::string> processes;     // command names of this user's processes on this display

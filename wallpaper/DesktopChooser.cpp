@@ -121,6 +121,12 @@ public:
             Add(std::move(backend), std::move(evidence));
     }
 
+    // Whether a desktop of its own (anything but the X root) was chosen so far.
+    bool DesktopChosen() const
+    {
+        return std::any_of(chosen_.begin(), chosen_.end(), [](const ChosenBackend& c) { return c.backend->Name() != "x11-root"; });
+    }
+
     std::vector<ChosenBackend> Take() { return std::move(chosen_); }
 
 private:
@@ -138,6 +144,8 @@ SessionFacts ObserveSession()
         facts.currentDesktop = Environment("DESKTOP_SESSION");
     facts.x11Display = !Environment("DISPLAY").empty();
     facts.swaySocket = IsSocket(Environment("SWAYSOCK"));
+    if (!facts.swaySocket && !Environment("WAYLAND_DISPLAY").empty())
+        facts.layerShell = WaylandOffersLayerShell();
     if (const BusPtr bus = OpenSessionBus()) {
         facts.sessionBus = true;
         facts.busNames = OwnedBusNames(bus.get());
@@ -168,6 +176,10 @@ std::vector<ChosenBackend> ChooseDesktopBackends(const SessionFacts& facts)
     if (facts.sessionBus)
         chooser.Add(NewPlasmaBackend(), chooser.Evidence({}, {"org.kde.plasmashell"}, {}));
     chooser.Add(NewSwayBackend(), facts.swaySocket ? "SWAYSOCK names sway's socket" : "");
+    // Other wlroots compositors take a background client of ours; a desktop that draws its own
+    // background on a compositor with the same protocol (Plasma's KWin offers it) is left to itself.
+    chooser.Add(NewSwaybgBackend(), !facts.swaySocket && facts.layerShell && !chooser.DesktopChosen()
+                                        ? "the Wayland compositor offers wlr-layer-shell" : "");
     return chooser.Take();
 }
 

@@ -5,7 +5,10 @@
 #include <net/if.h>
 #include <sched.h>
 #include <sys/ioctl.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -169,6 +172,102 @@ TEST_F(WallpaperToolTest, AutostartForAUserWhoNeverSetAWallpaperCreatesNoFile)
     EXPECT_FALSE(fs::exists(folder_ / "program" / "Temp.bmp"));
 }
 
+// A monitor plugged in, removed or resized: the login's watcher draws the recorded picture again for the
+// new layout. Without it the root keeps the pixmap of the old layout (centred for the old size).
+TEST_F(WallpaperToolTest, WatcherRedrawsTheRecordedPictureWhenMonitorsChange)
+{
+    VORLANE_NEED_PROGRAMS({"xrandr"});
+    std::unique_ptr<test::DesktopSession> session;
+    StartSession(session);
+    Display* display = session->X();
+    ASSERT_EQ(Run("vorlane-wallpaper set --centre " + picture_).status, 0);
+    const Atom selection = XInternAtom(display, "_VORLANE_WALLPAPER_WATCH_S0", False);
+    // It returns once its watcher holds the display; a second one leaves none behind.
+    ASSERT_EQ(Run("vorlane-wallpaper restore --watch").status, 0);
+    const Window watcher = XGetSelectionOwner(display, selection);
+    ASSERT_NE(watcher, Window(None));
+    EXPECT_EQ(Run("vorlane-wallpaper restore --watch").status, 0);
+    EXPECT_EQ(XGetSelectionOwner(display, selection), watcher);
+    EXPECT_EQ(Run("vorlane-wallpaper set --watch " + picture_).status, 2);
+
+    const auto centredOn = [&](int width, int height, const std::vector<int>& lefts) {
+        const test::Screen screen = test::RootScreenshot(display, width, height);
+        int wrong = 0;
+        for (const int left : lefts) {
+            const int x = left + (width / int(lefts.size()) - decoded_.Width()) / 2, y = (height - decoded_.Height()) / 2;
+            wrong += test::Mismatches(screen, x, y, decoded_.Width(), decoded_.Height(),
+                                      [&](int px, int py) { return decoded_.PixelRgb(px - x, py - y); });
+        }
+        return wrong == 0;
+    };
+    // Two monitors side by side, then one again.
+    ASSERT_EQ(std::system("xrandr --setmonitor L 320/84x480/127+0+0 screen && "
+                          "xrandr --setmonitor R 320/84x480/127+320+0 none"), 0);
+    ASSERT_EQ(test::MonitorCount(display), 2);
+    EXPECT_TRUE(session->WaitForScreen([&] { return centredOn(640, 480, {0, 320}); })) << "two monitors";
+    ASSERT_EQ(std::system("xrandr --delmonitor L && xrandr --delmonitor R"), 0);
+    EXPECT_TRUE(session->WaitForScreen([&] { return centredOn(640, 480, {0}); })) << "one monitor";
+    // The screen made smaller (its output goes off), then as large as before.
+    // xrandr resizes, then fails to keep the output's mode on the smaller screen: its status is not ours.
+    EXPECT_NE(std::system("xrandr --fb 400x300 2>/dev/null"), -1);
+    EXPECT_TRUE(session->WaitForScreen([&] { return centredOn(400, 300, {0}); })) << "400x300";
+    ASSERT_EQ(std::system("xrandr --fb 640x480"), 0);
+    EXPECT_TRUE(session->WaitForScreen([&] { return centredOn(640, 480, {0}); })) << "640x480";
+    EXPECT_EQ(XGetSelectionOwner(display, selection), watcher);
+}
+
+// Window managers that run no autostart entries by themselves, each logged into as the package and the
+// README set it up: openbox-session runs the autostart entry through PyXDG (here from XDG_CONFIG_DIRS
+// rather than /etc/xdg); icewm-session runs the package's startup script (here from ICEWM_PRIVCFG,
+// searched before /etc/X11/icewm); Fluxbox runs the user's startup with the README's lines, and its
+// overlay keeps it from drawing a background of its own over ours. Each shows the recorded picture
+// and leaves the monitor watcher behind.
+TEST_F(WallpaperToolTest, WindowManagerLoginsShowTheRecordedWallpaper)
+{
+    const fs::path packaging = fs::path(VORLANE_TEST_DATA) / "../../packaging";
+    const fs::path home = folder_ / "home";
+    struct Login {
+        std::vector<std::string> programs;
+        std::vector<std::string> session;
+        std::vector<std::string> variables;
+        std::vector<std::pair<fs::path, std::string>> files;
+    };
+    const Login logins[] = {
+        {{"openbox-session", "python3:xdg"}, {"openbox-session"}, {"XDG_CONFIG_DIRS=" + (folder_ / "xdg").string()},
+         {{folder_ / "xdg/autostart/vorlane-wallpaper.desktop", ReadText(packaging / "vorlane-wallpaper.desktop")}}},
+        {{"icewm-session"}, {"icewm-session"}, {"ICEWM_PRIVCFG=" + (folder_ / "icewm").string()},
+         {{folder_ / "icewm/startup", ReadText(packaging / "vorlane-wallpaper.icewm-startup")}}},
+        {{"startfluxbox", "fluxbox"}, {"startfluxbox"}, {},
+         {{home / ".fluxbox/overlay", "background: unset\n"},
+          {home / ".fluxbox/startup", "vorlane-wallpaper restore --watch\nexec fluxbox\n"}}},
+    };
+    std::unique_ptr<test::DesktopSession> session;
+    StartSession(session);
+    ASSERT_EQ(Run("vorlane-wallpaper set --centre " + picture_).status, 0);
+    for (const Login& login : logins) {
+        SCOPED_TRACE(login.session[0]);
+        VORLANE_NEED_PROGRAMS(login.programs);
+        fs::remove_all(home);
+        for (const auto& [file, text] : login.files) {
+            fs::create_directories(file.parent_path());
+            test::WriteFile(file, std::vector<uint8_t>(text.begin(), text.end()));
+            fs::permissions(file, fs::perms::owner_exec, fs::perm_options::add);
+        }
+        StartSession(session); // a new login: the root is black
+        ASSERT_NE(test::CentredMismatches(session->Screenshot(), decoded_), 0);
+        std::vector<std::string> argv{"env", "PATH=" + (folder_ / "program").string() + ":" + std::getenv("PATH"),
+                                      "HOME=" + home.string(), "XDG_CONFIG_HOME=" + (folder_ / "config").string()};
+        argv.insert(argv.end(), login.variables.begin(), login.variables.end());
+        argv.insert(argv.end(), login.session.begin(), login.session.end());
+        const auto windowManager = session->Start(argv);
+        Display* display = session->X();
+        const Atom watch = XInternAtom(display, "_VORLANE_WALLPAPER_WATCH_S0", False);
+        EXPECT_TRUE(session->WaitForScreen([&] {
+            return test::CentredMismatches(session->Screenshot(), decoded_) == 0 && XGetSelectionOwner(display, watch) != None;
+        })) << ReadText(session->Folder() / "env.log");
+    }
+}
+
 // Brings the loopback interface of a new network namespace up.
 bool LoopbackUp()
 {
@@ -270,6 +369,8 @@ TEST_F(WallpaperToolTest, SwayCentresThePictureOnEachOutput)
     ASSERT_EQ(Run("swaymsg create_output >/dev/null").status, 0);
     ASSERT_EQ(Run("swaymsg 'output HEADLESS-1 mode 640x480 position 0 0' >/dev/null").status, 0);
     ASSERT_EQ(Run("swaymsg 'output HEADLESS-2 mode 800x600 position 640 0' >/dev/null").status, 0);
+    ASSERT_EQ(Run("swaymsg -r -t get_outputs | grep -c '\"name\": \"HEADLESS-' >'" + (folder_ / "outputs").string() + "'").status, 0);
+    ASSERT_EQ(ReadText(folder_ / "outputs"), "2\n") << "two outputs";
     const Outcome set = Run("vorlane-wallpaper set --centre " + picture_);
     ::unsetenv("SWAYSOCK");
     EXPECT_EQ(set.status, 0) << set.errors;
@@ -338,6 +439,116 @@ TEST_F(WallpaperToolTest, NamesSwayWouldExpandShowTheirOwnPictureAndRunNothing)
         fs::remove(marker);
     }
     EXPECT_TRUE(sway.Running());
+}
+
+// sway reads /etc/sway/config.d/ at start: the package's snippet there shows the recorded picture.
+TEST_F(WallpaperToolTest, SwayStartedWithThePackagesSnippetShowsTheRecordedWallpaper)
+{
+    VORLANE_NEED_PROGRAMS({"sway", "swaymsg", "swaybg", "grim", "setpriv"});
+    const test::DesktopSession session(false, false);
+    ASSERT_EQ(session.Failure(), "");
+    ASSERT_NO_FATAL_FAILURE(MakeUser());
+    const Bitmap picture = test::ScreenPicture(60, 44, 40);
+    const fs::path file = user_ / "pictures" / "login.bmp";
+    test::WriteFile(file, WriteBmp(picture));
+    EXPECT_EQ(RunAsUser({tool_, "set", "--centre", file.string()}), 3); // recorded; no desktop runs yet
+    const fs::path snippet = fs::path(VORLANE_TEST_DATA) / "../../packaging/vorlane-wallpaper.sway";
+    test::Sway sway(session, "include " + fs::canonical(snippet).string(),
+                    {"PATH=" + (folder_ / "program").string() + ":" + std::getenv("PATH"),
+                     "XDG_CONFIG_HOME=" + (user_ / "config").string(), "XDG_DATA_HOME=" + (user_ / "data").string()});
+    ASSERT_EQ(sway.Failure(), "");
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (test::CentredMismatches(sway.Screenshot(), picture) != 0 && std::chrono::steady_clock::now() < deadline) {
+    }
+    EXPECT_EQ(test::CentredMismatches(sway.Screenshot(), picture), 0);
+}
+
+// A wlroots compositor reached without sway's socket (sway without a background program of its own
+// stands for labwc, river, wayfire): Vorlane's swaybg shows the picture, one per session, replaced by
+// the next picture's, and brought back by restore.
+TEST_F(WallpaperToolTest, WlrootsCompositorWithoutSwaysSocketGetsOneSwaybgOfOurs)
+{
+    VORLANE_NEED_PROGRAMS({"sway", "swaybg", "grim", "setpriv"});
+    const test::DesktopSession session(false, false);
+    ASSERT_EQ(session.Failure(), "");
+    ASSERT_NO_FATAL_FAILURE(MakeUser());
+    test::Sway sway(session, "swaybg_command -");
+    ASSERT_EQ(sway.Failure(), "");
+    const std::vector<std::string> client = sway.WaylandClient();
+    const auto shows = [&](const Bitmap& picture) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (test::CentredMismatches(sway.Screenshot(), picture) != 0 && std::chrono::steady_clock::now() < deadline) {
+        }
+        return test::CentredMismatches(sway.Screenshot(), picture) == 0;
+    };
+    // Our swaybg processes of this sway: their environment names its socket.
+    const std::string marker = "VORLANE_SWAYBG=" + (session.Folder() / "sway").string() + "/";
+    const auto ours = [&] {
+        std::vector<pid_t> found;
+        for (const auto& entry : fs::directory_iterator("/proc")) {
+            const std::string name = entry.path().filename().string();
+            if (name.find_first_not_of("0123456789") != std::string::npos || ReadText(entry.path() / "comm") != "swaybg\n")
+                continue;
+            const std::string environment = ReadText(entry.path() / "environ");
+            if (environment.find(marker) != std::string::npos)
+                found.push_back(std::stoi(name));
+        }
+        return found;
+    };
+    int seed = 50;
+    for (const char* name : {"one.bmp", "two $(x).bmp"}) {
+        SCOPED_TRACE(name);
+        const Bitmap picture = test::ScreenPicture(60, 44, ++seed);
+        const fs::path file = user_ / "pictures" / name;
+        test::WriteFile(file, WriteBmp(picture));
+        EXPECT_EQ(RunAsUser({tool_, "set", "--centre", file.string()}, client), 0) << ReadText(folder_ / "stderr");
+        EXPECT_TRUE(shows(picture));
+        // The one it replaced ends on its signal.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (ours().size() > 1 && std::chrono::steady_clock::now() < deadline) {
+        }
+        EXPECT_EQ(ours().size(), 1u);
+    }
+    // A new login of the compositor: our background is gone until restore.
+    for (const pid_t pid : ours()) {
+        const int process = int(::syscall(SYS_pidfd_open, pid, 0));
+        ASSERT_GE(process, 0);
+        ::kill(pid, SIGTERM);
+        pollfd ended{process, POLLIN, 0};
+        EXPECT_EQ(::poll(&ended, 1, 5000), 1);
+        ::close(process);
+    }
+    EXPECT_EQ(RunAsUser({tool_, "restore"}, client), 0) << ReadText(folder_ / "stderr");
+    EXPECT_TRUE(shows(test::ScreenPicture(60, 44, seed)));
+}
+
+// weston offers no interface through which a client draws the background: set records the picture and
+// says honestly that no desktop showed it, and no swaybg is started there.
+TEST_F(WallpaperToolTest, WestonIsToldNothingAndSetSaysSo)
+{
+    VORLANE_NEED_PROGRAMS({"weston", "setpriv"});
+    ASSERT_NO_FATAL_FAILURE(MakeUser());
+    const fs::path runtime = user_ / "runtime";
+    const pid_t weston = test::StartProgram(
+        AsUser({"weston", "--backend=headless-backend.so", "--socket=vorlane-weston", "--idle-time=0"}),
+        (folder_ / "weston.log").string(), true);
+    ASSERT_GT(weston, 0);
+    const bool up = test::WaitForFolder(runtime, [&] { return fs::exists(runtime / "vorlane-weston.lock"); });
+    const auto stop = [&] {
+        ::kill(-weston, SIGTERM);
+        ::waitpid(weston, nullptr, 0);
+    };
+    if (!up)
+        stop();
+    ASSERT_TRUE(up) << ReadText(folder_ / "weston.log");
+    const fs::path file = user_ / "pictures" / "w.bmp";
+    test::WriteFile(file, WriteBmp(test::ScreenPicture(60, 44, 60)));
+    const int status = RunAsUser({"env", "-u", "DISPLAY", "-u", "SWAYSOCK", tool_, "set", "--centre", file.string()},
+                                 {"WAYLAND_DISPLAY=vorlane-weston"});
+    const std::string errors = ReadText(folder_ / "stderr");
+    stop();
+    EXPECT_EQ(status, 3) << errors;
+    EXPECT_NE(errors.find("no desktop of this session showed it"), std::string::npos) << errors;
 }
 
 // caja draws MATE's desktop from GSettings, which hold UTF-8 text only. caja, its settings service and

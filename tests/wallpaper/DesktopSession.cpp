@@ -3,6 +3,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xdamage.h>
+#include <X11/extensions/Xrandr.h>
 #include <fcntl.h>
 #include <gio/gio.h>
 #include <poll.h>
@@ -330,7 +331,8 @@ int TiledMismatches(const Screen& screen, const Bitmap& picture)
                       [&](int x, int y) { return picture.PixelRgb(x % picture.Width(), y % picture.Height()); });
 }
 
-Sway::Sway(const DesktopSession& session) : runtime_(session.Folder() / "sway")
+Sway::Sway(const DesktopSession& session, const std::string& extraConfig, const std::vector<std::string>& variables)
+    : runtime_(session.Folder() / "sway")
 {
     // Its runtime folder and configuration belong to "nobody" when this runs as root.
     const bool root = ::getuid() == 0;
@@ -341,7 +343,8 @@ Sway::Sway(const DesktopSession& session) : runtime_(session.Folder() / "sway")
     ::mkfifo(ready.c_str(), 0666);
     ::chmod(ready.c_str(), 0666);
     const auto config = session.Folder() / "sway.config";
-    std::ofstream(config) << "output * bg #000000 solid_color\n"
+    std::ofstream(config) << extraConfig << "\n"
+                          << "output * bg #000000 solid_color\n"
                           << "exec sh -c 'echo \"$WAYLAND_DISPLAY $SWAYSOCK\" > " << ready.string() << "'\n";
     ::chmod(config.c_str(), 0644);
     if (root && ::chown(runtime_.c_str(), 65534, 65534) != 0) {
@@ -353,6 +356,7 @@ Sway::Sway(const DesktopSession& session) : runtime_(session.Folder() / "sway")
     std::vector<std::string> argv{"env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "HOME=" + runtime_.string(),
                                   "XDG_RUNTIME_DIR=" + runtime_.string(), "WLR_BACKENDS=headless",
                                   "WLR_RENDERER=pixman", "WLR_LIBINPUT_NO_DEVICES=1"};
+    argv.insert(argv.end(), variables.begin(), variables.end());
     if (root)
         argv.insert(argv.end(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
     argv.insert(argv.end(), {"sway", "-c", config.string()});
@@ -394,6 +398,13 @@ Screen Sway::Screenshot() const
     if (screen.pixels.empty())
         screen = Screen{};
     return screen;
+}
+
+int MonitorCount(Display* display)
+{
+    int count = 0;
+    XRRFreeMonitors(XRRGetMonitors(display, DefaultRootWindow(display), True, &count));
+    return count;
 }
 
 Pixmap RootPixmapProperty(Display* display, const char* name)

@@ -118,9 +118,16 @@ private:
 // own runtime folder; its IPC socket and Wayland display are known once it has read its configuration.
 class Sway {
 public:
-    explicit Sway(const DesktopSession& session);
+    // `config`: lines added to its configuration; `variables` ("NAME=value"): set for it and what it runs.
+    explicit Sway(const DesktopSession& session, const std::string& config = "",
+                  const std::vector<std::string>& variables = {});
     const std::string& Failure() const { return failure_; }
     const std::string& Socket() const { return socket_; }
+    // WAYLAND_DISPLAY and XDG_RUNTIME_DIR of a client of this sway.
+    std::vector<std::string> WaylandClient() const
+    {
+        return {"WAYLAND_DISPLAY=" + display_, "XDG_RUNTIME_DIR=" + runtime_.string()};
+    }
     bool Running() { return program_ && program_->Running(); }
     // The output as grim captures it; empty when grim failed.
     Screen Screenshot() const;
@@ -173,6 +180,10 @@ struct ScreenDifference {
     double farShare = 0;
 };
 ScreenDifference Difference(const Screen& actual, const Screen& expected, const PixelRect& area);
+
+// The active RandR monitors the server reports. Every two-monitor test asserts it has two: a server
+// that reset when its last client left has forgotten `xrandr --setmonitor`.
+int MonitorCount(Display* display);
 
 // The pixmap the root window's property `name` names (type PIXMAP, format 32); None when it names none.
 Pixmap RootPixmapProperty(Display* display, const char* name);

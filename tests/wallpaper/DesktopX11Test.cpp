@@ -4,7 +4,6 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/extensions/Xrandr.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -203,6 +202,7 @@ TEST_F(X11DesktopTest, CentredOnEachMonitorTiledAcrossTheWholeScreen)
     const std::string xrandr = "DISPLAY=" + xvfb_->Display() + " xrandr";
     ASSERT_EQ(std::system((xrandr + " --setmonitor left 200/53x240/63+0+0 screen").c_str()), 0);
     ASSERT_EQ(std::system((xrandr + " --setmonitor right 120/32x100/26+200+0 none").c_str()), 0);
+    ASSERT_EQ(test::MonitorCount(display_), 2);
 
     // Smaller than the left monitor, larger than the right one, which shows only its middle.
     const Bitmap picture = Pattern(150, 120, 24);
@@ -237,8 +237,7 @@ TEST_F(X11DesktopTest, ScaledPlacementsMatchAnotherScalerOnOneAndTwoMonitors)
             ASSERT_EQ(std::system((xrandr + " --setmonitor left 200/53x240/63+0+0 screen").c_str()), 0);
             ASSERT_EQ(std::system((xrandr + " --setmonitor right 120/32x100/26+200+0 none").c_str()), 0);
         }
-        int count = 0;
-        XRRFreeMonitors(XRRGetMonitors(display_, Root(), True, &count));
+        const int count = test::MonitorCount(display_);
         ASSERT_EQ(count, monitors.empty() ? 1 : 2);
         for (const auto& [shape, picture] : pictures) {
             const std::string file = SaveBmp(std::string(shape) + ".bmp", picture);

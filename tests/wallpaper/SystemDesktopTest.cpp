@@ -3,6 +3,7 @@
 
 #include "tests/wallpaper/Sandbox.h"
 #include "wallpaper/CWallPaper.h"
+#include "wallpaper/DesktopBackend.h"
 
 namespace vorlane {
 namespace {
@@ -41,6 +42,35 @@ TEST_F(SystemDesktopTest, ANewComponentKnowsWhatTheLastOneSet)
     EXPECT_EQ(wallpaper.WallPaperFile(), "/p/海.bmp");
     EXPECT_TRUE(wallpaper.Tile());
     EXPECT_FALSE(wallpaper.NoWallPaper());
+}
+
+// Our swaybg goes only where nothing else draws the background: not under sway reached by its socket,
+// not on a compositor without wlr-layer-shell (weston, GNOME), not on Plasma's, which offers the
+// protocol but draws its own desktop.
+TEST(DesktopChoiceTest, SwaybgOnlyOnWlrootsCompositorsWithoutADesktopOfTheirOwn)
+{
+    struct Case {
+        bool swaySocket, layerShell;
+        std::set<std::string> busNames;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {false, true, {}, {"swaybg"}},
+        {true, true, {}, {"sway"}},
+        {false, false, {}, {}},
+        {false, true, {"org.kde.plasmashell"}, {"plasma"}},
+    };
+    for (const Case& c : cases) {
+        SessionFacts facts;
+        facts.swaySocket = c.swaySocket;
+        facts.layerShell = c.layerShell;
+        facts.sessionBus = !c.busNames.empty();
+        facts.busNames = c.busNames;
+        std::vector<std::string> names;
+        for (const ChosenBackend& chosen : ChooseDesktopBackends(facts))
+            names.push_back(chosen.backend->Name());
+        EXPECT_EQ(names, c.expected);
+    }
 }
 
 } // namespace

@@ -86,6 +86,8 @@ Invocation ParseArguments(const std::vector<std::string>& arguments)
             if (invocation.placement && *invocation.placement != *placement)
                 throw UsageError("--centre, --tile, --fill, --fit, --stretch and --span exclude each other");
             invocation.placement = placement;
+        } else if (options && argument == "--watch") {
+            invocation.watch = true;
         } else if (options && argument.size() > 1 && argument[0] == '-') {
             throw UsageError("unknown option '" + argument + "'");
         } else {
@@ -110,6 +112,8 @@ Invocation ParseArguments(const std::vector<std::string>& arguments)
     } else {
         throw UsageError("unknown command '" + command + "'");
     }
+    if (invocation.watch && invocation.command != Invocation::Command::Restore)
+        throw UsageError("--watch goes with restore");
     return invocation;
 }
 
@@ -117,7 +121,7 @@ std::string HelpText()
 {
     return std::string("Usage: ") + ToolName + " set [PLACEMENT] PICTURE\n"
            "       " + ToolName + " set [PLACEMENT] GALLERY.gsk N\n"
-           "       " + ToolName + " restore\n"
+           "       " + ToolName + " restore [--watch]\n"
            "       " + ToolName + " show\n"
            "\n"
            "Sets the desktop wallpaper as Vorlane's wallpaper button does, and brings it back at login.\n"
@@ -128,7 +132,10 @@ std::string HelpText()
            "            folder. The picture is recorded, every desktop of the session is told,\n"
            "            and once one shows it the desktop mascot hears of it over SSTP.\n"
            "  restore   Shows the recorded wallpaper again on the desktops that forget it when the session\n"
-           "            ends (the X root window, sway), silently. Run at login by the autostart entry.\n"
+           "            ends (the X root window, sway, swaybg), silently. Run at login by the autostart\n"
+           "            entry. With --watch it also leaves a watcher running while the X display lasts\n"
+           "            (one per display) that draws the recorded wallpaper on the root window again\n"
+           "            whenever a monitor is plugged in, removed or resized.\n"
            "  show      Prints the recorded wallpaper and placement and the desktops of this session.\n"
            "\n"
            "Placements (one; it is kept for later wallpapers, as the window's wallpaper menu keeps it):\n"

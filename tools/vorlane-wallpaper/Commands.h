@@ -34,6 +34,7 @@ struct Invocation {
     Command command = Command::Help;
     std::optional<WallpaperPlacement> placement; // --centre, --tile, --fill, --fit, --stretch or --span
     std::vector<std::string> operands;
+    bool watch = false; // restore --watch: stay and redraw on monitor changes
 };
 
 // Parses argv[1..]; "--" ends the options. Throws UsageError.

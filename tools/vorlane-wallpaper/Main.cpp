@@ -27,6 +27,8 @@ int main(int argc, char** argv)
             break;
         }
         case Invocation::Command::Restore:
+            if (invocation.watch)
+                StartScreenWatcher(); // before anything of this process starts threads
             status = Restore();
             break;
         case Invocation::Command::Show:

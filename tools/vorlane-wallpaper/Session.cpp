@@ -12,10 +12,11 @@ namespace vorlane::wallpapertool {
 namespace {
 
 // The desktops whose picture lives only as long as the session: the root pixmap goes with the X server,
-// sway's background with sway. Every other desktop keeps its own setting across logins.
+// sway's background with sway, our swaybg with its compositor. Every other desktop keeps its own
+// setting across logins.
 bool ForgetsWithTheSession(const std::string& backend)
 {
-    return backend == "x11-root" || backend == "sway";
+    return backend == "x11-root" || backend == "sway" || backend == "swaybg";
 }
 
 } // namespace

@@ -25,6 +25,13 @@ int DisplayDepth();
 // whether there were any, and the result whether one of them showed it.
 bool ReapplyWhereForgotten(const std::string& path, WallpaperPlacement placement, const BitmapRows& picture, bool& forgetful);
 
+// Leaves a watcher process behind that stays while the X display lasts and draws the recorded wallpaper
+// again on its root window, at the recorded placement, whenever the screen's size or its monitors change;
+// silently, without a window. Returns once the watcher holds the display (one per display: none stays
+// when another runs, without an X display, or in a Wayland session); nothing where the system redraws
+// the desktop itself.
+void StartScreenWatcher();
+
 // Lists the desktops of this session that apply, under "desktops:".
 void ListDesktops(std::FILE* out);
 

@@ -27,6 +27,10 @@ bool ReapplyWhereForgotten(const std::string&, WallpaperPlacement, const BitmapR
     return false;
 }
 
+void StartScreenWatcher()
+{
+}
+
 void ListDesktops(std::FILE* out)
 {
     std::fprintf(out, "desktops:\n  windows: the system's own wallpaper call\n");

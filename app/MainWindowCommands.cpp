@@ -180,9 +180,9 @@ void MainWindowCommands::FirstShow()
     UpdateCaption();
 }
 
-// The window's client area is what is stored and restored: its frame is the window manager's, known only
-// once the window is on the screen, and storing one while restoring the other moved the window by the
-// frame's size at every session.
+// The whole window, frame included, is what is stored and restored: the frame's top-left corner is the
+// stored place, so a first start shows the title bar at the screen's corner. Storing one rectangle
+// while restoring another would move the window by the frame's size at every session.
 void MainWindowCommands::PlaceStoredWindow()
 {
     WindowRect stored{gallery_->FormLeft(), gallery_->FormTop(), std::clamp(gallery_->FormWidth(), 1, MaxWindowSide),
@@ -190,17 +190,17 @@ void MainWindowCommands::PlaceStoredWindow()
     const std::vector<WindowRect> monitors = frontEnd_.MonitorAreas();
     if (!TopIsShown(stored, monitors))
         stored = OntoNearestMonitor(stored, monitors);
-    frontEnd_.PlaceClientArea(stored);
+    frontEnd_.PlaceWindow(stored);
 }
 
 bool MainWindowCommands::Close()
 {
     try {
-        const WindowRect client = frontEnd_.ClientArea();
-        gallery_->SetFormTop(client.Top);
-        gallery_->SetFormLeft(client.Left);
-        gallery_->SetFormWidth(client.Width);
-        gallery_->SetFormHeight(client.Height);
+        const WindowRect window = frontEnd_.WindowArea();
+        gallery_->SetFormTop(window.Top);
+        gallery_->SetFormLeft(window.Left);
+        gallery_->SetFormWidth(window.Width);
+        gallery_->SetFormHeight(window.Height);
         SaveGallery();
         return true;
     } catch (const std::exception& error) {

@@ -9,7 +9,8 @@
 
 namespace vorlane {
 
-// A rectangle on the screen: the window's client area as the gallery stores it, or a monitor's area.
+// A rectangle on the screen: the whole window, frame and title bar included, as the gallery stores it, or a
+// monitor's area.
 struct WindowRect {
     int Left = 0;
     int Top = 0;
@@ -33,9 +34,11 @@ public:
     // The wallpaper menu's check marks: on the tile item when `tile`, otherwise on the centre item.
     virtual void CheckWallpaperStyle(bool tile) = 0;
 
-    // The window's client area (its frame is the window manager's), read and placed as it is.
-    virtual WindowRect ClientArea() const = 0;
-    virtual void PlaceClientArea(const WindowRect& area) = 0;
+    // The whole window, frame and title bar included, as the system places windows: read, and placed so
+    // that its frame's top-left corner and outer size are `area` (the frame is learnt from the window
+    // manager; without one, frame and client are one).
+    virtual WindowRect WindowArea() const = 0;
+    virtual void PlaceWindow(const WindowRect& area) = 0;
     // The areas of the monitors; empty when the front end knows of none.
     virtual std::vector<WindowRect> MonitorAreas() const = 0;
     // Bits per pixel of the screen, when there is one.

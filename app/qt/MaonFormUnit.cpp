@@ -1,5 +1,6 @@
 #include "app/qt/MaonFormUnit.h"
 
+#include <algorithm>
 #include <map>
 
 #include <QAction>
@@ -14,10 +15,12 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <QWindow>
 
 #include "app/MainWindowLayout.h"
 #include "app/qt/Appearance.h"
 #include "app/qt/ErrorReport.h"
+#include "app/qt/FrameExtents.h"
 #include "app/qt/ListView.h"
 #include "app/qt/Pictures.h"
 #include "gallery/ImageList.h"
@@ -215,14 +218,46 @@ void TMainForm::CheckWallpaperStyle(bool tile)
     CentC->setChecked(!tile);
 }
 
-WindowRect TMainForm::ClientArea() const
+WindowRect TMainForm::WindowArea() const
 {
-    return AreaOf(geometry());
+    // The window's own frame geometry asks the window manager's frame (_NET_FRAME_EXTENTS) as it is now.
+    if (const QWindow* window = windowHandle())
+        return AreaOf(window->frameGeometry());
+    return AreaOf(frameGeometry());
 }
 
-void TMainForm::PlaceClientArea(const WindowRect& area)
+void TMainForm::PlaceWindow(const WindowRect& area)
 {
-    setGeometry(area.Left, area.Top, area.Width, area.Height);
+    // The window manager frames the window when it maps it, and tells the frame's size then; the
+    // window is fitted again once it has. Qt takes in each notice after this watch has seen it: the
+    // window is fitted after Qt has.
+    if (!frameWatch_)
+        frameWatch_ = FrameExtentsWatch::Make(*this, [this](bool extentsKnown) {
+            QMetaObject::invokeMethod(this, [this, extentsKnown] { Framed(extentsKnown); }, Qt::QueuedConnection);
+        });
+    FitFrame(area);
+    if (frameWatch_)
+        placing_ = area;
+}
+
+// Fitted again on each notice until the frame's size is known; from then on the user places the window.
+void TMainForm::Framed(bool extentsKnown)
+{
+    if (!placing_)
+        return;
+    FitFrame(*placing_);
+    if (extentsKnown && frameWatch_->Extents())
+        placing_.reset();
+}
+
+// The client area inside the frame as the window manager reports it now (none before it framed the
+// window, and none without a window manager).
+void TMainForm::FitFrame(const WindowRect& area)
+{
+    const std::optional<QMargins> told = frameWatch_ ? frameWatch_->Extents() : std::nullopt;
+    const QMargins frame = told ? *told : windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    setGeometry(area.Left + frame.left(), area.Top + frame.top(), std::max(1, area.Width - frame.left() - frame.right()),
+                std::max(1, area.Height - frame.top() - frame.bottom()));
 }
 
 std::vector<WindowRect> TMainForm::MonitorAreas() const

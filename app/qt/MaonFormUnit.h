@@ -30,6 +30,8 @@ class TListView;
 class TVorlane;
 class TWallPaper;
 
+class FrameExtentsWatch;
+
 class TMainForm : public QMainWindow, public TComponent, private MainWindowFrontEnd {
 public:
     // Creates the components in layout order, then runs FormCreate. Dialogs are shown through `dialogs`;
@@ -97,13 +99,20 @@ private:
     void ShowNotice(const std::string& text) override;
     void ShowError(const std::string& text) override;
     void CheckWallpaperStyle(bool tile) override;
-    WindowRect ClientArea() const override;
-    void PlaceClientArea(const WindowRect& area) override;
+    WindowRect WindowArea() const override;
+    void PlaceWindow(const WindowRect& area) override;
     std::vector<WindowRect> MonitorAreas() const override;
     std::optional<int> ScreenBitsPerPixel() const override;
     void WatchGalleryFile(const std::string& file, const std::string& folder) override;
+    // Sizes and moves the window so that its frame, as the window manager reports it now, is `area`.
+    void FitFrame(const WindowRect& area);
+    void Framed(bool extentsKnown);
 
     std::unique_ptr<MainWindowCommands> commands_;
+    // The place asked for before the window was on the screen: its frame is known only once the window
+    // manager has framed it, and the window is fitted again then (FrameExtents.h).
+    std::optional<WindowRect> placing_;
+    std::unique_ptr<FrameExtentsWatch> frameWatch_;
     bool shown_ = false;
     QFileSystemWatcher* galleryWatcher_ = nullptr;
 };

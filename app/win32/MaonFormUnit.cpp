@@ -201,14 +201,14 @@ void TMainForm::CheckWallpaperStyle(bool tile)
 }
 
 // On Windows the stored place is the whole window's, frame included, as the system places windows.
-WindowRect TMainForm::ClientArea() const
+WindowRect TMainForm::WindowArea() const
 {
     RECT window;
     GetWindowRect(hwnd_, &window);
     return {window.left, window.top, window.right - window.left, window.bottom - window.top};
 }
 
-void TMainForm::PlaceClientArea(const WindowRect& area)
+void TMainForm::PlaceWindow(const WindowRect& area)
 {
     SetWindowPos(hwnd_, nullptr, area.Left, area.Top, area.Width, area.Height, SWP_NOZORDER | SWP_NOACTIVATE);
 }

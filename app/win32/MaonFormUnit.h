@@ -47,8 +47,8 @@ public:
     void ShowNotice(const std::string& text) override;
     void ShowError(const std::string& text) override;
     void CheckWallpaperStyle(bool tile) override;
-    WindowRect ClientArea() const override;
-    void PlaceClientArea(const WindowRect& area) override;
+    WindowRect WindowArea() const override;
+    void PlaceWindow(const WindowRect& area) override;
     std::vector<WindowRect> MonitorAreas() const override;
     std::optional<int> ScreenBitsPerPixel() const override;
     void WatchGalleryFile(const std::string& file, const std::string& folder) override;

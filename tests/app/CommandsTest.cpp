@@ -14,8 +14,8 @@ public:
     void ShowNotice(const std::string& text) override { notices.push_back(text); }
     void ShowError(const std::string& text) override { errors.push_back(text); }
     void CheckWallpaperStyle(bool tile) override { tiled = tile; }
-    WindowRect ClientArea() const override { return client; }
-    void PlaceClientArea(const WindowRect& area) override { client = area; }
+    WindowRect WindowArea() const override { return window; }
+    void PlaceWindow(const WindowRect& area) override { window = area; }
     std::vector<WindowRect> MonitorAreas() const override { return monitors; }
     std::optional<int> ScreenBitsPerPixel() const override { return 24; }
     void WatchGalleryFile(const std::string& file, const std::string& folder) override { watched = {file, folder}; }
@@ -24,7 +24,7 @@ public:
     std::vector<std::string> notices;
     std::vector<std::string> errors;
     std::optional<bool> tiled;
-    WindowRect client;
+    WindowRect window;
     std::vector<WindowRect> monitors;
     std::pair<std::string, std::string> watched;
 };
@@ -57,13 +57,13 @@ protected:
 TEST_F(CommandsTest, StoredPlaceOnSomeMonitorIsKeptAndOffAllOfThemGoesOntoTheNearest)
 {
     StartAt({1500, 900, 500, 300}); // its top is on the taller monitor only
-    EXPECT_EQ(frontEnd_.client, (WindowRect{1500, 900, 500, 300}));
+    EXPECT_EQ(frontEnd_.window, (WindowRect{1500, 900, 500, 300}));
     EXPECT_EQ(frontEnd_.caption, "Quorvel Vorlane  Ver1.6 画集");
     EXPECT_EQ(frontEnd_.watched, std::make_pair(Program() + "画集.gsk", Program().substr(0, Program().size() - 1)));
 
     commands_.reset();
     StartAt({3000, -400, 500, 300}); // beyond the right one, above both: into its top right corner
-    EXPECT_EQ(frontEnd_.client, (WindowRect{1024 + 1280 - 500, 0, 500, 300}));
+    EXPECT_EQ(frontEnd_.window, (WindowRect{1024 + 1280 - 500, 0, 500, 300}));
     EXPECT_TRUE(frontEnd_.errors.empty());
 }
 

@@ -92,10 +92,7 @@ TEST_F(MainFormTest, FirstStartShowsEmptyDefaultGalleryAndSavesItOnExit)
 {
     Start();
     EXPECT_EQ(form_->ListView->Count(), 0);
-    EXPECT_EQ(form_->x(), 0);
-    EXPECT_EQ(form_->y(), 0);
-    EXPECT_EQ(form_->width(), 600);
-    EXPECT_EQ(form_->height(), 400);
+    EXPECT_EQ(form_->frameGeometry(), QRect(0, 0, 600, 400)); // the whole window, frame included
     EXPECT_EQ(Caption(), Prefix + "画集");
     EXPECT_EQ(form_->OpenImage().InitialDir, "");
     ASSERT_TRUE(Close());
@@ -465,8 +462,8 @@ TEST_F(MainFormTest, WindowStoredOffEveryMonitorComesBackOntoOne)
     stored.SetFormHeight(300);
     stored.SaveGallery();
     Start();
-    EXPECT_TRUE(QGuiApplication::primaryScreen()->geometry().contains(form_->geometry())) << form_->geometry().x();
-    EXPECT_EQ(form_->geometry().size(), QSize(500, 300));
+    EXPECT_TRUE(QGuiApplication::primaryScreen()->geometry().contains(form_->frameGeometry())) << form_->frameGeometry().x();
+    EXPECT_EQ(form_->frameGeometry().size(), QSize(500, 300));
 }
 
 TEST_F(MainFormTest, DamagedGalleryIsShownAsAnErrorAndNeverOverwritten)

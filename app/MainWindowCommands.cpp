@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <optional>
+#include <utility>
 
 #include "app/ErrorText.h"
 #include "app/MainWindowFrontEnd.h"
@@ -34,6 +35,11 @@ constexpr const char* DefaultGalleryName = "画集";
 constexpr const char* VersionsKeptText =
     "画集 %s は、開いている間に他のプログラムが書き換えていました。この画面の画集を %s に保存し、"
     "他のプログラムが保存した画集は %s に残しました。";
+// Shown while pictures are added.
+constexpr const char* AddingPicturesText = "画像を読み込んでいます";
+// The user stopped an add: the pictures added so far stay, as when a picture fails.
+struct AddCancelled {};
+
 // Added to the error of a close that could not save.
 constexpr const char* CloseAgainHint = "保存せずに閉じるには、もう一度閉じてください。";
 
@@ -195,6 +201,8 @@ void MainWindowCommands::PlaceStoredWindow()
 
 bool MainWindowCommands::Close()
 {
+    if (adding_)
+        return false; // the add in progress ends first (its dialog can stop it)
     try {
         const WindowRect window = frontEnd_.WindowArea();
         gallery_->SetFormTop(window.Top);
@@ -257,6 +265,10 @@ void MainWindowCommands::WatchGalleryFile()
 
 void MainWindowCommands::GalleryFileChanged()
 {
+    if (adding_) { // looked at once the add is over (or with the next notice, if it fails)
+        changedWhileAdding_ = true;
+        return;
+    }
     if (gallery_->ReloadIfChanged())
         UpdateCaption();
     WatchGalleryFile();
@@ -266,8 +278,36 @@ void MainWindowCommands::OpenImageButtonClick()
 {
     if (!dialogs_.Execute(OpenImage))
         return;
-    gallery_->AddImages(OpenImage.Files);
-    gallery_->SetInitialDir(path::ExtractFileDir(OpenImage.FileName));
+    bool cancelled = false;
+    {
+        const std::unique_ptr<WorkProgress> progress = frontEnd_.BeginProgress(AddingPicturesText, OpenImage.Files.size());
+        struct Adding {
+            bool& flag;
+            explicit Adding(bool& f) : flag(f) { flag = true; }
+            ~Adding() { flag = false; }
+        } adding(adding_);
+        try {
+            gallery_->AddImages(OpenImage.Files, 0, [&](size_t added) {
+                if (!progress->Step(added))
+                    throw AddCancelled();
+            });
+        } catch (const AddCancelled&) {
+            cancelled = true;
+        }
+    }
+    // A failed add ends above; one the user stopped shows what it added and keeps InitialDir, as after
+    // a picture that fails.
+    if (cancelled)
+        gallery_->RefreshView();
+    else
+        gallery_->SetInitialDir(path::ExtractFileDir(OpenImage.FileName));
+    AfterAdding();
+}
+
+void MainWindowCommands::AfterAdding()
+{
+    if (std::exchange(changedWhileAdding_, false))
+        GalleryFileChanged();
 }
 
 void MainWindowCommands::G1Click()

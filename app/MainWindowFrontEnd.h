@@ -3,6 +3,8 @@
 // end (Qt, Windows) implements this once; the commands never see a widget.
 #pragma once
 
+#include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,6 +20,15 @@ struct WindowRect {
     int Height = 0;
 
     bool operator==(const WindowRect&) const = default;
+};
+
+// How far a long piece of work got, shown by the front end: after about a second, a progress dialog
+// over the window (with a cancel button) that counts; meanwhile the window is drawn and takes no command.
+class WorkProgress {
+public:
+    virtual ~WorkProgress() = default; // the dialog goes
+    // `done` of the total are done. False once the user asked to stop.
+    virtual bool Step(size_t done) = 0;
 };
 
 class MainWindowFrontEnd {
@@ -43,6 +54,9 @@ public:
     virtual std::vector<WindowRect> MonitorAreas() const = 0;
     // Bits per pixel of the screen, when there is one.
     virtual std::optional<int> ScreenBitsPerPixel() const = 0;
+
+    // Starts showing the progress of work on `total` things, under the text `text`.
+    virtual std::unique_ptr<WorkProgress> BeginProgress(const std::string& text, size_t total) = 0;
 
     // Replaces what was watched before: from now on a change on disk of the folder `folder`, or of `file`
     // (watched itself while it exists), is told to MainWindowCommands::GalleryFileChanged, run under the

@@ -23,6 +23,7 @@
 #include "app/qt/FrameExtents.h"
 #include "app/qt/ListView.h"
 #include "app/qt/Pictures.h"
+#include "app/qt/Progress.h"
 #include "gallery/ImageList.h"
 
 namespace vorlane {
@@ -273,6 +274,11 @@ std::optional<int> TMainForm::ScreenBitsPerPixel() const
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         return screen->depth();
     return std::nullopt;
+}
+
+std::unique_ptr<WorkProgress> TMainForm::BeginProgress(const std::string& text, size_t total)
+{
+    return std::make_unique<QtWorkProgress>(*this, text, total, ProgressDelay);
 }
 
 void TMainForm::WatchGalleryFile(const std::string& file, const std::string& folder)

@@ -3,6 +3,7 @@
 // this window only builds the widgets and answers what the commands ask of it.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -79,6 +80,9 @@ public:
     void FormDestroy();
     void UpdateCaption();
 
+    // How long work goes on before its progress dialog opens.
+    std::chrono::milliseconds ProgressDelay{1000};
+
     // The gallery as it stands (for tests and benchmarks).
     const TVorlane& CurrentGallery() const { return commands_->Gallery(); }
     const DamagedGalleryGuard& DamagedGallery() const { return commands_->DamagedGallery(); }
@@ -104,6 +108,7 @@ private:
     std::vector<WindowRect> MonitorAreas() const override;
     std::optional<int> ScreenBitsPerPixel() const override;
     void WatchGalleryFile(const std::string& file, const std::string& folder) override;
+    std::unique_ptr<WorkProgress> BeginProgress(const std::string& text, size_t total) override;
     // Sizes and moves the window so that its frame, as the window manager reports it now, is `area`.
     void FitFrame(const WindowRect& area);
     void Framed(bool extentsKnown);

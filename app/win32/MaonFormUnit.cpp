@@ -7,6 +7,7 @@
 #include "app/MainWindowLayout.h"
 #include "app/win32/ListViewControl.h"
 #include "app/win32/ProgramPictures.h"
+#include "app/win32/ProgressForm.h"
 #include "app/win32/ToolBar.h"
 #include "app/win32/WindowClass.h"
 #include "app/win32/WindowFont.h"
@@ -235,6 +236,11 @@ std::optional<int> TMainForm::ScreenBitsPerPixel() const
     const int bits = GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES);
     ReleaseDC(nullptr, screen);
     return bits;
+}
+
+std::unique_ptr<WorkProgress> TMainForm::BeginProgress(const std::string& text, size_t total)
+{
+    return std::make_unique<TProgressForm>(hwnd_, ProgramTitle(), text, total);
 }
 
 // The folder's change notice tells of any write, rename or new file in it, the gallery file's included;

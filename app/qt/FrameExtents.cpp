@@ -1,5 +1,7 @@
 #include "app/qt/FrameExtents.h"
 
+#include <vector>
+
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -15,30 +17,34 @@ namespace {
 
 class X11FrameExtentsWatch final : public FrameExtentsWatch, private QAbstractNativeEventFilter {
 public:
-    X11FrameExtentsWatch(Display* display, uint32_t window, uint32_t extents, std::function<void(bool)> framed)
-        : display_(display), window_(window), extents_(extents), framed_(std::move(framed))
+    X11FrameExtentsWatch(Display* display, Window window, std::function<void()> changed)
+        : display_(display), window_(window), extents_(XInternAtom(display, "_NET_FRAME_EXTENTS", False)),
+          managerCheck_(XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False)), changed_(std::move(changed))
     {
         QCoreApplication::instance()->installNativeEventFilter(this);
     }
     ~X11FrameExtentsWatch() override { QCoreApplication::instance()->removeNativeEventFilter(this); }
 
-    // _NET_FRAME_EXTENTS: left, right, top, bottom.
     std::optional<QMargins> Extents() const override
     {
-        Atom type = None;
-        int format = 0;
-        unsigned long count = 0, after = 0;
-        unsigned char* data = nullptr;
-        std::optional<QMargins> extents;
-        if (XGetWindowProperty(display_, window_, extents_, 0, 4, False, XA_CARDINAL, &type, &format, &count, &after,
-                               &data) == Success &&
-            data && type == XA_CARDINAL && format == 32 && count == 4) {
-            const auto* sides = reinterpret_cast<const unsigned long*>(data); // format 32 arrives as longs
-            extents = QMargins(int(sides[0]), int(sides[2]), int(sides[1]), int(sides[3]));
-        }
-        if (data)
-            XFree(data);
-        return extents;
+        // _NET_FRAME_EXTENTS: left, right, top, bottom.
+        if (const std::optional<std::vector<long>> sides = Cardinals(window_, extents_); sides && sides->size() == 4)
+            return QMargins(int((*sides)[0]), int((*sides)[2]), int((*sides)[1]), int((*sides)[3]));
+        if (!Cardinals(DefaultRootWindow(display_), managerCheck_))
+            return QMargins(); // no window manager: no frame
+        return std::nullopt;
+    }
+
+    std::optional<QRect> FrameOnScreen() const override
+    {
+        const std::optional<QMargins> frame = Extents();
+        XWindowAttributes attributes{};
+        int x = 0, y = 0;
+        Window child = 0;
+        if (!frame || !XGetWindowAttributes(display_, window_, &attributes) ||
+            !XTranslateCoordinates(display_, window_, attributes.root, 0, 0, &x, &y, &child))
+            return std::nullopt;
+        return QRect(x, y, attributes.width, attributes.height).marginsAdded(*frame);
     }
 
 private:
@@ -48,15 +54,18 @@ private:
             return false;
         const auto* event = static_cast<const xcb_generic_event_t*>(message);
         switch (event->response_type & ~0x80) {
-        case XCB_PROPERTY_NOTIFY: {
-            const auto* changed = static_cast<const xcb_property_notify_event_t*>(message);
-            if (changed->window == window_ && changed->atom == extents_)
-                framed_(true);
+        case XCB_PROPERTY_NOTIFY:
+            if (static_cast<const xcb_property_notify_event_t*>(message)->window == window_ &&
+                static_cast<const xcb_property_notify_event_t*>(message)->atom == extents_)
+                changed_();
             break;
-        }
         case XCB_REPARENT_NOTIFY:
             if (static_cast<const xcb_reparent_notify_event_t*>(message)->window == window_)
-                framed_(false);
+                changed_();
+            break;
+        case XCB_CONFIGURE_NOTIFY:
+            if (static_cast<const xcb_configure_notify_event_t*>(message)->window == window_)
+                changed_();
             break;
         default:
             break;
@@ -64,21 +73,40 @@ private:
         return false; // Qt reads the notice too (that is where it learns the frame)
     }
 
+    // A property of 32-bit values; nothing when the window has none.
+    std::optional<std::vector<long>> Cardinals(Window window, Atom property) const
+    {
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        std::optional<std::vector<long>> values;
+        if (XGetWindowProperty(display_, window, property, 0, 16, False, AnyPropertyType, &type, &format, &count,
+                               &after, &data) == Success &&
+            data && format == 32) {
+            const auto* longs = reinterpret_cast<const long*>(data); // format 32 arrives as longs
+            values.emplace(longs, longs + count);
+        }
+        if (data)
+            XFree(data);
+        return values;
+    }
+
     Display* const display_;
-    const uint32_t window_;
-    const uint32_t extents_;
-    const std::function<void(bool)> framed_;
+    const Window window_;
+    const Atom extents_;
+    const Atom managerCheck_;
+    const std::function<void()> changed_;
 };
 
 } // namespace
 
-std::unique_ptr<FrameExtentsWatch> FrameExtentsWatch::Make(QWidget& window, std::function<void(bool)> framed)
+std::unique_ptr<FrameExtentsWatch> FrameExtentsWatch::Make(QWidget& window, std::function<void()> changed)
 {
     const auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     if (!x11 || !x11->display())
         return nullptr;
-    const Atom extents = XInternAtom(x11->display(), "_NET_FRAME_EXTENTS", False);
-    return std::make_unique<X11FrameExtentsWatch>(x11->display(), uint32_t(window.winId()), uint32_t(extents), std::move(framed));
+    return std::make_unique<X11FrameExtentsWatch>(x11->display(), Window(window.winId()), std::move(changed));
 }
 
 } // namespace vorlane

@@ -32,6 +32,9 @@ TMainForm* MainForm = nullptr;
 
 namespace {
 
+// Tries to put the frame in place once it is known, for a window manager that moves it elsewhere.
+constexpr int MaxFits = 3;
+
 WindowRect AreaOf(const QRect& rect)
 {
     return {rect.left(), rect.top(), rect.width(), rect.height()};
@@ -230,25 +233,38 @@ WindowRect TMainForm::WindowArea() const
 void TMainForm::PlaceWindow(const WindowRect& area)
 {
     // The window manager frames the window when it maps it, and tells the frame's size then; the
-    // window is fitted again once it has. Qt takes in each notice after this watch has seen it: the
-    // window is fitted after Qt has.
+    // window is fitted again until its frame is where it was asked to be. Qt takes in each notice
+    // after this watch has seen it: the window is fitted after Qt has.
     if (!frameWatch_)
-        frameWatch_ = FrameExtentsWatch::Make(*this, [this](bool extentsKnown) {
-            QMetaObject::invokeMethod(this, [this, extentsKnown] { Framed(extentsKnown); }, Qt::QueuedConnection);
+        frameWatch_ = FrameExtentsWatch::Make(*this, [this] {
+            QMetaObject::invokeMethod(this, [this] { Framed(); }, Qt::QueuedConnection);
         });
     FitFrame(area);
-    if (frameWatch_)
-        placing_ = area;
+    placing_ = area;
+    fits_ = 0;
+    if (!frameWatch_)
+        placing_.reset();
 }
 
-// Fitted again on each notice until the frame's size is known; from then on the user places the window.
-void TMainForm::Framed(bool extentsKnown)
+// Once the frame is in place (or after a few tries, for a window manager that places the window its
+// own way), the user places the window.
+void TMainForm::Framed()
 {
     if (!placing_)
         return;
-    FitFrame(*placing_);
-    if (extentsKnown && frameWatch_->Extents())
+    const std::optional<QRect> frame = frameWatch_->FrameOnScreen();
+    const WindowRect& area = *placing_;
+    if (frame && *frame == QRect(area.Left, area.Top, area.Width, area.Height)) {
         placing_.reset();
+        return;
+    }
+    if (!frame) // not framed yet
+        return;
+    if (++fits_ > MaxFits) {
+        placing_.reset();
+        return;
+    }
+    FitFrame(area);
 }
 
 // The client area inside the frame as the window manager reports it now (none before it framed the

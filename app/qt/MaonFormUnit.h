@@ -111,13 +111,14 @@ private:
     std::unique_ptr<WorkProgress> BeginProgress(const std::string& text, size_t total) override;
     // Sizes and moves the window so that its frame, as the window manager reports it now, is `area`.
     void FitFrame(const WindowRect& area);
-    void Framed(bool extentsKnown);
+    void Framed();
 
     std::unique_ptr<MainWindowCommands> commands_;
     // The place asked for before the window was on the screen: its frame is known only once the window
     // manager has framed it, and the window is fitted again then (FrameExtents.h).
     std::optional<WindowRect> placing_;
     std::unique_ptr<FrameExtentsWatch> frameWatch_;
+    int fits_ = 0; // fits since the frame's size is known
     bool shown_ = false;
     QFileSystemWatcher* galleryWatcher_ = nullptr;
 };

@@ -1,6 +1,6 @@
 // What the main window's commands need of the toolkit that shows the window: its caption, message boxes,
-// the wallpaper menu's check marks, its place on the screen and a watch on the gallery file. Each front
-// end (Qt, Windows) implements this once; the commands never see a widget.
+// the wallpaper menu's check marks, its place on the screen, the progress of long work and a watch on
+// the gallery file. Each front end (Qt, Windows) implements this once; the commands never see a widget.
 #pragma once
 
 #include <cstddef>
@@ -11,8 +11,8 @@
 
 namespace vorlane {
 
-// A rectangle on the screen: the whole window, frame and title bar included, as the gallery stores it, or a
-// monitor's area.
+// A rectangle on the screen: the whole window, frame and title bar included, as the gallery stores
+// it, or a monitor's area.
 struct WindowRect {
     int Left = 0;
     int Top = 0;

@@ -77,12 +77,11 @@ bool TProgressForm::Step(size_t done)
 {
     if (!hwnd_ && GetTickCount64() - start_ >= ShowAfter)
         Show();
-    MSG message;
-    if (!hwnd_) {
-        while (PeekMessageA(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE))
-            DispatchMessageA(&message);
+    // Before the dialog is up no message is handled: a peek would also answer what other programs send
+    // (a query of the list, say) in the middle of the work, which every short command keeps them from.
+    if (!hwnd_)
         return true;
-    }
+    MSG message;
     SetWindowTextA(label_, Label(done).c_str());
     SendMessageA(bar_, PBM_SETPOS, WPARAM(std::min<size_t>(done, INT_MAX)), 0);
     while (!cancelled_ && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {

@@ -1,5 +1,6 @@
 // The progress of long work on the common controls: a dialog with a text, a progress bar and a cancel
-// button over the main window, shown once the work has lasted a second.
+// button over the main window, shown once the work has lasted a second. Until then the system keeps
+// showing the window as it was.
 #pragma once
 
 #include <windows.h>
@@ -18,8 +19,8 @@ public:
     TProgressForm(const TProgressForm&) = delete;
     TProgressForm& operator=(const TProgressForm&) = delete;
 
-    // Before the dialog is up only paint messages are handled (the window is drawn, no command starts);
-    // once it is, every message, the owner disabled.
+    // Once the dialog is up, handles every message (the window is drawn again; the owner is disabled, so
+    // no command starts); before, none.
     bool Step(size_t done) override;
 
 private:

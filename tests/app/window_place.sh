@@ -21,7 +21,8 @@ if [ "$manager" != none ]; then
     [ -n "${CI:-}" ] && exit 1
     exit 77
   fi
-  HOME="$work/home" "$manager" >"$work/manager.log" 2>&1 &
+  # Bounded, so that a test ended from outside leaves no window manager behind.
+  HOME="$work/home" timeout 300 "$manager" >"$work/manager.log" 2>&1 &
   background+=($!)
   deadline=$((SECONDS + 30))
   until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do

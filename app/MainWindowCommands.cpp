@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <optional>
+#include <utility>
 
 #include "app/ErrorText.h"
 #include "app/MainWindowFrontEnd.h"
@@ -40,6 +41,11 @@ constexpr const char* GalleryBusyText =
     "再試行: もう少し待ちます。\n"
     "無視: 待たずに続けます (他のプログラムと同時に保存した画集は、両方とも残します)。\n"
     "中止: この操作をやめます。";
+// Shown while pictures are added.
+constexpr const char* AddingPicturesText = "画像を読み込んでいます";
+// The user stopped an add: the pictures added so far stay, as when a picture fails.
+struct AddCancelled {};
+
 // Added to the error of a close that could not save.
 constexpr const char* CloseAgainHint = "保存せずに閉じるには、もう一度閉じてください。";
 
@@ -189,9 +195,9 @@ void MainWindowCommands::FirstShow()
     UpdateCaption();
 }
 
-// The window's client area is what is stored and restored: its frame is the window manager's, known only
-// once the window is on the screen, and storing one while restoring the other moved the window by the
-// frame's size at every session.
+// The whole window, frame included, is what is stored and restored: the frame's top-left corner is the
+// stored place, so a first start shows the title bar at the screen's corner. Storing one rectangle
+// while restoring another would move the window by the frame's size at every session.
 void MainWindowCommands::PlaceStoredWindow()
 {
     WindowRect stored{gallery_->FormLeft(), gallery_->FormTop(), std::clamp(gallery_->FormWidth(), 1, MaxWindowSide),
@@ -199,17 +205,19 @@ void MainWindowCommands::PlaceStoredWindow()
     const std::vector<WindowRect> monitors = frontEnd_.MonitorAreas();
     if (!TopIsShown(stored, monitors))
         stored = OntoNearestMonitor(stored, monitors);
-    frontEnd_.PlaceClientArea(stored);
+    frontEnd_.PlaceWindow(stored);
 }
 
 bool MainWindowCommands::Close()
 {
+    if (adding_)
+        return false; // the add in progress ends first (its dialog can stop it)
     try {
-        const WindowRect client = frontEnd_.ClientArea();
-        gallery_->SetFormTop(client.Top);
-        gallery_->SetFormLeft(client.Left);
-        gallery_->SetFormWidth(client.Width);
-        gallery_->SetFormHeight(client.Height);
+        const WindowRect window = frontEnd_.WindowArea();
+        gallery_->SetFormTop(window.Top);
+        gallery_->SetFormLeft(window.Left);
+        gallery_->SetFormWidth(window.Width);
+        gallery_->SetFormHeight(window.Height);
         SaveGallery();
         return true;
     } catch (const std::exception& error) {
@@ -266,6 +274,10 @@ void MainWindowCommands::WatchGalleryFile()
 
 void MainWindowCommands::GalleryFileChanged()
 {
+    if (adding_) { // looked at once the add is over (or with the next notice, if it fails)
+        changedWhileAdding_ = true;
+        return;
+    }
     if (gallery_->ReloadIfChanged())
         UpdateCaption();
     WatchGalleryFile();
@@ -275,8 +287,36 @@ void MainWindowCommands::OpenImageButtonClick()
 {
     if (!dialogs_.Execute(OpenImage))
         return;
-    gallery_->AddImages(OpenImage.Files);
-    gallery_->SetInitialDir(path::ExtractFileDir(OpenImage.FileName));
+    bool cancelled = false;
+    {
+        const std::unique_ptr<WorkProgress> progress = frontEnd_.BeginProgress(AddingPicturesText, OpenImage.Files.size());
+        struct Adding {
+            bool& flag;
+            explicit Adding(bool& f) : flag(f) { flag = true; }
+            ~Adding() { flag = false; }
+        } adding(adding_);
+        try {
+            gallery_->AddImages(OpenImage.Files, 0, [&](size_t added) {
+                if (!progress->Step(added))
+                    throw AddCancelled();
+            });
+        } catch (const AddCancelled&) {
+            cancelled = true;
+        }
+    }
+    // A failed add ends above; one the user stopped shows what it added and keeps InitialDir, as after
+    // a picture that fails.
+    if (cancelled)
+        gallery_->RefreshView();
+    else
+        gallery_->SetInitialDir(path::ExtractFileDir(OpenImage.FileName));
+    AfterAdding();
+}
+
+void MainWindowCommands::AfterAdding()
+{
+    if (std::exchange(changedWhileAdding_, false))
+        GalleryFileChanged();
 }
 
 void MainWindowCommands::G1Click()

@@ -57,7 +57,7 @@ public:
     // The window's handlers, under the names the layout (MainWindowLayout.h) binds to its buttons and
     // menu items; a menu item that does what a button does forwards to the button's handler.
     // Gallery commands.
-    void OpenImageButtonClick(); // adds the chosen pictures
+    void OpenImageButtonClick(); // adds the chosen pictures, showing how far it got; the user may stop it
     void G1Click();
     void ToolButton1Click();     // removes the selected picture
     void D1Click();
@@ -92,6 +92,8 @@ private:
     void WatchGalleryFile();
     // The stored place, moved onto the nearest monitor when no monitor would show the window's top.
     void PlaceStoredWindow();
+    // After an add, ended in any way: a change of the gallery file on disk told meanwhile is looked at.
+    void AfterAdding();
 
     MainWindowFrontEnd& frontEnd_;
     GalleryView& listView_;
@@ -103,6 +105,8 @@ private:
     std::unique_ptr<TIniFile> iniFile_;
     std::string startManagerName_;
     bool closeFailed_ = false; // the last close could not save: the next one closes in any case
+    bool adding_ = false;      // pictures are being added; the window is drawn meanwhile
+    bool changedWhileAdding_ = false;
     DamagedGalleryGuard damaged_;
 };
 

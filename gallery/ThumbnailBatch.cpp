@@ -14,6 +14,8 @@
 namespace vorlane {
 namespace {
 
+constexpr std::chrono::milliseconds WaitingTick{100};
+
 struct Result {
     std::optional<Bitmap> thumbnail;
     std::exception_ptr error;
@@ -54,11 +56,20 @@ public:
         }
     }
 
-    // Waits for file `index` and gives its result.
-    Result Take(size_t index)
+    // Waits for file `index` and gives its result; `waiting` is called, unlocked, at each tick of the wait.
+    Result Take(size_t index, const std::function<void()>& waiting)
     {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return results_[index].thumbnail || results_[index].error; });
+        const auto ready = [&] { return results_[index].thumbnail || results_[index].error; };
+        if (waiting) {
+            while (!changed_.wait_for(lock, WaitingTick, ready)) {
+                lock.unlock();
+                waiting();
+                lock.lock();
+            }
+        } else {
+            changed_.wait(lock, ready);
+        }
         return std::exchange(results_[index], Result{});
     }
 
@@ -92,7 +103,7 @@ void CopyPlaceholder(const TImageList& images, TImageList& placeholder)
 } // namespace
 
 void MakeThumbnails(const std::vector<std::string>& files, const TImageList& images, int displayBitsPerPixel,
-                    int threads, const std::function<void(size_t, Bitmap)>& take)
+                    int threads, const std::function<void(size_t, Bitmap)>& take, const std::function<void()>& waiting)
 {
     if (threads <= 0)
         threads = int(std::max(1u, std::thread::hardware_concurrency()));
@@ -120,7 +131,7 @@ void MakeThumbnails(const std::vector<std::string>& files, const TImageList& ima
     for (int t = 0; t < threads; ++t)
         workers.emplace_back([&batch] { batch.Work(); });
     for (size_t i = 0; i < files.size(); ++i) {
-        Result result = batch.Take(i);
+        Result result = batch.Take(i, waiting);
         if (result.error)
             std::rethrow_exception(result.error);
         take(i, std::move(*result.thumbnail));

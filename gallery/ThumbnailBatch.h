@@ -21,7 +21,12 @@ class TImageList;
 // Each thread holds one picture's decoding state at a time, so memory grows with the threads, not the
 // files. Missing files get image 0 of `images`, which is copied before any thread starts: `take` may
 // change `images`.
+//
+// While the calling thread waits for the next thumbnail, it calls `waiting` (when given) about every
+// tenth of a second, so that a window can be drawn meanwhile; an error it throws ends the batch as one
+// of `take` does.
 void MakeThumbnails(const std::vector<std::string>& files, const TImageList& images, int displayBitsPerPixel,
-                    int threads, const std::function<void(size_t, Bitmap)>& take);
+                    int threads, const std::function<void(size_t, Bitmap)>& take,
+                    const std::function<void()>& waiting = {});
 
 } // namespace vorlane

@@ -389,22 +389,30 @@ void TVorlane::SaveGallery()
     RememberVersion(fileName);
 }
 
-void TVorlane::AddImages(const std::vector<std::string>& fileNames, int threads)
+void TVorlane::AddImages(const std::vector<std::string>& fileNames, int threads,
+                         const std::function<void(size_t)>& progress)
 {
     // Decoded on every core, appended in list order as AddImage appends one. AddImage refuses the
     // first picture past the limit before decoding it; so does this, after adding those that fit.
     const size_t room = MaxEntries - std::min(MaxEntries, size_t(fileNames_->Count()));
     const std::vector<std::string> fitting(fileNames.begin(), fileNames.begin() + ptrdiff_t(std::min(room, fileNames.size())));
-    MakeThumbnails(fitting, *images_, displayBitsPerPixel_, threads, [&](size_t i, Bitmap thumbnail) {
-        const int index = images_->Add(thumbnail);
-        try {
-            fileNames_->Add(fitting[i]);
-        } catch (...) {
-            images_->Delete(index);
-            throw;
-        }
-        modified_ = true;
-    });
+    size_t added = 0;
+    const auto waiting = [&] { progress(added); };
+    MakeThumbnails(
+        fitting, *images_, displayBitsPerPixel_, threads,
+        [&](size_t i, Bitmap thumbnail) {
+            const int index = images_->Add(thumbnail);
+            try {
+                fileNames_->Add(fitting[i]);
+            } catch (...) {
+                images_->Delete(index);
+                throw;
+            }
+            modified_ = true;
+            if (progress)
+                progress(++added);
+        },
+        progress ? std::function<void()>(waiting) : std::function<void()>());
     if (fitting.size() < fileNames.size())
         AddImage(fileNames[fitting.size()]); // refused: the gallery is full
     RefreshView();

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -133,7 +134,10 @@ public:
     // Appends each file in order (AddImage), then refreshes once. Stops at the first file whose
     // thumbnail cannot be made: those before it stay added, the view is not refreshed. The thumbnails
     // are made on `threads` threads (0: one per processor); the result is the same for any number.
-    void AddImages(const std::vector<std::string>& fileNames, int threads = 0);
+    // `progress` (when given) is told how many of the files are added, after each one and about every
+    // tenth of a second while the next is made; an error it throws ends the add as a failing file does.
+    void AddImages(const std::vector<std::string>& fileNames, int threads = 0,
+                   const std::function<void(size_t added)>& progress = {});
     // Appends the name and its thumbnail together (a missing file gets the placeholder). On an error
     // (EFOpenError, EInvalidGraphic, EJPEG; EInvalidOperation when the gallery holds MaxEntries
     // pictures already, as no more could be saved) nothing changes.

@@ -1,5 +1,6 @@
 #include "app/qt/MaonFormUnit.h"
 
+#include <algorithm>
 #include <map>
 
 #include <QAction>
@@ -14,12 +15,15 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <QWindow>
 
 #include "app/MainWindowLayout.h"
 #include "app/qt/Appearance.h"
 #include "app/qt/ErrorReport.h"
+#include "app/qt/FrameExtents.h"
 #include "app/qt/ListView.h"
 #include "app/qt/Pictures.h"
+#include "app/qt/Progress.h"
 #include "gallery/ImageList.h"
 
 namespace vorlane {
@@ -27,6 +31,9 @@ namespace vorlane {
 TMainForm* MainForm = nullptr;
 
 namespace {
+
+// Tries to put the frame in place once it is known, for a window manager that moves it elsewhere.
+constexpr int MaxFits = 3;
 
 WindowRect AreaOf(const QRect& rect)
 {
@@ -231,14 +238,59 @@ void TMainForm::CheckWallpaperStyle(WallpaperPlacement placement)
         items.at(item.Control)->setChecked(item.Placement == placement);
 }
 
-WindowRect TMainForm::ClientArea() const
+WindowRect TMainForm::WindowArea() const
 {
-    return AreaOf(geometry());
+    // The window's own frame geometry asks the window manager's frame (_NET_FRAME_EXTENTS) as it is now.
+    if (const QWindow* window = windowHandle())
+        return AreaOf(window->frameGeometry());
+    return AreaOf(frameGeometry());
 }
 
-void TMainForm::PlaceClientArea(const WindowRect& area)
+void TMainForm::PlaceWindow(const WindowRect& area)
 {
-    setGeometry(area.Left, area.Top, area.Width, area.Height);
+    // The window manager frames the window when it maps it, and tells the frame's size then; the
+    // window is fitted again until its frame is where it was asked to be. Qt takes in each notice
+    // after this watch has seen it: the window is fitted after Qt has.
+    if (!frameWatch_)
+        frameWatch_ = FrameExtentsWatch::Make(*this, [this] {
+            QMetaObject::invokeMethod(this, [this] { Framed(); }, Qt::QueuedConnection);
+        });
+    FitFrame(area);
+    placing_ = area;
+    fits_ = 0;
+    if (!frameWatch_)
+        placing_.reset();
+}
+
+// Once the frame is in place (or after a few tries, for a window manager that places the window its
+// own way), the user places the window.
+void TMainForm::Framed()
+{
+    if (!placing_)
+        return;
+    const std::optional<QRect> frame = frameWatch_->FrameOnScreen();
+    const WindowRect& area = *placing_;
+    if (frame && *frame == QRect(area.Left, area.Top, area.Width, area.Height)) {
+        placing_.reset();
+        return;
+    }
+    if (!frame) // not framed yet
+        return;
+    if (++fits_ > MaxFits) {
+        placing_.reset();
+        return;
+    }
+    FitFrame(area);
+}
+
+// The client area inside the frame as the window manager reports it now (none before it framed the
+// window, and none without a window manager).
+void TMainForm::FitFrame(const WindowRect& area)
+{
+    const std::optional<QMargins> told = frameWatch_ ? frameWatch_->Extents() : std::nullopt;
+    const QMargins frame = told ? *told : windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    setGeometry(area.Left + frame.left(), area.Top + frame.top(), std::max(1, area.Width - frame.left() - frame.right()),
+                std::max(1, area.Height - frame.top() - frame.bottom()));
 }
 
 std::vector<WindowRect> TMainForm::MonitorAreas() const
@@ -254,6 +306,11 @@ std::optional<int> TMainForm::ScreenBitsPerPixel() const
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         return screen->depth();
     return std::nullopt;
+}
+
+std::unique_ptr<WorkProgress> TMainForm::BeginProgress(const std::string& text, size_t total)
+{
+    return std::make_unique<QtWorkProgress>(*this, text, total, ProgressDelay);
 }
 
 void TMainForm::WatchGalleryFile(const std::string& file, const std::string& folder)

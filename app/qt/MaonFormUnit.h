@@ -3,6 +3,7 @@
 // this window only builds the widgets and answers what the commands ask of it.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -29,6 +30,8 @@ class TImageList;
 class TListView;
 class TVorlane;
 class TWallPaper;
+
+class FrameExtentsWatch;
 
 class TMainForm : public QMainWindow, public TComponent, private MainWindowFrontEnd {
 public:
@@ -82,6 +85,9 @@ public:
     void FormDestroy();
     void UpdateCaption();
 
+    // How long work goes on before its progress dialog opens.
+    std::chrono::milliseconds ProgressDelay{1000};
+
     // The gallery as it stands (for tests and benchmarks).
     const TVorlane& CurrentGallery() const { return commands_->Gallery(); }
     const DamagedGalleryGuard& DamagedGallery() const { return commands_->DamagedGallery(); }
@@ -103,13 +109,22 @@ private:
     void ShowError(const std::string& text) override;
     LockWait AskWhileBusy(const std::string& text) override;
     void CheckWallpaperStyle(WallpaperPlacement placement) override;
-    WindowRect ClientArea() const override;
-    void PlaceClientArea(const WindowRect& area) override;
+    WindowRect WindowArea() const override;
+    void PlaceWindow(const WindowRect& area) override;
     std::vector<WindowRect> MonitorAreas() const override;
     std::optional<int> ScreenBitsPerPixel() const override;
     void WatchGalleryFile(const std::string& file, const std::string& folder) override;
+    std::unique_ptr<WorkProgress> BeginProgress(const std::string& text, size_t total) override;
+    // Sizes and moves the window so that its frame, as the window manager reports it now, is `area`.
+    void FitFrame(const WindowRect& area);
+    void Framed();
 
     std::unique_ptr<MainWindowCommands> commands_;
+    // The place asked for before the window was on the screen: its frame is known only once the window
+    // manager has framed it, and the window is fitted again then (FrameExtents.h).
+    std::optional<WindowRect> placing_;
+    std::unique_ptr<FrameExtentsWatch> frameWatch_;
+    int fits_ = 0; // fits since the frame's size is known
     bool shown_ = false;
     QFileSystemWatcher* galleryWatcher_ = nullptr;
 };

@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QGridLayout>
 
 #include "app/MainWindowLayout.h"
@@ -27,10 +28,10 @@ QStringList FilterDescriptions(const std::string& filter)
     return descriptions;
 }
 
-// The names typed into the dialog's file-name box, in the order typed, as paths: each quoted name of
+// The names typed into the dialog's file-name box, in the order typed: each quoted name of
 // '"a.jpg" "b.bmp"', or the whole text. Qt's dialog takes only the typed names its list shows under the
 // current filter; the user meant every one of them.
-QStringList TypedFiles(const QFileDialog& dialog)
+QStringList TypedNames(const QFileDialog& dialog)
 {
     const auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
     const QString text = edit ? edit->text().trimmed() : QString();
@@ -43,11 +44,43 @@ QStringList TypedFiles(const QFileDialog& dialog)
     } else if (!text.isEmpty()) {
         names << text;
     }
-    QStringList files;
-    for (const QString& name : names)
-        files << QDir::cleanPath(dialog.directory().absoluteFilePath(name));
-    return files;
+    return names;
 }
+
+// Said when a typed name is no file, as an open dialog says it: the name, then that it was not found.
+constexpr const char* FileNotFoundText = "%1\nファイルが見つかりません。\nファイル名を確認して再実行してください。";
+
+// The dialog of a choice of several files that must exist: every name typed or selected must be a file. A missing one is named in a warning
+// and the dialog stays open; otherwise the dialog closes with all of them, in the order typed.
+class ExistingFilesDialog final : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+    const QStringList& Chosen() const { return chosen_; }
+
+    void accept() override
+    {
+        const QStringList names = TypedNames(*this);
+        QStringList files;
+        for (const QString& name : names)
+            files << QDir::cleanPath(directory().absoluteFilePath(name));
+        // One folder name opens the folder, as the dialog does by itself.
+        if (fileMode() != ExistingFiles || files.isEmpty() || (files.size() == 1 && QFileInfo(files.front()).isDir())) {
+            QFileDialog::accept();
+            return;
+        }
+        for (qsizetype i = 0; i < files.size(); ++i) {
+            if (!QFileInfo(files[i]).isFile()) {
+                QMessageBox::warning(this, windowTitle(), QString::fromUtf8(FileNotFoundText).arg(names[i]));
+                return;
+            }
+        }
+        chosen_ = files;
+        QDialog::accept();
+    }
+
+private:
+    QStringList chosen_;
+};
 
 } // namespace
 
@@ -73,7 +106,7 @@ int ChosenFilterIndex(const std::string& filter, const QString& chosen)
 
 bool QtDialogRunner::Execute(TOpenDialog& settings)
 {
-    QFileDialog dialog(parent_ ? parent_ : QApplication::activeWindow(), QStringLiteral("開く"));
+    ExistingFilesDialog dialog(parent_ ? parent_ : QApplication::activeWindow(), QStringLiteral("開く"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -104,15 +137,8 @@ bool QtDialogRunner::Execute(TOpenDialog& settings)
     if (dialog.exec() != QDialog::Accepted)
         return false;
     settings.Files.clear();
-    QStringList chosen = dialog.selectedFiles();
-    if (settings.AllowMultiSelect) {
-        const QStringList typed = TypedFiles(dialog);
-        const bool allThere = std::all_of(typed.begin(), typed.end(), [](const QString& file) {
-            return QFileInfo(file).isFile();
-        });
-        if (!typed.isEmpty() && allThere)
-            chosen = typed;
-    }
+    const QStringList chosen = settings.AllowMultiSelect && !dialog.Chosen().isEmpty() ? dialog.Chosen()
+                                                                                      : dialog.selectedFiles();
     for (const QString& file : chosen)
         settings.Files.push_back(file.toStdString());
     settings.FileName = settings.Files.empty() ? std::string() : settings.Files.front();

@@ -7,6 +7,7 @@
 #include "app/MainWindowLayout.h"
 #include "app/win32/ListViewControl.h"
 #include "app/win32/ProgramPictures.h"
+#include "app/win32/ProgressForm.h"
 #include "app/win32/ToolBar.h"
 #include "app/win32/WindowClass.h"
 #include "app/win32/WindowFont.h"
@@ -213,14 +214,14 @@ void TMainForm::CheckWallpaperStyle(WallpaperPlacement placement)
 }
 
 // On Windows the stored place is the whole window's, frame included, as the system places windows.
-WindowRect TMainForm::ClientArea() const
+WindowRect TMainForm::WindowArea() const
 {
     RECT window;
     GetWindowRect(hwnd_, &window);
     return {window.left, window.top, window.right - window.left, window.bottom - window.top};
 }
 
-void TMainForm::PlaceClientArea(const WindowRect& area)
+void TMainForm::PlaceWindow(const WindowRect& area)
 {
     SetWindowPos(hwnd_, nullptr, area.Left, area.Top, area.Width, area.Height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -247,6 +248,11 @@ std::optional<int> TMainForm::ScreenBitsPerPixel() const
     const int bits = GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES);
     ReleaseDC(nullptr, screen);
     return bits;
+}
+
+std::unique_ptr<WorkProgress> TMainForm::BeginProgress(const std::string& text, size_t total)
+{
+    return std::make_unique<TProgressForm>(hwnd_, ProgramTitle(), text, total);
 }
 
 // The folder's change notice tells of any write, rename or new file in it, the gallery file's included;

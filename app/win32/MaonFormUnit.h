@@ -48,11 +48,12 @@ public:
     void ShowError(const std::string& text) override;
     LockWait AskWhileBusy(const std::string& text) override;
     void CheckWallpaperStyle(WallpaperPlacement placement) override;
-    WindowRect ClientArea() const override;
-    void PlaceClientArea(const WindowRect& area) override;
+    WindowRect WindowArea() const override;
+    void PlaceWindow(const WindowRect& area) override;
     std::vector<WindowRect> MonitorAreas() const override;
     std::optional<int> ScreenBitsPerPixel() const override;
     void WatchGalleryFile(const std::string& file, const std::string& folder) override;
+    std::unique_ptr<WorkProgress> BeginProgress(const std::string& text, size_t total) override;
 
     // The change notice of the watched gallery folder, for the message loop to wait on (none when
     // nothing is watched), and what it calls once the notice is signalled.

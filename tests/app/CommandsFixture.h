@@ -3,6 +3,7 @@
 // asked. Both systems' builds run the tests built on it; the Qt window's tests add their widgets to it.
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <filesystem>
 #include <functional>
@@ -48,6 +49,21 @@ public:
     bool applies = true; // what the system-parameter call answers
 };
 
+// Progress that records each step and asks to stop once `stopAt` things are done.
+class RecordingProgress final : public WorkProgress {
+public:
+    RecordingProgress(std::vector<size_t>& steps, size_t stopAt) : steps_(steps), stopAt_(stopAt) {}
+    bool Step(size_t done) override
+    {
+        steps_.push_back(done);
+        return done < stopAt_;
+    }
+
+private:
+    std::vector<size_t>& steps_;
+    size_t stopAt_;
+};
+
 // A window of no toolkit: what the commands ask of it is recorded, and errors go where the front ends'
 // error boxes show them.
 class RecordingFrontEnd final : public MainWindowFrontEnd {
@@ -61,11 +77,16 @@ public:
         return answers.empty() ? LockWait::GiveUp : answers.at(asked.size() - 1);
     }
     void CheckWallpaperStyle(WallpaperPlacement placement) override { checked = placement; }
-    WindowRect ClientArea() const override { return client; }
-    void PlaceClientArea(const WindowRect& area) override { client = area; }
+    WindowRect WindowArea() const override { return window; }
+    void PlaceWindow(const WindowRect& area) override { window = area; }
     std::vector<WindowRect> MonitorAreas() const override { return monitors; }
     std::optional<int> ScreenBitsPerPixel() const override { return 24; }
     void WatchGalleryFile(const std::string& file, const std::string& folder) override { watched = {file, folder}; }
+    std::unique_ptr<WorkProgress> BeginProgress(const std::string& text, size_t total) override
+    {
+        progress.push_back(text + " " + std::to_string(total));
+        return std::make_unique<RecordingProgress>(steps, stopAt);
+    }
 
     std::string caption;
     std::vector<std::string> notices;
@@ -73,9 +94,12 @@ public:
     std::vector<std::string> asked;
     std::vector<LockWait> answers; // the answers to the asks, in turn
     std::optional<WallpaperPlacement> checked;
-    WindowRect client;
+    WindowRect window;
     std::vector<WindowRect> monitors;
     std::pair<std::string, std::string> watched;
+    std::vector<std::string> progress; // text and total of each progress begun
+    std::vector<size_t> steps;
+    size_t stopAt = SIZE_MAX;
 };
 
 // The program folder and the settings file of one test.

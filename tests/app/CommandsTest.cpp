@@ -117,7 +117,7 @@ TEST_F(CommandsTest, StoredGalleryComesBackWithItsPlaceAndName)
     frontEnd_.monitors = {{0, 0, 1024, 768}};
     Start();
     AddPictures({Picture("a.jpg"), Picture("b.c.bmp")});
-    frontEnd_.client = {30, 40, 500, 300};
+    frontEnd_.window = {30, 40, 500, 300};
     ASSERT_TRUE(Close());
 
     // "Manager" may name the file with its extension; the name kept in the file is the one shown.
@@ -125,7 +125,7 @@ TEST_F(CommandsTest, StoredGalleryComesBackWithItsPlaceAndName)
     Start();
     EXPECT_EQ(Captions(), (std::vector<std::string>{"a", "b.c"}));
     EXPECT_EQ(frontEnd_.caption, Prefix + "画集");
-    EXPECT_EQ(frontEnd_.client, (WindowRect{30, 40, 500, 300}));
+    EXPECT_EQ(frontEnd_.window, (WindowRect{30, 40, 500, 300}));
     EXPECT_EQ(commands_->OpenImage.InitialDir, (root_ / "pictures").string());
     ASSERT_TRUE(Close());
     EXPECT_EQ(ReadIni(), "[Initial]\nManager=" + Program() + "画集\nSaver=" + Program() + "other\n");
@@ -153,7 +153,7 @@ TEST_F(CommandsTest, StoredPlaceOnSomeMonitorIsKeptAndOffAllOfThemGoesOntoTheNea
         stored.SaveGallery();
         frontEnd_.monitors = {{0, 0, 1024, 768}, {1024, 0, 1280, 1024}};
         Start();
-        EXPECT_EQ(frontEnd_.client, c.shown) << c.stored.Left << "," << c.stored.Top;
+        EXPECT_EQ(frontEnd_.window, c.shown) << c.stored.Left << "," << c.stored.Top;
         commands_.reset();
     }
     EXPECT_TRUE(Errors().empty());
@@ -599,6 +599,32 @@ TEST_F(CommandsTest, WallpaperMenuChecksFollowThePlacementChosen)
     EXPECT_TRUE(Errors().empty());
 }
 
+// An add the user stops keeps the pictures added so far and shows them, as one that fails; InitialDir
+// changes only when the add is complete.
+TEST_F(CommandsTest, AddStoppedByTheUserKeepsWhatWasAdded)
+{
+    Start();
+    std::vector<std::string> pictures; // missing files: each is added with the placeholder
+    for (int i = 0; i < 40; ++i)
+        pictures.push_back(Picture(std::to_string(i) + ".jpg"));
+
+    frontEnd_.stopAt = 4;
+    AddPictures(pictures);
+    EXPECT_EQ(Gallery().FileNames().Items(), std::vector<std::string>(pictures.begin(), pictures.begin() + 4));
+    EXPECT_EQ(view_.items.size(), 4u);
+    EXPECT_EQ(Gallery().InitialDir(), "");
+    EXPECT_EQ(frontEnd_.progress, std::vector<std::string>{"画像を読み込んでいます 40"});
+    EXPECT_EQ(frontEnd_.steps.back(), 4u);
+
+    frontEnd_.stopAt = SIZE_MAX;
+    frontEnd_.steps.clear();
+    AddPictures(pictures);
+    EXPECT_EQ(Gallery().FileNames().Count(), 44);
+    EXPECT_EQ(frontEnd_.steps.back(), 40u);
+    EXPECT_EQ(Gallery().InitialDir(), (root_ / "pictures").string());
+    EXPECT_TRUE(Errors().empty());
+}
+
 // Another process of the user, holding the lock of `file`'s folder until Release().
 class LockHolder {
 public:
@@ -660,7 +686,7 @@ TEST_F(CommandsTest, LockHeldByAnotherProgramIsAskedAboutNotWaitedFor)
     EXPECT_EQ(Errors()[0], "ファイル " + file + " は他のプログラムが使用中です.\n\n保存せずに閉じるには、もう一度閉じてください。");
 
     holder.Release();
-    frontEnd_.client = {10, 20, 300, 200};
+    frontEnd_.window = {10, 20, 300, 200};
     EXPECT_TRUE(Close());
     EXPECT_EQ(frontEnd_.asked.size(), 3u);
     EXPECT_EQ(Errors().size(), 1u);

@@ -1,6 +1,7 @@
 // The Qt window around the commands, on the offscreen platform: its place on the screen, its caption, the
 // close it refuses, the watch on the gallery file, the error box of the first showing and the wallpaper
 // menu's check marks. What the commands do is tested without a toolkit (CommandsTest.cpp).
+#include <chrono>
 #include <filesystem>
 #include <memory>
 
@@ -12,6 +13,9 @@
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTimer>
 #include <QToolButton>
 
 #include "app/qt/ListView.h"
@@ -89,7 +93,7 @@ const std::string Prefix = "Quorvel Vorlane  Ver1.6 ";
 TEST_F(MainFormTest, PlaceAndCaptionComeFromTheGalleryAndGoBackIntoIt)
 {
     Start();
-    EXPECT_EQ(Place(), QRect(0, 0, 600, 400));
+    EXPECT_EQ(form_->frameGeometry(), QRect(0, 0, 600, 400)); // the whole window, frame included
     EXPECT_EQ(Caption(), Prefix + "画集");
     AddPictures({Picture("a.jpg"), Picture("b.c.bmp")});
     form_->move(30, 40);
@@ -114,8 +118,8 @@ TEST_F(MainFormTest, WindowStoredOffEveryMonitorComesBackOntoOne)
     stored.SetFormHeight(300);
     stored.SaveGallery();
     Start();
-    EXPECT_TRUE(QGuiApplication::primaryScreen()->geometry().contains(form_->geometry())) << form_->geometry().x();
-    EXPECT_EQ(form_->geometry().size(), QSize(500, 300));
+    EXPECT_TRUE(QGuiApplication::primaryScreen()->geometry().contains(form_->frameGeometry())) << form_->frameGeometry().x();
+    EXPECT_EQ(form_->frameGeometry().size(), QSize(500, 300));
 }
 
 // A close that cannot save leaves the window on the screen, with the error box; the next one closes.
@@ -171,6 +175,66 @@ TEST_F(MainFormTest, SixPlacementItemsShareOneCheckMark)
                                                           << items[chosen]->text().toStdString();
     }
     EXPECT_TRUE(errors_.empty());
+}
+
+// Adding many pictures shows a progress dialog over the window that counts them (here at once: the delay
+// is the window's to set), the window is drawn meanwhile, and cancel stops the add with what it added.
+TEST_F(MainFormTest, AddingPicturesShowsProgressAndCancelKeepsWhatWasAdded)
+{
+    Start();
+    form_->ProgressDelay = std::chrono::milliseconds(0);
+    std::vector<std::string> pictures;
+    QImage picture(16, 16, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    fs::create_directories(root_ / "pictures");
+    for (int i = 0; i < 200; ++i) {
+        pictures.push_back(Picture(std::to_string(i) + ".bmp"));
+        ASSERT_TRUE(picture.save(QString::fromStdString(pictures.back()), "BMP"));
+    }
+
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            paints += event->type() == QEvent::Paint;
+            return false;
+        }
+    } counter;
+    QString label, cancelCaption;
+    bool modal = false;
+    int paintsWhileAdding = 0;
+    QTimer watch; // looks for the dialog from the add's own event processing
+    watch.setInterval(0);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        auto* dialog = form_->findChild<QProgressDialog*>();
+        if (!dialog || !dialog->isVisible())
+            return;
+        watch.stop();
+        label = dialog->labelText();
+        if (auto* cancel = dialog->findChild<QPushButton*>())
+            cancelCaption = cancel->text();
+        modal = dialog->isModal();
+        form_->ListView->viewport()->installEventFilter(&counter);
+        form_->ListView->viewport()->update();
+        (void)QTest::qWaitFor([&] { return counter.paints > 0; }, 5000);
+        paintsWhileAdding = counter.paints;
+        dialog->cancel();
+    });
+    watch.start();
+    AddPictures(pictures);
+
+    EXPECT_TRUE(label.startsWith(QStringLiteral("画像を読み込んでいます  ")) && label.endsWith(QStringLiteral(" / 200")))
+        << label.toStdString();
+    EXPECT_EQ(cancelCaption, QStringLiteral("キャンセル"));
+    EXPECT_TRUE(modal);
+    EXPECT_GT(paintsWhileAdding, 0);
+    const int added = Gallery().FileNames().Count();
+    EXPECT_GE(added, 1);
+    EXPECT_LT(added, 200);
+    EXPECT_EQ(form_->ListView->Count(), added);
+    EXPECT_EQ(Gallery().FileNames().Items(), std::vector<std::string>(pictures.begin(), pictures.begin() + added));
+    EXPECT_TRUE(errors_.empty());
+    EXPECT_EQ(form_->findChild<QProgressDialog*>(), nullptr);
 }
 
 } // namespace

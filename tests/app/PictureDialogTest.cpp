@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTest>
 #include <QImage>
 #include <QLabel>
@@ -110,19 +111,35 @@ TEST_F(PictureDialogTest, FilterChosenIsKeptForTheNextOpening)
 }
 
 // Names typed into the file-name box are all taken, in the order typed, also those the current filter
-// does not list (the dialog selects the listed ones as they are typed, and took only those).
-TEST_F(PictureDialogTest, TypedNamesOutsideTheFilterAreTaken)
+// does not list (the dialog selects the listed ones as they are typed, and took only those). A typed
+// name that is no file is named in a warning, wherever it stands, and the dialog stays open.
+TEST_F(PictureDialogTest, TypedNamesAreAllTakenInOrderOrTheMissingOneIsNamed)
 {
     QImage picture(8, 8, QImage::Format_RGB32);
     picture.fill(Qt::green);
-    const std::string jpeg = ProgramPath("a.jpg"), bitmap = ProgramPath("b.bmp");
+    const std::string jpeg = ProgramPath("a.jpg"), bitmap = ProgramPath("b.bmp"),
+                      other = ProgramPath("c.bmp");
     ASSERT_TRUE(picture.save(QString::fromStdString(jpeg), "JPEG"));
     ASSERT_TRUE(picture.save(QString::fromStdString(bitmap), "BMP"));
+    ASSERT_TRUE(picture.save(QString::fromStdString(other), "BMP"));
     TOpenDialog settings;
     settings.Filter = "ﾋﾞｯﾄﾏｯﾌﾟ (*.bmp)|*.bmp|JPEG(*.jpg)|*jpg";
     settings.InitialDir = Program();
     settings.AllowMultiSelect = true;
     settings.FileMustExist = true;
+
+    const QString missing = QStringLiteral("\nファイルが見つかりません。\nファイル名を確認して再実行してください。");
+    const struct {
+        QString typed;
+        QString warning; // empty: the dialog closes with the names
+    } typings[] = {
+        {"\"nothere.bmp\" \"a.jpg\" \"b.bmp\"", "nothere.bmp" + missing},
+        {"\"c.bmp\" \"it's $(gone).jpg\" \"b.bmp\"", "it's $(gone).jpg" + missing},
+        {"\"a.jpg\" \"b.bmp\" \"c.bmp\" \"gone.bmp\"", "gone.bmp" + missing},
+        {"\"c.bmp\" \"a.jpg\" \"b.bmp\"", ""},
+    };
+    QStringList warnings;
+    QStringList openAfter; // typings after which the dialog stayed open
     QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
@@ -131,21 +148,37 @@ TEST_F(PictureDialogTest, TypedNamesOutsideTheFilterAreTaken)
         ASSERT_NE(name, nullptr);
         ASSERT_NE(model, nullptr);
         // Typed once the folder is listed, as a user sees it.
-        const auto type = [dialog, name] {
-            dialog->activateWindow();
+        (void)QTest::qWaitFor([&] { return model->rowCount(model->index(dialog->directory().absolutePath())) >= 2; }, 5000);
+        for (const auto& typing : typings) {
+            // As typed, in the box with the focus (the dialog selects the names its list shows as the
+            // text changes, and would write the selection back into a box without it).
+            QApplication::setActiveWindow(dialog);
             name->setFocus();
-            QTest::keyClicks(name, QStringLiteral("\"a.jpg\" \"b.bmp\""));
+            name->setText(typing.typed);
+            // The warning is modal over the dialog: read and closed from the event loop it runs.
+            QTimer::singleShot(0, [&] {
+                if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                    warnings << box->text();
+                    if (box->icon() != QMessageBox::Warning || box->windowTitle() != QStringLiteral("開く"))
+                        warnings << "not a warning of the dialog";
+                    box->accept();
+                }
+            });
             static_cast<QDialog*>(dialog)->accept();
             if (dialog->isVisible())
-                dialog->reject(); // refused: the test fails below instead of waiting
-        };
-        (void)QTest::qWaitFor([&] { return model->rowCount(model->index(dialog->directory().absolutePath())) >= 1; }, 5000);
-        type();
+                openAfter << typing.typed;
+        }
+        if (dialog->isVisible())
+            dialog->reject(); // refused: the test fails below instead of waiting
     });
     QtDialogRunner runner;
-    ASSERT_TRUE(runner.Execute(settings));
-    EXPECT_EQ(settings.Files, (std::vector<std::string>{jpeg, bitmap}));
-    EXPECT_EQ(settings.FileName, jpeg);
+    EXPECT_TRUE(runner.Execute(settings));
+    EXPECT_EQ(warnings.join("|").toStdString(),
+              (QStringList{typings[0].warning, typings[1].warning, typings[2].warning}).join("|").toStdString());
+    EXPECT_EQ(openAfter.join("|").toStdString(),
+              (QStringList{typings[0].typed, typings[1].typed, typings[2].typed}).join("|").toStdString());
+    EXPECT_EQ(settings.Files, (std::vector<std::string>{other, jpeg, bitmap}));
+    EXPECT_EQ(settings.FileName, other);
 }
 
 TEST_F(PictureDialogTest, PreviewWindowShowsThePictureInAFivePixelBorder)

@@ -43,7 +43,9 @@ const std::array<CommandInfo, 7> Commands = {{
      "\n"
      "When FILE does not exist, a new gallery is created with the tool's placeholder picture and\n"
      "ManagerName set to FILE's absolute path. When a picture cannot be read, nothing is saved and FILE\n"
-     "stays as it was. FILE must end in \".gsk\"."},
+     "stays as it was. FILE must end in \".gsk\".\n"
+     "\n"
+     "On a terminal, standard error shows how many pictures are added so far."},
     {"remove", "remove FILE INDEX", 2, 2, NoOptions, "remove one entry and its thumbnail",
      "Removes entry INDEX (counted from 0, as `show` lists them) and its thumbnail, then saves FILE.\n"
      "The picture file itself is not touched."},
@@ -77,7 +79,7 @@ const std::array<CommandInfo, 7> Commands = {{
      "Each entry is reported on a line of its own: \"found\" when its picture is here (after the change),\n"
      "\"missing\" when it is not, \"ambiguous\" with the candidates below it. Entries that do not change\n"
      "keep their bytes, and every thumbnail is kept. FILE is replaced as a whole, and only when an entry\n"
-     "changed.\n"
+     "changed. On a terminal, standard error shows how many files the search has seen so far.\n"
      "\n"
      "  --dry-run   report what would change and leave FILE as it is"},
 }};

@@ -186,8 +186,9 @@ void Add(const Invocation& invocation, std::FILE* out)
         // On every core. The pictures before a failing one are added, so the count names the one that
         // failed; nothing is saved then, so the file stays as it was.
         const int before = gallery.FileNames().Count();
+        ProgressLine progress("adding pictures");
         try {
-            gallery.AddImages(pictures);
+            gallery.AddImages(pictures, 0, [&](size_t added) { progress.Show(added, pictures.size()); });
         } catch (const Exception& error) {
             const std::string& failed = pictures.at(size_t(gallery.FileNames().Count() - before));
             throw Exception(failed + ": " + error.Message());

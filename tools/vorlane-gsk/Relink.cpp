@@ -121,8 +121,12 @@ std::vector<EntryReport> SearchByName(const std::vector<std::string>& entries, c
         return reports;
 
     std::error_code error;
+    ProgressLine progress("searching " + TerminalText(folder) + ", files seen");
+    size_t seen = 0;
     fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, error);
     for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+        if (++seen % 64 == 0)
+            progress.Show(seen);
         const auto wanted = found.find(path::AsciiLowerCase(it->path().filename().string()));
         std::error_code ignored;
         if (wanted != found.end() && it->is_regular_file(ignored))

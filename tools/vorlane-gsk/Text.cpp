@@ -1,6 +1,9 @@
 #include "tools/vorlane-gsk/Text.h"
 
 #include <cstdio>
+#include <utility>
+
+#include "platform/Terminal.h"
 
 namespace vorlane::gsk {
 
@@ -25,6 +28,27 @@ std::string TerminalText(std::string_view bytes)
         }
     }
     return result;
+}
+
+ProgressLine::ProgressLine(std::string what) : what_(std::move(what)), terminal_(IsTerminal(stderr)) {}
+
+ProgressLine::~ProgressLine()
+{
+    if (shown_)
+        std::fputs("\r\033[K", stderr); // carriage return, then erase to the end of the line
+}
+
+void ProgressLine::Show(size_t done, size_t total)
+{
+    if (!terminal_ || (shown_ && done == last_))
+        return;
+    if (total > 0)
+        std::fprintf(stderr, "\r%s: %zu / %zu", what_.c_str(), done, total);
+    else
+        std::fprintf(stderr, "\r%s: %zu", what_.c_str(), done);
+    std::fflush(stderr);
+    shown_ = true;
+    last_ = done;
 }
 
 } // namespace vorlane::gsk

@@ -1,0 +1,12 @@
+#include "platform/Terminal.h"
+
+#include <io.h>
+
+namespace vorlane {
+
+bool IsTerminal(std::FILE* stream)
+{
+    return ::_isatty(::_fileno(stream)) != 0;
+}
+
+} // namespace vorlane

@@ -57,6 +57,7 @@ protected:
     std::string Caption() const { return form_->windowTitle().toStdString(); }
     // The frame's top left corner and the client area's size, as the user moves and sizes the window.
     QRect Place() const { return QRect(form_->x(), form_->y(), form_->width(), form_->height()); }
+    const TVorlane& Gallery() const { return form_->CurrentGallery(); }
     std::vector<std::string> Captions() const
     {
         std::vector<std::string> captions;

@@ -352,6 +352,49 @@ TEST_F(DesktopProgramTest, LxqtDesktopDrawnByPcmanfmQt)
     ShowsEveryWallpaper(WallpaperPlacement::Fit); // its --wallpaper-mode takes no zoom (1.2.1)
 }
 
+// Set while the desktop program is not running (a first login, or the program ended): it starts on the
+// picture set, read from its settings file, and takes what follows once it runs; set again after it
+// ended, it starts on that. The first name holds line breaks that would forge keys in that file.
+TEST_F(DesktopProgramTest, LxdeAndLxqtStartOnAWallpaperSetWhileTheyWereNotRunning)
+{
+    struct Desktop {
+        const char* session; // XDG_CURRENT_DESKTOP
+        std::vector<std::string> start;
+        const char* settings; // the settings file of the profile, under XDG_CONFIG_HOME
+    };
+    const Desktop desktops[] = {
+        {"LXDE", {"pcmanfm", "--desktop", "--profile", "LXDE"}, "pcmanfm/LXDE/desktop-items-0.conf"},
+        {"LXQt", {"pcmanfm-qt", "--desktop", "--profile=lxqt"}, "pcmanfm-qt/lxqt/settings.conf"},
+    };
+    if (!Begin({"Xvfb", "dbus-daemon", "pcmanfm", "pcmanfm-qt"}))
+        return;
+    ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+    int seed = 40;
+    for (const Desktop& desktop : desktops) {
+        SCOPED_TRACE(desktop.session);
+        ::setenv("XDG_CURRENT_DESKTOP", desktop.session, 1);
+        const auto file = session_->Folder() / "XDG_CONFIG_HOME" / desktop.settings;
+        TWallPaper wallpaper(nullptr);
+        wallpaper.SetTile(false);
+        const Bitmap first = test::ScreenPicture(64, 48, ++seed);
+        wallpaper.SetWallPaper(session_->SaveBmp("late\nwallpaper_mode=stretch\n[*]\nWallpaperMode=stretch\n.bmp", first));
+        const std::string written = test::ReadText(file);
+        EXPECT_EQ(written.find("stretch"), std::string::npos) << written;
+        ASSERT_NO_FATAL_FAILURE(StartDesktop(desktop.start));
+        EXPECT_TRUE(ShowsCentred(first)) << "set before it started";
+        wallpaper.SetTile(true);
+        EXPECT_TRUE(ShowsTiled(first)) << "tiled once it runs";
+
+        desktop_.reset(); // the desktop program ends
+        const Bitmap second = test::ScreenPicture(40, 30, ++seed);
+        wallpaper.SetWallPaper(session_->SaveBmp("later.bmp", second));
+        ASSERT_NO_FATAL_FAILURE(StartDesktop(desktop.start));
+        EXPECT_TRUE(ShowsTiled(second)) << "set after it ended";
+        desktop_.reset();
+    }
+    ::unsetenv("XDG_CURRENT_DESKTOP");
+}
+
 TEST_F(DesktopProgramTest, SwayHeadlessShowsItThroughSwaymsg)
 {
     if (!Begin({"Xvfb", "dbus-daemon", "sway", "swaymsg", "swaybg", "grim", "setpriv", "python3:PIL"}))

@@ -190,7 +190,8 @@ TEST_F(DesktopSettingsTest, PlasmaShellIsHandedAScriptForEveryDesktop)
     for (const auto& script : scripts) {
         EXPECT_NE(script.find("desktops()"), std::string::npos) << script;
         EXPECT_NE(script.find("wallpaperPlugin = \"org.kde.image\""), std::string::npos) << script;
-        EXPECT_NE(script.find("writeConfig(\"Image\", \"" + std::string(uri) + "\")"), std::string::npos) << script;
+        EXPECT_NE(script.find("var image = \"" + std::string(uri) + "\""), std::string::npos) << script;
+        EXPECT_NE(script.find("writeConfig(\"Image\", image)"), std::string::npos) << script;
     }
     g_free(uri);
     EXPECT_NE(scripts[0].find("writeConfig(\"FillMode\", 6)"), std::string::npos) << "centred at its own size";

@@ -6,6 +6,10 @@
 #include "wallpaper/DesktopSettingsFile.h"
 #include "wallpaper/PictureName.h"
 #include "wallpaper/SessionBus.h"
+#include "wallpaper/TilingPicture.h"
+
+#include <map>
+#include <sstream>
 
 namespace vorlane {
 namespace {
@@ -67,21 +71,37 @@ public:
         const int fillMode = FillMode(request.placement);
         if (!running_)
             return WriteLayout(image, fillMode);
-        const std::string script =
-            "var all = desktops();\n"
-            "for (var i = 0; i < all.length; ++i) {\n"
-            "  var d = all[i];\n"
-            "  d.wallpaperPlugin = \"org.kde.image\";\n"
-            "  d.currentConfigGroup = [\"Wallpaper\", \"org.kde.image\", \"General\"];\n"
-            "  var image = " + ScriptString(image) + ";\n"
-            "  if (image != \"\" && d.readConfig(\"Image\") == image)\n"
-            "    image = " + ScriptString(other) + ";\n"
-            "  d.writeConfig(\"Image\", image);\n"
-            "  d.writeConfig(\"FillMode\", " + std::to_string(fillMode) + ");\n"
-            "}\n";
         const BusPtr bus = OpenSessionBus();
         if (!bus)
             return false;
+        // Plasma tiles from each screen's centre: a screen whose tiling picture could be drawn shows that
+        // at its own size instead (TilingPicture.h); it is keyed by the screen's geometry.
+        std::string tilings = "{}";
+        if (request.placement == WallpaperPlacement::Tiled && !picture.empty()) {
+            std::vector<std::string> written;
+            tilings = "{";
+            for (const PixelRect& screen : ScreenGeometries(bus.get()))
+                if (const std::string file = WriteTilingPicture(picture, screen, written); !file.empty()) {
+                    written.push_back(file);
+                    tilings += ScriptString(GeometryKey(screen)) + ": " + ScriptString(FileUri(file)) + ", ";
+                }
+            tilings += "}";
+        }
+        const std::string script =
+            "var tilings = " + tilings + ";\n"
+            "var all = desktops();\n"
+            "for (var i = 0; i < all.length; ++i) {\n"
+            "  var d = all[i];\n"
+            "  var g = screenGeometry(d.screen);\n"
+            "  var tiling = tilings[g.x + \" \" + g.y + \" \" + g.width + \" \" + g.height];\n"
+            "  d.wallpaperPlugin = \"org.kde.image\";\n"
+            "  d.currentConfigGroup = [\"Wallpaper\", \"org.kde.image\", \"General\"];\n"
+            "  var image = tiling ? tiling : " + ScriptString(image) + ";\n"
+            "  if (image != \"\" && d.readConfig(\"Image\") == image)\n"
+            "    image = " + ScriptString(other) + ";\n"
+            "  d.writeConfig(\"Image\", image);\n"
+            "  d.writeConfig(\"FillMode\", tiling ? 6 : " + std::to_string(fillMode) + ");\n"
+            "}\n";
         GVariant* reply = CallBusMethod(bus.get(), "org.kde.plasmashell", "/PlasmaShell", "org.kde.PlasmaShell",
                                         "evaluateScript", g_variant_new("(s)", script.c_str()));
         if (reply)
@@ -90,6 +110,36 @@ public:
     }
 
 private:
+    static std::string GeometryKey(const PixelRect& r)
+    {
+        return std::to_string(r.x) + " " + std::to_string(r.y) + " " + std::to_string(r.width) + " " +
+               std::to_string(r.height);
+    }
+
+    // The geometry of each desktop's screen, as the shell prints it.
+    static std::vector<PixelRect> ScreenGeometries(GDBusConnection* bus)
+    {
+        std::vector<PixelRect> screens;
+        GVariant* reply = CallBusMethod(bus, "org.kde.plasmashell", "/PlasmaShell", "org.kde.PlasmaShell",
+                                        "evaluateScript",
+                                        g_variant_new("(s)", "desktops().forEach(function (d) {\n"
+                                                             "  var g = screenGeometry(d.screen);\n"
+                                                             "  print(g.x + \" \" + g.y + \" \" + g.width + \" \" + g.height + \"\\n\");\n"
+                                                             "});\n"));
+        if (!reply)
+            return screens;
+        if (g_variant_is_of_type(reply, G_VARIANT_TYPE("(s)"))) {
+            const gchar* printed = nullptr;
+            g_variant_get(reply, "(&s)", &printed);
+            std::istringstream lines(printed);
+            PixelRect r;
+            while (lines >> r.x >> r.y >> r.width >> r.height)
+                screens.push_back(r);
+        }
+        g_variant_unref(reply);
+        return screens;
+    }
+
     // The layout file is the shell's own: before its first start there is none, and a file of ours
     // alone would leave it without panels. Only the desktops of an existing layout are changed.
     static bool WriteLayout(const std::string& image, int fillMode)

@@ -395,6 +395,62 @@ TEST_F(DesktopProgramTest, LxdeAndLxqtStartOnAWallpaperSetWhileTheyWereNotRunnin
     ::unsetenv("XDG_CURRENT_DESKTOP");
 }
 
+// KDE Plasma 5: kwin_x11 and plasmashell as an ordinary user on a session bus of that user's own, its
+// panel removed so that the screen's lower right shows the desktop. Then plasmashell ends, a picture is
+// set, and it starts again on that picture, read from its layout file.
+TEST_F(DesktopProgramTest, PlasmaShowsEveryWallpaperAndStartsOnOneSetWhileItWasNotRunning)
+{
+    if (!Begin({"Xvfb", "dbus-daemon", "setpriv", "xhost", "kwin_x11", "plasmashell", "python3:PIL"}))
+        return;
+    test::UserSession user(*session_);
+    ASSERT_EQ(user.Failure(), "");
+    // Set as plasmashell's user: its bus, its layout file, its data folder for the pictures made.
+    std::map<std::string, std::string> shared;
+    for (const char* name : {"DBUS_SESSION_BUS_ADDRESS", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
+        shared[name] = std::getenv(name);
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", user.BusAddress().c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", user.ConfigFolder().c_str(), 1);
+    ::setenv("XDG_DATA_HOME", user.DataFolder().c_str(), 1);
+    const std::vector<std::string> kde{"XDG_CURRENT_DESKTOP=KDE"};
+    auto windowManager = user.Start({"kwin_x11"}, kde);
+    const auto script = [&](const char* text) {
+        const BusPtr bus = OpenSessionBus();
+        GVariant* reply = bus ? CallBusMethod(bus.get(), "org.kde.plasmashell", "/PlasmaShell", "org.kde.PlasmaShell",
+                                              "evaluateScript", g_variant_new("(s)", text), 20000) : nullptr;
+        if (reply)
+            g_variant_unref(reply);
+        return reply != nullptr;
+    };
+    const auto startShell = [&] {
+        desktop_ = user.Start({"plasmashell"}, kde);
+        ASSERT_TRUE(session_->WaitForScreen([&] { return session_->DesktopWindowShown() || !desktop_->Running(); }, 60))
+            << "no desktop window appeared";
+        ASSERT_TRUE(script("panels().forEach(function (p) { p.remove(); });")) << "plasmashell takes no scripts";
+    };
+    ASSERT_NO_FATAL_FAILURE(startShell());
+    ShowsEveryWallpaper();
+    // Tiled, it was shown a picture of the tiling, named after its content; centred it is shown the file
+    // itself, which it keeps by its URL.
+    TWallPaper wallpaper(nullptr);
+    wallpaper.SetPlacement(WallpaperPlacement::Centred);
+    for (const int seed : {12, 13}) {
+        const Bitmap rewritten = test::ScreenPicture(50, 36, seed);
+        wallpaper.SetWallPaper(session_->SaveBmp("Temp.bmp", rewritten));
+        EXPECT_TRUE(ShowsCentred(rewritten)) << "Temp.bmp rewritten, centred";
+    }
+
+    desktop_.reset();
+    ::setenv("XDG_CURRENT_DESKTOP", "KDE", 1); // as a Plasma session says, without the shell on the bus
+    const Bitmap later = test::ScreenPicture(56, 40, 9);
+    wallpaper.SetWallPaper(session_->SaveBmp("later.bmp", later));
+    ::unsetenv("XDG_CURRENT_DESKTOP");
+    ASSERT_NO_FATAL_FAILURE(startShell());
+    EXPECT_TRUE(ShowsCentred(later)) << "set while plasmashell was not running";
+    desktop_.reset();
+    for (const auto& [name, value] : shared)
+        ::setenv(name.c_str(), value.c_str(), 1);
+}
+
 TEST_F(DesktopProgramTest, SwayHeadlessShowsItThroughSwaymsg)
 {
     if (!Begin({"Xvfb", "dbus-daemon", "sway", "swaymsg", "swaybg", "grim", "setpriv", "python3:PIL"}))

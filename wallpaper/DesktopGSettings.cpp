@@ -1,5 +1,6 @@
 #include "wallpaper/DesktopGSettings.h"
 
+#include <X11/Xlib.h>
 #include <gio/gio.h>
 
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include "wallpaper/Backends.h"
 #include "wallpaper/PictureName.h"
 #include "wallpaper/SessionBus.h"
+#include "wallpaper/TilingPicture.h"
 
 namespace vorlane {
 namespace {
@@ -75,12 +77,29 @@ const char* PictureOptions(WallpaperPlacement placement)
     }
 }
 
+// The X screen's size; nothing without a display.
+PixelRect ScreenArea()
+{
+    PixelRect area;
+    if (Display* display = XOpenDisplay(nullptr)) {
+        area = {0, 0, DisplayWidth(display, DefaultScreen(display)), DisplayHeight(display, DefaultScreen(display))};
+        XCloseDisplay(display);
+    }
+    return area;
+}
+
 class GSettingsBackend final : public DesktopBackend {
 public:
     GSettingsBackend(const char* name, const BackgroundSchema& schema) : name_(name), schema_(schema) {}
     std::string Name() const override { return name_; }
     bool Apply(const WallpaperRequest& request) override
     {
+        // GNOME Shell anchors its tiling at each monitor's centre (and under llvmpipe shows one copy
+        // stretched over the monitor instead). It is shown a picture of the tiling the size of the
+        // X screen, all monitors' bounding box, spanned over them at its own size.
+        if (&schema_ == &GnomeBackground && request.placement == WallpaperPlacement::Tiled && !request.path.empty())
+            if (const std::string tiling = WriteTilingPicture(request.path, ScreenArea()); !tiling.empty())
+                return SetBackgroundSettings(schema_, tiling, WallpaperPlacement::Span);
         return SetBackgroundSettings(schema_, request.path, request.placement);
     }
 

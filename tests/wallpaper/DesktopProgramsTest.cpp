@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -65,12 +66,12 @@ protected:
     // around a fitted picture each desktop shows its own colour. The desktop programs scale with filters
     // of their own: a mean channel difference of 4 steps, and 2% of pixels more than 32 steps off, are
     // allowed.
-    bool ShowsPlaced(WallpaperPlacement placement, const std::string& file, int width, int height)
+    bool ShowsPlaced(WallpaperPlacement placement, const std::string& file, int width, int height, int panel = 0)
     {
         const test::Screen size = sway_ ? sway_->Screenshot() : session_->Screenshot();
         const test::Screen expected = test::PlacedReference(file, placement, size.width, size.height);
         const PixelRect picture = PlaceScaledPicture(placement, width, height, {0, 0, size.width, size.height});
-        const int left = std::max(size.width / 2, picture.x), top = std::max(0, picture.y);
+        const int left = std::max(size.width / 2, picture.x), top = std::max(panel, picture.y);
         const PixelRect shown{left, top, std::min(size.width, picture.x + picture.width) - left,
                               std::min(size.height, picture.y + picture.height) - top};
         return Shows([&](const test::Screen& screen) {
@@ -82,7 +83,8 @@ protected:
     // Centred, then tiled, then a "Temp.bmp" rewritten twice under its name, then filling and fitted:
     // each is shown, and the desktop program keeps running. Stops at the first picture not shown.
     // `filled`: how the desktop shows a picture asked to fill (one with no way to fill fits it).
-    void ShowsEveryWallpaper(WallpaperPlacement filled = WallpaperPlacement::Fill)
+    // `panel`: the height of a bar the desktop keeps over the top of the screen.
+    void ShowsEveryWallpaper(WallpaperPlacement filled = WallpaperPlacement::Fill, int panel = 0)
     {
         TWallPaper wallpaper(nullptr);
         const Bitmap first = test::ScreenPicture(64, 48, 1);
@@ -104,9 +106,9 @@ protected:
         const std::string wide = session_->SaveBmp("wide.bmp", test::SmoothPicture(320, 120, 5));
         wallpaper.SetPlacement(WallpaperPlacement::Fill);
         wallpaper.SetWallPaper(wide);
-        ASSERT_TRUE(ShowsPlaced(filled, wide, 320, 120)) << "fill";
+        ASSERT_TRUE(ShowsPlaced(filled, wide, 320, 120, panel)) << "fill";
         wallpaper.SetPlacement(WallpaperPlacement::Fit);
-        ASSERT_TRUE(ShowsPlaced(WallpaperPlacement::Fit, wide, 320, 120)) << "fit";
+        ASSERT_TRUE(ShowsPlaced(WallpaperPlacement::Fit, wide, 320, 120, panel)) << "fit";
         if (sway_) {
             EXPECT_TRUE(sway_->Running()) << "sway ended";
         }
@@ -449,6 +451,73 @@ TEST_F(DesktopProgramTest, PlasmaShowsEveryWallpaperAndStartsOnOneSetWhileItWasN
     desktop_.reset();
     for (const auto& [name, value] : shared)
         ::setenv(name.c_str(), value.c_str(), 1);
+}
+
+// GNOME Shell 43 on X11 as an ordinary user, with a system bus of its own (without one it stops at its
+// login-manager code), its overview (where it starts) left. A session of this case's own: GSettings must
+// reach the shell's bus, and GLib keeps the first session bus its settings reached.
+TEST_F(DesktopProgramTest, GnomeShellShowsEveryWallpaper)
+{
+    VORLANE_NEED_PROGRAMS({"Xvfb", "dbus-daemon", "setpriv", "xhost", "gnome-shell", "python3:PIL"});
+    const test::DesktopSession own(true, false);
+    ASSERT_EQ(own.Failure(), "");
+    session_ = const_cast<test::DesktopSession*>(&own);
+    test::UserSession user(own);
+    ASSERT_EQ(user.Failure(), "");
+    const auto systemFolder = own.Folder() / "user" / "runtime" / "system";
+    std::filesystem::create_directories(systemFolder);
+    if (::getuid() == 0) {
+        ASSERT_EQ(::chown(systemFolder.c_str(), 65534, 65534), 0);
+    }
+    std::ofstream(systemFolder / "bus.conf") << "<busconfig>\n<type>system</type>\n<listen>unix:path="
+                                             << (systemFolder / "bus").string() << "</listen>\n<auth>EXTERNAL</auth>\n"
+                                             << "<policy context=\"default\"><allow user=\"*\"/><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                                                "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy>\n</busconfig>\n";
+    test::ServerProcess systemBus({"setpriv", "--reuid=" + std::to_string(::getuid() == 0 ? 65534 : ::getuid()),
+                                   "--regid=" + std::to_string(::getuid() == 0 ? 65534 : ::getgid()), "--clear-groups",
+                                   "dbus-daemon", "--config-file=" + (systemFolder / "bus.conf").string(), "--nofork",
+                                   "--print-address={fd}"});
+    ASSERT_TRUE(systemBus.Ready());
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", user.BusAddress().c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", user.ConfigFolder().c_str(), 1);
+    ::setenv("XDG_DATA_HOME", user.DataFolder().c_str(), 1);
+    ::setenv("XDG_CURRENT_DESKTOP", "GNOME", 1);
+    // GLib's settings use its shared connection to this bus, which must not end the test when the bus goes.
+    GDBusConnection* shared = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    ASSERT_TRUE(shared);
+    g_dbus_connection_set_exit_on_close(shared, FALSE);
+    auto shell = user.Start({"gnome-shell", "--x11", "--replace"},
+                          {"XDG_CURRENT_DESKTOP=GNOME", "XDG_SESSION_TYPE=x11",
+                           "DBUS_SYSTEM_BUS_ADDRESS=" + systemBus.Line()});
+    const BusPtr bus = OpenSessionBus();
+    ASSERT_TRUE(bus);
+    // It starts in its overview once it is ready: looked at again as the screen changes while it starts.
+    const auto overview = [&] {
+        GVariant* reply = CallBusMethod(bus.get(), "org.gnome.Shell", "/org/gnome/Shell", "org.freedesktop.DBus.Properties",
+                                        "Get", g_variant_new("(ss)", "org.gnome.Shell", "OverviewActive"));
+        bool active = false;
+        if (reply) {
+            GVariant* value = nullptr;
+            g_variant_get(reply, "(v)", &value);
+            active = g_variant_get_boolean(value);
+            g_variant_unref(value);
+            g_variant_unref(reply);
+        }
+        return active;
+    };
+    ASSERT_TRUE(own.WaitForScreen([&] { return overview() || !shell->Running(); }, 60)) << "no overview";
+    GVariant* left = CallBusMethod(bus.get(), "org.gnome.Shell", "/org/gnome/Shell", "org.freedesktop.DBus.Properties",
+                                   "Set", g_variant_new("(ssv)", "org.gnome.Shell", "OverviewActive", g_variant_new_boolean(FALSE)));
+    ASSERT_TRUE(left) << "the overview cannot be left";
+    g_variant_unref(left);
+    ASSERT_TRUE(shell->Running()) << test::ReadText(own.Folder() / "gnome-shell.log");
+    // Its top bar, and below it a notice that screen locking needs a display manager, stay over the top.
+    ShowsEveryWallpaper(WallpaperPlacement::Fill, 112);
+    EXPECT_TRUE(shell->Running());
+    shell.reset();
+    g_object_unref(shared);
+    ::unsetenv("XDG_CURRENT_DESKTOP");
+    session_ = nullptr;
 }
 
 TEST_F(DesktopProgramTest, SwayHeadlessShowsItThroughSwaymsg)

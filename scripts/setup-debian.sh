@@ -16,6 +16,7 @@ packages=(
   zlib1g-dev
   libpng-dev libwebp-dev libgif-dev libavif-dev webp libavif-bin giflib-tools python3-pil
   gsettings-desktop-schemas cinnamon-desktop-data
+  plasma-workspace plasma-desktop kwin-x11 gnome-shell
   "$@"
 )
 

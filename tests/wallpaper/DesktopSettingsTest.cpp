@@ -1,6 +1,6 @@
-// Desktops whose shell cannot run here (GNOME Shell stops without logind, Plasma is not installed) are
-// checked where they read the wallpaper: GNOME's and Cinnamon's settings in the real dconf store of a
-// session bus, and Plasma's scripting interface as a stand-in shell on that bus. Then a session where
+// Desktops checked where they read the wallpaper: GNOME's and Cinnamon's settings in the real dconf
+// store of a session bus, and Plasma's scripting interface as a stand-in shell on that bus, for every
+// placement (the real shells, tests/wallpaper/DesktopProgramsTest.cpp, show a few). Then a session where
 // some backends fail: the others still show the picture.
 #include <gtest/gtest.h>
 

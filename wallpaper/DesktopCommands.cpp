@@ -4,6 +4,7 @@
 // While pcmanfm or pcmanfm-qt is not running, their settings files, which they read when they start,
 // receive the picture instead.
 #include <dirent.h>
+#include <json-glib/json-glib.h>
 
 #include <filesystem>
 #include <set>
@@ -13,6 +14,7 @@
 #include "wallpaper/DesktopSettingsFile.h"
 #include "wallpaper/PictureName.h"
 #include "wallpaper/RunProgram.h"
+#include "wallpaper/TilingPicture.h"
 
 namespace vorlane {
 namespace {
@@ -147,6 +149,39 @@ private:
     std::string sessionProfile_;
 };
 
+struct SwayOutput {
+    std::string name;
+    PixelRect rect; // in the layout's coordinates
+};
+
+// sway's active outputs (`swaymsg -t get_outputs`); none when it does not answer.
+std::vector<SwayOutput> SwayOutputs()
+{
+    std::string json;
+    std::vector<SwayOutput> outputs;
+    if (!RunProgram({"swaymsg", "-t", "get_outputs", "-r"}, 5000, &json))
+        return outputs;
+    JsonParser* parser = json_parser_new();
+    if (json_parser_load_from_data(parser, json.data(), gssize(json.size()), nullptr)) {
+        JsonNode* root = json_parser_get_root(parser);
+        JsonArray* list = root && JSON_NODE_HOLDS_ARRAY(root) ? json_node_get_array(root) : nullptr;
+        for (guint i = 0; list && i < json_array_get_length(list); ++i) {
+            JsonNode* node = json_array_get_element(list, i);
+            JsonObject* output = JSON_NODE_HOLDS_OBJECT(node) ? json_node_get_object(node) : nullptr;
+            JsonNode* rectNode = output ? json_object_get_member(output, "rect") : nullptr;
+            if (!output || !rectNode || !JSON_NODE_HOLDS_OBJECT(rectNode) ||
+                !json_object_get_boolean_member_with_default(output, "active", FALSE))
+                continue;
+            JsonObject* rect = json_node_get_object(rectNode);
+            const auto number = [&](const char* key) { return int(json_object_get_int_member_with_default(rect, key, 0)); };
+            outputs.push_back({json_object_get_string_member_with_default(output, "name", ""),
+                               {number("x"), number("y"), number("width"), number("height")}});
+        }
+    }
+    g_object_unref(parser);
+    return outputs;
+}
+
 class SwayBackend final : public DesktopBackend {
 public:
     std::string Name() const override { return "sway"; }
@@ -157,7 +192,34 @@ public:
         const std::string picture = PictureNameFor(request.path, NameReader::PlainWord);
         if (picture.empty())
             return false;
+        if (request.placement == WallpaperPlacement::Tiled)
+            if (const auto commands = TilingCommands(picture); !commands.empty()) {
+                bool applied = true;
+                for (const std::string& command : commands)
+                    applied = RunProgram({"swaymsg", command}) && applied;
+                return applied;
+            }
         return RunProgram({"swaymsg", "output * bg " + picture + " " + SwayMode(request.placement) + " #000000"});
+    }
+
+private:
+    // sway starts the tiling anew on each output: with more than one, each is shown the picture of the
+    // tiling drawn from the layout's top-left corner, the output's size (TilingPicture.h), centred. None
+    // when an output's name or a picture cannot be had: sway then tiles on its own.
+    static std::vector<std::string> TilingCommands(const std::string& picture)
+    {
+        const auto outputs = SwayOutputs();
+        std::vector<std::string> commands, written;
+        for (const SwayOutput& output : outputs) {
+            const std::string tiling = outputs.size() > 1 && NameHolds(output.name, NameReader::PlainWord)
+                                           ? WriteTilingPicture(picture, output.rect, written)
+                                           : std::string();
+            if (output.name.empty() || tiling.empty())
+                return {};
+            written.push_back(tiling);
+            commands.push_back("output " + output.name + " bg " + tiling + " center #000000");
+        }
+        return commands;
     }
 };
 

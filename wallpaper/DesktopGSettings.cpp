@@ -99,7 +99,7 @@ public:
         // X screen, all monitors' bounding box, spanned over them at its own size.
         if (&schema_ == &GnomeBackground && request.placement == WallpaperPlacement::Tiled && !request.path.empty())
             if (const std::string tiling = WriteTilingPicture(request.path, ScreenArea()); !tiling.empty())
-                return SetBackgroundSettings(schema_, tiling, WallpaperPlacement::Span);
+                return SetBackgroundName(schema_, tiling, true, WallpaperPlacement::Span);
         return SetBackgroundSettings(schema_, request.path, request.placement);
     }
 
@@ -132,13 +132,20 @@ bool BackgroundSchemaInstalled(const BackgroundSchema& schema)
 
 bool SetBackgroundSettings(const BackgroundSchema& background, const std::string& path, WallpaperPlacement placement)
 {
+    // GSettings holds UTF-8 text only: another name gives criticals and sets nothing.
+    return SetBackgroundName(background, path.empty() ? path : PictureNameFor(path, NameReader::TextStore),
+                             !path.empty(), placement);
+}
+
+bool SetBackgroundName(const BackgroundSchema& background, const std::string& name, bool withPicture,
+                       WallpaperPlacement placement)
+{
     const SchemaPtr schema = LookUpSchema(background.id);
     if (!schema || !SessionBusReachable())
         return false;
+    const std::string path = withPicture ? name : std::string();
     std::string picture;
-    if (!path.empty()) {
-        // GSettings holds UTF-8 text only: another name gives criticals and sets nothing.
-        const std::string name = PictureNameFor(path, NameReader::TextStore);
+    if (withPicture) {
         picture = background.uri && !name.empty() ? FileUri(name) : name;
         if (picture.empty())
             return false;

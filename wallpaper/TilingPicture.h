@@ -18,7 +18,9 @@ std::string TilingPictureFolder();
 
 // Writes the bitmap file `path` tiled from the desktop's top-left corner as `area` (desktop pixels) shows
 // it, and returns the written file; empty when the file cannot be read, the area is empty or larger than
-// 16384 pixels a side, or nothing can be written. Other tiling pictures than those in `keep` and this one
+// 16384 pixels a side, nothing can be written, or the file's name is not plain (NameReader::PlainWord):
+// every desktop takes it as it is, and it never needs a link of PictureNameFor, which would drop the
+// link of the picture itself. Other tiling pictures than those in `keep` and this one
 // are removed: only the tiling shown is kept.
 std::string WriteTilingPicture(const std::string& path, const PixelRect& area, const std::vector<std::string>& keep = {});
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <X11/Xatom.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -395,6 +396,35 @@ TEST_F(DesktopProgramTest, LxdeAndLxqtStartOnAWallpaperSetWhileTheyWereNotRunnin
         desktop_.reset();
     }
     ::unsetenv("XDG_CURRENT_DESKTOP");
+}
+
+// sway starts its own tiling anew on each output; on two outputs side by side (the second at x 640, not a
+// multiple of the picture's width) the tiles still run on from the layout's top-left corner.
+TEST_F(DesktopProgramTest, SwayTilesFromTheLayoutsCornerOverTwoOutputs)
+{
+    if (!Begin({"Xvfb", "dbus-daemon", "sway", "swaymsg", "swaybg", "grim", "setpriv"}))
+        return;
+    sway_ = std::make_unique<test::Sway>(*session_);
+    ASSERT_EQ(sway_->Failure(), "");
+    ::setenv("SWAYSOCK", sway_->Socket().c_str(), 1);
+    // sway's background program runs as sway's user: it must reach the pictures.
+    ::chmod(session_->Folder().c_str(), 0711);
+    ::chmod((session_->Folder() / "XDG_DATA_HOME").c_str(), 0711);
+    ASSERT_EQ(std::system("swaymsg create_output >/dev/null && "
+                          "swaymsg 'output HEADLESS-1 mode 640x480 position 0 0' >/dev/null && "
+                          "swaymsg 'output HEADLESS-2 mode 800x600 position 640 0' >/dev/null"), 0);
+    const Bitmap picture = test::ScreenPicture(60, 44, 14);
+    TWallPaper wallpaper(nullptr);
+    wallpaper.SetPlacement(WallpaperPlacement::Tiled);
+    wallpaper.SetWallPaper(session_->SaveBmp("tile.bmp", picture));
+    const auto tiled = [&](const test::Screen& screen) {
+        if (screen.width != 1440 || screen.height != 600)
+            return -1; // not two outputs side by side
+        const auto tile = [&](int x, int y) { return picture.PixelRgb(x % 60, y % 44); };
+        return test::Mismatches(screen, 0, 0, 640, 480, tile) + test::Mismatches(screen, 640, 0, 800, 600, tile);
+    };
+    EXPECT_TRUE(Shows(tiled));
+    ::unsetenv("SWAYSOCK");
 }
 
 // KDE Plasma 5: kwin_x11 and plasmashell as an ordinary user on a session bus of that user's own, its

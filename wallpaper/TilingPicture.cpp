@@ -21,22 +21,54 @@ namespace {
 constexpr int MaxSide = 16384;
 constexpr const char* Prefix = "tiling-";
 
-// The picture's rows kept whole: the tile.
-class TileRows final : public PictureRows {
+int Wrapped(int value, int period);
+
+// The tiling drawn as the picture's rows come: each row goes to every row of the area it falls on, so
+// only the area's picture is held, never the whole tile (which may be a photo of many megapixels).
+class TilingRows final : public PictureRows {
 public:
+    explicit TilingRows(const PixelRect& area) : area_(area), tiling(area.width, area.height, 24) {}
+
     void Begin(int width, int height, int bitsPerPixel, std::span<const RgbQuad> palette) override
     {
-        tile = Bitmap(width, height, bitsPerPixel);
-        tile.Palette().assign(palette.begin(), palette.end());
-        rowBytes_ = (size_t(width) * size_t(bitsPerPixel) + 7) / 8;
+        width_ = width;
+        height_ = height;
+        bitsPerPixel_ = bitsPerPixel;
+        palette_.assign(palette.begin(), palette.end());
+        line_.resize(size_t(area_.width));
     }
-    void Row(int y, const uint8_t* row) override { std::memcpy(tile.Row(y), row, rowBytes_); }
+    void Row(int y, const uint8_t* row) override
+    {
+        if (width_ <= 0 || height_ <= 0)
+            return;
+        for (int x = 0; x < area_.width; ++x)
+            line_[size_t(x)] = Pixel(row, Wrapped(area_.x + x, width_));
+        for (int out = Wrapped(y - area_.y, height_); out < area_.height; out += height_)
+            tiling.SetRowRgb(out, line_.data());
+        ++rows_;
+    }
     void Finished(const std::string&) override {}
-
-    Bitmap tile;
+    bool Complete() const { return height_ > 0 && rows_ == height_; }
 
 private:
-    size_t rowBytes_ = 0;
+    Rgb Pixel(const uint8_t* row, int x) const
+    {
+        if (bitsPerPixel_ == 24)
+            return MakeRgb(row[3 * x + 2], row[3 * x + 1], row[3 * x]); // B, G, R
+        const size_t index = row[x];
+        return index < palette_.size() ? MakeRgb(palette_[index].red, palette_[index].green, palette_[index].blue) : 0;
+    }
+
+    PixelRect area_;
+    int width_ = 0;
+    int height_ = 0;
+    int bitsPerPixel_ = 0;
+    int rows_ = 0;
+    std::vector<RgbQuad> palette_;
+    std::vector<Rgb> line_;
+
+public:
+    Bitmap tiling;
 };
 
 int Wrapped(int value, int period)
@@ -89,23 +121,15 @@ std::string WriteTilingPicture(const std::string& path, const PixelRect& area, c
     const std::string folder = TilingPictureFolder();
     if (folder.empty() || !NameHolds(folder, NameReader::PlainWord) || area.width <= 0 || area.height <= 0 || area.width > MaxSide || area.height > MaxSide)
         return {};
-    TileRows rows;
+    TilingRows rows(area);
     try {
         BitmapRows(path).SendTo(rows);
     } catch (const Exception&) {
         return {};
     }
-    const Bitmap& tile = rows.tile;
-    if (tile.Width() <= 0 || tile.Height() <= 0)
+    if (!rows.Complete())
         return {};
-    Bitmap tiling(area.width, area.height, 24);
-    std::vector<Rgb> row(size_t(area.width));
-    for (int y = 0; y < area.height; ++y) {
-        const int ty = Wrapped(area.y + y, tile.Height());
-        for (int x = 0; x < area.width; ++x)
-            row[size_t(x)] = tile.PixelRgb(Wrapped(area.x + x, tile.Width()), ty);
-        tiling.SetRowRgb(y, row.data());
-    }
+    const Bitmap& tiling = rows.tiling;
     const std::vector<uint8_t> bytes = WriteBmp(tiling);
     const std::string file = folder + ContentName(bytes);
     std::error_code error;

@@ -70,7 +70,8 @@ private:
 };
 
 // A session bus of the test's own, its socket and configuration in `folder`, that starts only the
-// settings services (dconf, xfconf), or with `allServices` every installed one (a desktop shell's).
+// settings services (dconf, xfconf), or with `allServices` every installed one (a desktop shell's) but
+// Plasma's splash-screen stand-in.
 // `runAs` comes before dbus-daemon in its command (env and setpriv, to run it and the services it starts
 // as another user in that user's folders); every user may connect. Its address is Line().
 std::unique_ptr<ServerProcess> StartSessionBus(const std::filesystem::path& folder, std::vector<std::string> runAs = {},

@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev libjpeg62-turbo-dev libx11-dev libxrandr-dev libglib2.0-dev
-  libxdamage-dev libxres-dev libpixman-1-dev
+  libxdamage-dev libxres-dev libpixman-1-dev libjson-glib-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils x11-apps x11-xserver-utils imagemagick python3-pil dbus libglib2.0-bin desktop-file-utils
   openbox strace python3-xdg icewm fluxbox libwayland-dev weston
@@ -17,6 +17,7 @@ packages=(
   libpng-dev libwebp-dev libgif-dev libavif-dev webp libavif-bin giflib-tools python3-pil
   gsettings-desktop-schemas cinnamon-desktop-data
   libxft-dev xscreensaver xsecurelock
+  plasma-workspace plasma-desktop kwin-x11 gnome-shell
   "$@"
 )
 

@@ -13,9 +13,13 @@ std::unique_ptr<DesktopBackend> NewGnomeBackend();
 std::unique_ptr<DesktopBackend> NewCinnamonBackend();
 std::unique_ptr<DesktopBackend> NewMateBackend();
 std::unique_ptr<DesktopBackend> NewXfceBackend();
-std::unique_ptr<DesktopBackend> NewPcmanfmBackend();   // LXDE
-std::unique_ptr<DesktopBackend> NewPcmanfmQtBackend(); // LXQt
-std::unique_ptr<DesktopBackend> NewPlasmaBackend();
+// `running`: the program draws the desktop now and takes the picture; otherwise its settings files get
+// it, those of every profile the user has and of `profile`, the one the session starts it with.
+std::unique_ptr<DesktopBackend> NewPcmanfmBackend(bool running, const std::string& profile);   // LXDE
+std::unique_ptr<DesktopBackend> NewPcmanfmQtBackend(bool running, const std::string& profile); // LXQt
+// `running`: plasmashell is on the session bus and takes a script; otherwise the desktops of its
+// layout file get the picture.
+std::unique_ptr<DesktopBackend> NewPlasmaBackend(bool running);
 std::unique_ptr<DesktopBackend> NewSwayBackend();
 std::unique_ptr<DesktopBackend> NewSwaybgBackend(); // wlroots compositors through wlr-layer-shell
 

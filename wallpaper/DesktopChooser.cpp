@@ -170,11 +170,17 @@ std::vector<ChosenBackend> ChooseDesktopBackends(const SessionFacts& facts)
     chooser.AddSettings(NewMateBackend(), MateBackground, chooser.Evidence({"MATE"}, {}, {"caja"}));
     if (facts.sessionBus)
         chooser.Add(NewXfceBackend(), chooser.Evidence({"XFCE"}, {}, {"xfdesktop"}));
-    // The running instance takes the picture; without one there is no desktop of theirs to draw it.
-    chooser.Add(NewPcmanfmBackend(), chooser.Evidence({}, {}, {"pcmanfm"}));
-    chooser.Add(NewPcmanfmQtBackend(), chooser.Evidence({}, {}, {"pcmanfm-qt"}));
-    if (facts.sessionBus)
-        chooser.Add(NewPlasmaBackend(), chooser.Evidence({}, {"org.kde.plasmashell"}, {}));
+    // The running instance takes the picture; while none runs in their session (before it starts, or
+    // after it ended), their settings files do. LXDE starts pcmanfm with the profile "LXDE", LXQt
+    // pcmanfm-qt with "lxqt".
+    const bool lxde = !NamedDesktop(facts.currentDesktop, {"LXDE"}).empty();
+    const bool lxqt = !NamedDesktop(facts.currentDesktop, {"LXQt"}).empty();
+    chooser.Add(NewPcmanfmBackend(facts.processes.count("pcmanfm") > 0, lxde ? "LXDE" : "default"),
+                chooser.Evidence({"LXDE"}, {}, {"pcmanfm"}));
+    chooser.Add(NewPcmanfmQtBackend(facts.processes.count("pcmanfm-qt") > 0, lxqt ? "lxqt" : "default"),
+                chooser.Evidence({"LXQt"}, {}, {"pcmanfm-qt"}));
+    const bool plasmaRunning = facts.busNames.count("org.kde.plasmashell") || facts.processes.count("plasmashell");
+    chooser.Add(NewPlasmaBackend(plasmaRunning), chooser.Evidence({"KDE"}, {"org.kde.plasmashell"}, {"plasmashell"}));
     chooser.Add(NewSwayBackend(), facts.swaySocket ? "SWAYSOCK names sway's socket" : "");
     // Other wlroots compositors take a background client of ours; a desktop that draws its own
     // background on a compositor with the same protocol (Plasma's KWin offers it) is left to itself.

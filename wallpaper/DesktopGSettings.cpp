@@ -1,5 +1,6 @@
 #include "wallpaper/DesktopGSettings.h"
 
+#include <X11/Xlib.h>
 #include <gio/gio.h>
 
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include "wallpaper/Backends.h"
 #include "wallpaper/PictureName.h"
 #include "wallpaper/SessionBus.h"
+#include "wallpaper/TilingPicture.h"
 
 namespace vorlane {
 namespace {
@@ -75,12 +77,29 @@ const char* PictureOptions(WallpaperPlacement placement)
     }
 }
 
+// The X screen's size; nothing without a display.
+PixelRect ScreenArea()
+{
+    PixelRect area;
+    if (Display* display = XOpenDisplay(nullptr)) {
+        area = {0, 0, DisplayWidth(display, DefaultScreen(display)), DisplayHeight(display, DefaultScreen(display))};
+        XCloseDisplay(display);
+    }
+    return area;
+}
+
 class GSettingsBackend final : public DesktopBackend {
 public:
     GSettingsBackend(const char* name, const BackgroundSchema& schema) : name_(name), schema_(schema) {}
     std::string Name() const override { return name_; }
     bool Apply(const WallpaperRequest& request) override
     {
+        // GNOME Shell anchors its tiling at each monitor's centre (and under llvmpipe shows one copy
+        // stretched over the monitor instead). It is shown a picture of the tiling the size of the
+        // X screen, all monitors' bounding box, spanned over them at its own size.
+        if (&schema_ == &GnomeBackground && request.placement == WallpaperPlacement::Tiled && !request.path.empty())
+            if (const std::string tiling = WriteTilingPicture(request.path, ScreenArea()); !tiling.empty())
+                return SetBackgroundName(schema_, tiling, true, WallpaperPlacement::Span);
         return SetBackgroundSettings(schema_, request.path, request.placement);
     }
 
@@ -113,13 +132,20 @@ bool BackgroundSchemaInstalled(const BackgroundSchema& schema)
 
 bool SetBackgroundSettings(const BackgroundSchema& background, const std::string& path, WallpaperPlacement placement)
 {
+    // GSettings holds UTF-8 text only: another name gives criticals and sets nothing.
+    return SetBackgroundName(background, path.empty() ? path : PictureNameFor(path, NameReader::TextStore),
+                             !path.empty(), placement);
+}
+
+bool SetBackgroundName(const BackgroundSchema& background, const std::string& name, bool withPicture,
+                       WallpaperPlacement placement)
+{
     const SchemaPtr schema = LookUpSchema(background.id);
     if (!schema || !SessionBusReachable())
         return false;
+    const std::string path = withPicture ? name : std::string();
     std::string picture;
-    if (!path.empty()) {
-        // GSettings holds UTF-8 text only: another name gives criticals and sets nothing.
-        const std::string name = PictureNameFor(path, NameReader::TextStore);
+    if (withPicture) {
         picture = background.uri && !name.empty() ? FileUri(name) : name;
         if (picture.empty())
             return false;

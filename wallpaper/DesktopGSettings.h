@@ -28,5 +28,8 @@ bool BackgroundSchemaInstalled(const BackgroundSchema& schema);
 // given under an equivalent spelling, so the desktop sees a change and loads it anew. False when the
 // schema is not installed or no session bus is reachable.
 bool SetBackgroundSettings(const BackgroundSchema& schema, const std::string& path, WallpaperPlacement placement);
+// The same for a name the store takes as it is (NameReader::TextStore); `withPicture` false removes it.
+bool SetBackgroundName(const BackgroundSchema& schema, const std::string& name, bool withPicture,
+                       WallpaperPlacement placement);
 
 } // namespace vorlane

@@ -1,8 +1,15 @@
 // KDE Plasma: the shell draws each desktop's wallpaper through its image plugin (org.kde.image) and
-// takes changes as a script handed to its scripting interface on the session bus.
+// takes changes as a script handed to its scripting interface on the session bus. It keeps a picture it
+// loaded by its URL: a file rewritten under the same name ("Temp.bmp") is given under its other spelling.
+// While the shell is not running, its layout file (which it reads when it starts) gets the picture.
 #include "wallpaper/Backends.h"
+#include "wallpaper/DesktopSettingsFile.h"
 #include "wallpaper/PictureName.h"
 #include "wallpaper/SessionBus.h"
+#include "wallpaper/TilingPicture.h"
+
+#include <map>
+#include <sstream>
 
 namespace vorlane {
 namespace {
@@ -35,41 +42,132 @@ std::string ScriptString(const std::string& text)
     return literal + '"';
 }
 
+constexpr const char* LayoutFile = "plasma-org.kde.plasma.desktop-appletsrc";
+
+// The groups of the desktops (not the panels) in the shell's layout file: "Containments][<id>" bound to an
+// activity.
+std::vector<std::string> LayoutDesktops(const DesktopSettingsFile& layout)
+{
+    std::vector<std::string> desktops;
+    for (const std::string& group : layout.Groups())
+        if (group.starts_with("Containments][") && group.find(']', 14) == std::string::npos &&
+            !layout.Get(group, "activityId").value_or("").empty())
+            desktops.push_back(group);
+    return desktops;
+}
+
 class PlasmaBackend final : public DesktopBackend {
 public:
+    explicit PlasmaBackend(bool running) : running_(running) {}
     std::string Name() const override { return "plasma"; }
 
     bool Apply(const WallpaperRequest& request) override
     {
         const std::string picture = request.path.empty() ? "" : PictureNameFor(request.path, NameReader::TextStore);
         const std::string image = picture.empty() ? std::string() : FileUri(picture);
-        if (!request.path.empty() && image.empty())
+        const std::string other = picture.empty() ? std::string() : FileUri(PathSpelledAnew(picture));
+        if (!request.path.empty() && (image.empty() || other.empty()))
             return false;
-        const std::string script =
-            "var all = desktops();\n"
-            "for (var i = 0; i < all.length; ++i) {\n"
-            "  var d = all[i];\n"
-            "  d.wallpaperPlugin = \"org.kde.image\";\n"
-            "  d.currentConfigGroup = [\"Wallpaper\", \"org.kde.image\", \"General\"];\n"
-            "  d.writeConfig(\"Image\", " + ScriptString(image) + ");\n"
-            "  d.writeConfig(\"FillMode\", " + std::to_string(FillMode(request.placement)) + ");\n"
-            "}\n";
+        const int fillMode = FillMode(request.placement);
+        if (!running_)
+            return WriteLayout(image, fillMode);
         const BusPtr bus = OpenSessionBus();
         if (!bus)
             return false;
+        // Plasma tiles from each screen's centre: a screen whose tiling picture could be drawn shows that
+        // at its own size instead (TilingPicture.h); it is keyed by the screen's geometry.
+        std::string tilings = "{}";
+        if (request.placement == WallpaperPlacement::Tiled && !picture.empty()) {
+            std::vector<std::string> written;
+            tilings = "{";
+            for (const PixelRect& screen : ScreenGeometries(bus.get()))
+                if (const std::string file = WriteTilingPicture(picture, screen, written); !file.empty()) {
+                    written.push_back(file);
+                    tilings += ScriptString(GeometryKey(screen)) + ": " + ScriptString(FileUri(file)) + ", ";
+                }
+            tilings += "}";
+        }
+        const std::string script =
+            "var tilings = " + tilings + ";\n"
+            "var all = desktops();\n"
+            "for (var i = 0; i < all.length; ++i) {\n"
+            "  var d = all[i];\n"
+            "  var g = screenGeometry(d.screen);\n"
+            "  var tiling = tilings[g.x + \" \" + g.y + \" \" + g.width + \" \" + g.height];\n"
+            "  d.wallpaperPlugin = \"org.kde.image\";\n"
+            "  d.currentConfigGroup = [\"Wallpaper\", \"org.kde.image\", \"General\"];\n"
+            "  var image = tiling ? tiling : " + ScriptString(image) + ";\n"
+            "  if (image != \"\" && d.readConfig(\"Image\") == image)\n"
+            "    image = " + ScriptString(other) + ";\n"
+            "  d.writeConfig(\"Image\", image);\n"
+            "  d.writeConfig(\"FillMode\", tiling ? 6 : " + std::to_string(fillMode) + ");\n"
+            "}\n";
         GVariant* reply = CallBusMethod(bus.get(), "org.kde.plasmashell", "/PlasmaShell", "org.kde.PlasmaShell",
                                         "evaluateScript", g_variant_new("(s)", script.c_str()));
         if (reply)
             g_variant_unref(reply);
         return reply != nullptr;
     }
+
+private:
+    static std::string GeometryKey(const PixelRect& r)
+    {
+        return std::to_string(r.x) + " " + std::to_string(r.y) + " " + std::to_string(r.width) + " " +
+               std::to_string(r.height);
+    }
+
+    // The geometry of each desktop's screen, as the shell prints it.
+    static std::vector<PixelRect> ScreenGeometries(GDBusConnection* bus)
+    {
+        std::vector<PixelRect> screens;
+        GVariant* reply = CallBusMethod(bus, "org.kde.plasmashell", "/PlasmaShell", "org.kde.PlasmaShell",
+                                        "evaluateScript",
+                                        g_variant_new("(s)", "desktops().forEach(function (d) {\n"
+                                                             "  var g = screenGeometry(d.screen);\n"
+                                                             "  print(g.x + \" \" + g.y + \" \" + g.width + \" \" + g.height + \"\\n\");\n"
+                                                             "});\n"));
+        if (!reply)
+            return screens;
+        if (g_variant_is_of_type(reply, G_VARIANT_TYPE("(s)"))) {
+            const gchar* printed = nullptr;
+            g_variant_get(reply, "(&s)", &printed);
+            std::istringstream lines(printed);
+            PixelRect r;
+            while (lines >> r.x >> r.y >> r.width >> r.height)
+                screens.push_back(r);
+        }
+        g_variant_unref(reply);
+        return screens;
+    }
+
+    // The layout file is the shell's own: before its first start there is none, and a file of ours
+    // alone would leave it without panels. Only the desktops of an existing layout are changed.
+    static bool WriteLayout(const std::string& image, int fillMode)
+    {
+        const std::string config = UserConfigFolder();
+        if (config.empty())
+            return false;
+        DesktopSettingsFile layout(config + LayoutFile);
+        const auto desktops = LayoutDesktops(layout);
+        if (desktops.empty())
+            return false;
+        bool set = true;
+        for (const std::string& desktop : desktops) {
+            const std::string general = desktop + "][Wallpaper][org.kde.image][General";
+            set = layout.Set(desktop, "wallpaperplugin", "org.kde.image") && layout.Set(general, "Image", image) &&
+                  layout.Set(general, "FillMode", std::to_string(fillMode)) && set;
+        }
+        return set && layout.Save();
+    }
+
+    bool running_;
 };
 
 } // namespace
 
-std::unique_ptr<DesktopBackend> NewPlasmaBackend()
+std::unique_ptr<DesktopBackend> NewPlasmaBackend(bool running)
 {
-    return std::make_unique<PlasmaBackend>();
+    return std::make_unique<PlasmaBackend>(running);
 }
 
 } // namespace vorlane

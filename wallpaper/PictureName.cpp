@@ -119,6 +119,11 @@ bool MakeLink(const std::string& link, const std::string& target)
 
 } // namespace
 
+bool NameHolds(const std::string& name, NameReader reader)
+{
+    return Holds(name, reader);
+}
+
 std::string PictureNameFolder()
 {
     std::string data;

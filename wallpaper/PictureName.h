@@ -19,6 +19,9 @@ enum class NameReader {
     PlainWord,
 };
 
+// Whether `reader` takes the name as it is.
+bool NameHolds(const std::string& name, NameReader reader);
+
 // The folder of the links: $XDG_DATA_HOME/vorlane/wallpaper-names/ (or ~/.local/share/...), with a
 // trailing "/"; empty when neither variable is set. It persists across logins, since the desktops keep
 // the name in their settings and the login's restore hands it over again.

@@ -582,5 +582,39 @@ TEST_F(WallpaperToolTest, NamesNotUtf8ReachCajaRunAsAnOrdinaryUser)
     }
 }
 
+// pcmanfm-qt records the mode it started with, not the one it was given ("WallpaperMode=none" when it
+// started without a picture): the next login starts it without the picture, and the autostart entry's
+// restore must show it again.
+TEST_F(WallpaperToolTest, LxqtShowsThePictureAgainAfterANewLogin)
+{
+    VORLANE_NEED_PROGRAMS({"pcmanfm-qt", "dbus-daemon"});
+    std::unique_ptr<test::DesktopSession> session;
+    StartSession(session);
+    const auto bus = test::StartSessionBus(session->Folder());
+    ASSERT_TRUE(bus->Ready());
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", bus->Line().c_str(), 1);
+    ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+    const auto startDesktop = [&] {
+        auto desktop = session->Start({"pcmanfm-qt", "--desktop"});
+        EXPECT_TRUE(session->WaitForScreen([&] { return session->DesktopWindowShown() || !desktop->Running(); }));
+        return desktop;
+    };
+    const auto shown = [&] {
+        return session->WaitForScreen([&] { return test::CentredMismatches(session->Screenshot(), decoded_) == 0; });
+    };
+    auto desktop = startDesktop();
+    const Outcome set = Run("vorlane-wallpaper set --centre " + picture_);
+    EXPECT_EQ(set.status, 0) << set.errors;
+    EXPECT_TRUE(shown()) << "set";
+
+    desktop.reset(); // the session ends; pcmanfm-qt records its settings
+    desktop = startDesktop();
+    const Outcome restored = Run(AutostartCommand());
+    EXPECT_EQ(restored.status, 0) << restored.errors;
+    EXPECT_TRUE(shown()) << "after a new login";
+    desktop.reset();
+    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+}
+
 } // namespace
 } // namespace vorlane

@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <X11/Xatom.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -65,12 +67,12 @@ protected:
     // around a fitted picture each desktop shows its own colour. The desktop programs scale with filters
     // of their own: a mean channel difference of 4 steps, and 2% of pixels more than 32 steps off, are
     // allowed.
-    bool ShowsPlaced(WallpaperPlacement placement, const std::string& file, int width, int height)
+    bool ShowsPlaced(WallpaperPlacement placement, const std::string& file, int width, int height, int panel = 0)
     {
         const test::Screen size = sway_ ? sway_->Screenshot() : session_->Screenshot();
         const test::Screen expected = test::PlacedReference(file, placement, size.width, size.height);
         const PixelRect picture = PlaceScaledPicture(placement, width, height, {0, 0, size.width, size.height});
-        const int left = std::max(size.width / 2, picture.x), top = std::max(0, picture.y);
+        const int left = std::max(size.width / 2, picture.x), top = std::max(panel, picture.y);
         const PixelRect shown{left, top, std::min(size.width, picture.x + picture.width) - left,
                               std::min(size.height, picture.y + picture.height) - top};
         return Shows([&](const test::Screen& screen) {
@@ -82,7 +84,8 @@ protected:
     // Centred, then tiled, then a "Temp.bmp" rewritten twice under its name, then filling and fitted:
     // each is shown, and the desktop program keeps running. Stops at the first picture not shown.
     // `filled`: how the desktop shows a picture asked to fill (one with no way to fill fits it).
-    void ShowsEveryWallpaper(WallpaperPlacement filled = WallpaperPlacement::Fill)
+    // `panel`: the height of a bar the desktop keeps over the top of the screen.
+    void ShowsEveryWallpaper(WallpaperPlacement filled = WallpaperPlacement::Fill, int panel = 0)
     {
         TWallPaper wallpaper(nullptr);
         const Bitmap first = test::ScreenPicture(64, 48, 1);
@@ -104,9 +107,9 @@ protected:
         const std::string wide = session_->SaveBmp("wide.bmp", test::SmoothPicture(320, 120, 5));
         wallpaper.SetPlacement(WallpaperPlacement::Fill);
         wallpaper.SetWallPaper(wide);
-        ASSERT_TRUE(ShowsPlaced(filled, wide, 320, 120)) << "fill";
+        ASSERT_TRUE(ShowsPlaced(filled, wide, 320, 120, panel)) << "fill";
         wallpaper.SetPlacement(WallpaperPlacement::Fit);
-        ASSERT_TRUE(ShowsPlaced(WallpaperPlacement::Fit, wide, 320, 120)) << "fit";
+        ASSERT_TRUE(ShowsPlaced(WallpaperPlacement::Fit, wide, 320, 120, panel)) << "fit";
         if (sway_) {
             EXPECT_TRUE(sway_->Running()) << "sway ended";
         }
@@ -350,6 +353,207 @@ TEST_F(DesktopProgramTest, LxqtDesktopDrawnByPcmanfmQt)
     ::setenv("QT_QPA_PLATFORM", "xcb", 1);
     ASSERT_NO_FATAL_FAILURE(StartDesktop({"pcmanfm-qt", "--desktop"}));
     ShowsEveryWallpaper(WallpaperPlacement::Fit); // its --wallpaper-mode takes no zoom (1.2.1)
+}
+
+// Set while the desktop program is not running (a first login, or the program ended): it starts on the
+// picture set, read from its settings file, and takes what follows once it runs; set again after it
+// ended, it starts on that. The first name holds line breaks that would forge keys in that file.
+TEST_F(DesktopProgramTest, LxdeAndLxqtStartOnAWallpaperSetWhileTheyWereNotRunning)
+{
+    struct Desktop {
+        const char* session; // XDG_CURRENT_DESKTOP
+        std::vector<std::string> start;
+        const char* settings; // the settings file of the profile, under XDG_CONFIG_HOME
+    };
+    const Desktop desktops[] = {
+        {"LXDE", {"pcmanfm", "--desktop", "--profile", "LXDE"}, "pcmanfm/LXDE/desktop-items-0.conf"},
+        {"LXQt", {"pcmanfm-qt", "--desktop", "--profile=lxqt"}, "pcmanfm-qt/lxqt/settings.conf"},
+    };
+    if (!Begin({"Xvfb", "dbus-daemon", "pcmanfm", "pcmanfm-qt"}))
+        return;
+    ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+    int seed = 40;
+    for (const Desktop& desktop : desktops) {
+        SCOPED_TRACE(desktop.session);
+        ::setenv("XDG_CURRENT_DESKTOP", desktop.session, 1);
+        const auto file = session_->Folder() / "XDG_CONFIG_HOME" / desktop.settings;
+        TWallPaper wallpaper(nullptr);
+        wallpaper.SetTile(false);
+        const Bitmap first = test::ScreenPicture(64, 48, ++seed);
+        wallpaper.SetWallPaper(session_->SaveBmp("late\nwallpaper_mode=stretch\n[*]\nWallpaperMode=stretch\n.bmp", first));
+        const std::string written = test::ReadText(file);
+        EXPECT_EQ(written.find("stretch"), std::string::npos) << written;
+        ASSERT_NO_FATAL_FAILURE(StartDesktop(desktop.start));
+        EXPECT_TRUE(ShowsCentred(first)) << "set before it started";
+        wallpaper.SetTile(true);
+        EXPECT_TRUE(ShowsTiled(first)) << "tiled once it runs";
+        if (std::string(desktop.session) == "LXDE") {
+            // A new login: pcmanfm recorded what it was given (pcmanfm-qt does not: tests/tools).
+            desktop_.reset();
+            ASSERT_NO_FATAL_FAILURE(StartDesktop(desktop.start));
+            EXPECT_TRUE(ShowsTiled(first)) << "started again";
+        }
+
+        desktop_.reset(); // the desktop program ends
+        const Bitmap second = test::ScreenPicture(40, 30, ++seed);
+        wallpaper.SetWallPaper(session_->SaveBmp("later.bmp", second));
+        ASSERT_NO_FATAL_FAILURE(StartDesktop(desktop.start));
+        EXPECT_TRUE(ShowsTiled(second)) << "set after it ended";
+        desktop_.reset();
+    }
+    ::unsetenv("XDG_CURRENT_DESKTOP");
+}
+
+// sway starts its own tiling anew on each output; on two outputs side by side (the second at x 640, not a
+// multiple of the picture's width) the tiles still run on from the layout's top-left corner.
+TEST_F(DesktopProgramTest, SwayTilesFromTheLayoutsCornerOverTwoOutputs)
+{
+    if (!Begin({"Xvfb", "dbus-daemon", "sway", "swaymsg", "swaybg", "grim", "setpriv"}))
+        return;
+    sway_ = std::make_unique<test::Sway>(*session_);
+    ASSERT_EQ(sway_->Failure(), "");
+    ::setenv("SWAYSOCK", sway_->Socket().c_str(), 1);
+    // sway's background program runs as sway's user: it must reach the pictures.
+    ::chmod(session_->Folder().c_str(), 0711);
+    ::chmod((session_->Folder() / "XDG_DATA_HOME").c_str(), 0711);
+    ASSERT_EQ(std::system("swaymsg create_output >/dev/null && "
+                          "swaymsg 'output HEADLESS-1 mode 640x480 position 0 0' >/dev/null && "
+                          "swaymsg 'output HEADLESS-2 mode 800x600 position 640 0' >/dev/null"), 0);
+    const Bitmap picture = test::ScreenPicture(60, 44, 14);
+    TWallPaper wallpaper(nullptr);
+    wallpaper.SetPlacement(WallpaperPlacement::Tiled);
+    wallpaper.SetWallPaper(session_->SaveBmp("tile.bmp", picture));
+    const auto tiled = [&](const test::Screen& screen) {
+        if (screen.width != 1440 || screen.height != 600)
+            return -1; // not two outputs side by side
+        const auto tile = [&](int x, int y) { return picture.PixelRgb(x % 60, y % 44); };
+        return test::Mismatches(screen, 0, 0, 640, 480, tile) + test::Mismatches(screen, 640, 0, 800, 600, tile);
+    };
+    EXPECT_TRUE(Shows(tiled));
+    ::unsetenv("SWAYSOCK");
+}
+
+// KDE Plasma 5: kwin_x11 and plasmashell as an ordinary user on a session bus of that user's own, its
+// panel removed so that the screen's lower right shows the desktop. Then plasmashell ends, a picture is
+// set, and it starts again on that picture, read from its layout file.
+TEST_F(DesktopProgramTest, PlasmaShowsEveryWallpaperAndStartsOnOneSetWhileItWasNotRunning)
+{
+    if (!Begin({"Xvfb", "dbus-daemon", "setpriv", "xhost", "kwin_x11", "plasmashell", "python3:PIL"}))
+        return;
+    test::UserSession user(*session_);
+    ASSERT_EQ(user.Failure(), "");
+    // Set as plasmashell's user: its bus, its layout file, its data folder for the pictures made.
+    std::map<std::string, std::string> shared;
+    for (const char* name : {"DBUS_SESSION_BUS_ADDRESS", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
+        shared[name] = std::getenv(name);
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", user.BusAddress().c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", user.ConfigFolder().c_str(), 1);
+    ::setenv("XDG_DATA_HOME", user.DataFolder().c_str(), 1);
+    const std::vector<std::string> kde{"XDG_CURRENT_DESKTOP=KDE"};
+    auto windowManager = user.Start({"kwin_x11"}, kde);
+    const auto script = [&](const char* text) {
+        const BusPtr bus = OpenSessionBus();
+        GVariant* reply = bus ? CallBusMethod(bus.get(), "org.kde.plasmashell", "/PlasmaShell", "org.kde.PlasmaShell",
+                                              "evaluateScript", g_variant_new("(s)", text), 20000) : nullptr;
+        if (reply)
+            g_variant_unref(reply);
+        return reply != nullptr;
+    };
+    const auto startShell = [&] {
+        desktop_ = user.Start({"plasmashell"}, kde);
+        ASSERT_TRUE(session_->WaitForScreen([&] { return session_->DesktopWindowShown() || !desktop_->Running(); }, 60))
+            << "no desktop window appeared";
+        ASSERT_TRUE(script("panels().forEach(function (p) { p.remove(); });")) << "plasmashell takes no scripts";
+    };
+    ASSERT_NO_FATAL_FAILURE(startShell());
+    ShowsEveryWallpaper();
+    // Tiled, it was shown a picture of the tiling, named after its content; centred it is shown the file
+    // itself, which it keeps by its URL.
+    TWallPaper wallpaper(nullptr);
+    wallpaper.SetPlacement(WallpaperPlacement::Centred);
+    for (const int seed : {12, 13}) {
+        const Bitmap rewritten = test::ScreenPicture(50, 36, seed);
+        wallpaper.SetWallPaper(session_->SaveBmp("Temp.bmp", rewritten));
+        EXPECT_TRUE(ShowsCentred(rewritten)) << "Temp.bmp rewritten, centred";
+    }
+
+    desktop_.reset();
+    ::setenv("XDG_CURRENT_DESKTOP", "KDE", 1); // as a Plasma session says, without the shell on the bus
+    const Bitmap later = test::ScreenPicture(56, 40, 9);
+    wallpaper.SetWallPaper(session_->SaveBmp("later.bmp", later));
+    ::unsetenv("XDG_CURRENT_DESKTOP");
+    ASSERT_NO_FATAL_FAILURE(startShell());
+    EXPECT_TRUE(ShowsCentred(later)) << "set while plasmashell was not running";
+    desktop_.reset();
+    for (const auto& [name, value] : shared)
+        ::setenv(name.c_str(), value.c_str(), 1);
+}
+
+// GNOME Shell 43 on X11 as an ordinary user, with a system bus of its own (without one it stops at its
+// login-manager code), its overview (where it starts) left. A session of this case's own: GSettings must
+// reach the shell's bus, and GLib keeps the first session bus its settings reached.
+TEST_F(DesktopProgramTest, GnomeShellShowsEveryWallpaper)
+{
+    VORLANE_NEED_PROGRAMS({"Xvfb", "dbus-daemon", "setpriv", "xhost", "gnome-shell", "python3:PIL"});
+    const test::DesktopSession own(true, false);
+    ASSERT_EQ(own.Failure(), "");
+    session_ = const_cast<test::DesktopSession*>(&own);
+    test::UserSession user(own);
+    ASSERT_EQ(user.Failure(), "");
+    const auto systemFolder = own.Folder() / "user" / "runtime" / "system";
+    std::filesystem::create_directories(systemFolder);
+    if (::getuid() == 0) {
+        ASSERT_EQ(::chown(systemFolder.c_str(), 65534, 65534), 0);
+    }
+    std::ofstream(systemFolder / "bus.conf") << "<busconfig>\n<type>system</type>\n<listen>unix:path="
+                                             << (systemFolder / "bus").string() << "</listen>\n<auth>EXTERNAL</auth>\n"
+                                             << "<policy context=\"default\"><allow user=\"*\"/><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                                                "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy>\n</busconfig>\n";
+    test::ServerProcess systemBus({"setpriv", "--reuid=" + std::to_string(::getuid() == 0 ? 65534 : ::getuid()),
+                                   "--regid=" + std::to_string(::getuid() == 0 ? 65534 : ::getgid()), "--clear-groups",
+                                   "dbus-daemon", "--config-file=" + (systemFolder / "bus.conf").string(), "--nofork",
+                                   "--print-address={fd}"});
+    ASSERT_TRUE(systemBus.Ready());
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", user.BusAddress().c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", user.ConfigFolder().c_str(), 1);
+    ::setenv("XDG_DATA_HOME", user.DataFolder().c_str(), 1);
+    ::setenv("XDG_CURRENT_DESKTOP", "GNOME", 1);
+    // GLib's settings use its shared connection to this bus, which must not end the test when the bus goes.
+    GDBusConnection* shared = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    ASSERT_TRUE(shared);
+    g_dbus_connection_set_exit_on_close(shared, FALSE);
+    auto shell = user.Start({"gnome-shell", "--x11", "--replace"},
+                          {"XDG_CURRENT_DESKTOP=GNOME", "XDG_SESSION_TYPE=x11",
+                           "DBUS_SYSTEM_BUS_ADDRESS=" + systemBus.Line()});
+    const BusPtr bus = OpenSessionBus();
+    ASSERT_TRUE(bus);
+    // It starts in its overview once it is ready: looked at again as the screen changes while it starts.
+    const auto overview = [&] {
+        GVariant* reply = CallBusMethod(bus.get(), "org.gnome.Shell", "/org/gnome/Shell", "org.freedesktop.DBus.Properties",
+                                        "Get", g_variant_new("(ss)", "org.gnome.Shell", "OverviewActive"));
+        bool active = false;
+        if (reply) {
+            GVariant* value = nullptr;
+            g_variant_get(reply, "(v)", &value);
+            active = g_variant_get_boolean(value);
+            g_variant_unref(value);
+            g_variant_unref(reply);
+        }
+        return active;
+    };
+    ASSERT_TRUE(own.WaitForScreen([&] { return overview() || !shell->Running(); }, 60)) << "no overview";
+    GVariant* left = CallBusMethod(bus.get(), "org.gnome.Shell", "/org/gnome/Shell", "org.freedesktop.DBus.Properties",
+                                   "Set", g_variant_new("(ssv)", "org.gnome.Shell", "OverviewActive", g_variant_new_boolean(FALSE)));
+    ASSERT_TRUE(left) << "the overview cannot be left";
+    g_variant_unref(left);
+    ASSERT_TRUE(shell->Running()) << test::ReadText(own.Folder() / "gnome-shell.log");
+    // Its top bar, and below it a notice that screen locking needs a display manager, stay over the top.
+    ShowsEveryWallpaper(WallpaperPlacement::Fill, 112);
+    EXPECT_TRUE(shell->Running());
+    shell.reset();
+    g_object_unref(shared);
+    ::unsetenv("XDG_CURRENT_DESKTOP");
+    session_ = nullptr;
 }
 
 TEST_F(DesktopProgramTest, SwayHeadlessShowsItThroughSwaymsg)

@@ -70,9 +70,12 @@ private:
 };
 
 // A session bus of the test's own, its socket and configuration in `folder`, that starts only the
-// settings services (dconf, xfconf). `runAs` comes before dbus-daemon in its command (env and setpriv, to
-// run it and the services it starts as another user in that user's folders). Its address is Line().
-std::unique_ptr<ServerProcess> StartSessionBus(const std::filesystem::path& folder, std::vector<std::string> runAs = {});
+// settings services (dconf, xfconf), or with `allServices` every installed one (a desktop shell's) but
+// Plasma's splash-screen stand-in.
+// `runAs` comes before dbus-daemon in its command (env and setpriv, to run it and the services it starts
+// as another user in that user's folders); every user may connect. Its address is Line().
+std::unique_ptr<ServerProcess> StartSessionBus(const std::filesystem::path& folder, std::vector<std::string> runAs = {},
+                                               bool allServices = false);
 
 class DesktopSession {
 public:
@@ -137,6 +140,32 @@ private:
     std::string display_;
     std::string socket_;
     std::unique_ptr<SessionProgram> program_;
+    std::string failure_;
+};
+
+// A desktop shell's session run as an ordinary user ("nobody" when this runs as root), as Plasma must run:
+// that user's folders under the session's folder, the session's display opened to that user, and a
+// session bus of that user's own that starts the shell's services and lets this process in. The
+// pictures the test saves in the session's folder are readable to that user.
+class UserSession {
+public:
+    explicit UserSession(const DesktopSession& session);
+    const std::string& Failure() const { return failure_; }
+    const std::string& BusAddress() const { return bus_->Line(); }
+    // Where that user's programs keep their settings (its XDG_CONFIG_HOME).
+    std::filesystem::path ConfigFolder() const { return folder_ / "config"; }
+    std::filesystem::path DataFolder() const { return folder_ / "data"; }
+    // Starts argv as that user in its folders, on the display and the bus, with `variables` ("NAME=value")
+    // set; its output goes to <session folder>/<program>.log.
+    std::unique_ptr<SessionProgram> Start(const std::vector<std::string>& argv,
+                                          const std::vector<std::string>& variables = {}) const;
+
+private:
+    std::vector<std::string> AsUser(const std::vector<std::string>& argv) const;
+
+    const DesktopSession& session_;
+    std::filesystem::path folder_;
+    std::unique_ptr<ServerProcess> bus_;
     std::string failure_;
 };
 

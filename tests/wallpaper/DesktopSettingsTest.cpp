@@ -1,6 +1,6 @@
-// Desktops whose shell cannot run here (GNOME Shell stops without logind, Plasma is not installed) are
-// checked where they read the wallpaper: GNOME's and Cinnamon's settings in the real dconf store of a
-// session bus, and Plasma's scripting interface as a stand-in shell on that bus. Then a session where
+// Desktops checked where they read the wallpaper: GNOME's and Cinnamon's settings in the real dconf
+// store of a session bus, and Plasma's scripting interface as a stand-in shell on that bus, for every
+// placement (the real shells, tests/wallpaper/DesktopProgramsTest.cpp, show a few). Then a session where
 // some backends fail: the others still show the picture.
 #include <gtest/gtest.h>
 
@@ -58,7 +58,12 @@ TEST_F(DesktopSettingsTest, GnomeAndCinnamonReadItFromDconf)
         EXPECT_EQ(test::PathOfUri(Setting(schema->id, "picture-uri")), temp);
         EXPECT_EQ(Setting(schema->id, "picture-options"), "centered");
         wallpaper.SetTile(true);
-        EXPECT_EQ(Setting(schema->id, "picture-options"), "wallpaper");
+        // GNOME Shell tiles from the screen's centre: it is given a screen-sized picture of the tiling.
+        EXPECT_EQ(Setting(schema->id, "picture-options"), gnome ? "spanned" : "wallpaper");
+        if (gnome) {
+            EXPECT_NE(test::PathOfUri(Setting(schema->id, "picture-uri")).find("/vorlane/tilings/tiling-"), std::string::npos);
+        }
+        wallpaper.SetTile(false);
         // The same file again gets another spelling of its name, so the desktop loads it anew.
         const std::string before = Setting(schema->id, "picture-uri");
         wallpaper.SetWallPaper(temp);
@@ -184,19 +189,23 @@ TEST_F(DesktopSettingsTest, PlasmaShellIsHandedAScriptForEveryDesktop)
     for (const WallpaperPlacement placement : {WallpaperPlacement::Stretch, WallpaperPlacement::Fit,
                                                WallpaperPlacement::Fill, WallpaperPlacement::Span})
         wallpaper.SetPlacement(placement);
-    const auto scripts = shell.Scripts();
+    auto scripts = shell.Scripts();
+    // Tiled, the shell is first asked for its screens' geometry.
+    std::erase_if(scripts, [](const std::string& script) { return script.find("print(") != std::string::npos; });
     ASSERT_EQ(scripts.size(), 6u);
     gchar* uri = g_filename_to_uri(file.c_str(), nullptr, nullptr);
     for (const auto& script : scripts) {
         EXPECT_NE(script.find("desktops()"), std::string::npos) << script;
         EXPECT_NE(script.find("wallpaperPlugin = \"org.kde.image\""), std::string::npos) << script;
-        EXPECT_NE(script.find("writeConfig(\"Image\", \"" + std::string(uri) + "\")"), std::string::npos) << script;
+        EXPECT_NE(script.find("var image = tiling ? tiling : \"" + std::string(uri) + "\""), std::string::npos) << script;
+        EXPECT_NE(script.find("writeConfig(\"Image\", image)"), std::string::npos) << script;
     }
     g_free(uri);
-    EXPECT_NE(scripts[0].find("writeConfig(\"FillMode\", 6)"), std::string::npos) << "centred at its own size";
-    EXPECT_NE(scripts[1].find("writeConfig(\"FillMode\", 3)"), std::string::npos) << "tiled";
+    // A screen with a picture of the tiling shows it at its own size (6); others tile on their own.
+    EXPECT_NE(scripts[0].find("writeConfig(\"FillMode\", tiling ? 6 : 6)"), std::string::npos) << "centred at its own size";
+    EXPECT_NE(scripts[1].find("writeConfig(\"FillMode\", tiling ? 6 : 3)"), std::string::npos) << "tiled";
     for (size_t i = 2; i < scripts.size(); ++i)
-        EXPECT_NE(scripts[i].find("writeConfig(\"FillMode\", " + std::to_string(std::min<size_t>(i - 2, 2)) + ")"),
+        EXPECT_NE(scripts[i].find("writeConfig(\"FillMode\", tiling ? 6 : " + std::to_string(std::min<size_t>(i - 2, 2)) + ")"),
                   std::string::npos) << scripts[i];
 }
 

@@ -12,11 +12,12 @@ namespace vorlane::wallpapertool {
 namespace {
 
 // The desktops whose picture lives only as long as the session: the root pixmap goes with the X server,
-// sway's background with sway, our swaybg with its compositor. Every other desktop keeps its own
-// setting across logins.
+// sway's background with sway, our swaybg with its compositor, and pcmanfm-qt records the mode it started
+// with rather than the one it was given ("none" when it started without a picture), so it starts the next
+// login without it. Every other desktop keeps its own setting across logins.
 bool ForgetsWithTheSession(const std::string& backend)
 {
-    return backend == "x11-root" || backend == "sway" || backend == "swaybg";
+    return backend == "x11-root" || backend == "sway" || backend == "swaybg" || backend == "pcmanfm-qt";
 }
 
 } // namespace

@@ -1,0 +1,228 @@
+// vorlane-wallpaper's rotation on Linux. The period runs on CLOCK_BOOTTIME, which counts the time the
+// machine slept: a change that fell due while it slept happens once at wake-up, and the next one a whole
+// period later. One rotation per session: it holds a record lock (fcntl, which also names its holder)
+// on a file in the user's runtime folder. Changes made by others show as a new settings store
+// ("Vorlane.registry", watched with inotify) and start the period again.
+#include "tools/vorlane-wallpaper/Rotation.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/inotify.h>
+#include <sys/timerfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <filesystem>
+#include <thread>
+
+#include "platform/Exceptions.h"
+#include "platform/FolderLockSystem.h" // the user's private folder, where every lock of ours lives
+#include "platform/Path.h"
+#include "platform/Registry.h"
+#include "tools/vorlane-gsk/Text.h"
+
+namespace vorlane::wallpapertool {
+namespace {
+
+// How long a new rotation or --stop waits for the running one to end (it finishes a change first).
+constexpr std::chrono::seconds StopPatience{20};
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int Get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+std::string LockFile()
+{
+    const std::string folder = folderlock::PrivateFolder();
+    if (folder.empty())
+        throw Exception("no folder of your own for the rotation's lock (XDG_RUNTIME_DIR)");
+    return folder + "rotation.lock";
+}
+
+flock WholeFile(short type)
+{
+    flock lock{};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    return lock;
+}
+
+// The process that holds the lock, 0 when none does.
+pid_t Holder(int fd)
+{
+    flock lock = WholeFile(F_WRLCK);
+    if (::fcntl(fd, F_GETLK, &lock) != 0 || lock.l_type == F_UNLCK)
+        return 0;
+    return lock.l_pid;
+}
+
+// Asks the rotation holding the lock to end and waits until it has (bounded): true when none holds it.
+bool EndHolder(int fd, pid_t holder)
+{
+    if (holder > 0)
+        ::kill(holder, SIGTERM);
+    const auto deadline = std::chrono::steady_clock::now() + StopPatience;
+    std::chrono::milliseconds pause{1};
+    // A lock is released without notice to others: looked at again, at growing intervals.
+    while (Holder(fd) != 0) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+// SIGTERM, SIGINT and SIGHUP end the rotation between two changes: the handler only wakes the loop.
+int stopWriter = -1;
+
+extern "C" void OnStopSignal(int)
+{
+    const int saved = errno;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(stopWriter, &byte, 1);
+    errno = saved;
+}
+
+void Arm(int timer, std::chrono::milliseconds period)
+{
+    itimerspec when{};
+    when.it_value.tv_sec = static_cast<time_t>(period.count() / 1000);
+    when.it_value.tv_nsec = static_cast<long>(period.count() % 1000) * 1000000L;
+    ::timerfd_settime(timer, 0, &when, nullptr); // one change per expiry, however long the sleep was
+}
+
+// Watches the settings store's folder (once it exists) for a new store file.
+class StoreWatch {
+public:
+    StoreWatch() : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) { Watch(); }
+    int Fd() const { return fd_.Get(); }
+    void Watch()
+    {
+        if (watch_ < 0 && fd_.Get() >= 0)
+            watch_ = ::inotify_add_watch(fd_.Get(), folder_.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO);
+    }
+    // Reads what is pending: true when the store was written.
+    bool StoreChanged()
+    {
+        bool changed = false;
+        alignas(inotify_event) char buffer[8192];
+        for (;;) {
+            const ssize_t length = ::read(fd_.Get(), buffer, sizeof buffer);
+            if (length <= 0)
+                return changed;
+            for (ssize_t at = 0; at < length;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                if (event->len > 0 && name_ == event->name)
+                    changed = true;
+                if (event->mask & IN_IGNORED)
+                    watch_ = -1; // the folder went: watched again once it is back
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+    }
+
+private:
+    Descriptor fd_;
+    const std::string store_ = registry::StorePath();
+    const std::string folder_ = path::ExtractFileDir(store_);
+    const std::string name_ = path::ExtractFileName(store_);
+    int watch_ = -1;
+};
+
+} // namespace
+
+ExitStatus RunRotation(const RotationInvocation& invocation)
+{
+    // A gallery that is not there fails now rather than at every change.
+    const std::string gallery = RotationGallery(invocation.gallery);
+    if (!std::filesystem::is_regular_file(gallery))
+        throw EFOpenError(Format(msg::FOpenError, gsk::TerminalText(gallery).c_str()));
+
+    const Descriptor lock(::open(LockFile().c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (lock.Get() < 0)
+        throw EFCreateError(Format(msg::FCreateError, LockFile().c_str()));
+    for (flock own = WholeFile(F_WRLCK); ::fcntl(lock.Get(), F_SETLK, &own) != 0; own = WholeFile(F_WRLCK)) {
+        const pid_t holder = Holder(lock.Get());
+        if (!EndHolder(lock.Get(), holder)) {
+            Report("the rotation running as process " + std::to_string(holder) + " did not end");
+            return Failed;
+        }
+        Report("the rotation that ran as process " + std::to_string(holder) + " is replaced");
+    }
+
+    int pipeEnds[2];
+    if (::pipe2(pipeEnds, O_CLOEXEC | O_NONBLOCK) != 0)
+        throw Exception("no pipe for the rotation's signals");
+    const Descriptor stopReader(pipeEnds[0]);
+    const Descriptor stopWriterEnd(pipeEnds[1]);
+    stopWriter = pipeEnds[1];
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
+
+    const Descriptor timer(::timerfd_create(CLOCK_BOOTTIME, TFD_NONBLOCK | TFD_CLOEXEC));
+    if (timer.Get() < 0)
+        throw Exception("no timer for the rotation");
+    StoreWatch store;
+    Arm(timer.Get(), invocation.period);
+    for (;;) {
+        pollfd waits[] = {{stopReader.Get(), POLLIN, 0}, {store.Fd(), POLLIN, 0}, {timer.Get(), POLLIN, 0}};
+        if (::poll(waits, 3, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            throw Exception("the rotation's wait failed");
+        }
+        if (waits[0].revents != 0)
+            return Done;
+        if (waits[1].revents != 0 && store.StoreChanged()) {
+            Arm(timer.Get(), invocation.period); // set by the user: a whole period from now
+            continue;
+        }
+        uint64_t expiries = 0;
+        if (waits[2].revents == 0 || ::read(timer.Get(), &expiries, sizeof expiries) != sizeof expiries)
+            continue;
+        try {
+            ChangeWallpaper(RotationGallery(invocation.gallery), invocation.step);
+        } catch (const Exception& error) {
+            Report(gsk::TerminalText(error.what())); // the next period may fare better
+        }
+        store.StoreChanged(); // our own change
+        store.Watch();
+        Arm(timer.Get(), invocation.period);
+    }
+}
+
+ExitStatus StopRotation()
+{
+    const Descriptor lock(::open(LockFile().c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC));
+    const pid_t holder = lock.Get() >= 0 ? Holder(lock.Get()) : 0;
+    if (holder == 0) {
+        Report("no rotation is running");
+        return Done;
+    }
+    if (!EndHolder(lock.Get(), holder)) {
+        Report("the rotation running as process " + std::to_string(holder) + " did not end");
+        return Failed;
+    }
+    return Done;
+}
+
+} // namespace vorlane::wallpapertool

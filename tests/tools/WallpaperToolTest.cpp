@@ -2,16 +2,11 @@
 // autostart entry's command, and the mascot told only of a wallpaper a desktop showed.
 #include <gtest/gtest.h>
 
-#include <net/if.h>
-#include <sched.h>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -169,19 +164,6 @@ TEST_F(WallpaperToolTest, AutostartForAUserWhoNeverSetAWallpaperCreatesNoFile)
     EXPECT_FALSE(fs::exists(folder_ / "program" / "Temp.bmp"));
 }
 
-// Brings the loopback interface of a new network namespace up.
-bool LoopbackUp()
-{
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    ifreq request{};
-    std::strcpy(request.ifr_name, "lo");
-    const bool up = fd >= 0 && ::ioctl(fd, SIOCGIFFLAGS, &request) == 0 &&
-                    (request.ifr_flags |= IFF_UP, ::ioctl(fd, SIOCSIFFLAGS, &request) == 0);
-    if (fd >= 0)
-        ::close(fd);
-    return up;
-}
-
 TEST_F(WallpaperToolTest, FillIsShownRecordedAndRestoredAtLogin)
 {
     EXPECT_EQ(Run("vorlane-wallpaper set --fill --fit " + picture_).status, 2);
@@ -224,7 +206,7 @@ TEST_F(WallpaperToolTest, GalleryEntryIsSetAndAnnouncedOnlyOnceADesktopShowedIt)
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        if (::unshare(CLONE_NEWNET) != 0 || !LoopbackUp())
+        if (!test::EnterOwnNetwork())
             ::_exit(77);
         test::SstpTestServer mascot({{test::PeerBehaviour::ReplyAndClose, "SSTP/1.4 200 OK\r\n\r\n"},
                                      {test::PeerBehaviour::ReplyAndClose, "SSTP/1.4 200 OK\r\n\r\n"}},

@@ -179,6 +179,17 @@ TEST_F(WallpaperRotationTest, TimerChangesEachPeriodOnceAfterASleepAndEndsWhenSt
     std::this_thread::sleep_for(std::chrono::milliseconds(700)); // well inside the next period
     EXPECT_EQ(mascot_->Accepted(), asleep + 1);
 
+    // A wallpaper the user sets starts the period again: set three times, a little over half a period
+    // apart, for longer than a period, and the rotation never changes it meanwhile.
+    for (int n = 0; n < 3; ++n) {
+        if (n > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+        EXPECT_EQ(Run({tool_, "set", paths_[2]}), 0) << errors_;
+    }
+    EXPECT_TRUE(mascot_->WaitForConnections(asleep + 4));
+    EXPECT_EQ(mascot_->Accepted(), asleep + 4);
+    EXPECT_EQ(Shown(), 2);
+
     // --stop returns once the rotation has ended.
     EXPECT_EQ(Run({tool_, "rotate", "--stop"}), 0) << errors_;
     ASSERT_EQ(::waitpid(second, &status, 0), second);

@@ -18,6 +18,8 @@
 #include "tests/sstp/SstpTestServer.h"
 #include "tests/wallpaper/DesktopSession.h"
 #include "tests/wallpaper/ServerProcess.h"
+#include "tools/vorlane-wallpaper/Rotation.h"
+#include "tools/vorlane-wallpaper/RotationPositions.h"
 
 namespace vorlane {
 namespace {
@@ -196,6 +198,51 @@ TEST_F(WallpaperRotationTest, TimerChangesEachPeriodOnceAfterASleepAndEndsWhenSt
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(Run({tool_, "rotate", "--stop"}), 0);
     EXPECT_NE(errors_.find("no rotation is running"), std::string::npos) << errors_;
+}
+
+TEST(WallpaperRotationArguments, PeriodsTakeTheirUnitsAndRefuseWhatTheyCannotHold)
+{
+    using namespace std::chrono_literals;
+    using wallpapertool::ParsePeriod;
+    EXPECT_EQ(ParsePeriod("30m"), 30min);
+    EXPECT_EQ(ParsePeriod("45s"), 45s);
+    EXPECT_EQ(ParsePeriod("2h"), 2h);
+    EXPECT_EQ(ParsePeriod("300ms"), 300ms);
+    EXPECT_EQ(ParsePeriod("10"), 10s);
+    for (const char* wrong : {"", "m", "5x", "1.5h", "-5s", "99ms", "9000h", "99999999999999999999h", "5 m"})
+        EXPECT_THROW(ParsePeriod(wrong), wallpapertool::UsageError) << wrong;
+
+    using wallpapertool::ParseRotationArguments;
+    EXPECT_FALSE(ParseRotationArguments({"set", "next.bmp"})); // another command's
+    EXPECT_FALSE(ParseRotationArguments({"next", "--help"}));
+    const auto rotate = ParseRotationArguments({"rotate", "--random", "--every", "2h", "--", "-a.gsk"});
+    ASSERT_TRUE(rotate);
+    EXPECT_EQ(rotate->period, 2h);
+    EXPECT_EQ(rotate->step, wallpapertool::Step::Random);
+    EXPECT_EQ(fs::path(rotate->gallery).filename(), "-a.gsk");
+    for (const std::vector<std::string>& wrong : {std::vector<std::string>{"rotate"}, {"rotate", "--every"},
+                                                 {"rotate", "--stop", "a.gsk"}, {"next", "--fill"},
+                                                 {"previous", "a.jpg"}, {"random", "a.gsk", "b.gsk"}})
+        EXPECT_THROW(ParseRotationArguments(wrong), wallpapertool::UsageError) << testing::PrintToString(wrong);
+}
+
+// The positions file takes any name back as it was: blanks, newlines, "%", bytes that are not UTF-8.
+TEST(WallpaperRotationPositions, AnyNameComesBackAndWhatIsNotOursIsNone)
+{
+    const test::ScratchFolder scratch("vorlane-positions");
+    const std::string file = (scratch.Path() / "positions").string();
+    const std::vector<wallpapertool::RememberedPosition> positions{
+        {"/g/旅行 1.gsk", 2, "/p/a\nb 100% \x82\xA0.jpg"}, {"/g/\r\t%41.gsk", 0, ""}};
+    wallpapertool::WritePositions(file, positions);
+    const auto read = wallpapertool::ReadPositions(file);
+    ASSERT_EQ(read.size(), positions.size());
+    for (size_t i = 0; i < read.size(); ++i)
+        EXPECT_TRUE(read[i].gallery == positions[i].gallery && read[i].index == positions[i].index &&
+                    read[i].picture == positions[i].picture) << i;
+    // Reordered: found again by its picture.
+    EXPECT_EQ(wallpapertool::CurrentIndex(read[0], {"x", positions[0].picture, "y"}), 1);
+    test::WriteFile(file, std::string_view("[Initial]\nManager=a\n"));
+    EXPECT_TRUE(wallpapertool::ReadPositions(file).empty());
 }
 
 } // namespace

@@ -74,10 +74,11 @@ protected:
         errors_ = ReadText(folder_ / "stderr");
         return exited ? WEXITSTATUS(status) : -1;
     }
-    pid_t Start(const std::vector<std::string>& argv)
+    // Starts argv; what it writes to stderr goes to folder_/`log`.
+    pid_t Start(const std::vector<std::string>& argv, const std::string& log = "stderr")
     {
-        fs::remove(folder_ / "stderr");
-        return test::StartProgram(argv, (folder_ / "stderr").string(), false);
+        fs::remove(folder_ / log);
+        return test::StartProgram(argv, (folder_ / log).string(), false);
     }
 
     // Which of the pictures the screen shows centred: its index, -1 for none.
@@ -163,7 +164,7 @@ TEST_F(WallpaperRotationTest, TimerChangesEachPeriodOnceAfterASleepAndEndsWhenSt
     EXPECT_TRUE(mascot_->WaitForConnections(2));
 
     // A second rotation replaces the first, which ends normally.
-    const pid_t second = Start({tool_, "rotate", "--every=2s", gallery_});
+    const pid_t second = Start({tool_, "rotate", "--every=2s", gallery_}, "rotation");
     ASSERT_GT(second, 0);
     int status = -1;
     ASSERT_EQ(::waitpid(first, &status, 0), first);
@@ -177,7 +178,7 @@ TEST_F(WallpaperRotationTest, TimerChangesEachPeriodOnceAfterASleepAndEndsWhenSt
     std::this_thread::sleep_for(std::chrono::milliseconds(6500)); // the "suspend": the time must pass
     const size_t asleep = mascot_->Accepted();
     ::kill(second, SIGCONT);
-    ASSERT_TRUE(mascot_->WaitForConnections(asleep + 1));
+    ASSERT_TRUE(mascot_->WaitForConnections(asleep + 1)) << ReadText(folder_ / "rotation");
     std::this_thread::sleep_for(std::chrono::milliseconds(700)); // well inside the next period
     EXPECT_EQ(mascot_->Accepted(), asleep + 1);
 
@@ -198,6 +199,16 @@ TEST_F(WallpaperRotationTest, TimerChangesEachPeriodOnceAfterASleepAndEndsWhenSt
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(Run({tool_, "rotate", "--stop"}), 0);
     EXPECT_NE(errors_.find("no rotation is running"), std::string::npos) << errors_;
+
+    // A rotation ends with its session: logging out empties the runtime folder, and the next session's
+    // rotation would not find this one's lock.
+    const pid_t third = Start({tool_, "rotate", "--every", "1h", gallery_});
+    const fs::path lock = fs::path(getenv("XDG_RUNTIME_DIR")) / "vorlane" / "rotation.lock";
+    ASSERT_TRUE(test::WaitForFolder(lock.parent_path(), [&] { return fs::exists(lock); }));
+    EXPECT_EQ(Run({tool_, "rotate", "--stop", "--every", "1h"}), 2); // and it is still running
+    fs::remove_all(lock.parent_path());
+    ASSERT_EQ(::waitpid(third, &status, 0), third);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 TEST(WallpaperRotationArguments, PeriodsTakeTheirUnitsAndRefuseWhatTheyCannotHold)

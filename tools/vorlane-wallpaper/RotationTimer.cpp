@@ -1,14 +1,16 @@
 // vorlane-wallpaper's rotation on Linux. The period runs on CLOCK_BOOTTIME, which counts the time the
 // machine slept: a change that fell due while it slept happens once at wake-up, and the next one a whole
 // period later. One rotation per session: it holds a record lock (fcntl, which also names its holder)
-// on a file in the user's runtime folder. Changes made by others show as a new settings store
-// ("Vorlane.registry", watched with inotify) and start the period again.
+// on a file in the user's runtime folder, and ends when that file goes with the session. Changes made by
+// others show as a new settings store ("Vorlane.registry", watched with inotify) and start the period
+// again.
 #include "tools/vorlane-wallpaper/Rotation.h"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
 
@@ -106,17 +108,25 @@ void Arm(int timer, std::chrono::milliseconds period)
     ::timerfd_settime(timer, 0, &when, nullptr); // one change per expiry, however long the sleep was
 }
 
-// Watches the settings store's folder (once it exists) for a new store file.
-class StoreWatch {
+// Watches the settings store's folder (once it exists) for a new store file, and the rotation's lock
+// file, which goes with the runtime folder when the session ends.
+class Watches {
 public:
-    StoreWatch() : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) { Watch(); }
-    int Fd() const { return fd_.Get(); }
-    void Watch()
+    Watches(const std::string& lockFile, int lockFd) : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)), lockFd_(lockFd)
     {
-        if (watch_ < 0 && fd_.Get() >= 0)
-            watch_ = ::inotify_add_watch(fd_.Get(), folder_.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO);
+        // Removing a file that is open changes its link count (IN_ATTRIB); IN_DELETE_SELF would wait
+        // for this process to close it.
+        if (fd_.Get() >= 0)
+            lock_ = ::inotify_add_watch(fd_.Get(), lockFile.c_str(), IN_ATTRIB | IN_MOVE_SELF);
+        WatchStore();
     }
-    // Reads what is pending: true when the store was written.
+    int Fd() const { return fd_.Get(); }
+    void WatchStore()
+    {
+        if (store_ < 0 && fd_.Get() >= 0)
+            store_ = ::inotify_add_watch(fd_.Get(), folder_.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO);
+    }
+    // Reads what is pending: whether the store was written.
     bool StoreChanged()
     {
         bool changed = false;
@@ -127,21 +137,31 @@ public:
                 return changed;
             for (ssize_t at = 0; at < length;) {
                 const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
-                if (event->len > 0 && name_ == event->name)
+                struct stat lock {};
+                if (event->wd == lock_ && lock_ >= 0)
+                    lockGone_ = lockGone_ || (event->mask & IN_MOVE_SELF) ||
+                                (::fstat(lockFd_, &lock) == 0 && lock.st_nlink == 0);
+                else if (event->len > 0 && name_ == event->name)
                     changed = true;
-                if (event->mask & IN_IGNORED)
-                    watch_ = -1; // the folder went: watched again once it is back
+                else if (event->mask & IN_IGNORED)
+                    store_ = -1; // the folder went: watched again once it is back
                 at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
             }
         }
     }
+    // The lock file was removed or renamed: the session it belonged to has ended (its runtime folder is
+    // emptied at logout), and a rotation of the next session would not see this one.
+    bool SessionEnded() const { return lockGone_; }
 
 private:
     Descriptor fd_;
-    const std::string store_ = registry::StorePath();
-    const std::string folder_ = path::ExtractFileDir(store_);
-    const std::string name_ = path::ExtractFileName(store_);
-    int watch_ = -1;
+    const int lockFd_;
+    const std::string storeFile_ = registry::StorePath();
+    const std::string folder_ = path::ExtractFileDir(storeFile_);
+    const std::string name_ = path::ExtractFileName(storeFile_);
+    int store_ = -1;
+    int lock_ = -1;
+    bool lockGone_ = false;
 };
 
 } // namespace
@@ -181,10 +201,14 @@ ExitStatus RunRotation(const RotationInvocation& invocation)
     const Descriptor timer(::timerfd_create(CLOCK_BOOTTIME, TFD_NONBLOCK | TFD_CLOEXEC));
     if (timer.Get() < 0)
         throw Exception("no timer for the rotation");
-    StoreWatch store;
+    Watches watches(LockFile(), lock.Get());
     Arm(timer.Get(), invocation.period);
     for (;;) {
-        pollfd waits[] = {{stopReader.Get(), POLLIN, 0}, {store.Fd(), POLLIN, 0}, {timer.Get(), POLLIN, 0}};
+        if (watches.SessionEnded()) {
+            Report("the session has ended (its lock file is gone): the rotation ends");
+            return Done;
+        }
+        pollfd waits[] = {{stopReader.Get(), POLLIN, 0}, {watches.Fd(), POLLIN, 0}, {timer.Get(), POLLIN, 0}};
         if (::poll(waits, 3, -1) < 0) {
             if (errno == EINTR)
                 continue;
@@ -192,7 +216,7 @@ ExitStatus RunRotation(const RotationInvocation& invocation)
         }
         if (waits[0].revents != 0)
             return Done;
-        if (waits[1].revents != 0 && store.StoreChanged()) {
+        if (waits[1].revents != 0 && watches.StoreChanged()) {
             Arm(timer.Get(), invocation.period); // set by the user: a whole period from now
             continue;
         }
@@ -204,8 +228,8 @@ ExitStatus RunRotation(const RotationInvocation& invocation)
         } catch (const Exception& error) {
             Report(gsk::TerminalText(error.what())); // the next period may fare better
         }
-        store.StoreChanged(); // our own change
-        store.Watch();
+        watches.StoreChanged(); // our own change
+        watches.WatchStore();
         Arm(timer.Get(), invocation.period);
     }
 }

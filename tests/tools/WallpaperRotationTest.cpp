@@ -32,11 +32,13 @@ class WallpaperRotationTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_EQ(session_.Failure(), "");
-        // The mascot takes 127.0.0.1:9801 in a network namespace of its own; the X server stays reachable
-        // through its socket file.
+        // The mascot takes 127.0.0.1:9801 in a network namespace of its own. The X server starts in it
+        // too, so the programs reach it by its abstract socket: another test's X server, in another
+        // namespace, may take the same display number and remove the socket file.
         if (!test::EnterOwnNetwork())
             GTEST_SKIP() << "no network namespace of our own here (needs CAP_SYS_ADMIN)";
+        session_ = std::make_unique<test::DesktopSession>(true, false); // its folders become ours (XDG_*)
+        ASSERT_EQ(session_->Failure(), "");
         mascot_ = std::make_unique<test::SstpTestServer>(
             std::vector<test::PeerBehaviour>{{test::PeerBehaviour::ReplyAndClose, "SSTP/1.4 200 OK\r\n\r\n"}}, true,
             9801);
@@ -84,7 +86,7 @@ protected:
     // Which of the pictures the screen shows centred: its index, -1 for none.
     int Shown() const
     {
-        const test::Screen screen = session_.Screenshot();
+        const test::Screen screen = session_->Screenshot();
         for (int i = 0; i < 3; ++i)
             if (test::CentredMismatches(screen, pictures_[i]) == 0)
                 return i;
@@ -101,7 +103,7 @@ protected:
         return mascot_->Requests().at(n - 1).find(script) != std::string::npos;
     }
 
-    const test::DesktopSession session_{true, false}; // its folders are this process's XDG ones
+    std::unique_ptr<test::DesktopSession> session_;
     const test::ScratchFolder scratch_{"vorlane-rotation"};
     const fs::path folder_ = scratch_.Path();
     const std::string tool_ = (folder_ / "program" / "vorlane-wallpaper").string();

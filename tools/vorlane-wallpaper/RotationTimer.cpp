@@ -63,20 +63,27 @@ flock WholeFile(short type)
     return lock;
 }
 
-// The process that holds the lock, 0 when none does.
+bool TakeLock(int fd)
+{
+    flock lock = WholeFile(F_WRLCK);
+    return ::fcntl(fd, F_SETLK, &lock) == 0;
+}
+
+// The process that holds the lock: 0 when none does, -1 when it cannot be named (another process
+// namespace).
 pid_t Holder(int fd)
 {
     flock lock = WholeFile(F_WRLCK);
     if (::fcntl(fd, F_GETLK, &lock) != 0 || lock.l_type == F_UNLCK)
         return 0;
-    return lock.l_pid;
+    return lock.l_pid > 0 ? lock.l_pid : -1;
 }
 
 // Asks the rotation holding the lock to end and waits until it has (bounded): true when none holds it.
 bool EndHolder(int fd, pid_t holder)
 {
-    if (holder > 0)
-        ::kill(holder, SIGTERM);
+    if (holder < 0 || ::kill(holder, SIGTERM) != 0)
+        return false;
     const auto deadline = std::chrono::steady_clock::now() + StopPatience;
     std::chrono::milliseconds pause{1};
     // A lock is released without notice to others: looked at again, at growing intervals.
@@ -176,8 +183,12 @@ ExitStatus RunRotation(const RotationInvocation& invocation)
     const Descriptor lock(::open(LockFile().c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (lock.Get() < 0)
         throw EFCreateError(Format(msg::FCreateError, LockFile().c_str()));
-    for (flock own = WholeFile(F_WRLCK); ::fcntl(lock.Get(), F_SETLK, &own) != 0; own = WholeFile(F_WRLCK)) {
+    while (!TakeLock(lock.Get())) {
+        if (errno != EAGAIN && errno != EACCES)
+            throw Exception("the rotation's lock cannot be taken");
         const pid_t holder = Holder(lock.Get());
+        if (holder == 0)
+            continue; // let go in the meantime
         if (!EndHolder(lock.Get(), holder)) {
             Report("the rotation running as process " + std::to_string(holder) + " did not end");
             return Failed;

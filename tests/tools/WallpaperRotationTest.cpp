@@ -166,29 +166,29 @@ TEST_F(WallpaperRotationTest, TimerChangesEachPeriodOnceAfterASleepAndEndsWhenSt
     EXPECT_TRUE(mascot_->WaitForConnections(2));
 
     // A second rotation replaces the first, which ends normally.
-    const pid_t second = Start({tool_, "rotate", "--every=2s", gallery_}, "rotation");
+    const pid_t second = Start({tool_, "rotate", "--every=3s", gallery_}, "rotation");
     ASSERT_GT(second, 0);
     int status = -1;
     ASSERT_EQ(::waitpid(first, &status, 0), first);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     const size_t changes = mascot_->Accepted();
-    ASSERT_TRUE(mascot_->WaitForConnections(changes + 1)); // its first change, two seconds on
+    ASSERT_TRUE(mascot_->WaitForConnections(changes + 1)); // its first change, three seconds on
 
-    // Stopped across three periods, as a suspended machine: one change comes at wake-up, and the next
-    // one only a period later, not the missed ones at once.
+    // Stopped across more than two periods, as a suspended machine: one change comes at wake-up, and
+    // the next one only a period later, not the missed ones at once.
     ::kill(second, SIGSTOP);
-    std::this_thread::sleep_for(std::chrono::milliseconds(6500)); // the "suspend": the time must pass
+    std::this_thread::sleep_for(std::chrono::milliseconds(7000)); // the "suspend": the time must pass
     const size_t asleep = mascot_->Accepted();
     ::kill(second, SIGCONT);
     ASSERT_TRUE(mascot_->WaitForConnections(asleep + 1)) << ReadText(folder_ / "rotation");
-    std::this_thread::sleep_for(std::chrono::milliseconds(700)); // well inside the next period
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000)); // well inside the next period
     EXPECT_EQ(mascot_->Accepted(), asleep + 1);
 
-    // A wallpaper the user sets starts the period again: set three times, a little over half a period
-    // apart, for longer than a period, and the rotation never changes it meanwhile.
+    // A wallpaper the user sets starts the period again: set three times, half a period apart, until
+    // past the time the next change was due, and the rotation never changes it meanwhile.
     for (int n = 0; n < 3; ++n) {
         if (n > 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
         EXPECT_EQ(Run({tool_, "set", paths_[2]}), 0) << errors_;
     }
     EXPECT_TRUE(mascot_->WaitForConnections(asleep + 4));

@@ -10,7 +10,7 @@ packages=(
   libxdamage-dev libxres-dev libpixman-1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils x11-apps x11-xserver-utils imagemagick python3-pil dbus libglib2.0-bin desktop-file-utils
-  openbox strace
+  openbox python3-xdg strace
   caja xfdesktop4 xfconf pcmanfm pcmanfm-qt sway swaybg grim dconf-service dconf-gsettings-backend
   fonts-ipafont-gothic qt6-translations-l10n
   zlib1g-dev

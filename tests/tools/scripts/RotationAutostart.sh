@@ -30,7 +30,6 @@ sed 's/^Hidden=true$/Hidden=false/' "$XDG_CONFIG_DIRS/autostart/vorlane-wallpape
     > "$XDG_CONFIG_HOME/autostart/vorlane-wallpaper-rotate.desktop"
 [ "$(state)" = "*" ] || fail "the user's copy turns it on"
 "$runner" --list | grep -qx $'\t  Executes: vorlane-wallpaper rotate --every 30m' || fail "it runs the rotation"
-"$tool" rotate --every 30m --stop 2>/dev/null && fail "usage is checked" || true
 
 # Turned off again.
 rm "$XDG_CONFIG_HOME/autostart/vorlane-wallpaper-rotate.desktop"

@@ -8,6 +8,7 @@
 #include "app/ErrorText.h"
 #include "app/MainWindowFrontEnd.h"
 #include "app/MainWindowLayout.h"
+#include "gallery/CurrentGallery.h"
 #include "gallery/ImageList.h"
 #include "gallery/View.h"
 #include "gallery/Vorlane1.h"
@@ -56,23 +57,6 @@ constexpr int MaxWindowSide = 8192;
 #ifndef NAME_MAX
 constexpr size_t NAME_MAX = 255; // the longest file name the Windows file systems take
 #endif
-
-// "Manager" as this system names the gallery. A settings file brought from Windows holds a Windows path
-// in Shift_JIS, which names no file where paths are not Windows ones: the gallery of that name in the
-// program folder is meant, where the galleries brought along go. Where texts are UTF-8, another name in
-// Shift_JIS is read as such; bytes that are neither stay as they are.
-std::string StartGalleryName(const std::string& stored)
-{
-    const bool windowsHere = path::Separator() == '\\';
-    if (windowsHere)
-        return stored;
-    if (path::IsWindowsPath(stored))
-        return path::ProgramFolder() + display::FileName(stored);
-    if (!codepage::IsValidUtf8(stored))
-        if (std::optional<std::string> utf8 = codepage::ShiftJisToUtf8(stored))
-            return *utf8;
-    return stored;
-}
 
 // A picture that is not here (an entry of a gallery made on Windows that was not yet relinked, a file
 // since removed) ends the command with the open error, naming it as the user reads it, before anything

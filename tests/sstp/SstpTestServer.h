@@ -4,9 +4,18 @@
 
 #include "tests/socket/SocketTestSupport.h"
 
+#ifdef __linux__
+#include <net/if.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <cstring>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -87,5 +96,24 @@ private:
     bool released_ = false;
     TestPeer peer_; // last: its thread stops before the members it uses go
 };
+
+#ifdef __linux__
+// Moves the calling thread, and the threads and processes it starts from now on, into a network
+// namespace of its own with the loopback interface up, so that a test's mascot can take the fixed port
+// 9801. False where that is not allowed (it needs CAP_SYS_ADMIN).
+inline bool EnterOwnNetwork()
+{
+    if (::unshare(CLONE_NEWNET) != 0)
+        return false;
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    ifreq request{};
+    std::strcpy(request.ifr_name, "lo");
+    const bool up = fd >= 0 && ::ioctl(fd, SIOCGIFFLAGS, &request) == 0 &&
+                    (request.ifr_flags |= IFF_UP, ::ioctl(fd, SIOCSIFFLAGS, &request) == 0);
+    if (fd >= 0)
+        ::close(fd);
+    return up;
+}
+#endif
 
 } // namespace vorlane::test

@@ -95,7 +95,7 @@ Invocation ParseArguments(const std::vector<std::string>& arguments)
         }
     }
     if (words.empty())
-        throw UsageError("a command is needed: set, restore or show");
+        throw UsageError("a command is needed: set, next, previous, random, rotate, restore or show");
     const std::string command = words[0];
     invocation.operands.assign(words.begin() + 1, words.end());
     const size_t count = invocation.operands.size();
@@ -121,6 +121,9 @@ std::string HelpText()
 {
     return std::string("Usage: ") + ToolName + " set [PLACEMENT] PICTURE\n"
            "       " + ToolName + " set [PLACEMENT] GALLERY.gsk N\n"
+           "       " + ToolName + " next|previous|random [GALLERY.gsk]\n"
+           "       " + ToolName + " rotate --every PERIOD [--random] [GALLERY.gsk]\n"
+           "       " + ToolName + " rotate --stop\n"
            "       " + ToolName + " restore [--watch]\n"
            "       " + ToolName + " show\n"
            "\n"
@@ -131,6 +134,17 @@ std::string HelpText()
            "            their content, anything else as JPEG) is decoded into Temp.bmp in Vorlane's\n"
            "            folder. The picture is recorded, every desktop of the session is told,\n"
            "            and once one shows it the desktop mascot hears of it over SSTP.\n"
+           "  next, previous, random\n"
+           "            Makes the next, the previous or a random picture of the gallery file (the current\n"
+           "            gallery, Manager in Vorlane.ini, when none is named) the wallpaper as set does, at\n"
+           "            the recorded placement, and remembers the position for each gallery. Entries whose\n"
+           "            picture is missing or cannot be read are passed over with a line each; random\n"
+           "            never repeats the current picture when the gallery holds another.\n"
+           "  rotate    Does the same every PERIOD (30m, 45s, 2h, 500ms; at least 100ms) until stopped,\n"
+           "            the next picture or with --random a random one. One rotation runs per session:\n"
+           "            a new one replaces the running one. A change missed while the computer slept\n"
+           "            happens once at wake-up; a wallpaper set meanwhile by the window or by set\n"
+           "            starts the period again. --stop ends the running rotation.\n"
            "  restore   Shows the recorded wallpaper again on the desktops that forget it when the session\n"
            "            ends (the X root window, sway, swaybg), silently. Run at login by the autostart\n"
            "            entry. With --watch it also leaves a watcher running while the X display lasts\n"
@@ -160,12 +174,17 @@ ExitStatus Set(const Invocation& invocation)
     const std::string picture = PictureOperand(invocation.operands);
     // As the window does: a picture that cannot be read ends here, unrecorded.
     const auto file = OpenPictureFile(picture);
+    return SetOpenedPicture(picture, file.get(), invocation.placement);
+}
+
+ExitStatus SetOpenedPicture(const std::string& picture, std::FILE* file, std::optional<WallpaperPlacement> placement)
+{
     TComponent owner;
     TWallPaper* wallpaper = new TWallPaper(&owner);
-    if (invocation.placement)
-        wallpaper->RecordPlacement(*invocation.placement); // the new picture is drawn so, the old one not again
+    if (placement)
+        wallpaper->RecordPlacement(*placement); // the new picture is drawn so, the old one not again
     const int depth = DisplayDepth();
-    if (!SetPictureAsWallpaper(*wallpaper, picture, file.get(), depth > 0 ? depth : 24)) {
+    if (!SetPictureAsWallpaper(*wallpaper, picture, file, depth > 0 ? depth : 24)) {
         Report("the wallpaper is recorded, but no desktop of this session showed it");
         return NotShown;
     }

@@ -30,7 +30,7 @@ public:
 };
 
 struct Invocation {
-    enum class Command { Help, Version, Set, Restore, Show };
+    enum class Command { Help, Version, Set, Restore, Show, Rotation };
     Command command = Command::Help;
     std::optional<WallpaperPlacement> placement; // --centre, --tile, --fill, --fit, --stretch or --span
     std::vector<std::string> operands;
@@ -45,6 +45,8 @@ std::string HelpText();
 // becomes "Temp.bmp", the registry records it, every desktop of the session is told, and the mascot
 // hears of it once a desktop showed it. Needs a QCoreApplication (the announcement's event loop).
 ExitStatus Set(const Invocation& invocation);
+// The same for a picture already opened as `file`, drawn with `placement` when one is given (and kept).
+ExitStatus SetOpenedPicture(const std::string& picture, std::FILE* file, std::optional<WallpaperPlacement> placement);
 // Applies the recorded wallpaper and tiling again through the desktops that forget it with the session
 // (the X root pixmap, sway's background). Silent when it worked; otherwise says why on stderr.
 ExitStatus Restore();

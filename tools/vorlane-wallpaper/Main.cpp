@@ -1,11 +1,13 @@
 // vorlane-wallpaper: the desktop wallpaper from the command line (see Commands.h).
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/CommandLine.h"
 #include "tools/vorlane-wallpaper/Commands.h"
+#include "tools/vorlane-wallpaper/Rotation.h"
 #include "tools/vorlane-wallpaper/Session.h"
 
 int main(int argc, char** argv)
@@ -13,7 +15,13 @@ int main(int argc, char** argv)
     using namespace vorlane::wallpapertool;
     int status = Done;
     try {
-        const Invocation invocation = ParseArguments(vorlane::CommandLineArguments(argc, argv));
+        const std::vector<std::string> arguments = vorlane::CommandLineArguments(argc, argv);
+        const std::optional<RotationInvocation> rotation = ParseRotationArguments(arguments);
+        Invocation invocation;
+        if (rotation)
+            invocation.command = Invocation::Command::Rotation;
+        else
+            invocation = ParseArguments(arguments);
         switch (invocation.command) {
         case Invocation::Command::Help:
             std::fputs(HelpText().c_str(), stdout);
@@ -34,6 +42,11 @@ int main(int argc, char** argv)
         case Invocation::Command::Show:
             status = Show(stdout);
             break;
+        case Invocation::Command::Rotation: {
+            const auto eventLoop = StartEventLoop(argc, argv); // the announcements wait in it
+            status = RunRotationCommand(*rotation);
+            break;
+        }
         }
     } catch (const UsageError& error) {
         Report(error.what());

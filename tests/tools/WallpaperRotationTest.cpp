@@ -217,11 +217,11 @@ TEST(WallpaperRotationArguments, PeriodsTakeTheirUnitsAndRefuseWhatTheyCannotHol
 {
     using namespace std::chrono_literals;
     using wallpapertool::ParsePeriod;
-    EXPECT_EQ(ParsePeriod("30m"), 30min);
-    EXPECT_EQ(ParsePeriod("45s"), 45s);
-    EXPECT_EQ(ParsePeriod("2h"), 2h);
-    EXPECT_EQ(ParsePeriod("300ms"), 300ms);
-    EXPECT_EQ(ParsePeriod("10"), 10s);
+    EXPECT_EQ(ParsePeriod("30m"), 30min / 1ms);
+    EXPECT_EQ(ParsePeriod("45s"), 45s / 1ms);
+    EXPECT_EQ(ParsePeriod("2h"), 2h / 1ms);
+    EXPECT_EQ(ParsePeriod("300ms"), 300);
+    EXPECT_EQ(ParsePeriod("10"), 10s / 1ms);
     for (const char* wrong : {"", "m", "5x", "1.5h", "-5s", "99ms", "9000h", "99999999999999999999h", "5 m"})
         EXPECT_THROW(ParsePeriod(wrong), wallpapertool::UsageError) << wrong;
 
@@ -230,7 +230,7 @@ TEST(WallpaperRotationArguments, PeriodsTakeTheirUnitsAndRefuseWhatTheyCannotHol
     EXPECT_FALSE(ParseRotationArguments({"next", "--help"}));
     const auto rotate = ParseRotationArguments({"rotate", "--random", "--every", "2h", "--", "-a.gsk"});
     ASSERT_TRUE(rotate);
-    EXPECT_EQ(rotate->period, 2h);
+    EXPECT_EQ(rotate->periodMs, 2h / 1ms);
     EXPECT_EQ(rotate->step, wallpapertool::Step::Random);
     EXPECT_EQ(fs::path(rotate->gallery).filename(), "-a.gsk");
     for (const std::vector<std::string>& wrong : {std::vector<std::string>{"rotate"}, {"rotate", "--every"},

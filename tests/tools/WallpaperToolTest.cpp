@@ -2,9 +2,7 @@
 // autostart entry's command, and the mascot told only of a wallpaper a desktop showed.
 #include <gtest/gtest.h>
 
-#include <net/if.h>
 #include <sched.h>
-#include <sys/ioctl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -265,19 +263,6 @@ TEST_F(WallpaperToolTest, WindowManagerLoginsShowTheRecordedWallpaper)
             return test::CentredMismatches(session->Screenshot(), decoded_) == 0 && XGetSelectionOwner(display, watch) != None;
         })) << ReadText(session->Folder() / "env.log");
     }
-}
-
-// Brings the loopback interface of a new network namespace up.
-bool LoopbackUp()
-{
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    ifreq request{};
-    std::strcpy(request.ifr_name, "lo");
-    const bool up = fd >= 0 && ::ioctl(fd, SIOCGIFFLAGS, &request) == 0 &&
-                    (request.ifr_flags |= IFF_UP, ::ioctl(fd, SIOCSIFFLAGS, &request) == 0);
-    if (fd >= 0)
-        ::close(fd);
-    return up;
 }
 
 TEST_F(WallpaperToolTest, FillIsShownRecordedAndRestoredAtLogin)

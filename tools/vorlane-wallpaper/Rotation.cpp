@@ -81,7 +81,7 @@ std::vector<int> Candidates(Step step, int current, const std::vector<std::strin
 
 } // namespace
 
-std::chrono::milliseconds ParsePeriod(const std::string& text)
+int64_t ParsePeriod(const std::string& text)
 {
     const char* const begin = text.data();
     const char* const end = begin + text.size();
@@ -97,12 +97,12 @@ std::chrono::milliseconds ParsePeriod(const std::string& text)
         scale = 60 * 1000;
     else if (unit == "h")
         scale = 60 * 60 * 1000;
-    const uint64_t longest = std::chrono::milliseconds(MaximumPeriod).count();
+    const uint64_t longest = uint64_t(MaximumPeriodMs);
     if (error != std::errc() || stop == begin || scale == 0 || amount > longest / scale)
         throw UsageError("'" + text + "' is not a period such as 30m, 45s, 2h or 500ms");
-    const std::chrono::milliseconds period(amount * scale);
-    if (period < MinimumPeriod)
-        throw UsageError("the period must be at least " + std::to_string(MinimumPeriod.count()) + "ms");
+    const int64_t period = int64_t(amount * scale);
+    if (period < MinimumPeriodMs)
+        throw UsageError("the period must be at least " + std::to_string(MinimumPeriodMs) + "ms");
     return period;
 }
 
@@ -157,7 +157,7 @@ std::optional<RotationInvocation> ParseRotationArguments(const std::vector<std::
         if (!stop && !every)
             throw UsageError("rotate needs --every and a period such as 30m");
         if (every)
-            invocation.period = ParsePeriod(*every);
+            invocation.periodMs = ParsePeriod(*every);
     }
     if (words.size() > 2)
         throw UsageError(command + " takes at most one gallery file");

@@ -2,7 +2,7 @@
 // by hand (next, previous, random) or on a timer (rotate), the position remembered per gallery.
 #pragma once
 
-#include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,18 +18,19 @@ struct RotationInvocation {
     Command command = Command::Change;
     Step step = Step::Next;
     std::string gallery;                 // the gallery file; empty: the current gallery, each time anew
-    std::chrono::milliseconds period{0}; // rotate: the time between two changes
+    int64_t periodMs = 0;                // rotate: the time between two changes, in milliseconds
 };
 
-// The shortest and the longest period rotate takes.
-inline constexpr std::chrono::milliseconds MinimumPeriod{100};
-inline constexpr std::chrono::hours MaximumPeriod{24 * 366};
+// The shortest and the longest period rotate takes, in milliseconds (not <chrono>, which cannot be
+// compiled for the Windows code page: its "µs" is not in it).
+inline constexpr int64_t MinimumPeriodMs = 100;
+inline constexpr int64_t MaximumPeriodMs = int64_t(24) * 366 * 60 * 60 * 1000;
 
 // The arguments of next, previous, random and rotate; nothing when the command is another one. Throws
 // UsageError.
 std::optional<RotationInvocation> ParseRotationArguments(const std::vector<std::string>& arguments);
-// "30m", "45s", "2h", "300ms", or a number of seconds. Throws UsageError.
-std::chrono::milliseconds ParsePeriod(const std::string& text);
+// "30m", "45s", "2h", "300ms", or a number of seconds, in milliseconds. Throws UsageError.
+int64_t ParsePeriod(const std::string& text);
 
 // The gallery file a change goes to: `named`, or the current gallery's ("Manager" in "Vorlane.ini").
 std::string RotationGallery(const std::string& named);

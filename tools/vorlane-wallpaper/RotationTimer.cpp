@@ -6,6 +6,7 @@
 // again.
 #include "tools/vorlane-wallpaper/Rotation.h"
 
+#include <chrono>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -107,11 +108,11 @@ extern "C" void OnStopSignal(int)
     errno = saved;
 }
 
-void Arm(int timer, std::chrono::milliseconds period)
+void Arm(int timer, int64_t periodMs)
 {
     itimerspec when{};
-    when.it_value.tv_sec = static_cast<time_t>(period.count() / 1000);
-    when.it_value.tv_nsec = static_cast<long>(period.count() % 1000) * 1000000L;
+    when.it_value.tv_sec = static_cast<time_t>(periodMs / 1000);
+    when.it_value.tv_nsec = static_cast<long>(periodMs % 1000) * 1000000L;
     ::timerfd_settime(timer, 0, &when, nullptr); // one change per expiry, however long the sleep was
 }
 
@@ -213,7 +214,7 @@ ExitStatus RunRotation(const RotationInvocation& invocation)
     if (timer.Get() < 0)
         throw Exception("no timer for the rotation");
     Watches watches(LockFile(), lock.Get());
-    Arm(timer.Get(), invocation.period);
+    Arm(timer.Get(), invocation.periodMs);
     for (;;) {
         if (watches.SessionEnded()) {
             Report("the session has ended (its lock file is gone): the rotation ends");
@@ -228,7 +229,7 @@ ExitStatus RunRotation(const RotationInvocation& invocation)
         if (waits[0].revents != 0)
             return Done;
         if (waits[1].revents != 0 && watches.StoreChanged()) {
-            Arm(timer.Get(), invocation.period); // set by the user: a whole period from now
+            Arm(timer.Get(), invocation.periodMs); // set by the user: a whole period from now
             continue;
         }
         uint64_t expiries = 0;
@@ -241,7 +242,7 @@ ExitStatus RunRotation(const RotationInvocation& invocation)
         }
         watches.StoreChanged(); // our own change
         watches.WatchStore();
-        Arm(timer.Get(), invocation.period);
+        Arm(timer.Get(), invocation.periodMs);
     }
 }
 

@@ -1,10 +1,10 @@
 #include "saver/SaverGallery.h"
 
 #include <filesystem>
-#include <optional>
 
 #include "component/ComponentReader.h"
 #include "component/Stream.h"
+#include "gallery/CurrentGallery.h"
 #include "gallery/Vorlane1.h"
 #include "platform/CodePage.h"
 #include "platform/DisplayName.h"
@@ -24,21 +24,6 @@ constexpr const char* EmptyText = "画集 %s には画像がありません (the
 constexpr const char* UnreadableText = "画集 %s を読めません (cannot read the gallery): %s";
 constexpr const char* NothingShownPattern = "画集 %s の画像はどれも表示できません (none of its pictures can be shown)";
 
-// A stored gallery name as this system names the gallery, as the window takes "Manager" at start: a
-// Windows path (from a settings file brought from Windows) means the gallery of that name in the
-// program folder, and a name in Shift_JIS is read as such.
-std::string GalleryNameHere(const std::string& stored)
-{
-    if (path::Separator() == '\\')
-        return stored;
-    if (path::IsWindowsPath(stored))
-        return path::ProgramFolder() + display::FileName(stored);
-    if (!codepage::IsValidUtf8(stored))
-        if (std::optional<std::string> utf8 = codepage::ShiftJisToUtf8(stored))
-            return *utf8;
-    return stored;
-}
-
 std::string Shown(const std::string& name)
 {
     return codepage::DisplayText(display::FileName(name));
@@ -52,7 +37,7 @@ std::string SaverGalleryName()
     std::string name = settings.ReadString(IniSection, "Saver", "");
     if (name.empty() || name == "Default")
         name = settings.ReadString(IniSection, "Manager", path::ProgramFolder() + "画集");
-    return GalleryNameHere(name);
+    return StartGalleryName(name);
 }
 
 SaverGallery ReadSaverGallery()

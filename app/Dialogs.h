@@ -12,14 +12,14 @@ namespace vorlane {
 struct TOpenDialog {
     // Windows filter text: pairs of "description|patterns", patterns separated by ";".
     std::string Filter;
-    int FilterIndex = 1;                  // the selected pair, from 1
+    int FilterIndex = 1; // the selected pair, from 1
     std::string InitialDir;
     bool AllowMultiSelect = false;
     bool FileMustExist = false;
     bool Sizable = true;
-    bool PicturePreview = false;          // the picture dialog's preview panel
-    std::string FileName;                 // outcome: the (first) chosen file
-    std::vector<std::string> Files;       // outcome: every chosen file, in the dialog's order
+    bool PicturePreview = false;    // the picture dialog's preview panel
+    std::string FileName;           // outcome: the (first) chosen file
+    std::vector<std::string> Files; // outcome: every chosen file, in the dialog's order
 };
 
 // Modal results.

@@ -113,8 +113,8 @@ bool Contains(const WindowRect& area, ScreenPoint point)
 // A window is shown where its top (title bar and menus) lies on some monitor.
 bool TopIsShown(const WindowRect& window, const std::vector<WindowRect>& monitors)
 {
-    return monitors.empty() ||
-           std::any_of(monitors.begin(), monitors.end(), [&](const WindowRect& area) { return Contains(area, TopOf(window)); });
+    return monitors.empty() || std::any_of(monitors.begin(), monitors.end(),
+                                           [&](const WindowRect& area) { return Contains(area, TopOf(window)); });
 }
 
 // `window` moved, at its size, onto the monitor nearest to its top.
@@ -140,8 +140,12 @@ WindowRect OntoNearestMonitor(const WindowRect& window, const std::vector<Window
 
 MainWindowCommands::MainWindowCommands(TComponent& window, MainWindowFrontEnd& frontEnd, GalleryView& listView,
                                        TImageList& defaultImages, DialogRunner& dialogs, Desktop& desktop)
-    : OpenImage(OpenImageDesign), Opengsk(OpengskDesign), frontEnd_(frontEnd), listView_(listView),
-      defaultImages_(defaultImages), dialogs_(dialogs)
+    : OpenImage(OpenImageDesign),
+      Opengsk(OpengskDesign),
+      frontEnd_(frontEnd),
+      listView_(listView),
+      defaultImages_(defaultImages),
+      dialogs_(dialogs)
 {
     wallPaper_ = new TWallPaper(&window, desktop);
     wallPaper_->SetName("WallPaper");
@@ -158,9 +162,8 @@ MainWindowCommands::~MainWindowCommands()
 void MainWindowCommands::Create()
 {
     gallery_ = std::make_unique<TVorlane>();
-    gallery_->SetLockAsk([this](const std::string& file) {
-        return frontEnd_.AskWhileBusy(Format(GalleryBusyText, file.c_str()));
-    });
+    gallery_->SetLockAsk(
+        [this](const std::string& file) { return frontEnd_.AskWhileBusy(Format(GalleryBusyText, file.c_str())); });
     if (const std::optional<int> bitsPerPixel = frontEnd_.ScreenBitsPerPixel())
         gallery_->SetDisplayBitsPerPixel(*bitsPerPixel);
     iniFile_ = std::make_unique<TIniFile>(IniFileName);
@@ -273,7 +276,8 @@ void MainWindowCommands::OpenImageButtonClick()
         return;
     bool cancelled = false;
     {
-        const std::unique_ptr<WorkProgress> progress = frontEnd_.BeginProgress(AddingPicturesText, OpenImage.Files.size());
+        const std::unique_ptr<WorkProgress> progress =
+            frontEnd_.BeginProgress(AddingPicturesText, OpenImage.Files.size());
         struct Adding {
             bool& flag;
             explicit Adding(bool& f) : flag(f) { flag = true; }

@@ -22,7 +22,6 @@ class TIniFile;
 class TVorlane;
 class TWallPaper;
 
-
 class MainWindowCommands {
 public:
     // Creates the wallpaper component (which reads the desktop's settings from `desktop`) and then the
@@ -45,13 +44,13 @@ public:
     const DamagedGalleryGuard& DamagedGallery() const { return damaged_; }
 
     // Life of the window.
-    void Create();      // creation: the gallery, the settings file, the name of the gallery to start with
-    void FirstShow();   // first showing: the gallery loaded into the list, the stored place, the caption
+    void Create();    // creation: the gallery, the settings file, the name of the gallery to start with
+    void FirstShow(); // first showing: the gallery loaded into the list, the stored place, the caption
     // Closing: the window's place goes into the gallery, which is saved. False when the window is to stay
     // open: the save failed and the error was shown, with how to close anyway (the next close closes
     // even when it cannot save either, so the user is never shut in).
     bool Close();
-    void Destroy();     // destruction: the gallery's name written to the settings file
+    void Destroy();       // destruction: the gallery's name written to the settings file
     void UpdateCaption(); // the caption at design, a space, then the gallery's file name
 
     // The window's handlers, under the names the layout (MainWindowLayout.h) binds to its buttons and
@@ -59,20 +58,20 @@ public:
     // Gallery commands.
     void OpenImageButtonClick(); // adds the chosen pictures, showing how far it got; the user may stop it
     void G1Click();
-    void ToolButton1Click();     // removes the selected picture
+    void ToolButton1Click(); // removes the selected picture
     void D1Click();
-    void ToolButton2Click();     // saves the current gallery, loads the chosen one
+    void ToolButton2Click(); // saves the current gallery, loads the chosen one
     void L1Click();
-    void N1Click();              // a new gallery under a typed name
-    void R1Click();              // renames the gallery
-    void A1Click();              // names the gallery as the screen saver's
-    void B1Click();              // releases the screen saver's gallery
-    void ListViewDragDrop();     // a list item dropped on another
+    void N1Click();          // a new gallery under a typed name
+    void R1Click();          // renames the gallery
+    void A1Click();          // names the gallery as the screen saver's
+    void B1Click();          // releases the screen saver's gallery
+    void ListViewDragDrop(); // a list item dropped on another
 
     // Wallpaper commands.
-    void WallButtonClick();      // the selected picture as wallpaper, then the announcement
+    void WallButtonClick(); // the selected picture as wallpaper, then the announcement
     void X1Click();
-    void KabeW1Click();          // the wallpaper menu opens: its check marks
+    void KabeW1Click(); // the wallpaper menu opens: its check marks
     void CentCClick();
     void TileVClick();
     void FillFClick();

@@ -42,8 +42,8 @@ public:
 
     // Message boxes under the program's title with an OK button; they return once the user closed them.
     // `text` is complete (ErrorText.h made it); nothing is added.
-    virtual void ShowNotice(const std::string& text) = 0;  // information icon
-    virtual void ShowError(const std::string& text) = 0;   // error icon
+    virtual void ShowNotice(const std::string& text) = 0; // information icon
+    virtual void ShowError(const std::string& text) = 0;  // error icon
     // Another program held the gallery's lock for a moment (`text`, complete, says so and what each
     // answer does): a warning box with 中止 (GiveUp), 再試行 (Again) and 無視 (GoOn).
     virtual LockWait AskWhileBusy(const std::string& text) = 0;

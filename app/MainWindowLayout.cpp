@@ -21,10 +21,8 @@ constexpr ToolButtonLayout Buttons[] = {
 };
 
 constexpr MenuItemLayout FileItems[] = {
-    {C::N1, "新規画集(&N)", &M::N1Click},
-    {C::L1, "画集読込(&L)", &M::L1Click},
-    {C::R1, "画集の名前を変える(&R)", &M::R1Click},
-    {C::G1, "画像読込(&G)", &M::G1Click},
+    {C::N1, "新規画集(&N)", &M::N1Click},           {C::L1, "画集読込(&L)", &M::L1Click},
+    {C::R1, "画集の名前を変える(&R)", &M::R1Click}, {C::G1, "画像読込(&G)", &M::G1Click},
     {C::D1, "画像削除(&D)", &M::D1Click},
 };
 
@@ -42,8 +40,8 @@ constexpr MenuItemLayout WallpaperItems[] = {
 };
 
 constexpr PlacementItemLayout Placements[] = {
-    {WallpaperPlacement::Centred, C::CentC}, {WallpaperPlacement::Tiled, C::TileV},
-    {WallpaperPlacement::Fill, C::FillF},    {WallpaperPlacement::Fit, C::FitT},
+    {WallpaperPlacement::Centred, C::CentC},    {WallpaperPlacement::Tiled, C::TileV},
+    {WallpaperPlacement::Fill, C::FillF},       {WallpaperPlacement::Fit, C::FitT},
     {WallpaperPlacement::Stretch, C::StretchS}, {WallpaperPlacement::Span, C::SpanP},
 };
 

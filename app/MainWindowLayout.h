@@ -21,13 +21,29 @@ using MainWindowCommand = void (MainWindowCommands::*)();
 // and button as the WM_COMMAND identifier FirstCommandId + its value; programs that drive the window
 // rely on these numbers, so the values stay as they are.
 enum class MainWindowControl : int {
-    N1 = 0, L1 = 1, R1 = 2, G1 = 3, D1 = 4,     // ファイル(&F)
-    X1 = 5, CentC = 6, TileV = 7,               // 壁紙(&W)
-    A1 = 8, B1 = 9,                             // ｽｸﾘｰﾝｾｰﾊﾞ(&S)
-    OpenImageButton = 10, WallButton = 11, ToolButton1 = 12, ToolButton2 = 13,
-    N2 = 14,                                    // the separator line, which sends nothing
-    F1 = 15, KabeW1 = 16, s1 = 17,              // the menus themselves
-    N3 = 18, FillF = 19, FitT = 20, StretchS = 21, SpanP = 22, // 壁紙(&W): the scaled placements
+    N1 = 0,
+    L1 = 1,
+    R1 = 2,
+    G1 = 3,
+    D1 = 4, // ファイル(&F)
+    X1 = 5,
+    CentC = 6,
+    TileV = 7, // 壁紙(&W)
+    A1 = 8,
+    B1 = 9, // ｽｸﾘｰﾝｾｰﾊﾞ(&S)
+    OpenImageButton = 10,
+    WallButton = 11,
+    ToolButton1 = 12,
+    ToolButton2 = 13,
+    N2 = 14, // the separator line, which sends nothing
+    F1 = 15,
+    KabeW1 = 16,
+    s1 = 17, // the menus themselves
+    N3 = 18,
+    FillF = 19,
+    FitT = 20,
+    StretchS = 21,
+    SpanP = 22, // 壁紙(&W): the scaled placements
 };
 inline constexpr int FirstCommandId = 1001;
 
@@ -51,7 +67,7 @@ struct PicturePreviewLayout {
     const char* NoPictureText;  // centred in the preview area while no picture is shown
     const char* Preview;        // the button's hint and the preview window's caption
     int PanelWidth;
-    int PreviewBorder;          // around the picture in the preview window
+    int PreviewBorder; // around the picture in the preview window
 };
 extern const PicturePreviewLayout PicturePreviewDesign;
 
@@ -66,8 +82,8 @@ inline constexpr int WindowFontHeight = 12;
 struct ToolButtonLayout {
     MainWindowControl Control;
     const char* Caption;
-    const char* Hint;  // kept with the button; shown as a tool tip only where ShowHint lets it
-    int Image;         // in the button image list
+    const char* Hint; // kept with the button; shown as a tool tip only where ShowHint lets it
+    int Image;        // in the button image list
     bool ShowHint;
     MainWindowCommand Click;
 };

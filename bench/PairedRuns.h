@@ -21,7 +21,7 @@ enum class Clock { Thread, Process, Wall };
 
 inline double Now(Clock clock)
 {
-    timespec now {};
+    timespec now{};
     ::clock_gettime(clock == Clock::Thread    ? CLOCK_THREAD_CPUTIME_ID
                     : clock == Clock::Process ? CLOCK_PROCESS_CPUTIME_ID
                                               : CLOCK_MONOTONIC,

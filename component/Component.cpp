@@ -110,7 +110,9 @@ std::string TComponent::UniqueName(const std::string& name) const
     return result;
 }
 
-void TComponent::WriteExtraRecords(ComponentWriter&) {}
+void TComponent::WriteExtraRecords(ComponentWriter&)
+{
+}
 
 bool TComponent::ReadExtraRecord(const std::string&, ComponentReader&)
 {

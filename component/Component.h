@@ -32,19 +32,19 @@ inline constexpr int32_t NoDefault = INT32_MIN;
 struct PublishedProperty {
     std::string name;
     PropertyKind kind = PropertyKind::Integer;
-    bool stored = true;                    // "Name" travels in the stream header, not as a record
-    std::optional<int32_t> defaultValue;   // Integer/Enumeration/Boolean; none = no declared default
-    std::vector<std::string> identifiers;  // Enumeration: the identifier of each ordinal value
+    bool stored = true;                   // "Name" travels in the stream header, not as a record
+    std::optional<int32_t> defaultValue;  // Integer/Enumeration/Boolean; none = no declared default
+    std::vector<std::string> identifiers; // Enumeration: the identifier of each ordinal value
     // Integer: named constants (a colour's "clNone", say), written as an identifier when the value has
     // one and read from an identifier.
     std::vector<std::pair<std::string, int32_t>> constants;
 
-    std::function<int32_t()> getInteger;               // Integer, Enumeration (ordinal), Boolean (0/1)
+    std::function<int32_t()> getInteger; // Integer, Enumeration (ordinal), Boolean (0/1)
     std::function<void(int32_t)> setInteger;
-    std::function<std::string()> getString;            // String; Event: method name, empty when unassigned
+    std::function<std::string()> getString; // String; Event: method name, empty when unassigned
     std::function<void(const std::string&)> setString;
-    std::function<std::vector<std::string>*()> list;   // StringList
-    size_t maxListEntries = SIZE_MAX;                 // StringList: more entries in a stream are refused
+    std::function<std::vector<std::string>*()> list; // StringList
+    size_t maxListEntries = SIZE_MAX;                // StringList: more entries in a stream are refused
 
     bool Writable() const { return setInteger || setString || list; }
 };

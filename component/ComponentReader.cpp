@@ -38,7 +38,9 @@ std::vector<std::string> SplitPath(const std::string& path)
 
 } // namespace
 
-ComponentReader::ComponentReader(TStream& stream) : stream_(stream), buffer_(StreamBufferSize) {}
+ComponentReader::ComponentReader(TStream& stream) : stream_(stream), buffer_(StreamBufferSize)
+{
+}
 
 ComponentReader::~ComponentReader()
 {

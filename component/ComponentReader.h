@@ -54,14 +54,14 @@ public:
     ValueTag ReadValue();
 
     // Values. A tag that does not fit raises "不正なプロパティの値です".
-    int32_t ReadInteger();                // tags 02, 03, 04
-    std::string ReadString();             // tags 06, 0C
-    std::string ReadIdent();              // tag 07; 08/09/0D/00 read as False/True/nil/Null
-    bool ReadBoolean();                   // tags 08, 09, or the identifiers False/True
-    std::vector<uint8_t> ReadRawData();   // tag 0A: the count is checked against the data left first
-    void ReadListBegin();                 // tag 01
-    bool EndOfList();                     // next byte is 00
-    void ReadListEnd();                   // the 00
+    int32_t ReadInteger();              // tags 02, 03, 04
+    std::string ReadString();           // tags 06, 0C
+    std::string ReadIdent();            // tag 07; 08/09/0D/00 read as False/True/nil/Null
+    bool ReadBoolean();                 // tags 08, 09, or the identifiers False/True
+    std::vector<uint8_t> ReadRawData(); // tag 0A: the count is checked against the data left first
+    void ReadListBegin();               // tag 01
+    bool EndOfList();                   // next byte is 00
+    void ReadListEnd();                 // the 00
 
     // Plain bytes; data that ends early raises "ストリームからの読み込みエラー".
     void Read(void* data, size_t count);

@@ -26,7 +26,7 @@ class TStream;
 
 // Value tags of the component stream.
 enum class ValueTag : uint8_t {
-    Null = 0x00,     // also ends lists and record sequences
+    Null = 0x00, // also ends lists and record sequences
     List = 0x01,
     Int8 = 0x02,
     Int16 = 0x03,
@@ -36,9 +36,9 @@ enum class ValueTag : uint8_t {
     Ident = 0x07,    // short string
     False = 0x08,
     True = 0x09,
-    Binary = 0x0A,   // 32-bit byte count, bytes
-    Set = 0x0B,      // short strings up to an empty one
-    LString = 0x0C,  // 32-bit byte count, bytes
+    Binary = 0x0A,  // 32-bit byte count, bytes
+    Set = 0x0B,     // short strings up to an empty one
+    LString = 0x0C, // 32-bit byte count, bytes
     Nil = 0x0D,
     Collection = 0x0E,
     Single = 0x0F,   // 4 bytes
@@ -67,18 +67,18 @@ public:
     void WriteRecordName(const std::string& name);
 
     // Values, each a tag and its payload.
-    void WriteInteger(int32_t value);                    // tag 02, 03 or 04, the smallest that holds it
-    void WriteString(const std::string& value);          // tag 06 up to 255 bytes, 0C beyond
-    void WriteIdent(const std::string& identifier);      // tag 07 (False/True/nil as 08/09/0D)
-    void WriteBoolean(bool value);                       // tag 08 or 09
-    void WriteRawData(std::span<const uint8_t> bytes);   // tag 0A, 32-bit count, the bytes
-    void WriteListBegin();                               // tag 01
-    void WriteListEnd();                                 // 00
+    void WriteInteger(int32_t value);                  // tag 02, 03 or 04, the smallest that holds it
+    void WriteString(const std::string& value);        // tag 06 up to 255 bytes, 0C beyond
+    void WriteIdent(const std::string& identifier);    // tag 07 (False/True/nil as 08/09/0D)
+    void WriteBoolean(bool value);                     // tag 08 or 09
+    void WriteRawData(std::span<const uint8_t> bytes); // tag 0A, 32-bit count, the bytes
+    void WriteListBegin();                             // tag 01
+    void WriteListEnd();                               // 00
 
     // Plain bytes, buffered.
     void Write(const void* data, size_t count);
     void WriteByte(uint8_t byte) { Write(&byte, 1); }
-    void WriteShortString(const std::string& text);      // length byte, then at most 255 bytes
+    void WriteShortString(const std::string& text); // length byte, then at most 255 bytes
 
     // Passes the buffered bytes to the stream.
     void FlushBuffer();

@@ -84,13 +84,15 @@ size_t TFileStream::Read(void* buffer, size_t count)
             continue;
         }
         if (count - done >= BufferSize / 4) { // a large request goes straight to where it is wanted
-            const size_t n = Transfer(out + done, count - done, [this](uint8_t* at, size_t k) { return files::ReadSome(fd_, at, k); });
+            const size_t n = Transfer(out + done, count - done,
+                                      [this](uint8_t* at, size_t k) { return files::ReadSome(fd_, at, k); });
             done += n;
             position_ += int64_t(n);
             break;
         }
         readStart_ = 0;
-        readEnd_ = Transfer(buffer_.get(), BufferSize, [this](uint8_t* at, size_t k) { return files::ReadSome(fd_, at, k); });
+        readEnd_ =
+            Transfer(buffer_.get(), BufferSize, [this](uint8_t* at, size_t k) { return files::ReadSome(fd_, at, k); });
         if (readEnd_ == 0)
             break;
     }
@@ -120,7 +122,8 @@ size_t TFileStream::Write(const void* buffer, size_t count)
 bool TFileStream::Flush()
 {
     if (pending_ > 0) {
-        const size_t n = Transfer(buffer_.get(), pending_, [this](const uint8_t* at, size_t k) { return files::WriteSome(fd_, at, k); });
+        const size_t n = Transfer(buffer_.get(), pending_,
+                                  [this](const uint8_t* at, size_t k) { return files::WriteSome(fd_, at, k); });
         if (n != pending_)
             failed_ = true;
         pending_ = 0;
@@ -222,8 +225,8 @@ size_t TMemoryStream::Write(const void* buffer, size_t count)
 int64_t TMemoryStream::Seek(int64_t offset, SeekOrigin origin)
 {
     const int64_t base = origin == SeekOrigin::Beginning ? 0
-                         : origin == SeekOrigin::Current  ? int64_t(position_)
-                                                          : int64_t(bytes_.size());
+                         : origin == SeekOrigin::Current ? int64_t(position_)
+                                                         : int64_t(bytes_.size());
     const int64_t target = base + offset;
     if (target < 0)
         return -1;

@@ -76,12 +76,12 @@ private:
     void DropReadAhead();
 
     int fd_ = -1;
-    int64_t position_ = 0;                  // this stream's position
-    std::unique_ptr<uint8_t[]> buffer_;     // read-ahead or pending writes, never both
-    size_t readStart_ = 0, readEnd_ = 0;    // read ahead: buffer_[readStart_, readEnd_) comes next
-    size_t pending_ = 0;                    // bytes waiting to be written
-    int64_t size_ = -1;                     // measured size; -1: measure again
-    bool failed_ = false;                   // a pending write was refused
+    int64_t position_ = 0;               // this stream's position
+    std::unique_ptr<uint8_t[]> buffer_;  // read-ahead or pending writes, never both
+    size_t readStart_ = 0, readEnd_ = 0; // read ahead: buffer_[readStart_, readEnd_) comes next
+    size_t pending_ = 0;                 // bytes waiting to be written
+    int64_t size_ = -1;                  // measured size; -1: measure again
+    bool failed_ = false;                // a pending write was refused
 };
 
 // Bytes in memory, growing as they are written.

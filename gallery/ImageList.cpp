@@ -39,10 +39,10 @@ uint32_t NearestIndex(const std::vector<RgbQuad>& palette, Rgb colour)
 // The named colours a colour property may hold in a stream (0x00BBGGRR values).
 std::vector<std::pair<std::string, int32_t>> ColourConstants()
 {
-    return {{"clBlack", 0x000000},  {"clMaroon", 0x000080}, {"clGreen", 0x008000},   {"clOlive", 0x008080},
-            {"clNavy", 0x800000},   {"clPurple", 0x800080}, {"clTeal", 0x808000},    {"clGray", 0x808080},
-            {"clSilver", 0xC0C0C0}, {"clRed", 0x0000FF},    {"clLime", 0x00FF00},    {"clYellow", 0x00FFFF},
-            {"clBlue", 0xFF0000},   {"clFuchsia", 0xFF00FF}, {"clAqua", 0xFFFF00},   {"clWhite", 0xFFFFFF},
+    return {{"clBlack", 0x000000},  {"clMaroon", 0x000080},  {"clGreen", 0x008000}, {"clOlive", 0x008080},
+            {"clNavy", 0x800000},   {"clPurple", 0x800080},  {"clTeal", 0x808000},  {"clGray", 0x808080},
+            {"clSilver", 0xC0C0C0}, {"clRed", 0x0000FF},     {"clLime", 0x00FF00},  {"clYellow", 0x00FFFF},
+            {"clBlue", 0xFF0000},   {"clFuchsia", 0xFF00FF}, {"clAqua", 0xFFFF00},  {"clWhite", 0xFFFFFF},
             {"clNone", clNone},     {"clDefault", clDefault}};
 }
 
@@ -256,8 +256,8 @@ bool TImageList::ReadExtraRecord(const std::string& name, ComponentReader& reade
         throw EReadError(msg::InvalidPropertyValue);
     uint8_t count[4];
     reader.Read(count, 4);
-    const uint32_t size = uint32_t(count[0]) | (uint32_t(count[1]) << 8) | (uint32_t(count[2]) << 16) |
-                          (uint32_t(count[3]) << 24);
+    const uint32_t size =
+        uint32_t(count[0]) | (uint32_t(count[1]) << 8) | (uint32_t(count[2]) << 16) | (uint32_t(count[3]) << 24);
     // A count is checked against what the stream still holds before anything is read or allocated.
     if (size > reader.Remaining())
         throw EReadError(msg::ReadError);

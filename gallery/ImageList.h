@@ -55,7 +55,8 @@ public:
     // transparent pixels. An image or mask of another size than the list's, or a mask that is not
     // 1-bit, gives EInvalidGraphic. Returns the new image's index.
     int Add(const Bitmap& image, const Bitmap* mask = nullptr);
-    // Inserts before `index` (0..Count); EInvalidOperation "不正なインデックスがイメージ リストに渡されました" otherwise.
+    // Inserts before `index` (0..Count); EInvalidOperation "不正なインデックスがイメージ リストに渡されました"
+    // otherwise.
     void Insert(int index, const Bitmap& image, const Bitmap* mask = nullptr);
     void Delete(int index);
     void Clear();

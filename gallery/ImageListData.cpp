@@ -115,9 +115,8 @@ void PlaceTableRow(ImageListImages& out, const Tiles& tiles, int r, const uint8_
             return;
         for (int x = 0; x < out.width; ++x) {
             const uint32_t index = IndexAt(src, col * out.width + x, depth);
-            colours[size_t(x)] = index < palette.size()
-                                     ? MakeRgb(palette[index].red, palette[index].green, palette[index].blue)
-                                     : 0;
+            colours[size_t(x)] =
+                index < palette.size() ? MakeRgb(palette[index].red, palette[index].green, palette[index].blue) : 0;
         }
         converted.SetRowRgb(0, colours.data());
         std::memcpy(out.ImageRow(k, y), converted.Row(0), out.TileBytes());
@@ -154,8 +153,8 @@ void PlaceMaskRow(ImageListImages& out, const Tiles& tiles, int r, const uint8_t
 // list of 10,000 images is one picture of 80,000 rows); other forms are decoded first.
 struct Picture {
     BmpRowsView view;
-    Bitmap decoded;          // holds the rows when the file had to be decoded
-    bool inverted = false;   // masks: colour 0 is the light (transparent) one
+    Bitmap decoded;        // holds the rows when the file had to be decoded
+    bool inverted = false; // masks: colour 0 is the light (transparent) one
 
     Picture() = default;
     // Moving keeps the view valid: `decoded`'s row buffer moves along with it.
@@ -191,8 +190,7 @@ bool Covers(int pictureWidth, int pictureHeight, int across, int width, int heig
     if (count == 0)
         return true;
     const int64_t rows = (int64_t(count) + across - 1) / across;
-    return int64_t(pictureWidth) >= int64_t(std::min(count, across)) * width &&
-           int64_t(pictureHeight) >= rows * height;
+    return int64_t(pictureWidth) >= int64_t(std::min(count, across)) * width && int64_t(pictureHeight) >= rows * height;
 }
 
 bool Covers(const Picture& picture, int across, int width, int height, int count)
@@ -250,8 +248,8 @@ std::optional<PlainBmp> Plain(std::span<const uint8_t> head, size_t fileBytesLef
     const uint32_t compression = in.ReadU32();
     in.Skip(12); // image size, resolutions
     const uint32_t coloursUsed = in.ReadU32();
-    const bool depthFits = asMask ? bmp.bitsPerPixel == 1
-                                  : (bmp.bitsPerPixel == 16 || bmp.bitsPerPixel == 24 || bmp.bitsPerPixel == 32);
+    const bool depthFits =
+        asMask ? bmp.bitsPerPixel == 1 : (bmp.bitsPerPixel == 16 || bmp.bitsPerPixel == 24 || bmp.bitsPerPixel == 32);
     if (!signature || infoSize != 40 || compression != 0 || !depthFits || width <= 0 || height == 0 ||
         height == INT32_MIN)
         return std::nullopt;
@@ -279,7 +277,7 @@ public:
 
 private:
     ImageListDataSource* source_;
-    std::vector<uint8_t> whole_;                 // the rest of the data, once a file had to be read whole
+    std::vector<uint8_t> whole_; // the rest of the data, once a file had to be read whole
     std::optional<ImageListDataSource> afterWhole_;
     PixelBytes scratch_;
 };
@@ -477,7 +475,10 @@ WrittenLayout LayoutOf(const ImageListImages& images)
 // Collects the output and hands it on a piece at a time, in one buffer used over again.
 class Pieces {
 public:
-    explicit Pieces(const std::function<void(std::span<const uint8_t>)>& put) : put_(put) { bytes_.reserve(PieceSize + 4096); }
+    explicit Pieces(const std::function<void(std::span<const uint8_t>)>& put) : put_(put)
+    {
+        bytes_.reserve(PieceSize + 4096);
+    }
     void Add(const ByteWriter& fields) { bytes_.insert(bytes_.end(), fields.Bytes().begin(), fields.Bytes().end()); }
     // `count` zero bytes at the end, to be filled in.
     uint8_t* AddZeros(size_t count)
@@ -509,11 +510,14 @@ private:
 } // namespace
 
 ImageListDataSource::ImageListDataSource(size_t size, std::function<void(uint8_t*, size_t)> read)
-    : read_(std::move(read)), remaining_(size)
+    : read_(std::move(read)),
+      remaining_(size)
 {
 }
 
-ImageListDataSource::ImageListDataSource(std::span<const uint8_t> data) : memory_(data), remaining_(data.size()) {}
+ImageListDataSource::ImageListDataSource(std::span<const uint8_t> data) : memory_(data), remaining_(data.size())
+{
+}
 
 std::span<const uint8_t> ImageListDataSource::Next(size_t count, PixelBytes& scratch)
 {
@@ -623,7 +627,8 @@ std::vector<uint8_t> WriteImageListData(const ImageListImages& images)
 {
     std::vector<uint8_t> data;
     data.reserve(ImageListDataSize(images));
-    WriteImageListData(images, [&](std::span<const uint8_t> piece) { data.insert(data.end(), piece.begin(), piece.end()); });
+    WriteImageListData(images,
+                       [&](std::span<const uint8_t> piece) { data.insert(data.end(), piece.begin(), piece.end()); });
     return data;
 }
 

@@ -28,13 +28,21 @@ struct UninitialisedAllocator : std::allocator<T> {
     };
     UninitialisedAllocator() = default;
     template <typename U>
-    UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+    UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept
+    {
+    }
     T* allocate(std::size_t n) { return static_cast<T*>(memory::AllocateBlock(n * sizeof(T))); }
     void deallocate(T* p, std::size_t n) noexcept { memory::FreeBlock(p, n * sizeof(T)); }
     template <typename U>
-    void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+    void construct(U* p) noexcept
+    {
+        ::new (static_cast<void*>(p)) U;
+    }
     template <typename U, typename... Args>
-    void construct(U* p, Args&&... args) { ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...); }
+    void construct(U* p, Args&&... args)
+    {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
 };
 using PixelBytes = std::vector<uint8_t, UninitialisedAllocator<uint8_t>>;
 

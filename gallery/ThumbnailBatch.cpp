@@ -25,7 +25,10 @@ struct Result {
 class Batch {
 public:
     Batch(const std::vector<std::string>& files, const TImageList& images, int displayBitsPerPixel)
-        : files_(files), images_(images), displayBitsPerPixel_(displayBitsPerPixel), results_(files.size()),
+        : files_(files),
+          images_(images),
+          displayBitsPerPixel_(displayBitsPerPixel),
+          results_(files.size()),
           end_(files.size())
     {
     }

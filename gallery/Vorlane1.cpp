@@ -51,7 +51,8 @@ bool LooksLikeGallery(const std::string& file)
     if (fd < 0)
         return false;
     char head[4] = {};
-    const bool gallery = files::ReadSome(fd, head, sizeof head) == int64_t(sizeof head) && std::memcmp(head, "TPF0", 4) == 0;
+    const bool gallery =
+        files::ReadSome(fd, head, sizeof head) == int64_t(sizeof head) && std::memcmp(head, "TPF0", 4) == 0;
     files::CloseFile(fd);
     return gallery;
 }
@@ -129,8 +130,8 @@ void FitToThumbnailSize(TImageList& images)
     std::vector<Bitmap> pictures, masks;
     for (int i = 0; i < images.Count(); ++i) {
         pictures.push_back(Stretch(images.Image(i), ThumbnailSize, ThumbnailSize, StretchMode::ColorOnColor));
-        masks.push_back(NormalizedMask(
-            Stretch(images.Mask(i), ThumbnailSize, ThumbnailSize, StretchMode::ColorOnColor)));
+        masks.push_back(
+            NormalizedMask(Stretch(images.Mask(i), ThumbnailSize, ThumbnailSize, StretchMode::ColorOnColor)));
     }
     images.SetSize(ThumbnailSize, ThumbnailSize); // empties the list
     for (size_t i = 0; i < pictures.size(); ++i)
@@ -357,7 +358,7 @@ void TVorlane::SaveGallery()
     const std::string fileName = GalleryFileName();
     std::string target = SaveTarget(fileName);
     const FolderLock lock(target, lockAsk_); // from the check below to the rename
-    std::optional<FolderLock> nameLock;       // the gallery's own folder, when the save goes there instead
+    std::optional<FolderLock> nameLock;      // the gallery's own folder, when the save goes there instead
     ReplacedFile::Recover(target);
 
     if (ChangedOnDisk() && IdentityOf(target)) {
@@ -395,7 +396,8 @@ void TVorlane::AddImages(const std::vector<std::string>& fileNames, int threads,
     // Decoded on every core, appended in list order as AddImage appends one. AddImage refuses the
     // first picture past the limit before decoding it; so does this, after adding those that fit.
     const size_t room = MaxEntries - std::min(MaxEntries, size_t(fileNames_->Count()));
-    const std::vector<std::string> fitting(fileNames.begin(), fileNames.begin() + ptrdiff_t(std::min(room, fileNames.size())));
+    const std::vector<std::string> fitting(fileNames.begin(),
+                                           fileNames.begin() + ptrdiff_t(std::min(room, fileNames.size())));
     size_t added = 0;
     const auto waiting = [&] { progress(added); };
     MakeThumbnails(

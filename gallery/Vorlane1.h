@@ -172,7 +172,7 @@ private:
     void RememberVersion(const std::string& fileName);
 
     std::unique_ptr<TStringList> fileNames_;
-    std::unique_ptr<TImageList> images_;  // freed before fileNames_
+    std::unique_ptr<TImageList> images_;   // freed before fileNames_
     std::unique_ptr<TImageList> defaults_; // the program's own placeholder list
     GalleryView* view_ = nullptr;
     std::string managerName_;

@@ -10,7 +10,12 @@ namespace {
 bool ValidDepth(int bitsPerPixel)
 {
     switch (bitsPerPixel) {
-    case 1: case 4: case 8: case 16: case 24: case 32:
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32:
         return true;
     default:
         return false;
@@ -172,7 +177,8 @@ void Bitmap::SetRowRgb(int y, const Rgb* colours)
     case 16:
         for (int x = 0; x < width_; ++x) {
             const Rgb c = colours[x];
-            const uint32_t v = (uint32_t(RedOf(c) >> 3) << 10) | (uint32_t(GreenOf(c) >> 3) << 5) | uint32_t(BlueOf(c) >> 3);
+            const uint32_t v =
+                (uint32_t(RedOf(c) >> 3) << 10) | (uint32_t(GreenOf(c) >> 3) << 5) | uint32_t(BlueOf(c) >> 3);
             row[2 * x] = uint8_t(v);
             row[2 * x + 1] = uint8_t(v >> 8);
         }

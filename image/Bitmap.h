@@ -21,10 +21,22 @@ struct RgbQuad {
 
 // 0x00RRGGBB.
 using Rgb = uint32_t;
-inline constexpr Rgb MakeRgb(uint8_t r, uint8_t g, uint8_t b) { return (Rgb(r) << 16) | (Rgb(g) << 8) | b; }
-inline constexpr uint8_t RedOf(Rgb c) { return uint8_t(c >> 16); }
-inline constexpr uint8_t GreenOf(Rgb c) { return uint8_t(c >> 8); }
-inline constexpr uint8_t BlueOf(Rgb c) { return uint8_t(c); }
+inline constexpr Rgb MakeRgb(uint8_t r, uint8_t g, uint8_t b)
+{
+    return (Rgb(r) << 16) | (Rgb(g) << 8) | b;
+}
+inline constexpr uint8_t RedOf(Rgb c)
+{
+    return uint8_t(c >> 16);
+}
+inline constexpr uint8_t GreenOf(Rgb c)
+{
+    return uint8_t(c >> 8);
+}
+inline constexpr uint8_t BlueOf(Rgb c)
+{
+    return uint8_t(c);
+}
 
 class Bitmap {
 public:

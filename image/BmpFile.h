@@ -25,10 +25,10 @@ struct BmpRowsView {
     int width = 0;
     int height = 0;
     int bitsPerPixel = 0;
-    std::vector<RgbQuad> palette;   // 8 bits per pixel or fewer
-    const uint8_t* top = nullptr;   // the top row
-    ptrdiff_t step = 0;             // from a row to the one below it
-    size_t fileBytes = 0;           // the bytes the file occupies
+    std::vector<RgbQuad> palette; // 8 bits per pixel or fewer
+    const uint8_t* top = nullptr; // the top row
+    ptrdiff_t step = 0;           // from a row to the one below it
+    size_t fileBytes = 0;         // the bytes the file occupies
 
     const uint8_t* Row(int y) const { return top + ptrdiff_t(y) * step; }
 };

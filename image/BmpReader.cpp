@@ -71,7 +71,12 @@ enum class HeaderKind : uint32_t {
 std::optional<HeaderKind> KindOfHeader(uint32_t size)
 {
     switch (size) {
-    case 12: case 40: case 52: case 56: case 108: case 124:
+    case 12:
+    case 40:
+    case 52:
+    case 56:
+    case 108:
+    case 124:
         return HeaderKind(size);
     default:
         return std::nullopt;
@@ -311,9 +316,9 @@ size_t ReadRunLength(std::span<const uint8_t> src, const Header& h, Bitmap& bitm
 struct Layout {
     Header h;
     bool bitFields = false;
-    bool convert = false;  // bit fields outside the fixed layouts
+    bool convert = false; // bit fields outside the fixed layouts
     bool runLength = false;
-    int depth = 0;         // of the picture read
+    int depth = 0; // of the picture read
     size_t fileStride = 0;
     uint64_t pixelBytes = 0; // from h.offBits on
 };

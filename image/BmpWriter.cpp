@@ -35,9 +35,9 @@ void WriteBmpHeaders(ByteWriter& out, int width, int height, int bitsPerPixel, s
     out.WriteU8('B');
     out.WriteU8('M');
     out.WriteU32(sizeField == BmpSizeField::FileSize ? fileSize : offBits); // bfSize
-    out.WriteU16(0);                                                       // bfReserved1
-    out.WriteU16(0);                                                       // bfReserved2
-    out.WriteU32(offBits);                                                 // bfOffBits
+    out.WriteU16(0);                                                        // bfReserved1
+    out.WriteU16(0);                                                        // bfReserved2
+    out.WriteU32(offBits);                                                  // bfOffBits
 
     out.WriteU32(InfoHeaderSize);                          // biSize
     out.WriteI32(width);                                   // biWidth

@@ -15,7 +15,7 @@
 // (2.x and 3.x keep `inverse_DCT` where 2.1 has it), and everywhere else pictures are decoded in full.
 // The thumbnail tests and fuzz target compare the narrowed decode with a full one.
 #include <jpegint.h>
-#if defined(LIBJPEG_TURBO_VERSION_NUMBER) && LIBJPEG_TURBO_VERSION_NUMBER >= 2000000 && \
+#if defined(LIBJPEG_TURBO_VERSION_NUMBER) && LIBJPEG_TURBO_VERSION_NUMBER >= 2000000 &&                                \
     LIBJPEG_TURBO_VERSION_NUMBER < 4000000 && JPEG_LIB_VERSION == 62
 #define VORLANE_NARROW_IDCT 1
 #else
@@ -65,10 +65,10 @@ struct JpegSession {
 // correctly; blocks near the kept ones keep their DC value as well, which block smoothing reads. The
 // rows libjpeg works on are laid out in full in a window. Everything lives in libjpeg's image pool.
 struct SparseBlocks {
-    JDIMENSION width = 0;  // blocks per row
-    JDIMENSION height = 0; // block rows
-    int* wholeRow = nullptr;    // per block row: its slot among the whole blocks' rows, or -1
-    int* wholeColumn = nullptr; // per block column: likewise
+    JDIMENSION width = 0;               // blocks per row
+    JDIMENSION height = 0;              // block rows
+    int* wholeRow = nullptr;            // per block row: its slot among the whole blocks' rows, or -1
+    int* wholeColumn = nullptr;         // per block column: likewise
     JDIMENSION* wholeColumns = nullptr; // the block columns held whole
     int wholeRowCount = 0, wholeColumnCount = 0;
     JBLOCK* whole = nullptr;
@@ -89,7 +89,7 @@ struct SparseBlocks {
     // scan's band, so the bits of bands no scan has reached yet are kept.)
     uint64_t finished = 0;
     int lastScan = -1;
-    uint8_t* packing = nullptr;   // one row being packed
+    uint8_t* packing = nullptr; // one row being packed
     JBLOCK* window = nullptr;
     JBLOCKROW* rows = nullptr;
     JDIMENSION windowCapacity = 0; // rows
@@ -114,8 +114,12 @@ using Step = void (*)(Session*, void*);
     std::longjmp(session->jump, 1);
 }
 
-void DropMessage(j_common_ptr, int) {}
-void DropOutput(j_common_ptr) {}
+void DropMessage(j_common_ptr, int)
+{
+}
+void DropOutput(j_common_ptr)
+{
+}
 
 void LimitScans(j_common_ptr common)
 {
@@ -228,8 +232,9 @@ jvirt_barray_ptr RequestSparseBlocks(j_common_ptr common, int pool, boolean preZ
     a->dcColumn = static_cast<int*>(PoolMemory(common, sizeof(int) * width));
     a->wholeRowCount = MarkBlocks(s->keptRows, s->keptRowCount, component.v_samp_factor, info->max_v_samp_factor,
                                   component.downsampled_height, size, 0, height, a->wholeRow);
-    a->wholeColumnCount = MarkBlocks(s->keptColumns, s->keptColumnCount, component.h_samp_factor,
-                                     info->max_h_samp_factor, component.downsampled_width, size, 0, width, a->wholeColumn);
+    a->wholeColumnCount =
+        MarkBlocks(s->keptColumns, s->keptColumnCount, component.h_samp_factor, info->max_h_samp_factor,
+                   component.downsampled_width, size, 0, width, a->wholeColumn);
     // Block smoothing reads the DC values of the blocks up to two rows and columns away.
     a->dcRowCount = MarkBlocks(s->keptRows, s->keptRowCount, component.v_samp_factor, info->max_v_samp_factor,
                                component.downsampled_height, size, 2, height, a->dcRow);
@@ -442,18 +447,21 @@ void JpegDecoder::SetSource(bool again)
     if (file_ != nullptr) {
         if (again && (fileStart_ < 0 || std::fseek(file_, fileStart_, SEEK_SET) != 0))
             throw EJPEG(Format(msg::JpegError, int(JERR_FILE_READ)));
-        Check(Guarded(session_.get(), [](Session* s, void* f) { jpeg_stdio_src(&s->info, static_cast<std::FILE*>(f)); },
-                      file_));
+        Check(Guarded(
+            session_.get(), [](Session* s, void* f) { jpeg_stdio_src(&s->info, static_cast<std::FILE*>(f)); }, file_));
         return;
     }
     struct Source {
         const uint8_t* bytes;
         unsigned long size;
     } source{data_.data(), static_cast<unsigned long>(data_.size())};
-    Check(Guarded(session_.get(), [](Session* s, void* a) {
-        const Source* src = static_cast<const Source*>(a);
-        jpeg_mem_src(&s->info, src->bytes, src->size);
-    }, &source));
+    Check(Guarded(
+        session_.get(),
+        [](Session* s, void* a) {
+            const Source* src = static_cast<const Source*>(a);
+            jpeg_mem_src(&s->info, src->bytes, src->size);
+        },
+        &source));
 }
 
 JpegDecoder::JpegDecoder(std::FILE* file) : session_(std::make_unique<JpegSession>())
@@ -465,7 +473,8 @@ JpegDecoder::JpegDecoder(std::FILE* file) : session_(std::make_unique<JpegSessio
     s->errors.output_message = DropOutput;
     s->info.client_data = s;
     // Creating keeps err and client_data; destroying a zeroed or half-created object is harmless.
-    Check(Guarded(s, [](Session* s, void*) { jpeg_create_decompress(&s->info); }, nullptr));
+    Check(Guarded(
+        s, [](Session* s, void*) { jpeg_create_decompress(&s->info); }, nullptr));
     s->info.mem->max_memory_to_use = MaxLibraryMemory;
     s->progress.progress_monitor = LimitScans;
     s->info.progress = &s->progress;
@@ -495,10 +504,13 @@ void JpegDecoder::ReadHeader(int displayBitsPerPixel)
 {
     displayBitsPerPixel_ = displayBitsPerPixel;
     Session* s = session_.get();
-    Check(Guarded(s, [](Session* s, void*) {
-        jpeg_save_markers(&s->info, JPEG_APP0 + 1, 0xFFFF); // Exif, for the orientation
-        jpeg_read_header(&s->info, TRUE);
-    }, nullptr));
+    Check(Guarded(
+        s,
+        [](Session* s, void*) {
+            jpeg_save_markers(&s->info, JPEG_APP0 + 1, 0xFFFF); // Exif, for the orientation
+            jpeg_read_header(&s->info, TRUE);
+        },
+        nullptr));
 
     jpeg_decompress_struct& info = s->info;
     info.scale_num = 1;
@@ -528,9 +540,18 @@ void JpegDecoder::ReadHeader(int displayBitsPerPixel)
         throw EJPEG(Format(msg::JpegError, int(JERR_OUT_OF_MEMORY)));
 }
 
-int JpegDecoder::Width() const { return int(session_->info.image_width); }
-int JpegDecoder::Height() const { return int(session_->info.image_height); }
-int JpegDecoder::BitsPerPixel() const { return session_->quantised ? 8 : 24; }
+int JpegDecoder::Width() const
+{
+    return int(session_->info.image_width);
+}
+int JpegDecoder::Height() const
+{
+    return int(session_->info.image_height);
+}
+int JpegDecoder::BitsPerPixel() const
+{
+    return session_->quantised ? 8 : 24;
+}
 void JpegDecoder::CheckClaimedSize(uint64_t fileBytes, uint64_t maxPixels) const
 {
     const jpeg_decompress_struct& info = session_->info;
@@ -554,7 +575,10 @@ int JpegDecoder::Orientation() const
     return 1;
 }
 
-bool JpegDecoder::CanSkipRows() const { return !session_->quantised; }
+bool JpegDecoder::CanSkipRows() const
+{
+    return !session_->quantised;
+}
 
 void JpegDecoder::KeepOnlySamples(const std::vector<int>& rows, const std::vector<int>& columns)
 {
@@ -584,7 +608,8 @@ void JpegDecoder::Start()
         Check(false);
     // A refinement came for coefficients whose bits were let go (a file libjpeg decodes after a
     // warning): the picture is decoded again from its start, in libjpeg's own whole arrays.
-    Check(Guarded(s, [](Session* s, void*) { jpeg_abort_decompress(&s->info); }, nullptr));
+    Check(Guarded(
+        s, [](Session* s, void*) { jpeg_abort_decompress(&s->info); }, nullptr));
     for (int c = 0; c < MAX_COMPONENTS; ++c) {
         FreePackedRows(s->packedRows[c], s->packedRowCount[c]);
         s->packedRows[c] = nullptr;
@@ -619,10 +644,13 @@ std::vector<RgbQuad> JpegDecoder::Palette() const
 
 void JpegDecoder::ReadRow(uint8_t* row)
 {
-    Check(Guarded(session_.get(), [](Session* s, void* r) {
-        JSAMPROW rows[1] = {static_cast<JSAMPROW>(r)};
-        jpeg_read_scanlines(&s->info, rows, 1);
-    }, row));
+    Check(Guarded(
+        session_.get(),
+        [](Session* s, void* r) {
+            JSAMPROW rows[1] = {static_cast<JSAMPROW>(r)};
+            jpeg_read_scanlines(&s->info, rows, 1);
+        },
+        row));
 }
 
 void JpegDecoder::DecodeOnlyColumns(const std::vector<int>& columns)
@@ -670,18 +698,25 @@ void JpegDecoder::SkipRows(int count)
     const JDIMENSION intoGroup = session_->info.output_scanline % group;
     JDIMENSION parts[2] = {intoGroup == 0 ? 0 : std::min(JDIMENSION(count), group - intoGroup), 0};
     parts[1] = JDIMENSION(count) - parts[0];
-    Check(Guarded(session_.get(), [](Session* s, void* n) {
-        for (const JDIMENSION lines : *static_cast<JDIMENSION(*)[2]>(n))
-            if (lines > 0)
-                jpeg_skip_scanlines(&s->info, lines);
-    }, &parts));
+    Check(Guarded(
+        session_.get(),
+        [](Session* s, void* n) {
+            for (const JDIMENSION lines : *static_cast<JDIMENSION(*)[2]>(n))
+                if (lines > 0)
+                    jpeg_skip_scanlines(&s->info, lines);
+        },
+        &parts));
 }
 
-int JpegDecoder::NextRow() const { return int(session_->info.output_scanline); }
+int JpegDecoder::NextRow() const
+{
+    return int(session_->info.output_scanline);
+}
 
 void JpegDecoder::Finish()
 {
-    Check(Guarded(session_.get(), [](Session* s, void*) { jpeg_finish_decompress(&s->info); }, nullptr));
+    Check(Guarded(
+        session_.get(), [](Session* s, void*) { jpeg_finish_decompress(&s->info); }, nullptr));
 }
 
 } // namespace vorlane

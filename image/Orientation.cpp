@@ -60,8 +60,14 @@ int ReadOrientation(std::span<const uint8_t> app1)
     return 1;
 }
 
-bool FlipsRows(int orientation) { return orientation == 3 || orientation == 4; }
-bool FlipsColumns(int orientation) { return orientation == 2 || orientation == 3; }
+bool FlipsRows(int orientation)
+{
+    return orientation == 3 || orientation == 4;
+}
+bool FlipsColumns(int orientation)
+{
+    return orientation == 2 || orientation == 3;
+}
 
 } // namespace
 
@@ -111,10 +117,11 @@ Bitmap Oriented(const Bitmap& source, int orientation)
 
 OrientedAccumulator::OrientedAccumulator(int sourceWidth, int sourceHeight, int targetWidth, int targetHeight,
                                          StretchMode mode, int orientation)
-    : sourceWidth_(sourceWidth), sourceHeight_(sourceHeight),
+    : sourceWidth_(sourceWidth),
+      sourceHeight_(sourceHeight),
       orientation_(orientation >= 1 && orientation <= 8 ? orientation : 1),
-      upright_(Transposes(orientation_) ? sourceHeight : sourceWidth, Transposes(orientation_) ? sourceWidth : sourceHeight,
-               targetWidth, targetHeight, mode),
+      upright_(Transposes(orientation_) ? sourceHeight : sourceWidth,
+               Transposes(orientation_) ? sourceWidth : sourceHeight, targetWidth, targetHeight, mode),
       neededRows_(size_t(sourceHeight), 0)
 {
     if (!Transposes(orientation_)) {
@@ -141,7 +148,10 @@ int OrientedAccumulator::NextNeededRow(int y) const
     return y;
 }
 
-int OrientedAccumulator::UprightRowOfRow(int y) const { return FlipsRows(orientation_) ? sourceHeight_ - 1 - y : y; }
+int OrientedAccumulator::UprightRowOfRow(int y) const
+{
+    return FlipsRows(orientation_) ? sourceHeight_ - 1 - y : y;
+}
 int OrientedAccumulator::ColumnOfUprightColumn(int x) const
 {
     return FlipsColumns(orientation_) ? sourceWidth_ - 1 - x : x;

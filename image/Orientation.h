@@ -18,7 +18,10 @@ namespace vorlane {
 int ExifOrientation(std::span<const uint8_t> app1);
 
 // Whether rows and columns change places (orientations 5 to 8).
-inline bool Transposes(int orientation) { return orientation >= 5 && orientation <= 8; }
+inline bool Transposes(int orientation)
+{
+    return orientation >= 5 && orientation <= 8;
+}
 
 // The picture as seen upright.
 Bitmap Oriented(const Bitmap& source, int orientation);
@@ -53,10 +56,10 @@ public:
 
 private:
     // Where the stored picture's rows and columns go, by orientation.
-    int UprightRowOfRow(int y) const;           // orientations 1 to 4
-    int ColumnOfUprightColumn(int x) const;     // orientations 1 to 4
-    int UprightColumnOfRow(int y) const;        // orientations 5 to 8
-    int ColumnOfUprightRow(int row) const;      // orientations 5 to 8
+    int UprightRowOfRow(int y) const;       // orientations 1 to 4
+    int ColumnOfUprightColumn(int x) const; // orientations 1 to 4
+    int UprightColumnOfRow(int y) const;    // orientations 5 to 8
+    int ColumnOfUprightRow(int row) const;  // orientations 5 to 8
 
     int sourceWidth_, sourceHeight_, orientation_;
     StretchAccumulator upright_;

@@ -37,9 +37,9 @@ protected:
 };
 
 struct PictureFormat {
-    const char* name;              // "PNG"
-    const char* extensions;        // the names it usually goes by: "*.png"
-    size_t signatureBytes;         // how many first bytes Matches looks at
+    const char* name;       // "PNG"
+    const char* extensions; // the names it usually goes by: "*.png"
+    size_t signatureBytes;  // how many first bytes Matches looks at
     bool (*Matches)(std::span<const uint8_t> head);
     // Reads the header of the picture in `file` (at its start; `fileBytes` long) and checks it before
     // anything the size of the picture is allocated: sides of at most Bitmap::MaxSide, at most

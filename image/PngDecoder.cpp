@@ -42,7 +42,9 @@ using Step = void (*)(PngSession*, void*);
     std::longjmp(s->jump, 1);
 }
 
-void DropWarning(png_structp, png_const_charp) {}
+void DropWarning(png_structp, png_const_charp)
+{
+}
 
 // libpng's own reader says only "Read Error" where the file ends early.
 void ReadFromFile(png_structp png, png_bytep data, size_t length)
@@ -68,15 +70,18 @@ public:
         s_.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &s_, JumpOnError, DropWarning);
         if (s_.png == nullptr)
             ThrowPictureError(Name, "out of memory");
-        Check(Guarded(&s_, [](PngSession* s, void* f) {
-            s->info = png_create_info_struct(s->png);
-            if (s->info == nullptr)
-                png_error(s->png, "out of memory");
-            // libpng refuses larger sides itself, before it reads past the header.
-            png_set_user_limits(s->png, Bitmap::MaxSide, Bitmap::MaxSide);
-            png_set_read_fn(s->png, f, ReadFromFile);
-            png_read_info(s->png, s->info);
-        }, file));
+        Check(Guarded(
+            &s_,
+            [](PngSession* s, void* f) {
+                s->info = png_create_info_struct(s->png);
+                if (s->info == nullptr)
+                    png_error(s->png, "out of memory");
+                // libpng refuses larger sides itself, before it reads past the header.
+                png_set_user_limits(s->png, Bitmap::MaxSide, Bitmap::MaxSide);
+                png_set_read_fn(s->png, f, ReadFromFile);
+                png_read_info(s->png, s->info);
+            },
+            file));
         const png_uint_32 width = png_get_image_width(s_.png, s_.info);
         const png_uint_32 height = png_get_image_height(s_.png, s_.info);
         CheckPictureSize(Name, width, height, maxPixels);
@@ -87,13 +92,16 @@ public:
         width_ = int(width);
         height_ = int(height);
         interlaced_ = png_get_interlace_type(s_.png, s_.info) != PNG_INTERLACE_NONE;
-        Check(Guarded(&s_, [](PngSession* s, void*) {
-            png_set_expand(s->png); // palette to RGB, grey to 8 bits, tRNS to alpha
-            png_set_strip_16(s->png);
-            png_set_gray_to_rgb(s->png);
-            png_set_interlace_handling(s->png);
-            png_read_update_info(s->png, s->info);
-        }, nullptr));
+        Check(Guarded(
+            &s_,
+            [](PngSession* s, void*) {
+                png_set_expand(s->png); // palette to RGB, grey to 8 bits, tRNS to alpha
+                png_set_strip_16(s->png);
+                png_set_gray_to_rgb(s->png);
+                png_set_interlace_handling(s->png);
+                png_read_update_info(s->png, s->info);
+            },
+            nullptr));
         // R, G, B with or without A: made B, G, R, A here, for the rows taken only.
         channels_ = png_get_channels(s_.png, s_.info);
         if ((channels_ != 3 && channels_ != 4) || png_get_rowbytes(s_.png, s_.info) != size_t(width_) * channels_)
@@ -116,7 +124,8 @@ public:
     void Finish() override
     {
         ReadWhole();
-        Check(Guarded(&s_, [](PngSession* s, void*) { png_read_end(s->png, nullptr); }, nullptr));
+        Check(Guarded(
+            &s_, [](PngSession* s, void*) { png_read_end(s->png, nullptr); }, nullptr));
     }
 
 private:
@@ -135,9 +144,9 @@ private:
             return whole_.data() + size_t(next_++) * rowBytes;
         }
         row_.resize(rowBytes);
-        Check(Guarded(&s_, [](PngSession* s, void* row) {
-            png_read_row(s->png, static_cast<png_bytep>(row), nullptr);
-        }, row_.data()));
+        Check(Guarded(
+            &s_, [](PngSession* s, void* row) { png_read_row(s->png, static_cast<png_bytep>(row), nullptr); },
+            row_.data()));
         return row_.data();
     }
 
@@ -151,9 +160,8 @@ private:
         std::vector<png_bytep> rows(static_cast<size_t>(height_));
         for (int y = 0; y < height_; ++y)
             rows[size_t(y)] = whole_.data() + size_t(y) * rowBytes;
-        Check(Guarded(&s_, [](PngSession* s, void* r) {
-            png_read_image(s->png, static_cast<png_bytepp>(r));
-        }, rows.data()));
+        Check(Guarded(
+            &s_, [](PngSession* s, void* r) { png_read_image(s->png, static_cast<png_bytepp>(r)); }, rows.data()));
     }
 
     PngHandle handle_;

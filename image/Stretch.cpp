@@ -29,8 +29,11 @@ SourceSpan CoveredSourceSpan(int t, int n, int m)
 
 StretchAccumulator::StretchAccumulator(int sourceWidth, int sourceHeight, int targetWidth, int targetHeight,
                                        StretchMode mode)
-    : sourceWidth_(sourceWidth), sourceHeight_(sourceHeight), targetWidth_(targetWidth),
-      targetHeight_(targetHeight), mode_(mode)
+    : sourceWidth_(sourceWidth),
+      sourceHeight_(sourceHeight),
+      targetWidth_(targetWidth),
+      targetHeight_(targetHeight),
+      mode_(mode)
 {
     const auto inBounds = [](int side) { return side > 0 && side <= Bitmap::MaxSide; };
     if (!inBounds(sourceWidth) || !inBounds(sourceHeight) || !inBounds(targetWidth) || !inBounds(targetHeight) ||
@@ -56,7 +59,8 @@ StretchAccumulator::StretchAccumulator(int sourceWidth, int sourceHeight, int ta
 SourceSpan StretchAccumulator::TargetRowsOf(int y) const
 {
     // Both ends of the row spans grow with the target row, so the rows that take y are contiguous.
-    const auto first = std::partition_point(rows_.begin(), rows_.end(), [y](const SourceSpan& s) { return s.last <= y; });
+    const auto first =
+        std::partition_point(rows_.begin(), rows_.end(), [y](const SourceSpan& s) { return s.last <= y; });
     const auto last = std::partition_point(first, rows_.end(), [y](const SourceSpan& s) { return s.first <= y; });
     return {int(first - rows_.begin()), int(last - rows_.begin())};
 }
@@ -69,7 +73,8 @@ bool StretchAccumulator::NeedsRow(int y) const
 
 int StretchAccumulator::NextNeededRow(int y) const
 {
-    const auto next = std::partition_point(rows_.begin(), rows_.end(), [y](const SourceSpan& s) { return s.last <= y; });
+    const auto next =
+        std::partition_point(rows_.begin(), rows_.end(), [y](const SourceSpan& s) { return s.last <= y; });
     if (next == rows_.end())
         return sourceHeight_;
     return std::max(y, next->first);

@@ -18,14 +18,22 @@ constexpr const char* Name = "WebP";
 const char* StatusText(VP8StatusCode status)
 {
     switch (status) {
-    case VP8_STATUS_OUT_OF_MEMORY: return "out of memory";
-    case VP8_STATUS_INVALID_PARAM: return "invalid parameter";
-    case VP8_STATUS_BITSTREAM_ERROR: return "bitstream error";
-    case VP8_STATUS_UNSUPPORTED_FEATURE: return "unsupported feature";
-    case VP8_STATUS_SUSPENDED: return "suspended";
-    case VP8_STATUS_USER_ABORT: return "user abort";
-    case VP8_STATUS_NOT_ENOUGH_DATA: return msg::PictureCutShort;
-    default: return "error";
+    case VP8_STATUS_OUT_OF_MEMORY:
+        return "out of memory";
+    case VP8_STATUS_INVALID_PARAM:
+        return "invalid parameter";
+    case VP8_STATUS_BITSTREAM_ERROR:
+        return "bitstream error";
+    case VP8_STATUS_UNSUPPORTED_FEATURE:
+        return "unsupported feature";
+    case VP8_STATUS_SUSPENDED:
+        return "suspended";
+    case VP8_STATUS_USER_ABORT:
+        return "user abort";
+    case VP8_STATUS_NOT_ENOUGH_DATA:
+        return msg::PictureCutShort;
+    default:
+        return "error";
     }
 }
 
@@ -36,7 +44,7 @@ public:
         data_ = ReadPictureBytes(Name, file, fileBytes);
         // The RIFF header: "RIFF", the size of what follows, "WEBP". A size beyond the file is a file cut short.
         ByteReader riff(data_);
-        riff.Skip(4);                     // "RIFF"
+        riff.Skip(4);                              // "RIFF"
         const uint32_t riffBytes = riff.ReadU32(); // the bytes after this field
         if (uint64_t(riffBytes) + 8 > fileBytes)
             ThrowPictureError(Name, msg::PictureCutShort);
@@ -56,10 +64,7 @@ public:
     // A failed WebPDecode frees its own output; a decoded still picture is freed here.
     ~WebpDecoder() override { WebPFreeDecBuffer(&config_.output); }
 
-    void ReadRow(uint8_t* bgra) override
-    {
-        std::memcpy(bgra, pixels_ + size_t(next_++) * stride_, size_t(width_) * 4);
-    }
+    void ReadRow(uint8_t* bgra) override { std::memcpy(bgra, pixels_ + size_t(next_++) * stride_, size_t(width_) * 4); }
     void SkipRow() override { ++next_; }
 
 private:

@@ -62,8 +62,14 @@ inline intptr_t MakeNoticeParam(uint16_t event, uint16_t error)
 {
     return static_cast<intptr_t>((static_cast<uint32_t>(error) << 16) | event);
 }
-inline uint16_t NoticeEvent(intptr_t lParam) { return static_cast<uint16_t>(lParam & 0xFFFF); }
-inline uint16_t NoticeError(intptr_t lParam) { return static_cast<uint16_t>((lParam >> 16) & 0xFFFF); }
+inline uint16_t NoticeEvent(intptr_t lParam)
+{
+    return static_cast<uint16_t>(lParam & 0xFFFF);
+}
+inline uint16_t NoticeError(intptr_t lParam)
+{
+    return static_cast<uint16_t>((lParam >> 16) & 0xFFFF);
+}
 
 // The Windows Sockets number of an errno value (0 for 0; EINPROGRESS counts as WSAEWOULDBLOCK).
 int SocketErrorFromErrno(int error);

@@ -27,10 +27,22 @@ public:
             throw EReadError(msg::ReadError);
         pos_ = position;
     }
-    void Skip(size_t count) { Need(count); pos_ += count; }
+    void Skip(size_t count)
+    {
+        Need(count);
+        pos_ += count;
+    }
 
-    uint8_t PeekU8() const { Need(1); return data_[pos_]; }
-    uint8_t ReadU8() { Need(1); return data_[pos_++]; }
+    uint8_t PeekU8() const
+    {
+        Need(1);
+        return data_[pos_];
+    }
+    uint8_t ReadU8()
+    {
+        Need(1);
+        return data_[pos_++];
+    }
     int8_t ReadI8() { return static_cast<int8_t>(ReadU8()); }
     uint16_t ReadU16()
     {

@@ -33,7 +33,8 @@ public:
 
 private:
     EventWait(std::optional<std::weak_ptr<const void>> owner, std::optional<Clock::time_point> deadline)
-        : owner_(std::move(owner)), deadline_(deadline)
+        : owner_(std::move(owner)),
+          deadline_(deadline)
     {
     }
     bool Over() const { return OwnerFreed() || (deadline_ && Clock::now() >= *deadline_); }

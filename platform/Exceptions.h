@@ -14,30 +14,60 @@ public:
 };
 
 // Streams and files.
-class EStreamError : public Exception { using Exception::Exception; };
-class EReadError : public EStreamError { using EStreamError::EStreamError; };
-class EWriteError : public EStreamError { using EStreamError::EStreamError; };
-class EFOpenError : public EStreamError { using EStreamError::EStreamError; };
-class EFCreateError : public EStreamError { using EStreamError::EStreamError; };
+class EStreamError : public Exception {
+    using Exception::Exception;
+};
+class EReadError : public EStreamError {
+    using EStreamError::EStreamError;
+};
+class EWriteError : public EStreamError {
+    using EStreamError::EStreamError;
+};
+class EFOpenError : public EStreamError {
+    using EStreamError::EStreamError;
+};
+class EFCreateError : public EStreamError {
+    using EStreamError::EStreamError;
+};
 // Another program of the user held the file's lock for longer than the wait allowed.
-class EFileBusy : public EStreamError { using EStreamError::EStreamError; };
+class EFileBusy : public EStreamError {
+    using EStreamError::EStreamError;
+};
 
 // Pictures.
-class EInvalidGraphic : public Exception { using Exception::Exception; };
-class EJPEG : public Exception { using Exception::Exception; };
+class EInvalidGraphic : public Exception {
+    using Exception::Exception;
+};
+class EJPEG : public Exception {
+    using Exception::Exception;
+};
 
 // Lists and ranges.
-class EStringListError : public Exception { using Exception::Exception; };
-class EInvalidOperation : public Exception { using Exception::Exception; };
-class ERangeError : public Exception { using Exception::Exception; };
+class EStringListError : public Exception {
+    using Exception::Exception;
+};
+class EInvalidOperation : public Exception {
+    using Exception::Exception;
+};
+class ERangeError : public Exception {
+    using Exception::Exception;
+};
 
 // Registry and profile access.
-class ERegistryException : public Exception { using Exception::Exception; };
-class EIniFileException : public Exception { using Exception::Exception; };
+class ERegistryException : public Exception {
+    using Exception::Exception;
+};
+class EIniFileException : public Exception {
+    using Exception::Exception;
+};
 
 // The socket client (English messages).
-class ESockError : public Exception { using Exception::Exception; };
-class EAbortError : public ESockError { using ESockError::ESockError; };
+class ESockError : public Exception {
+    using Exception::Exception;
+};
+class EAbortError : public ESockError {
+    using ESockError::ESockError;
+};
 
 // printf-style formatting of a message text, for the texts with %s and %d.
 std::string Format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));

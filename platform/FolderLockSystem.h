@@ -10,8 +10,8 @@
 namespace vorlane::folderlock {
 
 struct SystemLock {
-    intptr_t handle;  // what the system names the lock by, not yet taken
-    uint64_t device;  // the folder's identity
+    intptr_t handle; // what the system names the lock by, not yet taken
+    uint64_t device; // the folder's identity
     uint64_t inode;
 };
 

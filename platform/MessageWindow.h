@@ -50,8 +50,8 @@ bool PostMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr
 // The copy-data message: WM_COPYDATA with the sender's handle as wParam and the address of this record
 // as lParam. The record and its bytes are valid only while the receiver's handler runs.
 struct CopyDataStruct {
-    uint32_t dwData = 0;          // identifier chosen by the sender
-    uint32_t cbData = 0;          // number of bytes at lpData
+    uint32_t dwData = 0; // identifier chosen by the sender
+    uint32_t cbData = 0; // number of bytes at lpData
     const void* lpData = nullptr;
 };
 

@@ -63,7 +63,8 @@ Rules RulesOf(std::string_view path)
         return Rules::Native;
     // On Windows a Windows path in the code page is a native one (which may use "/" as well).
     const bool windows = detail::NativeRules == Rules::Windows;
-    const bool ascii = std::all_of(path.begin(), path.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    const bool ascii =
+        std::all_of(path.begin(), path.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     if (codepage::IsValidUtf8(path) && !(windows && ascii))
         return Rules::WindowsUtf8;
     return windows ? Rules::Native : Rules::Windows;

@@ -16,8 +16,8 @@ std::string ProfileFilePath(const std::string& file);
 // The value of `key` in `section`, or `defaultValue` when the file, the section or the key is missing.
 // Either is cut to ProfileValueLimit bytes.
 inline constexpr size_t ProfileValueLimit = 2047;
-std::string GetPrivateProfileString(std::string_view section, std::string_view key,
-                                    std::string_view defaultValue, const std::string& file);
+std::string GetPrivateProfileString(std::string_view section, std::string_view key, std::string_view defaultValue,
+                                    const std::string& file);
 
 // Sets `key` in `section` to `value`, creating the file, the section or the key as needed and keeping
 // every other line as it was. Returns false when the file cannot be written; the old file is then intact.

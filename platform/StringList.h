@@ -18,7 +18,7 @@ public:
     const std::string& operator[](int index) const { return Get(index); }
     void Put(int index, const std::string& value);
 
-    int Add(const std::string& value);              // appends; returns its index
+    int Add(const std::string& value);                // appends; returns its index
     void Insert(int index, const std::string& value); // 0..Count
     void Delete(int index);
     void Clear() { items_.clear(); }

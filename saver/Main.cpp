@@ -42,8 +42,7 @@ int ShowOnly(SaverScreen& screen, const std::string& line)
 {
     Report(line);
     screen.ShowText(line);
-    while (screen.WaitUntil(SaverScreen::Clock::now() + std::chrono::hours(1))) {
-    }
+    while (screen.WaitUntil(SaverScreen::Clock::now() + std::chrono::hours(1))) {}
     return 0;
 }
 
@@ -58,8 +57,8 @@ int Run(const Options& options)
     if (!gallery.problem.empty())
         return ShowOnly(screen, gallery.problem);
     const WallpaperPlacement placement = SaverPlacement();
-    const auto delay = std::chrono::duration_cast<SaverScreen::Clock::duration>(
-        std::chrono::duration<double>(options.delaySeconds));
+    const auto delay =
+        std::chrono::duration_cast<SaverScreen::Clock::duration>(std::chrono::duration<double>(options.delaySeconds));
 
     PictureOrder order(gallery.pictures.size(), options.random);
     std::set<size_t> reported; // pictures said to fail, each said once

@@ -152,7 +152,8 @@ void SaverScreen::ShowText(const std::string& line)
         return;
     const int width = std::max(1, attributes.width), height = std::max(1, attributes.height);
     const int screen = XScreenNumberOfScreen(attributes.screen);
-    const Pixmap pixmap = XCreatePixmap(display, s.window, unsigned(width), unsigned(height), unsigned(attributes.depth));
+    const Pixmap pixmap =
+        XCreatePixmap(display, s.window, unsigned(width), unsigned(height), unsigned(attributes.depth));
     const GC gc = XCreateGC(display, pixmap, 0, nullptr);
     XSetForeground(display, gc, BlackPixel(display, screen));
     XFillRectangle(display, pixmap, gc, 0, 0, unsigned(width), unsigned(height));
@@ -174,7 +175,8 @@ void SaverScreen::ShowText(const std::string& line)
                 XRenderColor full{0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF};
                 if (XftColorAllocValue(display, attributes.visual, colormap, &full, &white)) {
                     XftDrawStringUtf8(draw, &white, font, (width - extent.xOff) / 2,
-                                      (height - (font->ascent + font->descent)) / 2 + font->ascent, text, int(line.size()));
+                                      (height - (font->ascent + font->descent)) / 2 + font->ascent, text,
+                                      int(line.size()));
                     XftColorFree(display, attributes.visual, colormap, &white);
                 }
                 XftFontClose(display, font);

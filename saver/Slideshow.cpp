@@ -67,7 +67,8 @@ Options ParseOptions(const std::vector<std::string>& arguments)
 
 std::string HelpText()
 {
-    return std::string("Usage: ") + ProgramName + " [--root | --window-id ID] [--delay SECONDS] [--random]\n"
+    return std::string("Usage: ") + ProgramName +
+           " [--root | --window-id ID] [--delay SECONDS] [--random]\n"
            "\n"
            "Shows the pictures of the gallery Vorlane names for the screen saver (its menu\n"
            "\"ｽｸﾘｰﾝｾｰﾊﾞ > 画集の設定\"), or of the current gallery, one after another at the\n"
@@ -86,7 +87,10 @@ std::string HelpText()
            "take a single dash (-root, -delay 10).\n";
 }
 
-PictureOrder::PictureOrder(size_t count, bool random) : round_(count), random_(random), generator_(std::random_device{}())
+PictureOrder::PictureOrder(size_t count, bool random)
+    : round_(count),
+      random_(random),
+      generator_(std::random_device{}())
 {
     std::iota(round_.begin(), round_.end(), size_t(0));
     if (random_)

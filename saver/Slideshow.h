@@ -21,10 +21,10 @@ public:
 struct Options {
     bool help = false;
     bool version = false;
-    bool root = false;                      // --root: the virtual root window
-    std::optional<unsigned long> windowId;  // --window-id ID, which wins over --root
-    double delaySeconds = 10;               // --delay SECONDS: how long each picture shows
-    bool random = false;                    // --random: shuffled, not the gallery's order
+    bool root = false;                     // --root: the virtual root window
+    std::optional<unsigned long> windowId; // --window-id ID, which wins over --root
+    double delaySeconds = 10;              // --delay SECONDS: how long each picture shows
+    bool random = false;                   // --random: shuffled, not the gallery's order
 };
 
 inline constexpr double MinDelaySeconds = 0.1;

@@ -24,8 +24,12 @@ namespace vorlane {
 // A wait of the client that ended by its time-out ("Host Lookup Timed Out", "Connection Timed out"), or
 // by Cancel, Abort or the component being freed ("Host Lookup Canceled", "Connection Canceled",
 // "Accepting Canceled"). The transfer operations end both ways with EAbortError.
-class ESockTimedOut : public ESockError { using ESockError::ESockError; };
-class ESockCanceled : public ESockError { using ESockError::ESockError; };
+class ESockTimedOut : public ESockError {
+    using ESockError::ESockError;
+};
+class ESockCanceled : public ESockError {
+    using ESockError::ESockError;
+};
 
 using THandlerEvent = std::function<void(bool& handled)>;
 using TOnHostResolved = std::function<void(TComponent* sender)>;
@@ -53,9 +57,9 @@ public:
     // Published properties: plain fields, no side effects.
     const std::string& Host() const { return host_; }
     void SetHost(const std::string& host) { host_ = host; }
-    int32_t Port() const { return port_; }           // only the low 16 bits are used
+    int32_t Port() const { return port_; } // only the low 16 bits are used
     void SetPort(int32_t port) { port_ = port; }
-    int32_t TimeOut() const { return timeOut_; }     // ms per wait; 0 = none; negative fails at TimerOn
+    int32_t TimeOut() const { return timeOut_; } // ms per wait; 0 = none; negative fails at TimerOn
     void SetTimeOut(int32_t timeOut) { timeOut_ = timeOut; }
     int32_t ReportLevel() const { return reportLevel_; }
     void SetReportLevel(int32_t level) { reportLevel_ = level; }
@@ -100,10 +104,7 @@ public:
     // Ends CaptureString normally, without waiting for more, once `complete` holds for the text kept
     // so far: for replies whose end shows in the text while the peer keeps the connection open. Empty
     // (the default): only the count, the peer's close, the time-out or Cancel end it.
-    void SetCaptureEnd(std::function<bool(std::string_view text)> complete)
-    {
-        captureEnd_ = std::move(complete);
-    }
+    void SetCaptureEnd(std::function<bool(std::string_view text)> complete) { captureEnd_ = std::move(complete); }
 
     // State.
     const std::string& Status() const { return status_; }

@@ -14,9 +14,8 @@ constexpr uint32_t WM_ACTIVATEAPP = 28;
 
 TThreadTimer::TThreadTimer(TComponent* owner) : TComponent(owner)
 {
-    window_ = AllocateWindow([this](uint32_t message, uintptr_t wParam, intptr_t lParam) {
-        return WindowProc(message, wParam, lParam);
-    });
+    window_ = AllocateWindow(
+        [this](uint32_t message, uintptr_t wParam, intptr_t lParam) { return WindowProc(message, wParam, lParam); });
 }
 
 TThreadTimer::~TThreadTimer()

@@ -28,8 +28,9 @@ TFastSstp::TFastSstp(TComponent* owner) : TPowersock(owner)
     resendTimer_ = new TThreadTimer(this); // runs with a new timer's 1000 ms until loading ends
     resendTimer_->SetOnTimer([this](TComponent* sender) { ResendTick(sender); });
     sstpMethod_ = smTcpIp;
-    hiddenWindow_ = AllocateWindow(
-        [this](uint32_t message, uintptr_t wParam, intptr_t lParam) { return CopyDataWndProc(message, wParam, lParam); });
+    hiddenWindow_ = AllocateWindow([this](uint32_t message, uintptr_t wParam, intptr_t lParam) {
+        return CopyDataWndProc(message, wParam, lParam);
+    });
 }
 
 // The socket client part goes first (see FastSstpState); nothing of this class's own is left to undo.
@@ -120,8 +121,7 @@ TSstpResult TFastSstp::SendScript(const std::string& script, TSstpOptions option
     return SendScriptList(sstp::SplitLines(script), options, 0);
 }
 
-TSstpResult TFastSstp::SendScriptList(const std::vector<std::string>& lines, TSstpOptions options,
-                                      WindowHandle wnd)
+TSstpResult TFastSstp::SendScriptList(const std::vector<std::string>& lines, TSstpOptions options, WindowHandle wnd)
 {
     sstp::RequestParts parts;
     parts.sender = sstpSender_;
@@ -160,9 +160,15 @@ TSstpResult TFastSstp::Transmit(const std::vector<std::string>& request)
     TSstpResult result = srOther;
     try {
         switch (sstpMethod_) {
-        case smTcpIp: result = DeliverByTcp(request); break;
-        case smDirectSstp: result = DeliverDirect(request); break;
-        default: result = srOther; break;
+        case smTcpIp:
+            result = DeliverByTcp(request);
+            break;
+        case smDirectSstp:
+            result = DeliverDirect(request);
+            break;
+        default:
+            result = srOther;
+            break;
         }
         if (lifetime.expired())
             return result;
@@ -195,7 +201,7 @@ TSstpResult TFastSstp::DeliverByTcp(const std::vector<std::string>& request)
         WriteRequestAndReadReply(request);
     } catch (const ESockError&) {
         if (lifetime.expired())
-            throw; // freed while the reply was awaited: the capture's abort goes on to the caller
+            throw;    // freed while the reply was awaited: the capture's abort goes on to the caller
         Disconnect(); // and once more below: a socket error costs the connection either way
         if (lifetime.expired())
             return srOther;

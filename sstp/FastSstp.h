@@ -63,8 +63,7 @@ public:
     TSstpResult SendScript(const std::string& script, TSstpOptions options);
     // Sends the lines as one request (the first as its script, the others as entries) and returns
     // LastResult. A non-zero `wnd` is named as the window that expects a direct reply.
-    TSstpResult SendScriptList(const std::vector<std::string>& lines, TSstpOptions options,
-                               WindowHandle wnd = 0);
+    TSstpResult SendScriptList(const std::vector<std::string>& lines, TSstpOptions options, WindowHandle wnd = 0);
     // Delivers one composed request by SstpMethod and reads its status. Refuses with srOther, sending
     // nothing, while another delivery is running (a command started inside this one's wait).
     TSstpResult Transmit(const std::vector<std::string>& request);
@@ -95,7 +94,7 @@ public:
     int32_t Interval() const { return interval_; }
     void SetInterval(int32_t interval); // also sets the resend timer's period; negative: ERangeError
     bool Sleep() const { return sleep_; }
-    void SetSleep(bool sleep);          // stops the resend timer; starts it again when false
+    void SetSleep(bool sleep); // stops the resend timer; starts it again when false
     TSstpMethod SstpMethod() const { return sstpMethod_; }
     void SetSstpMethod(TSstpMethod method) { sstpMethod_ = method; }
     WindowHandle TargetHWnd() const { return targetHWnd_; }

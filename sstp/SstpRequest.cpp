@@ -113,18 +113,30 @@ int32_t ParseStatusCode(std::string_view line)
 TSstpResult CodeToResult(int32_t code)
 {
     switch (code) {
-    case 200: return srOk;
-    case 204: return srNoContent;
-    case 210: return srBreak;
-    case 400: return srBadRequest;
-    case 408: return srRequestTimeout;
-    case 409: return srConflict;
-    case 420: return srRefuse;
-    case 501: return srNotImplemented;
-    case 503: return srServiceUnavailable;
-    case 504: return srNotLocalIp;
-    case 541: return srInBlackList;
-    default: return srOther;
+    case 200:
+        return srOk;
+    case 204:
+        return srNoContent;
+    case 210:
+        return srBreak;
+    case 400:
+        return srBadRequest;
+    case 408:
+        return srRequestTimeout;
+    case 409:
+        return srConflict;
+    case 420:
+        return srRefuse;
+    case 501:
+        return srNotImplemented;
+    case 503:
+        return srServiceUnavailable;
+    case 504:
+        return srNotLocalIp;
+    case 541:
+        return srInBlackList;
+    default:
+        return srOther;
     }
 }
 

@@ -22,9 +22,9 @@ struct RequestParts {
     std::string sender;                   // the Sender line's value, unchanged
     std::vector<std::string> scriptLines; // the first becomes the Script line, the others Entry lines
     TSstpOptions options;
-    uint32_t wnd = 0;                     // a window named by the caller, 0 for none
+    uint32_t wnd = 0; // a window named by the caller, 0 for none
     TSstpMethod method = smTcpIp;
-    uint32_t replyWindow = 0;             // the sender's own reply window, named for direct delivery
+    uint32_t replyWindow = 0; // the sender's own reply window, named for direct delivery
 };
 
 // Puts the sender and the script lines into Shift_JIS, the char set every request declares: text on

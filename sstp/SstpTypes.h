@@ -43,18 +43,18 @@ enum TSstpMethod : uint8_t {
 
 // The outcome of a delivery, from the reply's status code; one byte.
 enum TSstpResult : uint8_t {
-    srOk = 0,                  // 200
-    srNoContent = 1,           // 204
-    srBreak = 2,               // 210
-    srBadRequest = 3,          // 400
-    srRequestTimeout = 4,      // 408
-    srConflict = 5,            // 409
-    srRefuse = 6,              // 420
-    srNotImplemented = 7,      // 501
-    srServiceUnavailable = 8,  // 503
-    srNotLocalIp = 9,          // 504
-    srInBlackList = 10,        // 541
-    srOther = 11,              // any other code, and no usable reply (-1000)
+    srOk = 0,                 // 200
+    srNoContent = 1,          // 204
+    srBreak = 2,              // 210
+    srBadRequest = 3,         // 400
+    srRequestTimeout = 4,     // 408
+    srConflict = 5,           // 409
+    srRefuse = 6,             // 420
+    srNotImplemented = 7,     // 501
+    srServiceUnavailable = 8, // 503
+    srNotLocalIp = 9,         // 504
+    srInBlackList = 10,       // 541
+    srOther = 11,             // any other code, and no usable reply (-1000)
 };
 
 // The status code that stands for a delivery that read no usable reply.

@@ -9,14 +9,14 @@
 #include <gtest/gtest.h>
 
 // `missing`: what is not installed, for the message; empty when all is.
-#define VORLANE_NEED_INSTALLED(missing)                                                                   \
-    do {                                                                                                  \
-        const std::string missing_ = (missing);                                                           \
-        if (!missing_.empty()) {                                                                          \
-            if (std::getenv("CI"))                                                                        \
-                FAIL() << "not installed: " << missing_ << " (scripts/setup-debian.sh installs it)";     \
-            GTEST_SKIP() << "not installed: " << missing_ << "; scripts/setup-debian.sh installs it";    \
-        }                                                                                                 \
+#define VORLANE_NEED_INSTALLED(missing)                                                                                \
+    do {                                                                                                               \
+        const std::string missing_ = (missing);                                                                        \
+        if (!missing_.empty()) {                                                                                       \
+            if (std::getenv("CI"))                                                                                     \
+                FAIL() << "not installed: " << missing_ << " (scripts/setup-debian.sh installs it)";                   \
+            GTEST_SKIP() << "not installed: " << missing_ << "; scripts/setup-debian.sh installs it";                  \
+        }                                                                                                              \
     } while (false)
 
 // The programs a test needs, by name (looked up in PATH) or path; MissingPrograms is in

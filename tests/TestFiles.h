@@ -16,7 +16,8 @@ namespace vorlane::test {
 
 inline void WriteFile(const std::filesystem::path& file, std::span<const uint8_t> bytes)
 {
-    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 inline void WriteFile(const std::filesystem::path& file, std::string_view text)

@@ -29,7 +29,7 @@ private:
     std::unique_ptr<std::FILE, FileCloser> file_;
     bool placed_ = false; // the rows are read from the file as `place_` says
     BmpRowsPlace place_;
-    Bitmap decoded_;      // otherwise the picture, read whole
+    Bitmap decoded_; // otherwise the picture, read whole
 };
 
 } // namespace vorlane

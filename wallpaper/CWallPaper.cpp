@@ -39,7 +39,9 @@ std::string ShortWallPaperPath(std::string_view path)
 }
 
 TWallPaper::TWallPaper(TComponent* owner, Desktop& desktop)
-    : TComponent(owner), desktop_(desktop), regIni_(std::make_unique<TRegIniFile>("Control Panel"))
+    : TComponent(owner),
+      desktop_(desktop),
+      regIni_(std::make_unique<TRegIniFile>("Control Panel"))
 {
     ReadDesktopSettings();
 }
@@ -55,7 +57,8 @@ void TWallPaper::ReadDesktopSettings()
         throw;
     }
     try {
-        wallPaperFile_ = ShortWallPaperPath(regIni_->ReadString(DesktopSection, "Wallpaper", std::string(NoWallPaperText)));
+        wallPaperFile_ =
+            ShortWallPaperPath(regIni_->ReadString(DesktopSection, "Wallpaper", std::string(NoWallPaperText)));
     } catch (const ERegistryException&) {
         RemoveBrokenValue("Wallpaper");
         throw;
@@ -139,7 +142,8 @@ void TWallPaper::RedrawWallPaper()
 bool TWallPaper::ApplyWallPaperFile()
 {
     const auto buffer = CallBuffer(wallPaperFile_);
-    return desktop_.SystemParametersInfo(SPI_SETDESKWALLPAPER, 0, buffer.data(), SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE);
+    return desktop_.SystemParametersInfo(SPI_SETDESKWALLPAPER, 0, buffer.data(),
+                                         SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE);
 }
 
 } // namespace vorlane

@@ -40,13 +40,13 @@ public:
 
 // What is running in this session, as far as choosing backends goes.
 struct SessionFacts {
-    std::string currentDesktop;          // XDG_CURRENT_DESKTOP (":"-separated names), or DESKTOP_SESSION
-    bool x11Display = false;             // DISPLAY names an X display
-    bool swaySocket = false;             // SWAYSOCK names sway's IPC socket
-    bool layerShell = false;             // the Wayland compositor offers wlr-layer-shell
-    bool sessionBus = false;             // a session bus is announced and accepts a connection
-    std::set<std::string> busNames;      // names owned on the session bus (none without a reachable bus)
-    std::set<std::string> processes;     // command names of this user's processes on this display
+    std::string currentDesktop;             // XDG_CURRENT_DESKTOP (":"-separated names), or DESKTOP_SESSION
+    bool x11Display = false;                // DISPLAY names an X display
+    bool swaySocket = false;                // SWAYSOCK names sway's IPC socket
+    bool layerShell = false;                // the Wayland compositor offers wlr-layer-shell
+    bool sessionBus = false;                // a session bus is announced and accepts a connection
+    std::set<std::string> busNames;         // names owned on the session bus (none without a reachable bus)
+    std::set<std::string> processes;        // command names of this user's processes on this display
     std::set<std::string> gsettingsSchemas; // the background schemas that are installed
 };
 

@@ -51,9 +51,9 @@ std::set<std::string> SessionProcesses()
     if (!proc)
         return names;
     const uid_t user = ::getuid();
-    const char* displayVariable = !Environment("DISPLAY").empty() ? "DISPLAY"
+    const char* displayVariable = !Environment("DISPLAY").empty()           ? "DISPLAY"
                                   : !Environment("WAYLAND_DISPLAY").empty() ? "WAYLAND_DISPLAY"
-                                                                             : nullptr;
+                                                                            : nullptr;
     const std::string display = displayVariable ? Environment(displayVariable) : "";
     while (const dirent* entry = ::readdir(proc)) {
         if (!std::all_of(entry->d_name, entry->d_name + std::strlen(entry->d_name), ::isdigit))
@@ -124,7 +124,8 @@ public:
     // Whether a desktop of its own (anything but the X root) was chosen so far.
     bool DesktopChosen() const
     {
-        return std::any_of(chosen_.begin(), chosen_.end(), [](const ChosenBackend& c) { return c.backend->Name() != "x11-root"; });
+        return std::any_of(chosen_.begin(), chosen_.end(),
+                           [](const ChosenBackend& c) { return c.backend->Name() != "x11-root"; });
     }
 
     std::vector<ChosenBackend> Take() { return std::move(chosen_); }
@@ -185,7 +186,8 @@ std::vector<ChosenBackend> ChooseDesktopBackends(const SessionFacts& facts)
     // Other wlroots compositors take a background client of ours; a desktop that draws its own
     // background on a compositor with the same protocol (Plasma's KWin offers it) is left to itself.
     chooser.Add(NewSwaybgBackend(), !facts.swaySocket && facts.layerShell && !chooser.DesktopChosen()
-                                        ? "the Wayland compositor offers wlr-layer-shell" : "");
+                                        ? "the Wayland compositor offers wlr-layer-shell"
+                                        : "");
     return chooser.Take();
 }
 

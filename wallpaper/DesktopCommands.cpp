@@ -25,12 +25,18 @@ namespace {
 const char* PcmanfmMode(WallpaperPlacement placement, bool qt)
 {
     switch (placement) {
-    case WallpaperPlacement::Tiled: return "tile";
-    case WallpaperPlacement::Fill: return qt ? "fit" : "crop";
-    case WallpaperPlacement::Fit: return "fit";
-    case WallpaperPlacement::Stretch: return "stretch";
-    case WallpaperPlacement::Span: return qt ? "fit" : "screen";
-    default: return "center";
+    case WallpaperPlacement::Tiled:
+        return "tile";
+    case WallpaperPlacement::Fill:
+        return qt ? "fit" : "crop";
+    case WallpaperPlacement::Fit:
+        return "fit";
+    case WallpaperPlacement::Stretch:
+        return "stretch";
+    case WallpaperPlacement::Span:
+        return qt ? "fit" : "screen";
+    default:
+        return "center";
     }
 }
 
@@ -38,11 +44,17 @@ const char* PcmanfmMode(WallpaperPlacement placement, bool qt)
 const char* SwayMode(WallpaperPlacement placement)
 {
     switch (placement) {
-    case WallpaperPlacement::Tiled: return "tile";
-    case WallpaperPlacement::Fill: case WallpaperPlacement::Span: return "fill";
-    case WallpaperPlacement::Fit: return "fit";
-    case WallpaperPlacement::Stretch: return "stretch";
-    default: return "center";
+    case WallpaperPlacement::Tiled:
+        return "tile";
+    case WallpaperPlacement::Fill:
+    case WallpaperPlacement::Span:
+        return "fill";
+    case WallpaperPlacement::Fit:
+        return "fit";
+    case WallpaperPlacement::Stretch:
+        return "stretch";
+    default:
+        return "center";
     }
 }
 
@@ -50,8 +62,11 @@ const char* SwayMode(WallpaperPlacement placement)
 const char* PcmanfmQtFileMode(WallpaperPlacement placement)
 {
     switch (placement) {
-    case WallpaperPlacement::Fill: case WallpaperPlacement::Span: return "zoom";
-    default: return PcmanfmMode(placement, true);
+    case WallpaperPlacement::Fill:
+    case WallpaperPlacement::Span:
+        return "zoom";
+    default:
+        return PcmanfmMode(placement, true);
     }
 }
 
@@ -88,7 +103,10 @@ DesktopSettingsFile UserSettings(const std::string& file, const std::string& sys
 class PcmanfmBackend final : public DesktopBackend {
 public:
     PcmanfmBackend(const char* program, bool qt, bool running, std::string sessionProfile)
-        : program_(program), qt_(qt), running_(running), sessionProfile_(std::move(sessionProfile))
+        : program_(program),
+          qt_(qt),
+          running_(running),
+          sessionProfile_(std::move(sessionProfile))
     {
     }
     std::string Name() const override { return program_; }
@@ -120,22 +138,26 @@ private:
             if (!qt_)
                 if (DIR* entries = ::opendir((folder + profile).c_str())) {
                     while (const dirent* entry = ::readdir(entries))
-                        if (std::string name = entry->d_name; name.starts_with("desktop-items-") && name.ends_with(".conf"))
+                        if (std::string name = entry->d_name;
+                            name.starts_with("desktop-items-") && name.ends_with(".conf"))
                             files.insert(name);
                     ::closedir(entries);
                 }
             for (const std::string& name : files) {
-                DesktopSettingsFile settings = UserSettings(folder + profile + "/" + name,
-                                                            "/etc/xdg/" + program_ + "/" + profile + "/" + name);
+                DesktopSettingsFile settings =
+                    UserSettings(folder + profile + "/" + name, "/etc/xdg/" + program_ + "/" + profile + "/" + name);
                 bool set = true;
                 if (qt_) {
-                    set = settings.Set("Desktop", "WallpaperMode", picture.empty() ? "none" : PcmanfmQtFileMode(placement));
+                    set = settings.Set("Desktop", "WallpaperMode",
+                                       picture.empty() ? "none" : PcmanfmQtFileMode(placement));
                     if (!picture.empty())
                         set = settings.Set("Desktop", "Wallpaper", picture) && set;
                 } else {
-                    set = settings.Set("*", "wallpaper_mode", picture.empty() ? "color" : PcmanfmMode(placement, false));
+                    set =
+                        settings.Set("*", "wallpaper_mode", picture.empty() ? "color" : PcmanfmMode(placement, false));
                     if (!picture.empty())
-                        set = settings.Set("*", "wallpaper_common", "1") && settings.Set("*", "wallpaper", picture) && set;
+                        set = settings.Set("*", "wallpaper_common", "1") && settings.Set("*", "wallpaper", picture) &&
+                              set;
                 }
                 written = set && settings.Save() && written;
             }
@@ -173,7 +195,9 @@ std::vector<SwayOutput> SwayOutputs()
                 !json_object_get_boolean_member_with_default(output, "active", FALSE))
                 continue;
             JsonObject* rect = json_node_get_object(rectNode);
-            const auto number = [&](const char* key) { return int(json_object_get_int_member_with_default(rect, key, 0)); };
+            const auto number = [&](const char* key) {
+                return int(json_object_get_int_member_with_default(rect, key, 0));
+            };
             outputs.push_back({json_object_get_string_member_with_default(output, "name", ""),
                                {number("x"), number("y"), number("width"), number("height")}});
         }

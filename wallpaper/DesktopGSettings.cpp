@@ -68,12 +68,18 @@ void SetPicture(GSettings* settings, GSettingsSchema* schema, const char* key, c
 const char* PictureOptions(WallpaperPlacement placement)
 {
     switch (placement) {
-    case WallpaperPlacement::Tiled: return "wallpaper";
-    case WallpaperPlacement::Fill: return "zoom";
-    case WallpaperPlacement::Fit: return "scaled";
-    case WallpaperPlacement::Stretch: return "stretched";
-    case WallpaperPlacement::Span: return "spanned";
-    default: return "centered";
+    case WallpaperPlacement::Tiled:
+        return "wallpaper";
+    case WallpaperPlacement::Fill:
+        return "zoom";
+    case WallpaperPlacement::Fit:
+        return "scaled";
+    case WallpaperPlacement::Stretch:
+        return "stretched";
+    case WallpaperPlacement::Span:
+        return "spanned";
+    default:
+        return "centered";
     }
 }
 

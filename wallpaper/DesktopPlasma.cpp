@@ -19,11 +19,17 @@ namespace {
 int FillMode(WallpaperPlacement placement)
 {
     switch (placement) {
-    case WallpaperPlacement::Tiled: return 3;
-    case WallpaperPlacement::Fill: case WallpaperPlacement::Span: return 2;
-    case WallpaperPlacement::Fit: return 1;
-    case WallpaperPlacement::Stretch: return 0;
-    default: return 6;
+    case WallpaperPlacement::Tiled:
+        return 3;
+    case WallpaperPlacement::Fill:
+    case WallpaperPlacement::Span:
+        return 2;
+    case WallpaperPlacement::Fit:
+        return 1;
+    case WallpaperPlacement::Stretch:
+        return 0;
+    default:
+        return 6;
     }
 }
 
@@ -87,21 +93,27 @@ public:
                 }
             tilings += "}";
         }
-        const std::string script =
-            "var tilings = " + tilings + ";\n"
-            "var all = desktops();\n"
-            "for (var i = 0; i < all.length; ++i) {\n"
-            "  var d = all[i];\n"
-            "  var g = screenGeometry(d.screen);\n"
-            "  var tiling = tilings[g.x + \" \" + g.y + \" \" + g.width + \" \" + g.height];\n"
-            "  d.wallpaperPlugin = \"org.kde.image\";\n"
-            "  d.currentConfigGroup = [\"Wallpaper\", \"org.kde.image\", \"General\"];\n"
-            "  var image = tiling ? tiling : " + ScriptString(image) + ";\n"
-            "  if (image != \"\" && d.readConfig(\"Image\") == image)\n"
-            "    image = " + ScriptString(other) + ";\n"
-            "  d.writeConfig(\"Image\", image);\n"
-            "  d.writeConfig(\"FillMode\", tiling ? 6 : " + std::to_string(fillMode) + ");\n"
-            "}\n";
+        const std::string script = "var tilings = " + tilings +
+                                   ";\n"
+                                   "var all = desktops();\n"
+                                   "for (var i = 0; i < all.length; ++i) {\n"
+                                   "  var d = all[i];\n"
+                                   "  var g = screenGeometry(d.screen);\n"
+                                   "  var tiling = tilings[g.x + \" \" + g.y + \" \" + g.width + \" \" + g.height];\n"
+                                   "  d.wallpaperPlugin = \"org.kde.image\";\n"
+                                   "  d.currentConfigGroup = [\"Wallpaper\", \"org.kde.image\", \"General\"];\n"
+                                   "  var image = tiling ? tiling : " +
+                                   ScriptString(image) +
+                                   ";\n"
+                                   "  if (image != \"\" && d.readConfig(\"Image\") == image)\n"
+                                   "    image = " +
+                                   ScriptString(other) +
+                                   ";\n"
+                                   "  d.writeConfig(\"Image\", image);\n"
+                                   "  d.writeConfig(\"FillMode\", tiling ? 6 : " +
+                                   std::to_string(fillMode) +
+                                   ");\n"
+                                   "}\n";
         GVariant* reply = CallBusMethod(bus.get(), "org.kde.plasmashell", "/PlasmaShell", "org.kde.PlasmaShell",
                                         "evaluateScript", g_variant_new("(s)", script.c_str()));
         if (reply)
@@ -120,12 +132,12 @@ private:
     static std::vector<PixelRect> ScreenGeometries(GDBusConnection* bus)
     {
         std::vector<PixelRect> screens;
-        GVariant* reply = CallBusMethod(bus, "org.kde.plasmashell", "/PlasmaShell", "org.kde.PlasmaShell",
-                                        "evaluateScript",
-                                        g_variant_new("(s)", "desktops().forEach(function (d) {\n"
-                                                             "  var g = screenGeometry(d.screen);\n"
-                                                             "  print(g.x + \" \" + g.y + \" \" + g.width + \" \" + g.height + \"\\n\");\n"
-                                                             "});\n"));
+        GVariant* reply = CallBusMethod(
+            bus, "org.kde.plasmashell", "/PlasmaShell", "org.kde.PlasmaShell", "evaluateScript",
+            g_variant_new("(s)", "desktops().forEach(function (d) {\n"
+                                 "  var g = screenGeometry(d.screen);\n"
+                                 "  print(g.x + \" \" + g.y + \" \" + g.width + \" \" + g.height + \"\\n\");\n"
+                                 "});\n"));
         if (!reply)
             return screens;
         if (g_variant_is_of_type(reply, G_VARIANT_TYPE("(s)"))) {

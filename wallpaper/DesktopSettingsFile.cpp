@@ -102,8 +102,7 @@ bool DesktopSettingsFile::Save() const
     for (const std::string& line : lines_)
         content += line + "\n";
     ReplacedFile file(path_, 0600);
-    return file.Open() &&
-           file.Write(std::span(reinterpret_cast<const uint8_t*>(content.data()), content.size())) &&
+    return file.Open() && file.Write(std::span(reinterpret_cast<const uint8_t*>(content.data()), content.size())) &&
            file.Commit(true);
 }
 

@@ -42,11 +42,17 @@ std::string WaylandSocket()
 const char* SwaybgMode(WallpaperPlacement placement)
 {
     switch (placement) {
-    case WallpaperPlacement::Tiled: return "tile";
-    case WallpaperPlacement::Fill: case WallpaperPlacement::Span: return "fill"; // none spans outputs
-    case WallpaperPlacement::Fit: return "fit";
-    case WallpaperPlacement::Stretch: return "stretch";
-    default: return "center";
+    case WallpaperPlacement::Tiled:
+        return "tile";
+    case WallpaperPlacement::Fill:
+    case WallpaperPlacement::Span:
+        return "fill"; // none spans outputs
+    case WallpaperPlacement::Fit:
+        return "fit";
+    case WallpaperPlacement::Stretch:
+        return "stretch";
+    default:
+        return "center";
     }
 }
 
@@ -127,16 +133,13 @@ pid_t StartDetached(const std::vector<std::string>& argv, const std::string& ent
     if (null >= 0)
         ::close(null);
     int status = 0;
-    while (child > 0 && ::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (child > 0 && ::waitpid(child, &status, 0) < 0 && errno == EINTR) {}
     pid_t program = 0;
     int error = 0;
     ssize_t n = 0;
-    while ((n = ::read(started[0], &program, sizeof program)) < 0 && errno == EINTR) {
-    }
+    while ((n = ::read(started[0], &program, sizeof program)) < 0 && errno == EINTR) {}
     if (n == sizeof program)
-        while ((n = ::read(started[0], &error, sizeof error)) < 0 && errno == EINTR) {
-        }
+        while ((n = ::read(started[0], &error, sizeof error)) < 0 && errno == EINTR) {}
     ::close(started[0]);
     return child > 0 && program > 0 && n == 0 ? program : 0;
 }
@@ -155,7 +158,8 @@ public:
         const pid_t started =
             request.path.empty()
                 ? StartDetached({"swaybg", "-c", "#000000", "-m", "solid_color"}, entry)
-                : StartDetached({"swaybg", "-i", request.path, "-m", SwaybgMode(request.placement), "-c", "#000000"}, entry);
+                : StartDetached({"swaybg", "-i", request.path, "-m", SwaybgMode(request.placement), "-c", "#000000"},
+                                entry);
         if (started > 0)
             StopOurSwaybg(entry, started);
         return started > 0;
@@ -168,7 +172,9 @@ void NoteGlobal(void* found, wl_registry*, uint32_t, const char* interface, uint
         *static_cast<bool*>(found) = true;
 }
 
-void IgnoreRemoval(void*, wl_registry*, uint32_t) {}
+void IgnoreRemoval(void*, wl_registry*, uint32_t)
+{
+}
 
 } // namespace
 

@@ -87,13 +87,15 @@ struct ImageDeleter {
 class PixelPacker {
 public:
     explicit PixelPacker(const Visual* visual)
-        : red_(visual->red_mask), green_(visual->green_mask), blue_(visual->blue_mask)
+        : red_(visual->red_mask),
+          green_(visual->green_mask),
+          blue_(visual->blue_mask)
     {
     }
     bool IsPlain32(const XImage* image) const
     {
-        return image->bits_per_pixel == 32 && red_.mask == 0xFF0000 && green_.mask == 0xFF00 &&
-               blue_.mask == 0xFF && image->byte_order == (std::endian::native == std::endian::little ? LSBFirst : MSBFirst);
+        return image->bits_per_pixel == 32 && red_.mask == 0xFF0000 && green_.mask == 0xFF00 && blue_.mask == 0xFF &&
+               image->byte_order == (std::endian::native == std::endian::little ? LSBFirst : MSBFirst);
     }
     unsigned long Pack(Rgb colour) const
     {
@@ -181,8 +183,8 @@ std::vector<ScreenArea> ReadMonitors(Display* display, Window root, int width, i
             for (int i = 0; i < count; ++i) {
                 const XRRMonitorInfo& m = monitors[i];
                 const ScreenArea area{m.x, m.y, m.width, m.height};
-                const bool onScreen = m.width > 0 && m.height > 0 && m.x < width && m.y < height &&
-                                      m.x + m.width > 0 && m.y + m.height > 0;
+                const bool onScreen = m.width > 0 && m.height > 0 && m.x < width && m.y < height && m.x + m.width > 0 &&
+                                      m.y + m.height > 0;
                 const bool known = std::any_of(areas.begin(), areas.end(), [&](const ScreenArea& a) {
                     return a.x == area.x && a.y == area.y && a.width == area.width && a.height == area.height;
                 }); // mirrored outputs show the same part
@@ -315,7 +317,8 @@ bool ProcessRuns(pid_t pid)
 void FreePreviousPixmap(Display* display, Window root, const Atoms& atoms, Pixmap keep)
 {
     const Pixmap previous = ReadIdProperty(display, root, atoms.rootPixmap, XA_PIXMAP);
-    if (previous == None || previous == keep || previous != ReadIdProperty(display, root, atoms.esetrootPixmap, XA_PIXMAP))
+    if (previous == None || previous == keep ||
+        previous != ReadIdProperty(display, root, atoms.esetrootPixmap, XA_PIXMAP))
         return;
     bool inUse = false;
     if (!PublishedByUs(display, root, atoms, previous)) {
@@ -364,8 +367,8 @@ struct ShownArea {
     int x0 = 0, x1 = 0;  // the drawable columns shown, [x0, x1)
     int y0 = 0, y1 = 0;  // the drawable rows shown, [y0, y1)
     std::unique_ptr<XImage, ImageDeleter> strip;
-    int stripTop = 0;    // drawable row of the strip's first row
-    int stripRows = 0;   // rows drawn into the strip so far
+    int stripTop = 0;  // drawable row of the strip's first row
+    int stripRows = 0; // rows drawn into the strip so far
     std::unique_ptr<ScaledPicture> scaled;
 };
 
@@ -390,7 +393,7 @@ struct X11RootDrawing::State {
     Pixmap cell = None;   // tiled: the picture's shown part, repeated over `pixmap` at the end
     GC gc = nullptr;
     std::vector<ShownArea> areas;
-    std::vector<Rgb> line; // colours of a row's shown part, for visuals that are not plain 0xRRGGBB
+    std::vector<Rgb> line;       // colours of a row's shown part, for visuals that are not plain 0xRRGGBB
     std::vector<Rgb> sourceLine; // a whole picture row in colours, for the scalers
 
     int pictureWidth = 0;
@@ -453,7 +456,8 @@ struct X11RootDrawing::State {
         const int stripY = area.stripRows++;
         const int width = area.x1 - area.x0;
         if (packer->IsPlain32(image)) {
-            std::copy_n(colours, width, reinterpret_cast<Rgb*>(image->data + size_t(stripY) * size_t(image->bytes_per_line)));
+            std::copy_n(colours, width,
+                        reinterpret_cast<Rgb*>(image->data + size_t(stripY) * size_t(image->bytes_per_line)));
         } else {
             for (int i = 0; i < width; ++i)
                 XPutPixel(image, i, stripY, packer->Pack(colours[i]));
@@ -465,8 +469,10 @@ struct X11RootDrawing::State {
     // The picture scaled into `place` (ScaledPicture.h), shown where it overlaps `clip` and the screen.
     bool AddScaledArea(const PixelRect& place, const PixelRect& clip)
     {
-        const int x0 = std::max({0, clip.x, place.x}), x1 = std::min({width, clip.x + clip.width, place.x + place.width});
-        const int y0 = std::max({0, clip.y, place.y}), y1 = std::min({height, clip.y + clip.height, place.y + place.height});
+        const int x0 = std::max({0, clip.x, place.x}),
+                  x1 = std::min({width, clip.x + clip.width, place.x + place.width});
+        const int y0 = std::max({0, clip.y, place.y}),
+                  y1 = std::min({height, clip.y + clip.height, place.y + place.height});
         if (x0 >= x1 || y0 >= y1)
             return true; // shows nowhere
         if (!AddArea(place.x, place.y, x0, x1, y0, y1))
@@ -483,8 +489,8 @@ struct X11RootDrawing::State {
         if (x0 >= x1 || y0 >= y1)
             return true;
         ShownArea area{pictureLeft, pictureTop, x0, x1, y0, y1, nullptr, y0, 0, nullptr};
-        area.strip.reset(XCreateImage(connection.get(), visual, unsigned(depth), ZPixmap, 0, nullptr,
-                                      unsigned(x1 - x0), unsigned(StripRows), 32, 0));
+        area.strip.reset(XCreateImage(connection.get(), visual, unsigned(depth), ZPixmap, 0, nullptr, unsigned(x1 - x0),
+                                      unsigned(StripRows), 32, 0));
         if (!area.strip)
             return false;
         area.strip->data = static_cast<char*>(std::malloc(size_t(area.strip->bytes_per_line) * StripRows));
@@ -495,8 +501,7 @@ struct X11RootDrawing::State {
     }
 };
 
-X11RootDrawing::X11RootDrawing(WallpaperPlacement placement)
-    : state_(std::make_unique<State>()), placement_(placement)
+X11RootDrawing::X11RootDrawing(WallpaperPlacement placement) : state_(std::make_unique<State>()), placement_(placement)
 {
     State& s = *state_;
     if (!s.connection)
@@ -517,7 +522,8 @@ X11RootDrawing::X11RootDrawing(WallpaperPlacement placement)
 // The same drawing for another window (a screen saver's): the pixmap takes the window's size and
 // visual, the root's monitors apply when it is the root, and the whole window is one monitor otherwise.
 X11RootDrawing::X11RootDrawing(WallpaperPlacement placement, Display* display, unsigned long window)
-    : state_(std::make_unique<State>(display)), placement_(placement)
+    : state_(std::make_unique<State>(display)),
+      placement_(placement)
 {
     State& s = *state_;
     XWindowAttributes attributes{};
@@ -530,13 +536,16 @@ X11RootDrawing::X11RootDrawing(WallpaperPlacement placement, Display* display, u
     s.height = attributes.height;
     s.depth = attributes.depth;
     s.monitors = window == RootWindow(display, s.screen) ? ReadMonitors(display, window, s.width, s.height)
-                                                          : std::vector<ScreenArea>{{0, 0, s.width, s.height}};
+                                                         : std::vector<ScreenArea>{{0, 0, s.width, s.height}};
     s.packer = std::make_unique<PixelPacker>(s.visual);
 }
 
 X11RootDrawing::~X11RootDrawing() = default;
 
-bool X11RootDrawing::Ready() const { return state_->visual != nullptr; }
+bool X11RootDrawing::Ready() const
+{
+    return state_->visual != nullptr;
+}
 
 void X11RootDrawing::Begin(int width, int height, int bitsPerPixel, std::span<const RgbQuad> palette)
 {

@@ -17,7 +17,8 @@ public:
     {
         if (request.path.empty())
             return ClearX11RootWallpaper();
-        if (request.drawing && request.drawing->Placement() == request.placement && request.drawing->Shows(request.path))
+        if (request.drawing && request.drawing->Placement() == request.placement &&
+            request.drawing->Shows(request.path))
             return request.drawing->Publish();
         try {
             if (request.rows)

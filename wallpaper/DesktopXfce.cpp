@@ -119,12 +119,18 @@ std::set<std::string> WorkspacesXfdesktopReads()
 int ImageStyle(WallpaperPlacement placement)
 {
     switch (placement) {
-    case WallpaperPlacement::Tiled: return 2;
-    case WallpaperPlacement::Stretch: return 3;
-    case WallpaperPlacement::Fit: return 4;
-    case WallpaperPlacement::Fill: return 5;
-    case WallpaperPlacement::Span: return 6;
-    default: return 1;
+    case WallpaperPlacement::Tiled:
+        return 2;
+    case WallpaperPlacement::Stretch:
+        return 3;
+    case WallpaperPlacement::Fit:
+        return 4;
+    case WallpaperPlacement::Fill:
+        return 5;
+    case WallpaperPlacement::Span:
+        return 6;
+    default:
+        return 1;
     }
 }
 

@@ -18,7 +18,7 @@ enum class WallpaperPlacement {
 };
 
 inline constexpr WallpaperPlacement AllPlacements[] = {
-    WallpaperPlacement::Centred, WallpaperPlacement::Tiled, WallpaperPlacement::Fill,
+    WallpaperPlacement::Centred, WallpaperPlacement::Tiled,   WallpaperPlacement::Fill,
     WallpaperPlacement::Fit,     WallpaperPlacement::Stretch, WallpaperPlacement::Span,
 };
 
@@ -33,11 +33,16 @@ inline constexpr bool IsScaled(WallpaperPlacement placement)
 inline constexpr int WallpaperStyleOf(WallpaperPlacement placement)
 {
     switch (placement) {
-    case WallpaperPlacement::Stretch: return 2;
-    case WallpaperPlacement::Fit: return 6;
-    case WallpaperPlacement::Fill: return 10;
-    case WallpaperPlacement::Span: return 22;
-    default: return 0;
+    case WallpaperPlacement::Stretch:
+        return 2;
+    case WallpaperPlacement::Fit:
+        return 6;
+    case WallpaperPlacement::Fill:
+        return 10;
+    case WallpaperPlacement::Span:
+        return 22;
+    default:
+        return 0;
     }
 }
 

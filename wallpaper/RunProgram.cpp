@@ -57,7 +57,8 @@ bool RunProgram(const std::vector<std::string>& argv, int timeoutMs, std::string
         pollfd ready[2] = {{process, POLLIN, 0}, {output ? pipe[0] : -1, POLLIN, 0}};
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         for (;;) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             const int n = ::poll(ready, 2, int(std::max<long long>(0, left.count())));
             if (n > 0 && (ready[1].revents & (POLLIN | POLLHUP))) {
                 char buffer[4096];
@@ -88,8 +89,7 @@ bool RunProgram(const std::vector<std::string>& argv, int timeoutMs, std::string
     if (!ended)
         ::kill(pid, SIGKILL);
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     return ended && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 

@@ -37,8 +37,17 @@ PixelRect PlaceScaledPicture(WallpaperPlacement placement, int width, int height
 // pixman's bilinear filter between. A scale of exactly 2 averages each 2x2 block; 1 copies.
 struct ScaledPicture::Step {
     Step(int inWidth, int inHeight, double scaleX, double scaleY, int x0, int x1, int y0, int y1, RowOut out)
-        : inWidth(inWidth), inHeight(inHeight), scaleX(scaleX), scaleY(scaleY), x0(x0), x1(x1), y0(y0), y1(y1),
-          next(y0), out(std::move(out)), outRow(size_t(std::max(0, x1 - x0)))
+        : inWidth(inWidth),
+          inHeight(inHeight),
+          scaleX(scaleX),
+          scaleY(scaleY),
+          x0(x0),
+          x1(x1),
+          y0(y0),
+          y1(y1),
+          next(y0),
+          out(std::move(out)),
+          outRow(size_t(std::max(0, x1 - x0)))
     {
         // The rows one output row reads, with a row of slack either side for pixman's rounding.
         capacity = int(std::ceil(scaleY)) + 4;
@@ -71,10 +80,10 @@ struct ScaledPicture::Step {
     {
         if (outRow.empty())
             return;
-        ImagePtr source(pixman_image_create_bits(PIXMAN_x8r8g8b8, inWidth, bandRows, band.data(),
-                                                 inWidth * int(sizeof(uint32_t))));
-        ImagePtr target(pixman_image_create_bits(PIXMAN_x8r8g8b8, x1 - x0, 1, outRow.data(),
-                                                 (x1 - x0) * int(sizeof(uint32_t))));
+        ImagePtr source(
+            pixman_image_create_bits(PIXMAN_x8r8g8b8, inWidth, bandRows, band.data(), inWidth * int(sizeof(uint32_t))));
+        ImagePtr target(
+            pixman_image_create_bits(PIXMAN_x8r8g8b8, x1 - x0, 1, outRow.data(), (x1 - x0) * int(sizeof(uint32_t))));
         if (!source || !target)
             return;
         // Output pixel (x0 + i, y) reads the input at the scaled place of its centre: the translation
@@ -125,18 +134,17 @@ ScaledPicture::ScaledPicture(int sourceWidth, int sourceHeight, int targetWidth,
     }
     // Built from the last step back, so each knows where its rows go.
     const auto [lastWidth, lastHeight] = sizes.back();
-    steps_.push_back(std::make_unique<Step>(lastWidth, lastHeight,
-                                            std::ldexp(double(sourceWidth), -halvingsX) / targetWidth,
-                                            std::ldexp(double(sourceHeight), -halvingsY) / targetHeight,
-                                            std::clamp(x0, 0, targetWidth), std::clamp(x1, 0, targetWidth),
-                                            std::clamp(y0, 0, targetHeight), std::clamp(y1, 0, targetHeight),
-                                            std::move(out)));
+    steps_.push_back(
+        std::make_unique<Step>(lastWidth, lastHeight, std::ldexp(double(sourceWidth), -halvingsX) / targetWidth,
+                               std::ldexp(double(sourceHeight), -halvingsY) / targetHeight,
+                               std::clamp(x0, 0, targetWidth), std::clamp(x1, 0, targetWidth),
+                               std::clamp(y0, 0, targetHeight), std::clamp(y1, 0, targetHeight), std::move(out)));
     for (int i = int(sizes.size()) - 2; i >= 0; --i) {
         const auto [w, h] = sizes[size_t(i)];
         const auto [nw, nh] = sizes[size_t(i) + 1];
         Step* next = steps_.back().get();
-        steps_.push_back(std::make_unique<Step>(w, h, i < halvingsX ? 2.0 : 1.0, i < halvingsY ? 2.0 : 1.0, 0, nw, 0, nh,
-                                                [next](int, const uint32_t* row) { next->Row(row); }));
+        steps_.push_back(std::make_unique<Step>(w, h, i < halvingsX ? 2.0 : 1.0, i < halvingsY ? 2.0 : 1.0, 0, nw, 0,
+                                                nh, [next](int, const uint32_t* row) { next->Row(row); }));
     }
 }
 

@@ -37,8 +37,8 @@ public:
     // Row y of the part (counted from the target's top, so y0 first), pixels 0x00RRGGBB for x0 to x1.
     using RowOut = std::function<void(int y, const uint32_t* row)>;
 
-    ScaledPicture(int sourceWidth, int sourceHeight, int targetWidth, int targetHeight, int x0, int x1, int y0,
-                  int y1, RowOut out);
+    ScaledPicture(int sourceWidth, int sourceHeight, int targetWidth, int targetHeight, int x0, int x1, int y0, int y1,
+                  RowOut out);
     ~ScaledPicture();
     ScaledPicture(const ScaledPicture&) = delete;
     ScaledPicture& operator=(const ScaledPicture&) = delete;

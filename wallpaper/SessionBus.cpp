@@ -22,9 +22,11 @@ BusPtr OpenSessionBus()
     gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, &error);
     GDBusConnection* bus = nullptr;
     if (address)
-        bus = g_dbus_connection_new_for_address_sync(
-            address, GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-            nullptr, nullptr, &error);
+        bus =
+            g_dbus_connection_new_for_address_sync(address,
+                                                   GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                                                        G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+                                                   nullptr, nullptr, &error);
     g_free(address);
     g_clear_error(&error);
     return BusPtr(bus);

@@ -119,7 +119,8 @@ std::string TilingPictureFolder()
 std::string WriteTilingPicture(const std::string& path, const PixelRect& area, const std::vector<std::string>& keep)
 {
     const std::string folder = TilingPictureFolder();
-    if (folder.empty() || !NameHolds(folder, NameReader::PlainWord) || area.width <= 0 || area.height <= 0 || area.width > MaxSide || area.height > MaxSide)
+    if (folder.empty() || !NameHolds(folder, NameReader::PlainWord) || area.width <= 0 || area.height <= 0 ||
+        area.width > MaxSide || area.height > MaxSide)
         return {};
     TilingRows rows(area);
     try {

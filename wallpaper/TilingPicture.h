@@ -22,6 +22,7 @@ std::string TilingPictureFolder();
 // every desktop takes it as it is, and it never needs a link of PictureNameFor, which would drop the
 // link of the picture itself. Other tiling pictures than those in `keep` and this one
 // are removed: only the tiling shown is kept.
-std::string WriteTilingPicture(const std::string& path, const PixelRect& area, const std::vector<std::string>& keep = {});
+std::string WriteTilingPicture(const std::string& path, const PixelRect& area,
+                               const std::vector<std::string>& keep = {});
 
 } // namespace vorlane

@@ -18,8 +18,11 @@ namespace {
 class X11FrameExtentsWatch final : public FrameExtentsWatch, private QAbstractNativeEventFilter {
 public:
     X11FrameExtentsWatch(Display* display, Window window, std::function<void()> changed)
-        : display_(display), window_(window), extents_(XInternAtom(display, "_NET_FRAME_EXTENTS", False)),
-          managerCheck_(XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False)), changed_(std::move(changed))
+        : display_(display),
+          window_(window),
+          extents_(XInternAtom(display, "_NET_FRAME_EXTENTS", False)),
+          managerCheck_(XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False)),
+          changed_(std::move(changed))
     {
         QCoreApplication::instance()->installNativeEventFilter(this);
     }

@@ -14,8 +14,8 @@ namespace vorlane {
 TGskForm* GskForm = nullptr;
 
 TGskForm::TGskForm(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                          Qt::CustomizeWindowHint)
 {
     const GskFormLayout& layout = GskFormDesign;
     const auto place = [](QWidget* widget, const DialogControlLayout& control) {
@@ -32,12 +32,14 @@ TGskForm::TGskForm(QWidget* parent)
     GskEdit = new QLineEdit(QString::fromUtf8(layout.GskEdit.Text), this);
     place(GskEdit, layout.GskEdit);
 
-    BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QString::fromUtf8(layout.BitBtn1.Text), this);
+    BitBtn1 =
+        new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QString::fromUtf8(layout.BitBtn1.Text), this);
     place(BitBtn1, layout.BitBtn1);
     BitBtn1->setDefault(true);
     connect(BitBtn1, &QPushButton::clicked, this, [this] { done(mrOk); });
 
-    BitBtn2 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QString::fromUtf8(layout.BitBtn2.Text), this);
+    BitBtn2 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
+                              QString::fromUtf8(layout.BitBtn2.Text), this);
     place(BitBtn2, layout.BitBtn2);
     BitBtn2->setAutoDefault(false);
     connect(BitBtn2, &QPushButton::clicked, this, [this] { done(mrCancel); });

@@ -168,11 +168,26 @@ void TMainForm::CreateMenus()
     B1 = items.at(MainWindowControl::B1);
 }
 
-void TMainForm::FormCreate() { commands_->Create(); }
-void TMainForm::FormShow() { commands_->FirstShow(); }
-bool TMainForm::FormClose() { return commands_->Close(); }
-void TMainForm::FormDestroy() { commands_->Destroy(); }
-void TMainForm::UpdateCaption() { commands_->UpdateCaption(); }
+void TMainForm::FormCreate()
+{
+    commands_->Create();
+}
+void TMainForm::FormShow()
+{
+    commands_->FirstShow();
+}
+bool TMainForm::FormClose()
+{
+    return commands_->Close();
+}
+void TMainForm::FormDestroy()
+{
+    commands_->Destroy();
+}
+void TMainForm::UpdateCaption()
+{
+    commands_->UpdateCaption();
+}
 
 void TMainForm::showEvent(QShowEvent* event)
 {
@@ -228,12 +243,9 @@ LockWait TMainForm::AskWhileBusy(const std::string& text)
 
 void TMainForm::CheckWallpaperStyle(WallpaperPlacement placement)
 {
-    const std::map<MainWindowControl, QAction*> items{{MainWindowControl::CentC, CentC},
-                                                      {MainWindowControl::TileV, TileV},
-                                                      {MainWindowControl::FillF, FillF},
-                                                      {MainWindowControl::FitT, FitT},
-                                                      {MainWindowControl::StretchS, StretchS},
-                                                      {MainWindowControl::SpanP, SpanP}};
+    const std::map<MainWindowControl, QAction*> items{
+        {MainWindowControl::CentC, CentC}, {MainWindowControl::TileV, TileV},       {MainWindowControl::FillF, FillF},
+        {MainWindowControl::FitT, FitT},   {MainWindowControl::StretchS, StretchS}, {MainWindowControl::SpanP, SpanP}};
     for (const PlacementItemLayout& item : PlacementItems())
         items.at(item.Control)->setChecked(item.Placement == placement);
 }
@@ -253,7 +265,8 @@ void TMainForm::PlaceWindow(const WindowRect& area)
     // after this watch has seen it: the window is fitted after Qt has.
     if (!frameWatch_)
         frameWatch_ = FrameExtentsWatch::Make(*this, [this] {
-            QMetaObject::invokeMethod(this, [this] { Framed(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { Framed(); }, Qt::QueuedConnection);
         });
     FitFrame(area);
     placing_ = area;
@@ -289,7 +302,8 @@ void TMainForm::FitFrame(const WindowRect& area)
 {
     const std::optional<QMargins> told = frameWatch_ ? frameWatch_->Extents() : std::nullopt;
     const QMargins frame = told ? *told : windowHandle() ? windowHandle()->frameMargins() : QMargins();
-    setGeometry(area.Left + frame.left(), area.Top + frame.top(), std::max(1, area.Width - frame.left() - frame.right()),
+    setGeometry(area.Left + frame.left(), area.Top + frame.top(),
+                std::max(1, area.Width - frame.left() - frame.right()),
                 std::max(1, area.Height - frame.top() - frame.bottom()));
 }
 

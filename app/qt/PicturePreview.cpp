@@ -33,9 +33,14 @@ QImage LoadPreviewPicture(const QString& path)
     }
     QByteArray format;
     switch (byName) {
-    case PreviewFormat::Bitmap: format = "bmp"; break;
-    case PreviewFormat::Jpeg: format = "jpeg"; break;
-    case PreviewFormat::None: return {};
+    case PreviewFormat::Bitmap:
+        format = "bmp";
+        break;
+    case PreviewFormat::Jpeg:
+        format = "jpeg";
+        break;
+    case PreviewFormat::None:
+        return {};
     }
     QImageReader reader(path, format);
     reader.setDecideFormatFromContent(false);
@@ -80,8 +85,7 @@ void PreviewArea::mouseDoubleClickEvent(QMouseEvent* event)
         OnDoubleClick();
 }
 
-PreviewWindow::PreviewWindow(const QImage& picture, QWidget* parent)
-    : QDialog(parent, Qt::Tool), picture_(picture)
+PreviewWindow::PreviewWindow(const QImage& picture, QWidget* parent) : QDialog(parent, Qt::Tool), picture_(picture)
 {
     setWindowTitle(QString::fromUtf8(PicturePreviewDesign.Preview));
     const int border = PicturePreviewDesign.PreviewBorder;
@@ -130,9 +134,9 @@ void PicturePreviewPanel::ShowFile(const QString& path)
     const QImage picture = path.isEmpty() ? QImage() : LoadPreviewPicture(path);
     Area->SetPicture(picture);
     PreviewButton->setEnabled(!picture.isNull());
-    SizeLabel->setText(picture.isNull() ? QString::fromUtf8(PicturePreviewDesign.NoPictureLabel)
-                                        : QString::asprintf(PicturePreviewDesign.SizeLabel, picture.width(),
-                                                            picture.height()));
+    SizeLabel->setText(picture.isNull()
+                           ? QString::fromUtf8(PicturePreviewDesign.NoPictureLabel)
+                           : QString::asprintf(PicturePreviewDesign.SizeLabel, picture.width(), picture.height()));
 }
 
 void PicturePreviewPanel::OpenPreviewWindow()

@@ -15,7 +15,10 @@ constexpr const char* CancelCaption = "キャンセル";
 } // namespace
 
 QtWorkProgress::QtWorkProgress(QWidget& window, const std::string& text, size_t total, std::chrono::milliseconds delay)
-    : window_(window), text_(QString::fromStdString(text)), total_(total), delay_(delay)
+    : window_(window),
+      text_(QString::fromStdString(text)),
+      total_(total),
+      delay_(delay)
 {
     clock_.start();
 }

@@ -50,8 +50,8 @@ QStringList TypedNames(const QFileDialog& dialog)
 // Said when a typed name is no file, as an open dialog says it: the name, then that it was not found.
 constexpr const char* FileNotFoundText = "%1\nファイルが見つかりません。\nファイル名を確認して再実行してください。";
 
-// The dialog of a choice of several files that must exist: every name typed or selected must be a file. A missing one is named in a warning
-// and the dialog stays open; otherwise the dialog closes with all of them, in the order typed.
+// The dialog of a choice of several files that must exist: every name typed or selected must be a file. A missing one
+// is named in a warning and the dialog stays open; otherwise the dialog closes with all of them, in the order typed.
 class ExistingFilesDialog final : public QFileDialog {
 public:
     using QFileDialog::QFileDialog;
@@ -137,8 +137,8 @@ bool QtDialogRunner::Execute(TOpenDialog& settings)
     if (dialog.exec() != QDialog::Accepted)
         return false;
     settings.Files.clear();
-    const QStringList chosen = settings.AllowMultiSelect && !dialog.Chosen().isEmpty() ? dialog.Chosen()
-                                                                                      : dialog.selectedFiles();
+    const QStringList chosen =
+        settings.AllowMultiSelect && !dialog.Chosen().isEmpty() ? dialog.Chosen() : dialog.selectedFiles();
     for (const QString& file : chosen)
         settings.Files.push_back(file.toStdString());
     settings.FileName = settings.Files.empty() ? std::string() : settings.Files.front();

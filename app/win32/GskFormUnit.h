@@ -1,6 +1,6 @@
 // The gallery-name dialog on Windows: a fixed-size dialog frame with a label, one edit box and OK and
-// Cancel, as the layout (app/MainWindowLayout.h) places them. The window lives from start-up to the end of the process and is only
-// hidden between showings, so the edit box keeps the last typed text.
+// Cancel, as the layout (app/MainWindowLayout.h) places them. The window lives from start-up to the end of the process
+// and is only hidden between showings, so the edit box keeps the last typed text.
 #pragma once
 
 #include <windows.h>

@@ -12,7 +12,11 @@ namespace {
 
 struct BitmapDeleter {
     HBITMAP bitmap;
-    ~BitmapDeleter() { if (bitmap) DeleteObject(bitmap); }
+    ~BitmapDeleter()
+    {
+        if (bitmap)
+            DeleteObject(bitmap);
+    }
 };
 
 // A top-down 24-bit DIB section with the image's rows.

@@ -197,7 +197,8 @@ void TMainForm::ShowError(const std::string& text)
 
 LockWait TMainForm::AskWhileBusy(const std::string& text)
 {
-    switch (MessageBoxA(hwnd_, text.c_str(), ProgramTitle().c_str(), MB_ABORTRETRYIGNORE | MB_ICONWARNING | MB_DEFBUTTON2)) {
+    switch (MessageBoxA(hwnd_, text.c_str(), ProgramTitle().c_str(),
+                        MB_ABORTRETRYIGNORE | MB_ICONWARNING | MB_DEFBUTTON2)) {
     case IDRETRY:
         return LockWait::Again;
     case IDIGNORE:

@@ -30,8 +30,8 @@ int RunMessageLoop(TMainForm& form)
         if (TakeQuit(code))
             return code;
         HANDLE watch = form.GalleryWatch();
-        const DWORD woken = MsgWaitForMultipleObjectsEx(watch ? 1 : 0, watch ? &watch : nullptr, INFINITE,
-                                                        QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        const DWORD woken = MsgWaitForMultipleObjectsEx(watch ? 1 : 0, watch ? &watch : nullptr, INFINITE, QS_ALLINPUT,
+                                                        MWMO_INPUTAVAILABLE);
         if (watch && woken == WAIT_OBJECT_0)
             form.GalleryWatchSignalled();
     }

@@ -113,9 +113,12 @@ Bitmap LoadPreviewPicture(const std::string& path)
             if (Bitmap picture = DecodeRecognisedPictureFile(path, MakeRgb(255, 255, 255)); !picture.Empty())
                 return picture;
         switch (PreviewFormatOf(path)) {
-        case PreviewFormat::Bitmap: return ReadBmpFile(path);
-        case PreviewFormat::Jpeg: return DecodeUprightJpegFile(path, 24);
-        case PreviewFormat::None: break;
+        case PreviewFormat::Bitmap:
+            return ReadBmpFile(path);
+        case PreviewFormat::Jpeg:
+            return DecodeUprightJpegFile(path, 24);
+        case PreviewFormat::None:
+            break;
         }
     } catch (const std::exception&) {
         // Not a picture after all: the panel shows none.
@@ -190,11 +193,12 @@ void PicturePreviewPanel::Create(HWND dialog)
                  SWP_NOMOVE | SWP_NOZORDER);
     const int left = client.right + 4, top = 10, width = PanelWidth - 14;
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    SizeLabel = CreateWindowExA(0, "STATIC", PicturePreviewDesign.NoPictureLabel, WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, left, top,
-                                width - 28, 18, dialog, HMENU(INT_PTR(SizeLabelId)), instance, nullptr);
-    PreviewButton = CreateWindowExA(0, "BUTTON", "...", WS_CHILD | WS_VISIBLE | WS_DISABLED | BS_PUSHBUTTON,
-                                    left + width - 23, top - 2, 23, 22, dialog, HMENU(INT_PTR(PreviewButtonId)),
-                                    instance, nullptr);
+    SizeLabel =
+        CreateWindowExA(0, "STATIC", PicturePreviewDesign.NoPictureLabel, WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX,
+                        left, top, width - 28, 18, dialog, HMENU(INT_PTR(SizeLabelId)), instance, nullptr);
+    PreviewButton =
+        CreateWindowExA(0, "BUTTON", "...", WS_CHILD | WS_VISIBLE | WS_DISABLED | BS_PUSHBUTTON, left + width - 23,
+                        top - 2, 23, 22, dialog, HMENU(INT_PTR(PreviewButtonId)), instance, nullptr);
     Area = CreateWindowExA(WS_EX_STATICEDGE, AreaClass, "", WS_CHILD | WS_VISIBLE, left, top + 24, width,
                            client.bottom - top - 24 - 40, dialog, nullptr, instance, nullptr);
     SetWindowLongPtrA(Area, GWLP_USERDATA, LONG_PTR(this));
@@ -251,10 +255,9 @@ void ShowPreviewWindow(const Bitmap& picture, HWND owner)
     AdjustWindowRectEx(&frame, style, FALSE, exStyle);
     const int width = frame.right - frame.left, height = frame.bottom - frame.top;
     PreviewWindowState state{&picture};
-    HWND window = CreateWindowExA(exStyle, WindowClass, PicturePreviewDesign.Preview, style,
-                                  (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                                  (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, owner, nullptr,
-                                  GetModuleHandleA(nullptr), &state);
+    HWND window = CreateWindowExA(
+        exStyle, WindowClass, PicturePreviewDesign.Preview, style, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+        (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, owner, nullptr, GetModuleHandleA(nullptr), &state);
     if (!window)
         return;
     if (owner)

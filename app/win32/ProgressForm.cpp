@@ -28,7 +28,11 @@ HWND Control(const char* kind, const char* text, DWORD style, HWND parent, int i
 } // namespace
 
 TProgressForm::TProgressForm(HWND owner, std::string title, std::string text, size_t total)
-    : owner_(owner), title_(std::move(title)), text_(std::move(text)), total_(total), start_(GetTickCount64())
+    : owner_(owner),
+      title_(std::move(title)),
+      text_(std::move(text)),
+      total_(total),
+      start_(GetTickCount64())
 {
 }
 

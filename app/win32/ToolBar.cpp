@@ -12,8 +12,8 @@ namespace vorlane {
 
 TToolBar::TToolBar(HWND parent, int id, const TImageList& images, std::span<const ToolButtonLayout> buttons)
     : hwnd_(CreateWindowExA(0, TOOLBARCLASSNAMEA, "",
-                            WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | TBSTYLE_TOOLTIPS | TBSTYLE_FLAT | CCS_TOP,
-                            0, 0, 0, 0, parent, HMENU(INT_PTR(id)), GetModuleHandleA(nullptr), nullptr)),
+                            WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | TBSTYLE_TOOLTIPS | TBSTYLE_FLAT | CCS_TOP, 0, 0,
+                            0, 0, parent, HMENU(INT_PTR(id)), GetModuleHandleA(nullptr), nullptr)),
       images_(std::make_unique<ImageListHandle>(images)),
       buttons_(buttons)
 {

@@ -75,8 +75,8 @@ bool Win32DialogRunner::Execute(TOpenDialog& dialog)
         panel.Attach(settings);
     if (!GetOpenFileNameA(&settings))
         return false;
-    dialog.Files = dialog.AllowMultiSelect ? ChosenFiles(files.data(), files.size())
-                                           : std::vector<std::string>{files.c_str()};
+    dialog.Files =
+        dialog.AllowMultiSelect ? ChosenFiles(files.data(), files.size()) : std::vector<std::string>{files.c_str()};
     dialog.FileName = dialog.Files.empty() ? std::string() : dialog.Files.front();
     dialog.FilterIndex = int(settings.nFilterIndex);
     return !dialog.Files.empty();

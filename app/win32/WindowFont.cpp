@@ -6,9 +6,9 @@ namespace vorlane {
 
 HFONT WindowFont()
 {
-    static const HFONT font = CreateFontA(-WindowFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
-                                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                          VARIABLE_PITCH | FF_SWISS, WindowFontName);
+    static const HFONT font =
+        CreateFontA(-WindowFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
+                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, VARIABLE_PITCH | FF_SWISS, WindowFontName);
     return font;
 }
 

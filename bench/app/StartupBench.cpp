@@ -105,7 +105,8 @@ void BM_StartUp10000Pictures(benchmark::State& state)
 {
     const std::string empty = MakeGallery(0);
     const std::string full = MakeGallery(Pictures);
-    bench::RunPairs(state, [&] { StartUp(full); }, [&] { StartUp(empty); }, bench::Clock::Process);
+    bench::RunPairs(
+        state, [&] { StartUp(full); }, [&] { StartUp(empty); }, bench::Clock::Process);
 }
 
 // A settings folder whose "Vorlane.ini" names `gallery`.
@@ -153,8 +154,8 @@ void BM_ProgramStartUp10000Pictures(benchmark::State& state)
     }
     const std::string empty = SettingsFolder("settings-empty", MakeGallery(0));
     const std::string full = SettingsFolder("settings-full", MakeGallery(Pictures));
-    bench::RunPairs(state, [&] { StartProgram(full, display); }, [&] { StartProgram(empty, display); },
-                    bench::Clock::Wall);
+    bench::RunPairs(
+        state, [&] { StartProgram(full, display); }, [&] { StartProgram(empty, display); }, bench::Clock::Wall);
     XCloseDisplay(display);
 }
 
@@ -182,14 +183,18 @@ void BM_RefreshView10000(benchmark::State& state)
     window.setCentralWidget(list);
     window.resize(600, 400);
     window.show();
-    bench::RunPairs(state, [&] {
-        gallery.SetView(list);
-        gallery.RefreshView();
-        QCoreApplication::processEvents(); // the list's layout and the first paint of the new items
-    }, [&] {
-        gallery.SetView(&memory);
-        gallery.RefreshView();
-    }, bench::Clock::Process);
+    bench::RunPairs(
+        state,
+        [&] {
+            gallery.SetView(list);
+            gallery.RefreshView();
+            QCoreApplication::processEvents(); // the list's layout and the first paint of the new items
+        },
+        [&] {
+            gallery.SetView(&memory);
+            gallery.RefreshView();
+        },
+        bench::Clock::Process);
     gallery.SetView(nullptr);
 }
 

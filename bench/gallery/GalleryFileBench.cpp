@@ -133,17 +133,21 @@ void WriteFile(const uint8_t* bytes, size_t size)
 
 void BM_WriteImageListData(benchmark::State& state)
 {
-    bench::RunPairs(state, [] { benchmark::DoNotOptimize(List->WriteData()); }, CopyData);
+    bench::RunPairs(
+        state, [] { benchmark::DoNotOptimize(List->WriteData()); }, CopyData);
     state.counters["MB"] = double(Data->size()) / 1e6;
 }
 
 void BM_ReadImageListData(benchmark::State& state)
 {
     TImageList target(nullptr, 32, 32);
-    bench::RunPairs(state, [&] {
-        target.ReadData(*Data);
-        benchmark::DoNotOptimize(target.Count());
-    }, CopyData);
+    bench::RunPairs(
+        state,
+        [&] {
+            target.ReadData(*Data);
+            benchmark::DoNotOptimize(target.Count());
+        },
+        CopyData);
     if (target.Count() != ImageCount)
         state.SkipWithError("the data did not read back");
 }
@@ -151,13 +155,16 @@ void BM_ReadImageListData(benchmark::State& state)
 void BM_LoadGallery(benchmark::State& state)
 {
     size_t size = 0;
-    bench::RunPairs(state, [] {
-        TVorlane gallery;
-        gallery.SetManagerName(GalleryName);
-        gallery.LoadGallery();
-        if (gallery.FileNames().Count() != ImageCount)
-            std::abort();
-    }, [&] { benchmark::DoNotOptimize(ReadFile(GalleryFile(), size)); });
+    bench::RunPairs(
+        state,
+        [] {
+            TVorlane gallery;
+            gallery.SetManagerName(GalleryName);
+            gallery.LoadGallery();
+            if (gallery.FileNames().Count() != ImageCount)
+                std::abort();
+        },
+        [&] { benchmark::DoNotOptimize(ReadFile(GalleryFile(), size)); });
     state.counters["file_MB"] = double(size) / 1e6;
 }
 
@@ -168,7 +175,8 @@ void BM_SaveGallery(benchmark::State& state)
     gallery.LoadGallery();
     size_t size = 0;
     const auto bytes = ReadFile(GalleryFile(), size);
-    bench::RunPairs(state, [&] { gallery.SaveGallery(); }, [&] { WriteFile(bytes.get(), size); });
+    bench::RunPairs(
+        state, [&] { gallery.SaveGallery(); }, [&] { WriteFile(bytes.get(), size); });
     if (FileSize(GalleryFile()) != size)
         state.SkipWithError("the gallery did not save to the same size");
 }
@@ -208,8 +216,14 @@ int main(int argc, char** argv)
     MakeList();
     MakeGallery();
     const auto ms = benchmark::kMillisecond;
-    benchmark::RegisterBenchmark("ImageListData/Write10000", BM_WriteImageListData)->UseManualTime()->Iterations(31)->Unit(ms);
-    benchmark::RegisterBenchmark("ImageListData/Read10000", BM_ReadImageListData)->UseManualTime()->Iterations(31)->Unit(ms);
+    benchmark::RegisterBenchmark("ImageListData/Write10000", BM_WriteImageListData)
+        ->UseManualTime()
+        ->Iterations(31)
+        ->Unit(ms);
+    benchmark::RegisterBenchmark("ImageListData/Read10000", BM_ReadImageListData)
+        ->UseManualTime()
+        ->Iterations(31)
+        ->Unit(ms);
     benchmark::RegisterBenchmark("GalleryFile/Load10000", BM_LoadGallery)->UseManualTime()->Iterations(31)->Unit(ms);
     benchmark::RegisterBenchmark("GalleryFile/Save10000", BM_SaveGallery)->UseManualTime()->Iterations(21)->Unit(ms);
     benchmark::RegisterBenchmark("GalleryFile/LoadPeakMemory", BM_PeakMemory, "load")->Iterations(1)->Unit(ms);

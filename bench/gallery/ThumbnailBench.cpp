@@ -67,7 +67,8 @@ std::string WriteJpeg(const std::string& name, int width, int height, uint32_t s
         PhotoLike(width, height, seed),
         {.quality = 90, .horizontalSampling = sampling, .verticalSampling = sampling, .progressive = progressive});
     const std::string path = (Folder / name).string();
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(jpeg.data()), std::streamsize(jpeg.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(jpeg.data()), std::streamsize(jpeg.size()));
     return path;
 }
 
@@ -118,18 +119,38 @@ void CoefficientFloor(const std::string& path)
 void RunAgainstFloor(benchmark::State& state, const std::vector<std::string>& files,
                      void (*floor)(const std::string&) = Floor)
 {
-    bench::RunPairs(state, [&] { for (const auto& f : files) benchmark::DoNotOptimize(Thumbnail(f)); },
-                    [&] { for (const auto& f : files) floor(f); });
+    bench::RunPairs(
+        state,
+        [&] {
+            for (const auto& f : files)
+                benchmark::DoNotOptimize(Thumbnail(f));
+        },
+        [&] {
+            for (const auto& f : files)
+                floor(f);
+        });
     double bytes = 0;
     for (const auto& f : files)
         bytes += double(std::filesystem::file_size(f));
     state.counters["files_MiB"] = bytes / (1 << 20);
 }
 
-void BM_Thumbnail12MP(benchmark::State& state) { RunAgainstFloor(state, {File12}); }
-void BM_Thumbnail24MP(benchmark::State& state) { RunAgainstFloor(state, {File24}); }
-void BM_Thumbnail20Files(benchmark::State& state) { RunAgainstFloor(state, Files20); }
-void BM_Thumbnail24MPProgressive(benchmark::State& state) { RunAgainstFloor(state, {File24Progressive}, CoefficientFloor); }
+void BM_Thumbnail12MP(benchmark::State& state)
+{
+    RunAgainstFloor(state, {File12});
+}
+void BM_Thumbnail24MP(benchmark::State& state)
+{
+    RunAgainstFloor(state, {File24});
+}
+void BM_Thumbnail20Files(benchmark::State& state)
+{
+    RunAgainstFloor(state, Files20);
+}
+void BM_Thumbnail24MPProgressive(benchmark::State& state)
+{
+    RunAgainstFloor(state, {File24Progressive}, CoefficientFloor);
+}
 
 void AddWallpapers(int threads)
 {
@@ -144,7 +165,8 @@ void AddWallpapers(int threads)
 // Goal: every processor in at most 0.6 times the elapsed time of one.
 void BM_AddWallpapers(benchmark::State& state)
 {
-    bench::RunPairs(state, [] { AddWallpapers(0); }, [] { AddWallpapers(1); }, bench::Clock::Wall);
+    bench::RunPairs(
+        state, [] { AddWallpapers(0); }, [] { AddWallpapers(1); }, bench::Clock::Wall);
     state.counters["threads"] = double(std::thread::hardware_concurrency());
     // Processor time over elapsed time of one more add on every processor: how many were at work,
     // which on a machine shared with others may be fewer than there are.
@@ -165,10 +187,19 @@ void BM_PeakMemory(benchmark::State& state, const std::string& file)
     state.counters["full_decode_peak_MiB"] = double(fullDecode) / 1024;
 }
 
-void BM_PeakMemory24MP(benchmark::State& state) { BM_PeakMemory(state, File24); }
-void BM_PeakMemory24MPProgressive(benchmark::State& state) { BM_PeakMemory(state, File24Progressive); }
+void BM_PeakMemory24MP(benchmark::State& state)
+{
+    BM_PeakMemory(state, File24);
+}
+void BM_PeakMemory24MPProgressive(benchmark::State& state)
+{
+    BM_PeakMemory(state, File24Progressive);
+}
 // Goal: at most 8 MiB for the thumbnail.
-void BM_PeakMemory24MPProgressive444(benchmark::State& state) { BM_PeakMemory(state, File24Progressive444); }
+void BM_PeakMemory24MPProgressive444(benchmark::State& state)
+{
+    BM_PeakMemory(state, File24Progressive444);
+}
 
 void BM_PeakMemoryAddWallpapers(benchmark::State& state)
 {
@@ -213,8 +244,18 @@ int main(int argc, char** argv)
     const bench::PeakWorks works = {
         {"thumbnail", [](const std::string& file) { benchmark::DoNotOptimize(Thumbnail(file)); }},
         {"decode", [](const std::string& file) { benchmark::DoNotOptimize(DecodeJpegFile(file, 24)); }},
-        {"add-all", [](const std::string& folder) { Folder = folder; MakePictures(); AddWallpapers(0); }},
-        {"add-one", [](const std::string& folder) { Folder = folder; MakePictures(); AddWallpapers(1); }},
+        {"add-all",
+         [](const std::string& folder) {
+             Folder = folder;
+             MakePictures();
+             AddWallpapers(0);
+         }},
+        {"add-one",
+         [](const std::string& folder) {
+             Folder = folder;
+             MakePictures();
+             AddWallpapers(1);
+         }},
     };
     if (const auto code = bench::RunPeakChild(argc, argv, works))
         return *code;
@@ -225,13 +266,20 @@ int main(int argc, char** argv)
     const auto ms = benchmark::kMillisecond;
     benchmark::RegisterBenchmark("Thumbnail/12MP", BM_Thumbnail12MP)->UseManualTime()->Iterations(15)->Unit(ms);
     benchmark::RegisterBenchmark("Thumbnail/24MP", BM_Thumbnail24MP)->UseManualTime()->Iterations(11)->Unit(ms);
-    benchmark::RegisterBenchmark("Thumbnail/24MPProgressive", BM_Thumbnail24MPProgressive)->UseManualTime()->Iterations(11)->Unit(ms);
+    benchmark::RegisterBenchmark("Thumbnail/24MPProgressive", BM_Thumbnail24MPProgressive)
+        ->UseManualTime()
+        ->Iterations(11)
+        ->Unit(ms);
     benchmark::RegisterBenchmark("Thumbnail/20files", BM_Thumbnail20Files)->UseManualTime()->Iterations(7)->Unit(ms);
     benchmark::RegisterBenchmark("PeakMemory/24MP", BM_PeakMemory24MP)->Iterations(1)->Unit(ms);
     benchmark::RegisterBenchmark("PeakMemory/24MPProgressive", BM_PeakMemory24MPProgressive)->Iterations(1)->Unit(ms);
-    benchmark::RegisterBenchmark("PeakMemory/24MPProgressive444", BM_PeakMemory24MPProgressive444)->Iterations(1)->Unit(ms);
+    benchmark::RegisterBenchmark("PeakMemory/24MPProgressive444", BM_PeakMemory24MPProgressive444)
+        ->Iterations(1)
+        ->Unit(ms);
     benchmark::RegisterBenchmark("AddImages/200Wallpapers", BM_AddWallpapers)->UseManualTime()->Iterations(6)->Unit(ms);
-    benchmark::RegisterBenchmark("PeakMemory/AddImages200Wallpapers", BM_PeakMemoryAddWallpapers)->Iterations(1)->Unit(ms);
+    benchmark::RegisterBenchmark("PeakMemory/AddImages200Wallpapers", BM_PeakMemoryAddWallpapers)
+        ->Iterations(1)
+        ->Unit(ms);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     std::filesystem::remove_all(Folder);

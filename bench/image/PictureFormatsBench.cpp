@@ -144,18 +144,34 @@ void AvifFloor(const std::string& path)
     avifDecoderDestroy(decoder);
 }
 
-void ReadFloor(const std::string& path) { benchmark::DoNotOptimize(test::ReadBytes(path)); }
+void ReadFloor(const std::string& path)
+{
+    benchmark::DoNotOptimize(test::ReadBytes(path));
+}
 
 void RunAgainstFloor(benchmark::State& state, const std::string& file, void (*floor)(const std::string&))
 {
-    bench::RunPairs(state, [&] { benchmark::DoNotOptimize(Thumbnail(file)); }, [&] { floor(file); });
+    bench::RunPairs(
+        state, [&] { benchmark::DoNotOptimize(Thumbnail(file)); }, [&] { floor(file); });
     state.counters["file_MiB"] = double(std::filesystem::file_size(file)) / (1 << 20);
 }
 
-void BM_Png(benchmark::State& state) { RunAgainstFloor(state, Png, PngFloor); }
-void BM_Webp(benchmark::State& state) { RunAgainstFloor(state, Webp, WebpFloor); }
-void BM_Avif(benchmark::State& state) { RunAgainstFloor(state, Avif, AvifFloor); }
-void BM_Bmp(benchmark::State& state) { RunAgainstFloor(state, Bmp, ReadFloor); }
+void BM_Png(benchmark::State& state)
+{
+    RunAgainstFloor(state, Png, PngFloor);
+}
+void BM_Webp(benchmark::State& state)
+{
+    RunAgainstFloor(state, Webp, WebpFloor);
+}
+void BM_Avif(benchmark::State& state)
+{
+    RunAgainstFloor(state, Avif, AvifFloor);
+}
+void BM_Bmp(benchmark::State& state)
+{
+    RunAgainstFloor(state, Bmp, ReadFloor);
+}
 
 void BM_PeakMemory(benchmark::State& state, const std::string* file)
 {

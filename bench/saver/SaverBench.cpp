@@ -126,8 +126,8 @@ SaverRun RunSaver(const std::string& gallery, double delay, int changes)
     XDamageQueryExtension(display, &damageEvent, &damageError);
     const Damage damage = XDamageCreate(display, DefaultRootWindow(display), XDamageReportNonEmpty);
     XSync(display, False);
-    const pid_t saver = test::StartProgram({VORLANE_SAVER, "--root", "--delay", std::to_string(delay)},
-                                           "/dev/null", false);
+    const pid_t saver =
+        test::StartProgram({VORLANE_SAVER, "--root", "--delay", std::to_string(delay)}, "/dev/null", false);
     const auto deadline = Clock::now() + std::chrono::minutes(1);
     std::vector<unsigned long> shown = MiddleRow(display); // the previous run's last picture
     while (int(run.changes.size()) < changes && Clock::now() < deadline) {
@@ -212,7 +212,8 @@ void TurnToPixels(benchmark::State& state)
         }
         std::vector<double> late;
         for (size_t i = 1; i < run.changes.size(); ++i)
-            late.push_back(std::max(0.0, std::chrono::duration<double>(run.changes[i] - run.changes[i - 1]).count() - Delay));
+            late.push_back(
+                std::max(0.0, std::chrono::duration<double>(run.changes[i] - run.changes[i - 1]).count() - Delay));
         const double decodeSeconds = bench::Quantile(decode, 0.5);
         state.counters["late_ms"] = bench::Quantile(late, 0.5) * 1000;
         state.counters["late_max_ms"] = *std::max_element(late.begin(), late.end()) * 1000;

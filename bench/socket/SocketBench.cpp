@@ -27,7 +27,7 @@ vorlane::test::TestPeer StartLocalPeer(bool holdOpen)
 {
     if (holdOpen)
         return vorlane::test::TestPeer([](int client, vorlane::test::TestPeer& peer) { peer.ReceiveAll(client); }, 64,
-                              vorlane::test::TestPeer::EveryConnection);
+                                       vorlane::test::TestPeer::EveryConnection);
     return vorlane::test::TestPeer(
         [](int client, vorlane::test::TestPeer& peer) {
             peer.ReceiveUntil(client, "\r\n\r\n");

@@ -27,10 +27,14 @@ const char* const MascotReply = "SSTP/1.4 200 OK\r\nCharset: Shift_JIS\r\n\r\n";
 // blocking receives up to the reply's empty line.
 bool BlockingExchange(uint16_t port)
 {
-    static const std::string lines[] = {
-        "SEND SSTP/1.0\r\n", "Sender: Vorlane\r\n", "CharSet: Shift_JIS\r\n",
-        "Script: " + codepage::Utf8ToShiftJis("壁紙をa.jpgに設定しました").value() + "\r\n",
-        "Option: nodescript\r\n", "\r\n", "\r\n"};
+    static const std::string lines[] = {"SEND SSTP/1.0\r\n",
+                                        "Sender: Vorlane\r\n",
+                                        "CharSet: Shift_JIS\r\n",
+                                        "Script: " + codepage::Utf8ToShiftJis("壁紙をa.jpgに設定しました").value() +
+                                            "\r\n",
+                                        "Option: nodescript\r\n",
+                                        "\r\n",
+                                        "\r\n"};
     const int fd = test::ConnectBlocking(port);
     for (const std::string& line : lines)
         ::send(fd, line.data(), line.size(), MSG_NOSIGNAL);

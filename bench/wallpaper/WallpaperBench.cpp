@@ -52,7 +52,7 @@ std::string BmpFile;
 std::string TinyBmpFile;
 std::string BigJpegFile; // 24 megapixels
 std::string BigDisplay;  // a 3840x2160 Xvfb display
-std::string Tool; // a copy of vorlane-wallpaper in the benchmark's folder, so "Temp.bmp" lands there
+std::string Tool;        // a copy of vorlane-wallpaper in the benchmark's folder, so "Temp.bmp" lands there
 bool WithDisplay = false;
 
 template <typename F>
@@ -203,7 +203,8 @@ void WriteTestJpeg(const std::string& file, int width, int height, uint32_t seed
     const pid_t child = ::fork();
     if (child == 0) {
         const auto jpeg = test::EncodeJpeg(test::TestPicture(width, height, seed));
-        std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(jpeg.data()), std::streamsize(jpeg.size()));
+        std::ofstream(file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(jpeg.data()), std::streamsize(jpeg.size()));
         ::_exit(0);
     }
     int status = 0;

@@ -36,8 +36,8 @@ struct Watch {
     uint32_t events = 0;
     std::unique_ptr<QSocketNotifier> readable;
     std::unique_ptr<QSocketNotifier> writable;
-    bool readArmed = true;     // FD_READ / FD_ACCEPT may be reported
-    bool connecting = false;   // waiting for the outcome of connect()
+    bool readArmed = true;   // FD_READ / FD_ACCEPT may be reported
+    bool connecting = false; // waiting for the outcome of connect()
     bool connected = false;
     bool closeReported = false;
 };
@@ -153,14 +153,20 @@ bool IsConnectOutcome(int error)
 uint16_t LookupError(int status)
 {
     switch (status) {
-    case 0: return 0;
-    case EAI_NONAME: return 11001;
+    case 0:
+        return 0;
+    case EAI_NONAME:
+        return 11001;
 #ifdef EAI_NODATA
-    case EAI_NODATA: return 11004;
+    case EAI_NODATA:
+        return 11004;
 #endif
-    case EAI_ADDRFAMILY: return 11004;
-    case EAI_AGAIN: return 11002;
-    default: return 11003;
+    case EAI_ADDRFAMILY:
+        return 11004;
+    case EAI_AGAIN:
+        return 11002;
+    default:
+        return 11003;
     }
 }
 
@@ -334,8 +340,7 @@ uint32_t AsyncGetHostByName(WindowHandle window, uint32_t message, const std::st
         result->task = task;
         // At most what a 1,024-byte host entry could list.
         constexpr size_t MaxAddresses = 64;
-        for (addrinfo* a = status == 0 ? list : nullptr; a && result->addresses.size() < MaxAddresses;
-             a = a->ai_next) {
+        for (addrinfo* a = status == 0 ? list : nullptr; a && result->addresses.size() < MaxAddresses; a = a->ai_next) {
             if (a->ai_family != AF_INET || a->ai_addrlen < sizeof(sockaddr_in))
                 continue;
             const auto* in = reinterpret_cast<const sockaddr_in*>(a->ai_addr);

@@ -16,7 +16,11 @@ const QEvent::Type PostedMessageType = static_cast<QEvent::Type>(QEvent::registe
 struct PostedMessage : QEvent {
     PostedMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam,
                   std::function<bool()> beforeDelivery)
-        : QEvent(PostedMessageType), window(window), message(message), wParam(wParam), lParam(lParam),
+        : QEvent(PostedMessageType),
+          window(window),
+          message(message),
+          wParam(wParam),
+          lParam(lParam),
           beforeDelivery(std::move(beforeDelivery))
     {
     }
@@ -51,8 +55,7 @@ EventDispatcher& EventDispatcher::Instance()
 void EventDispatcher::Post(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam,
                            std::function<bool()> beforeDelivery)
 {
-    QCoreApplication::postEvent(this,
-                                new PostedMessage(window, message, wParam, lParam, std::move(beforeDelivery)));
+    QCoreApplication::postEvent(this, new PostedMessage(window, message, wParam, lParam, std::move(beforeDelivery)));
 }
 
 bool EventDispatcher::event(QEvent* event)

@@ -25,8 +25,8 @@ namespace {
 bool CanCreateFileIn(const std::string& folder)
 {
     static unsigned probeCount = 0;
-    const std::string probe = folder + ".vorlane-write-probe-" + std::to_string(::getpid()) + "-" +
-                              std::to_string(++probeCount);
+    const std::string probe =
+        folder + ".vorlane-write-probe-" + std::to_string(::getpid()) + "-" + std::to_string(++probeCount);
     const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0)
         return false;
@@ -39,9 +39,9 @@ bool CanCreateFileIn(const std::string& folder)
 // installed program belong in the user's data folder all the same.
 bool IsSystemProgramFolder(const std::string& folder)
 {
-    static constexpr const char* SystemFolders[] = {"/usr/bin/", "/usr/sbin/", "/usr/local/bin/",
-                                                    "/usr/local/sbin/", "/usr/games/", "/usr/local/games/",
-                                                    "/bin/", "/sbin/"};
+    static constexpr const char* SystemFolders[] = {
+        "/usr/bin/",   "/usr/sbin/",        "/usr/local/bin/", "/usr/local/sbin/",
+        "/usr/games/", "/usr/local/games/", "/bin/",           "/sbin/"};
     for (const char* system : SystemFolders)
         if (folder == system)
             return true;

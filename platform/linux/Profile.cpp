@@ -38,8 +38,8 @@ bool SameName(std::string_view a, std::string_view b)
 }
 
 struct Line {
-    std::string text;  // without the line end
-    std::string end;   // "\n", "\r\n" or "" for an unterminated last line
+    std::string text; // without the line end
+    std::string end;  // "\n", "\r\n" or "" for an unterminated last line
 };
 
 std::vector<Line> SplitLines(const std::string& content)
@@ -155,8 +155,8 @@ std::string ProfileFilePath(const std::string& file)
     return path::SettingsFolder() + file;
 }
 
-std::string GetPrivateProfileString(std::string_view section, std::string_view key,
-                                    std::string_view defaultValue, const std::string& file)
+std::string GetPrivateProfileString(std::string_view section, std::string_view key, std::string_view defaultValue,
+                                    const std::string& file)
 {
     std::string result(profile::WithoutTrailingBlanks(defaultValue));
     bool inSection = false;

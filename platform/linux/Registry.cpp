@@ -45,8 +45,8 @@ struct StoredKey {
 };
 
 struct Store {
-    std::vector<StoredKey> keys{StoredKey{}};                  // keys[0] is the root
-    std::unordered_map<std::string, size_t> index{{"", 0}};   // lower-cased path -> position in keys
+    std::vector<StoredKey> keys{StoredKey{}};               // keys[0] is the root
+    std::unordered_map<std::string, size_t> index{{"", 0}}; // lower-cased path -> position in keys
 };
 
 // Keys every user's registry has from the start, so that a user who never changed anything has no file
@@ -295,8 +295,7 @@ public:
         std::error_code ignored;
         std::filesystem::create_directories(path::SettingsFolder(), ignored);
         fd_ = ::open((StorePath() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        while (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-        }
+        while (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {}
     }
     ~ChangeLock()
     {

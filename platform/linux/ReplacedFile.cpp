@@ -52,17 +52,16 @@ bool ReadAll(int fd, std::vector<uint8_t>& bytes)
     if (::fstat(fd, &st) != 0)
         return false;
     bytes.resize(size_t(st.st_size));
-    return TransferAll(bytes.size(), [&](size_t done) {
-        return ::pread(fd, bytes.data() + done, bytes.size() - done, off_t(done));
-    });
+    return TransferAll(bytes.size(),
+                       [&](size_t done) { return ::pread(fd, bytes.data() + done, bytes.size() - done, off_t(done)); });
 }
 
 bool Replace(int fd, std::span<const uint8_t> bytes)
 {
-    return TransferAll(bytes.size(),
-                       [&](size_t done) { return ::pwrite(fd, bytes.data() + done, bytes.size() - done, off_t(done)); }) &&
-           ::ftruncate(fd, off_t(bytes.size())) == 0 &&
-           ::fsync(fd) == 0;
+    return TransferAll(
+               bytes.size(),
+               [&](size_t done) { return ::pwrite(fd, bytes.data() + done, bytes.size() - done, off_t(done)); }) &&
+           ::ftruncate(fd, off_t(bytes.size())) == 0 && ::fsync(fd) == 0;
 }
 
 // A record of an in-place write under way, in the user's private folder, named after the file's identity:
@@ -158,8 +157,8 @@ public:
         header.WriteU64(old.size());
         header.WriteU64(fresh.size());
         off_t at = 0;
-        for (const std::span<const uint8_t> part :
-             {std::span<const uint8_t>(header.Bytes()), std::span<const uint8_t>(old), std::span<const uint8_t>(fresh)}) {
+        for (const std::span<const uint8_t> part : {std::span<const uint8_t>(header.Bytes()),
+                                                    std::span<const uint8_t>(old), std::span<const uint8_t>(fresh)}) {
             if (!TransferAll(part.size(), [&](size_t done) {
                     return ::pwrite(fd_, part.data() + done, part.size() - done, at + off_t(done));
                 }))
@@ -208,7 +207,8 @@ void ReplacedFile::Recover(const std::string& target)
     if (fd < 0)
         return;
     // Its writer is gone when nobody holds it, and the name still leads to the record that was opened.
-    struct stat opened {}, named {};
+    struct stat opened {
+    }, named{};
     std::vector<uint8_t> record;
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &opened) == 0 && ::lstat(name.c_str(), &named) == 0 &&
         opened.st_dev == named.st_dev && opened.st_ino == named.st_ino && ReadAll(fd, record)) {
@@ -225,8 +225,8 @@ void ReplacedFile::Recover(const std::string& target)
                 const auto whole = [&](std::span<const uint8_t> version) {
                     return std::equal(now.begin(), now.end(), version.begin(), version.end());
                 };
-                settled = !PartlyWritten(now, journal->old, journal->fresh) || whole(journal->fresh) ||
-                          whole(journal->old);
+                settled =
+                    !PartlyWritten(now, journal->old, journal->fresh) || whole(journal->fresh) || whole(journal->old);
                 if (!settled && Replace(targetFd, journal->old)) {
                     const timespec times[2] = {{0, UTIME_OMIT}, journal->modified};
                     ::futimens(targetFd, times); // the old version, as readers who saw it know it
@@ -257,7 +257,8 @@ void ReplacedFile::RemoveStaleTemporaries(const std::string& folder)
         const int fd = ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0)
             continue;
-        struct stat opened {}, named {};
+        struct stat opened {
+        }, named{};
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &opened) == 0 &&
             ::fstatat(dirFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(opened.st_mode) &&
             opened.st_dev == named.st_dev && opened.st_ino == named.st_ino)
@@ -291,9 +292,8 @@ ReplacedFile::ReplacedFile(const std::string& target, mode_t mode) : target_(tar
     }
     if (exists) {
         struct stat made {};
-        const bool owned = ::fstat(fd_, &made) == 0 &&
-                           ((made.st_uid == old.st_uid && made.st_gid == old.st_gid) ||
-                            ::fchown(fd_, old.st_uid, old.st_gid) == 0);
+        const bool owned = ::fstat(fd_, &made) == 0 && ((made.st_uid == old.st_uid && made.st_gid == old.st_gid) ||
+                                                        ::fchown(fd_, old.st_uid, old.st_gid) == 0);
         if (!owned || ::fchmod(fd_, mode) != 0) {
             DropTemporary();
             state_ = State::InPlace; // only the file itself keeps its owner

@@ -33,7 +33,7 @@ struct Registration {
     WindowHandle window = 0;
     uint32_t message = 0;
     uint32_t relayMessage = 0;
-    bool connecting = false; // a connect was started and its notice has not come
+    bool connecting = false;  // a connect was started and its notice has not come
     uint64_t connectPass = 0; // the loop's pass that delivered the connect notice
 };
 
@@ -48,7 +48,7 @@ struct Lookup {
 // socket at exit.
 auto& registrations = *new std::unordered_map<SOCKET, Registration>;
 uint32_t nextRegistration = 0;
-auto& lookups = *new std::unordered_map<uint32_t, Lookup>;            // by task
+auto& lookups = *new std::unordered_map<uint32_t, Lookup>;           // by task
 auto& tasksOfHandles = *new std::unordered_map<uintptr_t, uint32_t>; // the system's task handle -> task
 
 HostEntry EntryFrom(const char* buffer, uint32_t task)
@@ -175,9 +175,7 @@ std::vector<std::string> SocketStartup()
 {
     WSADATA data{};
     WSAStartup(MAKEWORD(1, 1), &data);
-    auto version = [](WORD word) {
-        return std::to_string(LOBYTE(word)) + "." + std::to_string(HIBYTE(word));
-    };
+    auto version = [](WORD word) { return std::to_string(LOBYTE(word)) + "." + std::to_string(HIBYTE(word)); };
     return {
         "Version= " + version(data.wVersion),
         "High Version= " + version(data.wHighVersion),
@@ -249,8 +247,8 @@ int SocketConnect(int socket, uint32_t remote, uint16_t port)
 
 ssize_t SocketSend(int socket, const void* data, size_t length)
 {
-    const int n = send(Native(socket), static_cast<const char*>(data),
-                       static_cast<int>(length > INT_MAX ? INT_MAX : length), 0);
+    const int n =
+        send(Native(socket), static_cast<const char*>(data), static_cast<int>(length > INT_MAX ? INT_MAX : length), 0);
     if (n == SOCKET_ERROR)
         return Fail();
     return n;
@@ -258,8 +256,8 @@ ssize_t SocketSend(int socket, const void* data, size_t length)
 
 ssize_t SocketRecv(int socket, void* data, size_t length, int flags)
 {
-    const int n = recv(Native(socket), static_cast<char*>(data),
-                       static_cast<int>(length > INT_MAX ? INT_MAX : length), flags);
+    const int n =
+        recv(Native(socket), static_cast<char*>(data), static_cast<int>(length > INT_MAX ? INT_MAX : length), flags);
     if (n == SOCKET_ERROR)
         return Fail();
     return n;
@@ -296,9 +294,9 @@ uint32_t AsyncGetHostByName(WindowHandle window, uint32_t message, const std::st
     const HWND relay = RelayWindow();
     // The system takes the empty name for this machine's own; here, as on the other system, it names
     // no host.
-    const HANDLE handle = name.empty() ? nullptr
-                                       : WSAAsyncGetHostByName(relay, LookupEnded, name.c_str(),
-                                                               lookup.buffer.get(), MAXGETHOSTSTRUCT);
+    const HANDLE handle =
+        name.empty() ? nullptr
+                     : WSAAsyncGetHostByName(relay, LookupEnded, name.c_str(), lookup.buffer.get(), MAXGETHOSTSTRUCT);
     const int error = name.empty() ? WSAHOST_NOT_FOUND : WSAGetLastError();
     lookups.emplace(task, std::move(lookup));
     if (handle)

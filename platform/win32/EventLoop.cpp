@@ -11,7 +11,7 @@ namespace vorlane {
 namespace {
 
 thread_local int passesRunning = 0; // more than one when a handler waits itself
-thread_local uint64_t pass = 0;      // counts where passes begin and end: where a wait may look
+thread_local uint64_t pass = 0;     // counts where passes begin and end: where a wait may look
 thread_local std::vector<std::function<void()>> deferred;
 
 void RunDeferred()

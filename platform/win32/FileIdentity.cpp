@@ -11,8 +11,8 @@ std::optional<BY_HANDLE_FILE_INFORMATION> InformationOf(const std::string& path)
 {
     // No access asked for: the identity is readable even of a file that may not be read, and a folder
     // opens with the backup flag.
-    const HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return std::nullopt;
     BY_HANDLE_FILE_INFORMATION information{};
@@ -40,7 +40,8 @@ std::optional<FileIdentity> IdentityOf(const std::string& path)
     identity.inode = Combined(information->nFileIndexHigh, information->nFileIndexLow);
     identity.size = int64_t(Combined(information->nFileSizeHigh, information->nFileSizeLow));
     identity.modifiedNs =
-        int64_t(Combined(information->ftLastWriteTime.dwHighDateTime, information->ftLastWriteTime.dwLowDateTime)) * 100;
+        int64_t(Combined(information->ftLastWriteTime.dwHighDateTime, information->ftLastWriteTime.dwLowDateTime)) *
+        100;
     return identity;
 }
 

@@ -18,7 +18,7 @@ Kind KindOf(const std::string& path)
     struct _stat64 st {};
     if (::_stat64(path.c_str(), &st) != 0)
         return Kind::None;
-    return (st.st_mode & _S_IFMT) == _S_IFREG ? Kind::Regular
+    return (st.st_mode & _S_IFMT) == _S_IFREG   ? Kind::Regular
            : (st.st_mode & _S_IFMT) == _S_IFDIR ? Kind::Folder
                                                 : Kind::Other;
 }

@@ -82,8 +82,8 @@ ATOM WindowClass()
 bool IsOwnTarget(HWND window)
 {
     DWORD process = 0;
-    return ::IsWindow(window) && GetWindowThreadProcessId(window, &process) != 0 &&
-           process == GetCurrentProcessId() && GetClassLongPtrA(window, GCW_ATOM) == WindowClass();
+    return ::IsWindow(window) && GetWindowThreadProcessId(window, &process) != 0 && process == GetCurrentProcessId() &&
+           GetClassLongPtrA(window, GCW_ATOM) == WindowClass();
 }
 
 } // namespace
@@ -113,12 +113,13 @@ WindowHandle AllocateWindow(MessageHandler handler)
     if (!handler || WindowClass() == 0)
         return 0;
     win32::LoopThread();
-    const HWND window = CreateWindowExA(0, ClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                        GetModuleHandleA(nullptr), nullptr);
+    const HWND window =
+        CreateWindowExA(0, ClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleA(nullptr), nullptr);
     if (!window)
         return 0;
-    SetWindowLongPtrA(window, GWLP_USERDATA,
-                      reinterpret_cast<LONG_PTR>(new HandlerSlot(std::make_shared<MessageHandler>(std::move(handler)))));
+    SetWindowLongPtrA(
+        window, GWLP_USERDATA,
+        reinterpret_cast<LONG_PTR>(new HandlerSlot(std::make_shared<MessageHandler>(std::move(handler)))));
     return win32::FromHwnd(window);
 }
 

@@ -27,14 +27,14 @@ std::string ProfileFilePath(const std::string& file)
     return path::SettingsFolder() + file;
 }
 
-std::string GetPrivateProfileString(std::string_view section, std::string_view key,
-                                    std::string_view defaultValue, const std::string& file)
+std::string GetPrivateProfileString(std::string_view section, std::string_view key, std::string_view defaultValue,
+                                    const std::string& file)
 {
     char buffer[ProfileValueLimit + 1];
     const std::string fallback(profile::WithoutTrailingBlanks(defaultValue));
-    const DWORD length = ::GetPrivateProfileStringA(std::string(section).c_str(), std::string(key).c_str(),
-                                                  fallback.c_str(), buffer, sizeof buffer,
-                                                  ProfileFilePath(file).c_str());
+    const DWORD length =
+        ::GetPrivateProfileStringA(std::string(section).c_str(), std::string(key).c_str(), fallback.c_str(), buffer,
+                                   sizeof buffer, ProfileFilePath(file).c_str());
     return std::string(buffer, length);
 }
 
@@ -42,7 +42,7 @@ bool WritePrivateProfileString(std::string_view section, std::string_view key, s
                                const std::string& file)
 {
     return ::WritePrivateProfileStringA(OneLine(section).c_str(), OneLine(key).c_str(), OneLine(value).c_str(),
-                                      ProfileFilePath(file).c_str()) != FALSE;
+                                        ProfileFilePath(file).c_str()) != FALSE;
 }
 
 } // namespace vorlane

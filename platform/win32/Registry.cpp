@@ -85,7 +85,8 @@ Result QueryValueInfo(const Key& key, std::string_view name, uint32_t& type, siz
         return ResultOf(opened.Status());
     DWORD valueType = REG_NONE;
     DWORD valueSize = 0;
-    const LONG status = RegQueryValueExA(opened.Handle(), std::string(name).c_str(), nullptr, &valueType, nullptr, &valueSize);
+    const LONG status =
+        RegQueryValueExA(opened.Handle(), std::string(name).c_str(), nullptr, &valueType, nullptr, &valueSize);
     if (status == ERROR_SUCCESS) {
         type = valueType;
         size = valueSize;
@@ -119,7 +120,8 @@ Result SetValue(const Key& key, std::string_view name, uint32_t type, std::span<
     const OpenedKey opened(key, KEY_SET_VALUE);
     if (opened.Status() != ERROR_SUCCESS)
         return ResultOf(opened.Status());
-    return ResultOf(RegSetValueExA(opened.Handle(), std::string(name).c_str(), 0, type, data.data(), DWORD(data.size())));
+    return ResultOf(
+        RegSetValueExA(opened.Handle(), std::string(name).c_str(), 0, type, data.data(), DWORD(data.size())));
 }
 
 Result DeleteValue(const Key& key, std::string_view name)

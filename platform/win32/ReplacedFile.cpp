@@ -66,15 +66,16 @@ bool ReadAll(int fd, std::vector<uint8_t>& bytes)
 
 bool Replace(int fd, const std::vector<uint8_t>& bytes)
 {
-    return WriteAll(fd, bytes.data(), bytes.size(), 0) && _chsize_s(fd, int64_t(bytes.size())) == 0 &&
-           _commit(fd) == 0;
+    return WriteAll(fd, bytes.data(), bytes.size(), 0) && _chsize_s(fd, int64_t(bytes.size())) == 0 && _commit(fd) == 0;
 }
 
 } // namespace
 
 // An in-place write here keeps no record: a writer killed in the middle may leave a mix (a known limit
 // of this side).
-void ReplacedFile::Recover(const std::string&) {}
+void ReplacedFile::Recover(const std::string&)
+{
+}
 
 void ReplacedFile::RemoveStaleTemporaries(const std::string& folder)
 {
@@ -95,8 +96,8 @@ ReplacedFile::ReplacedFile(const std::string& target, mode_t) : target_(target)
 {
     RemoveStaleTemporaries(FolderOf(target));
 
-    const HANDLE old = CreateFileA(target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE old = CreateFileA(target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, 0, nullptr);
     BY_HANDLE_FILE_INFORMATION information{};
     const bool exists = old != INVALID_HANDLE_VALUE && GetFileInformationByHandle(old, &information) &&
                         !(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -119,9 +120,8 @@ ReplacedFile::ReplacedFile(const std::string& target, mode_t) : target_(target)
 bool ReplacedFile::CreateTemporary(mode_t)
 {
     for (int attempt = 0; attempt < 16; ++attempt) {
-        const unsigned long long random =
-            (unsigned long long)GetTickCount64() * 0x9E3779B97F4A7C15ull ^ (unsigned long long)(uintptr_t)this ^
-            (unsigned long long)attempt << 48;
+        const unsigned long long random = (unsigned long long)GetTickCount64() * 0x9E3779B97F4A7C15ull ^
+                                          (unsigned long long)(uintptr_t)this ^ (unsigned long long)attempt << 48;
         temporary_ = replaced::TemporaryFor(target_, GetCurrentProcessId(), random);
         fd_ = _open(temporary_.c_str(), _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
         if (fd_ >= 0)

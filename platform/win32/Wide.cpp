@@ -30,7 +30,8 @@ std::optional<std::string> FromWide(std::wstring_view text, unsigned codePage)
     const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
     BOOL defaulted = FALSE;
     BOOL* usedDefault = utf8 ? nullptr : &defaulted;
-    const int length = WideCharToMultiByte(codePage, flags, text.data(), int(text.size()), nullptr, 0, nullptr, usedDefault);
+    const int length =
+        WideCharToMultiByte(codePage, flags, text.data(), int(text.size()), nullptr, 0, nullptr, usedDefault);
     if (length <= 0 || defaulted)
         return std::nullopt;
     std::string narrow(size_t(length), '\0');
@@ -44,8 +45,8 @@ std::string FromWideReplacing(std::wstring_view text, unsigned codePage)
 {
     if (text.empty() || text.size() > INT_MAX)
         return std::string();
-    const int length = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text.data(), int(text.size()), nullptr, 0,
-                                           "?", nullptr);
+    const int length =
+        WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text.data(), int(text.size()), nullptr, 0, "?", nullptr);
     if (length <= 0)
         return std::string();
     std::string narrow(size_t(length), '\0');

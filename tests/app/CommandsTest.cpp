@@ -497,8 +497,9 @@ TEST_F(CommandsTest, AnotherProgramsChangeIsShownOrKeptNeverOverwritten)
     const std::string aside = Program() + "画集 (2).gsk";
     EXPECT_TRUE(Errors().empty());
     ASSERT_EQ(frontEnd_.notices.size(), 1u);
-    EXPECT_EQ(frontEnd_.notices[0], "画集 " + file + " は、開いている間に他のプログラムが書き換えていました。この画面の画集を " +
-                                        file + " に保存し、他のプログラムが保存した画集は " + aside + " に残しました。");
+    EXPECT_EQ(frontEnd_.notices[0],
+              "画集 " + file + " は、開いている間に他のプログラムが書き換えていました。この画面の画集を " + file +
+                  " に保存し、他のプログラムが保存した画集は " + aside + " に残しました。");
     EXPECT_EQ(Stored(file)->FileNames().Items(),
               (std::vector<std::string>{Picture("a.jpg"), Picture("b.jpg"), Picture("c.jpg"), Picture("d.jpg")}));
     EXPECT_EQ(Stored(aside)->FileNames().Items(),
@@ -568,7 +569,7 @@ TEST_F(CommandsTest, WallpaperOfTheSelectedPictureByItsKind)
     EXPECT_EQ(written.Height(), 30);
     EXPECT_TRUE(Errors().empty());
 
-    AddAndSelect(Picture("c.jpg"));         // added while missing, so it has the placeholder
+    AddAndSelect(Picture("c.jpg"));                // added while missing, so it has the placeholder
     WriteFile(Picture("c.jpg"), "P6 1 1 255 ..."); // and then replaced by a picture of a kind not read
     Run(&MainWindowCommands::WallButtonClick);
     ASSERT_EQ(Errors().size(), 1u);
@@ -674,16 +675,19 @@ TEST_F(CommandsTest, LockHeldByAnotherProgramIsAskedAboutNotWaitedFor)
     frontEnd_.answers = {LockWait::GoOn, LockWait::Again, LockWait::GiveUp};
     Start(); // the load goes on without the lock
     ASSERT_EQ(frontEnd_.asked.size(), 1u);
-    EXPECT_EQ(frontEnd_.asked[0], "画集 " + file + " は、他のプログラムが保存しています。\n\n"
-                                  "再試行: もう少し待ちます。\n"
-                                  "無視: 待たずに続けます (他のプログラムと同時に保存した画集は、両方とも残します)。\n"
-                                  "中止: この操作をやめます。");
+    EXPECT_EQ(frontEnd_.asked[0],
+              "画集 " + file +
+                  " は、他のプログラムが保存しています。\n\n"
+                  "再試行: もう少し待ちます。\n"
+                  "無視: 待たずに続けます (他のプログラムと同時に保存した画集は、両方とも残します)。\n"
+                  "中止: この操作をやめます。");
     EXPECT_TRUE(Errors().empty());
 
     EXPECT_FALSE(commands_->Close()); // waits a moment more, then gives up
     EXPECT_EQ(frontEnd_.asked.size(), 3u);
     ASSERT_EQ(Errors().size(), 1u);
-    EXPECT_EQ(Errors()[0], "ファイル " + file + " は他のプログラムが使用中です.\n\n保存せずに閉じるには、もう一度閉じてください。");
+    EXPECT_EQ(Errors()[0],
+              "ファイル " + file + " は他のプログラムが使用中です.\n\n保存せずに閉じるには、もう一度閉じてください。");
 
     holder.Release();
     frontEnd_.window = {10, 20, 300, 200};

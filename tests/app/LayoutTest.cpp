@@ -71,10 +71,10 @@ TEST_F(LayoutTest, MenusHaveAccessKeysAndNoShortcuts)
             items << (action->isSeparator() ? QStringLiteral("-") : action->text());
             EXPECT_TRUE(action->shortcut().isEmpty());
         }
-    EXPECT_EQ(items, (QStringList{"新規画集(&N)", "画集読込(&L)", "画集の名前を変える(&R)", "画像読込(&G)", "画像削除(&D)",
-                                  "壁紙に設定(&X)", "-", "画像を中央に(&C)", "画像を並べて(&V)", "-", "画像で埋める(&F)",
-                                  "画像を画面に合わせる(&T)", "画像を引き伸ばす(&S)", "画像を全ﾓﾆﾀに広げる(&P)",
-                                  "画集の設定(&A)", "画集の解除(&B)"}));
+    EXPECT_EQ(items, (QStringList{"新規画集(&N)", "画集読込(&L)", "画集の名前を変える(&R)", "画像読込(&G)",
+                                  "画像削除(&D)", "壁紙に設定(&X)", "-", "画像を中央に(&C)", "画像を並べて(&V)", "-",
+                                  "画像で埋める(&F)", "画像を画面に合わせる(&T)", "画像を引き伸ばす(&S)",
+                                  "画像を全ﾓﾆﾀに広げる(&P)", "画集の設定(&A)", "画集の解除(&B)"}));
 }
 
 TEST_F(LayoutTest, NameDialogKeepsItsTextAndAnswersEnterAndEscape)
@@ -126,7 +126,9 @@ TEST_F(LayoutTest, FiltersShowTheirDescriptionsAndMatchAsWindowsDoes)
 TEST(DialogLanguageTest, QtsOwnDialogTextsAreJapanese)
 {
     const QString english = QCoreApplication::translate("QFileDialog", "Look in:");
-    VORLANE_NEED_INSTALLED(InstallDialogTranslation(*QCoreApplication::instance()) ? "" : "Qt's Japanese translation (qt6-translations-l10n)");
+    VORLANE_NEED_INSTALLED(InstallDialogTranslation(*QCoreApplication::instance())
+                               ? ""
+                               : "Qt's Japanese translation (qt6-translations-l10n)");
     const QString japanese = QCoreApplication::translate("QFileDialog", "Look in:");
     for (QTranslator* translator : QCoreApplication::instance()->findChildren<QTranslator*>()) {
         QCoreApplication::removeTranslator(translator);

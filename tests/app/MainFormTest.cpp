@@ -119,7 +119,8 @@ TEST_F(MainFormTest, WindowStoredOffEveryMonitorComesBackOntoOne)
     stored.SetFormHeight(300);
     stored.SaveGallery();
     Start();
-    EXPECT_TRUE(QGuiApplication::primaryScreen()->geometry().contains(form_->frameGeometry())) << form_->frameGeometry().x();
+    EXPECT_TRUE(QGuiApplication::primaryScreen()->geometry().contains(form_->frameGeometry()))
+        << form_->frameGeometry().x();
     EXPECT_EQ(form_->frameGeometry().size(), QSize(500, 300));
 }
 
@@ -148,7 +149,8 @@ TEST_F(MainFormTest, AnotherProgramsSaveShowsAtOnce)
     Start();
     const std::string file = ProgramPath("画集.gsk");
     ASSERT_EQ(RunGsk({"add", file, Picture("b.jpg"), Picture("c.jpg")}), 0);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return form_->ListView->Count() == 3; }, 20000)) << "the new content is not shown";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form_->ListView->Count() == 3; }, 20000))
+        << "the new content is not shown";
     EXPECT_EQ(Captions(), (std::vector<std::string>{"a", "b", "c"}));
 }
 
@@ -172,8 +174,8 @@ TEST_F(MainFormTest, SixPlacementItemsShareOneCheckMark)
         emit form_->KabeW1->aboutToShow();
         EXPECT_EQ(form_->WallPaper->Placement(), AllPlacements[chosen]);
         for (size_t i = 0; i < std::size(items); ++i)
-            EXPECT_EQ(items[i]->isChecked(), i == chosen) << items[i]->text().toStdString() << " after "
-                                                          << items[chosen]->text().toStdString();
+            EXPECT_EQ(items[i]->isChecked(), i == chosen)
+                << items[i]->text().toStdString() << " after " << items[chosen]->text().toStdString();
     }
     EXPECT_TRUE(errors_.empty());
 }
@@ -224,7 +226,8 @@ TEST_F(MainFormTest, AddingPicturesShowsProgressAndCancelKeepsWhatWasAdded)
     watch.start();
     AddPictures(pictures);
 
-    EXPECT_TRUE(label.startsWith(QStringLiteral("画像を読み込んでいます  ")) && label.endsWith(QStringLiteral(" / 200")))
+    EXPECT_TRUE(label.startsWith(QStringLiteral("画像を読み込んでいます  ")) &&
+                label.endsWith(QStringLiteral(" / 200")))
         << label.toStdString();
     EXPECT_EQ(cancelCaption, QStringLiteral("キャンセル"));
     EXPECT_TRUE(modal);

@@ -47,7 +47,8 @@ TEST_F(PictureDialogTest, PreviewPanelShowsSizeAndChoosesFiles)
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
         // The panel has no meta-object of its own, so it is found by its name.
-        auto* panel = static_cast<PicturePreviewPanel*>(dialog->findChild<QWidget*>(QStringLiteral("PicturePreviewPanel")));
+        auto* panel =
+            static_cast<PicturePreviewPanel*>(dialog->findChild<QWidget*>(QStringLiteral("PicturePreviewPanel")));
         ASSERT_NE(panel, nullptr);
         if (auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo")))
             for (int i = 0; i < types->count(); ++i)
@@ -117,8 +118,7 @@ TEST_F(PictureDialogTest, TypedNamesAreAllTakenInOrderOrTheMissingOneIsNamed)
 {
     QImage picture(8, 8, QImage::Format_RGB32);
     picture.fill(Qt::green);
-    const std::string jpeg = ProgramPath("a.jpg"), bitmap = ProgramPath("b.bmp"),
-                      other = ProgramPath("c.bmp");
+    const std::string jpeg = ProgramPath("a.jpg"), bitmap = ProgramPath("b.bmp"), other = ProgramPath("c.bmp");
     ASSERT_TRUE(picture.save(QString::fromStdString(jpeg), "JPEG"));
     ASSERT_TRUE(picture.save(QString::fromStdString(bitmap), "BMP"));
     ASSERT_TRUE(picture.save(QString::fromStdString(other), "BMP"));
@@ -148,7 +148,8 @@ TEST_F(PictureDialogTest, TypedNamesAreAllTakenInOrderOrTheMissingOneIsNamed)
         ASSERT_NE(name, nullptr);
         ASSERT_NE(model, nullptr);
         // Typed once the folder is listed, as a user sees it.
-        (void)QTest::qWaitFor([&] { return model->rowCount(model->index(dialog->directory().absolutePath())) >= 2; }, 5000);
+        (void)QTest::qWaitFor([&] { return model->rowCount(model->index(dialog->directory().absolutePath())) >= 2; },
+                              5000);
         for (const auto& typing : typings) {
             // As typed, in the box with the focus (the dialog selects the names its list shows as the
             // text changes, and would write the selection back into a box without it).
@@ -210,8 +211,12 @@ TEST_F(PictureDialogTest, PicturesPreviewBitmapsAndJpegByNameTheOthersByContent)
     QFile original(jpeg);
     ASSERT_TRUE(original.open(QIODevice::ReadOnly));
     QByteArray photo = original.readAll();
-    static constexpr char App1[] = "\xFF\xE1\x00\x22" "Exif\0\0" "II\x2A\0\x08\0\0\0" "\x01\0"
-                                   "\x12\x01\x03\0\x01\0\0\0\x06\0\0\0" "\0\0\0\0";
+    static constexpr char App1[] = "\xFF\xE1\x00\x22"
+                                   "Exif\0\0"
+                                   "II\x2A\0\x08\0\0\0"
+                                   "\x01\0"
+                                   "\x12\x01\x03\0\x01\0\0\0\x06\0\0\0"
+                                   "\0\0\0\0";
     photo.insert(2, QByteArray(App1, sizeof App1 - 1));
     WriteFile(ProgramPath("turned.jpg"), photo.toStdString());
     EXPECT_EQ(LoadPreviewPicture(QString::fromStdString(ProgramPath("turned.jpg"))).size(), QSize(6, 8));

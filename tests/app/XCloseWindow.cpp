@@ -27,9 +27,9 @@ std::string Title(Window window)
         unsigned long count = 0;
         unsigned long after = 0;
         unsigned char* data = nullptr;
-        if (XGetWindowProperty(display, window, property, 0, 4096, False,
-                               property == netName ? utf8 : AnyPropertyType, &type, &format, &count, &after,
-                               &data) == Success && data) {
+        if (XGetWindowProperty(display, window, property, 0, 4096, False, property == netName ? utf8 : AnyPropertyType,
+                               &type, &format, &count, &after, &data) == Success &&
+            data) {
             std::string title(reinterpret_cast<char*>(data), count);
             XFree(data);
             if (format == 8 && !title.empty())
@@ -49,7 +49,7 @@ bool Matches(Window window, const std::string& prefix)
 
 void AskToClose(Window window)
 {
-    XEvent event {};
+    XEvent event{};
     event.xclient.type = ClientMessage;
     event.xclient.window = window;
     event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
@@ -145,12 +145,13 @@ int main(int argc, char** argv)
                 return 0;
             }
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             std::fprintf(stderr, "no window titled \"%s...\" appeared\n", prefix.c_str());
             return 1;
         }
-        pollfd connection {ConnectionNumber(display), POLLIN, 0};
+        pollfd connection{ConnectionNumber(display), POLLIN, 0};
         ::poll(&connection, 1, int(left.count()));
     }
 }

@@ -25,16 +25,16 @@ public:
     using TComponent::TComponent;
     std::string ClassName() const override { return "TThing"; }
 
-    int32_t count = 5;        // default 5
+    int32_t count = 5;          // default 5
     int32_t color = 0x1FFFFFFF; // default clNone, a named constant
-    int32_t top = 0;          // no default
-    int32_t frozen = 7;       // read-only
-    int32_t mode = 0;         // enumeration mdA, mdB, mdC, default mdA
-    int32_t enabled = 1;      // boolean, default true
+    int32_t top = 0;            // no default
+    int32_t frozen = 7;         // read-only
+    int32_t mode = 0;           // enumeration mdA, mdB, mdC, default mdA
+    int32_t enabled = 1;        // boolean, default true
     std::string caption;
     std::string onClick;
     std::vector<std::string> items;
-    std::vector<uint8_t> data;  // extra record "Data"
+    std::vector<uint8_t> data; // extra record "Data"
     int loadedCalls = 0;
 
     std::vector<PublishedProperty> PublishedProperties() override
@@ -199,18 +199,35 @@ TEST(ComponentWriter, WritesOnlyPropertiesThatDifferFromTheirDefaults)
     thing.SetDesignLeft(-8);
     thing.data = {7};
     thing.SetName("Thing1");
-    const Bytes expected = Cat({Text("TPF0"), Short("TThing"), Short("Thing1"),
-                                Short("Tag"), B({0x02, 3}),
-                                Short("Count"), B({0x02, 6}),
-                                Short("Color"), B({0x07}), Short("clBlack"),
-                                Short("Top2"), B({0x02, 0}),
-                                Short("Mode"), B({0x07}), Short("mdC"),
-                                Short("Enabled"), B({0x08}),
-                                Short("Caption"), B({0x06}), Short("c"),
-                                Short("Items.Strings"), B({0x01, 0x06, 1, 'a', 0x06, 0, 0x00}),
-                                Short("OnClick"), B({0x07}), Short("ThingClick"),
-                                Short("Left"), B({0x02, 0xF8}),
-                                Short("Data"), B({0x0A, 1, 0, 0, 0, 7}),
+    const Bytes expected = Cat({Text("TPF0"),
+                                Short("TThing"),
+                                Short("Thing1"),
+                                Short("Tag"),
+                                B({0x02, 3}),
+                                Short("Count"),
+                                B({0x02, 6}),
+                                Short("Color"),
+                                B({0x07}),
+                                Short("clBlack"),
+                                Short("Top2"),
+                                B({0x02, 0}),
+                                Short("Mode"),
+                                B({0x07}),
+                                Short("mdC"),
+                                Short("Enabled"),
+                                B({0x08}),
+                                Short("Caption"),
+                                B({0x06}),
+                                Short("c"),
+                                Short("Items.Strings"),
+                                B({0x01, 0x06, 1, 'a', 0x06, 0, 0x00}),
+                                Short("OnClick"),
+                                B({0x07}),
+                                Short("ThingClick"),
+                                Short("Left"),
+                                B({0x02, 0xF8}),
+                                Short("Data"),
+                                B({0x0A, 1, 0, 0, 0, 7}),
                                 B({0, 0})});
     EXPECT_EQ(WriteStream(thing), expected);
 }
@@ -299,14 +316,27 @@ TEST(ComponentStream, EachStreamStartsRightAfterThePreviousOneInOneFile)
 TEST(ComponentReader, AcceptsPrefixIgnoresClassNameAndIgnoresLetterCase)
 {
     TThing thing;
-    ReadStream(Cat({Text("TPF0"), B({0xF2, 0x02, 0x05}), Short("TSomethingElse"), B({0}),
-                    Short("cOUNT"), B({0x04, 0x10, 0x00, 0x00, 0x00}),
-                    Short("items.strings"), B({0x01, 0x0C, 1, 0, 0, 0, 'q', 0x00}),
-                    Short("COLOR"), B({0x07}), Short("CLBLACK"),
-                    Short("enabled"), B({0x07}), Short("false"),
-                    Short("mode"), B({0x07}), Short("MDb"),
-                    Short("OnClick"), B({0x0D}),
-                    Short("top"), B({0x02, 4}),
+    ReadStream(Cat({Text("TPF0"),
+                    B({0xF2, 0x02, 0x05}),
+                    Short("TSomethingElse"),
+                    B({0}),
+                    Short("cOUNT"),
+                    B({0x04, 0x10, 0x00, 0x00, 0x00}),
+                    Short("items.strings"),
+                    B({0x01, 0x0C, 1, 0, 0, 0, 'q', 0x00}),
+                    Short("COLOR"),
+                    B({0x07}),
+                    Short("CLBLACK"),
+                    Short("enabled"),
+                    B({0x07}),
+                    Short("false"),
+                    Short("mode"),
+                    B({0x07}),
+                    Short("MDb"),
+                    Short("OnClick"),
+                    B({0x0D}),
+                    Short("top"),
+                    B({0x02, 4}),
                     B({0, 0})}),
                thing);
     EXPECT_EQ(thing.count, 16);
@@ -351,7 +381,8 @@ TEST(ComponentReader, ErrorsCarryTheirExactTexts)
         {Cat({header, Short("Count"), B({0x04, 1, 2})}),
          "TThing.Count の読み込み中のエラー : ストリームからの読み込みエラー"},
         {Cat({header, Short("Foo"), B({0x02, 1, 0, 0})}), "TThing.Foo の読み込み中のエラー : プロパティが存在しません"},
-        {Cat({header, Short("Foo.Bar"), B({0x02, 1})}), "TThing.Foo.Bar の読み込み中のエラー : プロパティが存在しません"},
+        {Cat({header, Short("Foo.Bar"), B({0x02, 1})}),
+         "TThing.Foo.Bar の読み込み中のエラー : プロパティが存在しません"},
         {Cat({header, Short("Items.Bar"), B({0x02, 1})}),
          "TThing.Items.Bar の読み込み中のエラー : プロパティが存在しません"},
         {Cat({header, Short("Items.Strings.X"), B({0x02, 1})}),
@@ -359,7 +390,8 @@ TEST(ComponentReader, ErrorsCarryTheirExactTexts)
         {Cat({header, Short("Count.Strings"), B({0x02, 1})}),
          "TThing.Count.Strings の読み込み中のエラー : 不正なプロパティのパスです"},
         {Cat({header, Short("Count"), B({0x06, 0})}), "TThing.Count の読み込み中のエラー : 不正なプロパティの値です"},
-        {Cat({header, Short("Caption"), B({0x02, 0})}), "TThing.Caption の読み込み中のエラー : 不正なプロパティの値です"},
+        {Cat({header, Short("Caption"), B({0x02, 0})}),
+         "TThing.Caption の読み込み中のエラー : 不正なプロパティの値です"},
         {Cat({header, Short("Items.Strings"), B({0x06, 0})}),
          "TThing.Items.Strings の読み込み中のエラー : 不正なプロパティの値です"},
         {Cat({header, Short("Items.Strings"), B({0x01, 0x02, 5, 0})}),
@@ -371,7 +403,8 @@ TEST(ComponentReader, ErrorsCarryTheirExactTexts)
          "TThing.Mode の読み込み中のエラー : 不正なプロパティの値です"},
         {Cat({header, Short("Enabled"), B({0x02, 1})}),
          "TThing.Enabled の読み込み中のエラー : 不正なプロパティの値です"},
-        {Cat({header, Short("Frozen"), B({0x02, 1})}), "TThing.Frozen の読み込み中のエラー : プロパティは書き込み禁止です"},
+        {Cat({header, Short("Frozen"), B({0x02, 1})}),
+         "TThing.Frozen の読み込み中のエラー : プロパティは書き込み禁止です"},
         // Each kind takes only its own tags: no 64-bit integer, wide string, or string for an event.
         {Cat({header, Short("Count"), B({0x13}), Bytes(8, 0)}),
          "TThing.Count の読み込み中のエラー : 不正なプロパティの値です"},
@@ -404,8 +437,8 @@ TEST(ComponentReader, ValuesReadBeforeAnErrorStayApplied)
 {
     TThing thing;
     thing.items = {"keep"};
-    const Bytes bytes = ThingStream(Cat({Short("Count"), B({0x02, 9}),
-                                         Short("Items.Strings"), B({0x01, 0x06, 1, 'n', 0x02, 0})}));
+    const Bytes bytes =
+        ThingStream(Cat({Short("Count"), B({0x02, 9}), Short("Items.Strings"), B({0x01, 0x06, 1, 'n', 0x02, 0})}));
     EXPECT_EQ(ReadError(bytes, thing), "TThing.Items.Strings の読み込み中のエラー : 不正なプロパティの値です");
     EXPECT_EQ(thing.count, 9);
     EXPECT_EQ(thing.items, std::vector<std::string>{"n"}); // emptied, then filled up to the bad entry

@@ -353,8 +353,8 @@ TEST_F(GalleryModel, SaveKeepsTheOldFileInAReadOnlyFolder)
     gallery.AddImages({Picture('B')});
     const auto entries = FolderEntries(dir);
     ASSERT_EQ(::chmod(dir.c_str(), 0555), 0);
-    const int code = FailsAsOrdinaryUser<EFCreateError>(
-        [&] { gallery.SaveGallery(); }, "ファイル " + gallery.GalleryFileName() + " を作成できません");
+    const int code = FailsAsOrdinaryUser<EFCreateError>([&] { gallery.SaveGallery(); },
+                                                        "ファイル " + gallery.GalleryFileName() + " を作成できません");
     ::chmod(dir.c_str(), 0700);
     EXPECT_EQ(code, 0);
     EXPECT_EQ(ReadBytes(gallery.GalleryFileName()), old);

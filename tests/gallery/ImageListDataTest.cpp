@@ -172,8 +172,8 @@ TEST(ImageListData, BlackUnderTransparentPixels)
     const Bytes data = list.WriteData();
     const Bitmap picture = ReadBmp(std::span(data).subspan(28));
     for (int i = 0; i < 32; ++i) {
-        EXPECT_EQ(picture.PixelRgb(32 + i, i), 0u);   // image 1 has the diagonal mask
-        EXPECT_NE(picture.PixelRgb(i, i), 0u);        // image 0 is opaque
+        EXPECT_EQ(picture.PixelRgb(32 + i, i), 0u); // image 1 has the diagonal mask
+        EXPECT_NE(picture.PixelRgb(i, i), 0u);      // image 0 is opaque
     }
 
     // Data from another writer with colour under the transparent pixels: the list gives them out black
@@ -251,7 +251,8 @@ TEST(ImageListData, ListsTallerThanABitmapRoundTrip)
 }
 
 // Image-list data around any bitmap files: the current layout's header, then the files.
-Bytes CurrentLayout(int16_t count, int width, int height, const Bytes& imageFile, const Bytes& maskFile, uint16_t flags = 0x10FF)
+Bytes CurrentLayout(int16_t count, int width, int height, const Bytes& imageFile, const Bytes& maskFile,
+                    uint16_t flags = 0x10FF)
 {
     ByteWriter out;
     out.WriteU16(0x4C49);
@@ -333,7 +334,8 @@ TEST(ImageListData, TilesAreFourAcrossWhateverThePictureWidth)
     // wrote back as a gigabyte).
     TImageList narrow;
     for (int count : {0, 1, 3})
-        ExpectReadError(narrow, CurrentLayout(int16_t(count), 2, 2, WriteBmp(Bitmap(4, 4, 24)), WriteBmp(BlackAndWhite(4, 4))));
+        ExpectReadError(narrow,
+                        CurrentLayout(int16_t(count), 2, 2, WriteBmp(Bitmap(4, 4, 24)), WriteBmp(BlackAndWhite(4, 4))));
     ExpectReadError(narrow, CurrentLayout(0, 2, 2, WriteBmp(Bitmap(8, 2, 24)), WriteBmp(BlackAndWhite(4, 2))));
     narrow.ReadData(CurrentLayout(0, 2, 2, WriteBmp(Bitmap(8, 2, 24)), WriteBmp(BlackAndWhite(8, 2))));
     EXPECT_EQ(narrow.Count(), 0);
@@ -383,10 +385,10 @@ TEST(ImageListData, UnreadableDataLeavesTheListEmpty)
     ExpectReadError(list, cut);
     Bytes noMask(good.begin(), good.begin() + 28 + 8246 + 10);
     ExpectReadError(list, noMask);
-    ExpectReadError(list, CurrentLayout(9, 2, 2, pictureFile, maskFile));   // more images than tiles
-    ExpectReadError(list, CurrentLayout(-1, 2, 2, pictureFile, maskFile));  // negative count
-    ExpectReadError(list, CurrentLayout(1, 0, 2, pictureFile, maskFile));   // no width
-    ExpectReadError(list, CurrentLayout(1, 9, 2, pictureFile, maskFile));   // wider than the picture
+    ExpectReadError(list, CurrentLayout(9, 2, 2, pictureFile, maskFile));                      // more images than tiles
+    ExpectReadError(list, CurrentLayout(-1, 2, 2, pictureFile, maskFile));                     // negative count
+    ExpectReadError(list, CurrentLayout(1, 0, 2, pictureFile, maskFile));                      // no width
+    ExpectReadError(list, CurrentLayout(1, 9, 2, pictureFile, maskFile));                      // wider than the picture
     ExpectReadError(list, CurrentLayout(4, 2, 2, pictureFile, WriteBmp(BlackAndWhite(4, 2)))); // short mask
     // A count of 32767 in a small picture fails on the tile count, before anything is cut.
     ExpectReadError(list, CurrentLayout(32767, 2, 2, pictureFile, maskFile));

@@ -43,13 +43,20 @@ TEST(ImageListRecord, StreamOfAOneImageList)
 
     const Bytes expected = Cat({
         Text("TPF0"),
-        {0x0A}, Text("TImageList"),
-        {0x00},                                   // no component name
-        {0x06}, Text("Height"), {0x02, 0x20},
-        {0x05}, Text("Width"), {0x02, 0x20},
-        {0x06}, Text("Bitmap"), {0x0A, 0xA6, 0x22, 0x00, 0x00}, // raw data, 8870 bytes
+        {0x0A},
+        Text("TImageList"),
+        {0x00}, // no component name
+        {0x06},
+        Text("Height"),
+        {0x02, 0x20},
+        {0x05},
+        Text("Width"),
+        {0x02, 0x20},
+        {0x06},
+        Text("Bitmap"),
+        {0x0A, 0xA6, 0x22, 0x00, 0x00}, // raw data, 8870 bytes
         data,
-        {0x00, 0x00},                             // end of records, end of children
+        {0x00, 0x00}, // end of records, end of children
     });
     EXPECT_EQ(Stream(list), expected);
 
@@ -65,8 +72,17 @@ TEST(ImageListRecord, StreamOfAOneImageList)
 TEST(ImageListRecord, AnEmptyListHasNoBitmapRecord)
 {
     TImageList list(nullptr, 32, 32);
-    const Bytes expected = Cat({Text("TPF0"), {0x0A}, Text("TImageList"), {0x00}, {0x06}, Text("Height"), {0x02, 0x20},
-                                {0x05}, Text("Width"), {0x02, 0x20}, {0x00, 0x00}});
+    const Bytes expected = Cat({Text("TPF0"),
+                                {0x0A},
+                                Text("TImageList"),
+                                {0x00},
+                                {0x06},
+                                Text("Height"),
+                                {0x02, 0x20},
+                                {0x05},
+                                Text("Width"),
+                                {0x02, 0x20},
+                                {0x00, 0x00}});
     EXPECT_EQ(Stream(list), expected);
 }
 
@@ -74,11 +90,24 @@ TEST(ImageListRecord, OtherPropertiesAreReadWhenPresent)
 {
     TImageList list(nullptr, 32, 32);
     list.Add(Opaque(0));
-    const Bytes stream = Cat({Text("TPF0"), {0x0A}, Text("TImageList"), {0x00},
-                              {0x07}, Text("BkColor"), {0x07, 0x07}, Text("clWhite"),
-                              {0x07}, Text("AllocBy"), {0x02, 0x08},
-                              {0x06}, Text("Masked"), {0x08},
-                              {0x0C}, Text("DrawingStyle"), {0x07, 0x0D}, Text("dsTransparent"),
+    const Bytes stream = Cat({Text("TPF0"),
+                              {0x0A},
+                              Text("TImageList"),
+                              {0x00},
+                              {0x07},
+                              Text("BkColor"),
+                              {0x07, 0x07},
+                              Text("clWhite"),
+                              {0x07},
+                              Text("AllocBy"),
+                              {0x02, 0x08},
+                              {0x06},
+                              Text("Masked"),
+                              {0x08},
+                              {0x0C},
+                              Text("DrawingStyle"),
+                              {0x07, 0x0D},
+                              Text("dsTransparent"),
                               {0x00, 0x00}});
     Load(list, stream);
     EXPECT_EQ(list.BkColor(), 0xFFFFFF);
@@ -103,15 +132,20 @@ TEST(ImageListRecord, ErrorsInsideTheRecords)
 {
     const Bytes head = Cat({Text("TPF0"), {0x0A}, Text("TImageList"), {0x00}});
     Bytes damaged = {0x49, 0x4C, 0x01, 0x01, 0x01, 0x00, 0x04, 0x00};
-    EXPECT_EQ(LoadError(Cat({head, {0x06}, Text("Bitmap"), {0x0A, 0x08, 0x00, 0x00, 0x00}, damaged, {0x00, 0x00}})),
-              std::make_pair(std::string("TImageList.Bitmap の読み込み中のエラー : ストリームからの ImageList データの読み込みに失敗しました"), 0));
+    EXPECT_EQ(
+        LoadError(Cat({head, {0x06}, Text("Bitmap"), {0x0A, 0x08, 0x00, 0x00, 0x00}, damaged, {0x00, 0x00}})),
+        std::make_pair(
+            std::string(
+                "TImageList.Bitmap の読み込み中のエラー : ストリームからの ImageList データの読み込みに失敗しました"),
+            0));
     EXPECT_EQ(LoadError(Cat({head, {0x06}, Text("Bitmap"), {0x02, 0x01}, {0x00, 0x00}})),
               std::make_pair(std::string("TImageList.Bitmap の読み込み中のエラー : 不正なプロパティの値です"), 1));
     EXPECT_EQ(LoadError(Cat({head, {0x06}, Text("Height"), {0x02, 0x00}, {0x00, 0x00}})),
               std::make_pair(std::string("TImageList.Height の読み込み中のエラー : 不正なプロパティの値です"), 1));
     // A byte count beyond the data: nothing is allocated for it.
-    EXPECT_EQ(LoadError(Cat({head, {0x06}, Text("Bitmap"), {0x0A, 0xFF, 0xFF, 0xFF, 0x7F}, {0x00, 0x00}})),
-              std::make_pair(std::string("TImageList.Bitmap の読み込み中のエラー : ストリームからの読み込みエラー"), 1));
+    EXPECT_EQ(
+        LoadError(Cat({head, {0x06}, Text("Bitmap"), {0x0A, 0xFF, 0xFF, 0xFF, 0x7F}, {0x00, 0x00}})),
+        std::make_pair(std::string("TImageList.Bitmap の読み込み中のエラー : ストリームからの読み込みエラー"), 1));
 }
 
 } // namespace

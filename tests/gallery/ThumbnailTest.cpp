@@ -214,10 +214,18 @@ TEST_F(ThumbnailTest, ManyPicturesGiveTheSameGalleryWithAnyNumberOfThreads)
     for (int i = 0; i < 24; ++i) {
         const Bitmap picture = test::TestPicture(90 + 7 * i, 70 + 5 * i, uint32_t(i));
         switch (i % 4) {
-        case 0: files.push_back(Write(std::to_string(i) + ".jpg", test::EncodeJpeg(picture))); break;
-        case 1: files.push_back(Write(std::to_string(i) + ".jpg", test::EncodeJpeg(picture, {.progressive = true}))); break;
-        case 2: files.push_back(Write(std::to_string(i) + ".bmp", WriteBmp(picture))); break;
-        default: files.push_back((folder_ / (std::to_string(i) + "-missing.jpg")).string()); break;
+        case 0:
+            files.push_back(Write(std::to_string(i) + ".jpg", test::EncodeJpeg(picture)));
+            break;
+        case 1:
+            files.push_back(Write(std::to_string(i) + ".jpg", test::EncodeJpeg(picture, {.progressive = true})));
+            break;
+        case 2:
+            files.push_back(Write(std::to_string(i) + ".bmp", WriteBmp(picture)));
+            break;
+        default:
+            files.push_back((folder_ / (std::to_string(i) + "-missing.jpg")).string());
+            break;
         }
     }
     const std::string broken = Write("broken.bmp", {'B', 'M', 0});

@@ -41,14 +41,26 @@ struct WindowsGallery {
         Bytes names = B({0x01});
         for (const std::string& entry : entries)
             names = Cat({names, B({0x06}), Short(entry)});
-        Bytes file = Cat({Text("TPF0"), Short("TVorlane"), B({0x00}),
-                          Short("FileNames.Strings"), names, B({0x00}),
-                          Short("FormTop"), B({0x02, 100}),
-                          Short("FormLeft"), B({0x02, 50}),
-                          Short("FormWidth"), B({0x03, 0x58, 0x02}),
-                          Short("FormHeight"), B({0x03, 0x90, 0x01}),
-                          Short("InitialDir"), B({0x06}), Short(initialDir),
-                          Short("ManagerName"), B({0x06}), Short(managerName),
+        Bytes file = Cat({Text("TPF0"),
+                          Short("TVorlane"),
+                          B({0x00}),
+                          Short("FileNames.Strings"),
+                          names,
+                          B({0x00}),
+                          Short("FormTop"),
+                          B({0x02, 100}),
+                          Short("FormLeft"),
+                          B({0x02, 50}),
+                          Short("FormWidth"),
+                          B({0x03, 0x58, 0x02}),
+                          Short("FormHeight"),
+                          B({0x03, 0x90, 0x01}),
+                          Short("InitialDir"),
+                          B({0x06}),
+                          Short(initialDir),
+                          Short("ManagerName"),
+                          B({0x06}),
+                          Short(managerName),
                           B({0x00, 0x00})});
         TImageList images(nullptr, 32, 32);
         for (size_t i = 0; i <= entries.size(); ++i)

@@ -98,8 +98,8 @@ TEST(BmpReader, FourAndEightBitsWithShortColourTables)
 {
     // 4 bits, 3 x 1, two colours used.
     const Bytes table4 = {0, 0, 255, 0, 0, 255, 0, 0}; // red, green
-    const Bitmap four = ReadBmp(MakeBmp({.width = 3, .height = 1, .bitsPerPixel = 4, .colorsUsed = 2}, table4,
-                                        {0x10, 0x10, 0, 0}));
+    const Bitmap four =
+        ReadBmp(MakeBmp({.width = 3, .height = 1, .bitsPerPixel = 4, .colorsUsed = 2}, table4, {0x10, 0x10, 0, 0}));
     EXPECT_EQ(four.Palette().size(), 2u);
     EXPECT_EQ(four.PixelRgb(0, 0), MakeRgb(0, 255, 0));
     EXPECT_EQ(four.PixelRgb(1, 0), MakeRgb(255, 0, 0));
@@ -107,8 +107,8 @@ TEST(BmpReader, FourAndEightBitsWithShortColourTables)
 
     // 8 bits, 2 x 2, an index past the short table reads as black.
     const Bytes table8 = {10, 20, 30, 0, 40, 50, 60, 0, 70, 80, 90, 0};
-    const Bitmap eight = ReadBmp(MakeBmp({.width = 2, .height = 2, .bitsPerPixel = 8, .colorsUsed = 3}, table8,
-                                         {0, 1, 0, 0, 2, 200, 0, 0}));
+    const Bitmap eight = ReadBmp(
+        MakeBmp({.width = 2, .height = 2, .bitsPerPixel = 8, .colorsUsed = 3}, table8, {0, 1, 0, 0, 2, 200, 0, 0}));
     EXPECT_EQ(eight.PixelRgb(0, 1), MakeRgb(30, 20, 10));
     EXPECT_EQ(eight.PixelRgb(1, 1), MakeRgb(60, 50, 40));
     EXPECT_EQ(eight.PixelRgb(0, 0), MakeRgb(90, 80, 70));
@@ -129,7 +129,8 @@ TEST(BmpReader, TopDownAndBottomUpTwentyFourBits)
 TEST(BmpReader, SixteenAndThirtyTwoBitsKeepTheFixedLayouts)
 {
     // 16 bits, no compression: 5-5-5 with bit 15 dropped.
-    const Bitmap sixteen = ReadBmp(MakeBmp({.width = 2, .height = 1, .bitsPerPixel = 16}, {}, {0x1F, 0xFC, 0xE0, 0x03}));
+    const Bitmap sixteen =
+        ReadBmp(MakeBmp({.width = 2, .height = 1, .bitsPerPixel = 16}, {}, {0x1F, 0xFC, 0xE0, 0x03}));
     EXPECT_EQ(sixteen.BitsPerPixel(), 16);
     EXPECT_EQ(sixteen.PixelValue(0, 0), 0x7C1Fu);
     EXPECT_EQ(sixteen.PixelRgb(1, 0), MakeRgb(0, 255, 0));
@@ -185,7 +186,8 @@ TEST(BmpReader, V4AndV5HeadersCarryTheirMasks)
         EXPECT_EQ(b.PixelRgb(0, 0), MakeRgb(255, 0, 0)) << size;
     }
     // A V5 header with plain 24-bit pixels and a colour-table depth.
-    const Bitmap plain = ReadBmp(MakeBmp({.headerSize = 124, .width = 1, .height = 1, .bitsPerPixel = 24}, {}, {9, 8, 7, 0}));
+    const Bitmap plain =
+        ReadBmp(MakeBmp({.headerSize = 124, .width = 1, .height = 1, .bitsPerPixel = 24}, {}, {9, 8, 7, 0}));
     EXPECT_EQ(plain.PixelRgb(0, 0), MakeRgb(7, 8, 9));
 }
 
@@ -201,13 +203,13 @@ TEST(BmpReader, RunLengthEightBits)
 {
     // 4 x 3, stored bottom row first.
     const Bytes rle = {
-        0x03, 0x05,             // 3 pixels of 5
-        0x00, 0x00,             // end of line (the fourth pixel stays 0)
-        0x00, 0x03, 7, 8, 9, 0, // 3 literal pixels, padded to an even count
-        0x00, 0x02, 0x00, 0x01, // move 1 up: column 3 of the top row
-        0x01, 0x06,             // 1 pixel of 6
-        0x00, 0x01,             // end of bitmap
-        0xEE, 0xEE,             // not part of the data
+        0x03, 0x05,                   // 3 pixels of 5
+        0x00, 0x00,                   // end of line (the fourth pixel stays 0)
+        0x00, 0x03, 7,    8,    9, 0, // 3 literal pixels, padded to an even count
+        0x00, 0x02, 0x00, 0x01,       // move 1 up: column 3 of the top row
+        0x01, 0x06,                   // 1 pixel of 6
+        0x00, 0x01,                   // end of bitmap
+        0xEE, 0xEE,                   // not part of the data
     };
     Info info{.width = 4, .height = 3, .bitsPerPixel = 8, .compression = 1};
     size_t consumed = 0;
@@ -228,7 +230,8 @@ TEST(BmpReader, RunLengthFourBits)
         0x00, 0x03, 0x34, 0x50, // literal 3 4 5 (two bytes, already even)
         0x00, 0x01,             // end of bitmap
     };
-    const Bitmap b = ReadBmp(MakeBmp({.width = 6, .height = 2, .bitsPerPixel = 4, .compression = 2}, GreyTable(16), rle));
+    const Bitmap b =
+        ReadBmp(MakeBmp({.width = 6, .height = 2, .bitsPerPixel = 4, .compression = 2}, GreyTable(16), rle));
     const uint32_t expected[2][6] = {{3, 4, 5, 0, 0, 0}, {1, 2, 1, 2, 1, 0}};
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 6; ++x)
@@ -261,14 +264,18 @@ TEST(BmpReader, InvalidFilesAreRefused)
     ExpectInvalid(MakeBmp({.width = 1, .height = 1, .bitsPerPixel = 3}, {}, pixel));
     ExpectInvalid(MakeBmp({.width = 1, .height = 1, .bitsPerPixel = 24, .compression = 4}, {}, pixel)); // JPEG
     ExpectInvalid(MakeBmp({.width = 1, .height = 1, .bitsPerPixel = 24, .compression = 1}, {}, pixel)); // RLE8 at 24
-    ExpectInvalid(MakeBmp({.width = 1, .height = 1, .bitsPerPixel = 24, .compression = 3}, Masks(0xFF, 0xFF00, 0xFF0000), pixel));
-    ExpectInvalid(MakeBmp({.width = 1, .height = -1, .bitsPerPixel = 8, .compression = 1}, GreyTable(256), {1, 1, 0, 1}));
+    ExpectInvalid(
+        MakeBmp({.width = 1, .height = 1, .bitsPerPixel = 24, .compression = 3}, Masks(0xFF, 0xFF00, 0xFF0000), pixel));
+    ExpectInvalid(
+        MakeBmp({.width = 1, .height = -1, .bitsPerPixel = 8, .compression = 1}, GreyTable(256), {1, 1, 0, 1}));
     ExpectInvalid(MakeBmp({.headerSize = 12, .width = 0, .height = 1, .bitsPerPixel = 24}, {}, pixel));
     ExpectInvalid(MakeBmp({.headerSize = 12, .width = 1, .height = 1, .bitsPerPixel = 16}, {}, pixel));
     // Masks that are zero, not contiguous, or beyond 16 bits at 16 bits per pixel.
     ExpectInvalid(MakeBmp({.width = 1, .height = 1, .bitsPerPixel = 32, .compression = 3}, Masks(0, 0, 0), pixel));
-    ExpectInvalid(MakeBmp({.width = 1, .height = 1, .bitsPerPixel = 32, .compression = 3}, Masks(0xF0F, 0xF000, 0xF0), pixel));
-    ExpectInvalid(MakeBmp({.width = 1, .height = 1, .bitsPerPixel = 16, .compression = 3}, Masks(0x1F0000, 0x3E0, 0x1F), pixel));
+    ExpectInvalid(
+        MakeBmp({.width = 1, .height = 1, .bitsPerPixel = 32, .compression = 3}, Masks(0xF0F, 0xF000, 0xF0), pixel));
+    ExpectInvalid(
+        MakeBmp({.width = 1, .height = 1, .bitsPerPixel = 16, .compression = 3}, Masks(0x1F0000, 0x3E0, 0x1F), pixel));
     // Pixels, colour table or masks cut short.
     ExpectInvalid(MakeBmp({.width = 2, .height = 1, .bitsPerPixel = 24}, {}, pixel));
     ExpectInvalid(MakeBmp({.width = 1, .height = 1, .bitsPerPixel = 8}, GreyTable(2), {}));
@@ -276,9 +283,11 @@ TEST(BmpReader, InvalidFilesAreRefused)
     shortTable.resize(14 + 40 + 100);
     ExpectInvalid(shortTable);
     // Run-length data: a literal run past the end, a move cut short, a size beyond the data.
-    ExpectInvalid(MakeBmp({.width = 4, .height = 1, .bitsPerPixel = 8, .compression = 1}, GreyTable(256), {0, 4, 1, 2}));
+    ExpectInvalid(
+        MakeBmp({.width = 4, .height = 1, .bitsPerPixel = 8, .compression = 1}, GreyTable(256), {0, 4, 1, 2}));
     ExpectInvalid(MakeBmp({.width = 4, .height = 1, .bitsPerPixel = 8, .compression = 1}, GreyTable(256), {0, 2, 1}));
-    ExpectInvalid(MakeBmp({.width = 4, .height = 1, .bitsPerPixel = 8, .compression = 1, .sizeImage = 100}, GreyTable(256), {0, 1}));
+    ExpectInvalid(MakeBmp({.width = 4, .height = 1, .bitsPerPixel = 8, .compression = 1, .sizeImage = 100},
+                          GreyTable(256), {0, 1}));
 }
 
 TEST(BmpReader, PixelOffsetMustLieInsideTheFile)
@@ -297,8 +306,10 @@ TEST(BmpReader, HugeSizesFailBeforeAllocating)
     ExpectInvalid(MakeBmp({.width = 65535, .height = 65535, .bitsPerPixel = 24}, {}, pixels));
     ExpectInvalid(MakeBmp({.width = 65535, .height = -65535, .bitsPerPixel = 1}, GreyTable(2), pixels));
     ExpectInvalid(MakeBmp({.headerSize = 12, .width = 65535, .height = 65535, .bitsPerPixel = 1}, Bytes(6, 0), pixels));
-    ExpectInvalid(MakeBmp({.width = 65535, .height = 65535, .bitsPerPixel = 8, .compression = 1}, GreyTable(256), {0, 1}));
-    ExpectInvalid(MakeBmp({.width = 16000, .height = 16000, .bitsPerPixel = 4, .compression = 2}, GreyTable(16), {0, 1}));
+    ExpectInvalid(
+        MakeBmp({.width = 65535, .height = 65535, .bitsPerPixel = 8, .compression = 1}, GreyTable(256), {0, 1}));
+    ExpectInvalid(
+        MakeBmp({.width = 16000, .height = 16000, .bitsPerPixel = 4, .compression = 2}, GreyTable(16), {0, 1}));
     ExpectInvalid(MakeBmp({.width = 65536, .height = 1, .bitsPerPixel = 1}, GreyTable(2), Bytes(8192, 0)));
 }
 
@@ -361,20 +372,26 @@ TEST_F(BmpFileOnDisk, StretchedFileEqualsTheWholeFileStretched)
         Bytes file;
     };
     const std::vector<Case> cases = {
-        {"1 bit", MakeBmp({.width = 2001, .height = 300, .bitsPerPixel = 1}, GreyTable(2), noise(stride(2001, 1) * 300))},
-        {"4 bits, short table", MakeBmp({.width = 999, .height = -170, .bitsPerPixel = 4, .colorsUsed = 5}, GreyTable(5),
-                                        noise(stride(999, 4) * 170))},
-        {"8 bits", MakeBmp({.width = 401, .height = 203, .bitsPerPixel = 8}, GreyTable(256), noise(stride(401, 8) * 203))},
+        {"1 bit",
+         MakeBmp({.width = 2001, .height = 300, .bitsPerPixel = 1}, GreyTable(2), noise(stride(2001, 1) * 300))},
+        {"4 bits, short table", MakeBmp({.width = 999, .height = -170, .bitsPerPixel = 4, .colorsUsed = 5},
+                                        GreyTable(5), noise(stride(999, 4) * 170))},
+        {"8 bits",
+         MakeBmp({.width = 401, .height = 203, .bitsPerPixel = 8}, GreyTable(256), noise(stride(401, 8) * 203))},
         {"16 bits 5-5-5", MakeBmp({.width = 300, .height = 150, .bitsPerPixel = 16}, {}, noise(stride(300, 16) * 150))},
         {"16 bits 5-6-5", MakeBmp({.width = 300, .height = 150, .bitsPerPixel = 16, .compression = 3},
                                   Masks(0xF800, 0x07E0, 0x001F), noise(stride(300, 16) * 150))},
-        {"24 bits top-down", MakeBmp({.width = 333, .height = -77, .bitsPerPixel = 24}, {}, noise(stride(333, 24) * 77))},
+        {"24 bits top-down",
+         MakeBmp({.width = 333, .height = -77, .bitsPerPixel = 24}, {}, noise(stride(333, 24) * 77))},
         {"32 bits", MakeBmp({.width = 130, .height = 129, .bitsPerPixel = 32}, {}, noise(stride(130, 32) * 129))},
-        {"core 24 bits", MakeBmp({.headerSize = 12, .width = 260, .height = 90, .bitsPerPixel = 24}, {},
-                                 noise(stride(260, 24) * 90))},
-        {"cut short", MakeBmp({.width = 401, .height = 203, .bitsPerPixel = 8}, GreyTable(256), noise(stride(401, 8) * 200))},
-        {"offset past the end", [&] {
-             Bytes file = MakeBmp({.width = 401, .height = 203, .bitsPerPixel = 8}, GreyTable(256), noise(stride(401, 8) * 203));
+        {"core 24 bits",
+         MakeBmp({.headerSize = 12, .width = 260, .height = 90, .bitsPerPixel = 24}, {}, noise(stride(260, 24) * 90))},
+        {"cut short",
+         MakeBmp({.width = 401, .height = 203, .bitsPerPixel = 8}, GreyTable(256), noise(stride(401, 8) * 200))},
+        {"offset past the end",
+         [&] {
+             Bytes file =
+                 MakeBmp({.width = 401, .height = 203, .bitsPerPixel = 8}, GreyTable(256), noise(stride(401, 8) * 203));
              file[12] = 0x7F;
              return file;
          }()},

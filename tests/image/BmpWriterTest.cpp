@@ -32,10 +32,10 @@ TEST(BmpWriter, HeadersOfATwentyFourBitPicture)
     ASSERT_EQ(file.size(), 14u + 40 + 2 * 12);
     const std::vector<uint8_t> headers(file.begin(), file.begin() + 54);
     const std::vector<uint8_t> expected = {
-        'B', 'M', 78, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,          // file size 78, pixels at 54
-        40, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0,          // size, width, height, planes, depth
-        0, 0, 0, 0, 24, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,           // compression, image size, resolution
-        0, 0, 0, 0, 0, 0, 0, 0,                                    // colours used, important
+        'B', 'M', 78, 0, 0,  0, 0, 0, 0, 0, 54, 0, 0, 0,        // file size 78, pixels at 54
+        40,  0,   0,  0, 3,  0, 0, 0, 2, 0, 0,  0, 1, 0, 24, 0, // size, width, height, planes, depth
+        0,   0,   0,  0, 24, 0, 0, 0, 0, 0, 0,  0, 0, 0, 0,  0, // compression, image size, resolution
+        0,   0,   0,  0, 0,  0, 0, 0,                           // colours used, important
     };
     EXPECT_EQ(headers, expected);
     EXPECT_EQ(file.size(), BmpFileSize(3, 2, 24));

@@ -123,7 +123,8 @@ Bitmap ReferenceAverage(const Bitmap& full, int width, int height)
                     const Rgb c = full.PixelRgb(x, y);
                     r += RedOf(c), g += GreenOf(c), b += BlueOf(c), ++n;
                 }
-            result.SetPixelRgb(tx, ty, MakeRgb(uint8_t((r + n / 2) / n), uint8_t((g + n / 2) / n), uint8_t((b + n / 2) / n)));
+            result.SetPixelRgb(tx, ty,
+                               MakeRgb(uint8_t((r + n / 2) / n), uint8_t((g + n / 2) / n), uint8_t((b + n / 2) / n)));
         }
     }
     return result;

@@ -21,7 +21,10 @@
 namespace vorlane {
 namespace {
 
-std::string JpegMessage(int code) { return "JPEG エラー #" + std::to_string(code); }
+std::string JpegMessage(int code)
+{
+    return "JPEG エラー #" + std::to_string(code);
+}
 
 template <typename F>
 std::string JpegErrorOf(F&& f)
@@ -31,7 +34,8 @@ std::string JpegErrorOf(F&& f)
 
 int MaxChannelDifference(Rgb a, Rgb b)
 {
-    return std::max({std::abs(RedOf(a) - RedOf(b)), std::abs(GreenOf(a) - GreenOf(b)), std::abs(BlueOf(a) - BlueOf(b))});
+    return std::max(
+        {std::abs(RedOf(a) - RedOf(b)), std::abs(GreenOf(a) - GreenOf(b)), std::abs(BlueOf(a) - BlueOf(b))});
 }
 
 // A baseline header (SOI, DQT, SOF0, DHT, SOS) for a picture of the given size, with no data after it.
@@ -54,8 +58,8 @@ std::vector<uint8_t> HeaderClaiming(int width, int height)
 TEST(DecodeJpeg, ColourPictureDecodesAtFullSizeCloseToTheOriginal)
 {
     const Bitmap original = test::TestPicture(45, 29, 3);
-    const Bitmap decoded = DecodeJpeg(test::EncodeJpeg(original, {.quality = 100, .horizontalSampling = 1,
-                                                                  .verticalSampling = 1}), 24);
+    const Bitmap decoded =
+        DecodeJpeg(test::EncodeJpeg(original, {.quality = 100, .horizontalSampling = 1, .verticalSampling = 1}), 24);
     ASSERT_EQ(decoded.Width(), 45);
     ASSERT_EQ(decoded.Height(), 29);
     ASSERT_EQ(decoded.BitsPerPixel(), 24);
@@ -99,7 +103,8 @@ Bitmap LibjpegDecode(const std::vector<uint8_t>& jpeg, const LibjpegSettings& se
         picture.Palette().clear();
         const bool grey = info.out_color_components == 1;
         for (int i = 0; i < info.actual_number_of_colors; ++i)
-            picture.Palette().push_back({.blue = info.colormap[grey ? 0 : 2][i], .green = info.colormap[grey ? 0 : 1][i],
+            picture.Palette().push_back({.blue = info.colormap[grey ? 0 : 2][i],
+                                         .green = info.colormap[grey ? 0 : 1][i],
                                          .red = info.colormap[0][i]});
     }
     while (info.output_scanline < info.output_height) {
@@ -134,7 +139,8 @@ TEST(DecodeJpeg, UsesTheAccurateDctBlockSmoothingAndDefaultDithering)
     const std::vector<uint8_t> grey = test::EncodeJpeg(test::TestPicture(160, 120, 23), {.greyscale = true});
     EXPECT_EQ(DecodeJpeg(grey, 24), LibjpegDecode(grey, {.quantise = true}));
     EXPECT_EQ(DecodeJpeg(colour, 8), LibjpegDecode(colour, {.quantise = true}));
-    EXPECT_NE(LibjpegDecode(colour, {.quantise = true}), LibjpegDecode(colour, {.quantise = true, .dither = JDITHER_NONE}));
+    EXPECT_NE(LibjpegDecode(colour, {.quantise = true}),
+              LibjpegDecode(colour, {.quantise = true, .dither = JDITHER_NONE}));
 }
 
 TEST(DecodeJpeg, GreyscaleIsQuantisedTo236GreysWithATable)
@@ -194,8 +200,8 @@ TEST(DecodeJpeg, EnormousHeadersFailBeforeAnythingIsAllocated)
 
 TEST(DecodeJpeg, TruncatedFileDecodesWithLibjpegsGreyFill)
 {
-    const std::vector<uint8_t> whole = test::EncodeJpeg(test::TestPicture(64, 64, 6), {.horizontalSampling = 1,
-                                                                                         .verticalSampling = 1});
+    const std::vector<uint8_t> whole =
+        test::EncodeJpeg(test::TestPicture(64, 64, 6), {.horizontalSampling = 1, .verticalSampling = 1});
     const std::vector<uint8_t> half(whole.begin(), whole.begin() + std::ptrdiff_t(whole.size() / 2));
     const Bitmap full = DecodeJpeg(whole, 24);
     const Bitmap cut = DecodeJpeg(half, 24);

@@ -86,7 +86,8 @@ TEST(StretchJpeg, EqualsFullDecodeForOtherTargetSizes)
 TEST(StretchJpeg, DamagedFilesGiveWhatTheFullDecodeGives)
 {
     for (const bool progressive : {false, true}) {
-        const std::vector<uint8_t> whole = test::EncodeJpeg(test::TestPicture(640, 480, 9), {.progressive = progressive});
+        const std::vector<uint8_t> whole =
+            test::EncodeJpeg(test::TestPicture(640, 480, 9), {.progressive = progressive});
         for (const size_t keep : {whole.size() / 5, whole.size() / 2, whole.size() - 3}) {
             SCOPED_TRACE(keep);
             const std::vector<uint8_t> cut(whole.begin(), whole.begin() + std::ptrdiff_t(keep));
@@ -98,8 +99,16 @@ TEST(StretchJpeg, DamagedFilesGiveWhatTheFullDecodeGives)
             flipped[i] ^= 0x5A;
         std::string streamedError, fullError;
         Bitmap streamed, full;
-        try { streamed = Streamed(flipped, 24); } catch (const EJPEG& e) { streamedError = e.Message(); }
-        try { full = Reference(flipped, 24); } catch (const EJPEG& e) { fullError = e.Message(); }
+        try {
+            streamed = Streamed(flipped, 24);
+        } catch (const EJPEG& e) {
+            streamedError = e.Message();
+        }
+        try {
+            full = Reference(flipped, 24);
+        } catch (const EJPEG& e) {
+            fullError = e.Message();
+        }
         EXPECT_EQ(streamedError, fullError);
         EXPECT_EQ(streamed, full);
     }
@@ -127,8 +136,8 @@ TEST(StretchJpeg, ProgressivePicturesCutAfterEachScanMatchTheSmoothedFullDecode)
     // Cut before a scan, the later coefficients are missing and libjpeg's block smoothing fills them in
     // from neighbouring blocks, rows above and below the ones kept included.
     for (const bool colour : {true, false}) {
-        const std::vector<uint8_t> whole = test::EncodeJpeg(test::TestPicture(480, 640, 12),
-                                                            {.greyscale = !colour, .progressive = true});
+        const std::vector<uint8_t> whole =
+            test::EncodeJpeg(test::TestPicture(480, 640, 12), {.greyscale = !colour, .progressive = true});
         int scans = 0;
         for (size_t i = 0; i + 1 < whole.size(); ++i) {
             if (whole[i] != 0xFF || whole[i + 1] != 0xDA || scans++ == 0)

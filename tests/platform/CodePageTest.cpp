@@ -14,7 +14,8 @@ TEST(CodePage, ConvertsJapaneseToShiftJisBytes)
     // 表 and ソ end in 0x5C, the byte a Windows peer must not take for "\".
     const auto sjis = Utf8ToShiftJis(Utf8(u8"壁紙を表ソa.jpg"));
     ASSERT_TRUE(sjis.has_value());
-    EXPECT_EQ(*sjis, std::string("\x95\xC7\x8E\x86\x82\xF0\x95\x5C\x83\x5C" "a.jpg"));
+    EXPECT_EQ(*sjis, std::string("\x95\xC7\x8E\x86\x82\xF0\x95\x5C\x83\x5C"
+                                 "a.jpg"));
     EXPECT_EQ(ShiftJisToUtf8(*sjis), std::optional<std::string>(Utf8(u8"壁紙を表ソa.jpg")));
 }
 
@@ -52,9 +53,12 @@ TEST(CodePage, StoredNamesAreShownAsValidUtf8)
     EXPECT_EQ(DisplayText("C:\\V\\\x89\xE6\x8F\x57"), "C:\\V\\画集");
     EXPECT_EQ(DisplayText("\x83\x5C"), "ソ");
     // Neither UTF-8 nor Shift_JIS: each stray byte is replaced, the rest kept.
-    const std::string mixed = DisplayText(std::string("a\xFF" "b\xC3", 4));
+    const std::string mixed = DisplayText(std::string("a\xFF"
+                                                      "b\xC3",
+                                                      4));
     EXPECT_TRUE(IsValidUtf8(mixed));
-    EXPECT_EQ(mixed, "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
+    EXPECT_EQ(mixed, "a\xEF\xBF\xBD"
+                     "b\xEF\xBF\xBD");
     EXPECT_FALSE(IsValidUtf8("\xC0\xAF")) << "overlong";
     EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80")) << "surrogate";
 }

@@ -24,7 +24,10 @@ namespace {
 constexpr uid_t Nobody = 65534;
 constexpr gid_t NoGroup = 65534;
 
-bool RunningAsRoot() { return ::geteuid() == 0; }
+bool RunningAsRoot()
+{
+    return ::geteuid() == 0;
+}
 
 class DataFolderTest : public ::testing::Test {
 protected:
@@ -137,9 +140,9 @@ TEST_F(DataFolderTest, TempBmpOfAnInstalledProgramGoesToTheDataFolder)
     ASSERT_TRUE(fs::create_directory(data));
     GiveToRunner(data);
 
-    EXPECT_EQ(RunProbe("HOME=" + home_.string() + " XDG_DATA_HOME=" + data.string(), "wallpaper-probe",
-                       picture.string()),
-              data.string() + "/vorlane/Temp.bmp");
+    EXPECT_EQ(
+        RunProbe("HOME=" + home_.string() + " XDG_DATA_HOME=" + data.string(), "wallpaper-probe", picture.string()),
+        data.string() + "/vorlane/Temp.bmp");
     EXPECT_TRUE(fs::is_regular_file(data / "vorlane" / "Temp.bmp"));
     EXPECT_FALSE(fs::exists(programs_ / "Temp.bmp"));
 }

@@ -24,10 +24,7 @@ using namespace std::string_literals;
 
 class RegistryTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        UseSettingsFolder(folder_);
-    }
+    void SetUp() override { UseSettingsFolder(folder_); }
     void TearDown() override { ::unsetenv("XDG_CONFIG_HOME"); }
     static void UseSettingsFolder(const fs::path& folder) { ::setenv("XDG_CONFIG_HOME", folder.c_str(), 1); }
     // A settings folder that cannot exist: its parent is a file.
@@ -244,8 +241,8 @@ TEST_F(RegistryTest, IniBooleansParseDecimalAndDollarHexadecimal)
 {
     TRegIniFile ini("Control Panel");
     const std::pair<const char*, bool> cases[] = {
-        {"2", true}, {"$1F", true}, {"-1", true}, {" 1", true}, {"0", false}, {"$0", false},
-        {"word", false}, {"1 ", false}, {"$", false}, {"", false}, {"0x1", false},
+        {"2", true},     {"$1F", true}, {"-1", true}, {" 1", true}, {"0", false},   {"$0", false},
+        {"word", false}, {"1 ", false}, {"$", false}, {"", false},  {"0x1", false},
     };
     for (const auto& [text, expected] : cases) {
         Set("TileWallPaper", REG_SZ, std::string(text) + '\0');

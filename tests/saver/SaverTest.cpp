@@ -140,7 +140,8 @@ protected:
         fs::permissions(folder_, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec |
                                      fs::perms::group_read | fs::perms::others_read);
         if (::getuid() == 0) {
-            ASSERT_EQ(Run({"chown", "-R", "65534:65534", (folder_ / "home").string(), (folder_ / "config").string()}), 0);
+            ASSERT_EQ(Run({"chown", "-R", "65534:65534", (folder_ / "home").string(), (folder_ / "config").string()}),
+                      0);
         }
         ASSERT_EQ(Run({"xhost", "+local:"}), 0);
     }

@@ -22,9 +22,15 @@ TEST(SaverOptions, TakeOneOrTwoDashesAndRefuseWhatTheyCannotUse)
     EXPECT_DOUBLE_EQ(ParseOptions({}).delaySeconds, 10);
     // XScreenSaver's settings preview adds its window to the command, --root and all.
     EXPECT_EQ(ParseOptions({"--root", "--delay", "10", "--window-id", "0x2008CD"}).windowId, 0x2008CDul);
-    for (const std::vector<std::string>& wrong : std::vector<std::vector<std::string>>{
-             {"--delay", "0"}, {"--delay", "10s"}, {"--delay", "nan"}, {"--delay"}, {"--window-id", "-5"},
-             {"--window-id", "0"}, {"--window-id", "12x"}, {"---root"}, {"gallery"}})
+    for (const std::vector<std::string>& wrong : std::vector<std::vector<std::string>>{{"--delay", "0"},
+                                                                                       {"--delay", "10s"},
+                                                                                       {"--delay", "nan"},
+                                                                                       {"--delay"},
+                                                                                       {"--window-id", "-5"},
+                                                                                       {"--window-id", "0"},
+                                                                                       {"--window-id", "12x"},
+                                                                                       {"---root"},
+                                                                                       {"gallery"}})
         EXPECT_THROW(ParseOptions(wrong), UsageError) << wrong[0];
 }
 

@@ -26,7 +26,8 @@ void EnsureApplication()
 void WakeLoop()
 {
     if (QCoreApplication* application = QCoreApplication::instance())
-        QMetaObject::invokeMethod(application, [] {}, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            application, [] {}, Qt::QueuedConnection);
 }
 
 int ConnectBlocking(uint16_t port)

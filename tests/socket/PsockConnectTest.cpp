@@ -440,9 +440,9 @@ TEST_F(PsockConnect, PublishedPropertiesInOrderWithTheirDefaults)
     std::vector<std::string> names;
     for (const auto& p : properties)
         names.push_back(p.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"Name", "Tag", "Host", "Port", "TimeOut", "ReportLevel",
-                                               "OnDisconnect", "OnConnect", "OnInvalidHost", "OnHostResolved",
-                                               "OnStatus", "OnConnectionFailed"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"Name", "Tag", "Host", "Port", "TimeOut", "ReportLevel", "OnDisconnect",
+                                               "OnConnect", "OnInvalidHost", "OnHostResolved", "OnStatus",
+                                               "OnConnectionFailed"}));
     EXPECT_EQ(properties[5].defaultValue, 1);
     EXPECT_EQ(properties[5].getInteger(), 0);
     EXPECT_FALSE(properties[3].defaultValue.has_value());

@@ -2,7 +2,6 @@
 
 #include <string>
 
-
 #include "platform/EventLoop.h"
 #include "platform/Exceptions.h"
 #include "socket/Psock.h"
@@ -31,7 +30,6 @@ std::string MixedReply()
 
 class PsockTransfer : public ::testing::Test, protected test::WithApplication {
 protected:
-
     void ConnectTo(TestPeer& peer, int timeOut = 5000)
     {
         Aim(sock, peer.Port(), timeOut);

@@ -56,7 +56,8 @@ uint16_t ClosedPort()
 }
 
 TestPeer::TestPeer(Session session, int backlog, int connections, uint16_t port)
-    : connections_(connections), session_(std::move(session))
+    : connections_(connections),
+      session_(std::move(session))
 {
     listener_ = PlainSocket();
     port_ = listener_ < 0 ? 0 : ListenOnLoopback(listener_, backlog, port);

@@ -47,7 +47,7 @@ int PlainSocket(); // -1 on failure
 uint16_t ListenOnLoopback(int socket, int backlog, uint16_t port = 0);
 int AcceptWithin(int listener, int ms); // -1 when no connection came
 bool ReadableWithin(int socket, int ms);
-long ReceiveSome(int socket, char* bytes, size_t size); // recv(); below 0 on an error
+long ReceiveSome(int socket, char* bytes, size_t size);    // recv(); below 0 on an error
 long SendSome(int socket, const char* bytes, size_t size); // send(); a gone peer raises no signal
 void ShutdownSending(int socket);
 void ShutdownBoth(int socket); // wakes a thread blocked on the socket

@@ -58,10 +58,12 @@ protected:
         EXPECT_EQ(server.Requests().at(0), "SEND SSTP/1.0\r\n"
                                            "Sender: Vorlane\r\n"
                                            "CharSet: Shift_JIS\r\n"
-                                           "Script: " + SjisPrefix + sjisName + SjisSuffix + "\r\n"
-                                           "Option: nodescript\r\n"
-                                           "\r\n"
-                                           "\r\n")
+                                           "Script: " +
+                                               SjisPrefix + sjisName + SjisSuffix +
+                                               "\r\n"
+                                               "Option: nodescript\r\n"
+                                               "\r\n"
+                                               "\r\n")
             << path;
         EXPECT_EQ(sstp_->StatusCode(), 200);
     }
@@ -73,7 +75,7 @@ TEST_F(FastSstpTest, AnnouncementGoesOutByteForByteInShiftJis)
 {
     const std::pair<std::string, std::string> cases[] = {
         {"/pictures/a.jpg", "a.jpg"},
-        {"/pictures/表示.jpg", "\x95\x5C\x8E\xA6.jpg"},     // 表 ends in 0x5C
+        {"/pictures/表示.jpg", "\x95\x5C\x8E\xA6.jpg"},           // 表 ends in 0x5C
         {"/pictures/ソース.bmp", "\x83\x5C\x81\x5B\x83\x58.bmp"}, // so does ソ
     };
     for (const auto& [path, sjisName] : cases)
@@ -86,7 +88,9 @@ TEST_F(FastSstpTest, WhatShiftJisCannotExpressGoesOutAsQuestionMarks)
 {
     const std::pair<std::string, std::string> cases[] = {
         {"/pictures/caf\xC3\xA9 \xC3\xBC\xC3\x9F\xE2\x82\xAC\xF0\x9F\x98\x80表.jpg", "caf? ????\x95\x5C.jpg"},
-        {"/pictures/a\xFF\xE3\x81" "b.jpg", "a??b.jpg"},
+        {"/pictures/a\xFF\xE3\x81"
+         "b.jpg",
+         "a??b.jpg"},
     };
     for (const auto& [path, sjisName] : cases)
         ExpectAnnouncement(path, sjisName);
@@ -300,8 +304,10 @@ TEST_F(FastSstpTest, FreedByItsHandlersOrWhileADeliveryWaits)
 
 TEST_F(FastSstpTest, ResendQueueKeepsAScriptUntilAFinalAnswer)
 {
-    SstpTestServer server({{PeerBehaviour::CloseAtOnce, ""}, Reply("SSTP/1.4 409 Conflict\r\n"),
-                           Reply("SSTP/1.4 503 Service Unavailable\r\n"), Reply("SSTP/1.4 400 Bad Request\r\n")});
+    SstpTestServer server({{PeerBehaviour::CloseAtOnce, ""},
+                           Reply("SSTP/1.4 409 Conflict\r\n"),
+                           Reply("SSTP/1.4 503 Service Unavailable\r\n"),
+                           Reply("SSTP/1.4 400 Bad Request\r\n")});
     sstp_->SetPort(server.Port());
     sstp_->SetInterval(20);
     std::vector<std::string> events;
@@ -459,7 +465,8 @@ TEST_F(FastSstpTest, DirectDeliveryReadsTheReplySentBackBeforeReturning)
     EXPECT_EQ(sstp_->SendScript("表", {soNoDescript}), srNoContent);
     EXPECT_EQ(mascot.id, SstpCopyDataId);
     const std::string expected = "SEND SSTP/1.0\r\nSender: Vorlane\r\nCharSet: Shift_JIS\r\nScript: \x95\x5C\r\n"
-                                 "Option: nodescript\r\nHWnd: " + std::to_string(sstp_->Handle()) + "\r\n\r\n";
+                                 "Option: nodescript\r\nHWnd: " +
+                                 std::to_string(sstp_->Handle()) + "\r\n\r\n";
     EXPECT_EQ(mascot.text, expected);
     EXPECT_EQ(mascot.length, expected.size());
     EXPECT_THAT(sstp_->ReplyLines(), ElementsAre("SSTP/1.4 204 No Content", "X"));
@@ -491,7 +498,9 @@ TEST_F(FastSstpTest, DirectReplyOutsideTheSendIsNeverUsed)
 
     // A window named by the caller gets the reply, not the component.
     MascotWindow other;
-    mascot.answer = [&](WindowHandle replyTo) { SendCopyData(replyTo, mascot.Handle(), 0, std::string("SSTP/1.4 200 OK\0", 16)); };
+    mascot.answer = [&](WindowHandle replyTo) {
+        SendCopyData(replyTo, mascot.Handle(), 0, std::string("SSTP/1.4 200 OK\0", 16));
+    };
     EXPECT_EQ(sstp_->SendScriptList({"x"}, {}, other.Handle()), srOther);
     EXPECT_THAT(mascot.text, ::testing::HasSubstr("HWnd: " + std::to_string(other.Handle()) + "\r\n"));
     EXPECT_EQ(other.received, 1);

@@ -51,14 +51,12 @@ Lines Compose(Lines script, TSstpOptions options = {}, uint32_t wnd = 0, TSstpMe
 
 TEST(SstpComposeRequest, LinesInOrder)
 {
-    EXPECT_THAT(Compose({}), ElementsAre("SEND SSTP/1.0", "Sender: Vorlane", "CharSet: Shift_JIS",
-                                         "Option: ", ""));
+    EXPECT_THAT(Compose({}), ElementsAre("SEND SSTP/1.0", "Sender: Vorlane", "CharSet: Shift_JIS", "Option: ", ""));
     EXPECT_THAT(Compose(SplitLines("one\r\ntwo\nthree"), {soNoDescript}),
-                ElementsAre("SEND SSTP/1.0", "Sender: Vorlane", "CharSet: Shift_JIS", "Script: one",
-                            "Entry: two", "Entry: three", "Option: nodescript", ""));
-    EXPECT_THAT(Compose(SplitLines("one\n\ntwo")),
-                ElementsAre("SEND SSTP/1.0", "Sender: Vorlane", "CharSet: Shift_JIS", "Script: one",
-                            "Entry: ", "Entry: two", "Option: ", ""));
+                ElementsAre("SEND SSTP/1.0", "Sender: Vorlane", "CharSet: Shift_JIS", "Script: one", "Entry: two",
+                            "Entry: three", "Option: nodescript", ""));
+    EXPECT_THAT(Compose(SplitLines("one\n\ntwo")), ElementsAre("SEND SSTP/1.0", "Sender: Vorlane", "CharSet: Shift_JIS",
+                                                               "Script: one", "Entry: ", "Entry: two", "Option: ", ""));
 }
 
 TEST(SstpComposeRequest, HWndLineRules)
@@ -74,9 +72,10 @@ TEST(SstpComposeRequest, HWndLineRules)
 
 TEST(SstpShiftJis, EachRunOfBytesThatIsNotUtf8BecomesOneQuestionMark)
 {
-    EXPECT_EQ(ToShiftJis("\xC0\x80|\xED\xA0\x80|\xF5\x80|\xF4\x90\x80\x80"), "??|???|??|????"); // overlong, surrogate, too high
-    EXPECT_EQ(ToShiftJis("\xE3\x81|\xF0\x9F\x98|\xE3"), "?|?|?");                   // cut short
-    EXPECT_EQ(ToShiftJis("\x80\xBF表"), "??\x95\x5C");                                // stray continuation bytes
+    EXPECT_EQ(ToShiftJis("\xC0\x80|\xED\xA0\x80|\xF5\x80|\xF4\x90\x80\x80"),
+              "??|???|??|????");                                  // overlong, surrogate, too high
+    EXPECT_EQ(ToShiftJis("\xE3\x81|\xF0\x9F\x98|\xE3"), "?|?|?"); // cut short
+    EXPECT_EQ(ToShiftJis("\x80\xBF表"), "??\x95\x5C");            // stray continuation bytes
 }
 
 TEST(SstpJoinLines, EachLineEndsInCrLf)
@@ -118,9 +117,20 @@ TEST(SstpParseStatusCode, DigitsAfterTheFirstWordAndOneBlank)
 TEST(SstpCodeToResult, TheTableAndItsFinalResults)
 {
     const std::pair<int32_t, TSstpResult> table[] = {
-        {200, srOk}, {204, srNoContent}, {210, srBreak}, {400, srBadRequest}, {408, srRequestTimeout},
-        {409, srConflict}, {420, srRefuse}, {501, srNotImplemented}, {503, srServiceUnavailable},
-        {504, srNotLocalIp}, {541, srInBlackList}, {201, srOther}, {NoStatusCode, srOther}, {0, srOther},
+        {200, srOk},
+        {204, srNoContent},
+        {210, srBreak},
+        {400, srBadRequest},
+        {408, srRequestTimeout},
+        {409, srConflict},
+        {420, srRefuse},
+        {501, srNotImplemented},
+        {503, srServiceUnavailable},
+        {504, srNotLocalIp},
+        {541, srInBlackList},
+        {201, srOther},
+        {NoStatusCode, srOther},
+        {0, srOther},
     };
     for (auto [code, result] : table)
         EXPECT_EQ(CodeToResult(code), result) << code;

@@ -24,11 +24,11 @@ namespace vorlane::test {
 
 struct PeerBehaviour {
     enum Kind {
-        ReplyAndClose,     // read the request, send the reply, close
-        ReplyAndStayOpen,  // read the request, send the reply, wait until the client closes
-        CloseAtOnce,       // close without reading or replying
-        Flood,             // read the request, send the reply, then up to 1 GiB more until the client closes
-        HoldReply,         // read the request, wait for Release(), then as ReplyAndStayOpen
+        ReplyAndClose,    // read the request, send the reply, close
+        ReplyAndStayOpen, // read the request, send the reply, wait until the client closes
+        CloseAtOnce,      // close without reading or replying
+        Flood,            // read the request, send the reply, then up to 1 GiB more until the client closes
+        HoldReply,        // read the request, wait for Release(), then as ReplyAndStayOpen
     };
     Kind kind = ReplyAndClose;
     std::string reply;

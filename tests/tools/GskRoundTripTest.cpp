@@ -312,16 +312,22 @@ TEST_F(WindowsGalleryTool, ShowGivesTheJapaneseNames)
     Result text = Run({"show", "旅行.gsk"});
     ASSERT_EQ(text.status, 0) << text.err;
     EXPECT_NE(text.out.find("ManagerName:    C:\\Vorlane\\旅行\nName:           旅行\nInitialDir:     C:\\写真\n"),
-              std::string::npos) << text.out;
+              std::string::npos)
+        << text.out;
     EXPECT_NE(text.out.find("   0  C:\\写真\\夏休み.jpg\n   1  C:\\写真\\ソ表\\能.bmp\n   2  C:\\写真\\表.jpg\n"
-                            "   3  D:\\ソ.jpg\n"), std::string::npos) << text.out;
+                            "   3  D:\\ソ.jpg\n"),
+              std::string::npos)
+        << text.out;
 
     Result json = Run({"show", "--json", "旅行.gsk"});
     ASSERT_EQ(json.status, 0) << json.err;
     EXPECT_NE(json.out.find(R"("managerName":"C:\\Vorlane\\旅行","name":"旅行","initialDir":"C:\\写真")"),
-              std::string::npos) << json.out;
-    EXPECT_NE(json.out.find(JsonEntries({R"(C:\写真\夏休み.jpg)", R"(C:\写真\ソ表\能.bmp)", R"(C:\写真\表.jpg)",
-                                         R"(D:\ソ.jpg)"})), std::string::npos) << json.out;
+              std::string::npos)
+        << json.out;
+    EXPECT_NE(json.out.find(JsonEntries(
+                  {R"(C:\写真\夏休み.jpg)", R"(C:\写真\ソ表\能.bmp)", R"(C:\写真\表.jpg)", R"(D:\ソ.jpg)"})),
+              std::string::npos)
+        << json.out;
     EXPECT_EQ(ReadBytes(file_), before);
 }
 
@@ -335,11 +341,16 @@ TEST_F(WindowsGalleryTool, RelinkMovesAFolderGivenInEitherStyle)
     Result dry = Run({"relink", "旅行.gsk", "--dry-run", "c:/写真/", "pics"});
     ASSERT_EQ(dry.status, 0) << dry.err;
     EXPECT_EQ(ReadBytes(file_), before) << "a dry run writes nothing";
-    EXPECT_EQ(dry.out, "   0  found      C:\\写真\\夏休み.jpg -> " + pics + "/夏休み.jpg\n"
-                       "   1  found      C:\\写真\\ソ表\\能.bmp -> " + pics + "/ソ表/能.bmp\n"
-                       "   2  missing    C:\\写真\\表.jpg -> " + pics + "/表.jpg\n"
-                       "   3  missing    D:\\ソ.jpg\n" +
-                       file_ + ": 3 relinked, 2 found, 2 missing (dry run: nothing written)\n");
+    EXPECT_EQ(dry.out, "   0  found      C:\\写真\\夏休み.jpg -> " + pics +
+                           "/夏休み.jpg\n"
+                           "   1  found      C:\\写真\\ソ表\\能.bmp -> " +
+                           pics +
+                           "/ソ表/能.bmp\n"
+                           "   2  missing    C:\\写真\\表.jpg -> " +
+                           pics +
+                           "/表.jpg\n"
+                           "   3  missing    D:\\ソ.jpg\n" +
+                           file_ + ": 3 relinked, 2 found, 2 missing (dry run: nothing written)\n");
 
     Result real = Run({"relink", "旅行.gsk", "C:\\写真", "pics"});
     ASSERT_EQ(real.status, 0) << real.err;
@@ -381,13 +392,18 @@ TEST_F(WindowsGalleryTool, SearchRelinksUniqueNamesOnlyAndListsAmbiguousOnes)
     Result real = Run({"relink", "旅行.gsk", "--search", "lib"});
     ASSERT_EQ(real.status, 0) << real.err;
     EXPECT_EQ(real.out, dry.out.substr(0, dry.out.rfind(" (dry run")) + "\n");
-    EXPECT_EQ(real.out, "   0  found      C:\\写真\\夏休み.jpg -> " + lib + "/a/夏休み.JPG\n"
-                        "   1  found      C:\\写真\\ソ表\\能.bmp -> " + lib + "/b/能.bmp\n"
-                        "   2  missing    C:\\写真\\表.jpg\n"
-                        "   3  ambiguous  D:\\ソ.jpg\n"
-                        "                 " + lib + "/x/ソ.jpg\n"
-                        "                 " + lib + "/y/ソ.jpg\n" +
-                        file_ + ": 2 relinked, 2 found, 1 missing, 1 ambiguous\n");
+    EXPECT_EQ(real.out, "   0  found      C:\\写真\\夏休み.jpg -> " + lib +
+                            "/a/夏休み.JPG\n"
+                            "   1  found      C:\\写真\\ソ表\\能.bmp -> " +
+                            lib +
+                            "/b/能.bmp\n"
+                            "   2  missing    C:\\写真\\表.jpg\n"
+                            "   3  ambiguous  D:\\ソ.jpg\n"
+                            "                 " +
+                            lib +
+                            "/x/ソ.jpg\n"
+                            "                 " +
+                            lib + "/y/ソ.jpg\n" + file_ + ": 2 relinked, 2 found, 1 missing, 1 ambiguous\n");
     EXPECT_EQ(Entries(), (std::vector<std::string>{lib + "/a/夏休み.JPG", lib + "/b/能.bmp", windows_.entries[2],
                                                    windows_.entries[3]}));
 }

@@ -117,7 +117,8 @@ protected:
 TEST_F(WallpaperRotationTest, NextPreviousAndRandomGoThroughTheCurrentGalleryAndAnnounceEachPicture)
 {
     // The current gallery is the window's: "Manager", its name without the extension.
-    ASSERT_TRUE(WritePrivateProfileString("Initial", "Manager", gallery_.substr(0, gallery_.size() - 4), "Vorlane.ini"));
+    ASSERT_TRUE(
+        WritePrivateProfileString("Initial", "Manager", gallery_.substr(0, gallery_.size() - 4), "Vorlane.ini"));
     const std::vector<uint8_t> galleryBytes = test::ReadBytes(gallery_);
 
     for (int i = 0; i < 3; ++i) {
@@ -233,9 +234,12 @@ TEST(WallpaperRotationArguments, PeriodsTakeTheirUnitsAndRefuseWhatTheyCannotHol
     EXPECT_EQ(rotate->periodMs, 2h / 1ms);
     EXPECT_EQ(rotate->step, wallpapertool::Step::Random);
     EXPECT_EQ(fs::path(rotate->gallery).filename(), "-a.gsk");
-    for (const std::vector<std::string>& wrong : {std::vector<std::string>{"rotate"}, {"rotate", "--every"},
-                                                 {"rotate", "--stop", "a.gsk"}, {"next", "--fill"},
-                                                 {"previous", "a.jpg"}, {"random", "a.gsk", "b.gsk"}})
+    for (const std::vector<std::string>& wrong : {std::vector<std::string>{"rotate"},
+                                                  {"rotate", "--every"},
+                                                  {"rotate", "--stop", "a.gsk"},
+                                                  {"next", "--fill"},
+                                                  {"previous", "a.jpg"},
+                                                  {"random", "a.gsk", "b.gsk"}})
         EXPECT_THROW(ParseRotationArguments(wrong), wallpapertool::UsageError) << testing::PrintToString(wrong);
 }
 
@@ -244,14 +248,15 @@ TEST(WallpaperRotationPositions, AnyNameComesBackAndWhatIsNotOursIsNone)
 {
     const test::ScratchFolder scratch("vorlane-positions");
     const std::string file = (scratch.Path() / "positions").string();
-    const std::vector<wallpapertool::RememberedPosition> positions{
-        {"/g/旅行 1.gsk", 2, "/p/a\nb 100% \x82\xA0.jpg"}, {"/g/\r\t%41.gsk", 0, ""}};
+    const std::vector<wallpapertool::RememberedPosition> positions{{"/g/旅行 1.gsk", 2, "/p/a\nb 100% \x82\xA0.jpg"},
+                                                                   {"/g/\r\t%41.gsk", 0, ""}};
     wallpapertool::WritePositions(file, positions);
     const auto read = wallpapertool::ReadPositions(file);
     ASSERT_EQ(read.size(), positions.size());
     for (size_t i = 0; i < read.size(); ++i)
         EXPECT_TRUE(read[i].gallery == positions[i].gallery && read[i].index == positions[i].index &&
-                    read[i].picture == positions[i].picture) << i;
+                    read[i].picture == positions[i].picture)
+            << i;
     // Reordered: found again by its picture.
     EXPECT_EQ(wallpapertool::CurrentIndex(read[0], {"x", positions[0].picture, "y"}), 1);
     test::WriteFile(file, std::string_view("[Initial]\nManager=a\n"));

@@ -92,12 +92,12 @@ protected:
     }
 
     // The command that runs argv as that user, in those folders, with `variables` ("NAME=value") set.
-    std::vector<std::string> AsUser(const std::vector<std::string>& argv, const std::vector<std::string>& variables = {}) const
+    std::vector<std::string> AsUser(const std::vector<std::string>& argv,
+                                    const std::vector<std::string>& variables = {}) const
     {
-        std::vector<std::string> command{"env", "HOME=" + (user_ / "home").string(),
-                                         "XDG_CONFIG_HOME=" + (user_ / "config").string(),
-                                         "XDG_DATA_HOME=" + (user_ / "data").string(),
-                                         "XDG_RUNTIME_DIR=" + (user_ / "runtime").string()};
+        std::vector<std::string> command{
+            "env", "HOME=" + (user_ / "home").string(), "XDG_CONFIG_HOME=" + (user_ / "config").string(),
+            "XDG_DATA_HOME=" + (user_ / "data").string(), "XDG_RUNTIME_DIR=" + (user_ / "runtime").string()};
         command.insert(command.end(), variables.begin(), variables.end());
         if (::getuid() == 0)
             command.insert(command.end(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
@@ -191,7 +191,8 @@ TEST_F(WallpaperToolTest, WatcherRedrawsTheRecordedPictureWhenMonitorsChange)
         const test::Screen screen = test::RootScreenshot(display, width, height);
         int wrong = 0;
         for (const int left : lefts) {
-            const int x = left + (width / int(lefts.size()) - decoded_.Width()) / 2, y = (height - decoded_.Height()) / 2;
+            const int x = left + (width / int(lefts.size()) - decoded_.Width()) / 2,
+                      y = (height - decoded_.Height()) / 2;
             wrong += test::Mismatches(screen, x, y, decoded_.Width(), decoded_.Height(),
                                       [&](int px, int py) { return decoded_.PixelRgb(px - x, py - y); });
         }
@@ -199,7 +200,8 @@ TEST_F(WallpaperToolTest, WatcherRedrawsTheRecordedPictureWhenMonitorsChange)
     };
     // Two monitors side by side, then one again.
     ASSERT_EQ(std::system("xrandr --setmonitor L 320/84x480/127+0+0 screen && "
-                          "xrandr --setmonitor R 320/84x480/127+320+0 none"), 0);
+                          "xrandr --setmonitor R 320/84x480/127+320+0 none"),
+              0);
     ASSERT_EQ(test::MonitorCount(display), 2);
     EXPECT_TRUE(session->WaitForScreen([&] { return centredOn(640, 480, {0, 320}); })) << "two monitors";
     ASSERT_EQ(std::system("xrandr --delmonitor L && xrandr --delmonitor R"), 0);
@@ -230,11 +232,17 @@ TEST_F(WallpaperToolTest, WindowManagerLoginsShowTheRecordedWallpaper)
         std::vector<std::pair<fs::path, std::string>> files;
     };
     const Login logins[] = {
-        {{"openbox-session", "python3:xdg"}, {"openbox-session"}, {"XDG_CONFIG_DIRS=" + (folder_ / "xdg").string()},
+        {{"openbox-session", "python3:xdg"},
+         {"openbox-session"},
+         {"XDG_CONFIG_DIRS=" + (folder_ / "xdg").string()},
          {{folder_ / "xdg/autostart/vorlane-wallpaper.desktop", ReadText(packaging / "vorlane-wallpaper.desktop")}}},
-        {{"icewm-session"}, {"icewm-session"}, {"ICEWM_PRIVCFG=" + (folder_ / "icewm").string()},
+        {{"icewm-session"},
+         {"icewm-session"},
+         {"ICEWM_PRIVCFG=" + (folder_ / "icewm").string()},
          {{folder_ / "icewm/startup", ReadText(packaging / "vorlane-wallpaper.icewm-startup")}}},
-        {{"startfluxbox", "fluxbox"}, {"startfluxbox"}, {},
+        {{"startfluxbox", "fluxbox"},
+         {"startfluxbox"},
+         {},
          {{home / ".fluxbox/overlay", "background: unset\n"},
           {home / ".fluxbox/startup", "vorlane-wallpaper restore --watch\nexec fluxbox\n"}}},
     };
@@ -260,7 +268,8 @@ TEST_F(WallpaperToolTest, WindowManagerLoginsShowTheRecordedWallpaper)
         Display* display = session->X();
         const Atom watch = XInternAtom(display, "_VORLANE_WALLPAPER_WATCH_S0", False);
         EXPECT_TRUE(session->WaitForScreen([&] {
-            return test::CentredMismatches(session->Screenshot(), decoded_) == 0 && XGetSelectionOwner(display, watch) != None;
+            return test::CentredMismatches(session->Screenshot(), decoded_) == 0 &&
+                   XGetSelectionOwner(display, watch) != None;
         })) << ReadText(session->Folder() / "env.log");
     }
 }
@@ -276,13 +285,14 @@ TEST_F(WallpaperToolTest, FillIsShownRecordedAndRestoredAtLogin)
     test::WriteFile(photo, test::EncodeJpeg(test::SmoothPicture(900, 500, 4)));
     const Outcome set = Run("vorlane-wallpaper set --fill " + photo);
     EXPECT_EQ(set.status, 0) << set.errors;
-    const test::Screen expected = test::PlacedReference((folder_ / "program" / "Temp.bmp").string(),
-                                                        WallpaperPlacement::Fill, test::DesktopSession::Width,
-                                                        test::DesktopSession::Height);
+    const test::Screen expected =
+        test::PlacedReference((folder_ / "program" / "Temp.bmp").string(), WallpaperPlacement::Fill,
+                              test::DesktopSession::Width, test::DesktopSession::Height);
     const PixelRect screen{0, 0, test::DesktopSession::Width, test::DesktopSession::Height};
     EXPECT_LE(test::Difference(session->Screenshot(), expected, screen).mean, 2.5);
     EXPECT_EQ(Run("vorlane-wallpaper show >'" + (folder_ / "shown").string() + "'").status, 0);
-    EXPECT_NE(ReadText(folder_ / "shown").find("\nplacement: fill\n"), std::string::npos) << ReadText(folder_ / "shown");
+    EXPECT_NE(ReadText(folder_ / "shown").find("\nplacement: fill\n"), std::string::npos)
+        << ReadText(folder_ / "shown");
 
     StartSession(session); // a new login: restored as it was placed
     EXPECT_EQ(Run(AutostartCommand()).status, 0);
@@ -353,7 +363,10 @@ TEST_F(WallpaperToolTest, SwayCentresThePictureOnEachOutput)
     ASSERT_EQ(Run("swaymsg create_output >/dev/null").status, 0);
     ASSERT_EQ(Run("swaymsg 'output HEADLESS-1 mode 640x480 position 0 0' >/dev/null").status, 0);
     ASSERT_EQ(Run("swaymsg 'output HEADLESS-2 mode 800x600 position 640 0' >/dev/null").status, 0);
-    ASSERT_EQ(Run("swaymsg -r -t get_outputs | grep -c '\"name\": \"HEADLESS-' >'" + (folder_ / "outputs").string() + "'").status, 0);
+    ASSERT_EQ(
+        Run("swaymsg -r -t get_outputs | grep -c '\"name\": \"HEADLESS-' >'" + (folder_ / "outputs").string() + "'")
+            .status,
+        0);
     ASSERT_EQ(ReadText(folder_ / "outputs"), "2\n") << "two outputs";
     const Outcome set = Run("vorlane-wallpaper set --centre " + picture_);
     ::unsetenv("SWAYSOCK");
@@ -369,8 +382,7 @@ TEST_F(WallpaperToolTest, SwayCentresThePictureOnEachOutput)
     // swaybg draws when it is ready; look until both outputs show the picture, for a bounded time.
     int wrong = -1;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while ((wrong = centredOnEach(sway.Screenshot())) != 0 && std::chrono::steady_clock::now() < deadline) {
-    }
+    while ((wrong = centredOnEach(sway.Screenshot())) != 0 && std::chrono::steady_clock::now() < deadline) {}
     EXPECT_EQ(wrong, 0);
 }
 
@@ -390,13 +402,19 @@ TEST_F(WallpaperToolTest, NamesSwayWouldExpandShowTheirOwnPictureAndRunNothing)
     const auto shows = [&](const Bitmap& picture, bool shown) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while ((test::CentredMismatches(sway.Screenshot(), picture) == 0) != shown &&
-               std::chrono::steady_clock::now() < deadline) {
-        }
+               std::chrono::steady_clock::now() < deadline) {}
         return (test::CentredMismatches(sway.Screenshot(), picture) == 0) == shown;
     };
 
-    const std::vector<std::string> names = {"$(cd;touch pwned).bmp", "`cd;touch pwned`.bmp", "it's.bmp", "a&b.bmp",
-                                            "a;b.bmp", "$HOME.bmp", "*.bmp", "new\nline.bmp", "plain.bmp"};
+    const std::vector<std::string> names = {"$(cd;touch pwned).bmp",
+                                            "`cd;touch pwned`.bmp",
+                                            "it's.bmp",
+                                            "a&b.bmp",
+                                            "a;b.bmp",
+                                            "$HOME.bmp",
+                                            "*.bmp",
+                                            "new\nline.bmp",
+                                            "plain.bmp"};
     // Where the plain names are made: only the recorded picture's stays.
     const fs::path links = user_ / "data" / "vorlane" / "wallpaper-names";
     const auto linkCount = [&] {
@@ -410,7 +428,8 @@ TEST_F(WallpaperToolTest, NamesSwayWouldExpandShowTheirOwnPictureAndRunNothing)
         const Bitmap picture = test::ScreenPicture(60, 44, ++seed);
         const fs::path file = user_ / "pictures" / name;
         test::WriteFile(file, WriteBmp(picture));
-        EXPECT_EQ(RunAsUser({tool_, "set", "--centre", file.string()}, {swaySocket}), 0) << ReadText(folder_ / "stderr");
+        EXPECT_EQ(RunAsUser({tool_, "set", "--centre", file.string()}, {swaySocket}), 0)
+            << ReadText(folder_ / "stderr");
         EXPECT_TRUE(shows(picture, true)) << "set";
         // A new login: sway starts without it, and the autostart entry's restore shows it again.
         ASSERT_EQ(RunAsUser({"swaymsg", "output * bg #000000 solid_color"}, {swaySocket}), 0);
@@ -442,8 +461,7 @@ TEST_F(WallpaperToolTest, SwayStartedWithThePackagesSnippetShowsTheRecordedWallp
                      "XDG_CONFIG_HOME=" + (user_ / "config").string(), "XDG_DATA_HOME=" + (user_ / "data").string()});
     ASSERT_EQ(sway.Failure(), "");
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (test::CentredMismatches(sway.Screenshot(), picture) != 0 && std::chrono::steady_clock::now() < deadline) {
-    }
+    while (test::CentredMismatches(sway.Screenshot(), picture) != 0 && std::chrono::steady_clock::now() < deadline) {}
     EXPECT_EQ(test::CentredMismatches(sway.Screenshot(), picture), 0);
 }
 
@@ -461,8 +479,8 @@ TEST_F(WallpaperToolTest, WlrootsCompositorWithoutSwaysSocketGetsOneSwaybgOfOurs
     const std::vector<std::string> client = sway.WaylandClient();
     const auto shows = [&](const Bitmap& picture) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (test::CentredMismatches(sway.Screenshot(), picture) != 0 && std::chrono::steady_clock::now() < deadline) {
-        }
+        while (test::CentredMismatches(sway.Screenshot(), picture) != 0 &&
+               std::chrono::steady_clock::now() < deadline) {}
         return test::CentredMismatches(sway.Screenshot(), picture) == 0;
     };
     // Our swaybg processes of this sway: their environment names its socket.
@@ -471,7 +489,8 @@ TEST_F(WallpaperToolTest, WlrootsCompositorWithoutSwaysSocketGetsOneSwaybgOfOurs
         std::vector<pid_t> found;
         for (const auto& entry : fs::directory_iterator("/proc")) {
             const std::string name = entry.path().filename().string();
-            if (name.find_first_not_of("0123456789") != std::string::npos || ReadText(entry.path() / "comm") != "swaybg\n")
+            if (name.find_first_not_of("0123456789") != std::string::npos ||
+                ReadText(entry.path() / "comm") != "swaybg\n")
                 continue;
             const std::string environment = ReadText(entry.path() / "environ");
             if (environment.find(marker) != std::string::npos)
@@ -489,8 +508,7 @@ TEST_F(WallpaperToolTest, WlrootsCompositorWithoutSwaysSocketGetsOneSwaybgOfOurs
         EXPECT_TRUE(shows(picture));
         // The one it replaced ends on its signal.
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (ours().size() > 1 && std::chrono::steady_clock::now() < deadline) {
-        }
+        while (ours().size() > 1 && std::chrono::steady_clock::now() < deadline) {}
         EXPECT_EQ(ours().size(), 1u);
     }
     // A new login of the compositor: our background is gone until restore.
@@ -560,7 +578,8 @@ TEST_F(WallpaperToolTest, NamesNotUtf8ReachCajaRunAsAnOrdinaryUser)
         const fs::path file = user_ / "pictures" / name;
         test::WriteFile(file, WriteBmp(picture));
         EXPECT_EQ(RunAsUser({tool_, "set", "--centre", file.string()}, variables), 0) << ReadText(folder_ / "stderr");
-        EXPECT_TRUE(session->WaitForScreen([&] { return test::CentredMismatches(session->Screenshot(), picture) == 0; }));
+        EXPECT_TRUE(
+            session->WaitForScreen([&] { return test::CentredMismatches(session->Screenshot(), picture) == 0; }));
         EXPECT_EQ(ReadText(folder_ / "stderr"), ""); // no GLib criticals
         ASSERT_TRUE(caja->Running());
     }

@@ -237,8 +237,7 @@ TEST_F(WallPaperTest, WithoutAStoreTheComponentStillWorksButCannotRecordTiling)
     TWallPaper wallpaper(nullptr, desktop);
     EXPECT_FALSE(wallpaper.RegIni().HasKey());
     EXPECT_TRUE(wallpaper.NoWallPaper());
-    EXPECT_EQ(test::ErrorOf<ERegistryException>([&] { wallpaper.SetTile(true); }),
-              "キー Desktop の作成に失敗しました");
+    EXPECT_EQ(test::ErrorOf<ERegistryException>([&] { wallpaper.SetTile(true); }), "キー Desktop の作成に失敗しました");
     EXPECT_TRUE(desktop.calls.empty());
 }
 

@@ -37,7 +37,8 @@ protected:
         ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
         ::setenv("GSETTINGS_BACKEND", "memory", 1);
         ::setenv("XDG_CURRENT_DESKTOP", "GNOME", 1);
-        VORLANE_NEED_INSTALLED(BackgroundSchemaInstalled(GnomeBackground) ? "" : "the schema org.gnome.desktop.background");
+        VORLANE_NEED_INSTALLED(BackgroundSchemaInstalled(GnomeBackground) ? ""
+                                                                          : "the schema org.gnome.desktop.background");
         VORLANE_NEED_PROGRAMS({"dbus-daemon"});
         EXPECT_FALSE(SetGnomeBackground(File("a.bmp"), false)); // no bus yet
         bus_ = std::make_unique<test::ServerProcess>(

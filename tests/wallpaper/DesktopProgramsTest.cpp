@@ -39,13 +39,14 @@ protected:
     bool Shows(const std::function<int(const test::Screen&)>& mismatches)
     {
         int last = -1;
-        const auto matches = [&] { return (last = mismatches(sway_ ? sway_->Screenshot() : session_->Screenshot())) == 0; };
+        const auto matches = [&] {
+            return (last = mismatches(sway_ ? sway_->Screenshot() : session_->Screenshot())) == 0;
+        };
         bool shown = false;
         if (sway_) {
             // Each capture is a run of grim, which paces the looking.
             const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-            while (!(shown = matches()) && std::chrono::steady_clock::now() < deadline) {
-            }
+            while (!(shown = matches()) && std::chrono::steady_clock::now() < deadline) {}
         } else {
             shown = session_->WaitForScreen(matches);
         }
@@ -121,7 +122,8 @@ protected:
 
     // Each name's own picture, centred: shown, with the desktop program still running. `check` looks
     // at more after each.
-    void ShowsEachName(const std::vector<std::string>& names, const std::function<void()>& check = [] {})
+    void ShowsEachName(
+        const std::vector<std::string>& names, const std::function<void()>& check = [] {})
     {
         TWallPaper wallpaper(nullptr);
         wallpaper.SetTile(false);
@@ -139,7 +141,6 @@ protected:
     std::unique_ptr<test::Sway> sway_;
     std::unique_ptr<SessionProgram> desktop_;
 };
-
 
 TEST_F(DesktopProgramTest, PlainWindowManagerShowsTheRootPixmap)
 {
@@ -244,8 +245,8 @@ TEST_F(DesktopProgramTest, XfceDesktopStartsOnAWallpaperSetBeforeItsFirstRun)
     ASSERT_TRUE(bus);
     const auto callXfconf = [&](const char* method, GVariant* parameters) {
         std::string error;
-        if (GVariant* reply = CallBusMethod(bus.get(), "org.xfce.Xfconf", "/org/xfce/Xfconf", "org.xfce.Xfconf",
-                                            method, parameters, 5000, &error))
+        if (GVariant* reply = CallBusMethod(bus.get(), "org.xfce.Xfconf", "/org/xfce/Xfconf", "org.xfce.Xfconf", method,
+                                            parameters, 5000, &error))
             g_variant_unref(reply);
         return error;
     };
@@ -380,7 +381,8 @@ TEST_F(DesktopProgramTest, LxdeAndLxqtStartOnAWallpaperSetWhileTheyWereNotRunnin
         TWallPaper wallpaper(nullptr);
         wallpaper.SetTile(false);
         const Bitmap first = test::ScreenPicture(64, 48, ++seed);
-        wallpaper.SetWallPaper(session_->SaveBmp("late\nwallpaper_mode=stretch\n[*]\nWallpaperMode=stretch\n.bmp", first));
+        wallpaper.SetWallPaper(
+            session_->SaveBmp("late\nwallpaper_mode=stretch\n[*]\nWallpaperMode=stretch\n.bmp", first));
         const std::string written = test::ReadText(file);
         EXPECT_EQ(written.find("stretch"), std::string::npos) << written;
         ASSERT_NO_FATAL_FAILURE(StartDesktop(desktop.start));
@@ -418,7 +420,8 @@ TEST_F(DesktopProgramTest, SwayTilesFromTheLayoutsCornerOverTwoOutputs)
     ::chmod((session_->Folder() / "XDG_DATA_HOME").c_str(), 0711);
     ASSERT_EQ(std::system("swaymsg create_output >/dev/null && "
                           "swaymsg 'output HEADLESS-1 mode 640x480 position 0 0' >/dev/null && "
-                          "swaymsg 'output HEADLESS-2 mode 800x600 position 640 0' >/dev/null"), 0);
+                          "swaymsg 'output HEADLESS-2 mode 800x600 position 640 0' >/dev/null"),
+              0);
     const Bitmap picture = test::ScreenPicture(60, 44, 14);
     TWallPaper wallpaper(nullptr);
     wallpaper.SetPlacement(WallpaperPlacement::Tiled);
@@ -454,7 +457,8 @@ TEST_F(DesktopProgramTest, PlasmaShowsEveryWallpaperAndStartsOnOneSetWhileItWasN
     const auto script = [&](const char* text) {
         const BusPtr bus = OpenSessionBus();
         GVariant* reply = bus ? CallBusMethod(bus.get(), "org.kde.plasmashell", "/PlasmaShell", "org.kde.PlasmaShell",
-                                              "evaluateScript", g_variant_new("(s)", text), 20000) : nullptr;
+                                              "evaluateScript", g_variant_new("(s)", text), 20000)
+                              : nullptr;
         if (reply)
             g_variant_unref(reply);
         return reply != nullptr;
@@ -505,10 +509,11 @@ TEST_F(DesktopProgramTest, GnomeShellShowsEveryWallpaper)
     if (::getuid() == 0) {
         ASSERT_EQ(::chown(systemFolder.c_str(), 65534, 65534), 0);
     }
-    std::ofstream(systemFolder / "bus.conf") << "<busconfig>\n<type>system</type>\n<listen>unix:path="
-                                             << (systemFolder / "bus").string() << "</listen>\n<auth>EXTERNAL</auth>\n"
-                                             << "<policy context=\"default\"><allow user=\"*\"/><allow send_destination=\"*\" eavesdrop=\"true\"/>"
-                                                "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy>\n</busconfig>\n";
+    std::ofstream(systemFolder / "bus.conf")
+        << "<busconfig>\n<type>system</type>\n<listen>unix:path=" << (systemFolder / "bus").string()
+        << "</listen>\n<auth>EXTERNAL</auth>\n"
+        << "<policy context=\"default\"><allow user=\"*\"/><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+           "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy>\n</busconfig>\n";
     test::ServerProcess systemBus({"setpriv", "--reuid=" + std::to_string(::getuid() == 0 ? 65534 : ::getuid()),
                                    "--regid=" + std::to_string(::getuid() == 0 ? 65534 : ::getgid()), "--clear-groups",
                                    "dbus-daemon", "--config-file=" + (systemFolder / "bus.conf").string(), "--nofork",
@@ -522,15 +527,15 @@ TEST_F(DesktopProgramTest, GnomeShellShowsEveryWallpaper)
     GDBusConnection* shared = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
     ASSERT_TRUE(shared);
     g_dbus_connection_set_exit_on_close(shared, FALSE);
-    auto shell = user.Start({"gnome-shell", "--x11", "--replace"},
-                          {"XDG_CURRENT_DESKTOP=GNOME", "XDG_SESSION_TYPE=x11",
-                           "DBUS_SYSTEM_BUS_ADDRESS=" + systemBus.Line()});
+    auto shell = user.Start({"gnome-shell", "--x11", "--replace"}, {"XDG_CURRENT_DESKTOP=GNOME", "XDG_SESSION_TYPE=x11",
+                                                                    "DBUS_SYSTEM_BUS_ADDRESS=" + systemBus.Line()});
     const BusPtr bus = OpenSessionBus();
     ASSERT_TRUE(bus);
     // It starts in its overview once it is ready: looked at again as the screen changes while it starts.
     const auto overview = [&] {
-        GVariant* reply = CallBusMethod(bus.get(), "org.gnome.Shell", "/org/gnome/Shell", "org.freedesktop.DBus.Properties",
-                                        "Get", g_variant_new("(ss)", "org.gnome.Shell", "OverviewActive"));
+        GVariant* reply =
+            CallBusMethod(bus.get(), "org.gnome.Shell", "/org/gnome/Shell", "org.freedesktop.DBus.Properties", "Get",
+                          g_variant_new("(ss)", "org.gnome.Shell", "OverviewActive"));
         bool active = false;
         if (reply) {
             GVariant* value = nullptr;
@@ -542,8 +547,9 @@ TEST_F(DesktopProgramTest, GnomeShellShowsEveryWallpaper)
         return active;
     };
     ASSERT_TRUE(own.WaitForScreen([&] { return overview() || !shell->Running(); }, 60)) << "no overview";
-    GVariant* left = CallBusMethod(bus.get(), "org.gnome.Shell", "/org/gnome/Shell", "org.freedesktop.DBus.Properties",
-                                   "Set", g_variant_new("(ssv)", "org.gnome.Shell", "OverviewActive", g_variant_new_boolean(FALSE)));
+    GVariant* left =
+        CallBusMethod(bus.get(), "org.gnome.Shell", "/org/gnome/Shell", "org.freedesktop.DBus.Properties", "Set",
+                      g_variant_new("(ssv)", "org.gnome.Shell", "OverviewActive", g_variant_new_boolean(FALSE)));
     ASSERT_TRUE(left) << "the overview cannot be left";
     g_variant_unref(left);
     ASSERT_TRUE(shell->Running()) << test::ReadText(own.Folder() / "gnome-shell.log");

@@ -69,7 +69,8 @@ bool SharedSessionTest::Begin(const std::vector<std::string>& programs)
 
 namespace {
 
-const char* const SessionVariables[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"};
+const char* const SessionVariables[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME",
+                                        "XDG_RUNTIME_DIR"};
 
 // The services the session's bus may start: the settings stores the desktops read.
 const char* const BusServices[] = {"ca.desrt.dconf.service", "org.xfce.Xfconf.service"};
@@ -196,7 +197,8 @@ std::string DesktopSession::SaveBmp(const std::string& name, const Bitmap& pictu
 Screen RootScreenshot(Display* display, int width, int height)
 {
     Screen screen{width, height, std::vector<Rgb>(size_t(width) * size_t(height), 0)};
-    XImage* image = XGetImage(display, DefaultRootWindow(display), 0, 0, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
+    XImage* image =
+        XGetImage(display, DefaultRootWindow(display), 0, 0, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
     if (!image)
         return screen;
     for (int y = 0; y < height; ++y)
@@ -246,15 +248,15 @@ bool WaitForFolder(const std::filesystem::path& folder, const std::function<bool
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     bool held = false;
     while (!(held = ready())) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         pollfd events{watcher, POLLIN, 0};
         if (left.count() <= 0 || ::poll(&events, 1, int(left.count())) <= 0) {
             held = ready();
             break;
         }
         char buffer[4096];
-        while (::read(watcher, buffer, sizeof buffer) > 0) {
-        }
+        while (::read(watcher, buffer, sizeof buffer) > 0) {}
     }
     ::close(watcher);
     return held;
@@ -275,7 +277,8 @@ bool DesktopSession::DesktopWindowShown() const
         unsigned char* data = nullptr;
         bool desktop = false;
         if (XGetWindowProperty(display_, window, windowType, 0, 16, False, XA_ATOM, &type, &format, &count, &after,
-                               &data) == Success && data) {
+                               &data) == Success &&
+            data) {
             const auto* atoms = reinterpret_cast<const Atom*>(data);
             desktop = std::find(atoms, atoms + count, desktopType) != atoms + count;
         }
@@ -365,9 +368,16 @@ Sway::Sway(const DesktopSession& session, const std::string& extraConfig, const 
     }
     // Opened for writing too, so the wait sees the line and never an end of file.
     const int fifo = ::open(ready.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-    std::vector<std::string> argv{"env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "HOME=" + runtime_.string(),
-                                  "XDG_RUNTIME_DIR=" + runtime_.string(), "WLR_BACKENDS=headless",
-                                  "WLR_RENDERER=pixman", "WLR_LIBINPUT_NO_DEVICES=1"};
+    std::vector<std::string> argv{"env",
+                                  "-u",
+                                  "DISPLAY",
+                                  "-u",
+                                  "WAYLAND_DISPLAY",
+                                  "HOME=" + runtime_.string(),
+                                  "XDG_RUNTIME_DIR=" + runtime_.string(),
+                                  "WLR_BACKENDS=headless",
+                                  "WLR_RENDERER=pixman",
+                                  "WLR_LIBINPUT_NO_DEVICES=1"};
     argv.insert(argv.end(), variables.begin(), variables.end());
     if (root)
         argv.insert(argv.end(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
@@ -390,8 +400,8 @@ Sway::Sway(const DesktopSession& session, const std::string& extraConfig, const 
 Screen Sway::Screenshot() const
 {
     // grim writes a binary PPM: "P6", width, height, 255, then RGB triples.
-    const std::string command = "XDG_RUNTIME_DIR='" + runtime_.string() + "' WAYLAND_DISPLAY='" + display_ +
-                                "' grim -t ppm - 2>/dev/null";
+    const std::string command =
+        "XDG_RUNTIME_DIR='" + runtime_.string() + "' WAYLAND_DISPLAY='" + display_ + "' grim -t ppm - 2>/dev/null";
     Screen screen;
     FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe)
@@ -426,8 +436,11 @@ UserSession::UserSession(const DesktopSession& session) : session_(session), fol
         std::filesystem::create_directories(folder_ / name);
     ::chmod((folder_ / "runtime").c_str(), 0700);
     ::chmod(session.Folder().c_str(), 0711); // the pictures saved there are the user's to read
-    if (root && (::chown(folder_.c_str(), 65534, 65534) != 0 ||
-                 std::system(("chown -R 65534:65534 '" + folder_.string() + "' && xhost +si:localuser:nobody >/dev/null").c_str()) != 0)) {
+    if (root &&
+        (::chown(folder_.c_str(), 65534, 65534) != 0 ||
+         std::system(
+             ("chown -R 65534:65534 '" + folder_.string() + "' && xhost +si:localuser:nobody >/dev/null").c_str()) !=
+             0)) {
         failure_ = "cannot give the folders or the display to nobody";
         return;
     }
@@ -438,11 +451,13 @@ UserSession::UserSession(const DesktopSession& session) : session_(session), fol
 
 std::vector<std::string> UserSession::AsUser(const std::vector<std::string>& argv) const
 {
-    std::vector<std::string> command{"env", "HOME=" + (folder_ / "home").string(),
+    std::vector<std::string> command{"env",
+                                     "HOME=" + (folder_ / "home").string(),
                                      "XDG_CONFIG_HOME=" + (folder_ / "config").string(),
                                      "XDG_DATA_HOME=" + (folder_ / "data").string(),
                                      "XDG_CACHE_HOME=" + (folder_ / "cache").string(),
-                                     "XDG_RUNTIME_DIR=" + (folder_ / "runtime").string(), "QT_QPA_PLATFORM=xcb"};
+                                     "XDG_RUNTIME_DIR=" + (folder_ / "runtime").string(),
+                                     "QT_QPA_PLATFORM=xcb"};
     if (::getuid() == 0)
         command.insert(command.end(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
     command.insert(command.end(), argv.begin(), argv.end());
@@ -456,7 +471,8 @@ std::unique_ptr<SessionProgram> UserSession::Start(const std::vector<std::string
     command.insert(command.end(), variables.begin(), variables.end());
     const auto user = AsUser(argv);
     command.insert(command.end(), user.begin(), user.end());
-    const std::string log = (session_.Folder() / (std::filesystem::path(argv.at(0)).filename().string() + ".log")).string();
+    const std::string log =
+        (session_.Folder() / (std::filesystem::path(argv.at(0)).filename().string() + ".log")).string();
     return std::make_unique<SessionProgram>(std::move(command), log);
 }
 
@@ -499,8 +515,10 @@ Bitmap ScreenPicture(int width, int height, int seed)
     Bitmap picture(width, height, 24);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            picture.SetPixelRgb(x, y, MakeRgb(uint8_t(40 + (x * 3 + seed * 70) % 200), uint8_t(30 + (y * 4 + seed * 50) % 210),
-                                              uint8_t(60 + (x + y + seed * 90) % 190)));
+            picture.SetPixelRgb(x, y,
+                                MakeRgb(uint8_t(40 + (x * 3 + seed * 70) % 200),
+                                        uint8_t(30 + (y * 4 + seed * 50) % 210),
+                                        uint8_t(60 + (x + y + seed * 90) % 190)));
     return picture;
 }
 
@@ -523,9 +541,9 @@ Screen PlacedReference(const std::string& pictureFile, WallpaperPlacement placem
                  std::to_string(m.width) + "," + std::to_string(m.height);
     const std::string out = pictureFile + ".reference";
     // Debian's own interpreter, which python3-pil serves (not one a user put first on the PATH).
-    std::vector<std::string> argv{"/usr/bin/python3", VORLANE_TEST_SCRIPTS "/placed_reference.py", pictureFile,
-                                  std::to_string(width), std::to_string(height), std::string(PlacementName(placement)),
-                                  areas, out};
+    std::vector<std::string> argv{
+        "/usr/bin/python3",     VORLANE_TEST_SCRIPTS "/placed_reference.py", pictureFile, std::to_string(width),
+        std::to_string(height), std::string(PlacementName(placement)),       areas,       out};
     std::vector<char*> args;
     for (std::string& a : argv)
         args.push_back(a.data());
@@ -559,7 +577,8 @@ ScreenDifference Difference(const Screen& actual, const Screen& expected, const 
         for (int x = std::max(0, area.x); x < std::min(actual.width, area.x + area.width); ++x) {
             int worst = 0;
             for (const int shift : {0, 8, 16}) {
-                const int d = std::abs(int((actual.At(x, y) >> shift) & 0xFF) - int((expected.At(x, y) >> shift) & 0xFF));
+                const int d =
+                    std::abs(int((actual.At(x, y) >> shift) & 0xFF) - int((expected.At(x, y) >> shift) & 0xFF));
                 total += d;
                 worst = std::max(worst, d);
             }

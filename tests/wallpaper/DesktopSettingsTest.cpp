@@ -61,7 +61,8 @@ TEST_F(DesktopSettingsTest, GnomeAndCinnamonReadItFromDconf)
         // GNOME Shell tiles from the screen's centre: it is given a screen-sized picture of the tiling.
         EXPECT_EQ(Setting(schema->id, "picture-options"), gnome ? "spanned" : "wallpaper");
         if (gnome) {
-            EXPECT_NE(test::PathOfUri(Setting(schema->id, "picture-uri")).find("/vorlane/tilings/tiling-"), std::string::npos);
+            EXPECT_NE(test::PathOfUri(Setting(schema->id, "picture-uri")).find("/vorlane/tilings/tiling-"),
+                      std::string::npos);
         }
         wallpaper.SetTile(false);
         // The same file again gets another spelling of its name, so the desktop loads it anew.
@@ -96,7 +97,13 @@ public:
     }
     ~FakePlasmaShell()
     {
-        g_main_context_invoke(context_, [](gpointer loop) { g_main_loop_quit(static_cast<GMainLoop*>(loop)); return G_SOURCE_REMOVE; }, loop_);
+        g_main_context_invoke(
+            context_,
+            [](gpointer loop) {
+                g_main_loop_quit(static_cast<GMainLoop*>(loop));
+                return G_SOURCE_REMOVE;
+            },
+            loop_);
         thread_.join();
         g_main_context_unref(context_);
     }
@@ -116,9 +123,11 @@ private:
         loop_ = g_main_loop_new(context_, FALSE);
         GError* error = nullptr;
         gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-        GDBusConnection* bus = g_dbus_connection_new_for_address_sync(
-            address, GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-            nullptr, nullptr, &error);
+        GDBusConnection* bus =
+            g_dbus_connection_new_for_address_sync(address,
+                                                   GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                                                        G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+                                                   nullptr, nullptr, &error);
         g_free(address);
         g_clear_error(&error);
         GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(
@@ -135,9 +144,11 @@ private:
                 shell->scripts_.push_back(script);
                 g_dbus_method_invocation_return_value(invocation, g_variant_new("(s)", ""));
             },
-            nullptr, nullptr, {}};
+            nullptr,
+            nullptr,
+            {}};
         bool owned = bus && g_dbus_connection_register_object(bus, "/PlasmaShell", node->interfaces[0], &table, this,
-                                                             nullptr, nullptr) != 0;
+                                                              nullptr, nullptr) != 0;
         if (owned) {
             GVariant* reply = g_dbus_connection_call_sync(
                 bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
@@ -186,8 +197,8 @@ TEST_F(DesktopSettingsTest, PlasmaShellIsHandedAScriptForEveryDesktop)
     wallpaper.SetWallPaper(file);
     wallpaper.SetTile(true);
     // Then each scaled placement: stretch 0, fit 1, fill 2; nothing spans monitors, so span fills.
-    for (const WallpaperPlacement placement : {WallpaperPlacement::Stretch, WallpaperPlacement::Fit,
-                                               WallpaperPlacement::Fill, WallpaperPlacement::Span})
+    for (const WallpaperPlacement placement :
+         {WallpaperPlacement::Stretch, WallpaperPlacement::Fit, WallpaperPlacement::Fill, WallpaperPlacement::Span})
         wallpaper.SetPlacement(placement);
     auto scripts = shell.Scripts();
     // Tiled, the shell is first asked for its screens' geometry.
@@ -197,16 +208,20 @@ TEST_F(DesktopSettingsTest, PlasmaShellIsHandedAScriptForEveryDesktop)
     for (const auto& script : scripts) {
         EXPECT_NE(script.find("desktops()"), std::string::npos) << script;
         EXPECT_NE(script.find("wallpaperPlugin = \"org.kde.image\""), std::string::npos) << script;
-        EXPECT_NE(script.find("var image = tiling ? tiling : \"" + std::string(uri) + "\""), std::string::npos) << script;
+        EXPECT_NE(script.find("var image = tiling ? tiling : \"" + std::string(uri) + "\""), std::string::npos)
+            << script;
         EXPECT_NE(script.find("writeConfig(\"Image\", image)"), std::string::npos) << script;
     }
     g_free(uri);
     // A screen with a picture of the tiling shows it at its own size (6); others tile on their own.
-    EXPECT_NE(scripts[0].find("writeConfig(\"FillMode\", tiling ? 6 : 6)"), std::string::npos) << "centred at its own size";
+    EXPECT_NE(scripts[0].find("writeConfig(\"FillMode\", tiling ? 6 : 6)"), std::string::npos)
+        << "centred at its own size";
     EXPECT_NE(scripts[1].find("writeConfig(\"FillMode\", tiling ? 6 : 3)"), std::string::npos) << "tiled";
     for (size_t i = 2; i < scripts.size(); ++i)
-        EXPECT_NE(scripts[i].find("writeConfig(\"FillMode\", tiling ? 6 : " + std::to_string(std::min<size_t>(i - 2, 2)) + ")"),
-                  std::string::npos) << scripts[i];
+        EXPECT_NE(scripts[i].find(
+                      "writeConfig(\"FillMode\", tiling ? 6 : " + std::to_string(std::min<size_t>(i - 2, 2)) + ")"),
+                  std::string::npos)
+            << scripts[i];
 }
 
 TEST_F(DesktopSettingsTest, FailingBackendsStopNoneOfTheOthers)

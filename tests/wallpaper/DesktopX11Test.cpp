@@ -208,13 +208,15 @@ TEST_F(X11DesktopTest, CentredOnEachMonitorTiledAcrossTheWholeScreen)
     const Bitmap picture = Pattern(150, 120, 24);
     TWallPaper wallpaper(nullptr);
     ASSERT_TRUE(wallpaper.SetWallPaper(SaveBmp("a.bmp", picture)));
-    EXPECT_EQ(Mismatches(Root(), [&](int x, int y) {
-        if (x < 200) {
-            const int px = x - 25, py = y - 60;
-            return px >= 0 && px < 150 && py >= 0 && py < 120 ? picture.PixelRgb(px, py) : Rgb(0);
-        }
-        return y < 100 ? picture.PixelRgb(x - 200 + 15, y + 10) : Rgb(0);
-    }), 0);
+    EXPECT_EQ(Mismatches(Root(),
+                         [&](int x, int y) {
+                             if (x < 200) {
+                                 const int px = x - 25, py = y - 60;
+                                 return px >= 0 && px < 150 && py >= 0 && py < 120 ? picture.PixelRgb(px, py) : Rgb(0);
+                             }
+                             return y < 100 ? picture.PixelRgb(x - 200 + 15, y + 10) : Rgb(0);
+                         }),
+              0);
 
     wallpaper.SetTile(true);
     EXPECT_EQ(Mismatches(Root(), Tiled(picture)), 0);
@@ -230,7 +232,7 @@ TEST_F(X11DesktopTest, ScaledPlacementsMatchAnotherScalerOnOneAndTwoMonitors)
     VORLANE_NEED_PROGRAMS({"xrandr", "python3:PIL"});
     const std::vector<PixelRect> twoMonitors{{0, 0, 200, 240}, {200, 0, 120, 100}};
     const std::pair<const char*, Bitmap> pictures[] = {{"wide", test::SmoothPicture(1600, 600, 1)},
-                                                      {"tall", test::SmoothPicture(300, 900, 2)}};
+                                                       {"tall", test::SmoothPicture(300, 900, 2)}};
     for (const auto& monitors : {std::vector<PixelRect>{}, twoMonitors}) {
         if (!monitors.empty()) {
             const std::string xrandr = "DISPLAY=" + xvfb_->Display() + " xrandr";
@@ -268,8 +270,9 @@ TEST_F(X11DesktopTest, JpegIsDrawnScaledFromItsRowsAsTheFileIsWritten)
     wallpaper.SetPlacement(WallpaperPlacement::Fill);
     const std::string temp = PrepareWallpaperFile(jpeg, 24, wallpaper.PrepareDrawing());
     ASSERT_TRUE(wallpaper.SetWallPaper(temp));
-    const auto difference = test::Difference(RootScreen(), test::PlacedReference(temp, WallpaperPlacement::Fill, RootWidth, RootHeight),
-                                             {0, 0, RootWidth, RootHeight});
+    const auto difference =
+        test::Difference(RootScreen(), test::PlacedReference(temp, WallpaperPlacement::Fill, RootWidth, RootHeight),
+                         {0, 0, RootWidth, RootHeight});
     EXPECT_LE(difference.mean, 2.5);
     EXPECT_LE(difference.farShare, 0.01);
 }
@@ -316,8 +319,8 @@ TEST_F(X11DesktopTest, SixteenBitDisplayGetsEachColourInItsOwnLayout)
     for (int y = 0; y < 48; ++y) {
         for (int x = 0; x < 64; ++x) {
             const Rgb colour = picture.PixelRgb(x % 21, y % 13);
-            const unsigned long expected =
-                (unsigned long)(RedOf(colour) >> 3) << 11 | (unsigned long)(GreenOf(colour) >> 2) << 5 | BlueOf(colour) >> 3;
+            const unsigned long expected = (unsigned long)(RedOf(colour) >> 3) << 11 |
+                                           (unsigned long)(GreenOf(colour) >> 2) << 5 | BlueOf(colour) >> 3;
             wrong += XGetPixel(image, x, y) != expected;
         }
     }

@@ -32,15 +32,14 @@ protected:
     std::string File(const std::string& name) const { return (folder_ / name).string(); }
 
 public:
-
     // A value under "Control Panel\Desktop", as another program would have stored it.
     static void StoreDesktopValue(const std::string& name, uint32_t type, const std::string& data)
     {
         const auto key = registry::CreateKey(registry::Root, "Control Panel\\Desktop");
         ASSERT_TRUE(key);
-        ASSERT_EQ(registry::SetValue(*key, name, type,
-                                     std::span(reinterpret_cast<const uint8_t*>(data.data()), data.size())),
-                  registry::Result::Ok);
+        ASSERT_EQ(
+            registry::SetValue(*key, name, type, std::span(reinterpret_cast<const uint8_t*>(data.data()), data.size())),
+            registry::Result::Ok);
     }
     static void StoreDesktopString(const std::string& name, const std::string& text)
     {

@@ -34,9 +34,9 @@ std::string MissingPrograms(const std::vector<std::string>& programs)
 {
     std::string missing;
     for (const auto& program : programs) {
-        const bool there = program.rfind("python3:", 0) == 0 ? PythonModuleInstalled(program.substr(8))
+        const bool there = program.rfind("python3:", 0) == 0        ? PythonModuleInstalled(program.substr(8))
                            : program.find('/') != std::string::npos ? ::access(program.c_str(), X_OK) == 0
-                                                                     : ServerProcess::Installed(program);
+                                                                    : ServerProcess::Installed(program);
         if (!there)
             missing += (missing.empty() ? "" : ", ") + program;
     }
@@ -120,7 +120,8 @@ std::string ReadFirstLine(int fd, int seconds)
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     std::string text;
     while (text.find('\n') == std::string::npos) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         pollfd ready{fd, POLLIN, 0};
         if (left.count() <= 0 || ::poll(&ready, 1, int(left.count())) <= 0)
             break;

@@ -65,7 +65,9 @@ Decoded ReferenceDecode(const std::vector<uint8_t>& jpeg, bool quantise)
         for (int x = 0; x < result.width; ++x) {
             if (quantise) {
                 const int index = row[size_t(x)];
-                const auto channel = [&](int c) { return info.colormap[info.out_color_components == 1 ? 0 : c][index]; };
+                const auto channel = [&](int c) {
+                    return info.colormap[info.out_color_components == 1 ? 0 : c][index];
+                };
                 result.pixels.push_back(MakeRgb(channel(0), channel(1), channel(2)));
             } else {
                 result.pixels.push_back(MakeRgb(row[size_t(x) * 3], row[size_t(x) * 3 + 1], row[size_t(x) * 3 + 2]));
@@ -101,7 +103,7 @@ protected:
         header.Skip(2);
         const bool quantised = greyscale || displayBits <= 8;
         EXPECT_EQ(header.ReadU16(), quantised ? 8 : 24);
-        EXPECT_EQ(header.ReadU32(), 0u); // uncompressed
+        EXPECT_EQ(header.ReadU32(), 0u);            // uncompressed
         const size_t stride = quantised ? 40 : 112; // 37 or 111 bytes, padded to 4
         const size_t palette = quantised ? 4 * size_t(ReferenceDecode(jpeg, true).colours) : 0;
         EXPECT_LE(palette, 4u * 236);

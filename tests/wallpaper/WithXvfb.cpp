@@ -29,8 +29,7 @@ int main(int argc, char** argv)
         ::_exit(127);
     }
     int status = 0;
-    while (child > 0 && ::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (child > 0 && ::waitpid(child, &status, 0) < 0 && errno == EINTR) {}
     if (child < 0)
         return 1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);

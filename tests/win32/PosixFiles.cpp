@@ -19,7 +19,7 @@ int renameat2(int fromFolder, const char* from, int toFolder, const char* to, un
         return 0;
     const DWORD error = GetLastError();
     errno = error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? EEXIST
-            : error == ERROR_ACCESS_DENIED                            ? EACCES
-                                                                      : ENOENT;
+            : error == ERROR_ACCESS_DENIED                              ? EACCES
+                                                                        : ENOENT;
     return -1;
 }

@@ -92,7 +92,7 @@ HANDLE OpenOutput(const std::string& path)
 } // namespace
 
 int posix_spawn(pid_t* pid, const char* program, const posix_spawn_file_actions_t* actions, const void*,
-                       char* const argv[], char* const*)
+                char* const argv[], char* const*)
 {
     std::string commandLine;
     for (size_t i = 0; argv[i]; ++i)
@@ -106,8 +106,9 @@ int posix_spawn(pid_t* pid, const char* program, const posix_spawn_file_actions_
     startup.hStdOutput = out;
     startup.hStdError = err;
     PROCESS_INFORMATION process{};
-    const BOOL started = CreateProcessA(program, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                        actions->folder.empty() ? nullptr : actions->folder.c_str(), &startup, &process);
+    const BOOL started =
+        CreateProcessA(program, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                       actions->folder.empty() ? nullptr : actions->folder.c_str(), &startup, &process);
     for (const HANDLE file : {out, err})
         if (file != GetStdHandle(STD_ERROR_HANDLE) && file != INVALID_HANDLE_VALUE)
             CloseHandle(file);
@@ -119,7 +120,7 @@ int posix_spawn(pid_t* pid, const char* program, const posix_spawn_file_actions_
 }
 
 int posix_spawnp(pid_t* pid, const char*, const posix_spawn_file_actions_t* actions, const void* attributes,
-                        char* const argv[], char* const* environment)
+                 char* const argv[], char* const* environment)
 {
     return posix_spawn(pid, nullptr, actions, attributes, argv, environment);
 }

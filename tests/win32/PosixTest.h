@@ -62,8 +62,14 @@ inline pid_t fork()
     return -1;
 }
 
-inline int setuid(unsigned) { return -1; }
-inline int setgid(unsigned) { return -1; }
+inline int setuid(unsigned)
+{
+    return -1;
+}
+inline int setgid(unsigned)
+{
+    return -1;
+}
 
 inline int chown(const char*, unsigned, unsigned)
 {

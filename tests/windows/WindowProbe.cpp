@@ -373,9 +373,8 @@ int main(int argc, char** argv)
             PostMessageA(program.window, WM_COMMAND, WPARAM(std::atoi(argv[++i])), 0);
         } else if (step == "dialog" && i + 1 < argc) {
             const char* className = argv[++i];
-            WaitFor(program, "no dialog came", [&] {
-                return (program.dialog = FindWindowOf(program.process.dwProcessId, className)) != nullptr;
-            });
+            WaitFor(program, "no dialog came",
+                    [&] { return (program.dialog = FindWindowOf(program.process.dwProcessId, className)) != nullptr; });
             char caption[1024] = {};
             Send(program, program.dialog, WM_GETTEXT, sizeof caption, LPARAM(caption));
             std::printf("%s\n", caption);
@@ -399,13 +398,15 @@ int main(int argc, char** argv)
             std::printf("%s\n", label);
         } else if (step == "press" && i + 1 < argc) {
             const int id = std::atoi(argv[++i]);
-            PostMessageA(program.dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), LPARAM(GetDlgItem(program.dialog, id)));
+            PostMessageA(program.dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                         LPARAM(GetDlgItem(program.dialog, id)));
         } else if (step == "ok" || step == "cancel" || step == "escape") {
             if (step == "escape")
                 PostMessageA(program.dialog, WM_KEYDOWN, VK_ESCAPE, 0);
             else
                 PostMessageA(program.dialog, WM_COMMAND, MAKEWPARAM(step == "ok" ? IDOK : IDCANCEL, BN_CLICKED), 0);
-            WaitFor(program, "the dialog stayed", [&] { return !IsWindow(program.dialog) || !IsWindowVisible(program.dialog); });
+            WaitFor(program, "the dialog stayed",
+                    [&] { return !IsWindow(program.dialog) || !IsWindowVisible(program.dialog); });
             program.dialog = nullptr;
         } else if (step == "announced" && i + 1 < argc) {
             Announced(program, std::atoi(argv[++i]));

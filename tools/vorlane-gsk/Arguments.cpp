@@ -34,7 +34,8 @@ const std::array<CommandInfo, 7> Commands = {{
      "            \"bitsPerPixel\"}, \"entries\": [path, ...]}\n"
      "\n"
      "Texts are shown as UTF-8; a gallery made on Windows (Shift_JIS) is converted for display."},
-    {"add", "add FILE PICTURE...", 2, Unbounded, NoOptions, "add pictures with their thumbnails, creating FILE if needed",
+    {"add", "add FILE PICTURE...", 2, Unbounded, NoOptions,
+     "add pictures with their thumbnails, creating FILE if needed",
      "Appends each PICTURE, in the order given, with its 32x32 thumbnail, as the window's add command does,\n"
      "then saves FILE. Pictures are stored by their absolute path. A path that does not exist is added\n"
      "all the same, with the placeholder as its thumbnail. InitialDir becomes the folder of the first\n"
@@ -86,7 +87,8 @@ const std::array<CommandInfo, 7> Commands = {{
 
 const CommandInfo* FindCommand(const std::string& name)
 {
-    const auto it = std::find_if(Commands.begin(), Commands.end(), [&](const CommandInfo& c) { return name == c.name; });
+    const auto it =
+        std::find_if(Commands.begin(), Commands.end(), [&](const CommandInfo& c) { return name == c.name; });
     return it == Commands.end() ? nullptr : &*it;
 }
 
@@ -141,19 +143,22 @@ Invocation ParseArguments(const std::vector<std::string>& arguments)
         }
     }
     if (result.operands.size() < info->minOperands)
-        throw UsageError(std::string(info->name) + ": missing operand (usage: " + ToolName + " " + info->synopsis + ")");
+        throw UsageError(std::string(info->name) + ": missing operand (usage: " + ToolName + " " + info->synopsis +
+                         ")");
     if (result.operands.size() > info->maxOperands)
-        throw UsageError(std::string(info->name) + ": too many operands (usage: " + ToolName + " " + info->synopsis + ")");
+        throw UsageError(std::string(info->name) + ": too many operands (usage: " + ToolName + " " + info->synopsis +
+                         ")");
     return result;
 }
 
 std::string HelpText(const std::string& command)
 {
     if (const CommandInfo* info = FindCommand(command))
-        return std::string("Usage: ") + ToolName + " " + info->synopsis + "\n" + info->summary + ".\n\n" + info->details +
-               "\n";
+        return std::string("Usage: ") + ToolName + " " + info->synopsis + "\n" + info->summary + ".\n\n" +
+               info->details + "\n";
 
-    std::string text = std::string("Usage: ") + ToolName + " COMMAND [OPTION...] FILE [ARGUMENT...]\n"
+    std::string text = std::string("Usage: ") + ToolName +
+                       " COMMAND [OPTION...] FILE [ARGUMENT...]\n"
                        "Reads and edits Vorlane gallery files (.gsk) without the window.\n\nCommands:\n";
     for (const CommandInfo& c : Commands) {
         std::string line = std::string("  ") + c.synopsis;

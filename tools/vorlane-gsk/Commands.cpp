@@ -273,7 +273,8 @@ void Thumbs(const Invocation& invocation, std::FILE* out)
             for (int x = 0; x < images.Width(); ++x) {
                 const Rgb colour = image.PixelRgb(x, y);
                 const bool clear = !mask.Empty() && mask.PixelValue(x, y) != 0;
-                uint8_t* pixel = sheet.pixels.data() + (size_t(y) * size_t(sheet.width) + size_t(i * images.Width() + x)) * 4;
+                uint8_t* pixel =
+                    sheet.pixels.data() + (size_t(y) * size_t(sheet.width) + size_t(i * images.Width() + x)) * 4;
                 pixel[0] = RedOf(colour);
                 pixel[1] = GreenOf(colour);
                 pixel[2] = BlueOf(colour);
@@ -291,7 +292,7 @@ void Check(const Invocation& invocation, std::FILE* out)
     if (!fs::is_regular_file(file))
         throw EFOpenError(Format(msg::FOpenError, file.c_str()));
     const FolderLock lock(file); // as the program's load: no save of another program in the middle
-    ReplacedFile::Recover(file);  // and an in-place save killed half-way undone, as the load does
+    ReplacedFile::Recover(file); // and an in-place save killed half-way undone, as the load does
 
     // The file read once, by the program's own readers in the order of its load, so that a file the
     // program cannot load fails here with the same message. The gallery starts without a placeholder
@@ -299,8 +300,12 @@ void Check(const Invocation& invocation, std::FILE* out)
     // stops after the image list and never looks further, while a whole file ends there.
     TVorlane gallery;
     TFileStream stream(file, TFileStream::Mode::OpenRead);
-    { ComponentReader(stream).ReadComponent(gallery); }
-    { ComponentReader(stream).ReadComponent(gallery.Images()); }
+    {
+        ComponentReader(stream).ReadComponent(gallery);
+    }
+    {
+        ComponentReader(stream).ReadComponent(gallery.Images());
+    }
     if (const int64_t rest = stream.Remaining(); rest > 0)
         throw Exception(TerminalText(file) + ": " + std::to_string(rest) + " bytes after the image list");
 

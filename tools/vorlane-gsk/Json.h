@@ -23,8 +23,16 @@ public:
     void String(std::string_view bytes);
     void Number(int64_t value);
     // A key and its value, in one call.
-    void Member(std::string_view name, std::string_view bytes) { Key(name); String(bytes); }
-    void Member(std::string_view name, int64_t value) { Key(name); Number(value); }
+    void Member(std::string_view name, std::string_view bytes)
+    {
+        Key(name);
+        String(bytes);
+    }
+    void Member(std::string_view name, int64_t value)
+    {
+        Key(name);
+        Number(value);
+    }
 
     const std::string& Text() const { return text_; }
 

@@ -37,14 +37,19 @@ Bitmap PlaceholderImage()
         for (int x = 0; x < ThumbnailSize; ++x) {
             Rgb colour = MakeRgb(255, 255, 255); // transparent pixels are white too, like the window's
             switch (PartAt(x, y)) {
-            case Part::Edge: colour = MakeRgb(96, 96, 96); break;
-            case Part::Flap: colour = MakeRgb(208, 208, 208); break;
+            case Part::Edge:
+                colour = MakeRgb(96, 96, 96);
+                break;
+            case Part::Flap:
+                colour = MakeRgb(208, 208, 208);
+                break;
             case Part::Paper:
                 // A few grey lines suggest writing on the sheet.
                 if (y >= Top + 11 && y <= Bottom - 4 && (y - Top) % 4 == 3 && x >= Left + 3 && x <= Right - 3)
                     colour = MakeRgb(176, 176, 176);
                 break;
-            case Part::Outside: break;
+            case Part::Outside:
+                break;
             }
             image.SetPixelRgb(x, y, colour);
         }

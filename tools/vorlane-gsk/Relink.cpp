@@ -179,8 +179,9 @@ void Relink(const Invocation& invocation, std::FILE* out)
 {
     const std::vector<std::string>& operands = invocation.operands;
     if (operands.size() != (invocation.search ? 2u : 3u))
-        throw UsageError(std::string("relink: ") + (invocation.search ? "--search takes one folder" : "missing operand") +
-                         " (usage: " + ToolName + " relink FILE [--dry-run] FROM TO, or FILE [--dry-run] --search DIR)");
+        throw UsageError(
+            std::string("relink: ") + (invocation.search ? "--search takes one folder" : "missing operand") +
+            " (usage: " + ToolName + " relink FILE [--dry-run] FROM TO, or FILE [--dry-run] --search DIR)");
     const std::string file = GalleryOperand(operands[0]);
     // The walk holds no lock: it may take long, and every other edit of the gallery would wait for it.
     // The result is applied, by name, to the gallery as it is once locked.

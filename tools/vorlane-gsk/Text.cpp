@@ -30,7 +30,9 @@ std::string TerminalText(std::string_view bytes)
     return result;
 }
 
-ProgressLine::ProgressLine(std::string what) : what_(std::move(what)), terminal_(IsTerminal(stderr)) {}
+ProgressLine::ProgressLine(std::string what) : what_(std::move(what)), terminal_(IsTerminal(stderr))
+{
+}
 
 ProgressLine::~ProgressLine()
 {

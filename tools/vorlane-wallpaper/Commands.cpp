@@ -119,13 +119,26 @@ Invocation ParseArguments(const std::vector<std::string>& arguments)
 
 std::string HelpText()
 {
-    return std::string("Usage: ") + ToolName + " set [PLACEMENT] PICTURE\n"
-           "       " + ToolName + " set [PLACEMENT] GALLERY.gsk N\n"
-           "       " + ToolName + " next|previous|random [GALLERY.gsk]\n"
-           "       " + ToolName + " rotate --every PERIOD [--random] [GALLERY.gsk]\n"
-           "       " + ToolName + " rotate --stop\n"
-           "       " + ToolName + " restore [--watch]\n"
-           "       " + ToolName + " show\n"
+    return std::string("Usage: ") + ToolName +
+           " set [PLACEMENT] PICTURE\n"
+           "       " +
+           ToolName +
+           " set [PLACEMENT] GALLERY.gsk N\n"
+           "       " +
+           ToolName +
+           " next|previous|random [GALLERY.gsk]\n"
+           "       " +
+           ToolName +
+           " rotate --every PERIOD [--random] [GALLERY.gsk]\n"
+           "       " +
+           ToolName +
+           " rotate --stop\n"
+           "       " +
+           ToolName +
+           " restore [--watch]\n"
+           "       " +
+           ToolName +
+           " show\n"
            "\n"
            "Sets the desktop wallpaper as Vorlane's wallpaper button does, and brings it back at login.\n"
            "\n"

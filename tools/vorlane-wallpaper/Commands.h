@@ -17,7 +17,7 @@ inline constexpr const char* ToolName = "vorlane-wallpaper";
 // Exit statuses, for scripts.
 enum ExitStatus : int {
     Done = 0,
-    Failed = 1,           // the picture, the gallery, "Temp.bmp" or the settings store failed
+    Failed = 1, // the picture, the gallery, "Temp.bmp" or the settings store failed
     WrongUsage = 2,
     NotShown = 3,         // recorded, but no desktop of this session showed it
     NothingToRestore = 4, // restore: nothing recorded, a damaged record, or a file that cannot be shown

@@ -17,8 +17,8 @@ struct RotationInvocation {
     enum class Command { Change, Rotate, Stop };
     Command command = Command::Change;
     Step step = Step::Next;
-    std::string gallery;                 // the gallery file; empty: the current gallery, each time anew
-    int64_t periodMs = 0;                // rotate: the time between two changes, in milliseconds
+    std::string gallery;  // the gallery file; empty: the current gallery, each time anew
+    int64_t periodMs = 0; // rotate: the time between two changes, in milliseconds
 };
 
 // The shortest and the longest period rotate takes, in milliseconds (not <chrono>, which cannot be

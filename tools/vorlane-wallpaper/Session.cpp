@@ -32,7 +32,8 @@ int DisplayDepth()
     return X11DisplayDepth();
 }
 
-bool ReapplyWhereForgotten(const std::string& path, WallpaperPlacement placement, const BitmapRows& picture, bool& forgetful)
+bool ReapplyWhereForgotten(const std::string& path, WallpaperPlacement placement, const BitmapRows& picture,
+                           bool& forgetful)
 {
     auto chosen = ChooseDesktopBackends(ObserveSession());
     std::erase_if(chosen, [](const ChosenBackend& c) { return !ForgetsWithTheSession(c.backend->Name()); });

@@ -23,7 +23,8 @@ int DisplayDepth();
 
 // Applies the picture again through the desktops that forget it with the session. `forgetful` tells
 // whether there were any, and the result whether one of them showed it.
-bool ReapplyWhereForgotten(const std::string& path, WallpaperPlacement placement, const BitmapRows& picture, bool& forgetful);
+bool ReapplyWhereForgotten(const std::string& path, WallpaperPlacement placement, const BitmapRows& picture,
+                           bool& forgetful);
 
 // Leaves a watcher process behind that stays while the X display lasts and draws the recorded wallpaper
 // again on its root window, at the recorded placement, whenever the screen's size or its monitors change;

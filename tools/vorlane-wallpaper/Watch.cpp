@@ -61,8 +61,7 @@ void StartScreenWatcher()
     }
     ::close(settled[1]);
     char none = 0;
-    while (child > 0 && ::read(settled[0], &none, 1) < 0 && errno == EINTR) {
-    }
+    while (child > 0 && ::read(settled[0], &none, 1) < 0 && errno == EINTR) {}
     ::close(settled[0]);
 }
 

@@ -82,9 +82,12 @@ TEST_F(WindowsFiles, FilesOpenInBinaryMode)
     const std::string file = folder_ + "lines";
     FILE* out = std::fopen(file.c_str(), "w");
     ASSERT_NE(out, nullptr);
-    std::fputs("a\nb\x1A" "c", out);
+    std::fputs("a\nb\x1A"
+               "c",
+               out);
     std::fclose(out);
-    EXPECT_EQ(ReadText(file), "a\nb\x1A" "c");
+    EXPECT_EQ(ReadText(file), "a\nb\x1A"
+                              "c");
 
     const int fd = ::open(file.c_str(), O_RDONLY);
     ASSERT_GE(fd, 0);

@@ -94,7 +94,8 @@ TEST(DirectSstpAcrossPrograms, TheMascotsReplyArrivesBeforeTheSendReturns)
 
     EXPECT_EQ(mascot.Line(), "9801");
     EXPECT_EQ(mascot.Rest(), "SEND SSTP/1.0\r\nSender: Vorlane\r\nCharSet: Shift_JIS\r\nScript: \x95\xC7\x8E\x86\r\n"
-                             "Option: nodescript\r\nHWnd: " + std::to_string(sstp.Handle()) + "\r\n\r\n");
+                             "Option: nodescript\r\nHWnd: " +
+                                 std::to_string(sstp.Handle()) + "\r\n\r\n");
     EXPECT_EQ(mascot.ExitCode(), 0u);
 }
 

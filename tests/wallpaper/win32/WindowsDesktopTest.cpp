@@ -17,9 +17,9 @@ namespace {
 
 TEST(WindowsDesktop, SetsTheWallpaperThroughTheSystemAndReadsItBack)
 {
-    const std::string picture =
-        (std::filesystem::temp_directory_path() / ("vorlane-wallpaper-" + std::to_string(GetCurrentProcessId()) +
-                                                   ".bmp")).string();
+    const std::string picture = (std::filesystem::temp_directory_path() /
+                                 ("vorlane-wallpaper-" + std::to_string(GetCurrentProcessId()) + ".bmp"))
+                                    .string();
     Bitmap bitmap(8, 8, 24);
     bitmap.Fill(MakeRgb(200, 40, 40));
     const std::vector<uint8_t> bytes = WriteBmp(bitmap);

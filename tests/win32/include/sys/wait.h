@@ -4,7 +4,7 @@
 
 #include "spawn.h"
 
-#define WIFEXITED(status) (((status) & 0x7F) == 0)
+#define WIFEXITED(status) (((status)&0x7F) == 0)
 #define WEXITSTATUS(status) (((status) >> 8) & 0xFF)
 // Windows has no signals that end a process.
 #define WIFSIGNALED(status) false

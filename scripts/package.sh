@@ -72,9 +72,10 @@ for package in "${required_depends[@]}"; do
   fi
 done
 # Nothing outside /usr but the files that start the restore at login, where sessions look for them
-# (the autostart entry, sway's snippet, IceWM's startup), each a configuration file of the package.
+# (the autostart entry, sway's snippet, IceWM's startup), and the rotation's autostart entry (off until
+# the user turns it on), each a configuration file of the package.
 login_files=(/etc/X11/icewm/startup /etc/sway/config.d/vorlane-wallpaper.conf
-  /etc/xdg/autostart/vorlane-wallpaper.desktop)
+  /etc/xdg/autostart/vorlane-wallpaper.desktop /etc/xdg/autostart/vorlane-wallpaper-rotate.desktop)
 outside="$(cd "$scratch" && find . -path ./usr -prune -o -type f -print | sed 's/^\.//' | LC_ALL=C sort)"
 if [ "$outside" != "$(printf '%s\n' "${login_files[@]}" | LC_ALL=C sort)" ]; then
   echo "the package installs outside /usr:" >&2
@@ -96,6 +97,7 @@ done
 desktop-file-validate "$scratch/usr/share/applications/vorlane.desktop" || missing=1
 desktop-file-validate "$scratch/usr/share/applications/vorlane-set-wallpaper.desktop" || missing=1
 desktop-file-validate "$scratch/etc/xdg/autostart/vorlane-wallpaper.desktop" || missing=1
+desktop-file-validate "$scratch/etc/xdg/autostart/vorlane-wallpaper-rotate.desktop" || missing=1
 
 echo "=== lintian ==="
 lintian --fail-on error "$deb" || { echo "lintian finds errors in the package" >&2; missing=1; }

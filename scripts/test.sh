@@ -9,4 +9,6 @@ shift || true
 "$root/scripts/configure.sh" "$build" "$@"
 cmake --build "$build"
 cd "$build"
-ctest --output-on-failure -j2 --timeout 600
+# A test that fails is run once more before it counts as failed: the desktop programs under Xvfb
+# (xfdesktop, caja) were seen, rarely, to lose their display when many other tests ran beside them.
+ctest --output-on-failure -j2 --timeout 600 --repeat until-pass:2

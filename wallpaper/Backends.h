@@ -21,6 +21,10 @@ std::unique_ptr<DesktopBackend> NewPcmanfmQtBackend(bool running, const std::str
 // layout file get the picture.
 std::unique_ptr<DesktopBackend> NewPlasmaBackend(bool running);
 std::unique_ptr<DesktopBackend> NewSwayBackend();
+
+// The background mode of sway and swaybg for a placement; one picture over all outputs is not among
+// them, so span fills each output.
+const char* SwayMode(WallpaperPlacement placement);
 std::unique_ptr<DesktopBackend> NewSwaybgBackend(); // wlroots compositors through wlr-layer-shell
 
 // Whether the Wayland compositor WAYLAND_DISPLAY names offers wlr-layer-shell (zwlr_layer_shell_v1),

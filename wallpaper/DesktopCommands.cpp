@@ -40,24 +40,6 @@ const char* PcmanfmMode(WallpaperPlacement placement, bool qt)
     }
 }
 
-// sway's background modes; one picture over all outputs is not among them, so span fills each.
-const char* SwayMode(WallpaperPlacement placement)
-{
-    switch (placement) {
-    case WallpaperPlacement::Tiled:
-        return "tile";
-    case WallpaperPlacement::Fill:
-    case WallpaperPlacement::Span:
-        return "fill";
-    case WallpaperPlacement::Fit:
-        return "fit";
-    case WallpaperPlacement::Stretch:
-        return "stretch";
-    default:
-        return "center";
-    }
-}
-
 // The mode pcmanfm-qt's settings file names ("WallpaperMode"), which unlike its command has "zoom".
 const char* PcmanfmQtFileMode(WallpaperPlacement placement)
 {
@@ -248,6 +230,23 @@ private:
 };
 
 } // namespace
+
+const char* SwayMode(WallpaperPlacement placement)
+{
+    switch (placement) {
+    case WallpaperPlacement::Tiled:
+        return "tile";
+    case WallpaperPlacement::Fill:
+    case WallpaperPlacement::Span:
+        return "fill";
+    case WallpaperPlacement::Fit:
+        return "fit";
+    case WallpaperPlacement::Stretch:
+        return "stretch";
+    default:
+        return "center";
+    }
+}
 
 std::unique_ptr<DesktopBackend> NewPcmanfmBackend(bool running, const std::string& profile)
 {

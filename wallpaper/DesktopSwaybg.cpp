@@ -39,23 +39,6 @@ std::string WaylandSocket()
     return runtime ? std::string(runtime) + "/" + display : std::string();
 }
 
-const char* SwaybgMode(WallpaperPlacement placement)
-{
-    switch (placement) {
-    case WallpaperPlacement::Tiled:
-        return "tile";
-    case WallpaperPlacement::Fill:
-    case WallpaperPlacement::Span:
-        return "fill"; // none spans outputs
-    case WallpaperPlacement::Fit:
-        return "fit";
-    case WallpaperPlacement::Stretch:
-        return "stretch";
-    default:
-        return "center";
-    }
-}
-
 bool HasMarker(const std::string& folder, const std::string& entry)
 {
     std::ifstream environ(folder + "/environ", std::ios::binary);
@@ -158,7 +141,7 @@ public:
         const pid_t started =
             request.path.empty()
                 ? StartDetached({"swaybg", "-c", "#000000", "-m", "solid_color"}, entry)
-                : StartDetached({"swaybg", "-i", request.path, "-m", SwaybgMode(request.placement), "-c", "#000000"},
+                : StartDetached({"swaybg", "-i", request.path, "-m", SwayMode(request.placement), "-c", "#000000"},
                                 entry);
         if (started > 0)
             StopOurSwaybg(entry, started);

@@ -21,6 +21,8 @@
 // disturb both alike; elapsed rather than processor time because the X server does part of the work.
 #include <benchmark/benchmark.h>
 
+#include <functional>
+
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -110,31 +112,53 @@ ProcessCost RunProgram(std::vector<std::string> argv)
     return cost;
 }
 
-void BM_CommandLineAgainstFeh(benchmark::State& state)
+struct AgainstFeh {
+    ProcessCost ours{1e9, 0, true};
+    ProcessCost feh{1e9, 0, true};
+    bool ok = true;
+};
+
+// Runs our command and feh's in turn each iteration: the best time and the highest peak of each, and the
+// counters that compare them. `before`, when given, runs first in each iteration.
+AgainstFeh RunAgainstFeh(benchmark::State& state, const std::vector<std::string>& ours,
+                         const std::vector<std::string>& feh, const std::function<void()>& before = {})
 {
-    ProcessCost ours{1e9, 0, true}, feh{1e9, 0, true};
-    double tinyPeak = 0;
+    AgainstFeh result;
     for (auto _ : state) {
-        tinyPeak = std::max(tinyPeak, RunProgram({Tool, "set", "--centre", TinyJpegFile}).peakMiB);
-        const ProcessCost a = RunProgram({Tool, "set", "--centre", JpegFile});
-        const ProcessCost b = RunProgram({"feh", "--bg-center", "--no-fehbg", JpegFile});
+        if (before)
+            before();
+        const ProcessCost a = RunProgram(ours);
+        const ProcessCost b = RunProgram(feh);
         if (!a.ok || !b.ok) {
             state.SkipWithError(a.ok ? "feh failed" : "vorlane-wallpaper failed");
-            return;
+            result.ok = false;
+            return result;
         }
         state.SetIterationTime(a.seconds);
-        ours = {std::min(ours.seconds, a.seconds), std::max(ours.peakMiB, a.peakMiB), true};
-        feh = {std::min(feh.seconds, b.seconds), std::max(feh.peakMiB, b.peakMiB), true};
+        result.ours = {std::min(result.ours.seconds, a.seconds), std::max(result.ours.peakMiB, a.peakMiB), true};
+        result.feh = {std::min(result.feh.seconds, b.seconds), std::max(result.feh.peakMiB, b.peakMiB), true};
     }
+    state.counters["ours_ms"] = result.ours.seconds * 1e3;
+    state.counters["feh_ms"] = result.feh.seconds * 1e3;
+    state.counters["time_ratio"] = result.ours.seconds / result.feh.seconds;
+    state.counters["ours_peak_MiB"] = result.ours.peakMiB;
+    state.counters["feh_peak_MiB"] = result.feh.peakMiB;
+    state.counters["peak_ratio"] = result.ours.peakMiB / result.feh.peakMiB;
+    return result;
+}
+
+void BM_CommandLineAgainstFeh(benchmark::State& state)
+{
+    double tinyPeak = 0;
+    const AgainstFeh run =
+        RunAgainstFeh(state, {Tool, "set", "--centre", JpegFile}, {"feh", "--bg-center", "--no-fehbg", JpegFile}, [&] {
+            tinyPeak = std::max(tinyPeak, RunProgram({Tool, "set", "--centre", TinyJpegFile}).peakMiB);
+        });
+    if (!run.ok)
+        return;
     const double screenMiB = 1920.0 * 1080.0 * 4.0 / (1 << 20);
-    state.counters["ours_ms"] = ours.seconds * 1e3;
-    state.counters["feh_ms"] = feh.seconds * 1e3;
-    state.counters["time_ratio"] = ours.seconds / feh.seconds;
-    state.counters["ours_peak_MiB"] = ours.peakMiB;
-    state.counters["feh_peak_MiB"] = feh.peakMiB;
-    state.counters["peak_ratio"] = ours.peakMiB / feh.peakMiB;
-    state.counters["picture_MiB"] = ours.peakMiB - tinyPeak;
-    state.counters["picture_per_screen"] = (ours.peakMiB - tinyPeak) / screenMiB;
+    state.counters["picture_MiB"] = run.ours.peakMiB - tinyPeak;
+    state.counters["picture_per_screen"] = (run.ours.peakMiB - tinyPeak) / screenMiB;
 }
 
 // Records `file` as the wallpaper, as a set in an earlier session left it.
@@ -215,24 +239,7 @@ void BM_FillAgainstFeh(benchmark::State& state)
 {
     const std::string display = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
     ::setenv("DISPLAY", BigDisplay.c_str(), 1);
-    ProcessCost ours{1e9, 0, true}, feh{1e9, 0, true};
-    for (auto _ : state) {
-        const ProcessCost a = RunProgram({Tool, "set", "--fill", BigJpegFile});
-        const ProcessCost b = RunProgram({"feh", "--bg-fill", "--no-fehbg", BigJpegFile});
-        if (!a.ok || !b.ok) {
-            state.SkipWithError(a.ok ? "feh failed" : "vorlane-wallpaper failed");
-            break;
-        }
-        state.SetIterationTime(a.seconds);
-        ours = {std::min(ours.seconds, a.seconds), std::max(ours.peakMiB, a.peakMiB), true};
-        feh = {std::min(feh.seconds, b.seconds), std::max(feh.peakMiB, b.peakMiB), true};
-    }
-    state.counters["ours_ms"] = ours.seconds * 1e3;
-    state.counters["feh_ms"] = feh.seconds * 1e3;
-    state.counters["time_ratio"] = ours.seconds / feh.seconds;
-    state.counters["ours_peak_MiB"] = ours.peakMiB;
-    state.counters["feh_peak_MiB"] = feh.peakMiB;
-    state.counters["peak_ratio"] = ours.peakMiB / feh.peakMiB;
+    RunAgainstFeh(state, {Tool, "set", "--fill", BigJpegFile}, {"feh", "--bg-fill", "--no-fehbg", BigJpegFile});
     ::setenv("DISPLAY", display.c_str(), 1);
 }
 

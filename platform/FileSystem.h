@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vorlane::files {
 
@@ -25,6 +26,21 @@ bool BelongsToThisUser(const std::string& path);
 // The absolute path with every symbolic link, "." and ".." resolved; empty when nothing is at `path`.
 // Windows: made absolute only.
 std::string ResolvedPath(const std::string& path);
+
+// Whether `path` is a socket (a bus or a compositor listening). Windows: never.
+bool IsSocket(const std::string& path);
+// The names in `folder`, "." and ".." aside; none when it cannot be read.
+std::vector<std::string> FolderEntries(const std::string& folder);
+// What the symbolic link `path` holds; empty when it is no link. Windows: always empty.
+std::string LinkTarget(const std::string& path);
+// Makes `link` a symbolic link holding `target`; false when something is there or it cannot. Windows:
+// never made.
+bool MakeSymbolicLink(const std::string& target, const std::string& link);
+// Removes the file (or link itself) `path`; false when it cannot.
+bool RemoveFile(const std::string& path);
+// Makes the folder `path` open to this user alone; true when it is made or something is there already
+// (which the caller checks when it matters).
+bool MakeOwnFolder(const std::string& path);
 
 enum class Renamed { Yes, NameTaken, Failed };
 // Renames `from` to `to` in one step, unless something is called `to` already (even when it came

@@ -44,8 +44,15 @@ std::string AsciiLowerCase(std::string_view text);
 // The absolute form of `path` against the working folder, "." and ".." steps resolved.
 std::string ExpandFileName(const std::string& path);
 
+// The running executable's full name; empty when the system does not tell it.
+std::string ExecutablePath();
 // The folder of the running executable, with a trailing separator.
 std::string ExecutableFolder();
+
+// The name this system opens for a name that either system stored (a gallery named in the settings
+// file): on Windows as it is; elsewhere a Windows path names the file of its name in the program folder,
+// and a name in Shift_JIS (written on Windows) is read in UTF-8.
+std::string OpenableName(const std::string& stored);
 
 // The folder the program keeps its galleries and "Temp.bmp" in, with a trailing separator: the
 // executable's folder when a file can be created there (a build folder, a portable copy) and it is not a

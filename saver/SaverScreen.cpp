@@ -4,12 +4,12 @@
 #include <X11/Xft/Xft.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <poll.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <vector>
 
+#include "platform/Waits.h"
 #include "wallpaper/DesktopX11.h"
 #include "wallpaper/WallpaperFile.h"
 
@@ -204,8 +204,7 @@ bool SaverScreen::WaitUntil(Clock::time_point deadline)
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0)
             return true;
-        pollfd connection{ConnectionNumber(s.display), POLLIN, 0};
-        ::poll(&connection, 1, int(std::min<long long>(left, 60'000)));
+        WaitToRead(ConnectionNumber(s.display), int(std::min<long long>(left, 60'000)));
     }
 }
 

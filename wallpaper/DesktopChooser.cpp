@@ -1,17 +1,14 @@
 // Which desktops show the wallpaper in this session: told by XDG_CURRENT_DESKTOP, by the desktop
 // program's name on the session bus, or by the program running.
-#include <dirent.h>
-#include <sys/stat.h>
-#include <strings.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <initializer_list>
 #include <optional>
 
+#include "platform/FileSystem.h"
+#include "platform/Path.h"
+#include "platform/Process.h"
 #include "wallpaper/Backends.h"
 #include "wallpaper/DesktopGSettings.h"
 #include "wallpaper/SessionBus.h"
@@ -25,51 +22,21 @@ std::string Environment(const char* name)
     return value ? value : "";
 }
 
-bool IsSocket(const std::string& path)
-{
-    struct stat info {};
-    return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISSOCK(info.st_mode);
-}
-
-// The value of `name` in a process's starting environment; nothing when it is not set there.
-std::optional<std::string> ProcessVariable(const std::string& folder, const std::string& name)
-{
-    std::ifstream environ(folder + "/environ", std::ios::binary);
-    std::string entry;
-    while (std::getline(environ, entry, '\0'))
-        if (entry.size() > name.size() && entry.compare(0, name.size(), name) == 0 && entry[name.size()] == '=')
-            return entry.substr(name.size() + 1);
-    return std::nullopt;
-}
-
 // The command names of this user's processes in this session: those on our display (or, without an X
 // display, our Wayland display). The same user's programs on other displays draw other desktops.
 std::set<std::string> SessionProcesses()
 {
     std::set<std::string> names;
-    DIR* proc = ::opendir("/proc");
-    if (!proc)
-        return names;
-    const uid_t user = ::getuid();
     const char* displayVariable = !Environment("DISPLAY").empty()           ? "DISPLAY"
                                   : !Environment("WAYLAND_DISPLAY").empty() ? "WAYLAND_DISPLAY"
                                                                             : nullptr;
     const std::string display = displayVariable ? Environment(displayVariable) : "";
-    while (const dirent* entry = ::readdir(proc)) {
-        if (!std::all_of(entry->d_name, entry->d_name + std::strlen(entry->d_name), ::isdigit))
+    for (const process::OwnProcess& own : process::OwnProcesses()) {
+        if (displayVariable && process::StartingVariable(own.id, displayVariable) != display)
             continue;
-        const std::string folder = std::string("/proc/") + entry->d_name;
-        struct stat info {};
-        if (::stat(folder.c_str(), &info) != 0 || info.st_uid != user)
-            continue;
-        if (displayVariable && ProcessVariable(folder, displayVariable) != display)
-            continue;
-        std::ifstream comm(folder + "/comm");
-        std::string name;
-        if (std::getline(comm, name) && !name.empty())
-            names.insert(name);
+        if (!own.name.empty())
+            names.insert(own.name);
     }
-    ::closedir(proc);
     return names;
 }
 
@@ -81,7 +48,7 @@ std::string NamedDesktop(const std::string& desktops, std::initializer_list<cons
         const size_t end = std::min(desktops.find(':', start), desktops.size());
         const std::string name = desktops.substr(start, end - start);
         for (const char* candidate : wanted)
-            if (::strcasecmp(name.c_str(), candidate) == 0)
+            if (path::AsciiLowerCase(name) == path::AsciiLowerCase(candidate))
                 return candidate;
         start = end + 1;
     }
@@ -144,7 +111,7 @@ SessionFacts ObserveSession()
     if (facts.currentDesktop.empty())
         facts.currentDesktop = Environment("DESKTOP_SESSION");
     facts.x11Display = !Environment("DISPLAY").empty();
-    facts.swaySocket = IsSocket(Environment("SWAYSOCK"));
+    facts.swaySocket = files::IsSocket(Environment("SWAYSOCK"));
     if (!facts.swaySocket && !Environment("WAYLAND_DISPLAY").empty())
         facts.layerShell = WaylandOffersLayerShell();
     if (const BusPtr bus = OpenSessionBus()) {

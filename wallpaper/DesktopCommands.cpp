@@ -3,17 +3,17 @@
 // writes the name raw into its settings file and sway expands it as words, so both get a plain name.
 // While pcmanfm or pcmanfm-qt is not running, their settings files, which they read when they start,
 // receive the picture instead.
-#include <dirent.h>
 #include <json-glib/json-glib.h>
 
 #include <filesystem>
 #include <set>
 #include <system_error>
 
+#include "platform/FileSystem.h"
+#include "platform/Process.h"
 #include "wallpaper/Backends.h"
 #include "wallpaper/DesktopSettingsFile.h"
 #include "wallpaper/PictureName.h"
-#include "wallpaper/RunProgram.h"
 #include "wallpaper/TilingPicture.h"
 
 namespace vorlane {
@@ -57,15 +57,9 @@ const char* PcmanfmQtFileMode(WallpaperPlacement placement)
 std::set<std::string> Profiles(const std::string& folder, const std::string& sessionProfile)
 {
     std::set<std::string> profiles{sessionProfile};
-    if (DIR* entries = ::opendir(folder.c_str())) {
-        while (const dirent* entry = ::readdir(entries)) {
-            const std::string name = entry->d_name;
-            std::error_code error;
-            if (name != "." && name != ".." && std::filesystem::is_directory(folder + name, error))
-                profiles.insert(name);
-        }
-        ::closedir(entries);
-    }
+    for (const std::string& name : files::FolderEntries(folder))
+        if (files::KindOf(folder + name) == files::Kind::Folder)
+            profiles.insert(name);
     return profiles;
 }
 
@@ -100,9 +94,9 @@ public:
         if (!running_)
             return WriteSettings(picture, request.placement);
         if (request.path.empty())
-            return RunProgram({program_, "--wallpaper-mode=color"});
-        return RunProgram({program_, "--set-wallpaper=" + picture,
-                           std::string("--wallpaper-mode=") + PcmanfmMode(request.placement, qt_)});
+            return process::Run({program_, "--wallpaper-mode=color"});
+        return process::Run({program_, "--set-wallpaper=" + picture,
+                             std::string("--wallpaper-mode=") + PcmanfmMode(request.placement, qt_)});
     }
 
 private:
@@ -118,13 +112,9 @@ private:
         for (const std::string& profile : Profiles(folder, sessionProfile_)) {
             std::set<std::string> files{qt_ ? "settings.conf" : "desktop-items-0.conf"};
             if (!qt_)
-                if (DIR* entries = ::opendir((folder + profile).c_str())) {
-                    while (const dirent* entry = ::readdir(entries))
-                        if (std::string name = entry->d_name;
-                            name.starts_with("desktop-items-") && name.ends_with(".conf"))
-                            files.insert(name);
-                    ::closedir(entries);
-                }
+                for (const std::string& name : vorlane::files::FolderEntries(folder + profile))
+                    if (name.starts_with("desktop-items-") && name.ends_with(".conf"))
+                        files.insert(name);
             for (const std::string& name : files) {
                 DesktopSettingsFile settings =
                     UserSettings(folder + profile + "/" + name, "/etc/xdg/" + program_ + "/" + profile + "/" + name);
@@ -163,7 +153,7 @@ std::vector<SwayOutput> SwayOutputs()
 {
     std::string json;
     std::vector<SwayOutput> outputs;
-    if (!RunProgram({"swaymsg", "-t", "get_outputs", "-r"}, 5000, &json))
+    if (!process::Run({"swaymsg", "-t", "get_outputs", "-r"}, 5000, &json))
         return outputs;
     JsonParser* parser = json_parser_new();
     if (json_parser_load_from_data(parser, json.data(), gssize(json.size()), nullptr)) {
@@ -194,7 +184,7 @@ public:
     bool Apply(const WallpaperRequest& request) override
     {
         if (request.path.empty())
-            return RunProgram({"swaymsg", "output * bg #000000 solid_color"});
+            return process::Run({"swaymsg", "output * bg #000000 solid_color"});
         const std::string picture = PictureNameFor(request.path, NameReader::PlainWord);
         if (picture.empty())
             return false;
@@ -202,10 +192,10 @@ public:
             if (const auto commands = TilingCommands(picture); !commands.empty()) {
                 bool applied = true;
                 for (const std::string& command : commands)
-                    applied = RunProgram({"swaymsg", command}) && applied;
+                    applied = process::Run({"swaymsg", command}) && applied;
                 return applied;
             }
-        return RunProgram({"swaymsg", "output * bg " + picture + " " + SwayMode(request.placement) + " #000000"});
+        return process::Run({"swaymsg", "output * bg " + picture + " " + SwayMode(request.placement) + " #000000"});
     }
 
 private:

@@ -5,12 +5,10 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XRes.h>
 #include <X11/extensions/Xrandr.h>
-#include <signal.h>
 
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -19,6 +17,7 @@
 #include <vector>
 
 #include "platform/FileIdentity.h"
+#include "platform/Process.h"
 #include "wallpaper/BitmapRows.h"
 #include "wallpaper/ScaledPicture.h"
 
@@ -285,7 +284,7 @@ bool PublishedByUs(Display* display, Window root, const Atoms& atoms, Pixmap pix
 // The process that created `resource`, as the server recorded it when the connection was made (it
 // stays known after a kept connection closed); nothing when the server cannot tell (no X-Resource
 // extension, a client on another machine).
-std::optional<pid_t> CreatorProcess(Display* display, XID resource)
+std::optional<int> CreatorProcess(Display* display, XID resource)
 {
     int event = 0, error = 0;
     if (!XResQueryExtension(display, &event, &error))
@@ -293,18 +292,13 @@ std::optional<pid_t> CreatorProcess(Display* display, XID resource)
     XResClientIdSpec spec{resource, XRES_CLIENT_ID_PID_MASK};
     long count = 0;
     XResClientIdValue* values = nullptr;
-    std::optional<pid_t> creator;
+    std::optional<int> creator;
     if (XResQueryClientIds(display, 1, &spec, &count, &values) == Success)
         for (long i = 0; i < count; ++i)
-            if (const pid_t pid = XResGetClientPid(&values[i]); pid > 0)
+            if (const int pid = XResGetClientPid(&values[i]); pid > 0)
                 creator = pid;
     XResClientIdsDestroy(count, values);
     return creator;
-}
-
-bool ProcessRuns(pid_t pid)
-{
-    return ::kill(pid, 0) == 0 || errno == EPERM;
 }
 
 // The convention of root-pixmap setters: when both properties name the same pixmap, its creator kept it
@@ -323,7 +317,7 @@ void FreePreviousPixmap(Display* display, Window root, const Atoms& atoms, Pixma
     bool inUse = false;
     if (!PublishedByUs(display, root, atoms, previous)) {
         const auto creator = CreatorProcess(display, previous);
-        inUse = creator ? ProcessRuns(*creator) : DesktopProgramShown(display, root, atoms);
+        inUse = creator ? process::Runs(*creator) : DesktopProgramShown(display, root, atoms);
     }
     if (!inUse)
         XKillClient(display, previous);

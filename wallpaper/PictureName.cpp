@@ -1,19 +1,17 @@
 #include "wallpaper/PictureName.h"
 
-#include <dirent.h>
 #include <glib.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+
+#include "platform/FileSystem.h"
+#include "platform/Process.h"
 
 namespace vorlane {
 namespace {
@@ -65,53 +63,39 @@ std::string LinkName(const std::string& target)
 }
 
 // Names of ours: 16 hex digits, then the end, an extension, or a temporary's suffix.
-bool IsLinkName(const char* name)
+bool IsLinkName(const std::string& name)
 {
-    for (size_t i = 0; i < HashDigits; ++i)
-        if (!std::isxdigit(static_cast<unsigned char>(name[i])))
-            return false;
-    return name[HashDigits] == '\0' || name[HashDigits] == '.';
-}
-
-// What the symbolic link holds; nothing when `file` is no link.
-std::string LinkTarget(const std::string& file)
-{
-    char buffer[PATH_MAX + 1];
-    const ssize_t length = ::readlink(file.c_str(), buffer, sizeof buffer);
-    if (length <= 0 || size_t(length) >= sizeof buffer)
-        return {};
-    return std::string(buffer, size_t(length));
+    return name.size() >= HashDigits &&
+           std::all_of(name.begin(), name.begin() + HashDigits,
+                       [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }) &&
+           (name.size() == HashDigits || name[HashDigits] == '.');
 }
 
 // Our links in `folder` to files other than `target` go: nothing records them any more. Other files,
 // should any be there, are left alone.
 void RemoveLinksToOthers(const std::string& folder, const std::string& target)
 {
-    DIR* entries = ::opendir(folder.c_str());
-    if (!entries)
-        return;
-    while (const dirent* entry = ::readdir(entries)) {
-        if (!IsLinkName(entry->d_name))
+    for (const std::string& name : files::FolderEntries(folder)) {
+        if (!IsLinkName(name))
             continue;
-        const std::string file = folder + entry->d_name;
-        const std::string linked = LinkTarget(file);
+        const std::string file = folder + name;
+        const std::string linked = files::LinkTarget(file);
         if (!linked.empty() && linked != target)
-            ::unlink(file.c_str());
+            files::RemoveFile(file);
     }
-    ::closedir(entries);
 }
 
 // The link made, or replaced at once (never missing meanwhile) when it names another file.
 bool MakeLink(const std::string& link, const std::string& target)
 {
-    if (LinkTarget(link) == target)
+    if (files::LinkTarget(link) == target)
         return true;
-    const std::string temporary = link + ".new-" + std::to_string(::getpid());
-    ::unlink(temporary.c_str());
-    if (::symlink(target.c_str(), temporary.c_str()) != 0)
+    const std::string temporary = link + ".new-" + std::to_string(process::ThisProcess());
+    files::RemoveFile(temporary);
+    if (!files::MakeSymbolicLink(target, temporary))
         return false;
-    if (::rename(temporary.c_str(), link.c_str()) != 0) {
-        ::unlink(temporary.c_str());
+    if (std::rename(temporary.c_str(), link.c_str()) != 0) {
+        files::RemoveFile(temporary);
         return false;
     }
     return true;
@@ -154,7 +138,7 @@ std::string PictureNameFor(const std::string& path, NameReader reader)
     if (!Holds(link, reader))
         return {};
     std::filesystem::create_directories(std::filesystem::path(folder).parent_path().parent_path(), error);
-    if (error || (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST))
+    if (error || !files::MakeOwnFolder(folder))
         return {};
     RemoveLinksToOthers(folder, absolute);
     return MakeLink(link, absolute) ? link : std::string();

@@ -1,8 +1,8 @@
 #include "wallpaper/SessionBus.h"
 
-#include <sys/stat.h>
-
 #include <cstdlib>
+
+#include "platform/FileSystem.h"
 
 namespace vorlane {
 
@@ -12,8 +12,7 @@ BusPtr OpenSessionBus()
     if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS"); address && *address) {
         announced = true;
     } else if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime) {
-        struct stat info {};
-        announced = ::stat((std::string(runtime) + "/bus").c_str(), &info) == 0 && S_ISSOCK(info.st_mode);
+        announced = files::IsSocket(std::string(runtime) + "/bus");
     }
     if (!announced)
         return nullptr;

@@ -1,8 +1,5 @@
 #include "wallpaper/TilingPicture.h"
 
-#include <dirent.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +8,7 @@
 
 #include "image/BmpFile.h"
 #include "platform/Exceptions.h"
+#include "platform/FileSystem.h"
 #include "platform/ReplacedFile.h"
 #include "wallpaper/BitmapRows.h"
 #include "wallpaper/PictureName.h"
@@ -94,16 +92,11 @@ std::string ContentName(std::span<const uint8_t> bytes)
 
 void RemoveOthers(const std::string& folder, const std::vector<std::string>& keep)
 {
-    DIR* entries = ::opendir(folder.c_str());
-    if (!entries)
-        return;
-    while (const dirent* entry = ::readdir(entries)) {
-        const std::string file = folder + entry->d_name;
-        if (std::strncmp(entry->d_name, Prefix, std::strlen(Prefix)) == 0 &&
-            std::find(keep.begin(), keep.end(), file) == keep.end())
-            ::unlink(file.c_str());
+    for (const std::string& name : files::FolderEntries(folder)) {
+        const std::string file = folder + name;
+        if (name.starts_with(Prefix) && std::find(keep.begin(), keep.end(), file) == keep.end())
+            files::RemoveFile(file);
     }
-    ::closedir(entries);
 }
 
 } // namespace

@@ -2,7 +2,6 @@
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
-#include <poll.h>
 
 #include <cstdlib>
 #include <string>

@@ -1,10 +1,10 @@
 #include "app/qt/ErrorReport.h"
 
-#include <unistd.h>
-
 #include <QMessageBox>
 #include <QPushButton>
 #include <QString>
+
+#include "platform/Path.h"
 
 namespace vorlane {
 namespace {
@@ -31,10 +31,8 @@ void Present(QMessageBox::Icon icon, const std::string& text)
 std::string ApplicationTitle()
 {
     static const std::string title = [] {
-        char buffer[4096];
-        const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-        return ApplicationTitle(length > 0 ? std::string_view(buffer, static_cast<size_t>(length))
-                                           : std::string_view("Vorlane16"));
+        const std::string executable = path::ExecutablePath();
+        return ApplicationTitle(executable.empty() ? std::string_view("Vorlane16") : std::string_view(executable));
     }();
     return title;
 }

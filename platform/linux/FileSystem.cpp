@@ -2,7 +2,10 @@
 #include "platform/FileSystem.h"
 
 #include <cerrno>
+#include <climits>
+#include <cstring>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -43,6 +46,49 @@ std::string ResolvedPath(const std::string& path)
         std::free(name);
     }
     return resolved;
+}
+
+bool IsSocket(const std::string& path)
+{
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode);
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder)
+{
+    std::vector<std::string> names;
+    DIR* entries = ::opendir(folder.c_str());
+    if (!entries)
+        return names;
+    while (const dirent* entry = ::readdir(entries))
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            names.emplace_back(entry->d_name);
+    ::closedir(entries);
+    return names;
+}
+
+std::string LinkTarget(const std::string& path)
+{
+    char buffer[PATH_MAX + 1];
+    const ssize_t length = ::readlink(path.c_str(), buffer, sizeof buffer);
+    if (length <= 0 || size_t(length) >= sizeof buffer)
+        return {};
+    return std::string(buffer, size_t(length));
+}
+
+bool MakeSymbolicLink(const std::string& target, const std::string& link)
+{
+    return ::symlink(target.c_str(), link.c_str()) == 0;
+}
+
+bool RemoveFile(const std::string& path)
+{
+    return ::unlink(path.c_str()) == 0;
+}
+
+bool MakeOwnFolder(const std::string& path)
+{
+    return ::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
 Renamed RenameWithoutReplacing(const std::string& from, const std::string& to)

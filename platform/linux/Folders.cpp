@@ -4,10 +4,13 @@
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "platform/CodePage.h"
+#include "platform/DisplayName.h"
 #include "platform/FoldersSystem.h"
 #include "platform/NativePathRules.h"
 
@@ -75,13 +78,27 @@ std::string ExpandFileName(const std::string& path)
     return std::filesystem::absolute(std::filesystem::path(path)).lexically_normal().string();
 }
 
-std::string ExecutableFolder()
+std::string ExecutablePath()
 {
     char buffer[PATH_MAX];
     const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (length <= 0)
-        return "./";
-    return ExtractFilePath(std::string_view(buffer, static_cast<size_t>(length)));
+    return length > 0 ? std::string(buffer, static_cast<size_t>(length)) : std::string();
+}
+
+std::string ExecutableFolder()
+{
+    const std::string executable = ExecutablePath();
+    return executable.empty() ? "./" : ExtractFilePath(executable);
+}
+
+std::string OpenableName(const std::string& stored)
+{
+    if (IsWindowsPath(stored))
+        return ProgramFolder() + display::FileName(stored);
+    if (!codepage::IsValidUtf8(stored))
+        if (std::optional<std::string> utf8 = codepage::ShiftJisToUtf8(stored))
+            return *utf8;
+    return stored;
 }
 
 std::string SettingsFolder()

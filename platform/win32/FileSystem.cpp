@@ -45,6 +45,47 @@ std::string ResolvedPath(const std::string& path)
     return resolved;
 }
 
+bool IsSocket(const std::string&)
+{
+    return false;
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        const std::string name = found.cFileName;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
+
+std::string LinkTarget(const std::string&)
+{
+    return {};
+}
+
+bool MakeSymbolicLink(const std::string&, const std::string&)
+{
+    return false;
+}
+
+bool RemoveFile(const std::string& path)
+{
+    return DeleteFileA(path.c_str()) != 0;
+}
+
+bool MakeOwnFolder(const std::string& path)
+{
+    return CreateDirectoryA(path.c_str(), nullptr) != 0 || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
 Renamed RenameWithoutReplacing(const std::string& from, const std::string& to)
 {
     if (MoveFileExA(from.c_str(), to.c_str(), 0))

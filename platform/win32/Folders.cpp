@@ -74,21 +74,32 @@ std::string ExpandFileName(const std::string& path)
     }
 }
 
-std::string ExecutableFolder()
+std::string ExecutablePath()
 {
     std::string name(MAX_PATH, '\0');
     for (;;) {
         const DWORD length = GetModuleFileNameA(nullptr, name.data(), DWORD(name.size()));
         if (length == 0)
-            return ".\\";
+            return {};
         if (length < name.size()) {
             name.resize(length);
-            return ExtractFilePath(name);
+            return name;
         }
         if (name.size() >= 32768)
-            return ".\\";
+            return {};
         name.resize(name.size() * 2); // cut short: the name is longer than the buffer
     }
+}
+
+std::string ExecutableFolder()
+{
+    const std::string executable = ExecutablePath();
+    return executable.empty() ? ".\\" : ExtractFilePath(executable);
+}
+
+std::string OpenableName(const std::string& stored)
+{
+    return stored;
 }
 
 std::string SettingsFolder()

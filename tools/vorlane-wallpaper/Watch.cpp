@@ -1,15 +1,12 @@
 // restore --watch: the X root window's picture is drawn for one screen layout; when a monitor is
 // plugged in, removed or resized, a watcher left behind draws it again for the new one, as recorded.
-#include <fcntl.h>
-#include <sys/types.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
 #include <exception>
+#include <functional>
 #include <string>
 
 #include "platform/Exceptions.h"
+#include "platform/Process.h"
 #include "tools/vorlane-wallpaper/Commands.h"
 #include "tools/vorlane-wallpaper/Session.h"
 #include "wallpaper/BitmapRows.h"
@@ -42,27 +39,12 @@ void StartScreenWatcher()
     // would keep a compositor's on-demand Xwayland running.
     if (const char* wayland = std::getenv("WAYLAND_DISPLAY"); wayland && *wayland)
         return;
-    int settled[2];
-    if (::pipe2(settled, O_CLOEXEC) != 0)
-        return;
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(settled[0]);
-        const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-        if (null >= 0) {
-            ::dup2(null, STDIN_FILENO);
-            ::dup2(null, STDOUT_FILENO); // whoever reads our output waits for no watcher
-        }
+    process::StartWatcher([](const std::function<void()>& settled) {
         X11ScreenWatch watch;
-        ::close(settled[1]); // the watch holds the display's selection, or knows another does
+        settled(); // the watch holds the display's selection, or knows another does
         while (watch.WaitForChange())
             RedrawRecorded();
-        ::_exit(0);
-    }
-    ::close(settled[1]);
-    char none = 0;
-    while (child > 0 && ::read(settled[0], &none, 1) < 0 && errno == EINTR) {}
-    ::close(settled[0]);
+    });
 }
 
 } // namespace vorlane::wallpapertool

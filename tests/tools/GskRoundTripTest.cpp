@@ -10,6 +10,7 @@
 #include <iterator>
 #include <map>
 #include <random>
+#include <set>
 #include <spawn.h>
 #include <sstream>
 #include <string>
@@ -43,6 +44,33 @@ struct Result {
 
 using test::ReadBytes;
 using test::ReadText;
+
+std::vector<std::string> TemporaryFiles(const fs::path& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir))
+        if (entry.path().filename().string().starts_with(".vorlane-"))
+            names.push_back(entry.path().filename().string());
+    return names;
+}
+
+// How often a run calls each system call, as strace counts them.
+std::map<std::string, int> SystemCallCounts(const std::string& summary)
+{
+    std::map<std::string, int> counts;
+    std::istringstream lines(summary);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream words(line);
+        std::vector<std::string> columns;
+        for (std::string word; words >> word;)
+            columns.push_back(word);
+        // % time, seconds, usecs/call, calls, [errors,] syscall
+        if (columns.size() >= 5 && std::isdigit(static_cast<unsigned char>(columns[3][0])) && columns.back() != "total")
+            counts[columns.back()] = std::stoi(columns[3]);
+    }
+    return counts;
+}
 
 class GskRoundTrip : public ::testing::Test {
 protected:
@@ -93,6 +121,35 @@ protected:
     // Runs vorlane-gsk with `arguments`, from the scratch folder, capturing both outputs.
     Result Run(const std::vector<std::string>& arguments) { return Finish(Start(arguments)); }
 
+    // A gallery of 200 entries (their pictures missing), for runs killed part-way.
+    void AddManyPictures()
+    {
+        std::vector<std::string> many = {"add", "g.gsk"};
+        for (int i = 0; i < 200; ++i)
+            many.push_back("p" + std::to_string(i) + ".jpg");
+        ASSERT_EQ(Run(many).status, 0);
+    }
+    // How often a run under strace makes each system call.
+    std::map<std::string, int> CountCalls(const std::vector<std::string>& arguments)
+    {
+        std::vector<std::string> counting = Traced;
+        counting.insert(counting.end(), {"-c", "-o", summary_});
+        EXPECT_EQ(Finish(Start(arguments, "", counting)).status, 0);
+        return SystemCallCounts(ReadText(summary_));
+    }
+    // Runs with the n-th `call` killed: whether it was (it may end before).
+    bool RunKilled(const std::vector<std::string>& arguments, const std::string& call, int n)
+    {
+        std::vector<std::string> killing = Traced;
+        killing.insert(killing.end(), {"-o", "/dev/null", "-e", "trace=" + call, "-e",
+                                       "inject=" + call + ":signal=KILL:when=" + std::to_string(n)});
+        const pid_t pid = Start(arguments, "", killing);
+        int status = 0;
+        EXPECT_EQ(waitpid(pid, &status, 0), pid);
+        return (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) ||
+               (WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGKILL);
+    }
+
     // The gallery as the program would load it.
     std::unique_ptr<TVorlane> Load(const std::string& file)
     {
@@ -105,6 +162,9 @@ protected:
     const test::ScratchFolder scratch_{"vorlane-gsk"};
     const fs::path dir_ = scratch_.Path();
     std::string bmp_, jpg_, missing_, gallery_;
+    // The leak checker of a sanitized build cannot work in a traced process.
+    const std::vector<std::string> Traced = {"env", "ASAN_OPTIONS=detect_leaks=0", "strace", "-f", "-qq"};
+    const std::string summary_ = (dir_ / "syscalls.txt").string();
 };
 
 std::string JsonEntries(const std::vector<std::string>& names)
@@ -432,55 +492,24 @@ TEST_F(GskRoundTrip, EditsAtTheSameTimeAllLand)
     }
 }
 
-std::vector<std::string> TemporaryFiles(const fs::path& dir)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir))
-        if (entry.path().filename().string().starts_with(".vorlane-"))
-            names.push_back(entry.path().filename().string());
-    return names;
-}
-
-// How often a run calls each system call, as strace counts them.
-std::map<std::string, int> SystemCallCounts(const std::string& summary)
-{
-    std::map<std::string, int> counts;
-    std::istringstream lines(summary);
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::istringstream words(line);
-        std::vector<std::string> columns;
-        for (std::string word; words >> word;)
-            columns.push_back(word);
-        // % time, seconds, usecs/call, calls, [errors,] syscall
-        if (columns.size() >= 5 && std::isdigit(static_cast<unsigned char>(columns[3][0])) && columns.back() != "total")
-            counts[columns.back()] = std::stoi(columns[3]);
-    }
-    return counts;
-}
-
 // A save killed at any system call leaves the old gallery or the new one, never a mix, and the next save
 // clears away the temporary file of the one that was killed.
 TEST_F(GskRoundTrip, SaveKilledAtAnyPointLeavesTheOldOrTheNewGallery)
 {
-    std::vector<std::string> many = {"add", "g.gsk"};
-    for (int i = 0; i < 200; ++i)
-        many.push_back("p" + std::to_string(i) + ".jpg");
-    ASSERT_EQ(Run(many).status, 0);
+    AddManyPictures();
     const std::vector<std::string> addOne = {"add", "g.gsk", "a.bmp"};
-    const std::string summary = (dir_ / "syscalls.txt").string();
-    // The leak checker of a sanitized build cannot work in a traced process.
-    const std::vector<std::string> traced = {"env", "ASAN_OPTIONS=detect_leaks=0", "strace", "-f", "-qq"};
-    std::vector<std::string> counting = traced;
-    counting.insert(counting.end(), {"-c", "-o", summary});
-    ASSERT_EQ(Finish(Start(addOne, "", counting)).status, 0);
-    std::map<std::string, int> counts = SystemCallCounts(ReadText(summary));
+    std::map<std::string, int> counts = CountCalls(addOne);
+    std::erase_if(counts, [](const auto& count) {
+        static const std::set<std::string> onFiles = {"openat",     "read",       "write",  "lseek",  "fsync",
+                                                      "rename",     "close",      "flock",  "unlink", "fchmod",
+                                                      "getdents64", "newfstatat", "pread64"};
+        return !onFiles.count(count.first);
+    });
     int total = 0;
-    for (const char* call : {"openat", "read", "write", "lseek", "fsync", "rename", "close", "flock", "unlink",
-                             "fchmod", "getdents64", "newfstatat", "pread64"})
-        total += counts[call];
+    for (const auto& [name, count] : counts)
+        total += count;
     // The 600 KB file goes out in a few large writes: kills land before, between and after them.
-    ASSERT_GT(counts["write"], 3) << ReadText(summary);
+    ASSERT_GT(counts["write"], 3) << ReadText(summary_);
 
     std::mt19937 random(20261207);
     int killed = 0, entries = Load(gallery_)->FileNames().Count();
@@ -489,26 +518,14 @@ TEST_F(GskRoundTrip, SaveKilledAtAnyPointLeavesTheOldOrTheNewGallery)
         int pick = std::uniform_int_distribution<int>(0, total - 1)(random);
         std::string call;
         for (const auto& [name, count] : counts) {
-            if (name == "openat" || name == "read" || name == "write" || name == "lseek" || name == "fsync" ||
-                name == "rename" || name == "close" || name == "flock" || name == "unlink" || name == "fchmod" ||
-                name == "getdents64" || name == "newfstatat" || name == "pread64") {
-                if (pick < count) {
-                    call = name;
-                    break;
-                }
-                pick -= count;
+            if (pick < count) {
+                call = name;
+                break;
             }
+            pick -= count;
         }
         const std::vector<uint8_t> before = ReadBytes(gallery_);
-        std::vector<std::string> killing = traced;
-        killing.insert(killing.end(), {"-o", "/dev/null", "-e", "trace=" + call, "-e",
-                                       "inject=" + call + ":signal=KILL:when=" + std::to_string(pick + 1)});
-        const pid_t pid = Start(addOne, "", killing);
-        int status = 0;
-        ASSERT_EQ(waitpid(pid, &status, 0), pid);
-        const bool wasKilled = (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) ||
-                               (WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGKILL);
-        killed += wasKilled;
+        killed += RunKilled(addOne, call, pick + 1);
 
         const int now = Load(gallery_)->FileNames().Count();
         if (now == entries)
@@ -529,20 +546,12 @@ TEST_F(GskRoundTrip, SaveKilledAtAnyPointLeavesTheOldOrTheNewGallery)
 // the old one's tail, and both names still lead to one file.
 TEST_F(GskRoundTrip, InPlaceSaveKilledAtEveryCallLeavesTheOldOrTheNewGallery)
 {
-    std::vector<std::string> many = {"add", "g.gsk"};
-    for (int i = 0; i < 200; ++i)
-        many.push_back("p" + std::to_string(i) + ".jpg");
-    ASSERT_EQ(Run(many).status, 0);
+    AddManyPictures();
     const std::string second = (dir_ / "second.gsk").string();
     ASSERT_EQ(::link(gallery_.c_str(), second.c_str()), 0);
     const std::vector<uint8_t> old = ReadBytes(gallery_);
     const std::vector<std::string> removeOne = {"remove", "g.gsk", "0"}; // shorter: the old tail must go
-    const std::string summary = (dir_ / "syscalls.txt").string();
-    const std::vector<std::string> traced = {"env", "ASAN_OPTIONS=detect_leaks=0", "strace", "-f", "-qq"};
-    std::vector<std::string> counting = traced;
-    counting.insert(counting.end(), {"-c", "-o", summary});
-    ASSERT_EQ(Finish(Start(removeOne, "", counting)).status, 0);
-    const std::map<std::string, int> counts = SystemCallCounts(ReadText(summary));
+    const std::map<std::string, int> counts = CountCalls(removeOne);
     const std::vector<uint8_t> fresh = ReadBytes(gallery_);
     ASSERT_LT(fresh.size(), old.size());
     ASSERT_EQ(ReadBytes(second), fresh);
@@ -553,14 +562,7 @@ TEST_F(GskRoundTrip, InPlaceSaveKilledAtEveryCallLeavesTheOldOrTheNewGallery)
         const auto count = counts.find(call);
         for (int n = 1; count != counts.end() && n <= count->second; ++n) {
             test::WriteFile(gallery_, old); // in place: the second name sees it too
-            std::vector<std::string> killing = traced;
-            killing.insert(killing.end(), {"-o", "/dev/null", "-e", std::string("trace=") + call, "-e",
-                                           std::string("inject=") + call + ":signal=KILL:when=" + std::to_string(n)});
-            int status = 0;
-            const pid_t pid = Start(removeOne, "", killing);
-            ASSERT_EQ(waitpid(pid, &status, 0), pid);
-            killed += (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) ||
-                      (WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGKILL);
+            killed += RunKilled(removeOne, call, n);
 
             Load(gallery_);
             const std::vector<uint8_t> now = ReadBytes(gallery_);
@@ -568,7 +570,7 @@ TEST_F(GskRoundTrip, InPlaceSaveKilledAtEveryCallLeavesTheOldOrTheNewGallery)
             EXPECT_EQ(ReadBytes(second), now) << call << " #" << n;
         }
     }
-    EXPECT_GE(killed, 100) << ReadText(summary);
+    EXPECT_GE(killed, 100) << ReadText(summary_);
     EXPECT_EQ(Run({"check", "g.gsk"}).status, 0);
 }
 

@@ -3,6 +3,7 @@
 #include "tests/gallery/GalleryFixture.h"
 #include "tests/gallery/WindowsGallery.h"
 #include "tests/platform/FileSizeLimit.h"
+#include "tests/ErrorOf.h"
 
 namespace vorlane::test {
 namespace {
@@ -267,12 +268,8 @@ TEST_F(GalleryModel, LoadThatFailsPartWayKeepsWhatWasRead)
     gallery.SetView(&view);
     gallery.SetManagerName(dir + "cut");
     const int refreshes = view.refreshes;
-    try {
-        gallery.LoadGallery();
-        FAIL() << "no error";
-    } catch (const EReadError& error) {
-        EXPECT_STREQ(error.what(), "TImageList.Bitmap の読み込み中のエラー : ストリームからの読み込みエラー");
-    }
+    EXPECT_EQ(test::ErrorOf<EReadError>([&] { gallery.LoadGallery(); }),
+              "TImageList.Bitmap の読み込み中のエラー : ストリームからの読み込みエラー");
     EXPECT_EQ(gallery.FileNames(), saved.FileNames());
     EXPECT_EQ(gallery.FormTop(), 5);
     EXPECT_EQ(gallery.ManagerName(), dir + "cut"); // the stored name is another file's
@@ -296,12 +293,8 @@ TEST_F(GalleryModel, LoadThatFailsPartWayKeepsWhatWasRead)
     }
     WriteFile(dir + "foo.gsk", stream.Bytes());
     gallery.SetManagerName(dir + "foo");
-    try {
-        gallery.LoadGallery();
-        FAIL() << "no error";
-    } catch (const EReadError& error) {
-        EXPECT_STREQ(error.what(), "TVorlane.Foo の読み込み中のエラー : プロパティが存在しません");
-    }
+    EXPECT_EQ(test::ErrorOf<EReadError>([&] { gallery.LoadGallery(); }),
+              "TVorlane.Foo の読み込み中のエラー : プロパティが存在しません");
     EXPECT_EQ(gallery.FormTop(), -1);
 
     WriteFile(dir + "junk.gsk", Bytes{'J', 'U', 'N', 'K'});

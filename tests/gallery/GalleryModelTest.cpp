@@ -1,6 +1,7 @@
 // The gallery component: stream 1 byte for byte, a stored gallery file, and its operations against an
 // in-memory view.
 #include "tests/gallery/GalleryFixture.h"
+#include "tests/ErrorOf.h"
 
 namespace vorlane::test {
 namespace {
@@ -137,12 +138,10 @@ TEST_F(GalleryModel, AddImagesStopsAtAFileThatCannotBeRead)
     const std::string broken = dir + "broken.bmp";
     WriteFile(broken, Bytes{'n', 'o', 't', ' ', 'a', ' ', 'b', 'm', 'p'});
     const int refreshes = view.refreshes;
-    try {
-        gallery.AddImages({Picture('B'), broken, Picture('C')});
-        FAIL() << "no error";
-    } catch (const EInvalidGraphic& error) {
-        EXPECT_STREQ(error.what(), "ビットマップイメージが不正です");
-    }
+    EXPECT_EQ(test::ErrorOf<EInvalidGraphic>([&] {
+                  gallery.AddImages({Picture('B'), broken, Picture('C')});
+              }),
+              "ビットマップイメージが不正です");
     EXPECT_EQ(Order(gallery), "AB");
     EXPECT_EQ(view.refreshes, refreshes); // the added entry shows at the next refresh
 }

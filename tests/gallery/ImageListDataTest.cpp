@@ -9,6 +9,7 @@
 #include "gallery/ImageListData.h"
 #include "platform/ByteCursor.h"
 #include "platform/Exceptions.h"
+#include "tests/ErrorOf.h"
 
 namespace vorlane {
 namespace {
@@ -51,23 +52,14 @@ uint32_t U32At(const Bytes& data, size_t at)
 
 void ExpectReadError(TImageList& list, const Bytes& data)
 {
-    try {
-        list.ReadData(data);
-        FAIL() << "no error";
-    } catch (const EReadError& e) {
-        EXPECT_STREQ(e.what(), "ストリームからの ImageList データの読み込みに失敗しました");
-    }
+    EXPECT_EQ(test::ErrorOf<EReadError>([&] { list.ReadData(data); }),
+              "ストリームからの ImageList データの読み込みに失敗しました");
     EXPECT_EQ(list.Count(), 0);
 }
 
 void ExpectInvalidGraphic(TImageList& list, const Bytes& data)
 {
-    try {
-        list.ReadData(data);
-        FAIL() << "no error";
-    } catch (const EInvalidGraphic& e) {
-        EXPECT_STREQ(e.what(), "ビットマップイメージが不正です");
-    }
+    EXPECT_EQ(test::ErrorOf<EInvalidGraphic>([&] { list.ReadData(data); }), "ビットマップイメージが不正です");
     EXPECT_EQ(list.Count(), 0);
 }
 
@@ -453,12 +445,8 @@ TEST(ImageListData, TooManyImagesCannotBeWritten)
     const Bitmap pixel(1, 1, 16);
     for (int k = 0; k < 32768; ++k)
         list.Add(pixel);
-    try {
-        list.WriteData();
-        FAIL() << "no error";
-    } catch (const EWriteError& e) {
-        EXPECT_STREQ(e.what(), "ストリームへの ImageList データの書き込みに失敗しました");
-    }
+    EXPECT_EQ(test::ErrorOf<EWriteError>([&] { list.WriteData(); }),
+              "ストリームへの ImageList データの書き込みに失敗しました");
     list.Delete(0);
     EXPECT_NO_THROW(list.WriteData());
 }

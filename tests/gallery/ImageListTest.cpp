@@ -3,6 +3,7 @@
 
 #include "gallery/ImageList.h"
 #include "platform/Exceptions.h"
+#include "tests/ErrorOf.h"
 
 namespace vorlane {
 namespace {
@@ -28,12 +29,7 @@ Bitmap LeftHalfTransparent(int size = 32)
 template <class F>
 void ExpectInvalidIndex(F&& f)
 {
-    try {
-        f();
-        FAIL() << "no error";
-    } catch (const EInvalidOperation& e) {
-        EXPECT_STREQ(e.what(), "不正なインデックスがイメージ リストに渡されました");
-    }
+    EXPECT_EQ(test::ErrorOf<EInvalidOperation>(f), "不正なインデックスがイメージ リストに渡されました");
 }
 
 TEST(ImageList, CapacityGrowsInStepsOfFour)

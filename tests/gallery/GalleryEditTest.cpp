@@ -10,23 +10,12 @@
 namespace vorlane::test {
 namespace {
 
-// Another program's edit of the gallery file, made the way any of them makes it: load, change, save.
-void EditElsewhere(const std::string& managerName, const TImageList& defaults, const std::string& picture)
-{
-    TVorlane other;
-    other.SetDefaultImages(defaults);
-    other.SetManagerName(managerName);
-    other.LoadGallery();
-    other.AddImage(picture);
-    other.SaveGallery();
-}
-
 TEST_F(GalleryModel, SaveTakesAnotherProgramsVersionWhenItHasNoChangeOfItsOwn)
 {
     TVorlane gallery;
     Prepare(gallery, "AB");
     gallery.SaveGallery();
-    EditElsewhere(gallery.ManagerName(), defaults, Picture('C'));
+    EditElsewhere(gallery.ManagerName(), Picture('C'));
     EXPECT_TRUE(gallery.ChangedOnDisk());
 
     // The window closes: only its geometry is new.
@@ -35,14 +24,12 @@ TEST_F(GalleryModel, SaveTakesAnotherProgramsVersionWhenItHasNoChangeOfItsOwn)
     EXPECT_FALSE(gallery.KeptAside());
     EXPECT_EQ(Order(gallery), "ABC");
     EXPECT_EQ(view.items.size(), 3u);
-    TVorlane saved;
-    saved.SetManagerName(gallery.ManagerName());
-    saved.LoadGallery();
-    EXPECT_EQ(saved.FileNames(), gallery.FileNames());
-    EXPECT_EQ(saved.FormTop(), 77);
+    const auto saved = Loaded(gallery.ManagerName());
+    EXPECT_EQ(saved->FileNames(), gallery.FileNames());
+    EXPECT_EQ(saved->FormTop(), 77);
 
     // While open, without changes of its own, the gallery shows the other version at once.
-    EditElsewhere(gallery.ManagerName(), defaults, Picture('D'));
+    EditElsewhere(gallery.ManagerName(), Picture('D'));
     EXPECT_TRUE(gallery.ReloadIfChanged());
     EXPECT_EQ(Order(gallery), "ABCD");
     EXPECT_FALSE(gallery.ReloadIfChanged());
@@ -53,7 +40,7 @@ TEST_F(GalleryModel, SaveKeepsAnotherProgramsVersionAsideWhenBothChanged)
     TVorlane gallery;
     Prepare(gallery, "AB");
     gallery.SaveGallery();
-    EditElsewhere(gallery.ManagerName(), defaults, Picture('C'));
+    EditElsewhere(gallery.ManagerName(), Picture('C'));
     const Bytes theirs = ReadBytes(gallery.GalleryFileName());
     WriteFile(dir + "画集 (2).gsk", Bytes{'m', 'i', 'n', 'e'}); // an unrelated file of the first free name
 
@@ -65,10 +52,7 @@ TEST_F(GalleryModel, SaveKeepsAnotherProgramsVersionAsideWhenBothChanged)
     EXPECT_EQ(*gallery.KeptAside(), dir + "画集 (3).gsk");
     EXPECT_EQ(ReadBytes(*gallery.KeptAside()), theirs);
     EXPECT_EQ(ReadBytes(dir + "画集 (2).gsk"), (Bytes{'m', 'i', 'n', 'e'}));
-    TVorlane saved;
-    saved.SetManagerName(gallery.ManagerName());
-    saved.LoadGallery();
-    EXPECT_EQ(saved.FileNames(), gallery.FileNames());
+    EXPECT_EQ(Loaded(gallery.ManagerName())->FileNames(), gallery.FileNames());
     EXPECT_EQ(Order(gallery), "B");
 
     // Saved again with nothing new on disk: nothing more is set aside.
@@ -158,11 +142,7 @@ TEST_F(GalleryModel, WritableGalleryInAnUnwritableFolderIsSavedInPlace)
               }),
               0);
     EXPECT_EQ(FolderEntries(dir), entries);
-    TVorlane saved;
-    saved.SetDefaultImages(defaults);
-    saved.SetManagerName(gallery.ManagerName());
-    saved.LoadGallery();
-    EXPECT_EQ(Order(saved), "ABC");
+    EXPECT_EQ(Order(*Loaded(gallery.ManagerName())), "ABC");
 }
 
 // In a shared folder another user links the gallery's name to one of the victim's other files: the save
@@ -188,10 +168,7 @@ TEST_F(GalleryModel, LinkPlantedByAnotherUserIntoAnotherFileIsRefused)
     gallery.AddImage(Picture('B'));
     gallery.SaveGallery();
     EXPECT_TRUE(fs::is_symlink(dir + "shared.gsk"));
-    TVorlane saved;
-    saved.SetManagerName(dir + "real");
-    saved.LoadGallery();
-    EXPECT_EQ(saved.FileNames().Count(), 2);
+    EXPECT_EQ(Loaded(dir + "real")->FileNames().Count(), 2);
 }
 
 // The user replaces the open gallery's file by a link of their own to a text file: the text file keeps
@@ -213,11 +190,7 @@ TEST_F(GalleryModel, OwnLinkToATextFileInPlaceOfTheGalleryGoesAsideNotTheTextFil
     ASSERT_TRUE(gallery.KeptAside());
     EXPECT_EQ(fs::read_symlink(*gallery.KeptAside()), dir + "notes.txt");
     EXPECT_FALSE(fs::is_symlink(file));
-    TVorlane saved;
-    saved.SetDefaultImages(defaults);
-    saved.SetManagerName(gallery.ManagerName());
-    saved.LoadGallery();
-    EXPECT_EQ(Order(saved), "AB");
+    EXPECT_EQ(Order(*Loaded(gallery.ManagerName())), "AB");
 }
 
 // Temporary files of saves whose process is gone are removed by the next save in the folder; one whose

@@ -55,10 +55,7 @@ TEST_F(GalleryModel, SavesAGalleryWhoseNameIsAtTheLengthLimit)
     gallery.SetManagerName(dir + std::string(251, 'n')); // with ".gsk": 255 bytes
     gallery.SaveGallery();
     gallery.SaveGallery();
-    TVorlane loaded;
-    loaded.SetManagerName(gallery.ManagerName());
-    loaded.LoadGallery();
-    EXPECT_EQ(loaded.FileNames(), gallery.FileNames());
+    EXPECT_EQ(Loaded(gallery.ManagerName())->FileNames(), gallery.FileNames());
 }
 
 TEST_F(GalleryModel, UnstoredGeometryKeepsTheLoadingGallerysValue)
@@ -198,22 +195,16 @@ TEST_F(GalleryModel, GalleryIsSavedToTheFileItWasLoadedFrom)
     saved.SaveGallery();
     const Bytes original = ReadBytes(dir + "old.gsk");
 
-    TVorlane copy;
-    copy.SetDefaultImages(defaults);
-    copy.SetManagerName(dir + "copy.gsk");
-    copy.LoadGallery();
-    EXPECT_EQ(copy.ManagerName(), dir + "copy.gsk");
-    copy.AddImage(Picture('C'));
-    copy.SaveGallery();
+    const auto copy = Loaded(dir + "copy.gsk");
+    EXPECT_EQ(copy->ManagerName(), dir + "copy.gsk");
+    copy->AddImage(Picture('C'));
+    copy->SaveGallery();
     EXPECT_EQ(ReadBytes(dir + "old.gsk"), original);
-    EXPECT_EQ(Order(copy), "AC");
+    EXPECT_EQ(Order(*copy), "AC");
 
     // Reached under another spelling of its own name (a link), the stored name stands.
     fs::create_symlink(dir + "old.gsk", dir + "link.gsk");
-    TVorlane linked;
-    linked.SetManagerName(dir + "link.gsk");
-    linked.LoadGallery();
-    EXPECT_EQ(linked.ManagerName(), dir + "old");
+    EXPECT_EQ(Loaded(dir + "link.gsk")->ManagerName(), dir + "old");
 
     // A damaged copy keeps its own name too, so the close after its error box cannot reach the original.
     const Bytes whole = ReadBytes(dir + "copy.gsk");
@@ -370,10 +361,7 @@ TEST_F(GalleryModel, SaveReplacesTheFileBehindALinkAndKeepsItsMode)
     struct stat st {};
     ASSERT_EQ(::stat((dir + "real/g.gsk").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
-    TVorlane loaded;
-    loaded.SetManagerName(dir + "real/g");
-    loaded.LoadGallery();
-    EXPECT_EQ(loaded.FileNames().Count(), 2);
+    EXPECT_EQ(Loaded(dir + "real/g")->FileNames().Count(), 2);
 }
 
 } // namespace

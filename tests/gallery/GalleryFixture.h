@@ -164,6 +164,24 @@ protected:
         gallery.AddImages(files);
     }
 
+    // The gallery of `managerName` as a new window loads it.
+    std::unique_ptr<TVorlane> Loaded(const std::string& managerName)
+    {
+        auto gallery = std::make_unique<TVorlane>();
+        gallery->SetDefaultImages(defaults);
+        gallery->SetManagerName(managerName);
+        gallery->LoadGallery();
+        return gallery;
+    }
+
+    // Another program's edit of the gallery file, made the way any of them makes it: load, change, save.
+    void EditElsewhere(const std::string& managerName, const std::string& picture)
+    {
+        const auto other = Loaded(managerName);
+        other->AddImage(picture);
+        other->SaveGallery();
+    }
+
     const ScratchFolder scratch_{"vorlane-model"};
     std::string dir;
     TImageList defaults{nullptr, 32, 32};

@@ -28,10 +28,13 @@ inline std::string SockErrorOf(const std::function<void()>& action)
     return ErrorOf<ESockError>(action);
 }
 
-// A peer session that accepts and holds the connection until the test ends.
-inline TestPeer::Session HoldOpen()
+// A peer session that accepts, sends `greeting`, and holds the connection until the test ends.
+inline TestPeer::Session HoldOpen(std::string greeting = "")
 {
-    return [](int, TestPeer& peer) { peer.WaitForStop(60000); };
+    return [greeting](int client, TestPeer& peer) {
+        TestPeer::SendAll(client, greeting);
+        peer.WaitForStop(60000);
+    };
 }
 
 } // namespace vorlane::test

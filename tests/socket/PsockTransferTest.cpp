@@ -79,10 +79,7 @@ TEST_F(PsockTransfer, CaptureOfAPeerThatStaysOpenIsAbortedByTheTimeOutWhileBytes
 
 TEST_F(PsockTransfer, CaptureWithACountTakesWholeChunks)
 {
-    TestPeer peer([](int client, TestPeer& p) {
-        TestPeer::SendAll(client, "123456789012345");
-        p.WaitForStop(60000);
-    });
+    TestPeer peer(HoldOpen("123456789012345"));
     ConnectTo(peer);
     std::string text = "old";
     sock.CaptureString(text, 0);
@@ -106,10 +103,7 @@ TEST_F(PsockTransfer, CaptureLimitKeepsTheStartAndStillReadsToTheEnd)
 
 TEST_F(PsockTransfer, ReadLnTakesOneLineAndLeavesTheRest)
 {
-    TestPeer peer([](int client, TestPeer& p) {
-        TestPeer::SendAll(client, "first line\r\nsecond");
-        p.WaitForStop(60000);
-    });
+    TestPeer peer(HoldOpen("first line\r\nsecond"));
     ConnectTo(peer);
     std::string line;
     sock.ReadLn(line);
@@ -285,10 +279,7 @@ TEST_F(PsockTransfer, ExchangesAndTimesOutInsideATimerTick)
 
 TEST_F(PsockTransfer, FreedInsideAReadEndsItAsAnAbort)
 {
-    TestPeer peer([](int client, TestPeer& p) {
-        TestPeer::SendAll(client, "no line end");
-        p.WaitForStop(60000);
-    });
+    TestPeer peer(HoldOpen("no line end"));
     for (const bool capture : {true, false}) {
         TestPeer open(HoldOpen());
         auto* other = new TPowersock;

@@ -20,6 +20,11 @@ std::unique_ptr<DesktopBackend> NewPcmanfmQtBackend(bool running, const std::str
 // `running`: plasmashell is on the session bus and takes a script; otherwise the desktops of its
 // layout file get the picture.
 std::unique_ptr<DesktopBackend> NewPlasmaBackend(bool running);
+// Whether plasmashell has a layout with desktops: before its first start (a first login) it has none,
+// and its first start makes its default layout whatever the file held.
+bool PlasmaLayoutHasDesktops();
+// Waits, at most `seconds`, until plasmashell made its desktops and wrote them to its layout file.
+bool AwaitPlasmaDesktops(int seconds);
 std::unique_ptr<DesktopBackend> NewSwayBackend();
 
 // The background mode of sway and swaybg for a placement; one picture over all outputs is not among

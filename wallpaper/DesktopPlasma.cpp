@@ -8,6 +8,15 @@
 #include "wallpaper/SessionBus.h"
 #include "wallpaper/TilingPicture.h"
 
+#include <X11/Xlib.h>
+#include <X11/extensions/Xrandr.h>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <sstream>
 
@@ -62,6 +71,47 @@ std::vector<std::string> LayoutDesktops(const DesktopSettingsFile& layout)
     return desktops;
 }
 
+// The X monitors by name, the primary first: the shell numbers its screens so, 0 the primary, and
+// records the connector each number stands for in plasmashellrc ("[ScreenConnectors]"). Without RandR
+// monitors, the whole screen.
+std::vector<std::pair<std::string, PixelRect>> XMonitors()
+{
+    std::vector<std::pair<std::string, PixelRect>> monitors;
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return monitors;
+    const Window root = DefaultRootWindow(display);
+    int count = 0;
+    if (XRRMonitorInfo* info = XRRGetMonitors(display, root, True, &count)) {
+        for (int i = 0; i < count; ++i) {
+            char* name = XGetAtomName(display, info[i].name);
+            const auto at = info[i].primary ? monitors.begin() : monitors.end();
+            monitors.insert(at, {name ? name : "", {info[i].x, info[i].y, info[i].width, info[i].height}});
+            if (name)
+                XFree(name);
+        }
+        XRRFreeMonitors(info);
+    }
+    if (monitors.empty())
+        monitors.push_back(
+            {"",
+             {0, 0, DisplayWidth(display, DefaultScreen(display)), DisplayHeight(display, DefaultScreen(display))}});
+    XCloseDisplay(display);
+    return monitors;
+}
+
+// The area of the shell's screen `number`; empty when it is not known.
+PixelRect ShellScreen(const std::vector<std::pair<std::string, PixelRect>>& monitors, const std::string& config,
+                      const std::string& number)
+{
+    const auto connector = DesktopSettingsFile(config + "plasmashellrc").Get("ScreenConnectors", number);
+    for (const auto& [name, area] : monitors)
+        if (connector && *connector == name)
+            return area;
+    const size_t index = std::strtoul(number.c_str(), nullptr, 10);
+    return !connector && index < monitors.size() ? monitors[index].second : PixelRect{};
+}
+
 class PlasmaBackend final : public DesktopBackend {
 public:
     explicit PlasmaBackend(bool running) : running_(running) {}
@@ -76,7 +126,7 @@ public:
             return false;
         const int fillMode = FillMode(request.placement);
         if (!running_)
-            return WriteLayout(image, fillMode);
+            return WriteLayout(picture, image, request.placement);
         const BusPtr bus = OpenSessionBus();
         if (!bus)
             return false;
@@ -113,12 +163,18 @@ public:
                                    "  d.writeConfig(\"FillMode\", tiling ? 6 : " +
                                    std::to_string(fillMode) +
                                    ");\n"
-                                   "}\n";
+                                   "}\n"
+                                   "print(all.length);\n";
+        // A shell still making its first layout has no desktops yet: nothing was shown then.
         GVariant* reply = CallBusMethod(bus.get(), "org.kde.plasmashell", "/PlasmaShell", "org.kde.PlasmaShell",
                                         "evaluateScript", g_variant_new("(s)", script.c_str()));
+        const gchar* printed = nullptr;
+        if (reply && g_variant_is_of_type(reply, G_VARIANT_TYPE("(s)")))
+            g_variant_get(reply, "(&s)", &printed);
+        const bool shown = printed && std::strtol(printed, nullptr, 10) > 0;
         if (reply)
             g_variant_unref(reply);
-        return reply != nullptr;
+        return shown;
     }
 
 private:
@@ -153,8 +209,10 @@ private:
     }
 
     // The layout file is the shell's own: before its first start there is none, and a file of ours
-    // alone would leave it without panels. Only the desktops of an existing layout are changed.
-    static bool WriteLayout(const std::string& image, int fillMode)
+    // alone would be replaced by its default layout (a new desktop starts from an empty group). Only the
+    // desktops of an existing layout are changed; a tiled picture as on the running shell, each desktop
+    // shown the tiling of its screen (its "lastScreen").
+    static bool WriteLayout(const std::string& picture, const std::string& image, WallpaperPlacement placement)
     {
         const std::string config = UserConfigFolder();
         if (config.empty())
@@ -163,10 +221,24 @@ private:
         const auto desktops = LayoutDesktops(layout);
         if (desktops.empty())
             return false;
+        const auto monitors = placement == WallpaperPlacement::Tiled && !picture.empty()
+                                  ? XMonitors()
+                                  : std::vector<std::pair<std::string, PixelRect>>{};
+        std::vector<std::string> written;
         bool set = true;
         for (const std::string& desktop : desktops) {
+            std::string shown = image;
+            int fillMode = FillMode(placement);
+            if (!monitors.empty()) {
+                const PixelRect screen = ShellScreen(monitors, config, layout.Get(desktop, "lastScreen").value_or("0"));
+                if (const std::string file = WriteTilingPicture(picture, screen, written); !file.empty()) {
+                    written.push_back(file);
+                    shown = FileUri(file);
+                    fillMode = FillMode(WallpaperPlacement::Centred);
+                }
+            }
             const std::string general = desktop + "][Wallpaper][org.kde.image][General";
-            set = layout.Set(desktop, "wallpaperplugin", "org.kde.image") && layout.Set(general, "Image", image) &&
+            set = layout.Set(desktop, "wallpaperplugin", "org.kde.image") && layout.Set(general, "Image", shown) &&
                   layout.Set(general, "FillMode", std::to_string(fillMode)) && set;
         }
         return set && layout.Save();
@@ -176,6 +248,41 @@ private:
 };
 
 } // namespace
+
+bool PlasmaLayoutHasDesktops()
+{
+    const std::string config = UserConfigFolder();
+    return !config.empty() && !LayoutDesktops(DesktopSettingsFile(config + LayoutFile)).empty();
+}
+
+bool AwaitPlasmaDesktops(int seconds)
+{
+    const std::string config = UserConfigFolder();
+    if (config.empty())
+        return false;
+    // The shell writes its layout file (replacing it whole) once it made its desktops.
+    std::error_code ignored;
+    std::filesystem::create_directories(config, ignored);
+    const int watcher = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+    if (watcher < 0)
+        return PlasmaLayoutHasDesktops();
+    ::inotify_add_watch(watcher, config.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    bool made = false;
+    while (!(made = PlasmaLayoutHasDesktops())) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd events{watcher, POLLIN, 0};
+        if (left.count() <= 0 || ::poll(&events, 1, int(left.count())) <= 0) {
+            made = PlasmaLayoutHasDesktops();
+            break;
+        }
+        char buffer[4096];
+        while (::read(watcher, buffer, sizeof buffer) > 0) {}
+    }
+    ::close(watcher);
+    return made;
+}
 
 std::unique_ptr<DesktopBackend> NewPlasmaBackend(bool running)
 {

@@ -24,6 +24,7 @@
 #include "tests/image/JpegEncode.h"
 #include "tests/sstp/SstpTestServer.h"
 #include "tests/wallpaper/DesktopSession.h"
+#include "wallpaper/SessionBus.h"
 
 namespace vorlane {
 namespace {
@@ -617,6 +618,54 @@ TEST_F(WallpaperToolTest, LxqtShowsThePictureAgainAfterANewLogin)
     EXPECT_TRUE(shown()) << "after a new login";
     desktop.reset();
     ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+}
+
+// Plasma's first login: set before plasmashell ever ran (no layout file yet), the picture is shown once
+// its first start made its default desktops, by the login's autostart command started before the shell.
+TEST_F(WallpaperToolTest, PlasmaFirstLoginShowsAPictureSetBeforeIt)
+{
+    VORLANE_NEED_PROGRAMS({"Xvfb", "dbus-daemon", "setpriv", "xhost", "kwin_x11", "plasmashell"});
+    std::unique_ptr<test::DesktopSession> session;
+    StartSession(session);
+    test::UserSession user(*session);
+    ASSERT_EQ(user.Failure(), "");
+    fs::permissions(folder_, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    const std::vector<std::string> kde{"XDG_CURRENT_DESKTOP=KDE"};
+    const Bitmap picture = test::ScreenPicture(64, 48, 21);
+    EXPECT_EQ(user.Start({tool_, "set", "--centre", session->SaveBmp("first.bmp", picture)}, kde)->Wait(), 0);
+    ASSERT_FALSE(fs::exists(user.ConfigFolder() / "plasma-org.kde.plasma.desktop-appletsrc"));
+    auto windowManager = user.Start({"kwin_x11"}, kde);
+    std::istringstream autostart(AutostartCommand());
+    std::vector<std::string> login{tool_};
+    for (std::string word; autostart >> word;)
+        if (word != "vorlane-wallpaper")
+            login.push_back(word);
+    auto restore = user.Start(login, kde);
+    auto shell = user.Start({"plasmashell"}, kde);
+    EXPECT_EQ(restore->Wait(), 0) << ReadText(session->Folder() / "vorlane-wallpaper.log");
+    // The root window shows the picture too (restored there): the shell's own desktop, once made, has it.
+    const auto layout = user.ConfigFolder() / "plasma-org.kde.plasma.desktop-appletsrc";
+    ASSERT_TRUE(test::WaitForFolder(
+        user.ConfigFolder(), [&] { return ReadText(layout).find("plugin=org.kde.plasma.folder") != std::string::npos; },
+        120));
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", user.BusAddress().c_str(), 1);
+    const BusPtr bus = OpenSessionBus();
+    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    ASSERT_TRUE(bus);
+    GVariant* reply =
+        CallBusMethod(bus.get(), "org.kde.plasmashell", "/PlasmaShell", "org.kde.PlasmaShell", "evaluateScript",
+                      g_variant_new("(s)", "var d = desktops()[0];\n"
+                                           "d.currentConfigGroup = [\"Wallpaper\", \"org.kde.image\", "
+                                           "\"General\"];\nprint(d.readConfig(\"Image\"));\n"));
+    ASSERT_TRUE(reply);
+    const gchar* image = "";
+    g_variant_get(reply, "(&s)", &image);
+    EXPECT_EQ(std::string(image), "file://" + (session->Folder() / "first.bmp").string());
+    g_variant_unref(reply);
+    EXPECT_TRUE(session->WaitForScreen(
+        [&] { return session->DesktopWindowShown() && test::CentredMismatches(session->Screenshot(), picture) == 0; },
+        60));
+    EXPECT_TRUE(shell->Running());
 }
 
 } // namespace

@@ -438,7 +438,8 @@ TEST_F(DesktopProgramTest, SwayTilesFromTheLayoutsCornerOverTwoOutputs)
 
 // KDE Plasma 5: kwin_x11 and plasmashell as an ordinary user on a session bus of that user's own, its
 // panel removed so that the screen's lower right shows the desktop. Then plasmashell ends, a picture is
-// set, and it starts again on that picture, read from its layout file.
+// set, and it starts again on that picture, read from its layout file (its first login:
+// WallpaperToolTest.PlasmaFirstLoginShowsAPictureSetBeforeIt).
 TEST_F(DesktopProgramTest, PlasmaShowsEveryWallpaperAndStartsOnOneSetWhileItWasNotRunning)
 {
     if (!Begin({"Xvfb", "dbus-daemon", "setpriv", "xhost", "kwin_x11", "plasmashell", "python3:PIL"}))
@@ -481,13 +482,17 @@ TEST_F(DesktopProgramTest, PlasmaShowsEveryWallpaperAndStartsOnOneSetWhileItWasN
         EXPECT_TRUE(ShowsCentred(rewritten)) << "Temp.bmp rewritten, centred";
     }
 
-    desktop_.reset();
-    ::setenv("XDG_CURRENT_DESKTOP", "KDE", 1); // as a Plasma session says, without the shell on the bus
-    const Bitmap later = test::ScreenPicture(56, 40, 9);
-    wallpaper.SetWallPaper(session_->SaveBmp("later.bmp", later));
-    ::unsetenv("XDG_CURRENT_DESKTOP");
-    ASSERT_NO_FATAL_FAILURE(startShell());
-    EXPECT_TRUE(ShowsCentred(later)) << "set while plasmashell was not running";
+    // Set while plasmashell is not running, centred and then tiled (its layout gets the tiling picture).
+    for (const bool tiled : {false, true}) {
+        desktop_.reset();
+        ::setenv("XDG_CURRENT_DESKTOP", "KDE", 1); // as a Plasma session says, without the shell on the bus
+        const Bitmap later = test::ScreenPicture(56, 40, 9 + tiled);
+        wallpaper.SetTile(tiled);
+        wallpaper.SetWallPaper(session_->SaveBmp("later.bmp", later));
+        ::unsetenv("XDG_CURRENT_DESKTOP");
+        ASSERT_NO_FATAL_FAILURE(startShell());
+        EXPECT_TRUE(tiled ? ShowsTiled(later) : ShowsCentred(later)) << "set while plasmashell was not running";
+    }
     desktop_.reset();
     for (const auto& [name, value] : shared)
         ::setenv(name.c_str(), value.c_str(), 1);

@@ -35,9 +35,15 @@ bool SessionProgram::Running()
 {
     if (pid_ <= 0 || ended_)
         return false;
-    int status = 0;
-    ended_ = ::waitpid(pid_, &status, WNOHANG) == pid_;
+    ended_ = ::waitpid(pid_, &status_, WNOHANG) == pid_;
     return !ended_;
+}
+
+int SessionProgram::Wait()
+{
+    if (pid_ > 0 && !ended_)
+        ended_ = ::waitpid(pid_, &status_, 0) == pid_;
+    return ended_ && WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
 }
 
 SessionProgram::~SessionProgram()
@@ -45,10 +51,8 @@ SessionProgram::~SessionProgram()
     if (pid_ <= 0)
         return;
     ::kill(-pid_, SIGTERM);
-    if (!ended_) {
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-    }
+    if (!ended_)
+        ::waitpid(pid_, &status_, 0);
 }
 
 DesktopSession& SharedDesktopSession()

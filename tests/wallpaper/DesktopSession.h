@@ -63,10 +63,13 @@ public:
 
     // Still running (neither ended nor killed).
     bool Running();
+    // Waits for its end: its exit status, -1 when it did not exit.
+    int Wait();
 
 private:
     pid_t pid_ = -1;
     bool ended_ = false;
+    int status_ = -1;
 };
 
 // A session bus of the test's own, its socket and configuration in `folder`, that starts only the

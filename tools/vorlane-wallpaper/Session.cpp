@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "wallpaper/Backends.h"
 #include "wallpaper/DesktopBackend.h"
 #include "wallpaper/DesktopX11.h"
 
@@ -19,6 +20,9 @@ bool ForgetsWithTheSession(const std::string& backend)
 {
     return backend == "x11-root" || backend == "sway" || backend == "swaybg" || backend == "pcmanfm-qt";
 }
+
+// How long a login's restore waits for plasmashell's first start to make its desktops.
+constexpr int PlasmaFirstStartSeconds = 120;
 
 } // namespace
 
@@ -36,7 +40,15 @@ bool ReapplyWhereForgotten(const std::string& path, WallpaperPlacement placement
                            bool& forgetful)
 {
     auto chosen = ChooseDesktopBackends(ObserveSession());
-    std::erase_if(chosen, [](const ChosenBackend& c) { return !ForgetsWithTheSession(c.backend->Name()); });
+    // Plasma keeps the picture in its layout, but its first start (a first login) makes a default one
+    // over it: the picture goes to the shell once it made its desktops.
+    const bool plasmaFirstStart = !PlasmaLayoutHasDesktops();
+    std::erase_if(chosen, [&](const ChosenBackend& c) {
+        return !ForgetsWithTheSession(c.backend->Name()) && !(c.backend->Name() == "plasma" && plasmaFirstStart);
+    });
+    for (ChosenBackend& c : chosen)
+        if (c.backend->Name() == "plasma" && AwaitPlasmaDesktops(PlasmaFirstStartSeconds))
+            c.backend = NewPlasmaBackend(true);
     forgetful = !chosen.empty();
     WallpaperRequest request;
     request.path = path;

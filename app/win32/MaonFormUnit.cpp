@@ -8,6 +8,7 @@
 #include "app/win32/ListViewControl.h"
 #include "app/win32/ProgramPictures.h"
 #include "app/win32/ProgressForm.h"
+#include "app/win32/Resources.h"
 #include "app/win32/ToolBar.h"
 #include "app/win32/WindowClass.h"
 #include "app/win32/WindowFont.h"
@@ -43,7 +44,7 @@ std::string ProgramTitle()
 
 TMainForm::TMainForm(DialogRunner& dialogs, Desktop& desktop)
 {
-    RegisterWindowClass(WindowClassName, WindowProc, 0, LoadIcon(nullptr, IDI_APPLICATION));
+    RegisterWindowClass(WindowClassName, WindowProc, 0, LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_VORLANE)));
     hwnd_ = CreateWindowExA(WS_EX_CONTROLPARENT, WindowClassName, DesignCaption, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
                             DesignPlace.Left, DesignPlace.Top, DesignPlace.Width, DesignPlace.Height, nullptr, nullptr,
                             GetModuleHandleA(nullptr), this);

@@ -61,6 +61,9 @@ done
 for exe in "$program" "$wallpaper_program"; do
   (cd "$unpacked" && wine "$exe" --version)
 done
+echo "=== Each program's icon and version information ==="
+"$root/tests/windows/Resources.sh" "$(sed -n 's/^project(Vorlane VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")" \
+  "$program" "$wallpaper_program" "$window_program"
 
 echo "=== An announcement from the Windows build reaches the mascot ==="
 "$root/tests/windows/Announcement.sh" "$wallpaper_program"

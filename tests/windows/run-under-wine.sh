@@ -4,8 +4,8 @@
 # toolkit, as the Linux build runs them); the ZIP and the installer, each program's icon and version
 # information; then, in a fresh prefix the installer was run in silently, the installed programs: an
 # announcement of vorlane-wallpaper received by a mascot stand-in, the gallery written by both builds'
-# vorlane-gsk and by Vorlane16.exe compared, Vorlane16.exe's window driven on a virtual X display, the
-# window started from the Start menu's shortcut, and the uninstaller.
+# vorlane-gsk and by Vorlane16.exe compared, Vorlane16.exe's window driven on a virtual X display (at 96
+# and at 144 DPI too), the window started from the Start menu's shortcut, and the uninstaller.
 #   tests/windows/run-under-wine.sh [windows-build-folder] [linux-build-folder]
 # The Linux build folder must hold a built tools/vorlane-gsk and tests/wallpaper/with-xvfb
 # (scripts/test.sh makes them).
@@ -114,6 +114,9 @@ echo "=== The main window ==="
 unshare --net sh -c 'ip link set lo up && exec "$@"' sh \
   "$with_xvfb" 1024x768x24 "$root/tests/windows/MainWindow.sh" "$vorlane" "$probe" "$program" \
   "$linux_build/tools/vorlane-gsk"
+
+echo "=== The main window at 96 and 144 DPI ==="
+"$with_xvfb" 1024x768x24 "$root/tests/windows/HighDpi.sh" "$vorlane" "$probe" "$program" "$linux_build/tools/vorlane-gsk"
 
 echo "=== Started from the Start menu, then uninstalled ==="
 "$with_xvfb" 1024x768x24 "$root/tests/windows/Installer.sh" uninstall "$probe"

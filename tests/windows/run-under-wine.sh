@@ -64,8 +64,10 @@ for exe in "$program" "$wallpaper_program"; do
   (cd "$unpacked" && wine "$exe" --version)
 done
 echo "=== Each program's icon and version information ==="
+# Every program of the ZIP: all it holds but the read-me.
+mapfile -t programs < <(find "$unpacked"/Vorlane-*/ -type f ! -name ReadMe.txt | sort)
 "$root/tests/windows/Resources.sh" "$(sed -n 's/^project(Vorlane VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")" \
-  "$program" "$wallpaper_program" "$window_program"
+  "${programs[@]}"
 wineserver --kill || true
 
 echo "=== The installer, in a fresh prefix ==="

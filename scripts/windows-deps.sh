@@ -1,9 +1,10 @@
 #!/bin/bash
 # Prepares what the Windows build needs, from Debian alone: the mingw-w64 compilers (posix threads),
 # wine to run the result (iproute2 for the loopback of the namespace its announcement test runs in), nasm
-# for libjpeg-turbo's SIMD code, zlib for Windows; then libjpeg-turbo built
-# for Windows from Debian's own source package of the installed version, and googletest from
-# /usr/src/googletest. Both are cached in <build-folder>/deps and built again only when missing.
+# for libjpeg-turbo's SIMD code, zlib for Windows, icoutils for the programs' icon (and the test that
+# reads it back), NSIS for the installer; then libjpeg-turbo built for Windows from Debian's own source
+# package of the installed version, and googletest from /usr/src/googletest. Both are cached in
+# <build-folder>/deps and built again only when missing.
 #   scripts/windows-deps.sh [build-folder]     (prints nothing else on success; the prefix is
 #                                               <build-folder>/deps/prefix)
 set -euo pipefail
@@ -18,7 +19,7 @@ jobs="$(nproc)"
 "$root/scripts/setup-debian.sh" \
   g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev nasm \
   wine wine64 locales iproute2 \
-  dpkg-dev googletest
+  dpkg-dev googletest icoutils nsis
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; fi

@@ -4,6 +4,7 @@
 
 #include "app/Dialogs.h"
 #include "app/MainWindowLayout.h"
+#include "app/win32/Dpi.h"
 #include "app/win32/WindowClass.h"
 #include "app/win32/WindowFont.h"
 
@@ -19,7 +20,7 @@ constexpr DWORD ExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 
 HWND Control(const char* kind, const DialogControlLayout& layout, DWORD style, HWND parent, int id, DWORD exStyle = 0)
 {
-    const WindowRect& place = layout.Place;
+    const WindowRect place = Scaled(layout.Place);
     return CreateWindowExA(exStyle, kind, layout.Text, WS_CHILD | WS_VISIBLE | style, place.Left, place.Top,
                            place.Width, place.Height, parent, HMENU(INT_PTR(id)), GetModuleHandleA(nullptr), nullptr);
 }
@@ -30,9 +31,10 @@ TGskForm::TGskForm()
 {
     RegisterWindowClass(ClassName, WindowProc);
     const GskFormLayout& layout = GskFormDesign;
-    RECT frame{0, 0, layout.Place.Width, layout.Place.Height};
+    const WindowRect place = Scaled(layout.Place);
+    RECT frame{0, 0, place.Width, place.Height};
     AdjustWindowRectEx(&frame, Style, FALSE, ExStyle);
-    hwnd_ = CreateWindowExA(ExStyle, ClassName, layout.Caption, Style, layout.Place.Left, layout.Place.Top,
+    hwnd_ = CreateWindowExA(ExStyle, ClassName, layout.Caption, Style, place.Left, place.Top,
                             frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
                             GetModuleHandleA(nullptr), this);
     Label1 = Control("STATIC", layout.Label1, SS_LEFT | SS_NOPREFIX, hwnd_, -1);

@@ -5,6 +5,7 @@
 
 #include "gallery/ImageList.h"
 #include "image/Bitmap.h"
+#include "image/Stretch.h"
 #include "platform/Exceptions.h"
 
 namespace vorlane {
@@ -53,18 +54,39 @@ HBITMAP MaskBitmap(const Bitmap& mask, int width, int height)
     return CreateBitmap(width, height, 1, 1, rows.data());
 }
 
+// The mask at `width` x `height`, each target pixel the source pixel under its centre.
+Bitmap ScaledMask(const Bitmap& mask, int width, int height)
+{
+    if (mask.Width() == width && mask.Height() == height)
+        return mask;
+    Bitmap scaled(width, height, 1);
+    scaled.Palette() = mask.Palette();
+    if (mask.Width() > 0 && mask.Height() > 0)
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                scaled.SetPixelValue(x, y,
+                                     mask.PixelValue(NearestSourceIndex(x, mask.Width(), width),
+                                                     NearestSourceIndex(y, mask.Height(), height)));
+    return scaled;
+}
+
 } // namespace
 
-ImageListHandle::ImageListHandle(const TImageList& list)
-    : handle_(ImageList_Create(list.Width(), list.Height(), ILC_COLOR24 | ILC_MASK, list.Count(),
-                               TImageList::DefaultAllocBy))
+ImageListHandle::ImageListHandle(const TImageList& list) : ImageListHandle(list, list.Width(), list.Height()) {}
+
+ImageListHandle::ImageListHandle(const TImageList& list, int width, int height)
+    : handle_(ImageList_Create(width, height, ILC_COLOR24 | ILC_MASK, list.Count(), TImageList::DefaultAllocBy))
 {
     if (!handle_)
         throw EInvalidGraphic(msg::InvalidGraphic);
+    const bool scaled = width != list.Width() || height != list.Height();
     for (int i = 0; i < list.Count(); ++i) {
-        const Bitmap image = list.Image(i);
+        Bitmap image = list.Image(i);
+        if (scaled)
+            image = Stretch(image, width, height, StretchMode::ColorOnColor);
         const BitmapDeleter colour{ColourBitmap(image.BitsPerPixel() == 24 ? image : image.ConvertedTo(24))};
-        const BitmapDeleter mask{MaskBitmap(list.Mask(i), list.Width(), list.Height())};
+        const BitmapDeleter mask{MaskBitmap(scaled ? ScaledMask(list.Mask(i), width, height) : list.Mask(i), width,
+                                            height)};
         if (!colour.bitmap || !mask.bitmap || ImageList_Add(handle_, colour.bitmap, mask.bitmap) < 0) {
             ImageList_Destroy(handle_);
             throw EInvalidGraphic(msg::InvalidGraphic);

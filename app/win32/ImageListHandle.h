@@ -11,8 +11,10 @@ class TImageList;
 
 class ImageListHandle {
 public:
-    // A copy of `list` as it stands: its image size, every image at 24 bits with its mask.
+    // A copy of `list` as it stands: every image at 24 bits with its mask, at the list's image size or,
+    // given one, at `width` x `height` (each pixel repeated, so a picture stays sharp at 150 and 200 %).
     explicit ImageListHandle(const TImageList& list);
+    ImageListHandle(const TImageList& list, int width, int height);
     ~ImageListHandle();
     ImageListHandle(const ImageListHandle&) = delete;
     ImageListHandle& operator=(const ImageListHandle&) = delete;

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "app/win32/Dpi.h"
 #include "app/win32/ImageListHandle.h"
 #include "gallery/ImageList.h"
 
@@ -43,8 +44,10 @@ void TListViewControl::Clear()
 
 void TListViewControl::SetLargeImages(TImageList* images)
 {
-    // The control draws from a copy; the gallery hands its list again after every change.
-    std::unique_ptr<ImageListHandle> copy = images ? std::make_unique<ImageListHandle>(*images) : nullptr;
+    // The control draws from a copy, at the screen's DPI; the gallery hands its list again after every change.
+    std::unique_ptr<ImageListHandle> copy =
+        images ? std::make_unique<ImageListHandle>(*images, Scaled(images->Width()), Scaled(images->Height()))
+               : nullptr;
     SendMessageA(hwnd_, LVM_SETIMAGELIST, LVSIL_NORMAL, LPARAM(copy ? copy->Get() : nullptr));
     images_ = std::move(copy);
 }

@@ -5,9 +5,11 @@
 #include "app/ErrorText.h"
 #include "app/MainWindowCommands.h"
 #include "app/MainWindowLayout.h"
+#include "app/win32/Dpi.h"
 #include "app/win32/ListViewControl.h"
 #include "app/win32/ProgramPictures.h"
 #include "app/win32/ProgressForm.h"
+#include "app/win32/Resources.h"
 #include "app/win32/ToolBar.h"
 #include "app/win32/WindowClass.h"
 #include "app/win32/WindowFont.h"
@@ -43,9 +45,10 @@ std::string ProgramTitle()
 
 TMainForm::TMainForm(DialogRunner& dialogs, Desktop& desktop)
 {
-    RegisterWindowClass(WindowClassName, WindowProc, 0, LoadIcon(nullptr, IDI_APPLICATION));
+    RegisterWindowClass(WindowClassName, WindowProc, 0, LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_VORLANE)));
+    const WindowRect place = Scaled(DesignPlace);
     hwnd_ = CreateWindowExA(WS_EX_CONTROLPARENT, WindowClassName, DesignCaption, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                            DesignPlace.Left, DesignPlace.Top, DesignPlace.Width, DesignPlace.Height, nullptr, nullptr,
+                            place.Left, place.Top, place.Width, place.Height, nullptr, nullptr,
                             GetModuleHandleA(nullptr), this);
     try {
         CreateComponents(dialogs, desktop);
@@ -74,7 +77,7 @@ void TMainForm::CreateComponents(DialogRunner& dialogs, Desktop& desktop)
     StatusBar1 = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, hwnd_,
                                  HMENU(INT_PTR(StatusBarId)), GetModuleHandleA(nullptr), nullptr);
     SendMessageA(StatusBar1, SB_SIMPLE, TRUE, 0);
-    SendMessageA(StatusBar1, SB_SETMINHEIGHT, StatusBarHeight, 0);
+    SendMessageA(StatusBar1, SB_SETMINHEIGHT, Scaled(StatusBarHeight), 0);
 
     MainMenu1 = CreateMainMenu();
     SetMenu(hwnd_, MainMenu1.MainMenu1);
@@ -214,17 +217,20 @@ void TMainForm::CheckWallpaperStyle(WallpaperPlacement placement)
         CheckMenuItem(MainMenu1, item.Control, item.Placement == placement);
 }
 
-// On Windows the stored place is the whole window's, frame included, as the system places windows.
+// On Windows the stored place is the whole window's, frame included, as the system places windows. It is
+// kept in pixels at 96 DPI, as the system gives them to a program that is not aware of the DPI, so a
+// gallery opens at the same size on the screen whatever the DPI it was saved at.
 WindowRect TMainForm::WindowArea() const
 {
     RECT window;
     GetWindowRect(hwnd_, &window);
-    return {window.left, window.top, window.right - window.left, window.bottom - window.top};
+    return Unscaled(WindowRect{window.left, window.top, window.right - window.left, window.bottom - window.top});
 }
 
 void TMainForm::PlaceWindow(const WindowRect& area)
 {
-    SetWindowPos(hwnd_, nullptr, area.Left, area.Top, area.Width, area.Height, SWP_NOZORDER | SWP_NOACTIVATE);
+    const WindowRect place = Scaled(area);
+    SetWindowPos(hwnd_, nullptr, place.Left, place.Top, place.Width, place.Height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 std::vector<WindowRect> TMainForm::MonitorAreas() const
@@ -234,7 +240,7 @@ std::vector<WindowRect> TMainForm::MonitorAreas() const
         nullptr, nullptr,
         [](HMONITOR, HDC, LPRECT area, LPARAM found) -> BOOL {
             reinterpret_cast<std::vector<WindowRect>*>(found)->push_back(
-                {area->left, area->top, area->right - area->left, area->bottom - area->top});
+                Unscaled(WindowRect{area->left, area->top, area->right - area->left, area->bottom - area->top}));
             return TRUE;
         },
         LPARAM(&areas));

@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include "app/MainWindowLayout.h"
+#include "app/win32/Dpi.h"
 #include "app/win32/WindowClass.h"
 #include "app/win32/WindowFont.h"
 #include "image/BmpFile.h"
@@ -189,18 +190,21 @@ void PicturePreviewPanel::Create(HWND dialog)
     RECT frame, client;
     GetWindowRect(dialog, &frame);
     GetClientRect(dialog, &client);
-    SetWindowPos(dialog, nullptr, 0, 0, frame.right - frame.left + PanelWidth, frame.bottom - frame.top,
+    // The common dialog is the system's, drawn at the screen's DPI; the panel's sizes follow it.
+    SetWindowPos(dialog, nullptr, 0, 0, frame.right - frame.left + Scaled(PanelWidth), frame.bottom - frame.top,
                  SWP_NOMOVE | SWP_NOZORDER);
-    const int left = client.right + 4, top = 10, width = PanelWidth - 14;
+    const int left = client.right + Scaled(4), top = Scaled(10), width = Scaled(PanelWidth - 14);
     HINSTANCE instance = GetModuleHandleA(nullptr);
     SizeLabel =
         CreateWindowExA(0, "STATIC", PicturePreviewDesign.NoPictureLabel, WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX,
-                        left, top, width - 28, 18, dialog, HMENU(INT_PTR(SizeLabelId)), instance, nullptr);
+                        left, top, width - Scaled(28), Scaled(18), dialog, HMENU(INT_PTR(SizeLabelId)), instance,
+                        nullptr);
     PreviewButton =
-        CreateWindowExA(0, "BUTTON", "...", WS_CHILD | WS_VISIBLE | WS_DISABLED | BS_PUSHBUTTON, left + width - 23,
-                        top - 2, 23, 22, dialog, HMENU(INT_PTR(PreviewButtonId)), instance, nullptr);
-    Area = CreateWindowExA(WS_EX_STATICEDGE, AreaClass, "", WS_CHILD | WS_VISIBLE, left, top + 24, width,
-                           client.bottom - top - 24 - 40, dialog, nullptr, instance, nullptr);
+        CreateWindowExA(0, "BUTTON", "...", WS_CHILD | WS_VISIBLE | WS_DISABLED | BS_PUSHBUTTON,
+                        left + width - Scaled(23), top - Scaled(2), Scaled(23), Scaled(22), dialog,
+                        HMENU(INT_PTR(PreviewButtonId)), instance, nullptr);
+    Area = CreateWindowExA(WS_EX_STATICEDGE, AreaClass, "", WS_CHILD | WS_VISIBLE, left, top + Scaled(24), width,
+                           client.bottom - top - Scaled(24 + 40), dialog, nullptr, instance, nullptr);
     SetWindowLongPtrA(Area, GWLP_USERDATA, LONG_PTR(this));
     SendMessageA(SizeLabel, WM_SETFONT, WPARAM(WindowFont()), FALSE);
     // The button's hint, as a tool tip.

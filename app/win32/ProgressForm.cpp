@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "app/win32/Dpi.h"
 #include "app/win32/WindowClass.h"
 #include "app/win32/WindowFont.h"
 
@@ -16,13 +17,14 @@ constexpr const char* CancelCaption = "キャンセル";
 constexpr ULONGLONG ShowAfter = 1000; // milliseconds of work before the dialog opens
 constexpr DWORD Style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD ExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
-constexpr int Width = 360, Height = 110; // the client area
+constexpr int Width = 360, Height = 110; // the client area at 96 DPI
 
+// A control at a place given at 96 DPI.
 HWND Control(const char* kind, const char* text, DWORD style, HWND parent, int id, int left, int top, int width,
              int height)
 {
-    return CreateWindowExA(0, kind, text, WS_CHILD | WS_VISIBLE | style, left, top, width, height, parent,
-                           HMENU(INT_PTR(id)), GetModuleHandleA(nullptr), nullptr);
+    return CreateWindowExA(0, kind, text, WS_CHILD | WS_VISIBLE | style, Scaled(left), Scaled(top), Scaled(width),
+                           Scaled(height), parent, HMENU(INT_PTR(id)), GetModuleHandleA(nullptr), nullptr);
 }
 
 } // namespace
@@ -54,7 +56,7 @@ std::string TProgressForm::Label(size_t done) const
 void TProgressForm::Show()
 {
     RegisterWindowClass(ClassName, WindowProc);
-    RECT frame{0, 0, Width, Height};
+    RECT frame{0, 0, Scaled(Width), Scaled(Height)};
     AdjustWindowRectEx(&frame, Style, FALSE, ExStyle);
     const int width = frame.right - frame.left, height = frame.bottom - frame.top;
     // Centred over the owner.

@@ -5,8 +5,10 @@
 #include <vector>
 
 #include "app/MainWindowLayout.h"
+#include "app/win32/Dpi.h"
 #include "app/win32/ImageListHandle.h"
 #include "app/win32/MainMenu.h"
+#include "gallery/ImageList.h"
 
 namespace vorlane {
 
@@ -14,12 +16,12 @@ TToolBar::TToolBar(HWND parent, int id, const TImageList& images, std::span<cons
     : hwnd_(CreateWindowExA(0, TOOLBARCLASSNAMEA, "",
                             WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | TBSTYLE_TOOLTIPS | TBSTYLE_FLAT | CCS_TOP, 0, 0,
                             0, 0, parent, HMENU(INT_PTR(id)), GetModuleHandleA(nullptr), nullptr)),
-      images_(std::make_unique<ImageListHandle>(images)),
+      images_(std::make_unique<ImageListHandle>(images, Scaled(images.Width()), Scaled(images.Height()))),
       buttons_(buttons)
 {
     SendMessageA(hwnd_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     SendMessageA(hwnd_, TB_SETIMAGELIST, 0, LPARAM(images_->Get()));
-    SendMessageA(hwnd_, TB_SETBITMAPSIZE, 0, MAKELONG(ButtonPictureSize, ButtonPictureSize));
+    SendMessageA(hwnd_, TB_SETBITMAPSIZE, 0, MAKELONG(Scaled(ButtonPictureSize), Scaled(ButtonPictureSize)));
     std::vector<TBBUTTON> added;
     for (const ToolButtonLayout& button : buttons) {
         TBBUTTON& b = added.emplace_back();
@@ -30,7 +32,7 @@ TToolBar::TToolBar(HWND parent, int id, const TImageList& images, std::span<cons
         b.iString = INT_PTR(button.Caption);
     }
     SendMessageA(hwnd_, TB_ADDBUTTONSA, WPARAM(added.size()), LPARAM(added.data()));
-    SendMessageA(hwnd_, TB_SETBUTTONSIZE, 0, MAKELONG(ToolButtonWidth, ToolButtonHeight));
+    SendMessageA(hwnd_, TB_SETBUTTONSIZE, 0, MAKELONG(Scaled(ToolButtonWidth), Scaled(ToolButtonHeight)));
     SendMessageA(hwnd_, TB_AUTOSIZE, 0, 0);
 }
 

@@ -1,4 +1,4 @@
-// The main window's tool bar: four buttons of 55 x 51 pixels with their captions under 32 x 32
+// The main window's tool bar: four buttons of 55 x 51 pixels (at 96 DPI) with their captions under 32 x 32
 // pictures from the button image list, and hints shown as tool tips where the layout lets them show.
 #pragma once
 

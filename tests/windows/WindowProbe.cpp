@@ -26,6 +26,10 @@
 //   wallpaper      prints the desktop's wallpaper, as the system call gives it
 //   capture FILE   writes what the screen shows of the open dialog, or else of the main window, as a
 //                  24-bit bitmap file
+//   layout         prints the main window's layout in pixels, one line: the window's width and height,
+//                  the tool bar's and the status bar's heights, the list's client area (left, top from
+//                  the window's top-left corner, width, height), its icon spacing, and which scroll
+//                  bars it shows (vertical, horizontal: 1 or 0)
 //   close          closes the window (WM_CLOSE), waits for the program's end and prints its exit code
 // Output is in the system code page. Every wait has a deadline; a message box the program shows instead
 // of going on is printed and ends the probe with status 1.
@@ -188,6 +192,25 @@ void Capture(const Program& program, const char* file)
     ReleaseDC(nullptr, screen);
 }
 
+void Layout(const Program& program)
+{
+    RECT window, toolbar{}, status{}, list;
+    GetWindowRect(program.window, &window);
+    if (HWND bar = FindWindowExA(program.window, nullptr, TOOLBARCLASSNAMEA, nullptr))
+        GetWindowRect(bar, &toolbar);
+    if (HWND bar = FindWindowExA(program.window, nullptr, STATUSCLASSNAMEA, nullptr))
+        GetWindowRect(bar, &status);
+    GetClientRect(program.list, &list);
+    POINT origin{0, 0};
+    ClientToScreen(program.list, &origin);
+    const LRESULT spacing = Send(program, program.list, LVM_GETITEMSPACING, FALSE, 0);
+    const LONG style = GetWindowLongA(program.list, GWL_STYLE);
+    std::printf("window %ldx%ld toolbar %ld status %ld list %ld,%ld %ldx%ld spacing %dx%d scroll %d,%d\n",
+                window.right - window.left, window.bottom - window.top, toolbar.bottom - toolbar.top,
+                status.bottom - status.top, origin.x - window.left, origin.y - window.top, list.right, list.bottom,
+                LOWORD(spacing), HIWORD(spacing), (style & WS_VSCROLL) != 0, (style & WS_HSCROLL) != 0);
+}
+
 // Where the mouse points at the icon of list item `index` on the screen: large icons stand in one row of
 // cells of the list's item spacing, each icon centred at the top of its cell.
 POINT ItemIconPoint(const Program& program, int index)
@@ -347,6 +370,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: vorlane-window-probe PROGRAM STEP...\n");
         return 2;
     }
+    // Pixels as the screen has them, whatever its DPI: a program that does not declare itself aware sees
+    // coordinates scaled to 96 DPI.
+    SetProcessDPIAware();
     Program program = Start(argv[1]);
     if (argc == 3 && std::string(argv[2]) == "startup-error") {
         StartupError(program);
@@ -414,6 +440,8 @@ int main(int argc, char** argv)
             char wallpaper[MAX_PATH * 2] = {};
             SystemParametersInfoA(SPI_GETDESKWALLPAPER, sizeof wallpaper, wallpaper, 0);
             std::printf("%s\n", wallpaper);
+        } else if (step == "layout") {
+            Layout(program);
         } else if (step == "capture" && i + 1 < argc) {
             Capture(program, argv[++i]);
         } else if (step == "close") {

@@ -1,9 +1,11 @@
 #!/bin/bash
 # The Windows build, cross-compiled here and tested under wine with a Japanese locale (ANSI code page
 # 932): the unit suites (test_commands among them: the window's commands behind a front end of no
-# toolkit, as the Linux build runs them), an announcement of vorlane-wallpaper received by a mascot
-# stand-in, the gallery written by both builds' vorlane-gsk and by Vorlane16.exe compared, then
-# Vorlane16.exe's window driven on a virtual X display.
+# toolkit, as the Linux build runs them); the ZIP and the installer, each program's icon and version
+# information; then, in a fresh prefix the installer was run in silently, the installed programs: an
+# announcement of vorlane-wallpaper received by a mascot stand-in, the gallery written by both builds'
+# vorlane-gsk and by Vorlane16.exe compared, Vorlane16.exe's window driven on a virtual X display (at 96
+# and at 144 DPI too), the window started from the Start menu's shortcut, and the uninstaller.
 #   tests/windows/run-under-wine.sh [windows-build-folder] [linux-build-folder]
 # The Linux build folder must hold a built tools/vorlane-gsk and tests/wallpaper/with-xvfb
 # (scripts/test.sh makes them).
@@ -61,20 +63,63 @@ done
 for exe in "$program" "$wallpaper_program"; do
   (cd "$unpacked" && wine "$exe" --version)
 done
+echo "=== Each program's icon and version information ==="
+# Every program of the ZIP: all it holds but the read-me.
+mapfile -t programs < <(find "$unpacked"/Vorlane-*/ -type f ! -name ReadMe.txt | sort)
+"$root/tests/windows/Resources.sh" "$(sed -n 's/^project(Vorlane VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")" \
+  "${programs[@]}"
+wineserver --kill || true
+
+echo "=== The installer, in a fresh prefix ==="
+cmake --build "$build" --target installer
+setup="$(ls "$build"/packages/Vorlane-*-win64-setup.exe)"
+export WINEPREFIX="$build/wine-installed"
+rm -rf "$WINEPREFIX"
+wineboot --init >/dev/null 2>&1
+wineserver --wait
+window_program="$("$root/tests/windows/Installer.sh" install "$setup")"
+installed="$(dirname "$window_program")"
+echo "installed in $installed"
+# The ZIP's programs are the same files but for the time stamp and check sum that stripping writes into
+# the PE header: what runs below stands for both.
+same_program() {
+  python3 - "$1" "$2" <<'PYTHON'
+import struct, sys
+def body(name):
+    data = bytearray(open(name, "rb").read())
+    header = struct.unpack_from("<I", data, 0x3C)[0]
+    data[header + 8:header + 12] = bytes(4)   # TimeDateStamp
+    data[header + 88:header + 92] = bytes(4)  # CheckSum
+    return data
+sys.exit(body(sys.argv[1]) != body(sys.argv[2]))
+PYTHON
+}
+for exe in "$program" "$wallpaper_program" "$unpacked"/Vorlane-*/Vorlane16.exe; do
+  same_program "$exe" "$installed/$(basename "$exe")" ||
+    { echo "the ZIP and the installer differ in $(basename "$exe")" >&2; exit 1; }
+done
+program="$installed/vorlane-gsk.exe"
+wallpaper_program="$installed/vorlane-wallpaper.exe"
 
 echo "=== An announcement from the Windows build reaches the mascot ==="
 "$root/tests/windows/Announcement.sh" "$wallpaper_program"
 
 with_xvfb="$linux_build/tests/wallpaper/with-xvfb"
-vorlane="$window_program" # as the ZIP holds it
+vorlane="$window_program" # as the installer put it, the Start menu's shortcut's target
 probe="$build/tests/windows/vorlane-window-probe.exe"
 echo "=== The same gallery from the Linux and the Windows build ==="
 "$with_xvfb" 1024x768x24 "$root/tests/windows/SameGallery.sh" "$linux_build/tools/vorlane-gsk" \
-  "$build/tools/vorlane-gsk.exe" "$vorlane" "$probe"
+  "$program" "$vorlane" "$probe"
 
 echo "=== The main window ==="
 # In a network namespace of its own, where the test is the mascot on the fixed SSTP port.
 unshare --net sh -c 'ip link set lo up && exec "$@"' sh \
-  "$with_xvfb" 1024x768x24 "$root/tests/windows/MainWindow.sh" "$vorlane" "$probe" "$build/tools/vorlane-gsk.exe" \
+  "$with_xvfb" 1024x768x24 "$root/tests/windows/MainWindow.sh" "$vorlane" "$probe" "$program" \
   "$linux_build/tools/vorlane-gsk"
+
+echo "=== The main window at 96 and 144 DPI ==="
+"$with_xvfb" 1024x768x24 "$root/tests/windows/HighDpi.sh" "$vorlane" "$probe" "$program" "$linux_build/tools/vorlane-gsk"
+
+echo "=== Started from the Start menu, then uninstalled ==="
+"$with_xvfb" 1024x768x24 "$root/tests/windows/Installer.sh" uninstall "$probe"
 wineserver --kill || true

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "platform/CommandLine.h"
-#include "platform/Exceptions.h"
 #include "saver/SaverGallery.h"
 #include "saver/SaverScreen.h"
 #include "saver/Slideshow.h"

@@ -3,16 +3,12 @@
 // screen savers are ended.
 #include <cstdio>
 #include <exception>
-#include <set>
 #include <string>
 
-#include "platform/CodePage.h"
 #include "platform/CommandLine.h"
-#include "platform/Exceptions.h"
 #include "saver/SaverGallery.h"
 #include "saver/SaverScreen.h"
 #include "saver/Slideshow.h"
-#include "wallpaper/CWallPaper.h"
 
 namespace {
 
@@ -22,19 +18,6 @@ using namespace vorlane::saver;
 void Report(const std::string& message)
 {
     std::fprintf(stderr, "%s: %s\n", ProgramName, message.c_str());
-}
-
-// The recorded wallpaper placement, as vorlane-wallpaper reads it; a tiled one is fitted, as a tile of
-// a photo says little on a screen saver. Centred when the record cannot be read.
-WallpaperPlacement SaverPlacement()
-{
-    WallpaperPlacement placement = WallpaperPlacement::Centred;
-    try {
-        placement = TWallPaper(nullptr).Placement();
-    } catch (const Exception& error) {
-        Report(std::string("the recorded wallpaper settings are damaged: ") + error.what());
-    }
-    return placement == WallpaperPlacement::Tiled ? WallpaperPlacement::Fit : placement;
 }
 
 // Shows `line` until the window goes.
@@ -56,34 +39,22 @@ int Run(const Options& options)
     const SaverGallery gallery = ReadSaverGallery();
     if (!gallery.problem.empty())
         return ShowOnly(screen, gallery.problem);
-    const WallpaperPlacement placement = SaverPlacement();
+    const WallpaperPlacement placement = SaverPlacement(Report);
     const auto delay =
         std::chrono::duration_cast<SaverScreen::Clock::duration>(std::chrono::duration<double>(options.delaySeconds));
 
-    PictureOrder order(gallery.pictures.size(), options.random);
-    std::set<size_t> reported; // pictures said to fail, each said once
-    size_t failedInARow = 0;
+    Slideshow slideshow(gallery.pictures, options.random);
     auto turn = SaverScreen::Clock::now(); // when the next picture is due
     for (;;) {
-        const size_t index = order.Next();
-        const std::string& picture = gallery.pictures[index];
-        unsigned long next = 0;
-        try {
-            next = screen.Draw(picture, placement); // while the previous picture shows
-        } catch (const Exception& error) {
-            if (reported.insert(index).second)
-                Report(codepage::DisplayText(picture) + ": " + error.what());
-        }
-        if (next == 0) {
-            if (++failedInARow < gallery.pictures.size())
-                continue;
-            failedInARow = 0; // a whole round failed: say so, and try again later
+        // Drawn while the previous picture shows.
+        const unsigned long next = slideshow.DrawNext(
+            [&](const std::string& picture) { return screen.Draw(picture, placement); }, Report);
+        if (next == 0) { // a whole round failed: say so, and try again later
             screen.ShowText(NothingShownText(gallery.name));
             if (!screen.WaitUntil(SaverScreen::Clock::now() + delay))
                 return 0;
             continue;
         }
-        failedInARow = 0;
         if (!screen.WaitUntil(turn))
             return 0;
         screen.Show(next);

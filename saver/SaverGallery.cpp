@@ -11,6 +11,7 @@
 #include "platform/Exceptions.h"
 #include "platform/Path.h"
 #include "platform/Profile.h"
+#include "wallpaper/CWallPaper.h"
 
 namespace vorlane::saver {
 namespace {
@@ -64,6 +65,17 @@ SaverGallery ReadSaverGallery()
     if (result.pictures.empty())
         result.problem = Format(EmptyText, Shown(result.name).c_str());
     return result;
+}
+
+WallpaperPlacement SaverPlacement(const std::function<void(const std::string& line)>& report)
+{
+    WallpaperPlacement placement = WallpaperPlacement::Centred;
+    try {
+        placement = TWallPaper(nullptr).Placement();
+    } catch (const Exception& error) {
+        report(std::string("the recorded wallpaper settings are damaged: ") + error.what());
+    }
+    return placement == WallpaperPlacement::Tiled ? WallpaperPlacement::Fit : placement;
 }
 
 std::string NothingShownText(const std::string& galleryName)

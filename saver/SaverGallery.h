@@ -2,8 +2,11 @@
 // 画集の設定 writes it); "Default" (画集の解除), or no value, means the current gallery, "Manager".
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "wallpaper/Placement.h"
 
 namespace vorlane::saver {
 
@@ -19,6 +22,10 @@ std::string SaverGalleryName();
 // Reads that gallery's names (not its thumbnails). A missing, unreadable or empty gallery is no error:
 // `problem` says which it is.
 SaverGallery ReadSaverGallery();
+
+// The recorded wallpaper placement, as vorlane-wallpaper reads it; a tiled one is fitted, as a tile of
+// a photo says little on a screen saver. Centred when the record cannot be read, which `report` is told.
+WallpaperPlacement SaverPlacement(const std::function<void(const std::string& line)>& report);
 
 // The line shown when none of the gallery's pictures can be shown.
 std::string NothingShownText(const std::string& galleryName);

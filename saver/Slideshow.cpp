@@ -6,6 +6,9 @@
 #include <cstdlib>
 #include <numeric>
 
+#include "platform/CodePage.h"
+#include "platform/Exceptions.h"
+
 namespace vorlane::saver {
 namespace {
 
@@ -25,7 +28,9 @@ unsigned long WindowIdOf(const std::string& text)
     return id;
 }
 
-double DelayOf(const std::string& text)
+} // namespace
+
+double ParseDelaySeconds(const std::string& text)
 {
     char* end = nullptr;
     const double seconds = std::strtod(text.c_str(), &end);
@@ -34,8 +39,6 @@ double DelayOf(const std::string& text)
         throw UsageError("'" + text + "' is not a delay in seconds (0.1 to 86400)");
     return seconds;
 }
-
-} // namespace
 
 Options ParseOptions(const std::vector<std::string>& arguments)
 {
@@ -56,7 +59,7 @@ Options ParseOptions(const std::vector<std::string>& arguments)
         else if (Is(argument, "--window-id"))
             options.windowId = WindowIdOf(value());
         else if (Is(argument, "--delay"))
-            options.delaySeconds = DelayOf(value());
+            options.delaySeconds = ParseDelaySeconds(value());
         else if (Is(argument, "--random"))
             options.random = true;
         else
@@ -115,6 +118,28 @@ size_t PictureOrder::Next()
             Shuffle();
     }
     return round_[at_++];
+}
+
+Slideshow::Slideshow(std::vector<std::string> pictures, bool random)
+    : pictures_(std::move(pictures)),
+      order_(pictures_.size(), random)
+{
+}
+
+uintptr_t Slideshow::DrawNext(const Draw& draw, const Report& report)
+{
+    for (size_t tried = 0; tried < pictures_.size(); ++tried) {
+        const size_t index = order_.Next();
+        const std::string& picture = pictures_[index];
+        try {
+            if (const uintptr_t drawn = draw(picture))
+                return drawn;
+        } catch (const Exception& error) {
+            if (reported_.insert(index).second)
+                report(codepage::DisplayText(picture) + ": " + error.what());
+        }
+    }
+    return 0;
 }
 
 } // namespace vorlane::saver

@@ -1,8 +1,11 @@
-// vorlane-saver's command line and the order its pictures come in.
+// vorlane-saver's command line, the order its pictures come in and which of them each turn shows.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <optional>
+#include <set>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -34,6 +37,8 @@ inline constexpr double MaxDelaySeconds = 24 * 60 * 60;
 // Throws UsageError.
 Options ParseOptions(const std::vector<std::string>& arguments);
 std::string HelpText();
+// A delay as --delay takes it: seconds from MinDelaySeconds to MaxDelaySeconds. Throws UsageError.
+double ParseDelaySeconds(const std::string& text);
 
 // The order of `count` pictures: the gallery's, round after round, or shuffled anew each round, never
 // showing the same picture twice in a row when there are two or more.
@@ -49,6 +54,26 @@ private:
     size_t at_ = 0;
     bool random_;
     std::mt19937 generator_;
+};
+
+// The pictures of a gallery as their turns come: each turn draws the next picture of the order that can
+// be drawn, passing over those that fail, and gives up for that turn once a whole round drew none.
+class Slideshow {
+public:
+    // Draws a picture, ready to be shown: a handle of the screen's (0 when the screen refused), or
+    // raises the picture's Exception (EFOpenError, EInvalidGraphic, EJPEG, ...).
+    using Draw = std::function<uintptr_t(const std::string& picture)>;
+    // Told each picture that fails, once, with the reason.
+    using Report = std::function<void(const std::string& line)>;
+
+    Slideshow(std::vector<std::string> pictures, bool random);
+    // The next picture drawn; 0 when none of a whole round could be.
+    uintptr_t DrawNext(const Draw& draw, const Report& report);
+
+private:
+    std::vector<std::string> pictures_;
+    PictureOrder order_;
+    std::set<size_t> reported_;
 };
 
 } // namespace vorlane::saver

@@ -16,23 +16,6 @@ using ImagePtr = std::unique_ptr<pixman_image_t, ImageUnref>;
 
 } // namespace
 
-PixelRect PlaceScaledPicture(WallpaperPlacement placement, int width, int height, const PixelRect& area)
-{
-    if (width <= 0 || height <= 0 || area.width <= 0 || area.height <= 0)
-        return {area.x, area.y, 0, 0};
-    int w = area.width, h = area.height;
-    if (placement != WallpaperPlacement::Stretch) {
-        const double across = double(area.width) / width, down = double(area.height) / height;
-        const bool cover = placement == WallpaperPlacement::Fill || placement == WallpaperPlacement::Span;
-        // The side whose scale decides is the area's; the other follows, rounded.
-        if ((across > down) == cover)
-            h = std::max(1, int(std::lround(height * across)));
-        else
-            w = std::max(1, int(std::lround(width * down)));
-    }
-    return {area.x + (area.width - w) / 2, area.y + (area.height - h) / 2, w, h};
-}
-
 // One resampling step: rows of an input picture in, rows of [x0, x1) x [y0, y1) of its scaled copy out,
 // pixman's bilinear filter between. A scale of exactly 2 averages each 2x2 block; 1 copies.
 struct ScaledPicture::Step {

@@ -9,23 +9,9 @@
 #include <memory>
 #include <vector>
 
-#include "wallpaper/Placement.h"
+#include "wallpaper/PlacedPicture.h"
 
 namespace vorlane {
-
-// A rectangle in root-window pixels.
-struct PixelRect {
-    int x = 0;
-    int y = 0;
-    int width = 0;
-    int height = 0;
-};
-
-// Where a picture of `width` x `height` goes in `area` (a monitor, or for span all monitors' bounding
-// box): the rectangle of its scaled copy, centred on the area, which shows only where it overlaps the
-// area. Fill and span cover the area (one side equal, the other the rounded larger one); fit fits inside
-// it (one side equal, the other the rounded smaller one); stretch is the area. Not for centred or tiled.
-PixelRect PlaceScaledPicture(WallpaperPlacement placement, int width, int height, const PixelRect& area);
 
 // The widest picture pixman's 16.16 fixed-point coordinates can address.
 inline constexpr int MaxScaledWidth = 32767;

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "app/win32/Dpi.h"
 #include "app/win32/ImageListHandle.h"
 #include "gallery/ImageList.h"
@@ -132,6 +134,69 @@ void TListViewControl::Highlight(std::optional<int> item)
         state.state = LVIS_DROPHILITED;
         SendMessageA(hwnd_, LVM_SETITEMSTATE, WPARAM(*item), LPARAM(&state));
     }
+    // The dragged item goes just before the one it is dropped on.
+    MarkInsertion(item);
+}
+
+void TListViewControl::MarkInsertion(std::optional<int> before)
+{
+    LVINSERTMARK mark{sizeof mark, 0, before.value_or(-1), 0};
+    if (!ownMark_ && SendMessageA(hwnd_, LVM_SETINSERTMARK, 0, LPARAM(&mark))) {
+        LVINSERTMARK shown{sizeof shown, 0, -1, 0};
+        if (SendMessageA(hwnd_, LVM_GETINSERTMARK, 0, LPARAM(&shown)) && shown.iItem == mark.iItem)
+            return; // the control shows it
+    }
+    // A control that keeps no insertion mark (wine's): the list draws its own.
+    ownMark_ = true;
+    if (before == markedBefore_)
+        return;
+    for (const std::optional<int>& item : {markedBefore_, before})
+        if (RECT area; item && OwnMarkArea(*item, area))
+            InvalidateRect(hwnd_, &area, TRUE);
+    markedBefore_ = before;
+}
+
+// A vertical bar in the gap left of the item, as tall as the item with its caption.
+bool TListViewControl::OwnMarkArea(int item, RECT& area) const
+{
+    area.left = LVIR_BOUNDS;
+    if (!SendMessageA(hwnd_, LVM_GETITEMRECT, WPARAM(item), LPARAM(&area)))
+        return false;
+    area.left = std::max(0L, area.left - OwnMarkWidth);
+    area.right = area.left + OwnMarkWidth;
+    return true;
+}
+
+// The list's own mark, drawn over what the control painted; the control's insertion-mark messages
+// are answered for it.
+bool TListViewControl::OwnMarkMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    switch (message) {
+    case WM_PAINT:
+        result = DefSubclassProc(hwnd_, message, wParam, lParam);
+        if (RECT area; markedBefore_ && OwnMarkArea(*markedBefore_, area)) {
+            HDC dc = GetDC(hwnd_);
+            FillRect(dc, &area, GetSysColorBrush(COLOR_WINDOWTEXT));
+            ReleaseDC(hwnd_, dc);
+        }
+        return true;
+    case LVM_GETINSERTMARK: {
+        auto* mark = reinterpret_cast<LVINSERTMARK*>(lParam);
+        result = mark && mark->cbSize == sizeof *mark;
+        if (result) {
+            mark->dwFlags = 0;
+            mark->iItem = markedBefore_.value_or(-1);
+        }
+        return true;
+    }
+    case LVM_GETINSERTMARKRECT: {
+        RECT* area = reinterpret_cast<RECT*>(lParam);
+        result = area && markedBefore_ && OwnMarkArea(*markedBefore_, *area);
+        return true;
+    }
+    default:
+        return false;
+    }
 }
 
 void TListViewControl::EndDrag()
@@ -145,7 +210,10 @@ void TListViewControl::EndDrag()
 LRESULT CALLBACK TListViewControl::Subclass(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                             DWORD_PTR self)
 {
-    if (auto* list = reinterpret_cast<TListViewControl*>(self); list && list->dragging_)
+    auto* list = reinterpret_cast<TListViewControl*>(self);
+    if (LRESULT result = 0; list && list->ownMark_ && list->OwnMarkMessage(message, wParam, lParam, result))
+        return result;
+    if (list && list->dragging_)
         return list->WindowProc(message, wParam, lParam);
     return DefSubclassProc(hwnd, message, wParam, lParam);
 }

@@ -45,7 +45,11 @@ private:
     static LRESULT CALLBACK Subclass(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self);
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     std::optional<int> ItemAt(POINT client) const;
+    // Marks `item` as the drop target: highlighted, with the insertion mark before it.
     void Highlight(std::optional<int> item);
+    void MarkInsertion(std::optional<int> before);
+    bool OwnMarkArea(int item, RECT& area) const;
+    bool OwnMarkMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     // Ends a drag over `target`, as a drop does.
     void DropOn(std::optional<int> target);
     void EndDrag();
@@ -56,6 +60,9 @@ private:
     bool dragging_ = false;
     std::optional<int> highlighted_;
     std::optional<int> dropTarget_;
+    static constexpr LONG OwnMarkWidth = 2;
+    bool ownMark_ = false; // the control keeps no insertion mark: the list draws its own
+    std::optional<int> markedBefore_;
 };
 
 } // namespace vorlane

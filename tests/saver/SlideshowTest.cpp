@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "platform/Exceptions.h"
 #include "saver/Slideshow.h"
 
 namespace vorlane::saver {
@@ -60,6 +62,30 @@ TEST(PictureOrder, GoesRoundInOrderOrShuffledEachPictureOnceARoundNeverTwiceInAR
     PictureOrder one(1, true);
     EXPECT_EQ(one.Next(), 0u);
     EXPECT_EQ(one.Next(), 0u);
+}
+
+TEST(Slideshow, PassesOverPicturesThatFailSayingSoOnceAndGivesUpATurnOnlyWhenAllFail)
+{
+    std::set<std::string> failing{"b.jpg"};
+    std::vector<std::string> reports;
+    const Slideshow::Report report = [&](const std::string& line) { reports.push_back(line); };
+    const Slideshow::Draw draw = [&](const std::string& picture) -> uintptr_t {
+        if (failing.count(picture))
+            throw Exception("cannot");
+        return picture == "c.jpg" ? 0 : picture[0]; // the screen refuses c.jpg, which is said nowhere
+    };
+    Slideshow slideshow({"a.jpg", "b.jpg", "c.jpg", "d.jpg"}, false);
+    std::string shown;
+    for (int turn = 0; turn < 5; ++turn)
+        shown += char(slideshow.DrawNext(draw, report));
+    EXPECT_EQ(shown, "adada");
+    EXPECT_EQ(reports, std::vector<std::string>{"b.jpg: cannot"});
+
+    failing = {"a.jpg", "b.jpg", "d.jpg"};
+    EXPECT_EQ(slideshow.DrawNext(draw, report), 0u);
+    EXPECT_EQ(slideshow.DrawNext(draw, report), 0u);
+    EXPECT_EQ(reports, (std::vector<std::string>{"b.jpg: cannot", "d.jpg: cannot", "a.jpg: cannot"}));
+    EXPECT_EQ(Slideshow({}, true).DrawNext(draw, report), 0u);
 }
 
 } // namespace

@@ -9,8 +9,9 @@
 #     in a network namespace of its own: the port is fixed); a picture gone since gives the error box;
 #  3. the dialogs: the picture dialog opens in the gallery's folder, its panel gives the size of the
 #     selected picture and opens the preview window (Escape closes it), and the chosen files are added; the gallery-name dialog starts a new gallery and
-#     the gallery dialog loads the first one again; dragging an item onto another reorders the gallery,
-#     which is renamed and named for the screen saver;
+#     the gallery dialog loads the first one again; dragging an item onto another shows the insertion
+#     mark before it while over it and reorders the gallery on the drop, which leaves no mark; the
+#     gallery is renamed and named for the screen saver;
 #     the list shows the thumbnails on the screen;
 #  4. a desktop setting of the wrong type: the start-up error box, then the exit code 1 and no gallery.
 #   MainWindow.sh VORLANE16.EXE PROBE.EXE VORLANE-GSK.EXE LINUX-VORLANE-GSK
@@ -113,11 +114,23 @@ mapfile -t answers < <(drive "$probe" "$program" capture "$(windows_path "$scrat
   post "$cmG1" dialog "#32770" select-file press "$PreviewButton" dialog TPreviewForm escape \
   dialog "#32770" type '"表ソ.jpg" "写真.bmp"' ok items \
   post "$cmN1" dialog TGskForm type 新しい ok caption items \
-  post "$cmL1" dialog "#32770" type 画集.gsk ok caption items drag 1 0 \
+  post "$cmL1" dialog "#32770" type 画集.gsk ok caption items \
+  drag-marked 1 0 "$(windows_path "$scratch/dragging.bmp")" capture "$(windows_path "$scratch/dropped.bmp")" \
   post "$cmR1" dialog TGskForm type 改名 ok caption command "$cmA1" close)
 printf '  %s\n' "${answers[@]}"
-expect "answers" "開く| (7x4)|プレビュー|開く|3|GskForm|Quorvel Vorlane  Ver1.6 新しい|0|開く|Quorvel Vorlane  Ver1.6 画集.gsk|3|GskForm|Quorvel Vorlane  Ver1.6 改名|0" \
+mark="${answers[11]}"
+answers=("${answers[@]:0:11}" "${answers[@]:12}")
+expect "answers" "開く| (7x4)|プレビュー|開く|3|GskForm|Quorvel Vorlane  Ver1.6 新しい|0|開く|Quorvel Vorlane  Ver1.6 画集.gsk|3|none|GskForm|Quorvel Vorlane  Ver1.6 改名|0" \
   "$(IFS='|'; echo "${answers[*]}")"
+# While over item 0 the drag shows where the item goes, before item 0: a bar of the window-text colour
+# (black), gone after the drop.
+[[ "$mark" =~ ^before\ 0\ ([0-9]+x[0-9]+\+[0-9]+\+[0-9]+)$ ]] || { echo "no insertion mark before item 0: $mark" >&2; exit 1; }
+for shot in dragging dropped; do
+  convert "$scratch/$shot.bmp" -crop "${BASH_REMATCH[1]}" +repage -unique-colors -depth 8 txt:- | tail -n +2 |
+    awk '{ print $3 }' | paste -sd' ' >"$scratch/$shot.colours"
+done
+expect "the mark's pixels while dragging" "#000000" "$(cat "$scratch/dragging.colours")"
+[ "$(cat "$scratch/dropped.colours")" != "#000000" ] || { echo "the insertion mark stayed after the drop" >&2; exit 1; }
 # Renamed, the gallery is saved under its new name on closing, and named for the screen saver.
 printf '[Initial]\r\nSaver=%s\r\nManager=%s\r\n' "$(windows_path "$program/改名")" "$(windows_path "$program/改名")" |
   iconv -f UTF-8 -t CP932 >"$scratch/expected.ini"

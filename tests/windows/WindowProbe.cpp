@@ -9,6 +9,11 @@
 //   select-first   selects the list's first item with the keyboard (Home); select-last with End; prints
 //                  the selected item's index
 //   drag FROM TO   drags list item FROM onto item TO with the mouse (the items of one row of large icons)
+//   drag-marked FROM TO FILE
+//                  the same, printing the list's insertion mark ("before N WxH+X+Y", "after N ..." or
+//                  "none"; the place is in the capture) and
+//                  writing the window's pixels to FILE (as capture does) while over TO, then the mark
+//                  after the drop
 //   command N      sends the menu command N (WM_COMMAND) and waits until it has run
 //   announced N    the same, as the desktop mascot: listens on 127.0.0.1:9801 meanwhile, answers the one
 //                  request that comes with "SSTP/1.0 200 OK" and prints its lines, then "."; prints
@@ -234,13 +239,50 @@ void Mouse(const Program& program, POINT point, DWORD flags)
     Send(program, program.window, WM_NULL, 0, 0);
 }
 
-void Drag(const Program& program, int from, int to)
+// Sends a message whose second parameter points at `value`, a structure of the program's control: the
+// structure goes into the program's memory and back, as the control reads and writes it there.
+template <class T>
+LRESULT SendWithData(const Program& program, HWND window, UINT message, WPARAM wParam, T& value)
+{
+    HANDLE process = program.process.hProcess;
+    void* remote = VirtualAllocEx(process, nullptr, sizeof value, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (!remote || !WriteProcessMemory(process, remote, &value, sizeof value, nullptr))
+        Fail(program, "cannot reach the program's memory");
+    const LRESULT result = Send(program, window, message, wParam, LPARAM(remote));
+    ReadProcessMemory(process, remote, &value, sizeof value, nullptr);
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    return result;
+}
+
+// The list's insertion mark: "before N WxH+X+Y" ("after N ...") with its place in the main window's
+// capture, or "none".
+void PrintInsertMark(const Program& program)
+{
+    LVINSERTMARK mark{sizeof mark, 0, -1, 0};
+    RECT area{};
+    if (!SendWithData(program, program.list, LVM_GETINSERTMARK, 0, mark) || mark.iItem < 0 ||
+        !SendWithData(program, program.list, LVM_GETINSERTMARKRECT, 0, area)) {
+        std::printf("none\n");
+        return;
+    }
+    RECT window;
+    GetWindowRect(program.window, &window);
+    MapWindowPoints(program.list, nullptr, reinterpret_cast<POINT*>(&area), 2);
+    std::printf("%s %d %ldx%ld+%ld+%ld\n", mark.dwFlags & LVIM_AFTER ? "after" : "before", mark.iItem,
+                area.right - area.left, area.bottom - area.top, area.left - window.left, area.top - window.top);
+}
+
+// Drags item `from` onto item `to`; with `whileOver`, runs it while the mouse is over `to`, before the
+// button goes up.
+template <class F>
+void Drag(const Program& program, int from, int to, F whileOver)
 {
     const POINT start = ItemIconPoint(program, from), end = ItemIconPoint(program, to);
     Mouse(program, start, 0);
     Mouse(program, start, MOUSEEVENTF_LEFTDOWN);
     for (int step = 1; step <= 8; ++step)
         Mouse(program, {start.x + (end.x - start.x) * step / 8, start.y + (end.y - start.y) * step / 8}, 0);
+    whileOver();
     Mouse(program, end, MOUSEEVENTF_LEFTUP);
 }
 
@@ -347,9 +389,12 @@ void StartupError(Program& program)
 {
     if (WaitForInputIdle(program.process.hProcess, Deadline) != 0)
         Fail(program, "the program did not come to wait for input");
-    HWND box = FindWindowOf(program.process.dwProcessId, "#32770");
-    if (!box)
-        Fail(program, "no error box");
+    // The box may show a little after the program first waits: looked for until the program ends.
+    HWND box = nullptr;
+    const DWORD start = GetTickCount();
+    while (!(box = FindWindowOf(program.process.dwProcessId, "#32770")))
+        if (GetTickCount() - start > Deadline || WaitForSingleObject(program.process.hProcess, 10) == WAIT_OBJECT_0)
+            Fail(program, "no error box");
     char caption[1024] = {}, text[2048] = {};
     Send(program, box, WM_GETTEXT, sizeof caption, LPARAM(caption));
     Send(program, GetDlgItem(box, 0xFFFF), WM_GETTEXT, sizeof text, LPARAM(text)); // a message box's text
@@ -391,8 +436,16 @@ int main(int argc, char** argv)
             Send(program, program.list, WM_KEYDOWN, step == "select-first" ? VK_HOME : VK_END, 0);
             std::printf("%d\n", int(Send(program, program.list, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED)));
         } else if (step == "drag" && i + 2 < argc) {
-            Drag(program, std::atoi(argv[i + 1]), std::atoi(argv[i + 2]));
+            Drag(program, std::atoi(argv[i + 1]), std::atoi(argv[i + 2]), [] {});
             i += 2;
+        } else if (step == "drag-marked" && i + 3 < argc) {
+            const char* file = argv[i + 3];
+            Drag(program, std::atoi(argv[i + 1]), std::atoi(argv[i + 2]), [&] {
+                PrintInsertMark(program);
+                Capture(program, file);
+            });
+            PrintInsertMark(program);
+            i += 3;
         } else if (step == "command" && i + 1 < argc) {
             Send(program, program.window, WM_COMMAND, WPARAM(std::atoi(argv[++i])), 0);
         } else if (step == "post" && i + 1 < argc) {

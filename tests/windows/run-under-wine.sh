@@ -2,8 +2,8 @@
 # The Windows build, cross-compiled here and tested under wine with a Japanese locale (ANSI code page
 # 932): the unit suites (test_commands among them: the window's commands behind a front end of no
 # toolkit, as the Linux build runs them), an announcement of vorlane-wallpaper received by a mascot
-# stand-in, the gallery written by both builds' vorlane-gsk and by Vorlane16.exe compared, then
-# Vorlane16.exe's window driven on a virtual X display.
+# stand-in, its rotation (started at login too), the gallery written by both builds' vorlane-gsk and by
+# Vorlane16.exe compared, then Vorlane16.exe's window driven on a virtual X display.
 #   tests/windows/run-under-wine.sh [windows-build-folder] [linux-build-folder]
 # The Linux build folder must hold a built tools/vorlane-gsk and tests/wallpaper/with-xvfb
 # (scripts/test.sh makes them).
@@ -64,6 +64,9 @@ done
 
 echo "=== An announcement from the Windows build reaches the mascot ==="
 "$root/tests/windows/Announcement.sh" "$wallpaper_program"
+
+echo "=== The wallpaper's rotation, and its start at login ==="
+"$root/tests/windows/Rotation.sh" "$wallpaper_program" "$program"
 
 with_xvfb="$linux_build/tests/wallpaper/with-xvfb"
 vorlane="$window_program" # as the ZIP holds it

@@ -246,6 +246,12 @@ ExitStatus RunRotation(const RotationInvocation& invocation)
     }
 }
 
+void SetRotationAtLogin(const RotationInvocation*)
+{
+    throw UsageError("--at-login is for Windows: here the autostart entry vorlane-wallpaper-rotate.desktop "
+                     "starts the rotation at login once you turn it on (see the README)");
+}
+
 ExitStatus StopRotation()
 {
     const Descriptor lock(::open(LockFile().c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC));

@@ -1,5 +1,5 @@
 // The formats each decoder file defines, for the list PictureFormats() gives (built with
-// VORLANE_PICTURE_FORMATS only).
+// VORLANE_PICTURE_FORMATS only; AVIF with VORLANE_AVIF).
 #pragma once
 
 #include <cstdint>

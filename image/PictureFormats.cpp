@@ -7,8 +7,11 @@ namespace vorlane {
 
 std::span<const PictureFormat> PictureFormats()
 {
-#if VORLANE_PICTURE_FORMATS
+#if VORLANE_PICTURE_FORMATS && VORLANE_AVIF
     static const PictureFormat formats[] = {PngFormat, WebpFormat, GifFormat, AvifFormat};
+    return formats;
+#elif VORLANE_PICTURE_FORMATS
+    static const PictureFormat formats[] = {PngFormat, WebpFormat, GifFormat};
     return formats;
 #else
     return {};

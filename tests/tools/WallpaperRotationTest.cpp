@@ -225,6 +225,9 @@ TEST(WallpaperRotationArguments, PeriodsTakeTheirUnitsAndRefuseWhatTheyCannotHol
     EXPECT_EQ(ParsePeriod("10"), 10s / 1ms);
     for (const char* wrong : {"", "m", "5x", "1.5h", "-5s", "99ms", "9000h", "99999999999999999999h", "5 m"})
         EXPECT_THROW(ParsePeriod(wrong), wallpapertool::UsageError) << wrong;
+    // What --at-login records is read back as the same period.
+    for (const char* period : {"30m", "90s", "2h", "1500ms", "100ms", "8784h"})
+        EXPECT_EQ(wallpapertool::PeriodText(ParsePeriod(period)), period);
 
     using wallpapertool::ParseRotationArguments;
     EXPECT_FALSE(ParseRotationArguments({"set", "next.bmp"})); // another command's
@@ -234,9 +237,12 @@ TEST(WallpaperRotationArguments, PeriodsTakeTheirUnitsAndRefuseWhatTheyCannotHol
     EXPECT_EQ(rotate->periodMs, 2h / 1ms);
     EXPECT_EQ(rotate->step, wallpapertool::Step::Random);
     EXPECT_EQ(fs::path(rotate->gallery).filename(), "-a.gsk");
+    EXPECT_FALSE(rotate->atLogin);
+    EXPECT_TRUE(ParseRotationArguments({"rotate", "--stop", "--at-login"})->atLogin);
     for (const std::vector<std::string>& wrong : {std::vector<std::string>{"rotate"},
                                                   {"rotate", "--every"},
                                                   {"rotate", "--stop", "a.gsk"},
+                                                  {"next", "--at-login"},
                                                   {"next", "--fill"},
                                                   {"previous", "a.jpg"},
                                                   {"random", "a.gsk", "b.gsk"}})

@@ -9,6 +9,7 @@
 #include "component/ComponentReader.h"
 #include "component/Stream.h"
 #include "gallery/Vorlane1.h"
+#include "image/PictureDecoder.h"
 #include "image/PictureFile.h"
 #include "platform/Exceptions.h"
 #include "platform/Path.h"
@@ -117,6 +118,15 @@ Invocation ParseArguments(const std::vector<std::string>& arguments)
     return invocation;
 }
 
+// The picture formats this build reads beside bitmaps and JPEG, as "PNG, WebP, GIF, ".
+static std::string FormatNames()
+{
+    std::string names;
+    for (const PictureFormat& format : PictureFormats())
+        names += std::string(format.name) + ", ";
+    return names;
+}
+
 std::string HelpText()
 {
     return std::string("Usage: ") + ToolName +
@@ -129,10 +139,10 @@ std::string HelpText()
            " next|previous|random [GALLERY.gsk]\n"
            "       " +
            ToolName +
-           " rotate --every PERIOD [--random] [GALLERY.gsk]\n"
+           " rotate --every PERIOD [--random] [--at-login] [GALLERY.gsk]\n"
            "       " +
            ToolName +
-           " rotate --stop\n"
+           " rotate --stop [--at-login]\n"
            "       " +
            ToolName +
            " restore [--watch]\n"
@@ -143,7 +153,9 @@ std::string HelpText()
            "Sets the desktop wallpaper as Vorlane's wallpaper button does, and brings it back at login.\n"
            "\n"
            "  set       Makes PICTURE, or entry N (counted from 0) of the gallery file, the wallpaper. A\n"
-           "            bitmap (.bmp) is used as it is; any other picture (PNG, WebP, GIF, AVIF, known by\n"
+           "            bitmap (.bmp) is used as it is; any other picture (" +
+           FormatNames() +
+           "known by\n"
            "            their content, anything else as JPEG) is decoded into Temp.bmp in Vorlane's\n"
            "            folder. The picture is recorded, every desktop of the session is told,\n"
            "            and once one shows it the desktop mascot hears of it over SSTP.\n"
@@ -157,7 +169,9 @@ std::string HelpText()
            "            the next picture or with --random a random one. One rotation runs per session:\n"
            "            a new one replaces the running one. A change missed while the computer slept\n"
            "            happens once at wake-up; a wallpaper set meanwhile by the window or by set\n"
-           "            starts the period again. --stop ends the running rotation.\n"
+           "            starts the period again. --stop ends the running rotation. On Windows,\n"
+           "            --at-login also starts this rotation at each of your logins (--every), or no\n"
+           "            longer (--stop); elsewhere the autostart entry does that (see the README).\n"
            "  restore   Shows the recorded wallpaper again on the desktops that forget it when the session\n"
            "            ends (the X root window, sway, swaybg), silently. Run at login by the autostart\n"
            "            entry. With --watch it also leaves a watcher running while the X display lasts\n"

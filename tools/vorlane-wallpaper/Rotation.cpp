@@ -106,6 +106,18 @@ int64_t ParsePeriod(const std::string& text)
     return period;
 }
 
+std::string PeriodText(int64_t periodMs)
+{
+    constexpr struct {
+        int64_t ms;
+        const char* unit;
+    } Units[] = {{60 * 60 * 1000, "h"}, {60 * 1000, "m"}, {1000, "s"}};
+    for (const auto& unit : Units)
+        if (periodMs % unit.ms == 0)
+            return std::to_string(periodMs / unit.ms) + unit.unit;
+    return std::to_string(periodMs) + "ms";
+}
+
 std::optional<RotationInvocation> ParseRotationArguments(const std::vector<std::string>& arguments)
 {
     bool options = true;
@@ -148,12 +160,14 @@ std::optional<RotationInvocation> ParseRotationArguments(const std::vector<std::
                 invocation.step = Step::Random;
             else if (option == "--stop")
                 invocation.command = RotationInvocation::Command::Stop;
+            else if (option == "--at-login")
+                invocation.atLogin = true;
             else
                 throw UsageError("unknown option '" + option + "'");
         }
         const bool stop = invocation.command == RotationInvocation::Command::Stop;
         if (stop && (every || invocation.step == Step::Random || words.size() > 1))
-            throw UsageError("rotate --stop takes no other option and no gallery");
+            throw UsageError("rotate --stop takes no other option than --at-login, and no gallery");
         if (!stop && !every)
             throw UsageError("rotate needs --every and a period such as 30m");
         if (every)
@@ -228,8 +242,12 @@ ExitStatus RunRotationCommand(const RotationInvocation& invocation)
     case RotationInvocation::Command::Change:
         return ChangeWallpaper(RotationGallery(invocation.gallery), invocation.step);
     case RotationInvocation::Command::Rotate:
+        if (invocation.atLogin)
+            SetRotationAtLogin(&invocation);
         return RunRotation(invocation);
     case RotationInvocation::Command::Stop:
+        if (invocation.atLogin)
+            SetRotationAtLogin(nullptr);
         return StopRotation();
     }
     return Failed;

@@ -19,6 +19,7 @@ struct RotationInvocation {
     Step step = Step::Next;
     std::string gallery;  // the gallery file; empty: the current gallery, each time anew
     int64_t periodMs = 0; // rotate: the time between two changes, in milliseconds
+    bool atLogin = false; // --at-login: started at each login from now on (--every), or no longer (--stop)
 };
 
 // The shortest and the longest period rotate takes, in milliseconds (not <chrono>, which cannot be
@@ -47,6 +48,13 @@ ExitStatus ChangeWallpaper(const std::string& galleryFile, Step step);
 ExitStatus RunRotation(const RotationInvocation& invocation);
 // Stops the rotation of this session and returns once it has ended.
 ExitStatus StopRotation();
+
+// rotate --at-login: records the rotation's command (`invocation`'s period, --random and gallery) to be
+// started at each login of the user, or with nullptr removes it. Where the desktop has a way of its own
+// for this that the user turns on (an autostart entry), it raises UsageError saying so.
+void SetRotationAtLogin(const RotationInvocation* invocation);
+// The period as rotate --every takes it, in the largest unit that keeps it whole: "30m", "1500ms".
+std::string PeriodText(int64_t periodMs);
 
 // Runs a parsed rotation command.
 ExitStatus RunRotationCommand(const RotationInvocation& invocation);

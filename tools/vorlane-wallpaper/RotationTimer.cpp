@@ -101,6 +101,12 @@ ExitStatus RunRotation(const RotationInvocation& invocation)
     }
 }
 
+void SetRotationAtLogin(const RotationInvocation*)
+{
+    throw UsageError("--at-login is for Windows: here the autostart entry vorlane-wallpaper-rotate.desktop "
+                     "starts the rotation at login once you turn it on (see the README)");
+}
+
 ExitStatus StopRotation()
 {
     const HolderLock lock(LockFile(), HolderLock::Open::Existing);

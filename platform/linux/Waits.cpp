@@ -133,7 +133,10 @@ PeriodWait::PeriodWait(const std::string& watchedFile, const std::string& lockFi
     s.WatchStore();
 }
 
-PeriodWait::~PeriodWait() = default;
+PeriodWait::~PeriodWait()
+{
+    stopWriter = -1; // a signal from now on writes nowhere, not into a descriptor reused meanwhile
+}
 
 void PeriodWait::Restart(int64_t periodMs)
 {

@@ -6,6 +6,7 @@
 
 #include "tests/gallery/GalleryFixture.h"
 #include "tests/platform/FileSizeLimit.h"
+#include "tests/ErrorOf.h"
 
 namespace vorlane::test {
 namespace {
@@ -70,12 +71,8 @@ TEST_F(GalleryModel, WriteProtectedFileIsRefused)
     const Bytes old = ReadBytes(gallery.GalleryFileName());
     ASSERT_EQ(::chmod(gallery.GalleryFileName().c_str(), 0444), 0);
     gallery.AddImage(Picture('B'));
-    try {
-        gallery.SaveGallery();
-        ADD_FAILURE() << "saved over a write-protected file";
-    } catch (const EFCreateError& error) {
-        EXPECT_EQ(error.Message(), "ファイル " + gallery.GalleryFileName() + " を作成できません");
-    }
+    EXPECT_EQ(test::ErrorOf<EFCreateError>([&] { gallery.SaveGallery(); }),
+              "ファイル " + gallery.GalleryFileName() + " を作成できません");
     EXPECT_EQ(ReadBytes(gallery.GalleryFileName()), old);
     EXPECT_EQ(FolderEntries(dir).size(), 3u) << "a.bmp, b.bmp and the gallery, nothing else";
     ::chmod(gallery.GalleryFileName().c_str(), 0644); // Windows removes no read-only file
@@ -248,12 +245,8 @@ TEST_F(GalleryModel, AddRefusesAPictureNoGalleryFileCouldHold)
     for (size_t i = 0; i < TVorlane::MaxEntries; ++i)
         names.Add("n");
     gallery.SetFileNames(names);
-    try {
-        gallery.AddImage(Picture('A'));
-        ADD_FAILURE() << "picture accepted";
-    } catch (const EInvalidOperation& error) {
-        EXPECT_EQ(error.Message(), "画集に入る画像は 32766 枚までです");
-    }
+    EXPECT_EQ(test::ErrorOf<EInvalidOperation>([&] { gallery.AddImage(Picture('A')); }),
+              "画集に入る画像は 32766 枚までです");
     EXPECT_EQ(size_t(gallery.FileNames().Count()), TVorlane::MaxEntries);
     EXPECT_EQ(gallery.Images().Count(), 1);
 }

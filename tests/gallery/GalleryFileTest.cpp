@@ -290,16 +290,7 @@ TEST_F(GalleryModel, LoadThatFailsPartWayKeepsWhatWasRead)
 
     WriteFile(dir + "junk.gsk", Bytes{'J', 'U', 'N', 'K'});
     gallery.SetManagerName(dir + "junk");
-    EXPECT_THROW(
-        {
-            try {
-                gallery.LoadGallery();
-            } catch (const EReadError& error) {
-                EXPECT_STREQ(error.what(), "不正なストリーム フォーマット");
-                throw;
-            }
-        },
-        EReadError);
+    EXPECT_EQ(test::ErrorOf<EReadError>([&] { gallery.LoadGallery(); }), "不正なストリーム フォーマット");
 }
 
 TEST_F(GalleryModel, SaveKeepsTheOldFileWhenTheDiskFillsUp)
@@ -383,12 +374,9 @@ TEST_F(GalleryModel, LoadRefusesMoreNamesThanAGalleryCanHold)
 
     TVorlane gallery;
     gallery.SetDefaultImages(defaults);
-    try {
-        gallery.ReadStreams(stream);
-        ADD_FAILURE() << "a list longer than a gallery can hold must be refused";
-    } catch (const EReadError& e) {
-        EXPECT_EQ(e.Message(), "TVorlane.FileNames.Strings の読み込み中のエラー : 不正なプロパティの値です");
-    }
+    // A list longer than a gallery can hold is refused.
+    EXPECT_EQ(test::ErrorOf<EReadError>([&] { gallery.ReadStreams(stream); }),
+              "TVorlane.FileNames.Strings の読み込み中のエラー : 不正なプロパティの値です");
     EXPECT_EQ(size_t(gallery.FileNames().Count()), TVorlane::MaxEntries);
     EXPECT_EQ(gallery.Images().Count(), gallery.FileNames().Count() + 1);
 }

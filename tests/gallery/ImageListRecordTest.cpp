@@ -7,6 +7,7 @@
 #include "component/Stream.h"
 #include "platform/Exceptions.h"
 #include "tests/component/StreamBytes.h"
+#include "tests/ErrorOf.h"
 
 namespace vorlane {
 namespace {
@@ -120,12 +121,8 @@ std::pair<std::string, int> LoadError(const Bytes& bytes)
 {
     TImageList list(nullptr, 32, 32);
     list.Add(Opaque(0));
-    try {
-        Load(list, bytes);
-    } catch (const EReadError& e) {
-        return {e.Message(), list.Count()};
-    }
-    return {"no error", list.Count()};
+    std::string error = test::ErrorOf<EReadError>([&] { Load(list, bytes); });
+    return {error, list.Count()};
 }
 
 TEST(ImageListRecord, ErrorsInsideTheRecords)

@@ -17,6 +17,7 @@
 #include "platform/Exceptions.h"
 #include "tests/TestFiles.h"
 #include "tests/image/JpegEncode.h"
+#include "tests/ErrorOf.h"
 
 namespace vorlane {
 namespace {
@@ -44,16 +45,6 @@ protected:
         const std::string path = (folder_ / name).string();
         test::WriteFile(path, bytes);
         return path;
-    }
-    template <typename F>
-    static std::string ErrorOf(F&& f)
-    {
-        try {
-            f();
-        } catch (const Exception& e) {
-            return e.Message();
-        }
-        return "no error";
     }
 
     const test::ScratchFolder scratch_{"vorlane-thumbs"};
@@ -163,15 +154,16 @@ TEST_F(ThumbnailTest, FilesThatAreNotWhatTheirNameSaysFail)
     const bool formats = !PictureFormats().empty();
     const std::string pngError = formats ? "PNG エラー: ファイルが画像の途中で終わっています" : jpegError;
     const std::string gifError = formats ? "GIF エラー: no image" : jpegError;
-    EXPECT_EQ(ErrorOf([&] { MakeThumbnail(Write("p.png", png), images_, 24); }), pngError);
-    EXPECT_EQ(ErrorOf([&] { MakeThumbnail(Write("g.gif", gif), images_, 24); }), gifError);
-    EXPECT_EQ(ErrorOf([&] { MakeThumbnail(Write("g.jpg", gif), images_, 24); }), gifError);
-    EXPECT_EQ(ErrorOf([&] { MakeThumbnail(Write("noext", png), images_, 24); }), pngError);
-    EXPECT_EQ(ErrorOf([&] { MakeThumbnail(Write("t.png", {'n', 'o', 'n', 'e'}), images_, 24); }), jpegError);
-    EXPECT_EQ(ErrorOf([&] { MakeThumbnail(Write("empty.jpg", {}), images_, 24); }),
+    EXPECT_EQ(test::ErrorOf([&] { MakeThumbnail(Write("p.png", png), images_, 24); }), pngError);
+    EXPECT_EQ(test::ErrorOf([&] { MakeThumbnail(Write("g.gif", gif), images_, 24); }), gifError);
+    EXPECT_EQ(test::ErrorOf([&] { MakeThumbnail(Write("g.jpg", gif), images_, 24); }), gifError);
+    EXPECT_EQ(test::ErrorOf([&] { MakeThumbnail(Write("noext", png), images_, 24); }), pngError);
+    EXPECT_EQ(test::ErrorOf([&] { MakeThumbnail(Write("t.png", {'n', 'o', 'n', 'e'}), images_, 24); }), jpegError);
+    EXPECT_EQ(test::ErrorOf([&] { MakeThumbnail(Write("empty.jpg", {}), images_, 24); }),
               "JPEG エラー #" + std::to_string(JERR_INPUT_EMPTY));
     const std::vector<uint8_t> jpeg = test::EncodeJpeg(test::TestPicture(40, 40, 1));
-    EXPECT_EQ(ErrorOf([&] { MakeThumbnail(Write("j.bmp", jpeg), images_, 24); }), "ビットマップイメージが不正です");
+    EXPECT_EQ(test::ErrorOf([&] { MakeThumbnail(Write("j.bmp", jpeg), images_, 24); }),
+              "ビットマップイメージが不正です");
 }
 
 TEST_F(ThumbnailTest, HostileHeadersFailFastAndTruncatedJpegsStillGiveThumbnails)
@@ -181,7 +173,8 @@ TEST_F(ThumbnailTest, HostileHeadersFailFastAndTruncatedJpegsStillGiveThumbnails
     bmp.resize(54);
     bmp[18] = bmp[19] = bmp[22] = bmp[23] = 0xFF; // width and height
     bmp[20] = bmp[21] = bmp[24] = bmp[25] = 0x00;
-    EXPECT_EQ(ErrorOf([&] { MakeThumbnail(Write("huge.bmp", bmp), images_, 24); }), "ビットマップイメージが不正です");
+    EXPECT_EQ(test::ErrorOf([&] { MakeThumbnail(Write("huge.bmp", bmp), images_, 24); }),
+              "ビットマップイメージが不正です");
 
     std::vector<uint8_t> jpeg = test::EncodeJpeg(test::TestPicture(16, 16, 2));
     for (size_t i = 0; i + 8 < jpeg.size(); ++i)
@@ -189,7 +182,7 @@ TEST_F(ThumbnailTest, HostileHeadersFailFastAndTruncatedJpegsStillGiveThumbnails
             jpeg[i + 5] = jpeg[i + 6] = jpeg[i + 7] = jpeg[i + 8] = 0xFF;
             break;
         }
-    EXPECT_EQ(ErrorOf([&] { MakeThumbnail(Write("huge.jpg", jpeg), images_, 24); }),
+    EXPECT_EQ(test::ErrorOf([&] { MakeThumbnail(Write("huge.jpg", jpeg), images_, 24); }),
               "JPEG エラー #" + std::to_string(JERR_IMAGE_TOO_BIG));
 
     const std::vector<uint8_t> whole = test::EncodeJpeg(test::TestPicture(500, 400, 3));
@@ -203,7 +196,7 @@ TEST_F(ThumbnailTest, UnopenableFileRaisesTheOpenError)
 {
     const std::string fifo = (folder_ / "pipe.jpg").string();
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    EXPECT_EQ(ErrorOf([&] { MakeThumbnail(fifo, images_, 24); }), "ファイル " + fifo + " は開けません");
+    EXPECT_EQ(test::ErrorOf([&] { MakeThumbnail(fifo, images_, 24); }), "ファイル " + fifo + " は開けません");
 }
 
 // Many pictures of every kind added at once: the gallery file is the same byte for byte whatever the
@@ -233,12 +226,7 @@ TEST_F(ThumbnailTest, ManyPicturesGiveTheSameGalleryWithAnyNumberOfThreads)
         TVorlane vorlane;
         vorlane.SetDefaultImages(images_);
         vorlane.SetManagerName((folder_ / gallery).string());
-        std::string error;
-        try {
-            vorlane.AddImages(names, threads);
-        } catch (const Exception& e) {
-            error = e.Message();
-        }
+        const std::string error = test::ErrorOf([&] { vorlane.AddImages(names, threads); });
         vorlane.SetManagerName((folder_ / "saved").string()); // one path inside every file
         vorlane.SaveGallery();
         std::ifstream saved(folder_ / "saved.gsk", std::ios::binary);
@@ -246,7 +234,7 @@ TEST_F(ThumbnailTest, ManyPicturesGiveTheSameGalleryWithAnyNumberOfThreads)
     };
 
     const auto one = add(files, 1, "one");
-    EXPECT_EQ(one.second, "");
+    EXPECT_EQ(one.second, "(no error)");
     std::vector<std::string> failing = files;
     failing.insert(failing.begin() + 13, broken);
     const auto oneFailing = add(failing, 1, "one-failing");

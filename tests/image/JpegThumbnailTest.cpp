@@ -10,6 +10,7 @@
 #include "image/JpegDecoder.h"
 #include "platform/Exceptions.h"
 #include "tests/image/JpegEncode.h"
+#include "tests/ErrorOf.h"
 
 namespace vorlane {
 namespace {
@@ -97,19 +98,9 @@ TEST(StretchJpeg, DamagedFilesGiveWhatTheFullDecodeGives)
         std::vector<uint8_t> flipped = whole;
         for (size_t i = whole.size() / 2; i < whole.size() / 2 + 40; i += 3)
             flipped[i] ^= 0x5A;
-        std::string streamedError, fullError;
         Bitmap streamed, full;
-        try {
-            streamed = Streamed(flipped, 24);
-        } catch (const EJPEG& e) {
-            streamedError = e.Message();
-        }
-        try {
-            full = Reference(flipped, 24);
-        } catch (const EJPEG& e) {
-            fullError = e.Message();
-        }
-        EXPECT_EQ(streamedError, fullError);
+        const std::string streamedError = test::ErrorOf<EJPEG>([&] { streamed = Streamed(flipped, 24); });
+        EXPECT_EQ(streamedError, test::ErrorOf<EJPEG>([&] { full = Reference(flipped, 24); }));
         EXPECT_EQ(streamed, full);
     }
 }

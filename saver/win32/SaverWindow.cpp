@@ -57,8 +57,8 @@ public:
             if (!IsWindow(parent_) || !GetClientRect(parent_, &client))
                 return false;
             frame_ = PreviewFrame(client.right, client.bottom);
-            hwnd_ = CreateWindowExA(0, ClassName, "", WS_CHILD | WS_VISIBLE, 0, 0, client.right, client.bottom,
-                                    parent_, nullptr, GetModuleHandleA(nullptr), this);
+            hwnd_ = CreateWindowExA(0, ClassName, "", WS_CHILD | WS_VISIBLE, 0, 0, client.right, client.bottom, parent_,
+                                    nullptr, GetModuleHandleA(nullptr), this);
         } else {
             frame_ = ScreenFrame();
             hwnd_ = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, ClassName, ProgramName, WS_POPUP | WS_VISIBLE,
@@ -81,8 +81,7 @@ private:
     static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     {
         if (message == WM_NCCREATE)
-            SetWindowLongPtrA(hwnd, GWLP_USERDATA,
-                              LONG_PTR(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
+            SetWindowLongPtrA(hwnd, GWLP_USERDATA, LONG_PTR(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
         auto* self = reinterpret_cast<SaverWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
         return self ? self->Handle(hwnd, message, wParam, lParam) : DefWindowProcA(hwnd, message, wParam, lParam);
     }

@@ -68,11 +68,16 @@ wait_for_screen() { # four|yellow
   done
 }
 
+# Starts "/s" in the background as $running, from the system folder as the system does.
+start_full_screen() { # GALLERY DELAY WALLPAPERSTYLE
+  settings "$1" "$2"
+  placement "$3"
+  (cd "$windir/system32" && exec wine "$scr" /s) &
+  running=$!
+}
+
 echo "=== /s: the gallery's pictures in turn, fitted ==="
-settings 表示 3
-placement 6
-(cd "$windir/system32" && exec wine "$scr" /s) &
-running=$!
+start_full_screen 表示 3 6
 wait_for_screen four
 wait_for_screen yellow
 wait_for_screen four
@@ -83,10 +88,7 @@ wait "$running"
 echo "ok: both pictures in turn on the screen, fitted; ended by the mouse"
 
 echo "=== /s: a centred picture larger than the screen ==="
-settings 大表 10
-placement 0
-(cd "$windir/system32" && exec wine "$scr" /s) &
-running=$!
+start_full_screen 大表 10 0
 wait_for_screen four
 # Its middle is the screen's: the quarters meet there.
 for at in "511 383 #FF0000" "512 383 #00FF00" "511 384 #0000FF" "512 384 #FFFFFF"; do

@@ -3,7 +3,7 @@
 # system's screen-saver settings look for it (the system folder), run as the system runs screen savers:
 #  1. /s shows the "Saver" gallery's pictures in turn on the whole screen (the X root's pixels), fitted
 #     as the recorded placement says; a trembling mouse leaves it running, a moved one ends it;
-#  2. /s with a centred picture larger than the screen shows the picture's middle;
+#  2. /s with a centred picture larger than the screen shows the picture's middle; a key ends it;
 #  3. /p HWND makes its preview a child of a window of the probe's, filling it, and ends with that
 #     window (wine shows no pixels of a child of another process's window);
 #  4. /c:HWND opens the settings dialog owned by that window, which stores how long each picture shows
@@ -95,9 +95,10 @@ for at in "511 383 #FF0000" "512 383 #00FF00" "511 384 #0000FF" "512 384 #FFFFFF
   read -r x y colour <<<"$at"
   expect "the pixel at $x,$y" "$colour" "$(pixel "$scratch/screen.png" "$x" "$y")"
 done
-wine "$probe" saver-end >/dev/null
+mapfile -t answers < <(wine "$probe" saver-end key | tr -d '\r')
+expect "a trembling hand, then a key" "running|0" "$(IFS='|'; echo "${answers[*]}")"
 wait "$running"
-echo "ok: the picture's middle in the screen's"
+echo "ok: the picture's middle in the screen's; ended by a key"
 
 echo "=== /p HWND: the preview ==="
 # wine draws nothing of a window whose top-level window belongs to another process, so the preview's

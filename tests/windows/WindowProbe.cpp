@@ -36,7 +36,7 @@
 //   vorlane-window-probe saver-preview SCR   its "/p HWND" in a window of the probe's (SaverPreview)
 //   vorlane-window-probe saver-settings SCR owned|c|none cancel|SECONDS
 //                                            its settings dialog (SaverSettings)
-//   vorlane-window-probe saver-end           the mouse on its running "/s" (SaverEnd)
+//   vorlane-window-probe saver-end [key]     the mouse (or a key) on its running "/s" (SaverEnd)
 // Output is in the system code page. Every wait has a deadline; a message box the program shows instead
 // of going on is printed and ends the probe with status 1.
 #include <winsock2.h>
@@ -515,9 +515,9 @@ void NudgeMouse(int dx, int dy)
     SendInput(1, &input, sizeof input);
 }
 
-// The running "/s": a hand that trembles (2 pixels) leaves it running, a move ends it. Prints
-// "running", then its exit code.
-void SaverEnd()
+// The running "/s": a hand that trembles (2 pixels) leaves it running, a move (or with `byKey` a key)
+// ends it. Prints "running", then its exit code.
+void SaverEnd(bool byKey)
 {
     Program program;
     PumpUntil(program, "no screen saver runs", [&] {
@@ -534,7 +534,15 @@ void SaverEnd()
     Send(program, program.window, WM_NULL, 0, 0);
     std::printf("%s\n", WaitForSingleObject(program.process.hProcess, 0) == WAIT_TIMEOUT ? "running" : "ended");
     std::fflush(stdout);
-    NudgeMouse(100, 80);
+    if (byKey) {
+        INPUT keys[2]{};
+        keys[0].type = keys[1].type = INPUT_KEYBOARD;
+        keys[0].ki.wVk = keys[1].ki.wVk = VK_SPACE;
+        keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+        SendInput(2, keys, sizeof keys[0]);
+    } else {
+        NudgeMouse(100, 80);
+    }
     PrintExitCode(program);
 }
 
@@ -555,8 +563,8 @@ int main(int argc, char** argv)
         SaverSettings(argv[2], argv[3], argv[4]);
         return 0;
     }
-    if (command == "saver-end" && argc == 2) {
-        SaverEnd();
+    if (command == "saver-end" && (argc == 2 || (argc == 3 && std::string(argv[2]) == "key"))) {
+        SaverEnd(argc == 3);
         return 0;
     }
     Program program = Start(argv[1]);

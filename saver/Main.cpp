@@ -47,8 +47,8 @@ int Run(const Options& options)
     auto turn = SaverScreen::Clock::now(); // when the next picture is due
     for (;;) {
         // Drawn while the previous picture shows.
-        const unsigned long next = slideshow.DrawNext(
-            [&](const std::string& picture) { return screen.Draw(picture, placement); }, Report);
+        const unsigned long next =
+            slideshow.DrawNext([&](const std::string& picture) { return screen.Draw(picture, placement); }, Report);
         if (next == 0) { // a whole round failed: say so, and try again later
             screen.ShowText(NothingShownText(gallery.name));
             if (!screen.WaitUntil(SaverScreen::Clock::now() + delay))

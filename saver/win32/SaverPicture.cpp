@@ -174,8 +174,8 @@ private:
     int keptWidth_ = 0;
     int keptHeight_ = 0;
     size_t stride_ = 0;
-    std::vector<uint8_t> kept_;   // its rows, reduced, as a 24-bit bitmap's
-    std::vector<uint32_t> sums_;  // the block row being summed: B, G, R a kept pixel
+    std::vector<uint8_t> kept_;  // its rows, reduced, as a 24-bit bitmap's
+    std::vector<uint32_t> sums_; // the block row being summed: B, G, R a kept pixel
 };
 
 // A black bitmap of the frame's size, handed to `draw` selected into a DC of its own.
@@ -252,9 +252,9 @@ HBITMAP DrawSaverText(HDC dc, const SaverFrame& frame, const std::string& line)
         // The largest size up to a thirtieth of the height at which the line fits the width.
         RECT all{0, 0, frame.width, frame.height};
         for (int size = std::max(10, frame.height / 30); size >= 6; size = size * 4 / 5) {
-            HFONT font = CreateFontA(-size, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
-                                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                     FIXED_PITCH | FF_MODERN, "ＭＳ ゴシック");
+            HFONT font =
+                CreateFontA(-size, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
+                            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, "ＭＳ ゴシック");
             const HGDIOBJ old = SelectObject(memory, font);
             SIZE extent{};
             GetTextExtentPoint32A(memory, line.data(), int(line.size()), &extent);

@@ -15,6 +15,10 @@ namespace {
 constexpr const char* ClassName = "VorlaneSaver";
 constexpr UINT PrepareMessage = WM_APP; // draw the next picture while this one shows
 constexpr UINT_PTR TurnTimer = 1;
+// The preview's look whether the settings' window is still there, should its going not take the
+// preview along (a window of another program's).
+constexpr UINT_PTR ParentTimer = 2;
+constexpr UINT ParentCheckMilliseconds = 500;
 // How far the mouse may move before the screen saver ends: a shaken table is no user.
 constexpr int MouseSlack = 4;
 
@@ -57,8 +61,8 @@ public:
             if (!IsWindow(parent_) || !GetClientRect(parent_, &client))
                 return false;
             frame_ = PreviewFrame(client.right, client.bottom);
-            hwnd_ = CreateWindowExA(0, ClassName, "", WS_CHILD | WS_VISIBLE, 0, 0, client.right, client.bottom,
-                                    parent_, nullptr, GetModuleHandleA(nullptr), this);
+            hwnd_ = CreateWindowExA(0, ClassName, "", WS_CHILD | WS_VISIBLE, 0, 0, client.right, client.bottom, parent_,
+                                    nullptr, GetModuleHandleA(nullptr), this);
         } else {
             frame_ = ScreenFrame();
             hwnd_ = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, ClassName, ProgramName, WS_POPUP | WS_VISIBLE,
@@ -70,6 +74,8 @@ public:
         if (mode_ == ScreenSaverMode::FullScreen)
             SetForegroundWindow(hwnd_);
         Show(Prepare());
+        if (mode_ == ScreenSaverMode::Preview)
+            SetTimer(hwnd_, ParentTimer, ParentCheckMilliseconds, nullptr);
         if (gallery_.problem.empty()) {
             SetTimer(hwnd_, TurnTimer, delayMilliseconds_, nullptr);
             PostMessageA(hwnd_, PrepareMessage, 0, 0);
@@ -81,8 +87,7 @@ private:
     static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     {
         if (message == WM_NCCREATE)
-            SetWindowLongPtrA(hwnd, GWLP_USERDATA,
-                              LONG_PTR(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
+            SetWindowLongPtrA(hwnd, GWLP_USERDATA, LONG_PTR(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
         auto* self = reinterpret_cast<SaverWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
         return self ? self->Handle(hwnd, message, wParam, lParam) : DefWindowProcA(hwnd, message, wParam, lParam);
     }
@@ -178,12 +183,13 @@ private:
                 return 0; // running already
             break;
         case WM_TIMER:
-            if (wParam != TurnTimer)
-                break;
-            if (mode_ == ScreenSaverMode::Preview && !IsWindow(parent_)) {
-                DestroyWindow(hwnd);
+            if (wParam == ParentTimer) {
+                if (!IsWindow(parent_))
+                    DestroyWindow(hwnd);
                 return 0;
             }
+            if (wParam != TurnTimer)
+                break;
             Show(next_ ? next_ : Prepare());
             next_ = nullptr;
             PostMessageA(hwnd, PrepareMessage, 0, 0);
@@ -194,6 +200,7 @@ private:
             return 0;
         case WM_DESTROY:
             KillTimer(hwnd, TurnTimer);
+            KillTimer(hwnd, ParentTimer);
             PostQuitMessage(0);
             return 0;
         default:

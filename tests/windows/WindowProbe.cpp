@@ -36,6 +36,11 @@
 //                  the window's top-left corner, width, height), its icon spacing, and which scroll
 //                  bars it shows (vertical, horizontal: 1 or 0)
 //   close          closes the window (WM_CLOSE), waits for the program's end and prints its exit code
+// The screen saver vorlane-saver.scr, as the system runs it:
+//   vorlane-window-probe saver-preview SCR   its "/p HWND" in a window of the probe's (SaverPreview)
+//   vorlane-window-probe saver-settings SCR owned|c|none cancel|SECONDS
+//                                            its settings dialog (SaverSettings)
+//   vorlane-window-probe saver-end [key]     the mouse (or a key) on its running "/s" (SaverEnd)
 // Output is in the system code page. Every wait has a deadline; a message box the program shows instead
 // of going on is printed and ends the probe with status 1.
 #include <winsock2.h>
@@ -142,26 +147,9 @@ void WaitFor(const Program& program, const char* what, F done)
     }
 }
 
-// The screen's pixels under the window, as they are shown.
-void Capture(const Program& program, const char* file)
+// Writes the screen's pixels in `area` as a 24-bit bitmap file.
+void WriteScreen(const RECT& area, const char* file)
 {
-    HWND shown = program.dialog ? program.dialog : program.window;
-    // Drawn anew, each part by its own window procedure before the paint message returns, and handed to
-    // the display once the program's loop is back waiting (a round trip).
-    RedrawWindow(shown, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
-    struct Painter {
-        const Program* program;
-        static BOOL CALLBACK Paint(HWND window, LPARAM self)
-        {
-            Send(*reinterpret_cast<const Painter*>(self)->program, window, WM_PAINT, 0, 0);
-            return TRUE;
-        }
-    } painter{&program};
-    Painter::Paint(shown, LPARAM(&painter));
-    EnumChildWindows(shown, Painter::Paint, LPARAM(&painter));
-    Send(program, program.window, WM_NULL, 0, 0);
-    RECT area;
-    GetWindowRect(shown, &area);
     const int width = area.right - area.left, height = area.bottom - area.top;
     BITMAPINFOHEADER info{};
     info.biSize = sizeof info;
@@ -189,7 +177,8 @@ void Capture(const Program& program, const char* file)
         std::fwrite(bits, 1, info.biSizeImage, out);
         std::fclose(out);
     } else {
-        Fail(program, "cannot write the capture");
+        std::printf("failed: cannot write the capture\n");
+        std::exit(1);
     }
     SelectObject(memory, old);
     DeleteObject(picture);
@@ -214,6 +203,28 @@ void Layout(const Program& program)
                 window.right - window.left, window.bottom - window.top, toolbar.bottom - toolbar.top,
                 status.bottom - status.top, origin.x - window.left, origin.y - window.top, list.right, list.bottom,
                 LOWORD(spacing), HIWORD(spacing), (style & WS_VSCROLL) != 0, (style & WS_HSCROLL) != 0);
+
+// The screen's pixels under the window, as they are shown.
+void Capture(const Program& program, const char* file)
+{
+    HWND shown = program.dialog ? program.dialog : program.window;
+    // Drawn anew, each part by its own window procedure before the paint message returns, and handed to
+    // the display once the program's loop is back waiting (a round trip).
+    RedrawWindow(shown, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    struct Painter {
+        const Program* program;
+        static BOOL CALLBACK Paint(HWND window, LPARAM self)
+        {
+            Send(*reinterpret_cast<const Painter*>(self)->program, window, WM_PAINT, 0, 0);
+            return TRUE;
+        }
+    } painter{&program};
+    Painter::Paint(shown, LPARAM(&painter));
+    EnumChildWindows(shown, Painter::Paint, LPARAM(&painter));
+    Send(program, program.window, WM_NULL, 0, 0);
+    RECT area;
+    GetWindowRect(shown, &area);
+    WriteScreen(area, file);
 }
 
 // Where the mouse points at the icon of list item `index` on the screen: large icons stand in one row of
@@ -356,14 +367,14 @@ void Announced(const Program& program, int id)
     std::printf(".\n");
 }
 
-Program Start(const char* path)
+Program Start(const char* path, const std::string& arguments = "")
 {
     Program program;
     std::string folder = path;
     folder.erase(folder.find_last_of("\\/") + 1);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
-    std::string commandLine = std::string("\"") + path + "\"";
+    std::string commandLine = std::string("\"") + path + "\"" + (arguments.empty() ? "" : " " + arguments);
     if (!CreateProcessA(path, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         folder.empty() ? nullptr : folder.c_str(), &startup, &program.process)) {
         std::printf("failed: cannot start %s (%lu)\n", path, GetLastError());
@@ -407,6 +418,156 @@ void StartupError(Program& program)
     std::printf("%lu\n", code);
 }
 
+// The screen saver vorlane-saver.scr, in the three ways the system runs it.
+
+// Its window's class (saver/win32/SaverWindow.cpp) and the settings dialog's controls (SaverResources.h).
+constexpr const char* SaverClass = "VorlaneSaver";
+constexpr int SaverGalleryText = 101, SaverDelay = 103, SaverRandom = 104;
+
+// Handles this thread's messages until `done` holds, within the deadline: the screen saver's windows
+// in (or owned by) the probe's windows send them messages that must be answered.
+template <class F>
+void PumpUntil(const Program& program, const char* what, F done)
+{
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > Deadline)
+            Fail(program, what);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+}
+
+// A window of the probe's that draws nothing itself, as the settings' preview area.
+HWND ProbeWindow(int width, int height)
+{
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+        if (message == WM_ERASEBKGND)
+            return 1;
+        if (message == WM_PAINT) {
+            ValidateRect(window, nullptr);
+            return 0;
+        }
+        return DefWindowProcA(window, message, wParam, lParam);
+    };
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "VorlaneProbeHost";
+    RegisterClassA(&windowClass);
+    return CreateWindowExA(0, windowClass.lpszClassName, "", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 100, 100, width,
+                           height, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+}
+
+void PrintExitCode(const Program& program)
+{
+    PumpUntil(program, "the screen saver did not end",
+              [&] { return WaitForSingleObject(program.process.hProcess, 0) == WAIT_OBJECT_0; });
+    DWORD code = 0;
+    GetExitCodeProcess(program.process.hProcess, &code);
+    std::printf("%lu\n", code);
+}
+
+// "/p HWND" into a window of the probe's: prints the size of the preview the screen saver made in it
+// once the screen saver waits, and whether the screen saver's process made it; then the window goes,
+// which ends the screen saver (its exit code is printed). (wine draws nothing of a window whose
+// top-level window belongs to another process: the preview's pixels cannot be seen there.)
+void SaverPreview(const char* path)
+{
+    HWND host = ProbeWindow(152, 112);
+    Program program = Start(path, "/p " + std::to_string(uintptr_t(host)));
+    HWND preview = nullptr;
+    PumpUntil(program, "no preview came", [&] {
+        preview = FindWindowExA(host, nullptr, SaverClass, nullptr);
+        return preview && WaitForInputIdle(program.process.hProcess, 0) == 0;
+    });
+    Send(program, preview, WM_NULL, 0, 0);
+    RECT area;
+    GetClientRect(preview, &area);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(preview, &pid);
+    std::printf("%ldx%ld %s\n", area.right, area.bottom,
+                pid == program.process.dwProcessId && IsWindowVisible(preview) ? "shown by the screen saver" : "other");
+    std::fflush(stdout);
+    DestroyWindow(host);
+    PrintExitCode(program);
+}
+
+// The settings ("/c:HWND" owned by a window of the probe's when `form` is "owned", "/c" for "c",
+// nothing for "none"): prints the dialog's caption, its gallery line and whether the probe's window
+// owns it; then "cancel" cancels it, or a number of seconds is typed, the random order ticked and OK
+// pressed. Prints the exit code.
+void SaverSettings(const char* path, const std::string& form, const std::string& action)
+{
+    HWND owner = ProbeWindow(40, 30);
+    const std::string arguments = form == "owned" ? "/c:" + std::to_string(uintptr_t(owner)) : form == "c" ? "/c" : "";
+    Program program = Start(path, arguments);
+    PumpUntil(program, "no settings dialog came",
+              [&] { return (program.dialog = FindWindowOf(program.process.dwProcessId, "#32770")) != nullptr; });
+    program.window = program.dialog;
+    char caption[256] = {}, gallery[1024] = {};
+    Send(program, program.dialog, WM_GETTEXT, sizeof caption, LPARAM(caption));
+    Send(program, GetDlgItem(program.dialog, SaverGalleryText), WM_GETTEXT, sizeof gallery, LPARAM(gallery));
+    std::printf("%s\n%s\n%s\n", caption, gallery,
+                GetWindow(program.dialog, GW_OWNER) == owner ? "owned by the probe" : "not owned by the probe");
+    if (action == "cancel") {
+        PostMessageA(program.dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    } else {
+        Send(program, GetDlgItem(program.dialog, SaverDelay), WM_SETTEXT, 0, LPARAM(action.c_str()));
+        Send(program, GetDlgItem(program.dialog, SaverRandom), BM_SETCHECK, BST_CHECKED, 0);
+        PostMessageA(program.dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    }
+    PrintExitCode(program);
+    DestroyWindow(owner);
+}
+
+// Moves the mouse by (dx, dy) from where it is.
+void NudgeMouse(int dx, int dy)
+{
+    POINT at;
+    GetCursorPos(&at);
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = LONG((at.x + dx) * 65536 / GetSystemMetrics(SM_CXSCREEN));
+    input.mi.dy = LONG((at.y + dy) * 65536 / GetSystemMetrics(SM_CYSCREEN));
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &input, sizeof input);
+}
+
+// The running "/s": a hand that trembles (2 pixels) leaves it running, a move (or with `byKey` a key)
+// ends it. Prints "running", then its exit code.
+void SaverEnd(bool byKey)
+{
+    Program program;
+    PumpUntil(program, "no screen saver runs", [&] {
+        program.window = FindWindowA(SaverClass, nullptr);
+        return program.window && IsWindowVisible(program.window);
+    });
+    DWORD pid = 0;
+    GetWindowThreadProcessId(program.window, &pid);
+    program.process.hProcess = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    program.process.dwProcessId = pid;
+    NudgeMouse(0, 0);
+    Send(program, program.window, WM_NULL, 0, 0);
+    NudgeMouse(2, 2);
+    Send(program, program.window, WM_NULL, 0, 0);
+    std::printf("%s\n", WaitForSingleObject(program.process.hProcess, 0) == WAIT_TIMEOUT ? "running" : "ended");
+    std::fflush(stdout);
+    if (byKey) {
+        INPUT keys[2]{};
+        keys[0].type = keys[1].type = INPUT_KEYBOARD;
+        keys[0].ki.wVk = keys[1].ki.wVk = VK_SPACE;
+        keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+        SendInput(2, keys, sizeof keys[0]);
+    } else {
+        NudgeMouse(100, 80);
+    }
+    PrintExitCode(program);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -418,6 +579,19 @@ int main(int argc, char** argv)
     // Pixels as the screen has them, whatever its DPI: a program that does not declare itself aware sees
     // coordinates scaled to 96 DPI.
     SetProcessDPIAware();
+    const std::string command = argv[1];
+    if (command == "saver-preview" && argc == 3) {
+        SaverPreview(argv[2]);
+        return 0;
+    }
+    if (command == "saver-settings" && argc == 5) {
+        SaverSettings(argv[2], argv[3], argv[4]);
+        return 0;
+    }
+    if (command == "saver-end" && (argc == 2 || (argc == 3 && std::string(argv[2]) == "key"))) {
+        SaverEnd(argc == 3);
+        return 0;
+    }
     Program program = Start(argv[1]);
     if (argc == 3 && std::string(argv[2]) == "startup-error") {
         StartupError(program);

@@ -5,8 +5,8 @@
 # information; then, in a fresh prefix the installer was run in silently, the installed programs: an
 # announcement of vorlane-wallpaper received by a mascot stand-in, its rotation (started at login too), the
 # gallery written by both builds' vorlane-gsk and by Vorlane16.exe compared, Vorlane16.exe's window driven
-# on a virtual X display (at 96 and at 144 DPI too), the window started from the Start menu's shortcut,
-# and the uninstaller.
+# on a virtual X display (at 96 and at 144 DPI too), the screen saver vorlane-saver.scr run there as the
+# system runs it, the window started from the Start menu's shortcut, and the uninstaller.
 #   tests/windows/run-under-wine.sh [windows-build-folder] [linux-build-folder]
 # The Linux build folder must hold a built tools/vorlane-gsk and tests/wallpaper/with-xvfb
 # (scripts/test.sh makes them).
@@ -52,8 +52,9 @@ unzip -q "$zip" -d "$unpacked"
 program="$(ls "$unpacked"/Vorlane-*/vorlane-gsk.exe)"
 wallpaper_program="$(ls "$unpacked"/Vorlane-*/vorlane-wallpaper.exe)"
 window_program="$(ls "$unpacked"/Vorlane-*/Vorlane16.exe)"
+saver_program="$(ls "$unpacked"/Vorlane-*/vorlane-saver.scr)"
 # Linked statically: they need no library but the system's own.
-for exe in "$program" "$wallpaper_program" "$window_program"; do
+for exe in "$program" "$wallpaper_program" "$window_program" "$saver_program"; do
   foreign="$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/.*DLL Name: //p' |
     grep -viE '^(kernel32|msvcrt|user32|advapi32|shell32|ws2_32|gdi32|comctl32|comdlg32|ole32)\.dll$' || true)"
   if [ -n "$foreign" ]; then
@@ -120,6 +121,9 @@ echo "=== The main window ==="
 unshare --net sh -c 'ip link set lo up && exec "$@"' sh \
   "$with_xvfb" 1024x768x24 "$root/tests/windows/MainWindow.sh" "$vorlane" "$probe" "$program" \
   "$linux_build/tools/vorlane-gsk"
+
+echo "=== The screen saver ==="
+"$with_xvfb" 1024x768x24 "$root/tests/windows/Saver.sh" "$saver_program" "$probe" "$program"
 
 echo "=== The main window at 96 and 144 DPI ==="
 "$with_xvfb" 1024x768x24 "$root/tests/windows/HighDpi.sh" "$vorlane" "$probe" "$program" "$linux_build/tools/vorlane-gsk"

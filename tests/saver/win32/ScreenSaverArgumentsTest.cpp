@@ -34,8 +34,13 @@ TEST(ScreenSaverArguments, TakeEverySpellingOfTheThreeModesAndRefuseTheRest)
         EXPECT_EQ(parsed.window, c.window) << testing::PrintToString(c.arguments);
     }
     const std::vector<std::vector<std::string>> wrong = {
-        {"/p"}, {"/p:"}, {"/p", "0"}, {"/p", "-5"}, {"/p", "12x"}, {"/p:0x10"}, {"/s", "5"}, {"/s:5"},
-        {"/a"}, {"s"}, {"/"}, {"/c", "1", "2"}, {"/settings"}, {"/p", "99999999999999999999999"},
+        {"/p"},        {"/p:"},
+        {"/p", "0"},   {"/p", "-5"},
+        {"/p", "12x"}, {"/p:0x10"},
+        {"/s", "5"},   {"/s:5"},
+        {"/a"},        {"s"},
+        {"/"},         {"/c", "1", "2"},
+        {"/settings"}, {"/p", "99999999999999999999999"},
     };
     for (const std::vector<std::string>& arguments : wrong)
         EXPECT_THROW(ParseScreenSaverArguments(arguments), UsageError) << testing::PrintToString(arguments);

@@ -62,7 +62,9 @@ std::string OpenableName(const std::string& stored);
 std::string ProgramFolder();
 
 // The one shared folder of the settings file "Vorlane.ini" and the desktop settings store, with a trailing
-// separator: $XDG_CONFIG_HOME, or ~/.config when that is unset.
+// separator: $XDG_CONFIG_HOME, or ~/.config when that is unset. On Windows the Windows directory, unless
+// the user may not write "Vorlane.ini" there or already keeps it in %APPDATA%\Vorlane\ (decided once a
+// process).
 std::string SettingsFolder();
 
 // Tests point the program folder elsewhere; an empty text restores the rule above.

@@ -1,5 +1,6 @@
 // Where the program's files live on Windows: the executable's folder (from the module's file name), and
-// the Windows directory for the settings file, where the profile functions put a bare file name.
+// the settings file's folder: the Windows directory, where the profile functions put a bare file name,
+// unless the user may not write "Vorlane.ini" there.
 #include "platform/Path.h"
 
 #include <string>
@@ -8,6 +9,7 @@
 
 #include "platform/FoldersSystem.h"
 #include "platform/NativePathRules.h"
+#include "platform/win32/SettingsFolder.h"
 
 namespace vorlane::path {
 
@@ -102,13 +104,67 @@ std::string OpenableName(const std::string& stored)
     return stored;
 }
 
-std::string SettingsFolder()
+std::string detail::WindowsFolder()
 {
     char windows[MAX_PATH];
     const UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)
         return ".\\";
     return WithSeparator(std::string(windows, length));
+}
+
+std::string detail::UserSettingsFolder()
+{
+    char data[MAX_PATH];
+    if (SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, data) != S_OK)
+        return {};
+    return WithSeparator(data) + "Vorlane\\";
+}
+
+namespace {
+
+bool IsFile(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Whether the profile functions could write "Vorlane.ini" in `folder`: the file opens for writing (another
+// process holding it open only for a moment does not count against it), or there is none and a file can
+// be created beside it. A user without administrator rights can do neither in the Windows directory, and a
+// program that declares its execution level is not redirected to a copy of its own there.
+bool SettingsWritableIn(const std::string& folder)
+{
+    const std::string file = folder + detail::SettingsFileName;
+    if (GetFileAttributesA(file.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return CanCreateFileIn(folder);
+    const HANDLE handle =
+        CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_SHARING_VIOLATION;
+    CloseHandle(handle);
+    return true;
+}
+
+// The settings stay in the Windows directory, where every earlier copy kept them, while they can be
+// written there; once a user's own copy exists, it is the one.
+std::string ChooseSettingsFolder()
+{
+    const std::string windows = detail::WindowsFolder();
+    const std::string user = detail::UserSettingsFolder();
+    if (user.empty() || (!IsFile(user + detail::SettingsFileName) && SettingsWritableIn(windows)))
+        return windows;
+    return user;
+}
+
+} // namespace
+
+// Decided once: every read and write of a process goes to one file.
+std::string SettingsFolder()
+{
+    static const std::string folder = ChooseSettingsFolder();
+    return folder;
 }
 
 } // namespace vorlane::path

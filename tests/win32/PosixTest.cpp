@@ -94,6 +94,9 @@ HANDLE OpenOutput(const std::string& path)
 int posix_spawn(pid_t* pid, const char* program, const posix_spawn_file_actions_t* actions, const void*,
                 char* const argv[], char* const*)
 {
+    const posix_spawn_file_actions_t none{};
+    if (!actions)
+        actions = &none; // as POSIX allows: the caller's own streams and folder
     std::string commandLine;
     for (size_t i = 0; argv[i]; ++i)
         commandLine += (i ? " " : "") + Quoted(argv[i]);

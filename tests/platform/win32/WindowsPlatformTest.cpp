@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
+#include <spawn.h>
 
 #include "platform/CodePage.h"
 #include "platform/Path.h"
@@ -54,6 +57,92 @@ TEST(WindowsPath, FoldersComeFromTheSystem)
     EXPECT_EQ(path::SettingsFolder(), std::string(windows, length) + "\\");
     EXPECT_EQ(ProfileFilePath("Vorlane.ini"), path::SettingsFolder() + "Vorlane.ini");
     EXPECT_EQ(ProfileFilePath("D:\\x.ini"), "D:\\x.ini");
+}
+
+// "Vorlane.ini" stays in the Windows folder while it can be written there; otherwise the user keeps it in
+// %APPDATA%\Vorlane\. The folder is chosen once a process, so a probe beside this test reads and writes
+// it in each state the test makes. The settings files of the prefix are put back afterwards.
+class SettingsFile : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char windows[MAX_PATH];
+        const UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
+        ASSERT_TRUE(length > 0 && length < MAX_PATH);
+        windowsIni_ = std::string(windows, length) + "\\Vorlane.ini";
+        const char* appData = std::getenv("APPDATA");
+        ASSERT_NE(appData, nullptr);
+        userFolder_ = std::string(appData) + "\\Vorlane";
+        userIni_ = userFolder_ + "\\Vorlane.ini";
+        savedWindowsIni_ = Take(windowsIni_);
+        savedUserIni_ = Take(userIni_);
+    }
+
+    void TearDown() override
+    {
+        Put(windowsIni_, savedWindowsIni_);
+        Put(userIni_, savedUserIni_);
+        RemoveDirectoryA(userFolder_.c_str()); // only when empty
+    }
+
+    // The probe reads "Manager", expecting `expected`, then writes `written`; its exit code.
+    static int Probe(std::string expected, std::string written)
+    {
+        std::string probe = path::ExecutableFolder() + "settings_probe.exe";
+        char* argv[] = {probe.data(), expected.data(), written.data(), nullptr};
+        pid_t pid = 0;
+        if (posix_spawn(&pid, probe.c_str(), nullptr, nullptr, argv, nullptr) != 0)
+            return -1;
+        return vorlane_wait_spawned(pid);
+    }
+
+    static std::string Settings(const std::string& manager) { return "[Initial]\r\nManager=" + manager + "\r\n"; }
+
+    std::string windowsIni_, userFolder_, userIni_;
+
+private:
+    // A file's bytes, the file removed; nullopt when there was none.
+    static std::optional<std::string> Take(const std::string& file)
+    {
+        if (!fs::is_regular_file(file))
+            return std::nullopt;
+        std::string text = ReadText(file);
+        fs::remove(file);
+        return text;
+    }
+    static void Put(const std::string& file, const std::optional<std::string>& text)
+    {
+        std::error_code ignored;
+        fs::remove(file, ignored); // a file or the empty folder a case made
+        if (text)
+            test::WriteFile(file, *text);
+    }
+
+    std::optional<std::string> savedWindowsIni_, savedUserIni_;
+};
+
+TEST_F(SettingsFile, StaysInTheWindowsFolderWhereItCanBeWritten)
+{
+    EXPECT_EQ(Probe("(none)", "C:\\V\\\x95\x5C"), 0);
+    EXPECT_EQ(ReadText(windowsIni_), Settings("C:\\V\\\x95\x5C"));
+    EXPECT_FALSE(fs::exists(userIni_));
+}
+
+TEST_F(SettingsFile, GoesToTheUsersFolderWhenTheWindowsFolderCannotTakeIt)
+{
+    // The profile functions cannot write a file where a folder of its name stands.
+    ASSERT_TRUE(CreateDirectoryA(windowsIni_.c_str(), nullptr));
+    EXPECT_EQ(Probe("(none)", "first"), 0);
+    EXPECT_EQ(ReadText(userIni_), Settings("first"));
+    EXPECT_EQ(Probe("first", "second"), 0);
+    EXPECT_EQ(ReadText(userIni_), Settings("second"));
+
+    // Once the user's copy exists it is the one, even where the Windows folder's could be written again.
+    ASSERT_TRUE(RemoveDirectoryA(windowsIni_.c_str()));
+    test::WriteFile(windowsIni_, Settings("old"));
+    EXPECT_EQ(Probe("second", "third"), 0);
+    EXPECT_EQ(ReadText(userIni_), Settings("third"));
+    EXPECT_EQ(ReadText(windowsIni_), Settings("old"));
 }
 
 TEST_F(WindowsFiles, ReplacedFileAndRenameReplaceAnExistingFile)

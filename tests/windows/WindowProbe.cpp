@@ -203,6 +203,7 @@ void Layout(const Program& program)
                 window.right - window.left, window.bottom - window.top, toolbar.bottom - toolbar.top,
                 status.bottom - status.top, origin.x - window.left, origin.y - window.top, list.right, list.bottom,
                 LOWORD(spacing), HIWORD(spacing), (style & WS_VSCROLL) != 0, (style & WS_HSCROLL) != 0);
+}
 
 // The screen's pixels under the window, as they are shown.
 void Capture(const Program& program, const char* file)

@@ -2,8 +2,9 @@
 # The Windows build, cross-compiled here and tested under wine with a Japanese locale (ANSI code page
 # 932): the unit suites (test_commands among them: the window's commands behind a front end of no
 # toolkit, as the Linux build runs them), an announcement of vorlane-wallpaper received by a mascot
-# stand-in, its rotation (started at login too), the gallery written by both builds' vorlane-gsk and by
-# Vorlane16.exe compared, then Vorlane16.exe's window driven on a virtual X display.
+# stand-in, the picture formats checked against other decoders, the rotation (started at login too), the
+# gallery written by both builds' vorlane-gsk and by Vorlane16.exe compared, then Vorlane16.exe's window
+# driven on a virtual X display.
 #   tests/windows/run-under-wine.sh [windows-build-folder] [linux-build-folder]
 # The Linux build folder must hold a built tools/vorlane-gsk and tests/wallpaper/with-xvfb
 # (scripts/test.sh makes them).
@@ -64,6 +65,9 @@ done
 
 echo "=== An announcement from the Windows build reaches the mascot ==="
 "$root/tests/windows/Announcement.sh" "$wallpaper_program"
+
+echo "=== PNG, WebP and GIF: thumbnails, Temp.bmp, the placements as Windows records them ==="
+/usr/bin/python3 "$root/tests/tools/scripts/PictureFormats.py" --windows "$program" "$wallpaper_program"
 
 echo "=== The wallpaper's rotation, and its start at login ==="
 "$root/tests/windows/Rotation.sh" "$wallpaper_program" "$program"

@@ -3,7 +3,7 @@
 #  1. `rotate --every 300ms --at-login GALLERY` run from a program folder whose path holds blanks makes
 #     the gallery's pictures the wallpaper one after another, each announced to a mascot stand-in on
 #     127.0.0.1:9801; the user's "Run" key holds the same rotation's command line, the program's path
-#     and the gallery's quoted;
+#     and the gallery's (blanks, a Japanese name) quoted;
 #  2. `rotate --stop` ends it; a login (wineboot starts the commands of the "Run" key as Windows does at
 #     login) starts it again from that command line, and it goes on from the picture it had reached;
 #  3. a new rotation takes its place; `rotate --stop --at-login` ends that one and removes the "Run"
@@ -32,7 +32,7 @@ for i in 0 1 2; do
   printf 'BM\x46\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0\x02\0\0\0\x02\0\0\0\x01\0\x18\0\0\0\0\0\x10\0\0\0\x13\x0b\0\0\x13\x0b\0\0\0\0\0\0\0\0\0\0' > "${pictures[$i]}"
   printf "$c$c\\0\\0$c$c\\0\\0" >> "${pictures[$i]}"
 done
-gallery="$work/my galleries/g a.gsk"
+gallery="$work/my galleries/旅の 画集.gsk"
 wine "$gsk" add "$(windows_path "$gallery")" "${pictures[@]}" >/dev/null
 
 wineserver --wait # the prefix's server of the steps before, outside the namespace, is gone

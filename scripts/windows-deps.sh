@@ -133,8 +133,15 @@ if [ ! -f "$prefix/lib/libwebpdemux.a" ]; then
     -DWEBP_BUILD_IMG2WEBP=OFF -DWEBP_BUILD_VWEBP=OFF -DWEBP_BUILD_WEBPINFO=OFF -DWEBP_BUILD_LIBWEBPMUX=OFF \
     -DWEBP_BUILD_WEBPMUX=OFF -DWEBP_BUILD_EXTRAS=OFF -Wno-dev >"$deps/webp-configure.log" 2>&1 ||
     { cat "$deps/webp-configure.log" >&2; exit 1; }
-  # Decoding only: the decoder library and the demultiplexer (the first frame of an animation).
-  cmake --build "$deps/webp-build" -j "$jobs" --target webpdecoder webpdemux >"$deps/webp-build.log"
+  # Decoding only: the decoder library, and the demultiplexer (the first frame of an animation) from its
+  # two source files, since its target would build the encoder too.
+  cmake --build "$deps/webp-build" -j "$jobs" --target webpdecoder >"$deps/webp-build.log"
+  for file in demux anim_decode; do
+    x86_64-w64-mingw32-gcc-posix -O2 -DHAVE_CONFIG_H -I"$deps/webp-build" -I"$source_dir" \
+      -c "$source_dir/src/demux/$file.c" -o "$deps/webp-build/$file.o"
+  done 2>>"$deps/webp-build.log" || { cat "$deps/webp-build.log" >&2; exit 1; }
+  x86_64-w64-mingw32-ar rcs "$deps/webp-build/libwebpdemux.a" "$deps/webp-build/demux.o" \
+    "$deps/webp-build/anim_decode.o"
   install -d "$prefix/lib" "$prefix/include/webp"
   install -m 644 "$deps/webp-build/libwebpdecoder.a" "$deps/webp-build/libwebpdemux.a" "$prefix/lib/"
   install -m 644 "$source_dir"/src/webp/decode.h "$source_dir"/src/webp/demux.h "$source_dir"/src/webp/mux_types.h \

@@ -3,10 +3,11 @@
 #  1. `rotate --every 300ms --at-login GALLERY` run from a program folder whose path holds blanks makes
 #     the gallery's pictures the wallpaper one after another, each announced to a mascot stand-in on
 #     127.0.0.1:9801; the user's "Run" key holds the same rotation's command line, the program's path
-#     and the gallery's quoted;
+#     and the gallery's (blanks, a Japanese name) quoted;
 #  2. `rotate --stop` ends it; a login (wineboot starts the commands of the "Run" key as Windows does at
 #     login) starts it again from that command line, and it goes on from the picture it had reached;
-#  3. `rotate --stop --at-login` ends it and removes the "Run" value.
+#  3. a new rotation takes its place; `rotate --stop --at-login` ends that one and removes the "Run"
+#     value.
 # Each step waits for the mascot's announcements, with a deadline. The port is fixed, so it runs in a
 # network namespace of its own, and the wine server with it.
 #   tests/windows/Rotation.sh VORLANE-WALLPAPER.EXE VORLANE-GSK.EXE
@@ -31,7 +32,7 @@ for i in 0 1 2; do
   printf 'BM\x46\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0\x02\0\0\0\x02\0\0\0\x01\0\x18\0\0\0\0\0\x10\0\0\0\x13\x0b\0\0\x13\x0b\0\0\0\0\0\0\0\0\0\0' > "${pictures[$i]}"
   printf "$c$c\\0\\0$c$c\\0\\0" >> "${pictures[$i]}"
 done
-gallery="$work/my galleries/g a.gsk"
+gallery="$work/my galleries/旅の 画集.gsk"
 wine "$gsk" add "$(windows_path "$gallery")" "${pictures[@]}" >/dev/null
 
 wineserver --wait # the prefix's server of the steps before, outside the namespace, is gone
@@ -99,8 +100,19 @@ if [ "$(id -u)" -ne 0 ]; then namespace=(unshare --user --map-root-user --net); 
   expect "the login rotation'"'"'s first change" "$expected" "$name"
   expect "the login rotation goes on" "$(after "$expected")" "$(announced)"
 
+  echo "--- a new rotation takes the place of the running one"
+  wine "$tool" rotate --every 1h "$(windows_path "$gallery")" 2> replacing.err &
+  replacing=$!
+  for _ in $(seq 600); do
+    grep -q "the rotation that ran is replaced" replacing.err && break
+    sleep 0.1
+  done
+  grep -q "the rotation that ran is replaced" replacing.err ||
+    { echo "the new rotation did not replace the running one: $(cat replacing.err)" >&2; exit 1; }
+
   echo "--- rotate --stop --at-login"
   timeout 60 wine "$tool" rotate --stop --at-login
+  wait "$replacing"
   [ -z "$(run_value 2>/dev/null)" ] || { echo "the Run value is still there: $(run_value)" >&2; exit 1; }
   echo "rotation: changes announced in order, started at login from a Run value that is gone again"
 ' rotation "$here/Mascot.pl" "$program" "$gallery" "${pictures[@]}"

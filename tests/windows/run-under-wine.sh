@@ -3,10 +3,11 @@
 # 932): the unit suites (test_commands among them: the window's commands behind a front end of no
 # toolkit, as the Linux build runs them); the ZIP and the installer, each program's icon and version
 # information; then, in a fresh prefix the installer was run in silently, the installed programs: an
-# announcement of vorlane-wallpaper received by a mascot stand-in, its rotation (started at login too), the
-# gallery written by both builds' vorlane-gsk and by Vorlane16.exe compared, Vorlane16.exe's window driven
-# on a virtual X display (at 96 and at 144 DPI too), the screen saver vorlane-saver.scr run there as the
-# system runs it, the window started from the Start menu's shortcut, and the uninstaller.
+# announcement of vorlane-wallpaper received by a mascot stand-in, the picture formats checked against
+# other decoders, the rotation (started at login too), the gallery written by both builds' vorlane-gsk and
+# by Vorlane16.exe compared, Vorlane16.exe's window driven on a virtual X display (at 96 and at 144 DPI
+# too), the screen saver vorlane-saver.scr run there as the system runs it, the window started from the
+# Start menu's shortcut, and the uninstaller.
 #   tests/windows/run-under-wine.sh [windows-build-folder] [linux-build-folder]
 # The Linux build folder must hold a built tools/vorlane-gsk and tests/wallpaper/with-xvfb
 # (scripts/test.sh makes them).
@@ -105,6 +106,9 @@ wallpaper_program="$installed/vorlane-wallpaper.exe"
 
 echo "=== An announcement from the Windows build reaches the mascot ==="
 "$root/tests/windows/Announcement.sh" "$wallpaper_program"
+
+echo "=== PNG, WebP and GIF: thumbnails, Temp.bmp, the placements as Windows records them ==="
+/usr/bin/python3 "$root/tests/tools/scripts/PictureFormats.py" --windows "$program" "$wallpaper_program"
 
 echo "=== The wallpaper's rotation, and its start at login ==="
 "$root/tests/windows/Rotation.sh" "$wallpaper_program" "$program"

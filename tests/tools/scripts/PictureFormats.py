@@ -1,12 +1,16 @@
 #!/usr/bin/python3
 # PNG, WebP, GIF and AVIF pictures as a user adds them and sets them (run on a virtual display):
 #   PictureFormats.py VORLANE-GSK VORLANE-WALLPAPER
+#   PictureFormats.py --windows VORLANE-GSK.EXE VORLANE-WALLPAPER.EXE    (under wine, WINEPREFIX set)
 # - `vorlane-gsk add` makes thumbnails that equal, pixel for pixel, the thumbnail's sampling (target pixel
 #   t of n source pixels takes pixel (2t+1)n/64) of a full decode by another decoder (Pillow, dwebp,
 #   avifdec), transparent parts laid over white: c*a + 255*(255-a), over 255, rounded;
 # - `vorlane-wallpaper set --tile` shows them tiled on the X root window, transparent parts over black;
 # - damaged and truncated pictures give the format's message and change neither the gallery, nor
 #   "Temp.bmp", nor the screen; a picture is known by its content, a bitmap still by its name.
+# The Windows build (no AVIF there) is checked the same way, but the wallpaper through what the system
+# is given: "Temp.bmp" and the registry's "Wallpaper", and each placement's "WallpaperStyle" and
+# "TileWallPaper" as Windows records them.
 # Exits 77 (skipped) when a program it needs is missing, unless CI is set: then it fails.
 import os
 import random
@@ -16,7 +20,8 @@ import sys
 import tempfile
 import zlib
 
-GSK, WALLPAPER = sys.argv[1], sys.argv[2]
+WINDOWS = sys.argv[1] == "--windows"
+GSK, WALLPAPER = sys.argv[1 + WINDOWS], sys.argv[2 + WINDOWS]
 failures = []
 
 
@@ -32,7 +37,7 @@ try:
     from PIL import Image, ImageOps
 except ImportError:
     need(False, "python3-pil")
-for program in ("dwebp", "avifenc", "avifdec", "import"):
+for program in ("dwebp", "wine") if WINDOWS else ("dwebp", "avifenc", "avifdec", "import"):
     need(shutil.which(program), program)
 
 
@@ -42,8 +47,26 @@ def check(condition, what):
         print("FAIL:", what)
 
 
+def windows_path(path):
+    return "Z:" + path.replace("/", "\\")
+
+
 def run(*arguments, env=None):
+    if WINDOWS:  # the programs under wine, given this machine's files on drive Z:
+        arguments = ["wine"] + [windows_path(a) if a.startswith(folder) else a for a in arguments]
     return subprocess.run(arguments, capture_output=True, env=env)
+
+
+def text(output):
+    """What a program wrote: UTF-8, or the ANSI code page (Shift_JIS) of the Windows build."""
+    return output.decode("cp932" if WINDOWS else "utf-8", errors="replace")
+
+
+def desktop_values():
+    """The values of the Windows registry's "Control Panel\\Desktop", as reg.exe shows them."""
+    shown = text(run("reg", "query", "HKCU\\Control Panel\\Desktop").stdout)
+    fields = (line.strip().split(None, 2) for line in shown.splitlines())
+    return {field[0]: field[2] for field in fields if len(field) == 3 and field[1].startswith("REG_")}
 
 
 def pam_rgba(path):
@@ -69,6 +92,11 @@ def thumbnail(image):
 
 
 folder = tempfile.mkdtemp(prefix="vorlane-picture-formats-")
+if WINDOWS:
+    # One wine server, and the system's own processes, for every run; those started by a run would hold
+    # its output open for seconds after it.
+    subprocess.run(["wineserver", "-p"], check=True)
+    subprocess.run(["wine", "cmd", "/c", "exit"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
 try:
     random.seed(24)
 
@@ -109,6 +137,8 @@ try:
         quantised.save(path(name), transparency=255, **options)
 
     hostile = "a '$(touch x)' `y` \"q\"\n\udce9.png"  # the last byte is no UTF-8
+    if WINDOWS:  # no quotes, control characters or undecodable bytes in Windows names
+        hostile = "写真 '$(touch x)' `y` ;&.png"
     still = picture(97, 61)
     pictures = [
         # name, made by, read back by
@@ -143,6 +173,8 @@ try:
         return ImageOps.exif_transpose(Image.open(path(name))).convert("RGBA")
 
     pictures += [(f"orientation-{o}.jpg", make_oriented(o), upright) for o in range(1, 9)]
+    if WINDOWS:
+        pictures = [p for p in pictures if not p[0].endswith(".avif")]
     references = []
     for name, make, read in pictures:
         make(name)
@@ -150,7 +182,7 @@ try:
 
     gallery = path("g.gsk")
     added = run(GSK, "add", gallery, *[path(name) for name, _, _ in pictures])
-    check(added.returncode == 0, f"vorlane-gsk add: {added.stderr.decode(errors='replace')}")
+    check(added.returncode == 0, f"vorlane-gsk add: {text(added.stderr)}")
     sheet_file = path("sheet.png")
     run(GSK, "thumbs", gallery, sheet_file)
     sheet = Image.open(sheet_file).convert("RGB")
@@ -191,15 +223,18 @@ try:
         ("PNG named.bmp", lambda n: still.save(path(n), format="PNG"), "ビットマップイメージが不正です"),
         ("text.png", lambda n: open(path(n), "w").write("no picture"), "JPEG エラー #"),
     ]
+    if WINDOWS:
+        bad = [b for b in bad if not b[0].endswith(".avif")]
     before = open(gallery, "rb").read()
     for name, make, message in bad:
         make(name)
         result = run(GSK, "add", gallery, path(name))
-        errors = result.stderr.decode(errors="replace")
+        errors = text(result.stderr)
         check(result.returncode == 1 and message in errors, f"add {name}: status {result.returncode}, {errors!r}")
         check(open(gallery, "rb").read() == before, f"add {name} changed the gallery")
 
-    # The wallpaper, tiled on the root window of the virtual display, then damaged pictures change nothing.
+    # The wallpaper, tiled on the root window of the virtual display (on Windows, what the system is
+    # given), then damaged pictures change nothing.
     program = path("program")
     os.mkdir(program)
     shutil.copy(WALLPAPER, program)
@@ -212,29 +247,58 @@ try:
         open(path("screen.png"), "wb").write(shot)
         return Image.open(path("screen.png")).convert("RGB")
 
+    temp_file = os.path.join(program, "Temp.bmp")
+
+    def wrong_wallpaper_pixels(reference):
+        width, height = reference.size
+        pixels = reference.load()
+        if WINDOWS:
+            # The system is handed "Temp.bmp": the whole picture, transparent parts over black.
+            recorded = desktop_values().get("Wallpaper", "")
+            check(recorded.lower() == windows_path(temp_file).lower(), f"the registry's wallpaper is {recorded!r}")
+            shown = Image.open(temp_file).convert("RGB")
+            if shown.size != reference.size:
+                return width * height
+            return sum(1 for y in range(height) for x in range(width)
+                       if shown.getpixel((x, y)) != over(pixels[x, y], 0))
+        shown = screen()
+        return sum(1 for y in range(0, 240) for x in range(0, 320)
+                   if shown.getpixel((x, y)) != over(pixels[x % width, y % height], 0))
+
+    def desktop_state():
+        return desktop_values().get("Wallpaper") if WINDOWS else screen().tobytes()
+
     for (name, _, _), reference in zip(pictures, references):
         if name in ("palette.png", "animated.gif") or name.startswith("orientation-") and name[-5] not in "16":
             continue  # the same decoding as others; the thumbnails cover them
         result = run(tool, "set", "--tile", path(name), env=env)
         check(result.returncode == 0, f"set {name!r}: status {result.returncode}, {result.stderr!r}")
-        shown = screen()
-        width, height = reference.size
-        pixels = reference.load()
-        wrong = sum(1 for y in range(0, 240) for x in range(0, 320)
-                    if shown.getpixel((x, y)) != over(pixels[x % width, y % height], 0))
+        wrong = wrong_wallpaper_pixels(reference)
         check(wrong == 0, f"wallpaper of {name!r}: {wrong} pixels differ")
 
-    temp = open(os.path.join(program, "Temp.bmp"), "rb").read()
-    shown = screen().tobytes()
+    if WINDOWS:
+        # Each placement recorded as Windows records it before the system's call draws it.
+        for option, style, tile in (("--fill", "10", "0"), ("--fit", "6", "0"), ("--stretch", "2", "0"),
+                                    ("--span", "22", "0"), ("--tile", "0", "1"), ("--centre", "0", "0")):
+            result = run(tool, "set", option, path("rgba.png"))
+            values = desktop_values()
+            recorded = (values.get("WallpaperStyle"), values.get("TileWallPaper"))
+            check(result.returncode == 0 and recorded == (style, tile),
+                  f"set {option}: status {result.returncode}, WallpaperStyle and TileWallPaper {recorded}")
+
+    temp = open(temp_file, "rb").read()
+    shown = desktop_state()
     for name, _, message in bad:
         if name == "PNG named.bmp":
             continue  # a bitmap goes to the desktop as it is, as before
         result = run(tool, "set", path(name), env=env)
-        errors = result.stderr.decode(errors="replace")
+        errors = text(result.stderr)
         check(result.returncode == 1 and message in errors, f"set {name}: status {result.returncode}, {errors!r}")
-        check(open(os.path.join(program, "Temp.bmp"), "rb").read() == temp, f"set {name} changed Temp.bmp")
-    check(screen().tobytes() == shown, "a damaged picture changed the screen")
+        check(open(temp_file, "rb").read() == temp, f"set {name} changed Temp.bmp")
+    check(desktop_state() == shown, "a damaged picture changed the wallpaper")
 finally:
+    if WINDOWS:
+        subprocess.run(["wineserver", "-k"])
     shutil.rmtree(folder, ignore_errors=True)
 
 print(f"{len(failures)} failures")

@@ -116,7 +116,7 @@ void Arm(HANDLE timer, int64_t periodMs)
     when.QuadPart += uint64_t(periodMs) * 10000; // 100 ns units
     LARGE_INTEGER due;
     due.QuadPart = LONGLONG(when.QuadPart); // positive: a time of day, which a sleep does not postpone
-    SetWaitableTimer(timer, &due, 0, nullptr, nullptr, TRUE);
+    SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE); // never wakes a sleeping computer for this
 }
 
 // Waits for one of `handles` while handling the messages of this thread's windows (the system's

@@ -123,7 +123,8 @@ protected:
 
     // Set while the desktop program is not running (`stop` ends it, `start` starts it as a login does):
     // it starts on the picture, drawn by itself (the root window, which shows it too, is cleared first).
-    // Then its monitor is made smaller, and as large as before: the picture centred on each size.
+    // Then its monitor is made smaller, and as large as before, with the login's monitor watcher
+    // running: the picture centred on each size, then tiled on each.
     void StartsLateAndFollowsTheMonitor(const std::function<void()>& stop, const std::function<void()>& start)
     {
         stop();
@@ -138,17 +139,23 @@ protected:
         ASSERT_NE(test::CentredMismatches(session_->Screenshot(), late), 0);
         ASSERT_NO_FATAL_FAILURE(start());
         ASSERT_TRUE(ShowsCentred(late)) << "set while it was not running";
+        ASSERT_EQ(std::system(VORLANE_WALLPAPER_TOOL " restore --watch"), 0); // its watcher stays with the display
         ASSERT_EQ(std::system("xrandr --newmode 480x360 10 480 481 482 483 360 361 362 363 2>/dev/null;"
                               "xrandr --addmode screen 480x360 2>/dev/null; true"),
                   0);
-        for (const auto& [width, height] : {std::pair{480, 360}, std::pair{640, 480}}) {
-            const std::string mode = std::to_string(width) + "x" + std::to_string(height);
-            ASSERT_EQ(std::system(("xrandr --output screen --mode " + mode + " --fb " + mode).c_str()), 0);
-            int wrong = -1;
-            EXPECT_TRUE(session_->WaitForScreen([&] {
-                return (wrong = test::CentredMismatches(test::RootScreenshot(x, width, height), late)) == 0;
-            })) << mode
-                << ": " << wrong << " pixels differ";
+        for (const bool tiled : {false, true}) {
+            wallpaper.SetTile(tiled);
+            for (const auto& [width, height] : {std::pair{480, 360}, std::pair{640, 480}}) {
+                const std::string mode = std::to_string(width) + "x" + std::to_string(height);
+                ASSERT_EQ(std::system(("xrandr --output screen --mode " + mode + " --fb " + mode).c_str()), 0);
+                int wrong = -1;
+                EXPECT_TRUE(session_->WaitForScreen([&] {
+                    const test::Screen screen = test::RootScreenshot(x, width, height);
+                    return (wrong = tiled ? test::TiledMismatches(screen, late)
+                                          : test::CentredMismatches(screen, late)) == 0;
+                })) << mode
+                    << (tiled ? " tiled: " : ": ") << wrong << " pixels differ";
+            }
         }
     }
 
@@ -510,9 +517,15 @@ TEST_F(DesktopProgramTest, PlasmaShowsEveryWallpaperAndStartsOnOneSetWhileItWasN
     };
     ASSERT_NO_FATAL_FAILURE(startShell());
     ShowsEveryWallpaper();
-    // Tiled, it was shown a picture of the tiling, named after its content; centred it is shown the file
-    // itself, which it keeps by its URL.
+    // Tiled, it was shown a picture of the tiling, named after its content, which stays when the same
+    // picture is set again; centred it is shown the file itself, which it keeps by its URL.
     TWallPaper wallpaper(nullptr);
+    const Bitmap twice = test::ScreenPicture(50, 36, 11);
+    const std::string file = session_->SaveBmp("twice.bmp", twice);
+    wallpaper.SetPlacement(WallpaperPlacement::Tiled);
+    wallpaper.SetWallPaper(file);
+    wallpaper.SetWallPaper(file);
+    EXPECT_TRUE(ShowsTiled(twice)) << "the same picture tiled twice";
     wallpaper.SetPlacement(WallpaperPlacement::Centred);
     for (const int seed : {12, 13}) {
         const Bitmap rewritten = test::ScreenPicture(50, 36, seed);

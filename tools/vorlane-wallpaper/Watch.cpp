@@ -1,9 +1,11 @@
 // restore --watch: the X root window's picture is drawn for one screen layout; when a monitor is
-// plugged in, removed or resized, a watcher left behind draws it again for the new one, as recorded.
+// plugged in, removed or resized, a watcher left behind draws it again for the new one, as recorded. So
+// are the tiling pictures GNOME and Plasma are shown (wallpaper/TilingPicture.h).
 #include <fcntl.h>
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <exception>
@@ -14,6 +16,7 @@
 #include "tools/vorlane-wallpaper/Session.h"
 #include "wallpaper/BitmapRows.h"
 #include "wallpaper/CWallPaper.h"
+#include "wallpaper/DesktopBackend.h"
 #include "wallpaper/DesktopX11.h"
 #include "wallpaper/X11ScreenWatch.h"
 
@@ -29,6 +32,13 @@ void RedrawRecorded()
             return;
         const BitmapRows picture(wallpaper.WallPaperFile());
         SetX11RootWallpaper(picture, wallpaper.Placement());
+        if (wallpaper.Placement() != WallpaperPlacement::Tiled)
+            return;
+        auto chosen = ChooseDesktopBackends(ObserveSession());
+        std::erase_if(chosen, [](const ChosenBackend& c) {
+            return c.backend->Name() != "gnome" && c.backend->Name() != "plasma";
+        });
+        ApplyToDesktops(chosen, {wallpaper.WallPaperFile(), WallpaperPlacement::Tiled, &picture});
     } catch (const Exception& error) {
         Report("the recorded wallpaper cannot be shown: " + std::string(error.what()));
     }

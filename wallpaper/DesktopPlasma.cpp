@@ -17,8 +17,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
-#include <sstream>
 
 namespace vorlane {
 namespace {
@@ -72,8 +70,8 @@ std::vector<std::string> LayoutDesktops(const DesktopSettingsFile& layout)
 }
 
 // The X monitors by name, the primary first: the shell numbers its screens so, 0 the primary, and
-// records the connector each number stands for in plasmashellrc ("[ScreenConnectors]"). Without RandR
-// monitors, the whole screen.
+// records the connector a number stands for in plasmashellrc ("[ScreenConnectors]") once it has one.
+// Without RandR monitors, the whole screen.
 std::vector<std::pair<std::string, PixelRect>> XMonitors()
 {
     std::vector<std::pair<std::string, PixelRect>> monitors;
@@ -131,10 +129,10 @@ public:
         if (!bus)
             return false;
         // Plasma tiles from each screen's centre: a screen whose tiling picture could be drawn shows that
-        // at its own size instead (TilingPicture.h); named after its content, the one it shows already is
-        // never given under the picture's other spelling. The pictures are drawn for the X monitors as they are
-        // now, keyed by their geometry and by the shell's number for them: just after a monitor changed,
-        // the shell may still give a screen its old geometry.
+        // at its own size instead (TilingPicture.h); named after its content, the one it shows already
+        // stays, never replaced by the picture's other spelling. The pictures are drawn for the X
+        // monitors as they are now, keyed by their geometry and by the shell's number for them: just
+        // after a monitor changed, the shell may still give a screen its old geometry.
         std::string tilings = "{}";
         if (request.placement == WallpaperPlacement::Tiled && !picture.empty()) {
             const auto monitors = XMonitors();

@@ -17,7 +17,7 @@ packages=(
   libpng-dev libwebp-dev libgif-dev libavif-dev webp libavif-bin giflib-tools python3-pil
   gsettings-desktop-schemas cinnamon-desktop-data
   libxft-dev xscreensaver xsecurelock
-  plasma-workspace plasma-desktop kwin-x11 gnome-shell
+  plasma-workspace plasma-desktop kwin-x11 gnome-shell cinnamon cinnamon-session
   "$@"
 )
 

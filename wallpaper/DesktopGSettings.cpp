@@ -100,9 +100,10 @@ public:
     std::string Name() const override { return name_; }
     bool Apply(const WallpaperRequest& request) override
     {
-        // GNOME Shell anchors its tiling at each monitor's centre (and under llvmpipe shows one copy
-        // stretched over the monitor instead). It is shown a picture of the tiling the size of the
-        // X screen, all monitors' bounding box, spanned over them at its own size.
+        // GNOME Shell anchors its tiling at the screen's centre, and its compositor stretches that one
+        // tile over each monitor (it scales the tile's texture area by the tile's size over the
+        // monitor's, a ratio that is 1 for the other placements). It is shown a picture of the tiling the
+        // size of the X screen, all monitors' bounding box, spanned over them at its own size.
         if (&schema_ == &GnomeBackground && request.placement == WallpaperPlacement::Tiled && !request.path.empty())
             if (const std::string tiling = WriteTilingPicture(request.path, ScreenArea()); !tiling.empty())
                 return SetBackgroundName(schema_, tiling, true, WallpaperPlacement::Span);

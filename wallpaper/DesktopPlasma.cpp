@@ -17,8 +17,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
-#include <sstream>
 
 namespace vorlane {
 namespace {
@@ -72,8 +70,8 @@ std::vector<std::string> LayoutDesktops(const DesktopSettingsFile& layout)
 }
 
 // The X monitors by name, the primary first: the shell numbers its screens so, 0 the primary, and
-// records the connector each number stands for in plasmashellrc ("[ScreenConnectors]"). Without RandR
-// monitors, the whole screen.
+// records the connector a number stands for in plasmashellrc ("[ScreenConnectors]") once it has one.
+// Without RandR monitors, the whole screen.
 std::vector<std::pair<std::string, PixelRect>> XMonitors()
 {
     std::vector<std::pair<std::string, PixelRect>> monitors;
@@ -131,16 +129,25 @@ public:
         if (!bus)
             return false;
         // Plasma tiles from each screen's centre: a screen whose tiling picture could be drawn shows that
-        // at its own size instead (TilingPicture.h); it is keyed by the screen's geometry.
+        // at its own size instead (TilingPicture.h); named after its content, the one it shows already
+        // stays, never replaced by the picture's other spelling. The pictures are drawn for the X
+        // monitors as they are now, keyed by their geometry and by the shell's number for them: just
+        // after a monitor changed, the shell may still give a screen its old geometry.
         std::string tilings = "{}";
         if (request.placement == WallpaperPlacement::Tiled && !picture.empty()) {
+            const auto monitors = XMonitors();
+            const std::string config = UserConfigFolder();
             std::vector<std::string> written;
             tilings = "{";
-            for (const PixelRect& screen : ScreenGeometries(bus.get()))
+            for (size_t i = 0; i < monitors.size(); ++i) {
+                const PixelRect screen = ShellScreen(monitors, config, std::to_string(i));
                 if (const std::string file = WriteTilingPicture(picture, screen, written); !file.empty()) {
                     written.push_back(file);
-                    tilings += ScriptString(GeometryKey(screen)) + ": " + ScriptString(FileUri(file)) + ", ";
+                    const std::string uri = ScriptString(FileUri(file));
+                    tilings +=
+                        ScriptString(GeometryKey(screen)) + ": " + uri + ", " + std::to_string(i) + ": " + uri + ", ";
                 }
+            }
             tilings += "}";
         }
         const std::string script = "var tilings = " + tilings +
@@ -149,13 +156,14 @@ public:
                                    "for (var i = 0; i < all.length; ++i) {\n"
                                    "  var d = all[i];\n"
                                    "  var g = screenGeometry(d.screen);\n"
-                                   "  var tiling = tilings[g.x + \" \" + g.y + \" \" + g.width + \" \" + g.height];\n"
+                                   "  var tiling = tilings[g.x + \" \" + g.y + \" \" + g.width + \" \" + g.height] ||\n"
+                                   "               tilings[d.screen];\n"
                                    "  d.wallpaperPlugin = \"org.kde.image\";\n"
                                    "  d.currentConfigGroup = [\"Wallpaper\", \"org.kde.image\", \"General\"];\n"
                                    "  var image = tiling ? tiling : " +
                                    ScriptString(image) +
                                    ";\n"
-                                   "  if (image != \"\" && d.readConfig(\"Image\") == image)\n"
+                                   "  if (!tiling && image != \"\" && d.readConfig(\"Image\") == image)\n"
                                    "    image = " +
                                    ScriptString(other) +
                                    ";\n"
@@ -182,30 +190,6 @@ private:
     {
         return std::to_string(r.x) + " " + std::to_string(r.y) + " " + std::to_string(r.width) + " " +
                std::to_string(r.height);
-    }
-
-    // The geometry of each desktop's screen, as the shell prints it.
-    static std::vector<PixelRect> ScreenGeometries(GDBusConnection* bus)
-    {
-        std::vector<PixelRect> screens;
-        GVariant* reply = CallBusMethod(
-            bus, "org.kde.plasmashell", "/PlasmaShell", "org.kde.PlasmaShell", "evaluateScript",
-            g_variant_new("(s)", "desktops().forEach(function (d) {\n"
-                                 "  var g = screenGeometry(d.screen);\n"
-                                 "  print(g.x + \" \" + g.y + \" \" + g.width + \" \" + g.height + \"\\n\");\n"
-                                 "});\n"));
-        if (!reply)
-            return screens;
-        if (g_variant_is_of_type(reply, G_VARIANT_TYPE("(s)"))) {
-            const gchar* printed = nullptr;
-            g_variant_get(reply, "(&s)", &printed);
-            std::istringstream lines(printed);
-            PixelRect r;
-            while (lines >> r.x >> r.y >> r.width >> r.height)
-                screens.push_back(r);
-        }
-        g_variant_unref(reply);
-        return screens;
     }
 
     // The layout file is the shell's own: before its first start there is none, and a file of ours

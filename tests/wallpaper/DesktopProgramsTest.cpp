@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -117,6 +118,44 @@ protected:
         if (desktop_) {
             EXPECT_TRUE(desktop_->Running()) << "the desktop program ended";
             EXPECT_TRUE(session_->DesktopWindowShown()) << "the desktop window is gone";
+        }
+    }
+
+    // Set while the desktop program is not running (`stop` ends it, `start` starts it as a login does):
+    // it starts on the picture, drawn by itself (the root window, which shows it too, is cleared first).
+    // Then its monitor is made smaller, and as large as before, with the login's monitor watcher
+    // running: the picture centred on each size, then tiled on each.
+    void StartsLateAndFollowsTheMonitor(const std::function<void()>& stop, const std::function<void()>& start)
+    {
+        stop();
+        TWallPaper wallpaper(nullptr);
+        wallpaper.SetPlacement(WallpaperPlacement::Centred);
+        const Bitmap late = test::ScreenPicture(60, 44, 30);
+        wallpaper.SetWallPaper(session_->SaveBmp("late.bmp", late));
+        Display* x = session_->X();
+        XSetWindowBackground(x, DefaultRootWindow(x), BlackPixel(x, DefaultScreen(x)));
+        XClearWindow(x, DefaultRootWindow(x));
+        XSync(x, False);
+        ASSERT_NE(test::CentredMismatches(session_->Screenshot(), late), 0);
+        ASSERT_NO_FATAL_FAILURE(start());
+        ASSERT_TRUE(ShowsCentred(late)) << "set while it was not running";
+        ASSERT_EQ(std::system(VORLANE_WALLPAPER_TOOL " restore --watch"), 0); // its watcher stays with the display
+        ASSERT_EQ(std::system("xrandr --newmode 480x360 10 480 481 482 483 360 361 362 363 2>/dev/null;"
+                              "xrandr --addmode screen 480x360 2>/dev/null; true"),
+                  0);
+        for (const bool tiled : {false, true}) {
+            wallpaper.SetTile(tiled);
+            for (const auto& [width, height] : {std::pair{480, 360}, std::pair{640, 480}}) {
+                const std::string mode = std::to_string(width) + "x" + std::to_string(height);
+                ASSERT_EQ(std::system(("xrandr --output screen --mode " + mode + " --fb " + mode).c_str()), 0);
+                int wrong = -1;
+                EXPECT_TRUE(session_->WaitForScreen([&] {
+                    const test::Screen screen = test::RootScreenshot(x, width, height);
+                    return (wrong = tiled ? test::TiledMismatches(screen, late)
+                                          : test::CentredMismatches(screen, late)) == 0;
+                })) << mode
+                    << (tiled ? " tiled: " : ": ") << wrong << " pixels differ";
+            }
         }
     }
 
@@ -273,10 +312,16 @@ TEST_F(DesktopProgramTest, XfceDesktopStartsOnAWallpaperSetBeforeItsFirstRun)
 
 TEST_F(DesktopProgramTest, MateDesktopDrawnByCaja)
 {
-    if (!Begin({"Xvfb", "dbus-daemon", "caja", "python3:PIL"}))
+    if (!Begin({"Xvfb", "dbus-daemon", "caja", "xrandr", "python3:PIL"}))
         return;
     ASSERT_NO_FATAL_FAILURE(StartDesktop({"caja", "--no-default-window", "--force-desktop"}));
     ShowsEveryWallpaper();
+    ::setenv("XDG_CURRENT_DESKTOP", "MATE", 1); // as a MATE session says, without caja running
+    StartsLateAndFollowsTheMonitor([&] { desktop_.reset(); },
+                                   [&] {
+                                       StartDesktop({"caja", "--no-default-window", "--force-desktop"});
+                                   });
+    ::unsetenv("XDG_CURRENT_DESKTOP");
 }
 
 // xfconf holds UTF-8 text only (caja's GSettings too: tests/tools).
@@ -472,9 +517,15 @@ TEST_F(DesktopProgramTest, PlasmaShowsEveryWallpaperAndStartsOnOneSetWhileItWasN
     };
     ASSERT_NO_FATAL_FAILURE(startShell());
     ShowsEveryWallpaper();
-    // Tiled, it was shown a picture of the tiling, named after its content; centred it is shown the file
-    // itself, which it keeps by its URL.
+    // Tiled, it was shown a picture of the tiling, named after its content, which stays when the same
+    // picture is set again; centred it is shown the file itself, which it keeps by its URL.
     TWallPaper wallpaper(nullptr);
+    const Bitmap twice = test::ScreenPicture(50, 36, 11);
+    const std::string file = session_->SaveBmp("twice.bmp", twice);
+    wallpaper.SetPlacement(WallpaperPlacement::Tiled);
+    wallpaper.SetWallPaper(file);
+    wallpaper.SetWallPaper(file);
+    EXPECT_TRUE(ShowsTiled(twice)) << "the same picture tiled twice";
     wallpaper.SetPlacement(WallpaperPlacement::Centred);
     for (const int seed : {12, 13}) {
         const Bitmap rewritten = test::ScreenPicture(50, 36, seed);
@@ -482,28 +533,60 @@ TEST_F(DesktopProgramTest, PlasmaShowsEveryWallpaperAndStartsOnOneSetWhileItWasN
         EXPECT_TRUE(ShowsCentred(rewritten)) << "Temp.bmp rewritten, centred";
     }
 
-    // Set while plasmashell is not running, centred and then tiled (its layout gets the tiling picture).
-    for (const bool tiled : {false, true}) {
-        desktop_.reset();
-        ::setenv("XDG_CURRENT_DESKTOP", "KDE", 1); // as a Plasma session says, without the shell on the bus
-        const Bitmap later = test::ScreenPicture(56, 40, 9 + tiled);
-        wallpaper.SetTile(tiled);
-        wallpaper.SetWallPaper(session_->SaveBmp("later.bmp", later));
-        ::unsetenv("XDG_CURRENT_DESKTOP");
-        ASSERT_NO_FATAL_FAILURE(startShell());
-        EXPECT_TRUE(tiled ? ShowsTiled(later) : ShowsCentred(later)) << "set while plasmashell was not running";
-    }
+    // Set while plasmashell is not running, as a Plasma session says it, without the shell on the bus: tiled
+    // (its layout gets the tiling picture), then centred, and its monitor resized.
+    desktop_.reset();
+    ::setenv("XDG_CURRENT_DESKTOP", "KDE", 1);
+    const Bitmap later = test::ScreenPicture(56, 40, 9);
+    wallpaper.SetTile(true);
+    wallpaper.SetWallPaper(session_->SaveBmp("later.bmp", later));
+    ASSERT_NO_FATAL_FAILURE(startShell());
+    EXPECT_TRUE(ShowsTiled(later)) << "set tiled while plasmashell was not running";
+    StartsLateAndFollowsTheMonitor([&] { desktop_.reset(); }, startShell);
+    ::unsetenv("XDG_CURRENT_DESKTOP");
     desktop_.reset();
     for (const auto& [name, value] : shared)
         ::setenv(name.c_str(), value.c_str(), 1);
 }
 
-// GNOME Shell 43 on X11 as an ordinary user, with a system bus of its own (without one it stops at its
-// login-manager code), its overview (where it starts) left. A session of this case's own: GSettings must
-// reach the shell's bus, and GLib keeps the first session bus its settings reached.
-TEST_F(DesktopProgramTest, GnomeShellShowsEveryWallpaper)
+// The desktop shells that draw the background themselves, each run as an ordinary user with a system bus
+// of its own, in a session of the case's own: GSettings must reach the shell's bus, and GLib keeps the
+// first session bus its settings reached (CTest runs each case in a process of its own).
+struct Shell {
+    const char* name;
+    const char* desktop; // XDG_CURRENT_DESKTOP
+    std::vector<std::string> start;
+    const char* busName;                              // owned once it runs
+    bool overview;                                    // it starts in its overview, which must be left
+    int panel;                                        // the height of what it keeps over the top of the screen
+    std::vector<std::array<const char*, 3>> settings; // schema, key, value: set before it starts
+};
+
+const Shell Shells[] = {
+    // GNOME Shell 43 on X11 (without a system bus it stops at its login-manager code): its top bar, and
+    // below it a notice that screen locking needs a display manager.
+    {"GnomeShell", "GNOME", {"gnome-shell", "--x11", "--replace"}, "org.gnome.Shell", true, 112, {}},
+    // Cinnamon under its session manager, its panel at the top: without a panel it asks in a dialog.
+    {"Cinnamon",
+     "X-Cinnamon",
+     {"cinnamon-session", "--session", "cinnamon"},
+     "org.Cinnamon",
+     false,
+     40,
+     {{"org.cinnamon", "panels-enabled", "['1:0:top']"}}},
+};
+
+void PrintTo(const Shell& shell, std::ostream* out)
 {
-    VORLANE_NEED_PROGRAMS({"Xvfb", "dbus-daemon", "setpriv", "xhost", "gnome-shell", "python3:PIL"});
+    *out << shell.name;
+}
+
+class DesktopShellTest : public DesktopProgramTest, public ::testing::WithParamInterface<Shell> {};
+
+TEST_P(DesktopShellTest, ShowsEveryWallpaperStartsOnOneSetWhileItWasNotRunningAndFollowsTheMonitor)
+{
+    const Shell& shell = GetParam();
+    VORLANE_NEED_PROGRAMS({"Xvfb", "dbus-daemon", "setpriv", "xhost", "xrandr", shell.start[0], "python3:PIL"});
     const test::DesktopSession own(true, false);
     ASSERT_EQ(own.Failure(), "");
     session_ = const_cast<test::DesktopSession*>(&own);
@@ -527,45 +610,67 @@ TEST_F(DesktopProgramTest, GnomeShellShowsEveryWallpaper)
     ::setenv("DBUS_SESSION_BUS_ADDRESS", user.BusAddress().c_str(), 1);
     ::setenv("XDG_CONFIG_HOME", user.ConfigFolder().c_str(), 1);
     ::setenv("XDG_DATA_HOME", user.DataFolder().c_str(), 1);
-    ::setenv("XDG_CURRENT_DESKTOP", "GNOME", 1);
+    ::setenv("XDG_CURRENT_DESKTOP", shell.desktop, 1);
     // GLib's settings use its shared connection to this bus, which must not end the test when the bus goes.
     GDBusConnection* shared = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
     ASSERT_TRUE(shared);
     g_dbus_connection_set_exit_on_close(shared, FALSE);
-    auto shell = user.Start({"gnome-shell", "--x11", "--replace"}, {"XDG_CURRENT_DESKTOP=GNOME", "XDG_SESSION_TYPE=x11",
-                                                                    "DBUS_SYSTEM_BUS_ADDRESS=" + systemBus.Line()});
+    for (const auto& [schema, key, value] : shell.settings) {
+        GSettings* settings = g_settings_new(schema);
+        EXPECT_TRUE(g_settings_set_value(settings, key, g_variant_parse(nullptr, value, nullptr, nullptr, nullptr)));
+        g_object_unref(settings);
+    }
+    g_settings_sync();
     const BusPtr bus = OpenSessionBus();
     ASSERT_TRUE(bus);
-    // It starts in its overview once it is ready: looked at again as the screen changes while it starts.
-    const auto overview = [&] {
-        GVariant* reply =
-            CallBusMethod(bus.get(), "org.gnome.Shell", "/org/gnome/Shell", "org.freedesktop.DBus.Properties", "Get",
-                          g_variant_new("(ss)", "org.gnome.Shell", "OverviewActive"));
-        bool active = false;
-        if (reply) {
+    const auto overview = [&](GVariant* set) {
+        GVariant* reply = CallBusMethod(bus.get(), "org.gnome.Shell", "/org/gnome/Shell",
+                                        "org.freedesktop.DBus.Properties", set ? "Set" : "Get",
+                                        set ? g_variant_new("(ssv)", "org.gnome.Shell", "OverviewActive", set)
+                                            : g_variant_new("(ss)", "org.gnome.Shell", "OverviewActive"));
+        bool active = reply && set;
+        if (reply && !set) {
             GVariant* value = nullptr;
             g_variant_get(reply, "(v)", &value);
             active = g_variant_get_boolean(value);
             g_variant_unref(value);
-            g_variant_unref(reply);
         }
+        if (reply)
+            g_variant_unref(reply);
         return active;
     };
-    ASSERT_TRUE(own.WaitForScreen([&] { return overview() || !shell->Running(); }, 60)) << "no overview";
-    GVariant* left =
-        CallBusMethod(bus.get(), "org.gnome.Shell", "/org/gnome/Shell", "org.freedesktop.DBus.Properties", "Set",
-                      g_variant_new("(ssv)", "org.gnome.Shell", "OverviewActive", g_variant_new_boolean(FALSE)));
-    ASSERT_TRUE(left) << "the overview cannot be left";
-    g_variant_unref(left);
-    ASSERT_TRUE(shell->Running()) << test::ReadText(own.Folder() / "gnome-shell.log");
-    // Its top bar, and below it a notice that screen locking needs a display manager, stay over the top.
-    ShowsEveryWallpaper(WallpaperPlacement::Fill, 112);
-    EXPECT_TRUE(shell->Running());
-    shell.reset();
+    const auto running = [&] {
+        GVariant* reply = CallBusMethod(bus.get(), "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                        "org.freedesktop.DBus", "NameHasOwner", g_variant_new("(s)", shell.busName));
+        gboolean owned = FALSE;
+        if (reply) {
+            g_variant_get(reply, "(b)", &owned);
+            g_variant_unref(reply);
+        }
+        return owned && (!shell.overview || overview(nullptr));
+    };
+    std::unique_ptr<SessionProgram> program;
+    const auto start = [&] {
+        program = user.Start(shell.start, {std::string("XDG_CURRENT_DESKTOP=") + shell.desktop, "XDG_SESSION_TYPE=x11",
+                                           "DBUS_SYSTEM_BUS_ADDRESS=" + systemBus.Line()});
+        ASSERT_TRUE(own.WaitForScreen([&] { return running() || !program->Running(); }, 60)) << "it did not start";
+        ASSERT_TRUE(program->Running()) << test::ReadText(own.Folder() / (shell.start[0] + ".log"));
+        if (shell.overview) {
+            ASSERT_TRUE(overview(g_variant_new_boolean(FALSE))) << "the overview cannot be left";
+        }
+    };
+    ASSERT_NO_FATAL_FAILURE(start());
+    ShowsEveryWallpaper(WallpaperPlacement::Fill, shell.panel);
+    EXPECT_TRUE(program->Running());
+    StartsLateAndFollowsTheMonitor([&] { program.reset(); }, start);
+    program.reset();
     g_object_unref(shared);
     ::unsetenv("XDG_CURRENT_DESKTOP");
     session_ = nullptr;
 }
+
+INSTANTIATE_TEST_SUITE_P(Shells, DesktopShellTest, ::testing::ValuesIn(Shells),
+                         [](const testing::TestParamInfo<Shell>& info) { return std::string(info.param.name); });
 
 TEST_F(DesktopProgramTest, SwayHeadlessShowsItThroughSwaymsg)
 {

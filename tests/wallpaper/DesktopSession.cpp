@@ -53,6 +53,8 @@ SessionProgram::~SessionProgram()
     ::kill(-pid_, SIGTERM);
     if (!ended_)
         ::waitpid(pid_, &status_, 0);
+    // What it started and left in its group, ignoring SIGTERM (Plasma's KIO workers), goes too.
+    ::kill(-pid_, SIGKILL);
 }
 
 DesktopSession& SharedDesktopSession()

@@ -1,5 +1,7 @@
 // restore --watch: the X root window's picture is drawn for one screen layout; when a monitor is
-// plugged in, removed or resized, a watcher left behind draws it again for the new one, as recorded.
+// plugged in, removed or resized, a watcher left behind draws it again for the new one, as recorded. So
+// are the tiling pictures GNOME and Plasma are shown (wallpaper/TilingPicture.h).
+#include <algorithm>
 #include <cstdlib>
 #include <exception>
 #include <functional>
@@ -11,6 +13,7 @@
 #include "tools/vorlane-wallpaper/Session.h"
 #include "wallpaper/BitmapRows.h"
 #include "wallpaper/CWallPaper.h"
+#include "wallpaper/DesktopBackend.h"
 #include "wallpaper/DesktopX11.h"
 #include "wallpaper/X11ScreenWatch.h"
 
@@ -26,6 +29,13 @@ void RedrawRecorded()
             return;
         const BitmapRows picture(wallpaper.WallPaperFile());
         SetX11RootWallpaper(picture, wallpaper.Placement());
+        if (wallpaper.Placement() != WallpaperPlacement::Tiled)
+            return;
+        auto chosen = ChooseDesktopBackends(ObserveSession());
+        std::erase_if(chosen, [](const ChosenBackend& c) {
+            return c.backend->Name() != "gnome" && c.backend->Name() != "plasma";
+        });
+        ApplyToDesktops(chosen, {wallpaper.WallPaperFile(), WallpaperPlacement::Tiled, &picture});
     } catch (const Exception& error) {
         Report("the recorded wallpaper cannot be shown: " + std::string(error.what()));
     }

@@ -4,6 +4,11 @@
 ; user's "Uninstall" key, where Apps & Features finds it. The uninstaller removes what was installed and
 ; leaves what the user made: galleries (*.gsk, wherever they are, the program folder included), the
 ; wallpaper copy "Temp.bmp" and the settings file "Vorlane.ini".
+; The system's screen-saver settings list the screen savers of the system folder, which a user without
+; administrator rights cannot write, and the one the user's account has chosen: the component "screen
+; saver" (off unless chosen on the components page, or /SCREENSAVER with /S) makes vorlane-saver.scr that
+; one, as the file's own "Install" command does; the uninstaller takes the choice back while it is still
+; this file.
 ; Defined by the build: VERSION, VERSION_QUAD (four numbers), STAGING (the installed files), FILES (InstallerFiles.nsh, which
 ; names them), ICON and OUTFILE.
 Unicode true
@@ -23,12 +28,14 @@ BrandingText "${PRODUCT} ${VERSION}"
 
 !include "MUI2.nsh"
 !include "FileFunc.nsh"
+!include "LogicLib.nsh"
 !include "${FILES}"
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_FINISHPAGE_RUN "$INSTDIR\Vorlane16.exe"
 !define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\ReadMe.txt"
+!insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
@@ -38,6 +45,14 @@ BrandingText "${PRODUCT} ${VERSION}"
 !insertmacro MUI_LANGUAGE "Japanese"
 !insertmacro MUI_LANGUAGE "English"
 
+LangString SectionProgram ${LANG_JAPANESE} "Vorlane"
+LangString SectionProgram ${LANG_ENGLISH} "Vorlane"
+LangString SectionSaver ${LANG_JAPANESE} "Vorlane をこのアカウントのスクリーンセーバーにする"
+LangString SectionSaver ${LANG_ENGLISH} "Make Vorlane this account's screen saver"
+
+!define SAVER "vorlane-saver.scr"
+!define DESKTOP_KEY "Control Panel\Desktop"
+
 VIProductVersion "${VERSION_QUAD}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductName" "${PRODUCT}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "FileDescription" "${PRODUCT} installer"
@@ -45,7 +60,8 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "2026 Vorlane maintainers"
 
-Section
+Section "$(SectionProgram)" SectionProgram
+  SectionIn RO
   SetShellVarContext current
   SetOutPath "$INSTDIR"
   !insertmacro VorlaneInstallFiles
@@ -64,8 +80,32 @@ Section
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
 SectionEnd
 
+; The screen saver's path as the system's own choice records it: short, without blanks.
+Section /o "$(SectionSaver)" SectionSaver
+  GetFullPathName /SHORT $0 "$INSTDIR\${SAVER}"
+  WriteRegStr HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE" $0
+  WriteRegStr HKCU "${DESKTOP_KEY}" "ScreenSaveActive" "1"
+SectionEnd
+
+Function .onInit
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/SCREENSAVER" $1
+  ${IfNot} ${Errors}
+    SectionSetFlags ${SectionSaver} ${SF_SELECTED}
+  ${EndIf}
+FunctionEnd
+
 Section "Uninstall"
   SetShellVarContext current
+  ReadRegStr $0 HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE"
+  GetFullPathName /SHORT $1 "$INSTDIR\${SAVER}"
+  ; StrCmp compares without regard to case, as the system's paths are.
+  ${If} $0 != ""
+  ${AndIf} $0 == $1
+  ${OrIf} $0 == "$INSTDIR\${SAVER}"
+    DeleteRegValue HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE"
+  ${EndIf}
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"
   !insertmacro VorlaneRemoveFiles
   Delete "$INSTDIR\Uninstall.exe"

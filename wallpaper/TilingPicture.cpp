@@ -1,11 +1,7 @@
 #include "wallpaper/TilingPicture.h"
 
-#include <dirent.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -92,18 +88,26 @@ std::string ContentName(std::span<const uint8_t> bytes)
     return name + ".bmp";
 }
 
+// Removes the tiling pictures but those kept and the one written last: a desktop may still be loading
+// that one while it is given the next (as when a monitor changes in steps), and one it cannot open
+// leaves it on a picture of its own.
 void RemoveOthers(const std::string& folder, const std::vector<std::string>& keep)
 {
-    DIR* entries = ::opendir(folder.c_str());
-    if (!entries)
-        return;
-    while (const dirent* entry = ::readdir(entries)) {
-        const std::string file = folder + entry->d_name;
-        if (std::strncmp(entry->d_name, Prefix, std::strlen(Prefix)) == 0 &&
-            std::find(keep.begin(), keep.end(), file) == keep.end())
-            ::unlink(file.c_str());
-    }
-    ::closedir(entries);
+    std::vector<std::filesystem::path> others;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+        if (entry.path().filename().string().starts_with(Prefix) &&
+            std::find(keep.begin(), keep.end(), entry.path().string()) == keep.end())
+            others.push_back(entry.path());
+    const auto written = [&](const std::filesystem::path& file) {
+        std::error_code ignored;
+        return std::filesystem::last_write_time(file, ignored);
+    };
+    const auto last = std::max_element(others.begin(), others.end(),
+                                       [&](const auto& a, const auto& b) { return written(a) < written(b); });
+    for (auto file = others.begin(); file != others.end(); ++file)
+        if (file != last)
+            std::filesystem::remove(*file, error);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -13,6 +14,10 @@ namespace vorlane {
 
 // Waits until the descriptor `fd` (an X connection) has something to read, at most `timeoutMs`.
 void WaitToRead(int fd, int timeoutMs);
+
+// Waits until `holds` answers true, asking it again whenever a file of `folder` is written and closed or
+// renamed into place, and once more at the end; at most `timeoutMs`. Returns its last answer.
+bool WaitInFolderUntil(const std::string& folder, int timeoutMs, const std::function<bool()>& holds);
 
 // Ends on the first of: a stop asked for by a signal (SIGTERM, SIGINT, SIGHUP, from the moment it is
 // made), a new version of `watchedFile` (written and closed, or renamed into place; its folder is

@@ -3,6 +3,7 @@
 // loaded by its URL: a file rewritten under the same name ("Temp.bmp") is given under its other spelling.
 // While the shell is not running, its layout file (which it reads when it starts) gets the picture.
 #include "wallpaper/Backends.h"
+#include "platform/Waits.h"
 #include "wallpaper/DesktopSettingsFile.h"
 #include "wallpaper/PictureName.h"
 #include "wallpaper/SessionBus.h"
@@ -10,9 +11,6 @@
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
-#include <poll.h>
-#include <sys/inotify.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -247,25 +245,7 @@ bool AwaitPlasmaDesktops(int seconds)
     // The shell writes its layout file (replacing it whole) once it made its desktops.
     std::error_code ignored;
     std::filesystem::create_directories(config, ignored);
-    const int watcher = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
-    if (watcher < 0)
-        return PlasmaLayoutHasDesktops();
-    ::inotify_add_watch(watcher, config.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    bool made = false;
-    while (!(made = PlasmaLayoutHasDesktops())) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        pollfd events{watcher, POLLIN, 0};
-        if (left.count() <= 0 || ::poll(&events, 1, int(left.count())) <= 0) {
-            made = PlasmaLayoutHasDesktops();
-            break;
-        }
-        char buffer[4096];
-        while (::read(watcher, buffer, sizeof buffer) > 0) {}
-    }
-    ::close(watcher);
-    return made;
+    return WaitInFolderUntil(config, seconds * 1000, PlasmaLayoutHasDesktops);
 }
 
 std::unique_ptr<DesktopBackend> NewPlasmaBackend(bool running)

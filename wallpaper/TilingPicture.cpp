@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -90,13 +89,26 @@ std::string ContentName(std::span<const uint8_t> bytes)
     return name + ".bmp";
 }
 
+// Removes the tiling pictures but those kept and the one written last: a desktop may still be loading
+// that one while it is given the next (as when a monitor changes in steps), and one it cannot open
+// leaves it on a picture of its own.
 void RemoveOthers(const std::string& folder, const std::vector<std::string>& keep)
 {
-    for (const std::string& name : files::FolderEntries(folder)) {
-        const std::string file = folder + name;
-        if (name.starts_with(Prefix) && std::find(keep.begin(), keep.end(), file) == keep.end())
-            files::RemoveFile(file);
-    }
+    std::vector<std::filesystem::path> others;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+        if (entry.path().filename().string().starts_with(Prefix) &&
+            std::find(keep.begin(), keep.end(), entry.path().string()) == keep.end())
+            others.push_back(entry.path());
+    const auto written = [&](const std::filesystem::path& file) {
+        std::error_code ignored;
+        return std::filesystem::last_write_time(file, ignored);
+    };
+    const auto last = std::max_element(others.begin(), others.end(),
+                                       [&](const auto& a, const auto& b) { return written(a) < written(b); });
+    for (auto file = others.begin(); file != others.end(); ++file)
+        if (file != last)
+            std::filesystem::remove(*file, error);
 }
 
 } // namespace

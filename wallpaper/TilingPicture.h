@@ -20,8 +20,8 @@ std::string TilingPictureFolder();
 // it, and returns the written file; empty when the file cannot be read, the area is empty or larger than
 // 16384 pixels a side, nothing can be written, or the file's name is not plain (NameReader::PlainWord):
 // every desktop takes it as it is, and it never needs a link of PictureNameFor, which would drop the
-// link of the picture itself. Other tiling pictures than those in `keep` and this one
-// are removed: only the tiling shown is kept.
+// link of the picture itself. Other tiling pictures than those in `keep`, this one and the one written
+// last before it are removed: only the tiling shown is kept, and the one shown before while it goes.
 std::string WriteTilingPicture(const std::string& path, const PixelRect& area,
                                const std::vector<std::string>& keep = {});
 

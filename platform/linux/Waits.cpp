@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 
 #include "platform/Exceptions.h"
 #include "platform/Path.h"
@@ -55,6 +56,25 @@ void WaitToRead(int fd, int timeoutMs)
 {
     pollfd connection{fd, POLLIN, 0};
     ::poll(&connection, 1, timeoutMs);
+}
+
+bool WaitInFolderUntil(const std::string& folder, int timeoutMs, const std::function<bool()>& holds)
+{
+    const Descriptor watcher(::inotify_init1(IN_CLOEXEC | IN_NONBLOCK));
+    if (watcher.Get() < 0)
+        return holds();
+    ::inotify_add_watch(watcher.Get(), folder.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!holds()) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd events{watcher.Get(), POLLIN, 0};
+        if (left.count() <= 0 || ::poll(&events, 1, int(left.count())) <= 0)
+            return holds();
+        char buffer[4096];
+        while (::read(watcher.Get(), buffer, sizeof buffer) > 0) {}
+    }
+    return true;
 }
 
 struct PeriodWait::State {

@@ -123,9 +123,14 @@ protected:
 
     // Set while the desktop program is not running (`stop` ends it, `start` starts it as a login does):
     // it starts on the picture, drawn by itself (the root window, which shows it too, is cleared first).
-    // Then its monitor is made smaller, and as large as before, with the login's monitor watcher
-    // running: the picture centred on each size, then tiled on each.
-    void StartsLateAndFollowsTheMonitor(const std::function<void()>& stop, const std::function<void()>& start)
+    // Then its monitor is made smaller, and as large as before: the picture centred on each size, then
+    // tiled on each. `watch`: the login's monitor watcher runs (GNOME and Plasma get tiling pictures of
+    // ours; the watcher of the display's first such case stays with it). (With three desktop shells at once
+    // on two busy cores, GNOME Shell and Cinnamon were seen, about once in ten runs, to miss their own
+    // redraw after the change: a stale frame, or the stage drawn at the old height, with their settings
+    // right.)
+    void StartsLateAndFollowsTheMonitor(const std::function<void()>& stop, const std::function<void()>& start,
+                                        bool watch = true)
     {
         stop();
         TWallPaper wallpaper(nullptr);
@@ -139,7 +144,9 @@ protected:
         ASSERT_NE(test::CentredMismatches(session_->Screenshot(), late), 0);
         ASSERT_NO_FATAL_FAILURE(start());
         ASSERT_TRUE(ShowsCentred(late)) << "set while it was not running";
-        ASSERT_EQ(std::system(VORLANE_WALLPAPER_TOOL " restore --watch"), 0); // its watcher stays with the display
+        if (watch) {
+            ASSERT_EQ(std::system(VORLANE_WALLPAPER_TOOL " restore --watch"), 0);
+        }
         ASSERT_EQ(std::system("xrandr --newmode 480x360 10 480 481 482 483 360 361 362 363 2>/dev/null;"
                               "xrandr --addmode screen 480x360 2>/dev/null; true"),
                   0);
@@ -157,6 +164,15 @@ protected:
                     << (tiled ? " tiled: " : ": ") << wrong << " pixels differ";
             }
         }
+    }
+
+    // The same for a desktop program of the shared session that draws every placement itself, its session
+    // named as `desktop` says it.
+    void StartsLateAndFollowsTheMonitor(const char* desktop, const std::vector<std::string>& program)
+    {
+        ::setenv("XDG_CURRENT_DESKTOP", desktop, 1); // as its session says, without the program running
+        StartsLateAndFollowsTheMonitor([&] { desktop_.reset(); }, [&] { StartDesktop(program); }, false);
+        ::unsetenv("XDG_CURRENT_DESKTOP");
     }
 
     // Each name's own picture, centred: shown, with the desktop program still running. `check` looks
@@ -262,12 +278,13 @@ TEST_F(DesktopProgramTest, PixmapOfAnEndedSetterIsFreedOneOfARunningProgramIsNot
 
 TEST_F(DesktopProgramTest, XfceDesktop)
 {
-    if (!Begin({"Xvfb", "dbus-daemon", "openbox", "xfdesktop", "python3:PIL"}))
+    if (!Begin({"Xvfb", "dbus-daemon", "openbox", "xfdesktop", "xrandr", "python3:PIL"}))
         return;
     // xfdesktop shows its desktop once a window manager runs.
     auto windowManager = session_->Start({"openbox", "--sm-disable"});
     ASSERT_NO_FATAL_FAILURE(StartDesktop({"xfdesktop", "--sm-client-disable"}));
     ShowsEveryWallpaper();
+    StartsLateAndFollowsTheMonitor("XFCE", {"xfdesktop", "--sm-client-disable"});
 }
 
 // A first login: the wallpaper is set before xfdesktop has ever run, so its settings channel holds no
@@ -316,12 +333,7 @@ TEST_F(DesktopProgramTest, MateDesktopDrawnByCaja)
         return;
     ASSERT_NO_FATAL_FAILURE(StartDesktop({"caja", "--no-default-window", "--force-desktop"}));
     ShowsEveryWallpaper();
-    ::setenv("XDG_CURRENT_DESKTOP", "MATE", 1); // as a MATE session says, without caja running
-    StartsLateAndFollowsTheMonitor([&] { desktop_.reset(); },
-                                   [&] {
-                                       StartDesktop({"caja", "--no-default-window", "--force-desktop"});
-                                   });
-    ::unsetenv("XDG_CURRENT_DESKTOP");
+    StartsLateAndFollowsTheMonitor("MATE", {"caja", "--no-default-window", "--force-desktop"});
 }
 
 // xfconf holds UTF-8 text only (caja's GSettings too: tests/tools).
@@ -336,10 +348,11 @@ TEST_F(DesktopProgramTest, NamesNotUtf8ReachXfdesktop)
 
 TEST_F(DesktopProgramTest, LxdeDesktopDrawnByPcmanfm)
 {
-    if (!Begin({"Xvfb", "dbus-daemon", "pcmanfm", "python3:PIL"}))
+    if (!Begin({"Xvfb", "dbus-daemon", "pcmanfm", "xrandr", "python3:PIL"}))
         return;
     ASSERT_NO_FATAL_FAILURE(StartDesktop({"pcmanfm", "--desktop"}));
     ShowsEveryWallpaper();
+    StartsLateAndFollowsTheMonitor("LXDE", {"pcmanfm", "--desktop"});
 }
 
 // The lines of pcmanfm's desktop settings file by key ("[section]", or "key" of "key=value").
@@ -394,11 +407,12 @@ TEST_F(DesktopProgramTest, NamesWithNewlinesLeavePcmanfmSettingsAsTheyWere)
 
 TEST_F(DesktopProgramTest, LxqtDesktopDrawnByPcmanfmQt)
 {
-    if (!Begin({"Xvfb", "dbus-daemon", "pcmanfm-qt", "python3:PIL"}))
+    if (!Begin({"Xvfb", "dbus-daemon", "pcmanfm-qt", "xrandr", "python3:PIL"}))
         return;
     ::setenv("QT_QPA_PLATFORM", "xcb", 1);
     ASSERT_NO_FATAL_FAILURE(StartDesktop({"pcmanfm-qt", "--desktop"}));
     ShowsEveryWallpaper(WallpaperPlacement::Fit); // its --wallpaper-mode takes no zoom (1.2.1)
+    StartsLateAndFollowsTheMonitor("LXQt", {"pcmanfm-qt", "--desktop"});
 }
 
 // Set while the desktop program is not running (a first login, or the program ended): it starts on the

@@ -12,7 +12,6 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 

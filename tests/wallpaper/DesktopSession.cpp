@@ -31,19 +31,28 @@ SessionProgram::SessionProgram(std::vector<std::string> argv, const std::string&
 {
 }
 
+// The program is waited for without being reaped (WNOWAIT) until it is destroyed: while it stays a zombie,
+// its process number, which names its group, cannot be given to another program, so the group signals
+// below never reach a program of another test.
 bool SessionProgram::Running()
 {
     if (pid_ <= 0 || ended_)
         return false;
-    ended_ = ::waitpid(pid_, &status_, WNOHANG) == pid_;
+    siginfo_t info{};
+    ended_ = ::waitid(P_PID, id_t(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid_;
+    if (ended_)
+        status_ = info.si_code == CLD_EXITED ? info.si_status : -1;
     return !ended_;
 }
 
 int SessionProgram::Wait()
 {
-    if (pid_ > 0 && !ended_)
-        ended_ = ::waitpid(pid_, &status_, 0) == pid_;
-    return ended_ && WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
+    siginfo_t info{};
+    if (pid_ > 0 && !ended_ && ::waitid(P_PID, id_t(pid_), &info, WEXITED | WNOWAIT) == 0) {
+        ended_ = true;
+        status_ = info.si_code == CLD_EXITED ? info.si_status : -1;
+    }
+    return ended_ ? status_ : -1;
 }
 
 SessionProgram::~SessionProgram()
@@ -51,10 +60,10 @@ SessionProgram::~SessionProgram()
     if (pid_ <= 0)
         return;
     ::kill(-pid_, SIGTERM);
-    if (!ended_)
-        ::waitpid(pid_, &status_, 0);
+    Wait();
     // What it started and left in its group, ignoring SIGTERM (Plasma's KIO workers), goes too.
     ::kill(-pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
 }
 
 DesktopSession& SharedDesktopSession()

@@ -69,7 +69,7 @@ public:
 private:
     pid_t pid_ = -1;
     bool ended_ = false;
-    int status_ = -1;
+    int status_ = -1; // its exit status once it ended, -1 when it did not exit
 };
 
 // A session bus of the test's own, its socket and configuration in `folder`, that starts only the

@@ -2,10 +2,13 @@
 #include "platform/FileSystem.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "platform/Exceptions.h"
 
 namespace vorlane::files {
 namespace {
@@ -43,6 +46,21 @@ std::string ResolvedPath(const std::string& path)
         std::free(name);
     }
     return resolved;
+}
+
+namespace {
+constexpr size_t LongestPath = PATH_MAX - 1;
+}
+
+bool PathFits(const std::string& path)
+{
+    return path.size() <= LongestPath;
+}
+
+void CheckPathLength(const std::string& path)
+{
+    if (!PathFits(path))
+        throw EPathTooLong(Format(msg::PathTooLong, path.c_str(), (std::to_string(LongestPath) + " バイト").c_str()));
 }
 
 Renamed RenameWithoutReplacing(const std::string& from, const std::string& to)

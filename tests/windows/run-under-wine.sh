@@ -3,7 +3,8 @@
 # 932): the unit suites (test_commands among them: the window's commands behind a front end of no
 # toolkit, as the Linux build runs them), an announcement of vorlane-wallpaper received by a mascot
 # stand-in, the gallery written by both builds' vorlane-gsk and by Vorlane16.exe compared, then
-# Vorlane16.exe's window driven on a virtual X display.
+# Vorlane16.exe's window driven on a virtual X display: its commands and dialogs, then what the user
+# types and chooses there.
 #   tests/windows/run-under-wine.sh [windows-build-folder] [linux-build-folder]
 # The Linux build folder must hold a built tools/vorlane-gsk and tests/wallpaper/with-xvfb
 # (scripts/test.sh makes them).
@@ -77,4 +78,8 @@ echo "=== The main window ==="
 unshare --net sh -c 'ip link set lo up && exec "$@"' sh \
   "$with_xvfb" 1024x768x24 "$root/tests/windows/MainWindow.sh" "$vorlane" "$probe" "$build/tools/vorlane-gsk.exe" \
   "$linux_build/tools/vorlane-gsk"
+echo "=== What the user types and chooses, and the announcement under an open menu ==="
+unshare --net sh -c 'ip link set lo up && exec "$@"' sh \
+  "$with_xvfb" 1024x768x24 "$root/tests/windows/WindowInput.sh" "$vorlane" "$probe" "$build/tools/vorlane-gsk.exe" \
+  "$build/tools/vorlane-wallpaper.exe" "$linux_build/tools/vorlane-gsk"
 wineserver --kill || true

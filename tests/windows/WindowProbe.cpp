@@ -50,6 +50,8 @@
 namespace {
 
 constexpr DWORD Deadline = 60000;
+// How long an unanswered announcement may keep its connection: ten times the program's 2 s time-out.
+constexpr DWORD UnansweredCloseBound = 20000;
 
 struct Program {
     PROCESS_INFORMATION process{};
@@ -307,6 +309,20 @@ SOCKET ListenAsMascot(const Program& program)
     return server;
 }
 
+// The request a connected peer sends, up to its empty line.
+std::string ReadRequest(SOCKET peer)
+{
+    std::string request;
+    char buffer[4096];
+    while (request.find("\r\n\r\n") == std::string::npos && Readable(peer, Deadline)) {
+        const int got = recv(peer, buffer, sizeof buffer, 0);
+        if (got <= 0)
+            break;
+        request.append(buffer, size_t(got));
+    }
+    return request;
+}
+
 // Runs command `id` while answering its announcement as the mascot does.
 void Announced(const Program& program, int id)
 {
@@ -315,13 +331,7 @@ void Announced(const Program& program, int id)
     std::string request;
     if (Readable(server, Deadline)) {
         SOCKET peer = accept(server, nullptr, nullptr);
-        char buffer[4096];
-        while (request.find("\r\n\r\n") == std::string::npos && Readable(peer, Deadline)) {
-            const int got = recv(peer, buffer, sizeof buffer, 0);
-            if (got <= 0)
-                break;
-            request.append(buffer, size_t(got));
-        }
+        request = ReadRequest(peer);
         const char reply[] = "SSTP/1.0 200 OK\r\n\r\n";
         send(peer, reply, int(sizeof reply - 1), 0);
         closesocket(peer);
@@ -355,19 +365,13 @@ void Unanswered(const Program& program, int id)
     if (!Readable(server, Deadline))
         Fail(program, "no announcement came");
     SOCKET peer = accept(server, nullptr, nullptr);
-    std::string request;
-    char buffer[4096];
-    while (request.find("\r\n\r\n") == std::string::npos && Readable(peer, Deadline)) {
-        const int got = recv(peer, buffer, sizeof buffer, 0);
-        if (got <= 0)
-            break;
-        request.append(buffer, size_t(got));
-    }
+    ReadRequest(peer);
     // The first menu opens as its access key does, inside the program's wait for the reply.
     PostMessageA(program.window, WM_SYSCOMMAND, SC_KEYMENU, 'f');
     WaitFor(program, "no menu opened", [&] { return MenuOpen(program); });
     bool closed = false;
-    while (!closed && Readable(peer, 20000)) {
+    char buffer[4096];
+    while (!closed && Readable(peer, UnansweredCloseBound)) {
         const int got = recv(peer, buffer, sizeof buffer, 0);
         closed = got <= 0;
     }

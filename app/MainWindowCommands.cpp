@@ -16,6 +16,7 @@
 #include "platform/CodePage.h"
 #include "platform/DisplayName.h"
 #include "platform/Exceptions.h"
+#include "platform/FileSystem.h"
 #include "platform/Path.h"
 #include "platform/Profile.h"
 #include "sstp/FastSstp.h"
@@ -71,8 +72,8 @@ std::unique_ptr<std::FILE, FileCloser> OpenPicture(const std::string& picture)
 }
 
 // The gallery name typed in the name dialog, refused when no file of that name can exist in the
-// program folder (a separator would name another folder; a name must fit the file system's limit):
-// otherwise every later save, and so every close, would fail.
+// program folder (a separator would name another folder; a name must fit the file system's limit, the
+// whole path the system's): otherwise every later save, and so every close, would fail.
 std::string GalleryName(const std::string& typed)
 {
     const std::string name = path::ProgramFolder() + typed;
@@ -80,6 +81,7 @@ std::string GalleryName(const std::string& typed)
     const bool namesFolder = path::ExtractFileName(typed) != typed; // by characters: no trailing byte counts
     if (namesFolder || fileName.size() > NAME_MAX)
         throw EFCreateError(Format(msg::FCreateError, (name + ".gsk").c_str()));
+    files::CheckPathLength(path::ChangeFileExt(name, ".gsk"));
     return name;
 }
 
@@ -327,6 +329,7 @@ void MainWindowCommands::ToolButton2Click()
     Opengsk.InitialDir = path::ProgramFolder();
     if (!dialogs_.Execute(Opengsk))
         return;
+    files::CheckPathLength(path::ChangeFileExt(Opengsk.FileName, ".gsk"));
     SaveGallery();
     gallery_->ClearImages();
     gallery_->SetManagerName(Opengsk.FileName);

@@ -394,10 +394,13 @@ void TVorlane::AddImages(const std::vector<std::string>& fileNames, int threads,
                          const std::function<void(size_t)>& progress)
 {
     // Decoded on every core, appended in list order as AddImage appends one. AddImage refuses the
-    // first picture past the limit before decoding it; so does this, after adding those that fit.
+    // first picture past the limit, or with a path longer than the system takes, before decoding it;
+    // so does this, after adding those before it.
     const size_t room = MaxEntries - std::min(MaxEntries, size_t(fileNames_->Count()));
-    const std::vector<std::string> fitting(fileNames.begin(),
-                                           fileNames.begin() + ptrdiff_t(std::min(room, fileNames.size())));
+    const auto tooLong = std::find_if_not(fileNames.begin(), fileNames.end(), files::PathFits);
+    const std::vector<std::string> fitting(
+        fileNames.begin(), fileNames.begin() + ptrdiff_t(std::min({room, fileNames.size(),
+                                                                   size_t(tooLong - fileNames.begin())})));
     size_t added = 0;
     const auto waiting = [&] { progress(added); };
     MakeThumbnails(
@@ -416,7 +419,7 @@ void TVorlane::AddImages(const std::vector<std::string>& fileNames, int threads,
         },
         progress ? std::function<void()>(waiting) : std::function<void()>());
     if (fitting.size() < fileNames.size())
-        AddImage(fileNames[fitting.size()]); // refused: the gallery is full
+        AddImage(fileNames[fitting.size()]); // refused: the gallery is full, or the path too long
     RefreshView();
 }
 
@@ -424,6 +427,7 @@ void TVorlane::AddImage(const std::string& fileName)
 {
     if (size_t(fileNames_->Count()) >= MaxEntries)
         throw EInvalidOperation(Format("画集に入る画像は %d 枚までです", int(MaxEntries)));
+    files::CheckPathLength(fileName);
     const Bitmap thumbnail = MakeThumbnail(fileName, *images_, displayBitsPerPixel_);
     const int index = images_->Add(thumbnail);
     try {

@@ -140,7 +140,8 @@ public:
                    const std::function<void(size_t added)>& progress = {});
     // Appends the name and its thumbnail together (a missing file gets the placeholder). On an error
     // (EFOpenError, EInvalidGraphic, EJPEG; EInvalidOperation when the gallery holds MaxEntries
-    // pictures already, as no more could be saved) nothing changes.
+    // pictures already, as no more could be saved; EPathTooLong for a path longer than the system
+    // takes, files::CheckPathLength) nothing changes.
     void AddImage(const std::string& fileName);
 
     // Asked when another program of the user held the gallery's lock for a moment (FolderLock), by the

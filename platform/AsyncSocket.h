@@ -110,6 +110,9 @@ ssize_t SocketRecv(int socket, void* data, size_t length, int flags);
 int SocketAccept(int socket, uint32_t* peerAddress);
 // Stops the notices of the socket and closes it. 0 or -1.
 int SocketClose(int socket);
+// Ends both directions of a connection at once, the descriptor staying open: the peer sees the end,
+// and reads here find it. 0, or -1 with the error kept as with the other calls.
+int SocketShutdown(int socket);
 
 // A resolved host: its IPv4 addresses in network byte order, as the lookup gave them.
 struct HostEntry {

@@ -1,8 +1,19 @@
 #include "platform/CodePage.h"
 
 #include <cstdint>
+#include <utility>
+
+#include "platform/Exceptions.h"
 
 namespace vorlane::codepage {
+
+std::string Utf8ToSystemOrRefuse(std::string_view utf8, const std::string& what)
+{
+    std::optional<std::string> text = Utf8ToSystem(utf8);
+    if (!text)
+        throw Exception(Format(msg::NotInCodePage, what.c_str()));
+    return std::move(*text);
+}
 
 size_t Utf8CharacterLength(std::string_view text, size_t* invalid)
 {

@@ -16,6 +16,14 @@ std::optional<std::string> Utf8ToShiftJis(std::string_view utf8);
 // The text in UTF-8, or nothing when the bytes are not valid Shift_JIS.
 std::optional<std::string> ShiftJisToUtf8(std::string_view shiftJis);
 
+// UTF-8 text in the system code page, for a text the system hands over in Unicode (a typed text, a name
+// chosen in a dialog): nothing when it holds a character the code page cannot express; never a
+// look-alike or "?" in its place. Here, where the system code page is UTF-8, valid UTF-8 is itself.
+std::optional<std::string> Utf8ToSystem(std::string_view utf8);
+
+// The same, refusing such a text: Exception(msg::NotInCodePage) naming `what`.
+std::string Utf8ToSystemOrRefuse(std::string_view utf8, const std::string& what);
+
 // Text of the system code page in Shift_JIS, or nothing when it holds a character that code page 932
 // cannot express (or bytes that are not text of the system code page).
 std::optional<std::string> SystemToShiftJis(std::string_view text);

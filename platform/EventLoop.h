@@ -13,6 +13,12 @@ namespace vorlane {
 // Handles every event that is pending now (timer ticks, socket notices, posted messages, input).
 void ProcessMessages();
 
+// Whether the event being handled now was handed to its handler by a modal loop that another handler
+// started inside a ProcessMessages pass (a menu, a message box, a dialog), rather than by the pass
+// itself: the wait that runs the pass cannot look at anything until that loop has ended, so a time-out
+// that must hold acts in its own handler then.
+bool HandledBeneathModalLoop();
+
 // Waits until at least one event has been handled or `maxMilliseconds` have passed, whichever comes
 // first, handling what is pending. On Qt's event loop it needs a running application object
 // (QCoreApplication).

@@ -33,6 +33,10 @@ class EFCreateError : public EStreamError {
 class EFileBusy : public EStreamError {
     using EStreamError::EStreamError;
 };
+// A path longer than the system's file calls take, refused where it comes in rather than cut.
+class EPathTooLong : public EStreamError {
+    using EStreamError::EStreamError;
+};
 
 // Pictures.
 class EInvalidGraphic : public Exception {
@@ -88,6 +92,11 @@ inline constexpr const char* ImageListInvalidIndex = "不正なインデック�
 inline constexpr const char* ImageListReadError = "ストリームからの ImageList データの読み込みに失敗しました";
 inline constexpr const char* ImageListWriteError = "ストリームへの ImageList データの書き込みに失敗しました";
 inline constexpr const char* IniFileWriteError = "%s に書き込めません";
+// A path over the system's limit (files::CheckPathLength): the path, then the limit ("259 文字").
+inline constexpr const char* PathTooLong = "パス名 %s は長すぎます (%sまで)";
+// A text from outside (an argument, a typed or chosen name) holding a character the system code page
+// lacks: what it is ("argument 2", or the name with "?" for what is missing).
+inline constexpr const char* NotInCodePage = "%s cannot be expressed in the system code page";
 } // namespace msg
 
 } // namespace vorlane

@@ -41,6 +41,13 @@ bool RemoveFile(const std::string& path);
 // Makes the folder `path` open to this user alone; true when it is made or something is there already
 // (which the caller checks when it matters).
 bool MakeOwnFolder(const std::string& path);
+// Refuses a path longer than the system's file calls take, with EPathTooLong (msg::PathTooLong): on
+// Windows 259 characters (MAX_PATH less its NUL; a double-byte character counts once, as the system
+// counts), here PATH_MAX less its NUL, in bytes. A path that comes in (a dialog's choice, a typed name,
+// an argument, the wallpaper to set) passes here, so a longer one is refused where it arrives, never cut.
+void CheckPathLength(const std::string& path);
+// Whether CheckPathLength lets `path` pass.
+bool PathFits(const std::string& path);
 
 enum class Renamed { Yes, NameTaken, Failed };
 // Renames `from` to `to` in one step, unless something is called `to` already (even when it came

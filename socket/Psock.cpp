@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/EventLoop.h"
 #include "platform/EventLoopWait.h"
 #include "socket/FireEvent.h"
 #include "socket/SocketErrors.h"
@@ -354,6 +355,11 @@ void TPowersock::TimerTriggered(TComponent*)
     timedOut_ = true;
     lookupDone_ = true;
     Abort();
+    // The wait sees Canceled at its next turn. Beneath a modal loop (a menu, a message box, a dialog)
+    // that turn comes only once the loop ends: the connection ends now, so the time-out holds for the
+    // peer whatever the user keeps open. The socket itself is closed when the wait ends, as always.
+    if (connected_ && socketHandle_ != NoSocket && HandledBeneathModalLoop())
+        SocketShutdown(socketHandle_);
 }
 
 void TPowersock::CheckSocketError(uint16_t tolerated, std::string& message)

@@ -1,10 +1,9 @@
 #include "wallpaper/CWallPaper.h"
 
 #include <algorithm>
-#include <array>
-#include <cstring>
 
 #include "platform/Exceptions.h"
+#include "platform/FileSystem.h"
 #include "platform/Registry.h"
 
 namespace vorlane {
@@ -12,31 +11,7 @@ namespace {
 
 constexpr const char* DesktopSection = "Desktop";
 
-// The desktop calls take their text in a buffer of the path limit's size, NUL-terminated.
-std::array<char, MaxWallPaperPath + 1> CallBuffer(std::string_view text)
-{
-    std::array<char, MaxWallPaperPath + 1> buffer{};
-    const std::string cut = ShortWallPaperPath(text);
-    std::memcpy(buffer.data(), cut.data(), cut.size());
-    return buffer;
-}
-
-bool IsContinuationByte(char c)
-{
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
 } // namespace
-
-std::string ShortWallPaperPath(std::string_view path)
-{
-    if (path.size() <= MaxWallPaperPath)
-        return std::string(path);
-    size_t length = MaxWallPaperPath;
-    while (length > 0 && IsContinuationByte(path[length]))
-        --length;
-    return std::string(path.substr(0, length));
-}
 
 TWallPaper::TWallPaper(TComponent* owner, Desktop& desktop)
     : TComponent(owner),
@@ -57,8 +32,9 @@ void TWallPaper::ReadDesktopSettings()
         throw;
     }
     try {
-        wallPaperFile_ =
-            ShortWallPaperPath(regIni_->ReadString(DesktopSection, "Wallpaper", std::string(NoWallPaperText)));
+        // Kept whole, whatever its length: cut, it would name another file, which a later redraw would
+        // record.
+        wallPaperFile_ = regIni_->ReadString(DesktopSection, "Wallpaper", std::string(NoWallPaperText));
     } catch (const ERegistryException&) {
         RemoveBrokenValue("Wallpaper");
         throw;
@@ -87,7 +63,8 @@ void TWallPaper::RemoveBrokenValue(const char* name)
 
 bool TWallPaper::SetWallPaper(const std::string& path)
 {
-    wallPaperFile_ = ShortWallPaperPath(path);
+    files::CheckPathLength(path);
+    wallPaperFile_ = path;
     noWallPaper_ = wallPaperFile_ == NoWallPaperText;
     return ApplyWallPaperFile();
 }
@@ -131,8 +108,7 @@ bool TWallPaper::RecordPlacement(WallpaperPlacement placement)
 void TWallPaper::RedrawWallPaper()
 {
     if (noWallPaper_) {
-        const auto buffer = CallBuffer(DesktopSection);
-        desktop_.BroadcastSettingChange(buffer.data());
+        desktop_.BroadcastSettingChange(DesktopSection);
     } else {
         // The desktop draws the same wallpaper again, now placed anew.
         ApplyWallPaperFile();
@@ -141,8 +117,8 @@ void TWallPaper::RedrawWallPaper()
 
 bool TWallPaper::ApplyWallPaperFile()
 {
-    const auto buffer = CallBuffer(wallPaperFile_);
-    return desktop_.SystemParametersInfo(SPI_SETDESKWALLPAPER, 0, buffer.data(),
+    files::CheckPathLength(wallPaperFile_);
+    return desktop_.SystemParametersInfo(SPI_SETDESKWALLPAPER, 0, wallPaperFile_.c_str(),
                                          SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE);
 }
 

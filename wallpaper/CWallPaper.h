@@ -3,7 +3,6 @@
 // ("Control Panel\Desktop") once, when it is created, and later knows only what it set itself.
 #pragma once
 
-#include <climits>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -15,15 +14,8 @@
 
 namespace vorlane {
 
-// The longest wallpaper path: the platform's path limit less its NUL (255 bytes where a length-prefixed
-// string holds it, PATH_MAX - 1 here). Longer paths are cut.
-inline constexpr size_t MaxWallPaperPath = PATH_MAX - 1;
 // The recorded wallpaper that means "no wallpaper": full-width parentheses, in the system code page.
 inline constexpr std::string_view NoWallPaperText = "（なし）";
-
-// `path` cut to at most MaxWallPaperPath bytes, never inside a character (UTF-8 here): a cut path names
-// another file, but not one whose name holds half a character.
-std::string ShortWallPaperPath(std::string_view path);
 
 class TWallPaper : public TComponent {
 public:
@@ -36,13 +28,16 @@ public:
     std::string ClassName() const override { return "TWallPaper"; }
 
     // Makes the file the desktop wallpaper; true when the desktop applied it (shows it, or holds it in
-    // a desktop program's settings), false when it is only recorded.
+    // a desktop program's settings), false when it is only recorded. A path longer than the system
+    // takes is refused (EPathTooLong, files::CheckPathLength) with nothing changed: a cut path would
+    // name another file.
     bool SetWallPaper(const std::string& path);
     // Where a picture's rows may go while its wallpaper file is written (PrepareWallpaperFile), so the
     // desktop draws it without reading the file back; nothing when the desktop cannot take them.
     PictureRows* PrepareDrawing() { return desktop_.PrepareDrawing(); }
     // Switches tiling: nothing at all when `value` is the current one; otherwise records "TileWallPaper"
-    // and has the desktop draw the wallpaper again. Registry failures raise, with Tile already changed.
+    // and has the desktop draw the wallpaper again. Registry failures raise, with Tile already changed;
+    // so does a recorded wallpaper longer than the system takes (EPathTooLong), which is not drawn.
     void SetTile(bool value);
 
     // Switches the placement. Centred and tiled, while no scaled placement is recorded, are SetTile(false)

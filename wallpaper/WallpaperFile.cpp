@@ -157,23 +157,24 @@ std::string TempWallpaperPath()
 
 std::string PrepareWallpaperFile(const std::string& picture, int displayBitsPerPixel, PictureRows* drawing)
 {
+    files::CheckPathLength(picture);
     if (IsBitmapName(picture))
-        return ShortWallPaperPath(picture);
+        return picture;
     return PrepareWallpaperFile(picture, OpenPictureFile(picture).get(), displayBitsPerPixel, drawing);
 }
 
 std::string PrepareWallpaperFile(const std::string& picture, std::FILE* file, int displayBitsPerPixel,
                                  PictureRows* drawing)
 {
+    files::CheckPathLength(picture);
     if (IsBitmapName(picture))
-        return ShortWallPaperPath(picture);
+        return picture;
     const std::string target = TempWallpaperPath();
     ReadPicture(picture, file, displayBitsPerPixel,
                 [&](const RowSource& source) { ConvertToBmp(source, target, drawing); });
-    const std::string wallpaper = ShortWallPaperPath(target);
     if (drawing)
-        drawing->Finished(wallpaper);
-    return wallpaper;
+        drawing->Finished(target);
+    return target;
 }
 
 void SendPictureRows(const std::string& picture, int displayBitsPerPixel, PictureRows& to)

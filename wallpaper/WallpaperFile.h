@@ -26,7 +26,8 @@ inline constexpr uint64_t MaxWallpaperPixels = uint64_t(1) << 27;
 //
 // Raises "ファイル %s は開けません", "JPEG エラー #%d" (also for a picture over MaxWallpaperPixels, or
 // one claiming more pixels than its file can hold: then nothing is decoded or written) or
-// "ファイル %s を作成できません"; the old "Temp.bmp" then stays as it was.
+// "ファイル %s を作成できません"; the old "Temp.bmp" then stays as it was. A picture path longer than the
+// system takes is refused first (EPathTooLong).
 std::string PrepareWallpaperFile(const std::string& picture, int displayBitsPerPixel, PictureRows* drawing = nullptr);
 // The same for a picture its caller has opened already, as `file` (a bitmap is not read).
 std::string PrepareWallpaperFile(const std::string& picture, std::FILE* file, int displayBitsPerPixel,

@@ -5,6 +5,7 @@
 #include "app/Dialogs.h"
 #include "app/MainWindowLayout.h"
 #include "app/win32/Dpi.h"
+#include "app/win32/WideText.h"
 #include "app/win32/WindowClass.h"
 #include "app/win32/WindowFont.h"
 
@@ -25,6 +26,16 @@ HWND Control(const char* kind, const DialogControlLayout& layout, DWORD style, H
                            place.Width, place.Height, parent, HMENU(INT_PTR(id)), GetModuleHandleA(nullptr), nullptr);
 }
 
+// The name box takes typed text in UTF-16, as the keyboard and input methods give it: an ANSI box, read
+// by the ANSI calls, gets each double-byte character as two single bytes.
+HWND UnicodeEdit(const DialogControlLayout& layout, DWORD style, HWND parent, int id)
+{
+    const WindowRect& place = layout.Place;
+    return CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", WideText(layout.Text).c_str(), WS_CHILD | WS_VISIBLE | style,
+                           place.Left, place.Top, place.Width, place.Height, parent, HMENU(INT_PTR(id)),
+                           GetModuleHandleW(nullptr), nullptr);
+}
+
 } // namespace
 
 TGskForm::TGskForm()
@@ -38,7 +49,7 @@ TGskForm::TGskForm()
                             frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
                             GetModuleHandleA(nullptr), this);
     Label1 = Control("STATIC", layout.Label1, SS_LEFT | SS_NOPREFIX, hwnd_, -1);
-    GskEdit = Control("EDIT", layout.GskEdit, WS_TABSTOP | ES_AUTOHSCROLL, hwnd_, 100, WS_EX_CLIENTEDGE);
+    GskEdit = UnicodeEdit(layout.GskEdit, WS_TABSTOP | ES_AUTOHSCROLL, hwnd_, 100);
     BitBtn1 = Control("BUTTON", layout.BitBtn1, WS_TABSTOP | BS_DEFPUSHBUTTON, hwnd_, IDOK);
     BitBtn2 = Control("BUTTON", layout.BitBtn2, WS_TABSTOP | BS_PUSHBUTTON, hwnd_, IDCANCEL);
     ApplyWindowFont(hwnd_);
@@ -52,9 +63,9 @@ TGskForm::~TGskForm()
 
 std::string TGskForm::Text() const
 {
-    std::vector<char> buffer(size_t(GetWindowTextLengthA(GskEdit)) + 1, '\0');
-    const int length = GetWindowTextA(GskEdit, buffer.data(), int(buffer.size()));
-    return std::string(buffer.data(), size_t(length > 0 ? length : 0));
+    std::vector<wchar_t> buffer(size_t(GetWindowTextLengthW(GskEdit)) + 1, L'\0');
+    const int length = GetWindowTextW(GskEdit, buffer.data(), int(buffer.size()));
+    return SystemText(std::wstring_view(buffer.data(), size_t(length > 0 ? length : 0)));
 }
 
 int TGskForm::ShowModal(HWND owner)
@@ -66,10 +77,10 @@ int TGskForm::ShowModal(HWND owner)
     ShowWindow(hwnd_, SW_SHOW);
     SetFocus(GskEdit);
     MSG message;
-    while (modalResult_ == mrNone && GetMessageA(&message, nullptr, 0, 0) > 0) {
-        if (!IsDialogMessageA(hwnd_, &message)) {
+    while (modalResult_ == mrNone && GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (!IsDialogMessageW(hwnd_, &message)) {
             TranslateMessage(&message);
-            DispatchMessageA(&message);
+            DispatchMessageW(&message);
         }
     }
     if (modalResult_ == mrNone) { // the loop ended: a quit message is for the outer loop

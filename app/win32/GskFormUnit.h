@@ -24,7 +24,8 @@ public:
     // Shows the dialog over `owner`, which is disabled meanwhile, until OK or Cancel; returns the modal
     // result.
     int ShowModal(HWND owner);
-    std::string Text() const; // the edit box's text
+    // The edit box's text in the system code page; a text it cannot express is refused (Exception).
+    std::string Text() const;
 
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

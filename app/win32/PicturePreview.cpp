@@ -7,11 +7,13 @@
 
 #include "app/MainWindowLayout.h"
 #include "app/win32/Dpi.h"
+#include "app/win32/WideText.h"
 #include "app/win32/WindowClass.h"
 #include "app/win32/WindowFont.h"
 #include "image/BmpFile.h"
 #include "image/Jpeg.h"
 #include "image/PictureDecoder.h"
+#include "platform/Exceptions.h"
 
 namespace vorlane {
 namespace {
@@ -154,7 +156,7 @@ void DrawPicture(HDC dc, const RECT& area, const Bitmap& picture, bool stretch)
                   rows.Width(), rows.Height(), rows.Pixels().data(), &info, DIB_RGB_COLORS, SRCCOPY);
 }
 
-void PicturePreviewPanel::Attach(OPENFILENAMEA& settings)
+void PicturePreviewPanel::Attach(OPENFILENAMEW& settings)
 {
     settings.Flags |= OFN_ENABLEHOOK;
     settings.lpfnHook = Hook;
@@ -164,20 +166,26 @@ void PicturePreviewPanel::Attach(OPENFILENAMEA& settings)
 UINT_PTR CALLBACK PicturePreviewPanel::Hook(HWND child, UINT message, WPARAM, LPARAM lParam)
 {
     if (message == WM_INITDIALOG) {
-        SetWindowLongPtrA(child, GWLP_USERDATA, LONG_PTR(reinterpret_cast<OPENFILENAMEA*>(lParam)->lCustData));
+        SetWindowLongPtrA(child, GWLP_USERDATA, LONG_PTR(reinterpret_cast<OPENFILENAMEW*>(lParam)->lCustData));
         return 0;
     }
     auto* panel = reinterpret_cast<PicturePreviewPanel*>(GetWindowLongPtrA(child, GWLP_USERDATA));
     if (!panel || message != WM_NOTIFY)
         return 0;
-    const auto* notice = reinterpret_cast<const OFNOTIFYA*>(lParam);
+    const auto* notice = reinterpret_cast<const OFNOTIFYW*>(lParam);
     if (notice->hdr.code == CDN_INITDONE) {
         panel->Create(GetParent(child));
     } else if (notice->hdr.code == CDN_SELCHANGE) {
-        char path[MAX_PATH * 2] = {};
-        if (SendMessageA(GetParent(child), CDM_GETFILEPATH, sizeof path, LPARAM(path)) <= 0)
-            path[0] = '\0';
-        panel->ShowFile(path);
+        wchar_t path[MAX_PATH * 2] = {};
+        if (SendMessageW(GetParent(child), CDM_GETFILEPATH, MAX_PATH * 2, LPARAM(path)) <= 0)
+            path[0] = L'\0';
+        // A name the code page cannot express names no file the program can open: no picture.
+        std::string shown;
+        try {
+            shown = SystemText(path);
+        } catch (const Exception&) {
+        }
+        panel->ShowFile(shown);
     }
     return 0;
 }
@@ -268,9 +276,9 @@ void ShowPreviewWindow(const Bitmap& picture, HWND owner)
         EnableWindow(owner, FALSE);
     ShowWindow(window, SW_SHOW);
     MSG message;
-    while (!state.closed && GetMessageA(&message, nullptr, 0, 0) > 0) {
+    while (!state.closed && GetMessageW(&message, nullptr, 0, 0) > 0) {
         TranslateMessage(&message);
-        DispatchMessageA(&message);
+        DispatchMessageW(&message);
     }
     if (!state.closed) {
         PostQuitMessage(int(message.wParam));

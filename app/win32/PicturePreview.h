@@ -26,7 +26,7 @@ public:
     PicturePreviewPanel& operator=(const PicturePreviewPanel&) = delete;
 
     // Makes the dialog run with this panel: sets its hook. The panel must outlive the dialog.
-    void Attach(OPENFILENAMEA& settings);
+    void Attach(OPENFILENAMEW& settings);
     // The selected file changed.
     void ShowFile(const std::string& path);
     const Bitmap& Picture() const { return picture_; }

@@ -90,14 +90,15 @@ bool TProgressForm::Step(size_t done)
     MSG message;
     SetWindowTextA(label_, Label(done).c_str());
     SendMessageA(bar_, PBM_SETPOS, WPARAM(std::min<size_t>(done, INT_MAX)), 0);
-    while (!cancelled_ && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    // Wide, as the program's own loop: typed text reaches each window in its own form.
+    while (!cancelled_ && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) { // for the outer loop, once the work is over
             PostQuitMessage(int(message.wParam));
             break;
         }
-        if (!IsDialogMessageA(hwnd_, &message)) {
+        if (!IsDialogMessageW(hwnd_, &message)) {
             TranslateMessage(&message);
-            DispatchMessageA(&message);
+            DispatchMessageW(&message);
         }
     }
     return !cancelled_;

@@ -322,6 +322,13 @@ int SocketClose(int socket)
     return 0;
 }
 
+int SocketShutdown(int socket)
+{
+    if (::shutdown(socket, SHUT_RDWR) != 0)
+        return Fail(errno);
+    return 0;
+}
+
 uint32_t AsyncGetHostByName(WindowHandle window, uint32_t message, const std::string& name, HostEntry* entry)
 {
     static uint32_t lastTask = 0;

@@ -68,6 +68,13 @@ std::optional<std::string> ShiftJisToUtf8(std::string_view shiftJis)
     return converter.Convert(shiftJis);
 }
 
+std::optional<std::string> Utf8ToSystem(std::string_view utf8)
+{
+    if (!IsValidUtf8(utf8))
+        return std::nullopt;
+    return std::string(utf8);
+}
+
 std::optional<std::string> SystemToShiftJis(std::string_view text)
 {
     return Utf8ToShiftJis(text);

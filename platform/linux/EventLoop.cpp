@@ -5,6 +5,8 @@
 #include <QThread>
 #include <QTimerEvent>
 
+#include <vector>
+
 #include "platform/EventDispatcher.h"
 
 namespace vorlane {
@@ -129,8 +131,30 @@ void EventDispatcher::timerEvent(QTimerEvent* event)
 
 } // namespace detail
 
+namespace {
+
+// The loop level (nested QEventLoop::exec calls) at which each running pass began, innermost last: an
+// event handled at a deeper level came from a modal loop started inside the pass.
+thread_local std::vector<int> passLevels;
+
+class Pass {
+public:
+    Pass() { passLevels.push_back(QThread::currentThread()->loopLevel()); }
+    ~Pass() { passLevels.pop_back(); }
+    Pass(const Pass&) = delete;
+    Pass& operator=(const Pass&) = delete;
+};
+
+} // namespace
+
+bool HandledBeneathModalLoop()
+{
+    return !passLevels.empty() && QThread::currentThread()->loopLevel() > passLevels.back();
+}
+
 void ProcessMessages()
 {
+    const Pass pass;
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
@@ -143,7 +167,10 @@ void WaitForEvents(int maxMilliseconds)
         QThread::msleep(static_cast<unsigned long>(maxMilliseconds < 0 ? 0 : maxMilliseconds));
         return;
     }
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    {
+        const Pass pass;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
     dispatcher.StopWakeTimer(wake);
 }
 

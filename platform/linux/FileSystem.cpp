@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/Exceptions.h"
+
 namespace vorlane::files {
 namespace {
 
@@ -89,6 +91,21 @@ bool RemoveFile(const std::string& path)
 bool MakeOwnFolder(const std::string& path)
 {
     return ::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+namespace {
+constexpr size_t LongestPath = PATH_MAX - 1;
+}
+
+bool PathFits(const std::string& path)
+{
+    return path.size() <= LongestPath;
+}
+
+void CheckPathLength(const std::string& path)
+{
+    if (!PathFits(path))
+        throw EPathTooLong(Format(msg::PathTooLong, path.c_str(), (std::to_string(LongestPath) + " バイト").c_str()));
 }
 
 Renamed RenameWithoutReplacing(const std::string& from, const std::string& to)

@@ -28,6 +28,11 @@ std::optional<std::string> ShiftJisToUtf8(std::string_view shiftJis)
     return Convert(shiftJis, ShiftJis, CP_UTF8);
 }
 
+std::optional<std::string> Utf8ToSystem(std::string_view utf8)
+{
+    return Convert(utf8, CP_UTF8, CP_ACP);
+}
+
 std::optional<std::string> SystemToShiftJis(std::string_view text)
 {
     if (GetACP() == ShiftJis)

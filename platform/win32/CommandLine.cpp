@@ -26,7 +26,7 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv)
     for (int i = 1; i < count; ++i) {
         std::optional<std::string> argument = win32::FromWide(wide.get()[i], CP_ACP);
         if (!argument)
-            throw Exception(Format("argument %d cannot be expressed in the system code page", i));
+            throw Exception(Format(msg::NotInCodePage, Format("argument %d", i).c_str()));
         arguments.push_back(std::move(*argument));
     }
     return arguments;

@@ -1,5 +1,5 @@
-// The event loop on Windows: the thread's message queue, read with PeekMessage and handed out with
-// DispatchMessage, and the system's window timers.
+// The event loop on Windows: the thread's message queue, read with PeekMessageW and handed out with
+// DispatchMessageW, and the system's window timers.
 #include "platform/EventLoop.h"
 
 #include <utility>
@@ -13,6 +13,7 @@ namespace {
 thread_local int passesRunning = 0; // more than one when a handler waits itself
 thread_local uint64_t pass = 0;     // counts where passes begin and end: where a wait may look
 thread_local std::vector<std::function<void()>> deferred;
+thread_local const MSG* dispatching = nullptr; // what the innermost pass is handing out now
 
 void RunDeferred()
 {
@@ -63,6 +64,11 @@ uint64_t CurrentPass()
     return pass;
 }
 
+bool DispatchedByPass(HWND window, UINT message)
+{
+    return dispatching && dispatching->hwnd == window && dispatching->message == message;
+}
+
 void DeferToNextPass(std::function<void()> work)
 {
     deferred.push_back(std::move(work));
@@ -75,14 +81,18 @@ void ProcessMessages()
     ++passesRunning;
     ++pass;
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    // Read and handed out as UTF-16: each window gets typed text in its own form, while a double-byte
+    // character read by the ANSI calls reaches a Unicode window as two single bytes.
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) {
             // The quit belongs to the application's own loop, outside whatever waits here.
             PostQuitMessage(static_cast<int>(message.wParam));
             break;
         }
         TranslateMessage(&message);
-        DispatchMessageA(&message);
+        const MSG* outer = std::exchange(dispatching, &message);
+        DispatchMessageW(&message);
+        dispatching = outer;
         HandleEscaped();
     }
     HandleEscaped(); // from a message another thread sent while the queue was read

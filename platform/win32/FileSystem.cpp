@@ -11,6 +11,9 @@
 
 #include <windows.h>
 
+#include "platform/Exceptions.h"
+#include "platform/win32/Wide.h"
+
 namespace vorlane::files {
 
 Kind KindOf(const std::string& path)
@@ -84,6 +87,24 @@ bool RemoveFile(const std::string& path)
 bool MakeOwnFolder(const std::string& path)
 {
     return CreateDirectoryA(path.c_str(), nullptr) != 0 || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+namespace {
+constexpr size_t LongestPath = MAX_PATH - 1;
+}
+
+// Counted as the system counts it: the path's characters in UTF-16. Bytes that are no text of the code
+// page count one each.
+bool PathFits(const std::string& path)
+{
+    const std::optional<std::wstring> wide = win32::ToWide(path, CP_ACP);
+    return (wide ? wide->size() : path.size()) <= LongestPath;
+}
+
+void CheckPathLength(const std::string& path)
+{
+    if (!PathFits(path))
+        throw EPathTooLong(Format(msg::PathTooLong, path.c_str(), (std::to_string(LongestPath) + " 文字").c_str()));
 }
 
 Renamed RenameWithoutReplacing(const std::string& from, const std::string& to)

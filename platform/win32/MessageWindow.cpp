@@ -6,6 +6,7 @@
 #include <memory>
 #include <utility>
 
+#include "platform/EventLoop.h"
 #include "platform/win32/WinApi.h"
 
 namespace vorlane {
@@ -16,6 +17,7 @@ constexpr const char* ClassName = "VorlaneMessageWindow";
 constexpr uint32_t DestroyRequest = 0x7FFE;
 
 thread_local std::exception_ptr escaped;
+thread_local bool beneathModalLoop = false; // of the message a handler handles now
 
 using HandlerSlot = std::shared_ptr<MessageHandler>;
 
@@ -57,9 +59,13 @@ LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
         record.lpData = system->lpData;
         lParam = reinterpret_cast<LPARAM>(&record);
     }
+    const bool outer = std::exchange(beneathModalLoop, win32::InPass() && !win32::DispatchedByPass(window, message));
     try {
-        return (*handler)(message, wParam, lParam);
+        const LRESULT result = (*handler)(message, wParam, lParam);
+        beneathModalLoop = outer;
+        return result;
     } catch (...) {
+        beneathModalLoop = outer;
         win32::KeepEscaped(std::current_exception());
         return 0;
     }
@@ -107,6 +113,11 @@ std::exception_ptr TakeEscaped() noexcept
 }
 
 } // namespace win32
+
+bool HandledBeneathModalLoop()
+{
+    return beneathModalLoop;
+}
 
 WindowHandle AllocateWindow(MessageHandler handler)
 {

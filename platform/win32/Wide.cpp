@@ -38,6 +38,9 @@ std::optional<std::string> FromWide(std::wstring_view text, unsigned codePage)
     WideCharToMultiByte(codePage, flags, text.data(), int(text.size()), narrow.data(), length, nullptr, usedDefault);
     if (defaulted)
         return std::nullopt;
+    // Whatever look-alike the flags still let through reads back as another text.
+    if (!utf8 && ToWide(narrow, codePage) != std::optional<std::wstring>(text))
+        return std::nullopt;
     return narrow;
 }
 

@@ -39,6 +39,9 @@ DWORD LoopThread();
 // off until the running pass has ended: what must not be seen without a wait having looked in between.
 // The work is queued as a message when the pass ends, so the application's own message loop runs it too.
 bool InPass();
+// Whether the innermost pass is handing out this message to this window now; when a handler runs
+// during a pass for any other, a modal loop beneath the pass handed it out.
+bool DispatchedByPass(HWND window, UINT message);
 uint64_t CurrentPass();
 void DeferToNextPass(std::function<void()> work);
 

@@ -1,6 +1,7 @@
 // The window's commands behind a front end of no toolkit, as both systems' windows run them: each
 // handler is called as its button or menu item calls it, under an error handler that records the error
 // box's text as the front ends show it.
+#include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -468,6 +469,30 @@ TEST_F(CommandsTest, GalleryNamesNoFileCanHaveAreRefusedWhereTyped)
     EXPECT_EQ(Captions(), (std::vector<std::string>{"a"}));
     ASSERT_TRUE(Close());
     EXPECT_TRUE(Exists(ProgramPath("画集.gsk")));
+}
+
+// A path one over the system's limit (PATH_MAX counts the NUL; a Windows path's characters are counted,
+// and these are ASCII) is refused where it comes in, never cut or stored: nothing is read of it first.
+TEST_F(CommandsTest, PathsOverTheSystemsLimitAreRefusedWhereTheyComeIn)
+{
+    Start();
+    AddPictures({Picture("a.jpg")});
+    const std::string over = Program() + std::string(PATH_MAX - Program().size() - 4, 'p') + ".jpg";
+    ASSERT_EQ(over.size(), size_t(PATH_MAX));
+    const std::string refused = "パス名 " + over + " は長すぎます (";
+
+    // The pictures chosen before it are added, as before a picture that cannot be read.
+    dialogs_.files.push_back(std::vector<std::string>{Picture("b.jpg"), over, Picture("c.jpg")});
+    Run(&MainWindowCommands::G1Click);
+    const std::string gallery = path::ChangeFileExt(over, ".gsk");
+    dialogs_.files.push_back(std::vector<std::string>{gallery});
+    Run(&MainWindowCommands::L1Click);
+    ASSERT_EQ(Errors().size(), 2u);
+    EXPECT_EQ(Errors()[0].rfind(refused, 0), 0u) << Errors()[0];
+    EXPECT_EQ(Errors()[1].rfind("パス名 " + gallery + " は長すぎます (", 0), 0u) << Errors()[1];
+    EXPECT_EQ(Gallery().FileNames().Count(), 2);
+    EXPECT_EQ(frontEnd_.caption, Prefix + "画集");
+    EXPECT_FALSE(Exists(ProgramPath("画集.gsk"))); // not saved: the load ended before it
 }
 
 // Another program's change to the open gallery shows at once while the window has none of its own; once

@@ -12,9 +12,10 @@ TEST_F(GalleryModel, SaveAndLoadRoundTrip)
 {
     TVorlane saved;
     Prepare(saved, "AB");
-    const std::string longName = dir + std::string(300, 'L') + ".jpg"; // a 0C string
-    saved.SetFileNames(TStringList{saved.FileNames()[0], saved.FileNames()[1]});
-    saved.AddImage(longName);
+    // A 0C string: a name longer than a Windows path, as a gallery made elsewhere may hold.
+    const std::string longName = dir + std::string(300, 'L') + ".jpg";
+    saved.AddImage(dir + "missing.jpg");
+    saved.SetFileNames(TStringList{saved.FileNames()[0], saved.FileNames()[1], longName});
     saved.SetFormTop(-8);
     saved.SetFormLeft(-70000);
     saved.SetFormWidth(65536);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -83,7 +84,7 @@ TEST_F(WallPaperTest, EmptyWallpaperIsAPathAndIsDrawnAgain)
     EXPECT_EQ(desktop.calls, std::vector<std::string>{"spi 20 0 [] 3"});
 }
 
-TEST_F(WallPaperTest, LongWallpaperIsCutAtThePathLimitBetweenCharacters)
+TEST_F(WallPaperTest, LongWallpaperIsKeptWholeAndOneOverThePathLimitIsRefusedNotCut)
 {
     // Longer than a length-prefixed string, well within the path limit: kept whole.
     const std::string longPath = "/" + std::string(299, 'p') + "/壁紙.bmp";
@@ -93,13 +94,12 @@ TEST_F(WallPaperTest, LongWallpaperIsCutAtThePathLimitBetweenCharacters)
     wallpaper.SetTile(true);
     EXPECT_EQ(desktop.calls, std::vector<std::string>{"spi 20 0 [" + longPath + "] 3"});
 
-    // A three-byte character across the limit goes as a whole.
-    const std::string over = "/" + std::string(MaxWallPaperPath - 2, 'p') + "壁";
-    ASSERT_EQ(over.size(), MaxWallPaperPath + 2);
+    // Cut, it would name another file: refused, and nothing changes.
+    const std::string over = "/" + std::string(PATH_MAX - 2, 'p') + "壁";
     desktop.calls.clear();
-    wallpaper.SetWallPaper(over);
-    EXPECT_EQ(wallpaper.WallPaperFile(), over.substr(0, MaxWallPaperPath - 1));
-    EXPECT_EQ(desktop.calls, std::vector<std::string>{"spi 20 0 [" + over.substr(0, MaxWallPaperPath - 1) + "] 3"});
+    EXPECT_THROW(wallpaper.SetWallPaper(over), EPathTooLong);
+    EXPECT_EQ(wallpaper.WallPaperFile(), longPath);
+    EXPECT_TRUE(desktop.calls.empty());
 }
 
 TEST_F(WallPaperTest, PlacementsAreRecordedAsWindowsRecordsThemAndCentreAndTileStayTheDesktopsOwn)

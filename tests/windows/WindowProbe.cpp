@@ -18,10 +18,18 @@
 //   announced N    the same, as the desktop mascot: listens on 127.0.0.1:9801 meanwhile, answers the one
 //                  request that comes with "SSTP/1.0 200 OK" and prints its lines, then "."; prints
 //                  "none" and "." when no request came within the deadline
+//   unanswered N   runs menu command N as announced does, but the mascot never answers: once the request
+//                  is in, it opens the program's first menu and waits, the menu left open, for the
+//                  program to close the connection; prints "closed, menu open" when that came while the
+//                  menu was still open, otherwise "not closed" or "closed, menu gone"; then closes the
+//                  menu and waits until the command has ended
 //   post N         posts the menu command N, which may open a modal dialog, and goes on at once
 //   dialog CLASS   waits for the program's dialog window of this class ("#32770" for the common
 //                  dialogs, "TGskForm") and prints its caption
-//   type TEXT      puts TEXT into the dialog's name box
+//   type TEXT      puts TEXT into the dialog's name box (TEXT as the wide command line gives it, so it
+//                  may hold characters the code page lacks)
+//   chars TEXT     types TEXT into the dialog's name box as the keyboard does: each UTF-16 unit posted
+//                  as WM_CHAR; ime TEXT the same as an input method hands its result on, as WM_IME_CHAR
 //   text           prints the text of a message box
 //   ok             presses the dialog's OK button and waits until the dialog is gone; cancel the Cancel
 //                  button; escape presses Escape in it
@@ -50,11 +58,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <shellapi.h>
 #include <string>
 
 namespace {
 
 constexpr DWORD Deadline = 60000;
+// How long an unanswered announcement may keep its connection: ten times the program's 2 s time-out.
+constexpr DWORD UnansweredCloseBound = 20000;
 
 struct Program {
     PROCESS_INFORMATION process{};
@@ -317,6 +328,39 @@ HWND NameBox(HWND dialog)
     return found;
 }
 
+HWND NameBoxOf(const Program& program)
+{
+    HWND box = program.dialog ? NameBox(program.dialog) : nullptr;
+    if (!box)
+        Fail(program, "no name box");
+    return box;
+}
+
+// Argument `i` as the wide command line holds it: the narrow argv lacks what the code page cannot write.
+std::wstring WideArgument(int i)
+{
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::wstring argument = arguments && i < count ? arguments[i] : L"";
+    LocalFree(arguments);
+    return argument;
+}
+
+// Posts `text` to the name box one UTF-16 unit a message, as the keyboard or an input method hands
+// typed text to the window with the focus, and waits until the box has taken as many characters.
+void TypeText(const Program& program, const std::wstring& text, UINT message)
+{
+    HWND box = NameBoxOf(program);
+    const LRESULT before = SendMessageW(box, WM_GETTEXTLENGTH, 0, 0);
+    for (wchar_t unit : text)
+        PostMessageW(box, message, WPARAM(unit), 1);
+    WaitFor(program, "the typed text did not arrive", [&] {
+        DWORD_PTR length = 0;
+        SendMessageTimeoutW(box, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, Deadline, &length);
+        return LRESULT(length) >= before + LRESULT(text.size());
+    });
+}
+
 // A socket's wait for reading, bounded by the deadline.
 bool Readable(SOCKET socket, DWORD milliseconds)
 {
@@ -327,8 +371,8 @@ bool Readable(SOCKET socket, DWORD milliseconds)
     return select(0, &set, nullptr, nullptr, &wait) == 1;
 }
 
-// Runs command `id` while answering its announcement as the mascot does.
-void Announced(const Program& program, int id)
+// Listens as the mascot on 127.0.0.1:9801.
+SOCKET ListenAsMascot(const Program& program)
 {
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
@@ -339,17 +383,32 @@ void Announced(const Program& program, int id)
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(server, 1) != 0)
         Fail(program, "cannot listen on 127.0.0.1:9801");
+    return server;
+}
+
+// The request a connected peer sends, up to its empty line.
+std::string ReadRequest(SOCKET peer)
+{
+    std::string request;
+    char buffer[4096];
+    while (request.find("\r\n\r\n") == std::string::npos && Readable(peer, Deadline)) {
+        const int got = recv(peer, buffer, sizeof buffer, 0);
+        if (got <= 0)
+            break;
+        request.append(buffer, size_t(got));
+    }
+    return request;
+}
+
+// Runs command `id` while answering its announcement as the mascot does.
+void Announced(const Program& program, int id)
+{
+    SOCKET server = ListenAsMascot(program);
     PostMessageA(program.window, WM_COMMAND, WPARAM(id), 0);
     std::string request;
     if (Readable(server, Deadline)) {
         SOCKET peer = accept(server, nullptr, nullptr);
-        char buffer[4096];
-        while (request.find("\r\n\r\n") == std::string::npos && Readable(peer, Deadline)) {
-            const int got = recv(peer, buffer, sizeof buffer, 0);
-            if (got <= 0)
-                break;
-            request.append(buffer, size_t(got));
-        }
+        request = ReadRequest(peer);
         const char reply[] = "SSTP/1.0 200 OK\r\n\r\n";
         send(peer, reply, int(sizeof reply - 1), 0);
         closesocket(peer);
@@ -366,6 +425,39 @@ void Announced(const Program& program, int id)
         at = end + 2;
     }
     std::printf(".\n");
+}
+
+// Whether the program shows a menu: the system's pop-up menu window.
+bool MenuOpen(const Program& program)
+{
+    return FindWindowOf(program.process.dwProcessId, "#32768") != nullptr;
+}
+
+// The announcement of command `id` left unanswered while a menu stays open: the program's time-out must
+// close the connection all the same. The close is awaited with a bound far beyond the 2 s time-out.
+void Unanswered(const Program& program, int id)
+{
+    SOCKET server = ListenAsMascot(program);
+    PostMessageA(program.window, WM_COMMAND, WPARAM(id), 0);
+    if (!Readable(server, Deadline))
+        Fail(program, "no announcement came");
+    SOCKET peer = accept(server, nullptr, nullptr);
+    ReadRequest(peer);
+    // The first menu opens as its access key does, inside the program's wait for the reply.
+    PostMessageA(program.window, WM_SYSCOMMAND, SC_KEYMENU, 'f');
+    WaitFor(program, "no menu opened", [&] { return MenuOpen(program); });
+    bool closed = false;
+    char buffer[4096];
+    while (!closed && Readable(peer, UnansweredCloseBound)) {
+        const int got = recv(peer, buffer, sizeof buffer, 0);
+        closed = got <= 0;
+    }
+    std::printf("%s\n", !closed ? "not closed" : MenuOpen(program) ? "closed, menu open" : "closed, menu gone");
+    closesocket(peer);
+    closesocket(server);
+    PostMessageA(program.window, WM_CANCELMODE, 0, 0);
+    WaitFor(program, "the menu stayed", [&] { return !MenuOpen(program); });
+    Send(program, program.window, WM_NULL, 0, 0);
 }
 
 Program Start(const char* path, const std::string& arguments = "")
@@ -637,10 +729,13 @@ int main(int argc, char** argv)
             Send(program, GetDlgItem(program.dialog, 0xFFFF), WM_GETTEXT, sizeof text, LPARAM(text));
             std::printf("%s\n", text);
         } else if (step == "type" && i + 1 < argc) {
-            HWND box = program.dialog ? NameBox(program.dialog) : nullptr;
-            if (!box)
-                Fail(program, "no name box");
-            Send(program, box, WM_SETTEXT, 0, LPARAM(argv[++i]));
+            const std::wstring text = WideArgument(++i);
+            DWORD_PTR result = 0;
+            if (!SendMessageTimeoutW(NameBoxOf(program), WM_SETTEXT, 0, LPARAM(text.c_str()), SMTO_NORMAL, Deadline,
+                                     &result))
+                Fail(program, "the name box did not answer");
+        } else if ((step == "chars" || step == "ime") && i + 1 < argc) {
+            TypeText(program, WideArgument(++i), step == "chars" ? WM_CHAR : WM_IME_CHAR);
         } else if (step == "select-file") {
             HWND view = program.dialog ? FindWindowExA(program.dialog, nullptr, "SHELLDLL_DefView", nullptr) : nullptr;
             HWND files = view ? FindWindowExA(view, nullptr, WC_LISTVIEWA, nullptr) : nullptr;
@@ -662,6 +757,8 @@ int main(int argc, char** argv)
             WaitFor(program, "the dialog stayed",
                     [&] { return !IsWindow(program.dialog) || !IsWindowVisible(program.dialog); });
             program.dialog = nullptr;
+        } else if (step == "unanswered" && i + 1 < argc) {
+            Unanswered(program, std::atoi(argv[++i]));
         } else if (step == "announced" && i + 1 < argc) {
             Announced(program, std::atoi(argv[++i]));
         } else if (step == "wallpaper") {

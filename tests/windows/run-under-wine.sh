@@ -6,8 +6,8 @@
 # announcement of vorlane-wallpaper received by a mascot stand-in, the picture formats checked against
 # other decoders, the rotation (started at login too), the gallery written by both builds' vorlane-gsk and
 # by Vorlane16.exe compared, Vorlane16.exe's window driven on a virtual X display (at 96 and at 144 DPI
-# too), the screen saver vorlane-saver.scr run there as the system runs it, the window started from the
-# Start menu's shortcut, and the uninstaller.
+# too), what the user types and chooses there, the screen saver vorlane-saver.scr run there as the
+# system runs it, the window started from the Start menu's shortcut, and the uninstaller.
 #   tests/windows/run-under-wine.sh [windows-build-folder] [linux-build-folder]
 # The Linux build folder must hold a built tools/vorlane-gsk and tests/wallpaper/with-xvfb
 # (scripts/test.sh makes them).
@@ -124,6 +124,11 @@ echo "=== The main window ==="
 # In a network namespace of its own, where the test is the mascot on the fixed SSTP port.
 unshare --net sh -c 'ip link set lo up && exec "$@"' sh \
   "$with_xvfb" 1024x768x24 "$root/tests/windows/MainWindow.sh" "$vorlane" "$probe" "$program" \
+  "$linux_build/tools/vorlane-gsk"
+
+echo "=== What the user types and chooses, and the announcement under an open menu ==="
+unshare --net sh -c 'ip link set lo up && exec "$@"' sh \
+  "$with_xvfb" 1024x768x24 "$root/tests/windows/WindowInput.sh" "$vorlane" "$probe" "$program" "$wallpaper_program" \
   "$linux_build/tools/vorlane-gsk"
 
 echo "=== The screen saver ==="

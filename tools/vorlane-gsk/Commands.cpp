@@ -14,6 +14,7 @@
 #include "gallery/Vorlane1.h"
 #include "platform/DisplayName.h"
 #include "platform/Exceptions.h"
+#include "platform/FileSystem.h"
 #include "platform/FolderLock.h"
 #include "platform/Path.h"
 #include "platform/ReplacedFile.h"
@@ -47,7 +48,9 @@ public:
 
 std::string AbsolutePath(const std::string& operand)
 {
-    return path::ExpandFileName(operand);
+    std::string path = path::ExpandFileName(operand);
+    files::CheckPathLength(path); // refused as the window refuses it, never cut
+    return path;
 }
 
 // The gallery always works on "ManagerName with the extension .gsk", so a FILE with another extension

@@ -18,7 +18,8 @@ void RunCommand(const Invocation& invocation, std::FILE* out);
 
 // What the commands share.
 // A picture or gallery operand as an absolute path; the gallery stores the paths it is given, and a
-// relative one would mean something else to the program, whose working folder is not ours.
+// relative one would mean something else to the program, whose working folder is not ours. A path
+// longer than the system takes is refused (EPathTooLong).
 std::string AbsolutePath(const std::string& operand);
 // The gallery file operand as an absolute path; UsageError unless it ends in ".gsk".
 std::string GalleryOperand(const std::string& operand);

@@ -12,6 +12,7 @@
 #include "image/PictureDecoder.h"
 #include "image/PictureFile.h"
 #include "platform/Exceptions.h"
+#include "platform/FileSystem.h"
 #include "platform/Path.h"
 #include "sstp/FastSstp.h"
 #include "sstp/WallpaperAnnouncement.h"
@@ -44,6 +45,7 @@ std::optional<WallpaperPlacement> PlacementOption(const std::string& argument)
 std::string PictureOperand(const std::vector<std::string>& operands)
 {
     const std::string first = path::ExpandFileName(operands[0]);
+    files::CheckPathLength(first);
     if (operands.size() == 1)
         return first;
     if (path::AsciiLowerCase(path::ExtractFileExt(first)) != ".gsk")

@@ -11,6 +11,8 @@
 #include <spawn.h>
 
 #include "platform/CodePage.h"
+#include "platform/Exceptions.h"
+#include "platform/FileSystem.h"
 #include "platform/Path.h"
 #include "platform/Profile.h"
 #include "platform/Registry.h"
@@ -209,6 +211,25 @@ TEST(WindowsCodePage, SystemTextIsTheAnsiCodePage)
     ASSERT_EQ(GetACP(), 932u) << "run with a Japanese locale";
     EXPECT_EQ(codepage::SystemToShiftJis("\x95\xC7\x8E\x86"), std::optional<std::string>("\x95\xC7\x8E\x86"));
     EXPECT_FALSE(codepage::SystemToShiftJis("\x95").has_value()); // a lead byte alone
+    // Typed or chosen text: never a best-fit look-alike (e for é) or "?" in place of what 932 lacks.
+    EXPECT_EQ(codepage::Utf8ToSystem("\xE8\xA1\xA8\xE3\x82\xBD.jpg"), std::optional<std::string>("\x95\x5C\x83\x5C.jpg"));
+    EXPECT_FALSE(codepage::Utf8ToSystem("caf\xC3\xA9.jpg").has_value());
+    EXPECT_FALSE(codepage::Utf8ToSystem("\xED\x95\x9C.jpg").has_value()); // 한
+}
+
+// The limit is the system's: 259 characters, a double-byte one counting once.
+TEST(WindowsPath, PathsAreCountedInCharactersUpToTheSystemsLimit)
+{
+    const auto path = [](size_t characters, const std::string& character) {
+        std::string text = "C:\\";
+        for (size_t i = 3; i < characters; ++i)
+            text += character;
+        return text;
+    };
+    EXPECT_TRUE(files::PathFits(path(259, "\x95\x5C"))); // 表: 515 bytes
+    EXPECT_FALSE(files::PathFits(path(260, "a")));
+    EXPECT_THROW(files::CheckPathLength(path(260, "\x95\x5C")), EPathTooLong);
+    EXPECT_NO_THROW(files::CheckPathLength(path(259, "a")));
 }
 
 } // namespace

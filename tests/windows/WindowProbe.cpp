@@ -419,8 +419,7 @@ void StartupError(Program& program)
     // The box may still be on its way to the screen when the program first waits for input.
     HWND box = nullptr;
     for (const DWORD start = GetTickCount(); !(box = FindWindowOf(program.process.dwProcessId, "#32770"));) {
-        if (GetTickCount() - start > Deadline ||
-            WaitForSingleObject(program.process.hProcess, 50) != WAIT_TIMEOUT)
+        if (GetTickCount() - start > Deadline || WaitForSingleObject(program.process.hProcess, 50) != WAIT_TIMEOUT)
             Fail(program, "no error box");
     }
     char caption[1024] = {}, text[2048] = {};

@@ -399,8 +399,8 @@ void TVorlane::AddImages(const std::vector<std::string>& fileNames, int threads,
     const size_t room = MaxEntries - std::min(MaxEntries, size_t(fileNames_->Count()));
     const auto tooLong = std::find_if_not(fileNames.begin(), fileNames.end(), files::PathFits);
     const std::vector<std::string> fitting(
-        fileNames.begin(), fileNames.begin() + ptrdiff_t(std::min({room, fileNames.size(),
-                                                                   size_t(tooLong - fileNames.begin())})));
+        fileNames.begin(),
+        fileNames.begin() + ptrdiff_t(std::min({room, fileNames.size(), size_t(tooLong - fileNames.begin())})));
     size_t added = 0;
     const auto waiting = [&] { progress(added); };
     MakeThumbnails(

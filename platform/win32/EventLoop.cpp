@@ -81,8 +81,8 @@ void ProcessMessages()
     ++passesRunning;
     ++pass;
     MSG message;
-    // Read and handed out as UTF-16: each window gets typed text in its own form, while a double-byte
-    // character read by the ANSI calls reaches a Unicode window as two single bytes.
+    // Read and handed out as UTF-16, so that each window gets typed text in its own form: read by the
+    // ANSI calls, a double-byte character would reach a Unicode window as two single bytes.
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) {
             // The quit belongs to the application's own loop, outside whatever waits here.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 
 #include "platform/EventLoop.h"
@@ -75,6 +76,23 @@ TEST_F(PsockTransfer, CaptureOfAPeerThatStaysOpenIsAbortedByTheTimeOutWhileBytes
     EXPECT_GT(text.size(), 18u);
     EXPECT_FALSE(sock.Canceled());
     EXPECT_FALSE(sock.Timer()->Running());
+}
+
+// A modal loop (a menu, a message box) opened by a handler inside the wait keeps the wait from its next
+// turn: the time-out tick itself must end the connection, which the peer sees while that loop still runs.
+TEST_F(PsockTransfer, TimeOutEndsTheConnectionEvenBeneathAModalLoop)
+{
+    std::atomic<bool> ended{false};
+    TestPeer peer([&](int client, TestPeer&) {
+        char byte;
+        ended = test::ReadableWithin(client, 20000) && test::ReceiveSome(client, &byte, 1) <= 0;
+    });
+    ConnectTo(peer, 200);
+    bool endedBeneath = false;
+    test::RunLater(0, [&] { endedBeneath = test::RunModalLoopUntil([&] { return ended.load(); }, 20000); });
+    std::string text;
+    EXPECT_EQ(SockErrorOf([&] { sock.CaptureString(text, -1); }), "Socket capture aborted");
+    EXPECT_TRUE(endedBeneath);
 }
 
 TEST_F(PsockTransfer, CaptureWithACountTakesWholeChunks)

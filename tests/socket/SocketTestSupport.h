@@ -32,6 +32,10 @@ void CollectCentralErrors(std::vector<std::string>& messages);
 // Runs `action` once on the loop thread, `ms` milliseconds from now (0: at the loop's next turn).
 void RunLater(int ms, std::function<void()> action);
 
+// Runs a modal loop of the system's own, as a menu or a message box does (not the event layer's
+// ProcessMessages), until `done` holds or `deadlineMs` pass; returns whether `done` held.
+bool RunModalLoopUntil(const std::function<bool()>& done, int deadlineMs);
+
 // Runs the event loop until `done` holds or `deadlineMs` pass; returns whether `done` held.
 bool WaitUntil(const std::function<bool()>& done, int deadlineMs = 20000);
 

@@ -212,7 +212,8 @@ TEST(WindowsCodePage, SystemTextIsTheAnsiCodePage)
     EXPECT_EQ(codepage::SystemToShiftJis("\x95\xC7\x8E\x86"), std::optional<std::string>("\x95\xC7\x8E\x86"));
     EXPECT_FALSE(codepage::SystemToShiftJis("\x95").has_value()); // a lead byte alone
     // Typed or chosen text: never a best-fit look-alike (e for é) or "?" in place of what 932 lacks.
-    EXPECT_EQ(codepage::Utf8ToSystem("\xE8\xA1\xA8\xE3\x82\xBD.jpg"), std::optional<std::string>("\x95\x5C\x83\x5C.jpg"));
+    EXPECT_EQ(codepage::Utf8ToSystem("\xE8\xA1\xA8\xE3\x82\xBD.jpg"),
+              std::optional<std::string>("\x95\x5C\x83\x5C.jpg"));
     EXPECT_FALSE(codepage::Utf8ToSystem("caf\xC3\xA9.jpg").has_value());
     EXPECT_FALSE(codepage::Utf8ToSystem("\xED\x95\x9C.jpg").has_value()); // 한
 }

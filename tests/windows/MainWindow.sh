@@ -29,8 +29,6 @@ windir="$WINEPREFIX/drive_c/windows"
 # wine's desktop process goes before the display does.
 trap 'rm -rf "$scratch"; rm -f "$windir/Vorlane.ini"; wineserver --kill 2>/dev/null || true' EXIT
 
-# The menu commands the window answers (app/win32/MainMenu.h).
-cmN1=1001 cmL1=1002 cmR1=1003 cmG1=1004 cmX1=1006 cmTileV=1008 cmA1=1009
 # The picture panel's preview button (app/win32/PicturePreview.cpp).
 PreviewButton=$((0x4C01))
 
@@ -58,7 +56,7 @@ for field in '"formLeft":0,"formTop":0,"formWidth":600,"formHeight":400' '"entri
 done
 [ -f "$windir/Vorlane.ini" ] || { echo "no Vorlane.ini in the Windows directory" >&2; exit 1; }
 printf '[Initial]\r\nManager=%s\r\n' "$(windows_path "$program/画集")" | iconv -f UTF-8 -t CP932 >"$scratch/expected.ini"
-cmp "$scratch/expected.ini" "$windir/Vorlane.ini" || { echo "unexpected Vorlane.ini:" >&2; cat -A "$windir/Vorlane.ini" >&2; exit 1; }
+expect_ini "$scratch/expected.ini"
 echo "ok: caption, 画集.gsk and Vorlane.ini"
 
 echo "=== The wallpaper command ==="
@@ -134,7 +132,7 @@ expect "the mark's pixels while dragging" "#000000" "$(cat "$scratch/dragging.co
 # Renamed, the gallery is saved under its new name on closing, and named for the screen saver.
 printf '[Initial]\r\nSaver=%s\r\nManager=%s\r\n' "$(windows_path "$program/改名")" "$(windows_path "$program/改名")" |
   iconv -f UTF-8 -t CP932 >"$scratch/expected.ini"
-cmp "$scratch/expected.ini" "$windir/Vorlane.ini" || { echo "unexpected Vorlane.ini:" >&2; cat -A "$windir/Vorlane.ini" >&2; exit 1; }
+expect_ini "$scratch/expected.ini"
 shown="$("$linux_gsk" show --json "$program/改名.gsk")"
 expect "entries" "\"entries\":[$(for p in 表ソ.jpg 写真.bmp 写真.bmp; do
   printf '"%s",' "$(windows_path "$program/pics/$p" | sed 's/\\/\\\\/g')"; done | sed 's/,$//')]" \

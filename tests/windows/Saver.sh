@@ -118,7 +118,7 @@ expect "settings dialog" "Vorlane スクリーンセーバーの設定|表示す
   "$(IFS='|'; echo "${answers[*]}")"
 printf '[Initial]\r\nSaver=%s\r\n[ScreenSaver]\r\nDelay=2.5\r\nRandom=1\r\n' "$(windows_path "$scratch/表示")" |
   iconv -f UTF-8 -t CP932 >"$scratch/expected.ini"
-cmp "$scratch/expected.ini" "$windir/Vorlane.ini" || { echo "unexpected Vorlane.ini:" >&2; cat -A "$windir/Vorlane.ini" >&2; exit 1; }
+expect_ini "$scratch/expected.ini"
 cp "$windir/Vorlane.ini" "$scratch/before.ini"
 mapfile -t answers < <(wine "$probe" saver-settings "$(windows_path "$scr")" none cancel | tr -d '\r' | iconv -f CP932 -t UTF-8)
 printf '  %s\n' "${answers[@]}"

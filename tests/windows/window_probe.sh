@@ -7,6 +7,8 @@
 #   drive PROBE.EXE FOLDER STEP...   starts FOLDER/Vorlane16.exe under the probe; its answers in UTF-8,
 #                                    one a line (see WindowProbe.cpp for the steps)
 #   expect WHAT EXPECTED ACTUAL      fails the test unless both agree
+#   expect_ini EXPECTED-FILE         fails the test unless the Windows folder's "Vorlane.ini" is that file
+# and the menu commands the window answers (app/win32/MainMenu.h), cmN1 and the others.
 fresh_wine_server() {
   wineserver --kill 2>/dev/null || true
   wineserver --wait
@@ -20,3 +22,8 @@ drive() {
 expect() {
   [ "$2" = "$3" ] || { echo "$1: expected '$2', got '$3'" >&2; exit 1; }
 }
+expect_ini() {
+  local ini="$WINEPREFIX/drive_c/windows/Vorlane.ini"
+  cmp "$1" "$ini" || { echo "unexpected Vorlane.ini:" >&2; cat -A "$ini" >&2; exit 1; }
+}
+cmN1=1001 cmL1=1002 cmR1=1003 cmG1=1004 cmX1=1006 cmTileV=1008 cmA1=1009

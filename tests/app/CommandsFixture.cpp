@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "TestSystemCalls.h"
 #include "platform/FileSystem.h"
 #include "platform/Path.h"
 #include "platform/Profile.h"

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "TestSystemCalls.h"
 #include "app/ErrorText.h"
 #include "app/MainWindowCommands.h"
 #include "component/Component.h"

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 
+#include "TestSystemCalls.h"
 #include "tests/gallery/GalleryFixture.h"
 #include "tests/platform/FileSizeLimit.h"
 #include "tests/ErrorOf.h"

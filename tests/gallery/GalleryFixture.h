@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "TestSystemCalls.h"
 #include "image/BmpFile.h"
 #include "component/ComponentReader.h"
 #include "component/ComponentWriter.h"

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "TestSystemCalls.h"
 #include "image/BmpFile.h"
 #include "gallery/ImageList.h"
 #include "gallery/Vorlane1.h"

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "TestSystemCalls.h"
 #include "image/BmpFile.h"
 #include "image/BmpThumbnail.h"
 #include "image/Stretch.h"

@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include "TestSystemCalls.h"
 
 namespace vorlane {
 

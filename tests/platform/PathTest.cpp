@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "TestSystemCalls.h"
 #include "tests/platform/ShiftJisNames.h"
 
 using namespace vorlane::path;

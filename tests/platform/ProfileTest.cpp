@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "TestSystemCalls.h"
 #include "platform/Exceptions.h"
 #include "tests/ErrorOf.h"
 #include "tests/TestFiles.h"

@@ -18,6 +18,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "TestSystemCalls.h"
 #include "image/BmpFile.h"
 #include "gallery/ImageList.h"
 #include "gallery/Thumbnail.h"

@@ -1,5 +1,5 @@
 // What the tests take from POSIX (with PosixFiles.h), on the Windows C
-// runtime. Included ahead of every test file of the Windows build.
+// runtime. A test file that makes such calls includes "TestSystemCalls.h", which is this on Windows.
 //
 // Environment and scratch folders work as they do elsewhere. Child processes by fork(), file-size
 // limits, FIFOs and the permission bits of folders have no counterpart: those calls fail, and the

@@ -10,6 +10,7 @@
 #include <optional>
 #include <spawn.h>
 
+#include "TestSystemCalls.h"
 #include "platform/CodePage.h"
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"

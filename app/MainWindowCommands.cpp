@@ -27,7 +27,6 @@
 namespace vorlane {
 namespace {
 
-constexpr const char* IniFileName = "Vorlane.ini";
 constexpr const char* IniSection = "Initial";
 constexpr const char* ManagerKey = "Manager"; // the current gallery
 constexpr const char* SaverKey = "Saver";     // the screen saver's gallery
@@ -168,7 +167,7 @@ void MainWindowCommands::Create()
         [this](const std::string& file) { return frontEnd_.AskWhileBusy(Format(GalleryBusyText, file.c_str())); });
     if (const std::optional<int> bitsPerPixel = frontEnd_.ScreenBitsPerPixel())
         gallery_->SetDisplayBitsPerPixel(*bitsPerPixel);
-    iniFile_ = std::make_unique<TIniFile>(IniFileName);
+    iniFile_ = std::make_unique<TIniFile>(SettingsFileName);
     startManagerName_ =
         StartGalleryName(iniFile_->ReadString(IniSection, ManagerKey, path::ProgramFolder() + DefaultGalleryName));
 }

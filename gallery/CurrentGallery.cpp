@@ -12,7 +12,7 @@ std::string StartGalleryName(const std::string& stored)
 
 std::string CurrentGalleryName()
 {
-    const TIniFile settings("Vorlane.ini");
+    const TIniFile settings(SettingsFileName);
     return StartGalleryName(settings.ReadString("Initial", "Manager", path::ProgramFolder() + "画集"));
 }
 

@@ -24,6 +24,9 @@ std::string GetPrivateProfileString(std::string_view section, std::string_view k
 bool WritePrivateProfileString(std::string_view section, std::string_view key, std::string_view value,
                                const std::string& file);
 
+// The bare name of the settings file every program of Vorlane shares.
+inline constexpr const char* SettingsFileName = "Vorlane.ini";
+
 // The settings object: a profile file under its bare name.
 class TIniFile {
 public:

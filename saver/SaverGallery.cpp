@@ -16,7 +16,6 @@
 namespace vorlane::saver {
 namespace {
 
-constexpr const char* IniFileName = "Vorlane.ini";
 constexpr const char* IniSection = "Initial";
 
 // Shown on the screen, in both languages: the gallery's name, then (for an unreadable one) the reason.
@@ -34,7 +33,7 @@ std::string Shown(const std::string& name)
 
 std::string SaverGalleryName()
 {
-    const TIniFile settings(IniFileName);
+    const TIniFile settings(SettingsFileName);
     std::string name = settings.ReadString(IniSection, "Saver", "");
     if (name.empty() || name == "Default")
         name = settings.ReadString(IniSection, "Manager", path::ProgramFolder() + "画集");

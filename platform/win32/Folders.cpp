@@ -9,6 +9,7 @@
 
 #include "platform/FoldersSystem.h"
 #include "platform/NativePathRules.h"
+#include "platform/Profile.h"
 #include "platform/win32/SettingsFolder.h"
 
 namespace vorlane::path {
@@ -135,7 +136,7 @@ bool IsFile(const std::string& path)
 // program that declares its execution level is not redirected to a copy of its own there.
 bool SettingsWritableIn(const std::string& folder)
 {
-    const std::string file = folder + detail::SettingsFileName;
+    const std::string file = folder + SettingsFileName;
     if (GetFileAttributesA(file.c_str()) == INVALID_FILE_ATTRIBUTES)
         return CanCreateFileIn(folder);
     const HANDLE handle =
@@ -153,7 +154,7 @@ std::string ChooseSettingsFolder()
 {
     const std::string windows = detail::WindowsFolder();
     const std::string user = detail::UserSettingsFolder();
-    if (user.empty() || (!IsFile(user + detail::SettingsFileName) && SettingsWritableIn(windows)))
+    if (user.empty() || (!IsFile(user + SettingsFileName) && SettingsWritableIn(windows)))
         return windows;
     return user;
 }

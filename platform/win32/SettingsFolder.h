@@ -6,8 +6,6 @@
 
 namespace vorlane::path::detail {
 
-inline constexpr const char* SettingsFileName = "Vorlane.ini";
-
 // The Windows directory, with a trailing separator: where the profile functions put a bare file name.
 std::string WindowsFolder();
 

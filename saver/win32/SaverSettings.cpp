@@ -14,7 +14,6 @@
 namespace vorlane::saver {
 namespace {
 
-constexpr const char* IniFileName = "Vorlane.ini";
 constexpr const char* Section = "ScreenSaver";
 
 constexpr const char* Caption = "Vorlane スクリーンセーバーの設定";
@@ -99,7 +98,7 @@ INT_PTR CALLBACK DialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARA
 
 Options ReadSaverOptions(const std::function<void(const std::string& line)>& report)
 {
-    const TIniFile settings(IniFileName);
+    const TIniFile settings(SettingsFileName);
     Options options;
     if (const std::string delay = settings.ReadString(Section, "Delay", ""); !delay.empty()) {
         try {
@@ -114,7 +113,7 @@ Options ReadSaverOptions(const std::function<void(const std::string& line)>& rep
 
 void WriteSaverOptions(const Options& options)
 {
-    TIniFile settings(IniFileName);
+    TIniFile settings(SettingsFileName);
     settings.WriteString(Section, "Delay", SecondsText(options.delaySeconds));
     settings.WriteString(Section, "Random", options.random ? "1" : "0");
 }
